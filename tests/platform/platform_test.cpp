@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/clock.h"
+#include "platform/launcher.h"
+#include "platform/numeric.h"
+#include "platform/program_folder.h"
+#include "platform/shutdown.h"
+#include "platform/system.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+TEST(Numeric, RoundsHalfToEven) {
+  EXPECT_EQ(platform::RoundHalfEven(0.5), 0.0);
+  EXPECT_EQ(platform::RoundHalfEven(1.5), 2.0);
+  EXPECT_EQ(platform::RoundHalfEven(2.5), 2.0);
+  EXPECT_EQ(platform::RoundHalfEven(3.5), 4.0);
+  EXPECT_EQ(platform::RoundHalfEven(-2.5), -2.0);
+  EXPECT_EQ(platform::RoundHalfEven(2.5000001), 3.0);
+  EXPECT_EQ(platform::RoundToInt(1e12), 2147483647);
+  EXPECT_EQ(platform::Int(-2.5), -3.0);
+  EXPECT_EQ(platform::Int(2.9), 2.0);
+}
+
+TEST(Numeric, ValReadsTheLeadingNumberOnly) {
+  EXPECT_DOUBLE_EQ(platform::Val("2.5abc"), 2.5);
+  EXPECT_DOUBLE_EQ(platform::Val("x"), 0.0);
+  EXPECT_DOUBLE_EQ(platform::Val(""), 0.0);
+  EXPECT_DOUBLE_EQ(platform::Val("  -12.75 C"), -12.75);
+  EXPECT_DOUBLE_EQ(platform::Val("3,5"), 3.0);  // only "." separates decimals
+  EXPECT_DOUBLE_EQ(platform::Val(".5"), 0.5);
+  EXPECT_DOUBLE_EQ(platform::Val("1e3x"), 1000.0);
+  EXPECT_DOUBLE_EQ(platform::Val("1.2.3"), 1.2);
+}
+
+TEST(Numeric, FixedFormatsUseThePoint) {
+  setlocale(LC_NUMERIC, "C");
+  EXPECT_EQ(platform::FormatFixed(37.25, 1), "37.2");
+  EXPECT_EQ(platform::FormatFixed(-0.04, 1), "0.0");
+  EXPECT_EQ(platform::FormatFixed(3, 1), "3.0");
+  EXPECT_EQ(platform::FormatZeroPadded(7, 2), "07");
+  EXPECT_EQ(platform::FormatZeroPadded(7, 3), "007");
+  EXPECT_EQ(platform::FormatZeroPadded(123, 2), "123");
+}
+
+TEST(Clock, ManualClockSleepsWithoutWaiting) {
+  platform::ManualClock manual({2026, 12, 31, 23, 59, 30});
+  platform::SetClock(&manual);
+  const auto t0 = manual.MonotonicMs();
+  platform::Sleep(30 * 60 * 1000);  // half an hour, instantly
+  EXPECT_EQ(platform::MonotonicMs() - t0, 30 * 60 * 1000);
+  const auto w = platform::Now();
+  EXPECT_EQ(w.year, 2027);
+  EXPECT_EQ(w.month, 1);
+  EXPECT_EQ(w.day, 1);
+  EXPECT_EQ(w.hour, 0);
+  EXPECT_EQ(w.minute, 29);
+  EXPECT_EQ(w.second, 30);
+  platform::SetClock(nullptr);
+  // The system clock is back and moves forward.
+  const auto a = platform::MonotonicMs();
+  platform::Sleep(2);
+  EXPECT_GE(platform::MonotonicMs(), a + 2);
+}
+
+TEST(System, FreeDiskSpace) {
+  EXPECT_EQ(platform::FreeMBFromCounts(8, 512, 100000), 391);  // 390.625 MB
+  EXPECT_EQ(platform::FreeMBFromCounts(0, 0, 0), 0);
+  EXPECT_GE(platform::GetFreeDiskMB("/"), 0);
+  EXPECT_EQ(platform::GetFreeDiskMB("/no/such/folder/anywhere"), -1);
+}
+
+TEST(System, ListSeparatorFollowsTheDecimalPoint) {
+  EXPECT_EQ(platform::ListSeparatorFor(","), ";");
+  EXPECT_EQ(platform::ListSeparatorFor("."), ",");
+  EXPECT_EQ(platform::ListSeparatorFor(""), ",");
+  const auto sep = platform::ListSeparator();
+  EXPECT_TRUE(sep == "," || sep == ";");
+}
+
+TEST(ProgramFolder, EnvironmentOverridesTheExecutableFolder) {
+  const char* old = std::getenv("QUENLAR_HOME");
+  const std::string saved = old ? old : "";
+  setenv("QUENLAR_HOME", "/tmp/quenlar-home-test/", 1);
+  EXPECT_EQ(platform::ProgramFolder(), std::filesystem::path("/tmp/quenlar-home-test"));
+  unsetenv("QUENLAR_HOME");
+  EXPECT_EQ(platform::ProgramFolder(), platform::ExecutablePath().parent_path());
+  {
+    testsupport::TempProgramFolder folder;
+    EXPECT_EQ(platform::ProgramFolder(), folder.path());
+  }
+  if (old) setenv("QUENLAR_HOME", saved.c_str(), 1);
+}
+
+TEST(Launcher, MapsWindowsCommandsAndRecords) {
+  EXPECT_EQ(platform::ShellTarget("explorer /home/u/p00001"), "/home/u/p00001");
+  EXPECT_EQ(platform::ShellTarget("explorer /select,/home/u/p00001/report.txt"), "/home/u/p00001");
+  EXPECT_EQ(platform::ShellTarget("notepad \"/tmp/a b.txt\""), "/tmp/a b.txt");
+  EXPECT_EQ(platform::ShellTarget("mspaint /tmp/pic.bmp"), "/tmp/pic.bmp");
+  EXPECT_EQ(platform::ShellTarget("format c:"), "");
+  platform::RecordingLauncher rec;
+  platform::SetLauncher(&rec);
+  platform::GetLauncher().StartSelf("/run");
+  platform::GetLauncher().Shell("notepad x.txt");
+  platform::SetLauncher(nullptr);
+  ASSERT_EQ(rec.calls.size(), 2u);
+  EXPECT_EQ(rec.calls[0], "self: /run");
+  EXPECT_EQ(rec.calls[1], "shell: notepad x.txt");
+}
+
+TEST(Shutdown, HooksRunOnceInOrderAfterASignal) {
+  platform::ResetShutdown();
+  platform::InstallShutdownSignals();
+  std::string order;
+  platform::AddShutdownHook([&] { order += "outputs-off;"; });
+  platform::AddShutdownHook([&] { order += "port-closed;"; });
+  EXPECT_FALSE(platform::ShutdownRequested());
+  raise(SIGTERM);
+  EXPECT_TRUE(platform::ShutdownRequested());
+  platform::RunShutdownHooks();
+  platform::RunShutdownHooks();
+  EXPECT_EQ(order, "outputs-off;port-closed;");
+  platform::ResetShutdown();
+}
+
+}  // namespace
