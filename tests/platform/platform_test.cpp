@@ -126,3 +126,26 @@ TEST(Shutdown, HooksRunOnceInOrderAfterASignal) {
 }
 
 }  // namespace
+
+#include "support/scripted_dialogs.h"
+
+namespace {
+
+TEST(Dialogs, ScriptedAnswersAndExactLog) {
+  testsupport::ScriptedDialogs dialogs;
+  dialogs.AnswerYes().ExpectOk().AnswerInput("COM7");
+  EXPECT_TRUE(platform::GetDialogs().AskYesNo("Sure to Quit?"));
+  platform::GetDialogs().MsgBox("Acquisition finished");
+  EXPECT_EQ(platform::GetDialogs().InputBox("Port?", "").value_or(""), "COM7");
+  EXPECT_TRUE(dialogs.Exhausted());
+  const std::vector<std::string> expected{"Sure to Quit?", "Acquisition finished", "Port?"};
+  EXPECT_EQ(dialogs.log(), expected);
+}
+
+TEST(Dialogs, LoggingBoxesTakeTheDefaultAnswer) {
+  platform::LoggingDialogs logging;
+  EXPECT_FALSE(logging.AskYesNo("Proceed?"));
+  EXPECT_EQ(logging.InputBox("Name?", "Autorun project").value(), "Autorun project");
+}
+
+}  // namespace

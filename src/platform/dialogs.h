@@ -1,0 +1,38 @@
+#pragma once
+// The message, question and input boxes every subsystem may show. Logic calls this
+// interface without knowing about windows; the program installs the Qt boxes, tests
+// install a scripted answerer, and an unattended run installs one that logs and
+// takes the default answer so nothing waits for a person who is not there.
+#include <optional>
+#include <string>
+
+namespace platform {
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // An OK box: the text and an OK button, no title of its own.
+  virtual void MsgBox(const std::string& text) = 0;
+  // A Yes/No question; true for Yes.
+  virtual bool AskYesNo(const std::string& text) = 0;
+  // An input box; nullopt when cancelled (an empty OK gives "").
+  virtual std::optional<std::string> InputBox(const std::string& prompt,
+                                              const std::string& default_text = "") = 0;
+};
+
+// Writes every box to standard error and takes the default answer: OK, No, and the
+// default text. What a process without a screen (or before the windows exist) uses.
+class LoggingDialogs final : public Dialogs {
+ public:
+  void MsgBox(const std::string& text) override;
+  bool AskYesNo(const std::string& text) override;
+  std::optional<std::string> InputBox(const std::string& prompt,
+                                      const std::string& default_text) override;
+};
+
+// The process-wide boxes.
+Dialogs& GetDialogs();
+// Installs `dialogs` (not owned); nullptr restores the logging boxes.
+void SetDialogs(Dialogs* dialogs);
+
+}  // namespace platform

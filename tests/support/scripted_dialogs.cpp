@@ -1,0 +1,39 @@
+#include "support/scripted_dialogs.h"
+
+#include <gtest/gtest.h>
+
+namespace testsupport {
+
+ScriptedDialogs::ScriptedDialogs() : previous_(&platform::GetDialogs()) {
+  platform::SetDialogs(this);
+}
+
+ScriptedDialogs::~ScriptedDialogs() { platform::SetDialogs(previous_); }
+
+std::optional<ScriptedDialogs::Step> ScriptedDialogs::Next(Kind kind, const std::string& text) {
+  log_.push_back(text);
+  if (!script_.empty() && script_.front().kind == kind) {
+    Step s = script_.front();
+    script_.pop_front();
+    return s;
+  }
+  if (kind == Kind::kOk && allow_any_ok_) return Step{Kind::kOk, {}};
+  ADD_FAILURE() << "unexpected dialog: \"" << text << "\"";
+  return std::nullopt;
+}
+
+void ScriptedDialogs::MsgBox(const std::string& text) { Next(Kind::kOk, text); }
+
+bool ScriptedDialogs::AskYesNo(const std::string& text) {
+  auto s = Next(Kind::kYesNo, text);
+  return s && s->answer == "yes";
+}
+
+std::optional<std::string> ScriptedDialogs::InputBox(const std::string& prompt,
+                                                     const std::string& default_text) {
+  auto s = Next(Kind::kInput, prompt);
+  if (!s) return std::nullopt;
+  return s->answer;
+}
+
+}  // namespace testsupport

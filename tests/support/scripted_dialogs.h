@@ -1,0 +1,54 @@
+#pragma once
+// Answers the program's boxes from a script and logs their texts. A box that the
+// script did not expect fails the current test with its text.
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/dialogs.h"
+
+namespace testsupport {
+
+class ScriptedDialogs final : public platform::Dialogs {
+ public:
+  // Installs itself as the process's boxes; the destructor restores the previous ones.
+  ScriptedDialogs();
+  ~ScriptedDialogs() override;
+  ScriptedDialogs(const ScriptedDialogs&) = delete;
+  ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
+
+  // Queue answers, consumed in order by the boxes of the matching kind.
+  ScriptedDialogs& ExpectOk() { script_.push_back({Kind::kOk, {}}); return *this; }
+  ScriptedDialogs& AnswerYes() { script_.push_back({Kind::kYesNo, "yes"}); return *this; }
+  ScriptedDialogs& AnswerNo() { script_.push_back({Kind::kYesNo, "no"}); return *this; }
+  ScriptedDialogs& AnswerInput(const std::string& text) { script_.push_back({Kind::kInput, text}); return *this; }
+  ScriptedDialogs& CancelInput() { script_.push_back({Kind::kInput, std::nullopt}); return *this; }
+  // Accept any number of OK boxes without scripting each (they are still logged).
+  ScriptedDialogs& AllowAnyOk(bool allow = true) { allow_any_ok_ = allow; return *this; }
+
+  void MsgBox(const std::string& text) override;
+  bool AskYesNo(const std::string& text) override;
+  std::optional<std::string> InputBox(const std::string& prompt,
+                                      const std::string& default_text) override;
+
+  // Every box shown, in order, as its text (questions and prompts too).
+  const std::vector<std::string>& log() const { return log_; }
+  // True when every scripted answer was used.
+  bool Exhausted() const { return script_.empty(); }
+
+ private:
+  enum class Kind { kOk, kYesNo, kInput };
+  struct Step {
+    Kind kind;
+    std::optional<std::string> answer;
+  };
+  std::optional<Step> Next(Kind kind, const std::string& text);
+
+  std::deque<Step> script_;
+  std::vector<std::string> log_;
+  bool allow_any_ok_ = false;
+  platform::Dialogs* previous_;
+};
+
+}  // namespace testsupport
