@@ -1,0 +1,263 @@
+#include "acquisition/run_files.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace acquisition {
+namespace fs = std::filesystem;
+
+namespace {
+
+void Put16(char* p, int16_t v) {
+  const auto u = static_cast<uint16_t>(v);
+  p[0] = static_cast<char>(u & 0xFF);
+  p[1] = static_cast<char>(u >> 8);
+}
+
+void Put32(char* p, int32_t v) {
+  const auto u = static_cast<uint32_t>(v);
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((u >> (8 * i)) & 0xFF);
+}
+
+void PutDouble(char* p, double v) {
+  uint64_t u = 0;
+  std::memcpy(&u, &v, sizeof u);
+  for (int i = 0; i < 8; ++i) p[i] = static_cast<char>((u >> (8 * i)) & 0xFF);
+}
+
+int16_t Get16(const unsigned char* p) { return static_cast<int16_t>(uint16_t(p[0] | (p[1] << 8))); }
+
+int32_t Get32(const unsigned char* p) {
+  uint32_t u = 0;
+  for (int i = 3; i >= 0; --i) u = (u << 8) | p[i];
+  return static_cast<int32_t>(u);
+}
+
+double GetDouble(const unsigned char* p) {
+  uint64_t u = 0;
+  for (int i = 7; i >= 0; --i) u = (u << 8) | p[i];
+  double v = 0;
+  std::memcpy(&v, &u, sizeof v);
+  return v;
+}
+
+// The file's whole contents up to its last whole record ("" when unreadable).
+std::string ReadWhole(const fs::path& file, std::size_t record_bytes) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return {};
+  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  data.resize(data.size() - data.size() % record_bytes);
+  return data;
+}
+
+bool ReadAt(const fs::path& file, std::size_t index, std::size_t record_bytes, std::string& out) {
+  if (index >= RecordCount(file, record_bytes)) return false;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return false;
+  in.seekg(static_cast<std::streamoff>(index * record_bytes));
+  out.assign(record_bytes, '\0');
+  in.read(out.data(), static_cast<std::streamsize>(record_bytes));
+  return static_cast<std::size_t>(in.gcount()) == record_bytes;
+}
+
+const unsigned char* Bytes(const std::string& s) {
+  return reinterpret_cast<const unsigned char*>(s.data());
+}
+
+}  // namespace
+
+std::string CountsFileName() { return "counts.bin"; }
+
+std::string HistoFileName(int n) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "histo%04d.bin", n);
+  return buf;
+}
+
+std::string RawFileName(int n) { return std::to_string(n) + ".bin"; }
+
+std::string EncodeCountsRecord(const CountsRecord& r) {
+  std::string b(kCountsRecordBytes, '\0');
+  Put32(b.data(), r.Elapsed_Minutes);
+  for (int c = 0; c < kChannelSlots; ++c) Put16(b.data() + 4 + 2 * c, r.Counts[c]);
+  return b;
+}
+
+std::string EncodeHistoRecord(const HistoRecord& r) {
+  std::string b(kHistoRecordBytes, '\0');
+  PutDouble(b.data(), r.Elapsed_Minutes_Exact);
+  PutDouble(b.data() + 8, r.Sample_Seconds);
+  const std::size_t n = std::min(r.Histo.size(), kHistoCells);
+  for (std::size_t i = 0; i < n; ++i) Put32(b.data() + 16 + 4 * i, r.Histo[i]);
+  return b;
+}
+
+std::string EncodeRawBlock(const int16_t* levels, int rt_buffer) {
+  const std::size_t cells = std::size_t(rt_buffer + 1) * kChannelSlots;
+  std::string b(cells * 2, '\0');
+  for (std::size_t i = 0; i < cells; ++i) Put16(b.data() + 2 * i, levels[i]);
+  return b;
+}
+
+std::string EncodeRawBlockRecord(const RawBlockRecord& r) {
+  RawBlockRecord sized = r;
+  sized.levels.resize(std::size_t(r.rt_buffer + 1) * kChannelSlots, 0);
+  return EncodeRawBlock(sized.levels.data(), sized.rt_buffer);
+}
+
+CountsRecord DecodeCountsRecord(const unsigned char* p) {
+  CountsRecord r;
+  r.Elapsed_Minutes = Get32(p);
+  for (int c = 0; c < kChannelSlots; ++c) r.Counts[c] = Get16(p + 4 + 2 * c);
+  return r;
+}
+
+HistoRecord DecodeHistoRecord(const unsigned char* p) {
+  HistoRecord r;
+  r.Elapsed_Minutes_Exact = GetDouble(p);
+  r.Sample_Seconds = GetDouble(p + 8);
+  for (std::size_t i = 0; i < kHistoCells; ++i) r.Histo[i] = Get32(p + 16 + 4 * i);
+  return r;
+}
+
+RawBlockRecord DecodeRawBlockRecord(const unsigned char* p, int rt_buffer) {
+  RawBlockRecord r(rt_buffer);
+  for (std::size_t i = 0; i < r.levels.size(); ++i) r.levels[i] = Get16(p + 2 * i);
+  return r;
+}
+
+AppendResult AppendRecord(const fs::path& file, const std::string& bytes) {
+  const std::size_t record = bytes.size();
+  std::error_code ec;
+  std::size_t base = 0;
+  if (fs::exists(file, ec)) {
+    const auto size = fs::file_size(file, ec);
+    if (ec) return AppendResult::kOpenFailed;
+    base = static_cast<std::size_t>(size);
+    if (record > 0 && base % record != 0) {
+      // A torn record from an earlier failure would shift every later record.
+      base -= base % record;
+      fs::resize_file(file, base, ec);
+      if (ec) return AppendResult::kOpenFailed;
+    }
+  }
+  std::FILE* f = std::fopen(file.c_str(), "ab");
+  if (f == nullptr) return AppendResult::kOpenFailed;
+  const std::size_t written = std::fwrite(bytes.data(), 1, record, f);
+  const bool flushed = std::fflush(f) == 0;
+  const bool closed = std::fclose(f) == 0;
+  if (written == record && flushed && closed) return AppendResult::kOk;
+  fs::resize_file(file, base, ec);
+  return AppendResult::kShortWrite;
+}
+
+AppendResult AppendCountsRecord(const fs::path& file, const CountsRecord& r) {
+  return AppendRecord(file, EncodeCountsRecord(r));
+}
+
+AppendResult AppendHistoRecord(const fs::path& file, const HistoRecord& r) {
+  return AppendRecord(file, EncodeHistoRecord(r));
+}
+
+AppendResult AppendRawBlock(const fs::path& file, const int16_t* levels, int rt_buffer) {
+  return AppendRecord(file, EncodeRawBlock(levels, rt_buffer));
+}
+
+std::size_t RecordCount(const fs::path& file, std::size_t record_bytes) {
+  std::error_code ec;
+  const auto size = fs::file_size(file, ec);
+  if (ec || record_bytes == 0) return 0;
+  return static_cast<std::size_t>(size) / record_bytes;
+}
+
+std::vector<CountsRecord> ReadCountsFile(const fs::path& file) {
+  const std::string data = ReadWhole(file, kCountsRecordBytes);
+  std::vector<CountsRecord> out;
+  out.reserve(data.size() / kCountsRecordBytes);
+  for (std::size_t at = 0; at < data.size(); at += kCountsRecordBytes)
+    out.push_back(DecodeCountsRecord(Bytes(data) + at));
+  return out;
+}
+
+std::vector<HistoRecord> ReadHistoFile(const fs::path& file) {
+  const std::string data = ReadWhole(file, kHistoRecordBytes);
+  std::vector<HistoRecord> out;
+  for (std::size_t at = 0; at < data.size(); at += kHistoRecordBytes)
+    out.push_back(DecodeHistoRecord(Bytes(data) + at));
+  return out;
+}
+
+std::vector<RawBlockRecord> ReadRawFile(const fs::path& file, int rt_buffer) {
+  std::vector<RawBlockRecord> out;
+  if (rt_buffer < 0) return out;
+  const std::size_t size = RawBlockRecordBytes(rt_buffer);
+  const std::string data = ReadWhole(file, size);
+  for (std::size_t at = 0; at < data.size(); at += size)
+    out.push_back(DecodeRawBlockRecord(Bytes(data) + at, rt_buffer));
+  return out;
+}
+
+bool ReadCountsRecordAt(const fs::path& file, std::size_t index, CountsRecord& out) {
+  std::string b;
+  if (!ReadAt(file, index, kCountsRecordBytes, b)) return false;
+  out = DecodeCountsRecord(Bytes(b));
+  return true;
+}
+
+bool ReadHistoRecordAt(const fs::path& file, std::size_t index, HistoRecord& out) {
+  std::string b;
+  if (!ReadAt(file, index, kHistoRecordBytes, b)) return false;
+  out = DecodeHistoRecord(Bytes(b));
+  return true;
+}
+
+bool ReadRawBlockAt(const fs::path& file, std::size_t index, int rt_buffer,
+                    RawBlockRecord& out) {
+  if (rt_buffer < 0) return false;
+  std::string b;
+  if (!ReadAt(file, index, RawBlockRecordBytes(rt_buffer), b)) return false;
+  out = DecodeRawBlockRecord(Bytes(b), rt_buffer);
+  return true;
+}
+
+bool ReadRunRawBlock(const fs::path& run_folder, std::size_t bin, int rt_buffer,
+                     RawBlockRecord& out) {
+  return ReadRawBlockAt(run_folder / RawFileName(int(bin / kRecordsPerFile)),
+                        bin % kRecordsPerFile, rt_buffer, out);
+}
+
+bool ReadRunHistoRecord(const fs::path& run_folder, std::size_t bin, HistoRecord& out) {
+  return ReadHistoRecordAt(run_folder / HistoFileName(int(bin / kRecordsPerFile)),
+                           bin % kRecordsPerFile, out);
+}
+
+bool WriteCountsFile(const fs::path& file, const std::vector<CountsRecord>& records) {
+  std::string data;
+  data.reserve(records.size() * kCountsRecordBytes);
+  for (const auto& r : records) data += EncodeCountsRecord(r);
+  fs::path temp = file;
+  temp += ".tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(data.data(), static_cast<std::streamsize>(data.size()));
+    out.flush();
+    if (!out) {
+      out.close();
+      std::error_code ec;
+      fs::remove(temp, ec);
+      return false;
+    }
+  }
+  std::error_code ec;
+  fs::rename(temp, file, ec);
+  if (!ec) return true;
+  fs::remove(temp, ec);
+  return false;
+}
+
+}  // namespace acquisition
