@@ -1,0 +1,188 @@
+#pragma once
+// One acquisition run: start, pause and resume, stop, and the 30 ms tick that polls
+// the channel groups, closes a bin every 500 samples (detection, temperature
+// regulation, light schedule, records) and ends the run when its lapse is reached.
+//
+// The main window owns one RunEngine, implements RunView, keeps RunControls in step
+// with its controls, and calls Tick() from its 30 ms timer while TimerEnabled().
+// Elapsed run time comes from the monotonic clock; dates and the hour of the light
+// schedule from the wall clock (both through platform::GetClock()).
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "acquisition/instrument_io.h"
+#include "acquisition/run_files.h"
+#include "acquisition/run_view.h"
+#include "acquisition/temp_light.h"
+
+namespace acquisition {
+
+// The bin of the acquisition: one detection block, whatever setup.dat says.
+inline constexpr int kBinSamples = kDefaultRtBuffer;
+inline constexpr int kRingRows = kBinSamples + 1;  // sample positions 0..500
+inline constexpr int kHoldRows = 502;              // peak/trough tracks 0..501
+inline constexpr int kErrorsBeforeReport = 20;
+inline constexpr int kErrorsBeforeRestart = 30;
+
+// What the main window's controls hold; the window keeps these in step.
+struct RunControls {
+  std::string txttemp = "20";         // temperature set-point
+  std::string txt_lon = "9";          // lights-on hour
+  std::string txt_loff = "21";        // lights-off hour
+  std::string txt_pulsetimes = "0";   // number of light pulses
+  std::string txt_snr_umbral = "1.8";
+  std::string Txt_description;        // the run description written to subproj.dat
+  bool mnCalibra = false;             // menu check marks read by the name prompt
+  bool mnZero = false;
+  bool Auto_Calibration = false;
+  bool Auto_Zero = false;
+  bool chk_zmonitor = true;           // "AutoRestart on ComError"
+  bool mn_userbin = false;            // "User Defined BIN size"
+  bool Temp_Enabled = false;          // Chk_tenabled
+  bool Light_Enabled = false;         // Chk_lenabled
+  bool Auto_Run = false;              // started with "/run"
+  int16_t Station_Index = 0;
+};
+
+// The run's buffers and counters, read by the plots. Tables with a channel index
+// have 385 entries (channel 384 spare); per-sample tables are [sample * 385 + channel].
+struct RunState {
+  RunState();
+
+  std::vector<int16_t> Raw_Ring;     // kRingRows rows: the current bin's raw levels
+  std::vector<int16_t> Envelope;     // upper envelope (plane 0), kRingRows rows
+  std::vector<int16_t> RT_Planes;    // lower envelope (plane 0), kRingRows rows
+  std::vector<int16_t> Peak_Hold;    // kHoldRows rows
+  std::vector<int16_t> Trough_Hold;  // kHoldRows rows
+  std::array<int32_t, kChannelSlots> Spread_Sums{};
+  std::array<int32_t, kChannelSlots> Level_Sums{};
+  std::array<int32_t, kChannelSlots> Sum_Count{};
+  std::array<int16_t, kChannelSlots> Level_Peak{};
+  std::array<int16_t, kChannelSlots> Counts{};       // last bin; [384] = temperature x 10
+  std::array<int16_t, kChannelSlots> Count_Total{};  // station 1's running totals
+  HistoRecord Histo;  // cumulative peak-interval histograms of the run
+
+  int16_t Ring_Index = 0;
+  int16_t Redraw_Count = 0;
+  int16_t Trace_Toggle = 0;
+  int16_t Interval_Step = 0;
+  int16_t Histo_Bin_Index = 0;
+  int16_t File_Index = 0;
+  int16_t Com_Error_Count = 0;
+  int32_t Tick_Count = 0;
+  int32_t Run_Ticks = 0;
+  int32_t Sample_Count = 0;
+  int32_t Histo_Records = 0;
+  double Sample_Seconds = 0.0;
+  double Sample_Seconds_Total = 0.0;
+  double Plot_Scale = 1.0;
+  int32_t Elapsed_Minutes = 0;
+  double Elapsed_Minutes_Exact = 0.0;
+  double SNR_Threshold = 1.8;
+  bool Plate_96 = false;
+  bool Pause_Flag = false;
+  std::string Run_Folder;  // "yyyymmdd_hhmm"
+  std::string Run_Name;
+
+  int16_t& RawAt(int channel, int sample) { return Raw_Ring[Cell(channel, sample)]; }
+  int16_t RawAt(int channel, int sample) const { return Raw_Ring[Cell(channel, sample)]; }
+  static std::size_t Cell(int channel, int sample) {
+    return std::size_t(sample) * kChannelSlots + std::size_t(channel);
+  }
+};
+
+enum class StartResult {
+  kStarted,
+  kNoName,           // "Each Experiment Requires a name"
+  kDefaultProject,   // project 0
+  kOffline,
+  kBadName,          // a name that cannot become a file field or path
+  kBadLapse,
+  kDiskDeclined,     // No at the disk-space warning
+  kSameMinute,       // a run folder of this minute already holds a run
+  kFolderFailed,     // the run folder could not be made
+  kStoppedByCalibration,
+};
+
+class RunEngine {
+ public:
+  RunEngine(InstrumentIo& io, RunView& view);
+  RunEngine(const RunEngine&) = delete;
+  RunEngine& operator=(const RunEngine&) = delete;
+
+  // CmdPlay_Click: checks, name, disk space, run folder and settings copies,
+  // instrument preparation, then the timer.
+  StartResult Start();
+  // CmdPause_Click: pause (asking "Pause Time Counter?") or resume.
+  void Pause();
+  // CmdStop_Click.
+  void Stop();
+  // Timeradq_Timer: one sample; the window calls it every 30 ms while TimerEnabled().
+  void Tick();
+  bool TimerEnabled() const { return timer_enabled_; }
+
+  // The temperature and light panel's buttons (cmd_ontemp, cmd_frio, cmd_luz) and
+  // the set-point button; while running they only raise State_Send_Pending.
+  void cmd_ontemp_Click();
+  void cmd_frio_Click();
+  void cmd_luz_Click();
+  void Cmd_settemp_Click();
+  // Sends TempLightCode to the instrument and shows it on the panel.
+  void SendTempLightState();
+
+  RunControls controls;
+  RunState state;
+  TempLightFlags flags;
+
+  // Filled by the calibration work: run at start when Auto_Calibration / Auto_Zero.
+  // They may call Stop() to give up; the start then does not enable the timer.
+  std::function<void(const std::string& run_folder, int station)> RunAutoCalibration;
+  std::function<void()> RunAutoZero;
+  // Writes the project's settings files and subproj.dat into a new run folder;
+  // the program installs the storage writers (the default writes nothing).
+  std::function<void(const std::filesystem::path& run_folder, const std::string& name,
+                     const std::string& description)>
+      WriteRunSettings;
+  // Ends the process at once after the automatic restart was launched.
+  std::function<void()> EndProcess;
+
+  // The run folder of the current (or last) run.
+  std::filesystem::path RunFolderPath() const;
+  // Bytes the run's records take per bin (raw, counts, and histo in body-bends mode).
+  static double BytesPerBin(bool save_raw, bool body_bends);
+
+ private:
+  // Tick stages.
+  void RunningTick();
+  void PausedTick();
+  void Poll(int step, bool& last_failed);
+  void PollGroup(int g, bool& failed);
+  void CountSerialError(bool last_failed, bool& restarted);
+  void EnvelopeStage(int ch);
+  void ResetStage(int ch);
+  void BinEnd();
+  void BinDetection();
+  void AppendRecords();
+  void ElapsedAndEnd(bool running, bool& ended);
+  void EveryTwentyFifth(bool pulses);
+  void EndOfRun(bool running);
+  void ReportStageFailure(const std::string& what);
+  double ElapsedDays() const;
+  bool CheckDiskSpace();
+  void ClearRunState();
+  int DspInterval() const;
+
+  InstrumentIo& io_;
+  RunView& view_;
+  bool timer_enabled_ = false;
+  int64_t run_start_ms_ = 0;
+  int64_t bin_start_ms_ = 0;
+  int64_t pause_elapsed_ms_ = 0;
+  std::filesystem::path run_path_;
+};
+
+}  // namespace acquisition
