@@ -1,0 +1,157 @@
+#include "storage/channel_files.h"
+
+#include <array>
+#include <filesystem>
+
+#include "platform/dialogs.h"
+#include "platform/numeric.h"
+#include "storage/file_io.h"
+#include "storage/settings_text.h"
+#include "storage/shared_state.h"
+
+namespace storage {
+namespace {
+
+constexpr const char* kStatusHeader = "<Channel>, <Enabled>";
+constexpr const char* kThresholdHeader = "<Channel>, <Threshold>";
+constexpr const char* kGroupsHeader = "<Group_Number>, <Group_Name>";
+constexpr const char* kChannelGroupsHeader = "<Channel>, <Group: -1=Free>";
+
+std::filesystem::path ProjectFile(const char* name) {
+  return InFolder(Shared().Project_Path, name);
+}
+
+std::string ErrorText(int16_t number, const char* file, const char* what) {
+  return "Error [\\p" + platform::FormatZeroPadded(number, 4) + "\\" + file + "] => " + what;
+}
+
+// Opens a project file and drops its header; throws FormatError when missing.
+SettingsReader OpenTable(const char* name) {
+  auto reader = SettingsReader::Open(ProjectFile(name));
+  if (!reader) throw FormatError("File not found");
+  reader->SkipField();
+  return std::move(*reader);
+}
+
+// Reads up to 385 records of two values, handing the second to `store(i, reader)`.
+template <typename Store>
+void ReadRecords(SettingsReader& reader, Store store) {
+  for (int i = 0; i < kTableSize && !reader.Eof(); ++i) {
+    reader.SkipField();
+    store(i, reader);
+  }
+}
+
+std::string ThresholdText(double v) {
+  std::string s = platform::FormatFixed(v, 3);
+  while (!s.empty() && s.back() == '0') s.pop_back();
+  if (!s.empty() && s.back() == '.') s.pop_back();
+  if (s == "-0") s = "0";
+  return s;
+}
+
+}  // namespace
+
+void LoadChannelStatus(int16_t number) {
+  SharedState& s = Shared();
+  // Read into a table of our own: channels a short file does not reach stay usable.
+  std::array<int16_t, kTableSize> flags;
+  flags.fill(-1);
+  try {
+    SettingsReader reader = OpenTable("status.dat");
+    ReadRecords(reader, [&](int i, SettingsReader& r) { flags[static_cast<size_t>(i)] = r.ReadInt16(); });
+  } catch (const FormatError&) {
+    platform::GetDialogs().MsgBox(ErrorText(number, "status.dat", "Loading default values..."));
+    s.SetEnabledDefaults();
+    return;
+  }
+  for (size_t ch = 0; ch < kChannelCount; ++ch) s.Enabled[ch] = flags[ch] != 0 ? int16_t{-1} : int16_t{0};
+}
+
+void LoadThresholds(int16_t number) {
+  SharedState& s = Shared();
+  try {
+    SettingsReader reader = OpenTable("threshld.dat");
+    ReadRecords(reader, [&](int i, SettingsReader& r) { s.ThresholdAt(0, i) = r.ReadDouble(); });
+  } catch (const FormatError&) {
+    platform::GetDialogs().MsgBox(ErrorText(number, "threshld.dat", "Loading default values..."));
+    s.SetThresholdDefaults();
+  }
+}
+
+void LoadGroups(int16_t number) {
+  SharedState& s = Shared();
+  if (!FileExists(ProjectFile("groups.dat"))) {
+    for (int g = 0; g < kChannelCount; ++g)
+      s.Group_Name[static_cast<size_t>(g)] = g < 12 ? "Group" + std::to_string(g) : "Free";
+    return;
+  }
+  try {
+    SettingsReader reader = OpenTable("groups.dat");
+    ReadRecords(reader, [&](int i, SettingsReader& r) {
+      s.Group_Name[static_cast<size_t>(i)] = CleanQuotedText(r.ReadString());
+    });
+  } catch (const FormatError&) {
+    platform::GetDialogs().MsgBox(ErrorText(number, "groups.dat", "Loading default groups..."));
+    s.SetGroupNameDefaults();
+  }
+}
+
+void LoadChannelGroups(int16_t number) {
+  SharedState& s = Shared();
+  if (!FileExists(ProjectFile("chgroup.dat"))) {
+    s.SetGroupDefaults();
+    return;
+  }
+  try {
+    SettingsReader reader = OpenTable("chgroup.dat");
+    ReadRecords(reader, [&](int i, SettingsReader& r) {
+      const int16_t g = r.ReadInt16();
+      // A group number no table can hold would index past the group tables.
+      s.Group[static_cast<size_t>(i)] = (g < -1 || g >= kChannelCount) ? int16_t{-1} : g;
+    });
+  } catch (const FormatError&) {
+    platform::GetDialogs().MsgBox(ErrorText(number, "chgroup.dat", "Loading default groups..."));
+    s.SetGroupDefaults();
+  }
+}
+
+bool SaveChannelFiles(const std::string& folder, int16_t station) {
+  const SharedState& s = Shared();
+
+  SettingsWriter status;
+  status.Str(kStatusHeader).EndLine();
+  for (int k = 0; k < kChannelCount; ++k)
+    status.Int(k).Int(s.Enabled[static_cast<size_t>(k)] != 0 ? 1 : 0).EndLine();
+  if (!WriteFileAtomic(InFolder(folder, "status.dat"), status.Bytes())) return false;
+
+  SettingsWriter thresholds;
+  thresholds.Str(kThresholdHeader).EndLine();
+  for (int k = 0; k < kChannelCount; ++k)
+    thresholds.Int(k).Raw(",").Raw(ThresholdText(s.ThresholdAt(0, k))).EndLine();
+  if (!WriteFileAtomic(InFolder(folder, "threshld.dat"), thresholds.Bytes())) return false;
+
+  const ChannelTableText* names = nullptr;
+  const ChannelTable16* groups = nullptr;
+  switch (station) {
+    case -1:
+    case 0: names = &s.Group_Name; groups = &s.Group; break;
+    case 1: names = &s.Group_Name_s2; groups = &s.Group_s2; break;
+    case 2: names = &s.Group_Name_s3; groups = &s.Group_s3; break;
+    case 3: names = &s.Group_Name_s4; groups = &s.Group_s4; break;
+    default: return true;  // no group files for an unknown station
+  }
+
+  SettingsWriter name_file;
+  name_file.Str(kGroupsHeader).EndLine();
+  for (int k = 0; k < kChannelCount; ++k)
+    name_file.Int(k).Str(CleanQuotedText((*names)[static_cast<size_t>(k)])).EndLine();
+  if (!WriteFileAtomic(InFolder(folder, "groups.dat"), name_file.Bytes())) return false;
+
+  SettingsWriter group_file;
+  group_file.Str(kChannelGroupsHeader).EndLine();
+  for (int k = 0; k < kChannelCount; ++k) group_file.Int(k).Int((*groups)[static_cast<size_t>(k)]).EndLine();
+  return WriteFileAtomic(InFolder(folder, "chgroup.dat"), group_file.Bytes());
+}
+
+}  // namespace storage

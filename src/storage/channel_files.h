@@ -1,0 +1,29 @@
+#pragma once
+// The four channel table files beside setup.dat. Each is a quoted header line and
+// then 384 lines of two values, one per channel or group 0..383, CR LF:
+//
+//   status.dat    "<Channel>, <Enabled>"             k,1   (1 usable, 0 disabled)
+//   threshld.dat  "<Channel>, <Threshold>"           k,3   k,1.875 (three decimals at most)
+//   groups.dat    "<Group_Number>, <Group_Name>"     k,"Group0"
+//   chgroup.dat   "<Channel>, <Group: -1=Free>"      k,-1
+//
+// The leading number of a data line is for the reader's eye only: values are placed
+// by line order. Entry 384 is never written.
+#include <cstdint>
+#include <string>
+
+namespace storage {
+
+// Each loader reads its file from Project_Path; `number` only names the project in
+// its message. A fault shows one box and puts in that table's defaults.
+void LoadChannelStatus(int16_t number);
+void LoadThresholds(int16_t number);
+void LoadGroups(int16_t number);
+void LoadChannelGroups(int16_t number);
+
+// Writes status.dat, threshld.dat and, for station -1 or 0 (station 1), 1, 2 or 3
+// (stations 2..4), groups.dat and chgroup.dat into `folder`. False on a write failure
+// (the files already written stay).
+bool SaveChannelFiles(const std::string& folder, int16_t station);
+
+}  // namespace storage

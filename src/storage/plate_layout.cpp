@@ -1,0 +1,153 @@
+#include "storage/plate_layout.h"
+
+#include "platform/dialogs.h"
+#include "platform/program_folder.h"
+#include "storage/settings_text.h"
+
+namespace storage {
+namespace {
+
+// Largest plate the grid accepts (a 1536-well plate); keeps Well_Grid small
+// whatever a damaged file says.
+constexpr int kMaxWells = 1536;
+
+void Check(bool ok, const char* reason) {
+  if (!ok) throw FormatError(reason);
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> PlateLayoutPath(const std::string& format) {
+  if (format.empty() || format.find('/') != std::string::npos ||
+      format.find('\\') != std::string::npos || format.find("..") != std::string::npos)
+    return std::nullopt;
+  return platform::ProgramFolder() / (format + ".dat");
+}
+
+std::optional<PlateLayout> ReadPlateLayoutFile(const std::filesystem::path& file, int* stage,
+                                               std::string* reason) {
+  int local_stage = 0;
+  int& st = stage ? *stage : local_stage;
+  st = 0;
+  PlateLayout p;
+  p.channel_well.fill(-1);
+  try {
+    auto reader = SettingsReader::Open(file);
+    if (!reader) throw FormatError("file not found");
+    st = 1;
+    reader->SkipField();
+    reader->SkipField();
+    p.rows = reader->ReadInt16();
+    p.row_pitch = reader->ReadDouble();
+    p.row_offset = reader->ReadDouble();
+    p.cols = reader->ReadInt16();
+    p.col_pitch = reader->ReadDouble();
+    p.col_offset = reader->ReadDouble();
+    reader->SkipField();
+    st = 2;
+    for (size_t i = 0; i < kTableSize && !reader->Eof(); ++i) {
+      reader->SkipField();
+      p.channel_well[i] = reader->ReadInt16();
+      p.channel_beam[i] = reader->ReadInt16();
+      if (p.channel_well[i] > p.max_well) p.max_well = p.channel_well[i];
+      if (p.channel_beam[i] > p.max_beam) p.max_beam = p.channel_beam[i];
+    }
+    st = 3;
+    Check(p.rows >= 1 && p.cols >= 1, "rows or columns below 1");
+    Check(static_cast<int>(p.rows) * p.cols <= kMaxWells, "plate too large");
+    for (size_t ch = 0; ch < kChannelCount; ++ch) {
+      if (p.channel_well[ch] < 0) continue;
+      Check(p.channel_well[ch] < p.rows * p.cols, "well outside the plate");
+      Check(p.channel_beam[ch] >= 0 && p.channel_beam[ch] < kChannelCount, "beam outside the grid");
+    }
+  } catch (const FormatError& e) {
+    if (reason) *reason = e.what();
+    return std::nullopt;
+  }
+  return p;
+}
+
+PlateLayout BuiltInPlateLayout(const std::string& format) {
+  PlateLayout p;
+  p.channel_well.fill(-1);
+  if (format == "w384") {
+    p.rows = 16; p.row_pitch = 1.0; p.row_offset = 0.0;
+    p.cols = 24; p.col_pitch = 1.0; p.col_offset = 0.0;
+    for (int ch = 0; ch < kChannelCount; ++ch) p.channel_well[static_cast<size_t>(ch)] = static_cast<int16_t>(ch);
+    p.max_well = 383;
+    p.max_beam = 0;
+    return p;
+  }
+  const bool unique = format == "w96u";  // one beam per well; else two ("w96f")
+  p.rows = 8; p.row_pitch = 2.0; p.row_offset = -0.5;
+  p.cols = 12; p.col_pitch = 2.0; p.col_offset = unique ? -0.5 : 0.0;
+  int16_t w = 0;
+  for (int c = 0; c < 24; ++c) {
+    for (int r = 0; r < 16; r += 2) {
+      const auto a = static_cast<size_t>(c * 16 + r);
+      if (c % 2 == 0) {
+        p.channel_well[a] = w++;
+      } else if (!unique) {
+        p.channel_well[a] = p.channel_well[a - 16];
+        p.channel_beam[a] = 1;
+      }
+      p.channel_well[a + 1] = -1;
+    }
+  }
+  p.max_well = 95;
+  p.max_beam = unique ? 0 : 1;
+  return p;
+}
+
+void ApplyPlateLayout(const PlateLayout& p) {
+  SharedState& s = Shared();
+  s.Plate_Rows = p.rows;
+  s.Row_Pitch = p.row_pitch;
+  s.Row_Offset = p.row_offset;
+  s.Plate_Cols = p.cols;
+  s.Col_Pitch = p.col_pitch;
+  s.Col_Offset = p.col_offset;
+  s.Channel_Well = p.channel_well;
+  s.Channel_Beam = p.channel_beam;
+  s.Max_Well = p.max_well;
+  s.Max_Beam = p.max_beam;
+  s.ResizeWellGrid(p.max_well, p.max_beam);
+  for (int ch = 0; ch < kChannelCount; ++ch) {
+    const auto i = static_cast<size_t>(ch);
+    if (p.channel_well[i] >= 0) s.SetWellGrid(p.channel_well[i], p.channel_beam[i], static_cast<int16_t>(ch));
+  }
+}
+
+bool LoadPlateLayoutNoTrap(std::string* error) {
+  const std::string& format = Shared().Plate_format;
+  const auto path = PlateLayoutPath(format);
+  std::string reason = "not a plate format name";
+  int stage = 0;
+  std::optional<PlateLayout> layout;
+  if (path) layout = ReadPlateLayoutFile(*path, &stage, &reason);
+  if (!layout) {
+    if (error) *error = "Error [\\" + format + ".dat] ID#" + std::to_string(stage) + ": " + reason;
+    return false;
+  }
+  ApplyPlateLayout(*layout);
+  return true;
+}
+
+void LoadPlateLayout() {
+  SharedState& s = Shared();
+  const auto path = PlateLayoutPath(s.Plate_format);
+  int stage = 0;
+  std::optional<PlateLayout> layout;
+  if (path) layout = ReadPlateLayoutFile(*path, &stage);
+  if (layout) {
+    ApplyPlateLayout(*layout);
+    return;
+  }
+  platform::GetDialogs().MsgBox("Error [\\" + s.Plate_format + ".dat] ID#" + std::to_string(stage) +
+                                " => Loading plate format from default: 384,96f or 96u...");
+  if (s.Plate_format != "w96f" && s.Plate_format != "w384" && s.Plate_format != "w96u")
+    s.Plate_format = "w96f";
+  ApplyPlateLayout(BuiltInPlateLayout(s.Plate_format));
+}
+
+}  // namespace storage
