@@ -1,0 +1,29 @@
+#pragma once
+// Letting the window system breathe during long work on the window thread, and the
+// twips (1/1440 inch) that window sizes are given in.
+class QWidget;
+
+namespace ui {
+
+// Runs the pending window events once. A DoEvents from inside a handler that an outer
+// DoEvents is running returns at once (false): nesting them lets the same handler start
+// again before it has finished.
+bool DoEvents();
+
+inline constexpr int kTwipsPerPixel = 15;
+
+// Screen.TwipsPerPixelX/Y.
+inline constexpr int TwipsPerPixelX() { return kTwipsPerPixel; }
+inline constexpr int TwipsPerPixelY() { return kTwipsPerPixel; }
+
+// A length in twips as whole pixels (nearest, halves to even).
+int TwipsToPixels(double twips);
+inline constexpr int PixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
+
+// A widget's size in twips (Width, Height).
+int WidthTwips(const QWidget& widget);
+int HeightTwips(const QWidget& widget);
+// Places a widget by Left, Top, Width, Height in twips; negative sizes count as 0.
+void MoveTwips(QWidget& widget, double left, double top, double width, double height);
+
+}  // namespace ui

@@ -1,0 +1,441 @@
+#include "ui/picture_box.h"
+
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSaveFile>
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "platform/numeric.h"
+
+namespace ui {
+
+namespace {
+
+// Figures far outside the picture are cut to this margin (in pixels) before they are
+// rasterised, so a wild value in a plot costs nothing and cannot overflow the painter.
+constexpr double kMargin = 64.0;
+// A circle this many pixels across is outside any window we have.
+constexpr double kMaxRadiusPixels = 1.0e5;
+
+double PixelRound(double v) { return platform::RoundHalfEven(v); }
+
+// Cohen-Sutherland clip of segment a-b to [x0, x1] x [y0, y1]; false when nothing is
+// left. Each cut point lies exactly on its edge, so even ends at 1e300 clip cleanly.
+bool ClipSegment(QPointF& a, QPointF& b, double x0, double y0, double x1, double y1) {
+  enum { kLeft = 1, kRight = 2, kAbove = 4, kBelow = 8 };
+  auto code = [&](QPointF p) {
+    int c = 0;
+    if (p.x() < x0) c |= kLeft;
+    if (p.x() > x1) c |= kRight;
+    if (p.y() < y0) c |= kAbove;
+    if (p.y() > y1) c |= kBelow;
+    return c;
+  };
+  int ca = code(a);
+  int cb = code(b);
+  for (int round = 0; round < 8; ++round) {
+    if ((ca | cb) == 0) return true;
+    if (ca & cb) return false;
+    const int out = ca ? ca : cb;
+    QPointF& p = ca ? a : b;
+    const QPointF from = a;
+    const QPointF to = b;
+    if (out & (kLeft | kRight)) {
+      const double x = (out & kLeft) ? x0 : x1;
+      p = QPointF(x, from.y() + (to.y() - from.y()) * ((x - from.x()) / (to.x() - from.x())));
+    } else {
+      const double y = (out & kAbove) ? y0 : y1;
+      p = QPointF(from.x() + (to.x() - from.x()) * ((y - from.y()) / (to.y() - from.y())), y);
+    }
+    if (ca) {
+      ca = code(a);
+    } else {
+      cb = code(b);
+    }
+  }
+  return (ca | cb) == 0;
+}
+
+bool Finite(QPointF p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
+
+QPoint Rounded(QPointF p) { return QPoint(static_cast<int>(PixelRound(p.x())), static_cast<int>(PixelRound(p.y()))); }
+
+// 24-bit BMP, rows bottom-up, each padded to four bytes, no palette.
+QByteArray EncodeBmp24(const QImage& image) {
+  const int width = image.width();
+  const int height = image.height();
+  const int stride = (width * 3 + 3) & ~3;
+  const quint32 pixel_bytes = static_cast<quint32>(stride) * static_cast<quint32>(height);
+  QByteArray out;
+  out.reserve(54 + static_cast<int>(pixel_bytes));
+  auto u16 = [&out](quint32 v) {
+    out.append(static_cast<char>(v & 0xFF));
+    out.append(static_cast<char>((v >> 8) & 0xFF));
+  };
+  auto u32 = [&u16](quint32 v) {
+    u16(v & 0xFFFF);
+    u16(v >> 16);
+  };
+  out.append("BM", 2);
+  u32(54 + pixel_bytes);  // file size
+  u32(0);                 // reserved
+  u32(54);                // offset of the pixels
+  u32(40);                // info header size
+  u32(static_cast<quint32>(width));
+  u32(static_cast<quint32>(height));  // positive: bottom-up
+  u16(1);                             // planes
+  u16(24);                            // bits per pixel
+  u32(0);                             // no compression
+  u32(pixel_bytes);
+  u32(3780);  // 96 dpi, in pixels per metre
+  u32(3780);
+  u32(0);  // colours used
+  u32(0);  // important colours
+  const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+  for (int y = height - 1; y >= 0; --y) {
+    const QRgb* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+    for (int x = 0; x < width; ++x) {
+      out.append(static_cast<char>(qBlue(row[x])));
+      out.append(static_cast<char>(qGreen(row[x])));
+      out.append(static_cast<char>(qRed(row[x])));
+    }
+    for (int pad = width * 3; pad < stride; ++pad) out.append('\0');
+  }
+  return out;
+}
+
+int VbButtons(Qt::MouseButtons buttons) {
+  int b = 0;
+  if (buttons & Qt::LeftButton) b |= 1;
+  if (buttons & Qt::RightButton) b |= 2;
+  if (buttons & Qt::MiddleButton) b |= 4;
+  return b;
+}
+
+int VbShift(Qt::KeyboardModifiers mods) {
+  int s = 0;
+  if (mods & Qt::ShiftModifier) s |= 1;
+  if (mods & Qt::ControlModifier) s |= 2;
+  if (mods & Qt::AltModifier) s |= 4;
+  return s;
+}
+
+}  // namespace
+
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  // Pointer moves without a button matter too (the plate editors follow the pointer).
+  setMouseTracking(true);
+  font_ = font();
+  FitImage();
+}
+
+bool PictureBox::Scale(double left, double top, double right, double bottom) {
+  const double width = right - left;
+  const double height = bottom - top;
+  if (!std::isfinite(left) || !std::isfinite(top) || !std::isfinite(width) ||
+      !std::isfinite(height) || width == 0.0 || height == 0.0) {
+    return false;
+  }
+  user_scale_ = true;
+  scale_left_ = left;
+  scale_top_ = top;
+  scale_width_ = width;
+  scale_height_ = height;
+  return true;
+}
+
+void PictureBox::ScalePixels() {
+  user_scale_ = false;
+  scale_left_ = 0;
+  scale_top_ = 0;
+}
+
+double PictureBox::ScaleWidth() const {
+  return user_scale_ ? scale_width_ : static_cast<double>(Surface().width());
+}
+
+double PictureBox::ScaleHeight() const {
+  return user_scale_ ? scale_height_ : static_cast<double>(Surface().height());
+}
+
+QSize PictureBox::Surface() const {
+  FitImage();
+  return image_.size();
+}
+
+double PictureBox::PixelsPerUnitX() const {
+  const double sw = ScaleWidth();
+  return sw == 0.0 ? 0.0 : Surface().width() / sw;
+}
+
+double PictureBox::PixelsPerUnitY() const {
+  const double sh = ScaleHeight();
+  return sh == 0.0 ? 0.0 : Surface().height() / sh;
+}
+
+QPointF PictureBox::ToPixel(double x, double y) const {
+  return QPointF((x - scale_left_) * PixelsPerUnitX(), (y - scale_top_) * PixelsPerUnitY());
+}
+
+QPoint PictureBox::PixelAt(double x, double y) const { return Rounded(ToPixel(x, y)); }
+
+QPointF PictureBox::ToUser(QPointF pixel) const {
+  const QSize s = Surface();
+  const double ux = s.width() > 0 ? pixel.x() * ScaleWidth() / s.width() : 0.0;
+  const double uy = s.height() > 0 ? pixel.y() * ScaleHeight() / s.height() : 0.0;
+  return QPointF(scale_left_ + ux, scale_top_ + uy);
+}
+
+Color PictureBox::Point(double x, double y) const {
+  const QPointF p = ToPixel(x, y);
+  if (!Finite(p)) return -1;
+  const QPoint px = Rounded(p);
+  if (!image_.valid(px)) return -1;
+  return FromQColor(QColor(image_.pixel(px)));
+}
+
+void PictureBox::SetBackColor(Color c) {
+  back_color_ = c;
+  Cls();
+}
+
+void PictureBox::SetDrawWidth(int width) { draw_width_ = std::max(1, width); }
+
+void PictureBox::SetFontSize(double points) {
+  if (std::isfinite(points) && points > 0) font_.setPointSizeF(points);
+}
+
+void PictureBox::SetFontName(const QString& family) { font_.setFamily(family); }
+
+void PictureBox::FitImage() const {
+  const QSize want = size();
+  if (want.isEmpty() || want == image_.size()) return;
+  QImage fresh(want, QImage::Format_RGB32);
+  if (fresh.isNull()) return;  // out of memory: keep drawing on what we have
+  fresh.fill(ToQColor(back_color_));
+  if (!image_.isNull()) {
+    QPainter p(&fresh);
+    p.drawImage(0, 0, image_);
+  }
+  image_ = std::move(fresh);
+}
+
+void PictureBox::Cls() {
+  FitImage();
+  if (!image_.isNull()) image_.fill(ToQColor(back_color_));
+  current_x_ = 0;
+  current_y_ = 0;
+  update();
+}
+
+void PictureBox::StrokeLine(QPointF a, QPointF b, Color color) {
+  if (!Finite(a) || !Finite(b) || image_.isNull()) return;
+  const double m = kMargin + draw_width_;
+  if (!ClipSegment(a, b, -m, -m, image_.width() + m, image_.height() + m)) return;
+  const QPoint pa = Rounded(a);
+  const QPoint pb = Rounded(b);
+  QPainter p(&image_);
+  if (draw_width_ <= 1) {
+    p.setPen(QPen(ToQColor(color), 0));
+    if (pa == pb) {
+      p.drawPoint(pa);
+    } else {
+      p.drawLine(pa, pb);
+    }
+  } else {
+    p.setPen(QPen(ToQColor(color), draw_width_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawLine(pa, pb);
+  }
+}
+
+void PictureBox::Line(double x1, double y1, double x2, double y2) {
+  Line(x1, y1, x2, y2, fore_color_);
+}
+
+void PictureBox::Line(double x1, double y1, double x2, double y2, Color color) {
+  FitImage();
+  StrokeLine(ToPixel(x1, y1), ToPixel(x2, y2), color);
+  current_x_ = x2;
+  current_y_ = y2;
+  update();
+}
+
+void PictureBox::LineTo(double x2, double y2, Color color) {
+  Line(current_x_, current_y_, x2, y2, color);
+}
+
+void PictureBox::Box(double x1, double y1, double x2, double y2, Color color, bool filled) {
+  FitImage();
+  current_x_ = x2;
+  current_y_ = y2;
+  const QPointF a = ToPixel(x1, y1);
+  const QPointF b = ToPixel(x2, y2);
+  if (!Finite(a) || !Finite(b) || image_.isNull()) return;
+  // Corners beyond the margin only move edges that are off the picture anyway.
+  const double m = kMargin + draw_width_;
+  auto clamp_x = [&](double v) { return std::clamp(v, -m, image_.width() + m); };
+  auto clamp_y = [&](double v) { return std::clamp(v, -m, image_.height() + m); };
+  const QPoint pa = Rounded(QPointF(clamp_x(a.x()), clamp_y(a.y())));
+  const QPoint pb = Rounded(QPointF(clamp_x(b.x()), clamp_y(b.y())));
+  // Both corner pixels belong to the box, whichever way round they are given.
+  const QRect rect(QPoint(std::min(pa.x(), pb.x()), std::min(pa.y(), pb.y())),
+                   QPoint(std::max(pa.x(), pb.x()), std::max(pa.y(), pb.y())));
+  if (filled) {
+    QPainter p(&image_);
+    p.fillRect(rect, ToQColor(color));
+  } else {
+    if (fill_solid_) {
+      QPainter p(&image_);
+      p.fillRect(rect, ToQColor(fill_color_));
+    }
+    const QPointF tl = rect.topLeft();
+    const QPointF tr = rect.topRight();
+    const QPointF br = rect.bottomRight();
+    const QPointF bl = rect.bottomLeft();
+    StrokeLine(tl, tr, color);
+    StrokeLine(tr, br, color);
+    StrokeLine(br, bl, color);
+    StrokeLine(bl, tl, color);
+  }
+  update();
+}
+
+void PictureBox::Circle(double x, double y, double radius, Color color) {
+  Arc(x, y, radius, color, 0.0, 2.0 * std::numbers::pi);
+}
+
+void PictureBox::Arc(double x, double y, double radius, Color color, double start, double end) {
+  FitImage();
+  current_x_ = x;
+  current_y_ = y;
+  const QPointF c = ToPixel(x, y);
+  const double r = std::fabs(radius * PixelsPerUnitX());
+  if (!Finite(c) || !std::isfinite(r) || !std::isfinite(start) || !std::isfinite(end) ||
+      r > kMaxRadiusPixels || image_.isNull()) {
+    return;
+  }
+  const QRectF bounds(c.x() - r, c.y() - r, 2 * r, 2 * r);
+  const double m = kMargin + draw_width_;
+  if (!bounds.intersects(QRectF(-m, -m, image_.width() + 2 * m, image_.height() + 2 * m))) return;
+  constexpr double kTurn = 2.0 * std::numbers::pi;
+  start = std::fmod(std::fabs(start), kTurn);
+  end = std::fmod(std::fabs(end), kTurn);
+  double span = end - start;
+  if (span <= 0.0) span += kTurn;
+  const bool full = span >= kTurn - 1e-9;
+  // Whole pixels for the centre, like every other figure, so circles sit on the grid.
+  const QPointF centre = Rounded(c);
+  const QRectF box(centre.x() - r, centre.y() - r, 2 * r, 2 * r);
+  QPainter p(&image_);
+  if (draw_width_ <= 1) {
+    p.setPen(QPen(ToQColor(color), 0));
+  } else {
+    p.setPen(QPen(ToQColor(color), draw_width_, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin));
+  }
+  if (full) {
+    p.setBrush(fill_solid_ ? QBrush(ToQColor(fill_color_)) : QBrush(Qt::NoBrush));
+    p.drawEllipse(box);
+  } else {
+    const auto sixteenths = [](double rad) {
+      return static_cast<int>(PixelRound(rad * 180.0 / std::numbers::pi * 16.0));
+    };
+    p.drawArc(box, sixteenths(start), sixteenths(span));
+  }
+  update();
+}
+
+void PictureBox::PSet(double x, double y, Color color) {
+  FitImage();
+  current_x_ = x;
+  current_y_ = y;
+  const QPointF c = ToPixel(x, y);
+  if (!Finite(c) || image_.isNull()) return;
+  const QPoint px = Rounded(QPointF(std::clamp(c.x(), -kMargin, image_.width() + kMargin),
+                                    std::clamp(c.y(), -kMargin, image_.height() + kMargin)));
+  if (draw_width_ <= 1) {
+    if (image_.valid(px)) image_.setPixel(px, ToQColor(color).rgb());
+  } else {
+    QPainter p(&image_);
+    p.setPen(QPen(ToQColor(color), draw_width_, Qt::SolidLine, Qt::RoundCap));
+    p.drawPoint(px);
+  }
+  update();
+}
+
+void PictureBox::Print(const QString& text) {
+  FitImage();
+  const QFontMetrics metrics(font_);
+  const QPointF c = ToPixel(current_x_, current_y_);
+  if (Finite(c) && !image_.isNull()) {
+    const double m = kMargin + metrics.horizontalAdvance(text);
+    if (c.x() > -m && c.x() < image_.width() + kMargin && c.y() > -m &&
+        c.y() < image_.height() + kMargin) {
+      QPainter p(&image_);
+      p.setFont(font_);
+      p.setPen(ToQColor(fore_color_));
+      const QPoint top_left = Rounded(c);
+      p.drawText(QPoint(top_left.x(), top_left.y() + metrics.ascent()), text);
+    }
+  }
+  // The next line starts at the left edge, one text line lower on screen.
+  const double ppuy = PixelsPerUnitY();
+  current_x_ = scale_left_;
+  if (ppuy != 0.0) current_y_ += metrics.height() / ppuy;
+  update();
+}
+
+bool PictureBox::SavePicture(const QString& path) const {
+  FitImage();
+  if (path.isEmpty() || image_.isNull()) return false;
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  const QByteArray bytes = EncodeBmp24(image_);
+  if (file.write(bytes) != bytes.size()) {
+    file.cancelWriting();
+    return false;
+  }
+  return file.commit();
+}
+
+const QImage& PictureBox::Image() const {
+  FitImage();
+  return image_;
+}
+
+void PictureBox::paintEvent(QPaintEvent*) {
+  FitImage();
+  QPainter p(this);
+  p.fillRect(rect(), ToQColor(back_color_));
+  p.drawImage(0, 0, image_);
+}
+
+void PictureBox::resizeEvent(QResizeEvent* event) {
+  FitImage();
+  QWidget::resizeEvent(event);
+}
+
+void PictureBox::EmitMouse(QMouseEvent* event, int kind) {
+  const QPointF u = ToUser(event->position());
+  const int shift = VbShift(event->modifiers());
+  switch (kind) {
+    case 0:
+      emit MouseDown(VbButtons(event->button()), shift, u.x(), u.y());
+      break;
+    case 1:
+      emit MouseMove(VbButtons(event->buttons()), shift, u.x(), u.y());
+      break;
+    default:
+      emit MouseUp(VbButtons(event->button()), shift, u.x(), u.y());
+      break;
+  }
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event) { EmitMouse(event, 0); }
+void PictureBox::mouseMoveEvent(QMouseEvent* event) { EmitMouse(event, 1); }
+void PictureBox::mouseReleaseEvent(QMouseEvent* event) { EmitMouse(event, 2); }
+
+}  // namespace ui

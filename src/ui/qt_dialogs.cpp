@@ -1,0 +1,40 @@
+#include "ui/qt_dialogs.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace ui {
+
+namespace {
+
+QString ToQ(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+void QtDialogs::MsgBox(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QString(), ToQ(text), QMessageBox::Ok,
+                  QApplication::activeWindow());
+  box.exec();
+}
+
+bool QtDialogs::AskYesNo(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QString(), ToQ(text), QMessageBox::Yes | QMessageBox::No,
+                  QApplication::activeWindow());
+  box.setDefaultButton(QMessageBox::Yes);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtDialogs::InputBox(const std::string& prompt,
+                                               const std::string& default_text) {
+  QInputDialog box(QApplication::activeWindow());
+  box.setWindowTitle(QString());
+  box.setLabelText(ToQ(prompt));
+  box.setTextValue(ToQ(default_text));
+  box.setInputMode(QInputDialog::TextInput);
+  if (box.exec() != QDialog::Accepted) return std::nullopt;
+  return box.textValue().toStdString();
+}
+
+}  // namespace ui

@@ -1,0 +1,154 @@
+#include "ui/form.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+
+#include "ui/caption_label.h"
+#include "ui/events.h"
+
+namespace {
+
+void RunDeferredDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+struct Counts {
+  int created = 0;
+  int loads = 0;
+  int activations = 0;
+  int unloads = 0;
+};
+
+class Frm_probe : public ui::Form {
+ public:
+  static inline Counts counts;
+  Frm_probe() : serial(++counts.created) {}
+  void Form_Load() override {
+    ++counts.loads;
+    // A load that touches its own window by name reaches this same instance.
+    self_seen_in_load = &ui::Default<Frm_probe>();
+    loaded_serial = serial;
+  }
+  void Form_Activate() override { ++counts.activations; }
+  void Form_Unload() override {
+    ++counts.unloads;
+    still_registered_in_unload = ui::IsLoaded<Frm_probe>();
+  }
+  const int serial;
+  int loaded_serial = 0;
+  Frm_probe* self_seen_in_load = nullptr;
+  bool still_registered_in_unload = false;
+};
+
+class DefaultInstances : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::Unload<Frm_probe>();
+    RunDeferredDeletes();
+    Frm_probe::counts = {};
+  }
+  void TearDown() override {
+    ui::Unload<Frm_probe>();
+    RunDeferredDeletes();
+  }
+};
+
+TEST_F(DefaultInstances, AnUnloadedFormComesBackAsANewInstanceLoadedAgain) {
+  EXPECT_FALSE(ui::IsLoaded<Frm_probe>());
+  Frm_probe& first = ui::Default<Frm_probe>();
+  EXPECT_TRUE(ui::IsLoaded<Frm_probe>());
+  EXPECT_EQ(Frm_probe::counts.loads, 1);
+  EXPECT_EQ(first.self_seen_in_load, &first);
+  EXPECT_EQ(&ui::Default<Frm_probe>(), &first);  // later uses: same window, no new load
+  EXPECT_EQ(Frm_probe::counts.loads, 1);
+  const int first_serial = first.serial;
+  QPointer<Frm_probe> watch(&first);
+
+  ui::Unload<Frm_probe>();
+  EXPECT_EQ(Frm_probe::counts.unloads, 1);
+  EXPECT_TRUE(watch->still_registered_in_unload);
+  EXPECT_FALSE(ui::IsLoaded<Frm_probe>());
+  ui::Unload<Frm_probe>();  // a second unload does nothing
+  EXPECT_EQ(Frm_probe::counts.unloads, 1);
+  RunDeferredDeletes();
+  EXPECT_TRUE(watch.isNull());
+
+  Frm_probe& second = ui::Default<Frm_probe>();
+  EXPECT_NE(second.serial, first_serial);
+  EXPECT_EQ(second.loaded_serial, second.serial);
+  EXPECT_EQ(Frm_probe::counts.created, 2);
+  EXPECT_EQ(Frm_probe::counts.loads, 2);
+}
+
+TEST_F(DefaultInstances, ShowRunsActivateEachTimeAndClosingUnloads) {
+  Frm_probe& form = ui::Default<Frm_probe>();
+  EXPECT_EQ(Frm_probe::counts.activations, 0);  // loading alone does not activate
+  form.Show();
+  form.Show();
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_EQ(Frm_probe::counts.activations, 2);
+  form.hide();
+  ui::DoEvents();
+  EXPECT_EQ(Frm_probe::counts.activations, 2);  // the window system's events do not count
+
+  QPointer<Frm_probe> watch(&form);
+  form.close();
+  EXPECT_EQ(Frm_probe::counts.unloads, 1);
+  EXPECT_FALSE(ui::IsLoaded<Frm_probe>());
+  RunDeferredDeletes();
+  EXPECT_TRUE(watch.isNull());
+}
+
+TEST_F(DefaultInstances, AFormMayUnloadItselfFromItsOwnHandler) {
+  Frm_probe& form = ui::Default<Frm_probe>();
+  auto* exit_button = new QPushButton(&form);
+  QObject::connect(exit_button, &QPushButton::clicked, &form, [&form] { form.Unload(); });
+  exit_button->click();  // the form is still on the stack of its own handler here
+  EXPECT_FALSE(ui::IsLoaded<Frm_probe>());
+  RunDeferredDeletes();
+  EXPECT_EQ(Frm_probe::counts.unloads, 1);
+}
+
+TEST(CaptionLabel, SignalsOnlyARealChange) {
+  ui::CaptionLabel label;
+  int changes = 0;
+  QObject::connect(&label, &ui::CaptionLabel::Change, [&changes] { ++changes; });
+  label.SetCaption("7");
+  label.SetCaption("7");
+  EXPECT_EQ(changes, 1);
+  label.SetCaption("8");
+  EXPECT_EQ(changes, 2);
+  EXPECT_EQ(label.Caption(), "8");
+  label.SetCaption("");
+  EXPECT_EQ(changes, 3);
+}
+
+TEST(DoEvents, RunsPendingEventsButNotInsideItself) {
+  int outer_runs = 0;
+  bool nested_result = true;
+  QTimer::singleShot(0, [&] {
+    ++outer_runs;
+    nested_result = ui::DoEvents();
+  });
+  // Zero-time timers need the event loop twice before they fire; allow a few passes.
+  for (int i = 0; i < 20 && outer_runs == 0; ++i) EXPECT_TRUE(ui::DoEvents());
+  EXPECT_EQ(outer_runs, 1);
+  EXPECT_FALSE(nested_result);
+}
+
+TEST(Twips, FifteenToThePixel) {
+  EXPECT_EQ(ui::TwipsPerPixelX(), 15);
+  EXPECT_EQ(ui::TwipsToPixels(900), 60);
+  EXPECT_EQ(ui::TwipsToPixels(22.5), 2);  // 1.5 pixels, halves to even
+  EXPECT_EQ(ui::TwipsToPixels(7.5), 0);
+  EXPECT_EQ(ui::PixelsToTwips(40), 600);
+  QWidget w;
+  ui::MoveTwips(w, 150, 300, 1200, -450);
+  EXPECT_EQ(w.geometry(), QRect(10, 20, 80, 0));
+  EXPECT_EQ(ui::WidthTwips(w), 1200);
+}
+
+}  // namespace
