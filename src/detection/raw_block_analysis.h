@@ -1,0 +1,58 @@
+#pragma once
+// Activity count of one channel's bin of raw levels: learns the channel's scale from the
+// block, clips upward spikes in the caller's block, derives a detection trace below the
+// upper envelope and counts the drops under it by one of four methods.
+//
+// Pure over its arguments: no settings are read, so the acquisition tick, the report's
+// re-analysis and the offline browser all call it with their own values.
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "detection/block_layout.h"
+
+namespace detection {
+
+// Detection methods, as stored in the project's `DSP_Method`.
+enum DetectionMethod : int {
+  kMethodWindowed = 0,     // at most one event per 30-sample window with a dip
+  kMethodCrossings = 1,    // one event per downward crossing of the trace
+  kMethodMotility = 2,     // one event per sustained excursion of the smoothed signal
+  kMethodDrosophila = 3,   // crossings of the two-sample mean, trace scaled by the threshold
+};
+
+// What the analysis leaves for display: the trace of the channel last analysed and the
+// marks of counted events. `Event_Marks` is never cleared here: a caller that wants
+// one block's marks clears it between calls.
+struct DetectionTraces {
+  std::array<int16_t, kTraceEntries> Threshold_Trace{};
+  std::array<int16_t, kTraceEntries> Event_Marks{};
+};
+
+struct DetectionParams {
+  int channel = 0;          // row of the block, and the number in the marks file name
+  double threshold = 1.8;   // signal-to-noise factor
+  int method = kMethodCrossings;  // 0..3; any other value counts nothing
+  int export_flag = 0;      // exactly 1 appends the marks line to folder/ch<channel>.raw
+  std::string folder;       // folder of the marks file
+  int32_t time = 0;         // number that opens the marks line
+};
+
+enum class DetectionError {
+  kNone,
+  kBlockTooSmall,     // the block does not hold samples 0..499 of the channel: nothing done
+  kMarksWriteFailed,  // counted, but the marks line could not be appended
+};
+
+struct DetectionResult {
+  int16_t count = 0;
+  DetectionError error = DetectionError::kNone;
+};
+
+// Analyses samples 0..499 of params.channel. Samples above the clipping trace are lowered
+// in `block` itself, so whatever is recorded or histogrammed afterwards sees them clipped.
+DetectionResult AnalyzeRawBlock(std::span<int16_t> block, BlockLayout layout,
+                                const DetectionParams& params, DetectionTraces& traces);
+
+}  // namespace detection

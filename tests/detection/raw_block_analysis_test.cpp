@@ -1,0 +1,349 @@
+#include "detection/raw_block_analysis.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "detection/fast_round.h"
+#include "platform/numeric.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using detection::AnalyzeRawBlock;
+using detection::ChannelMajor;
+using detection::DetectionError;
+using detection::DetectionParams;
+using detection::DetectionResult;
+using detection::DetectionTraces;
+using Block = std::vector<int16_t>;
+
+constexpr int16_t kUntouched = 12345;
+
+Block Flat(int16_t level) { return Block(500, level); }
+
+// Small ripple: peaks of 1010 on even samples, troughs of 1000 on odd ones.
+Block Rippled() {
+  Block b(500);
+  for (int i = 0; i < 500; ++i) b[i] = i % 2 ? 1000 : 1010;
+  return b;
+}
+
+DetectionTraces FreshTraces() {
+  DetectionTraces t;
+  t.Threshold_Trace.fill(kUntouched);
+  t.Event_Marks.fill(0);
+  return t;
+}
+
+DetectionResult Analyze(Block& b, int method, double threshold, DetectionTraces& traces) {
+  DetectionParams p;
+  p.threshold = threshold;
+  p.method = method;
+  return AnalyzeRawBlock(b, ChannelMajor(500), p, traces);
+}
+
+std::vector<int> MarkedSamples(const DetectionTraces& t) {
+  std::vector<int> at;
+  for (int i = 0; i < detection::kTraceEntries; ++i)
+    if (t.Event_Marks[i] == -1) at.push_back(i);
+  return at;
+}
+
+std::string MarksWithOnesAt(std::initializer_list<int> ones) {
+  std::string m(500, '0');
+  for (int i : ones) m[i] = '1';
+  return m;
+}
+
+TEST(AnalyzeRawBlock, FlatBlockPerMethod) {
+  for (int method : {0, 1}) {
+    Block b = Flat(1010);
+    DetectionTraces t = FreshTraces();
+    EXPECT_EQ(Analyze(b, method, 1.8, t).count, 0) << method;
+    EXPECT_EQ(b, Flat(1010));
+    // K = 1: the first four use 1.75 x K and no smoothing, then the trace climbs
+    // towards 99% of the envelope by averaging with its own history.
+    const int16_t expected[] = {992, 992, 992, 992, 994, 994, 995, 996, 996};
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(t.Threshold_Trace[i], expected[i]) << i;
+    EXPECT_EQ(t.Threshold_Trace[500], kUntouched);
+  }
+  {
+    Block b = Flat(1010);
+    DetectionTraces t = FreshTraces();
+    EXPECT_EQ(Analyze(b, 2, 1.8, t).count, 0);
+    EXPECT_EQ(t.Threshold_Trace[0], kUntouched);  // method 2 starts its trace at 1
+    EXPECT_EQ(t.Threshold_Trace[1], -5);          // D = 0 less the minimum amplitude 5
+    EXPECT_EQ(t.Threshold_Trace[499], -5);
+  }
+  {
+    // Method 3's trace lies above a flat signal: one event at sample 1, never re-armed.
+    Block b = Flat(1010);
+    DetectionTraces t = FreshTraces();
+    EXPECT_EQ(Analyze(b, 3, 1.8, t).count, 1);
+    EXPECT_EQ(MarkedSamples(t), std::vector<int>{1});
+    EXPECT_EQ(t.Threshold_Trace[0], 1818);
+    DetectionTraces t1 = FreshTraces();
+    EXPECT_EQ(Analyze(b, 3, 1.0, t1).count, 0);
+  }
+  for (int method : {0, 1, 2, 3}) {
+    Block zeros = Flat(0);
+    DetectionTraces t = FreshTraces();
+    EXPECT_EQ(Analyze(zeros, method, 1.8, t).count, 0) << method;
+  }
+}
+
+TEST(AnalyzeRawBlock, WindowedMethodEvaluatesEvery30Samples) {
+  Block b = Rippled();
+  b[15] = 800;                                  // window 0..30
+  for (int s = 33; s <= 51; s += 2) b[s] = 800;  // ten dips in window 31..60
+  b[491] = 800;                                 // after the last window end (480)
+  DetectionTraces t = FreshTraces();
+  EXPECT_EQ(Analyze(b, 0, 1.8, t).count, 2);
+  EXPECT_EQ(MarkedSamples(t), (std::vector<int>{30, 60}));
+}
+
+TEST(AnalyzeRawBlock, CrossingsMarkTheirSamplesAndMarksAccumulate) {
+  Block b = Rippled();
+  for (int s : {101, 201, 301}) b[s] = 800;
+  DetectionTraces t = FreshTraces();
+  EXPECT_EQ(Analyze(b, 1, 1.8, t).count, 3);
+  EXPECT_EQ(MarkedSamples(t), (std::vector<int>{101, 201, 301}));
+
+  // The analysis never clears the marks: a second block adds to the first one's.
+  Block c = Rippled();
+  for (int s : {151, 251}) c[s] = 800;
+  EXPECT_EQ(Analyze(c, 1, 1.8, t).count, 2);
+  EXPECT_EQ(MarkedSamples(t), (std::vector<int>{101, 151, 201, 251, 301}));
+}
+
+TEST(AnalyzeRawBlock, SpikeIsClippedInTheCallersBlock) {
+  for (int method : {1, 7}) {
+    Block b = Rippled();
+    b[200] = 3000;
+    DetectionTraces t = FreshTraces();
+    Analyze(b, method, 1.8, t);
+    // A = 18, B = 1009 over the raw pass: K = 4.21, the clipping trace settles at
+    // 1053 over the 1010 envelope. Only the spike moves.
+    Block expected = Rippled();
+    expected[200] = 1053;
+    EXPECT_EQ(b, expected) << method;
+  }
+}
+
+TEST(AnalyzeRawBlock, OnlyTheAnalysedChannelOfASampleMajorBlockChanges) {
+  constexpr int kChannels = 385;
+  Block ring(kChannels * 501, 1010);
+  for (int s = 0; s < 500; ++s) ring[s * kChannels + 7] = Rippled()[s];
+  ring[200 * kChannels + 7] = 3000;
+  ring[200 * kChannels + 8] = 3000;
+  DetectionParams p;
+  p.channel = 7;
+  DetectionTraces t = FreshTraces();
+  const DetectionResult r = AnalyzeRawBlock(ring, detection::SampleMajor(kChannels), p, t);
+  EXPECT_EQ(r.error, DetectionError::kNone);
+  EXPECT_EQ(ring[200 * kChannels + 7], 1053);
+  EXPECT_EQ(ring[200 * kChannels + 8], 3000);
+  EXPECT_EQ(ring[200 * kChannels + 6], 1010);
+
+  // A row the block does not hold: nothing read, written or counted.
+  Block before = ring;
+  for (int channel : {-1, 385, 100000}) {
+    p.channel = channel;
+    DetectionTraces u = FreshTraces();
+    const DetectionResult bad = AnalyzeRawBlock(ring, detection::SampleMajor(kChannels), p, u);
+    EXPECT_EQ(bad.error, DetectionError::kBlockTooSmall) << channel;
+    EXPECT_EQ(bad.count, 0);
+    EXPECT_EQ(u.Threshold_Trace[0], kUntouched);
+  }
+  Block short_block(499, 1000);
+  p.channel = 0;
+  EXPECT_EQ(AnalyzeRawBlock(short_block, ChannelMajor(500), p, t).error,
+            DetectionError::kBlockTooSmall);
+  EXPECT_EQ(ring, before);
+}
+
+TEST(AnalyzeRawBlock, MotilityCountsSustainedExcursions) {
+  // A ramp up over 9 samples, a plateau, a ramp down: the 10-sample mean rises from
+  // sample 91 and falls from 132, counting on the tenth step of each run.
+  Block b = Flat(1000);
+  for (int j = 0; j < 9; ++j) b[100 + j] = static_cast<int16_t>(1001 + j);
+  for (int i = 109; i <= 140; ++i) b[i] = 1009;
+  for (int j = 0; j < 9; ++j) b[141 + j] = static_cast<int16_t>(1008 - j);
+  DetectionTraces t = FreshTraces();
+  EXPECT_EQ(Analyze(b, 2, 1.8, t).count, 2);
+  EXPECT_EQ(t.Threshold_Trace[101], 1);  // D(101) = 6.2, less G = 5
+  EXPECT_TRUE(MarkedSamples(t).empty());  // method 2 leaves Event_Marks alone
+
+  // A rise of exactly ten steps followed by a flat stretch counts at every flat step.
+  Block f = Flat(1000);
+  f[100] = 1004;
+  for (int i = 101; i <= 119; ++i) f[i] = 1008;
+  testsupport::TempProgramFolder folder;
+  DetectionParams p;
+  p.method = 2;
+  p.export_flag = 1;
+  p.folder = folder.path().string();
+  p.time = 5;
+  DetectionTraces u = FreshTraces();
+  EXPECT_EQ(AnalyzeRawBlock(f, ChannelMajor(500), p, u).count, 10);
+  EXPECT_EQ(testsupport::ReadBytes(folder / "ch0.raw"),
+            "5 " + MarksWithOnesAt({101, 102, 103, 104, 105, 106, 107, 108, 109, 110}) + "\r\n");
+}
+
+TEST(AnalyzeRawBlock, DrosophilaTraceAndTwoSampleMean) {
+  Block b(500);
+  for (int i = 0; i < 500; ++i) b[i] = i % 2 ? 1000 : 1010;
+  b[101] = 800;
+  b[301] = 800;
+  DetectionTraces t = FreshTraces();
+  // The trace is the peak mean times the threshold: 1010 x 0.97 = 979.7 -> 980. A dip
+  // pulls two successive two-sample means under it but counts once.
+  EXPECT_EQ(Analyze(b, 3, 0.97, t).count, 2);
+  EXPECT_EQ(MarkedSamples(t), (std::vector<int>{101, 301}));
+  for (int i = 0; i < 500; ++i) ASSERT_EQ(t.Threshold_Trace[i], 980) << i;
+}
+
+TEST(AnalyzeRawBlock, PeakMeansRoundHalfToEven) {
+  // One peak at 16 makes the first window P(1..30) half base, half base + 1.
+  for (int16_t base : {1000, 1001}) {
+    Block b = Flat(base);
+    b[16] = static_cast<int16_t>(base + 1);
+    DetectionTraces t = FreshTraces();
+    Analyze(b, 3, 1.0, t);  // threshold 1: the first four trace values are R itself
+    const int16_t first = base == 1000 ? 1000 : 1002;  // 1000.5 -> 1000, 1001.5 -> 1002
+    EXPECT_EQ(t.Threshold_Trace[0], first);
+    EXPECT_EQ(t.Threshold_Trace[1], base == 1000 ? 1001 : 1002);  // 1000.53 -> 1001
+  }
+}
+
+TEST(AnalyzeRawBlock, UnknownMethodClipsAndExportsZeros) {
+  testsupport::TempProgramFolder folder;
+  Block b = Rippled();
+  b[200] = 3000;
+  DetectionParams p;
+  p.channel = 0;
+  p.method = 7;
+  p.export_flag = 1;
+  p.folder = folder.path().string();
+  p.time = 37;
+  DetectionTraces t = FreshTraces();
+  const DetectionResult r = AnalyzeRawBlock(b, ChannelMajor(500), p, t);
+  EXPECT_EQ(r.count, 0);
+  EXPECT_EQ(r.error, DetectionError::kNone);
+  EXPECT_EQ(b[200], 1053);
+  EXPECT_EQ(t.Threshold_Trace[0], kUntouched);
+  EXPECT_TRUE(MarkedSamples(t).empty());
+  EXPECT_EQ(testsupport::ReadBytes(folder / "ch0.raw"), "37 " + std::string(500, '0') + "\r\n");
+}
+
+TEST(AnalyzeRawBlock, MarksLineBytesAreAppended) {
+  testsupport::TempProgramFolder folder;
+  constexpr int kChannels = 20;
+  Block ring(kChannels * 500, 1010);
+  const Block rippled = Rippled();
+  for (int s = 0; s < 500; ++s) ring[s * kChannels + 12] = rippled[s];
+  for (int s : {101, 201, 301}) ring[s * kChannels + 12] = 800;
+  DetectionParams p;
+  p.channel = 12;
+  p.method = 1;
+  p.export_flag = 1;
+  p.folder = folder.path().string();
+  p.time = 37;
+  DetectionTraces t = FreshTraces();
+  EXPECT_EQ(AnalyzeRawBlock(ring, detection::SampleMajor(kChannels), p, t).count, 3);
+  const std::string line = "37 " + MarksWithOnesAt({101, 201, 301}) + "\r\n";
+  EXPECT_EQ(testsupport::ReadBytes(folder / "ch12.raw"), line);
+  p.time = 38;
+  AnalyzeRawBlock(ring, detection::SampleMajor(kChannels), p, t);
+  EXPECT_EQ(testsupport::ReadBytes(folder / "ch12.raw"),
+            line + "38 " + MarksWithOnesAt({101, 201, 301}) + "\r\n");
+
+  // Only exactly 1 exports (a Boolean True of -1 does not).
+  p.channel = 12;
+  p.export_flag = -1;
+  p.folder = (folder / "other").string();
+  std::filesystem::create_directory(folder / "other");
+  AnalyzeRawBlock(ring, detection::SampleMajor(kChannels), p, t);
+  EXPECT_FALSE(std::filesystem::exists(folder / "other" / "ch12.raw"));
+}
+
+TEST(AnalyzeRawBlock, FailedMarksWriteIsReportedButStillCounts) {
+  testsupport::TempProgramFolder folder;
+  for (const std::string& where : {(folder / "missing").string(), std::string()}) {
+    Block b = Rippled();
+    for (int s : {101, 201}) b[s] = 800;
+    DetectionParams p;
+    p.method = 1;
+    p.export_flag = 1;
+    p.folder = where;
+    DetectionTraces t = FreshTraces();
+    const DetectionResult r = AnalyzeRawBlock(b, ChannelMajor(500), p, t);
+    EXPECT_EQ(r.count, 2);
+    EXPECT_EQ(r.error, DetectionError::kMarksWriteFailed);
+  }
+}
+
+TEST(AnalyzeRawBlock, WideArithmeticOnSpikyChannelsAndLargeThresholds) {
+  // Full-scale ripple with threshold 6: the clipping trace reaches 13 x 4095, beyond
+  // 16 bits. It is worked out wide: nothing clipped, every low sample counted.
+  Block spiky(500);
+  for (int i = 0; i < 500; ++i) spiky[i] = i % 2 ? 4095 : 0;
+  Block b = spiky;
+  DetectionTraces t = FreshTraces();
+  EXPECT_EQ(Analyze(b, 1, 6.0, t).count, 250);
+  EXPECT_EQ(b, spiky);
+
+  // A trace beyond 16 bits is saturated only where it is stored.
+  Block flat = Flat(1010);
+  DetectionTraces s = FreshTraces();
+  EXPECT_EQ(Analyze(flat, 3, 1000.0, s).count, 1);
+  EXPECT_EQ(s.Threshold_Trace[0], 32767);
+}
+
+TEST(AnalyzeRawBlock, BadInputGivesADefinedCount) {
+  Block extremes(500);
+  for (int i = 0; i < 500; ++i) extremes[i] = (i * 7919) % 3 == 0 ? -32768 : (i % 5 ? 32767 : 0);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (int method : {-1, 0, 1, 2, 3, 4}) {
+    for (double threshold : {0.0, -3.0, 1.8, 1e9, nan}) {
+      for (const Block& source : {extremes, Flat(-5), Flat(4095)}) {
+        Block b1 = source, b2 = source;
+        DetectionTraces t1 = FreshTraces(), t2 = FreshTraces();
+        const int c1 = Analyze(b1, method, threshold, t1).count;
+        const int c2 = Analyze(b2, method, threshold, t2).count;
+        EXPECT_GE(c1, 0);
+        EXPECT_LE(c1, 500);
+        EXPECT_EQ(c1, c2);
+        EXPECT_EQ(b1, b2);
+      }
+    }
+  }
+  // A threshold of 0 or below leaves the margin at its floor of 1, like a flat block.
+  for (double threshold : {0.0, -3.0}) {
+    Block b = Rippled();
+    for (int s : {101, 201}) b[s] = 800;
+    DetectionTraces t = FreshTraces();
+    EXPECT_EQ(Analyze(b, 1, threshold, t).count, 2);
+  }
+}
+
+TEST(DetectionRounding, MatchesTheSharedHalfToEvenRule) {
+  for (double v : {0.5, 1.5, 2.5, -0.5, -1.5, -2.5, 982.5, 1000.4999999, 3.5000001, -7.25,
+                   1e15 + 0.5, 4503599627370497.0, 123456.5}) {
+    EXPECT_EQ(detection::internal::RoundEven(v), platform::RoundHalfEven(v)) << v;
+  }
+  for (int n = -200; n <= 200; ++n) {
+    for (int d : {5, 30}) {
+      EXPECT_EQ(detection::internal::RoundDivEven(n, d),
+                platform::RoundHalfEven(static_cast<double>(n) / d))
+          << n << "/" << d;
+    }
+  }
+}
+
+}  // namespace
