@@ -1,0 +1,419 @@
+#include "xlsx/workbook.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/dialogs.h"
+#include "xlsx/utf8.h"
+#include "xlsx/zip_writer.h"
+
+namespace xlsx {
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+constexpr std::string_view kHead =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
+constexpr std::string_view kContentTypesHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+
+constexpr std::string_view kContentTypes =
+    "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+    "<Default Extension=\"rels\" "
+    "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+    "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+    "<Override PartName=\"/xl/workbook.xml\" "
+    "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+    "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
+    "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+    "<Override PartName=\"/xl/sharedStrings.xml\" "
+    "ContentType=\"application/"
+    "vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>"
+    "<Override PartName=\"/xl/styles.xml\" "
+    "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
+    "<Override PartName=\"/docProps/core.xml\" "
+    "ContentType=\"application/vnd.openxmlformats-package.core-properties+xml\"/>"
+    "<Override PartName=\"/docProps/app.xml\" "
+    "ContentType=\"application/vnd.openxmlformats-officedocument.extended-properties+xml\"/>"
+    "</Types>";
+
+constexpr std::string_view kSheetOpen =
+    "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+    "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+    "<sheetData>\r\n";
+constexpr std::string_view kSheetClose = "</sheetData></worksheet>";
+
+constexpr std::string_view kSstOpen =
+    "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"";
+
+constexpr std::string_view kStyles =
+    "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+    "<fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font></fonts>"
+    "<fills count=\"2\">"
+    "<fill><patternFill patternType=\"none\"/></fill>"
+    "<fill><patternFill patternType=\"gray125\"/></fill>"
+    "</fills>"
+    "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
+    "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/>"
+    "</cellStyleXfs>"
+    "<cellXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
+    "</cellXfs>"
+    "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
+    "</styleSheet>";
+
+constexpr std::string_view kWorkbook =
+    "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+    "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+    "<sheets><sheet name=\"Hoja1\" sheetId=\"1\" r:id=\"rId1\"/></sheets>"
+    "</workbook>";
+
+constexpr std::string_view kWorkbookRels =
+    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+    "<Relationship Id=\"rId1\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+    "Target=\"worksheets/sheet1.xml\"/>"
+    "<Relationship Id=\"rId2\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" "
+    "Target=\"styles.xml\"/>"
+    "<Relationship Id=\"rId3\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" "
+    "Target=\"sharedStrings.xml\"/>"
+    "</Relationships>";
+
+constexpr std::string_view kPackageRels =
+    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+    "<Relationship Id=\"rId1\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+    "Target=\"xl/workbook.xml\"/>"
+    "<Relationship Id=\"rId2\" "
+    "Type=\"http://schemas.openxmlformats.org/package/2006/relationships/metadata/"
+    "core-properties\" "
+    "Target=\"docProps/core.xml\"/>"
+    "<Relationship Id=\"rId3\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+    "extended-properties\" "
+    "Target=\"docProps/app.xml\"/>"
+    "</Relationships>";
+
+constexpr std::string_view kCore =
+    "<cp:coreProperties "
+    "xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\" "
+    "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
+    "xmlns:dcterms=\"http://purl.org/dc/terms/\" "
+    "xmlns:dcmitype=\"http://purl.org/dc/dcmitype/\" "
+    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
+    "<dc:title>Activity report</dc:title>"
+    "<dc:creator>Quenlar</dc:creator>"
+    "</cp:coreProperties>";
+
+constexpr std::string_view kApp =
+    "<Properties "
+    "xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/extended-properties\" "
+    "xmlns:vt=\"http://schemas.openxmlformats.org/officeDocument/2006/docPropsVTypes\">"
+    "<Application>Quenlar</Application>"
+    "</Properties>";
+
+// Appends to a string through a raw pointer: the cell loop asks for room once per row
+// and then writes without bounds checks or size updates per piece. Between Room and
+// Close the string's size is its capacity, not its content.
+class Sink {
+ public:
+  explicit Sink(std::string& s) : s_(s), len_(s.size()) {}
+  char* Room(size_t n) {
+    if (s_.size() - len_ < n) s_.resize(std::max({s_.capacity(), s_.size() * 2, len_ + n}));
+    return s_.data() + len_;
+  }
+  void Done(char* end) { len_ = static_cast<size_t>(end - s_.data()); }
+  void Put(std::string_view t) { Done(Copy(Room(t.size()), t)); }
+  void Close() { s_.resize(len_); }
+
+  static char* Copy(char* p, std::string_view t) {
+    std::memcpy(p, t.data(), t.size());
+    return p + t.size();
+  }
+
+ private:
+  std::string& s_;
+  size_t len_;
+};
+
+char* PutUnsigned(char* p, uint64_t v) { return std::to_chars(p, p + 20, v).ptr; }
+
+void PutDecimal(std::string& out, uint64_t v) {
+  char buf[20];
+  out.append(buf, PutUnsigned(buf, v));
+}
+
+void PutPart(std::string& out, std::string_view head, std::string_view body) {
+  out.append(kBom);
+  out.append(head);
+  out.append(body);
+}
+
+// The distinct texts in order of first appearance. Keys view the table's own storage.
+class SharedStrings {
+ public:
+  uint32_t Index(std::string_view text) {
+    ++count_;
+    const auto [it, added] = index_.try_emplace(text, static_cast<uint32_t>(order_.size()));
+    if (added) order_.push_back(text);
+    return it->second;
+  }
+  uint64_t count() const { return count_; }
+  const std::vector<std::string_view>& order() const { return order_; }
+
+ private:
+  std::unordered_map<std::string_view, uint32_t> index_;
+  std::vector<std::string_view> order_;
+  uint64_t count_ = 0;
+};
+
+// Writes sheet1.xml's body straight into the archive buffer.
+void WriteSheet(const CellTable& table, const NumberLocale& locale, SharedStrings* strings,
+                std::string& out) {
+  out.append(kBom);
+  out.append(kHead);
+  out.append(kSheetOpen);
+  const size_t rows = table.rows(), cols = table.cols();
+  // `<c r="` and the column letters, once per column.
+  std::vector<std::string> prefix(cols + 1);
+  size_t longest_prefix = 0;
+  for (size_t k = 1; k <= cols; ++k) {
+    prefix[k] = "<c r=\"" + ColumnLetter(static_cast<int32_t>(k));
+    longest_prefix = std::max(longest_prefix, prefix[k].size());
+  }
+  // A cell is at most the prefix, the row number (7 digits), `" t="s"><v>`, a number
+  // (kMaxNumberText) or an index, and `</v></c>`.
+  const size_t cell_bound = longest_prefix + 8 + 11 + kMaxNumberText + 8;
+  Sink sink(out);
+  for (size_t r = 1; r <= rows; ++r) {
+    char row_digits[20];
+    const std::string_view row_text(row_digits,
+                                    static_cast<size_t>(PutUnsigned(row_digits, r) - row_digits));
+    char* p = sink.Room(32 + cols * cell_bound);
+    p = Sink::Copy(p, "<row r=\"");
+    p = Sink::Copy(p, row_text);
+    p = Sink::Copy(p, "\">");
+    const size_t stored = table.RowLength(r);
+    for (size_t k = 1; k <= cols; ++k) {
+      p = Sink::Copy(p, prefix[k]);
+      p = Sink::Copy(p, row_text);
+      const CellValue v = k <= stored ? table.At(r, k) : CellValue{};
+      bool is_number = v.kind == CellKind::kNumber;
+      double number = v.number;
+      if (v.kind == CellKind::kText && !v.text.empty()) {
+        // A text that reads as a number is written as one, unless it is a code with a
+        // leading zero. (A number's own text form never has one.)
+        if (const auto parsed = ParseLocaleNumber(TrimSpaces(v.text), locale);
+            parsed && !HasLeadingZero(v.text)) {
+          is_number = true;
+          number = *parsed;
+        }
+      }
+      if (is_number) {
+        p = Sink::Copy(p, "\"><v>");
+        p += FormatNumber(number, p);
+        p = Sink::Copy(p, "</v></c>");
+      } else if (v.kind == CellKind::kText && !v.text.empty()) {
+        p = Sink::Copy(p, "\" t=\"s\"><v>");
+        p = PutUnsigned(p, strings->Index(v.text));
+        p = Sink::Copy(p, "</v></c>");
+      } else {
+        p = Sink::Copy(p, "\"/>");
+      }
+    }
+    p = Sink::Copy(p, "</row>\r\n");
+    sink.Done(p);
+  }
+  sink.Close();
+  out.append(kSheetClose);
+}
+
+void WriteSharedStrings(const SharedStrings& strings, std::string& out) {
+  out.append(kBom);
+  out.append(kHead);
+  out.append(kSstOpen);
+  PutDecimal(out, strings.count());
+  out.append("\" uniqueCount=\"");
+  PutDecimal(out, strings.order().size());
+  out.append("\">\r\n");
+  for (std::string_view text : strings.order()) {
+    out.append("<si><t xml:space=\"preserve\">");
+    AppendXmlEscaped(text, &out);
+    out.append("</t></si>\r\n");
+  }
+  out.append("</sst>");
+}
+
+XlsxResult Failure(XlsxStatus status, int number, std::string description) {
+  return {status, number, std::move(description)};
+}
+
+}  // namespace
+
+std::string ColumnLetter(int32_t n) {
+  std::string letters;
+  while (n > 0) {
+    --n;
+    letters.insert(letters.begin(), static_cast<char>('A' + n % 26));
+    n /= 26;
+  }
+  return letters;
+}
+
+void AppendXmlEscaped(std::string_view text, std::string* out) {
+  // 1: replaced by an entity or dropped; 2: the first byte of a multi-byte character.
+  static const std::array<uint8_t, 256> kClass = [] {
+    std::array<uint8_t, 256> c{};
+    for (int b = 0; b < 0x20; ++b) c[b] = 1;
+    c['\t'] = c['\n'] = c['\r'] = 0;
+    c['&'] = c['<'] = c['>'] = c['"'] = c['\''] = 1;
+    for (int b = 0x80; b < 0x100; ++b) c[b] = 2;
+    return c;
+  }();
+  size_t run = 0, i = 0;
+  const size_t n = text.size();
+  while (i < n) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (kClass[b] == 0) {
+      ++i;
+      continue;
+    }
+    if (kClass[b] == 2) {
+      const size_t len = Utf8SequenceLength(text, i);
+      // U+FFFE and U+FFFF are not XML characters; a broken sequence would make the part
+      // unreadable. Both are dropped.
+      const bool keep =
+          len > 0 && !(len == 3 && b == 0xEF && static_cast<unsigned char>(text[i + 1]) == 0xBF &&
+                       static_cast<unsigned char>(text[i + 2]) >= 0xBE);
+      if (keep) {
+        i += len;
+        continue;
+      }
+      out->append(text.data() + run, i - run);
+      i += len > 0 ? len : 1;
+      run = i;
+      continue;
+    }
+    out->append(text.data() + run, i - run);
+    switch (b) {
+      case '&':
+        out->append("&amp;");
+        break;
+      case '<':
+        out->append("&lt;");
+        break;
+      case '>':
+        out->append("&gt;");
+        break;
+      case '"':
+        out->append("&quot;");
+        break;
+      case '\'':
+        out->append("&apos;");
+        break;
+      default:
+        break;  // a control character XML does not allow
+    }
+    run = ++i;
+  }
+  out->append(text.data() + run, n - run);
+}
+
+std::string XmlEscape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendXmlEscaped(text, &out);
+  return out;
+}
+
+XlsxResult BuildXlsxBytes(const CellTable& table, const NumberLocale& locale,
+                          const platform::WallTime& when, std::string* archive) {
+  archive->clear();
+  if (table.rows() > kMaxSheetRows || table.cols() > kMaxSheetColumns)
+    return Failure(XlsxStatus::kTooLarge, kErrTooLarge,
+                   "La tabla supera los límites de la hoja (1048576 filas, 16384 columnas): " +
+                       std::to_string(table.rows()) + " filas, " + std::to_string(table.cols()) +
+                       " columnas");
+
+  StoredZipWriter zip(DosTimeNow(when), DosDateNow(when));
+  // Most cells of a report are short numbers: about 24 bytes each in the sheet.
+  zip.Reserve(table.rows() * (table.cols() * 24 + 20) + 8192);
+
+  std::string& out = zip.bytes();
+  zip.BeginEntry("[Content_Types].xml");
+  PutPart(out, kContentTypesHead, kContentTypes);
+  zip.EndEntry();
+
+  SharedStrings strings;
+  WriteSheet(table, locale, &strings, zip.BeginEntry("xl/worksheets/sheet1.xml"));
+  zip.EndEntry();
+
+  WriteSharedStrings(strings, zip.BeginEntry("xl/sharedStrings.xml"));
+  zip.EndEntry();
+
+  const std::pair<std::string_view, std::string_view> fixed[] = {
+      {"xl/styles.xml", kStyles},
+      {"xl/workbook.xml", kWorkbook},
+      {"xl/_rels/workbook.xml.rels", kWorkbookRels},
+      {"_rels/.rels", kPackageRels},
+      {"docProps/core.xml", kCore},
+      {"docProps/app.xml", kApp},
+  };
+  for (const auto& [name, body] : fixed) {
+    PutPart(zip.BeginEntry(name), kHead, body);
+    zip.EndEntry();
+  }
+  if (!zip.Finish())
+    return Failure(XlsxStatus::kTooLarge, kErrTooLarge,
+                   "El libro supera el tamaño máximo de un archivo ZIP (4 GiB)");
+  *archive = std::move(zip.bytes());
+  return {};
+}
+
+XlsxResult WriteFileReplacing(const std::string& target, std::string_view bytes) {
+  const std::string temp = target + ".tmp";
+  const auto fail = [&](int err) {
+    std::error_code ignored;
+    std::filesystem::remove(temp, ignored);
+    if (err == 0) err = EIO;
+    return Failure(XlsxStatus::kWriteFailed, err, std::strerror(err));
+  };
+  errno = 0;
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (f == nullptr)
+    return Failure(XlsxStatus::kWriteFailed, errno ? errno : EIO,
+                   std::strerror(errno ? errno : EIO));
+  errno = 0;
+  const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), f);
+  int err = written == bytes.size() ? 0 : (errno ? errno : EIO);
+  if (std::fflush(f) != 0 && err == 0) err = errno ? errno : EIO;
+  if (std::fclose(f) != 0 && err == 0) err = errno ? errno : EIO;
+  if (err != 0) return fail(err);
+  std::error_code ec;
+  std::filesystem::rename(temp, target, ec);
+  if (ec) {
+    std::error_code ignored;
+    std::filesystem::remove(temp, ignored);
+    return Failure(XlsxStatus::kWriteFailed, ec.value(), ec.message());
+  }
+  return {};
+}
+
+XlsxResult BuildXlsx(const CellTable& table, const std::string& target_path) {
+  std::string archive;
+  XlsxResult result = BuildXlsxBytes(table, UserNumberLocale(), platform::Now(), &archive);
+  if (result.ok()) result = WriteFileReplacing(target_path, archive);
+  if (!result.ok())
+    platform::GetDialogs().MsgBox("Error al generar XLSX: " + std::to_string(result.number) +
+                                  " - " + result.description);
+  return result;
+}
+
+}  // namespace xlsx

@@ -1,0 +1,71 @@
+#pragma once
+// A ZIP archive of stored (uncompressed) entries, built in memory.
+//
+// Layout, every field little-endian and packed:
+//   for each entry:  local header (30 bytes) + UTF-8 name + data
+//     50 4B 03 04 | version 20 | flags 0x0800 (UTF-8 name) | method 0 | DOS time | DOS date
+//     | CRC-32 | size | size | name length | extra length 0
+//   for each entry, same order: central header (46 bytes) + name
+//     50 4B 01 02 | made by 20 | needed 20 | flags 0x0800 | method 0 | DOS time | DOS date
+//     | CRC-32 | size | size | name length | extra 0 | comment 0 | disk 0 | internal attrs 0
+//     | external attrs 0 | offset of the local header
+//   end record (22 bytes):
+//     50 4B 05 06 | disk 0 | directory disk 0 | entries | entries | directory size
+//     | directory offset | comment length 0
+// No data descriptors, extra fields, comments, folder entries or ZIP64 records: sizes and
+// offsets must fit 32 bits, counts and name lengths 16 bits.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/clock.h"
+
+namespace xlsx {
+
+// The DOS time word: hour * 2048 + minute * 32 + seconds / 2 (fields masked to 5, 6, 5 bits).
+int16_t DosTimeNow(const platform::WallTime& t);
+// The DOS date word: (year - 1980) * 512 + month * 32 + day, the year clamped to 1980..2107.
+int16_t DosDateNow(const platform::WallTime& t);
+// The signed 16-bit integer with the same two bytes as `value` (0..65535).
+int16_t UIntToSignedInt(int32_t value);
+
+class StoredZipWriter {
+ public:
+  // Every entry carries the same time and date words.
+  StoredZipWriter(int16_t dos_time, int16_t dos_date);
+
+  // Writes the local header of a new entry and returns the archive buffer: the caller
+  // appends the entry's bytes to it, then calls EndEntry, which fills in CRC and sizes.
+  // Building an entry in place saves a copy of large parts.
+  std::string& BeginEntry(std::string_view utf8_name);
+  // False when the entry is too large for the 32-bit size field.
+  bool EndEntry();
+  bool AddEntry(std::string_view utf8_name, std::string_view data);
+
+  // Appends the central directory and the end record. False when a count, a size or an
+  // offset does not fit its field; the archive is then not valid.
+  bool Finish();
+
+  std::string& bytes() { return out_; }
+
+  // Expected archive size, to reserve the buffer before building.
+  void Reserve(size_t bytes) { out_.reserve(bytes); }
+
+ private:
+  struct Entry {
+    std::string name;
+    uint64_t header_offset = 0;
+    uint32_t crc = 0;
+    uint64_t size = 0;
+  };
+  void PutHeader(uint32_t signature, const Entry& e, bool central);
+
+  std::string out_;
+  std::vector<Entry> entries_;
+  uint16_t time_, date_;
+  bool open_ = false;
+  bool fits_ = true;
+};
+
+}  // namespace xlsx
