@@ -100,7 +100,6 @@ enum class StartResult {
   kNoName,           // "Each Experiment Requires a name"
   kDefaultProject,   // project 0
   kOffline,
-  kBadName,          // a name that cannot become a file field or path
   kBadLapse,
   kDiskDeclined,     // No at the disk-space warning
   kSameMinute,       // a run folder of this minute already holds a run
@@ -142,11 +141,6 @@ class RunEngine {
   // They may call Stop() to give up; the start then does not enable the timer.
   std::function<void(const std::string& run_folder, int station)> RunAutoCalibration;
   std::function<void()> RunAutoZero;
-  // Writes the project's settings files and subproj.dat into a new run folder;
-  // the program installs the storage writers (the default writes nothing).
-  std::function<void(const std::filesystem::path& run_folder, const std::string& name,
-                     const std::string& description)>
-      WriteRunSettings;
   // Ends the process at once after the automatic restart was launched.
   std::function<void()> EndProcess;
 
@@ -159,22 +153,25 @@ class RunEngine {
   // Tick stages.
   void RunningTick();
   void PausedTick();
-  void Poll(int step, bool& last_failed);
-  void PollGroup(int g, bool& failed);
-  void CountSerialError(bool last_failed, bool& restarted);
+  void Prime(int step);
+  bool Poll(int step);
+  // False when the tick must end here (the restart was launched or failed).
+  bool CountSerialError(bool last_failed);
   void EnvelopeStage(int ch);
   void ResetStage(int ch);
   void BinEnd();
   void BinDetection();
   void AppendRecords();
-  void ElapsedAndEnd(bool running, bool& ended);
-  void EveryTwentyFifth(bool pulses);
-  void EndOfRun(bool running);
-  void ReportStageFailure(const std::string& what);
+  // Elapsed time, its display and the end-of-run test; true when the run ended.
+  bool ElapsedAndEnd(bool running);
+  void ProgressPulsesPending(bool pulses);
+  void EndOfRun();
   double ElapsedDays() const;
   bool CheckDiskSpace();
   void ClearRunState();
   int DspInterval() const;
+  void ButtonSend();
+  void ReportStageFailure(const std::string& headline, const std::string& detail);
 
   InstrumentIo& io_;
   RunView& view_;
@@ -183,6 +180,7 @@ class RunEngine {
   int64_t bin_start_ms_ = 0;
   int64_t pause_elapsed_ms_ = 0;
   std::filesystem::path run_path_;
+  std::size_t recorded_bins_ = 0;  // counts records written in this run
 };
 
 }  // namespace acquisition

@@ -167,6 +167,22 @@ AppendResult AppendRawBlock(const fs::path& file, const int16_t* levels, int rt_
   return AppendRecord(file, EncodeRawBlock(levels, rt_buffer));
 }
 
+bool AlignRecordCount(const fs::path& file, std::size_t records, std::size_t record_bytes) {
+  std::error_code ec;
+  const bool exists = fs::exists(file, ec);
+  const std::size_t have = exists ? RecordCount(file, record_bytes) : 0;
+  if (exists && have >= records) {
+    if (fs::file_size(file, ec) == records * record_bytes) return true;
+    fs::resize_file(file, records * record_bytes, ec);
+    return !ec;
+  }
+  if (!exists && records == 0) return true;
+  const std::string zero(record_bytes, '\0');
+  for (std::size_t i = have; i < records; ++i)
+    if (AppendRecord(file, zero) != AppendResult::kOk) return false;
+  return true;
+}
+
 std::size_t RecordCount(const fs::path& file, std::size_t record_bytes) {
   std::error_code ec;
   const auto size = fs::file_size(file, ec);

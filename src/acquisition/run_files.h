@@ -111,6 +111,12 @@ AppendResult AppendHistoRecord(const std::filesystem::path& file, const HistoRec
 AppendResult AppendRawBlock(const std::filesystem::path& file, const int16_t* levels,
                             int rt_buffer);
 
+// Makes the file hold exactly `records` whole records: extra ones are cut off, missing
+// ones are filled with zero bytes (a bin that could not be written reads as empty),
+// so record k of a raw or histo file stays bin k of its eleven. False on failure.
+bool AlignRecordCount(const std::filesystem::path& file, std::size_t records,
+                      std::size_t record_bytes);
+
 // Whole records a file holds (0 when missing); a trailing partial record is not counted.
 std::size_t RecordCount(const std::filesystem::path& file, std::size_t record_bytes);
 

@@ -1,0 +1,170 @@
+// The bin end: sample period, temperature and its regulation, light hours, the
+// detection of every channel on the plate, and the run's records. Each stage runs
+// on its own: a failure shows in the status panel and the others still run.
+#include <array>
+#include <exception>
+#include <span>
+#include <string>
+
+#include "acquisition/run_engine.h"
+#include "detection/peak_interval_histogram.h"
+#include "detection/raw_block_analysis.h"
+#include "link/device_frame.h"
+#include "platform/clock.h"
+#include "platform/numeric.h"
+#include "storage/shared_state.h"
+
+namespace acquisition {
+
+namespace {
+
+constexpr double kThresholdFloor = 1.8;
+constexpr int kCountTotalCap = 10000;
+
+detection::DetectionTraces& Traces() {
+  static detection::DetectionTraces traces;
+  return traces;
+}
+
+int16_t Saturate16(double x) {
+  const double r = platform::RoundHalfEven(x);
+  if (r > 32767.0) return 32767;
+  if (r < -32768.0) return -32768;
+  return static_cast<int16_t>(r);
+}
+
+}  // namespace
+
+void RunEngine::ReportStageFailure(const std::string& headline, const std::string& detail) {
+  view_.ShowStatus(headline);
+  view_.SetStatusDetail(detail);
+}
+
+void RunEngine::BinEnd() {
+  auto& sh = storage::Shared();
+  RunState& s = state;
+  s.Ring_Index = 0;
+  const int64_t now = platform::MonotonicMs();
+  s.Sample_Seconds =
+      platform::RoundHalfEven(double(now - bin_start_ms_) / 1000.0 / kBinSamples * 1000.0) /
+      1000.0;
+
+  const int raw = io_.DeviceQuery(devlink::RegTemperature, 0, devlink::ModeCommand);
+  sh.Temperature = raw * sh.Temp_Slope + sh.Temp_Offset;
+  sh.Temp_Text = platform::FormatFixed(sh.Temperature, 1);
+  RegulateTemperature(sh.Temperature, sh.Temp_Setpoint, controls.Temp_Enabled, flags);
+  if (controls.Light_Enabled &&
+      !ApplyLightHours(platform::Now().hour, controls.txt_lon, controls.txt_loff, flags))
+    ReportStageFailure("<LIGHT ERROR>", "Light hours are not whole numbers");
+  SendTempLightState();
+
+  try {
+    BinDetection();
+  } catch (const std::exception&) {
+    ReportStageFailure("<COUNT ERROR>", "Bin not analysed");
+  }
+  view_.DrawActivityPlot(controls.Station_Index);
+  if (sh.Save_Run) {
+    try {
+      AppendRecords();
+    } catch (const std::exception&) {
+      ReportStageFailure("<DISK ERROR>", "Records not written");
+    }
+  }
+  bin_start_ms_ = now;
+}
+
+void RunEngine::BinDetection() {
+  auto& sh = storage::Shared();
+  RunState& s = state;
+  std::span<int16_t> block(s.Raw_Ring);
+  const auto layout = detection::SampleMajor(kChannelSlots);
+  detection::DetectionParams params;
+  params.threshold = s.SNR_Threshold;
+  std::array<int16_t, 51> h{};
+  for (int ch = 0; ch < storage::kChannelCount; ++ch) {
+    if (sh.Channel_Well[ch] < 0) continue;
+    if (s.Sum_Count[ch] > 0) {
+      s.Spread_Sums[ch] = platform::RoundToInt(double(s.Spread_Sums[ch]) / s.Sum_Count[ch]);
+      s.Level_Sums[ch] = platform::RoundToInt(double(s.Level_Sums[ch]) / s.Sum_Count[ch]);
+    }
+    const int32_t spread = s.Spread_Sums[ch];
+    const int32_t level = s.Level_Sums[ch];
+    double x;
+    if (level <= spread || level <= 0)
+      x = s.SNR_Threshold * 100.0;
+    else
+      x = (1.0 - double(level - spread) / level) * 100.0 * s.SNR_Threshold;
+    double t = x + 1.0;
+    if (t < kThresholdFloor) t = kThresholdFloor;
+    sh.ThresholdAt(0, ch) = t;
+    if (sh.DSP_Method == 0) sh.DSP_Method = 1;
+
+    params.channel = ch;
+    params.method = sh.DSP_Method;
+    const int16_t c = detection::AnalyzeRawBlock(block, layout, params, Traces()).count;
+    if (sh.Body_Bends == 1) {
+      h.fill(0);
+      detection::BuildPeakIntervalHistogram(block, layout, ch, h, t);
+      for (int k = 0; k < detection::kHistogramCells; ++k) s.Histo.At(ch, k) += h[k];
+    }
+    s.Counts[ch] = c;
+    if (s.Count_Total[ch] < kCountTotalCap) s.Count_Total[ch] = int16_t(s.Count_Total[ch] + c);
+  }
+}
+
+void RunEngine::AppendRecords() {
+  auto& sh = storage::Shared();
+  RunState& s = state;
+  const std::size_t slot = std::size_t(s.Histo_Bin_Index);
+  const auto raw_file = run_path_ / RawFileName(s.File_Index);
+  const auto histo_file = run_path_ / HistoFileName(s.File_Index);
+  const auto counts_file = run_path_ / CountsFileName();
+  const std::string folder = s.Run_Folder;
+
+  // Record k of every file belongs to bin k: a record lost to an earlier failure is
+  // filled with zeros first, so the raw blocks and histograms stay paired with counts.
+  bool raw_written = false;
+  if (sh.Save_real == 1) {
+    const std::size_t size = RawBlockRecordBytes(kBinSamples);
+    if (AlignRecordCount(raw_file, slot, size) &&
+        AppendRawBlock(raw_file, s.Raw_Ring.data(), kBinSamples) == AppendResult::kOk)
+      raw_written = true;
+    else
+      ReportStageFailure("<DISK ERROR>", RawFileName(s.File_Index) + " not written");
+  }
+
+  s.Counts[storage::kChannelCount] = Saturate16(sh.Temperature * 10.0);
+  CountsRecord record;
+  record.Elapsed_Minutes = s.Elapsed_Minutes;
+  record.Counts = s.Counts;
+  if (!AlignRecordCount(counts_file, recorded_bins_, kCountsRecordBytes) ||
+      AppendCountsRecord(counts_file, record) != AppendResult::kOk) {
+    // Without its counts the bin is not recorded at all: take its raw block back.
+    ReportStageFailure("<DISK ERROR>", CountsFileName() + " not written");
+    if (raw_written) AlignRecordCount(raw_file, slot, RawBlockRecordBytes(kBinSamples));
+    return;
+  }
+  ++recorded_bins_;
+
+  if (sh.Body_Bends == 1) {
+    s.Histo.Elapsed_Minutes_Exact = s.Elapsed_Minutes_Exact;
+    s.Histo.Sample_Seconds = s.Sample_Seconds;
+    if (AlignRecordCount(histo_file, slot, kHistoRecordBytes) &&
+        AppendHistoRecord(histo_file, s.Histo) == AppendResult::kOk) {
+      s.Sample_Seconds_Total += s.Sample_Seconds;
+      ++s.Histo_Records;
+    } else {
+      ReportStageFailure("<DISK ERROR>", HistoFileName(s.File_Index) + " not written");
+    }
+  }
+
+  if (s.Histo_Bin_Index < kRecordsPerFile - 1) {
+    ++s.Histo_Bin_Index;
+  } else {
+    s.Histo_Bin_Index = 0;
+    ++s.File_Index;
+  }
+}
+
+}  // namespace acquisition

@@ -1,0 +1,270 @@
+// The acquisition tick: the group poll with its decoding, spreading and hold of
+// failed groups, the serial error count and automatic restart, the envelope stage,
+// the redraw cadence, then (after any bin end) elapsed time, end of run, progress,
+// light pulses and the pending temperature/light send.
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "acquisition/run_engine.h"
+#include "link/device_frame.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/launcher.h"
+#include "platform/numeric.h"
+#include "storage/shared_state.h"
+
+namespace acquisition {
+
+namespace {
+
+constexpr int kLastGroup = 63;
+constexpr int kPrimePauseMs = 50;
+constexpr int kTailEvery = 25;
+
+int16_t Saturate16(double x) {
+  const double r = platform::RoundHalfEven(x);
+  if (r > 32767.0) return 32767;
+  if (r < -32768.0) return -32768;
+  return static_cast<int16_t>(r);
+}
+
+std::string ElapsedText(int64_t elapsed_ms) {
+  if (elapsed_ms < 0) elapsed_ms = 0;
+  const int64_t secs = elapsed_ms / 1000;
+  const int64_t days = secs / 86400;
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d [%lldd]", int((secs / 3600) % 24),
+                int((secs / 60) % 60), int(secs % 60), static_cast<long long>(days));
+  return buf;
+}
+
+}  // namespace
+
+void RunEngine::Tick() {
+  if (!timer_enabled_) return;
+  // A failure inside one tick ends that tick only; the next starts afresh.
+  try {
+    if (storage::Shared().Acq_State == 1)
+      RunningTick();
+    else
+      PausedTick();
+  } catch (const std::exception&) {
+  }
+}
+
+void RunEngine::RunningTick() {
+  auto& sh = storage::Shared();
+  RunState& s = state;
+  const int step = s.Plate_96 ? 16 : 8;
+  const int interval = DspInterval();
+
+  bool last_failed = false;
+  if (!sh.Offline_Mode) {
+    if (s.Ring_Index <= 1 || s.Sample_Count <= 1) Prime(step);
+    last_failed = Poll(step);
+  }
+  if (!CountSerialError(last_failed)) return;
+
+  if (s.Sample_Count == interval) view_.WarmUpRefresh(controls.Station_Index);
+  const bool envelope = s.Sample_Count > interval && s.Ring_Index >= 2;
+  for (int ch = 0; ch < storage::kChannelCount; ++ch) {
+    if (sh.Channel_Well[ch] < 0) continue;
+    if (envelope)
+      EnvelopeStage(ch);
+    else
+      ResetStage(ch);
+  }
+  if (s.Redraw_Count > 1) {
+    view_.DrawRealtimeTraces(controls.Station_Index);
+    view_.ShowTemperatureReading();
+    s.Redraw_Count = 0;
+  }
+  ++s.Tick_Count;
+  ++s.Ring_Index;
+  if (s.Ring_Index >= kBinSamples) BinEnd();
+
+  const bool ended = ElapsedAndEnd(true);
+  if (s.Ring_Index % kTailEvery == 0) ProgressPulsesPending(!ended);
+
+  ++s.Redraw_Count;
+  if (s.Interval_Step >= interval) {
+    s.Interval_Step = 0;
+    s.Trace_Toggle = s.Trace_Toggle == 0 ? 1 : 0;
+  } else {
+    ++s.Interval_Step;
+  }
+  ++s.Run_Ticks;
+  ++s.Sample_Count;
+}
+
+void RunEngine::PausedTick() {
+  const bool ended = ElapsedAndEnd(false);
+  ProgressPulsesPending(!ended);
+}
+
+void RunEngine::Prime(int step) {
+  std::string discard;
+  for (int g = 0; g <= kLastGroup; g += step) {
+    io_.Flush();
+    io_.Write(devlink::DeviceFrame(devlink::RegLevels, g, devlink::ModeCommand));
+    io_.Read(discard, devlink::kGroupReplySize);
+  }
+  platform::Sleep(kPrimePauseMs);
+}
+
+bool RunEngine::Poll(int step) {
+  RunState& s = state;
+  const int r = s.Ring_Index;
+  bool failed = false;
+  std::string reply;
+  std::array<int32_t, devlink::kGroupWords> levels{};
+  for (int g = 0; g <= kLastGroup; g += step) {
+    io_.Flush();
+    io_.Write(devlink::DeviceFrame(devlink::RegLevels, g, devlink::ModeCommand));
+    reply.clear();
+    io_.Read(reply, devlink::kGroupReplySize);
+    failed = !devlink::DecodeGroupReply(reply, levels);
+    if (!failed) {
+      for (int w = 0; w < devlink::kGroupWords; ++w) {
+        const int ch = devlink::GroupWordChannel(g, w);
+        s.RawAt(ch, r) = static_cast<int16_t>(levels[w]);
+        s.RawAt(ch + 1, r) = 0;
+      }
+    } else if (r > 1) {
+      for (int b = 0; b < 3; ++b)
+        for (int j = 0; j < 16; ++j) {
+          const int ch = 2 * g + j + 128 * b;
+          s.RawAt(ch, r) = s.RawAt(ch, r - 1);
+        }
+    }
+  }
+  return failed;
+}
+
+bool RunEngine::CountSerialError(bool last_failed) {
+  RunState& s = state;
+  if (!last_failed) {
+    s.Com_Error_Count = 0;
+    return true;
+  }
+  if (s.Com_Error_Count < kErrorsBeforeReport) {
+    ++s.Com_Error_Count;
+    return true;
+  }
+  view_.ShowStatus("<COM ERROR>");
+  if (!controls.chk_zmonitor) {
+    view_.SetStatusDetail("VERIFY COM PORT!");
+    s.Com_Error_Count = kErrorsBeforeReport;
+    return true;
+  }
+  view_.SetStatusDetail("Restarting COM.." +
+                        std::to_string(kErrorsBeforeRestart - s.Com_Error_Count));
+  if (s.Com_Error_Count < kErrorsBeforeRestart) {
+    ++s.Com_Error_Count;
+    return true;
+  }
+  // A failed launch ends only this tick; the next failed tick tries again.
+  if (platform::GetLauncher().StartSelf("/run")) {
+    timer_enabled_ = false;
+    if (EndProcess) EndProcess();
+  }
+  return false;
+}
+
+void RunEngine::EnvelopeStage(int ch) {
+  RunState& s = state;
+  const int r = s.Ring_Index;
+  auto R = [&](int p) -> int16_t& { return s.Raw_Ring[RunState::Cell(ch, p)]; };
+  auto U = [&](int p) -> int16_t& { return s.Envelope[RunState::Cell(ch, p)]; };
+  auto L = [&](int p) -> int16_t& { return s.RT_Planes[RunState::Cell(ch, p)]; };
+  auto P = [&](int p) -> int16_t& { return s.Peak_Hold[RunState::Cell(ch, p)]; };
+  auto T = [&](int p) -> int16_t& { return s.Trough_Hold[RunState::Cell(ch, p)]; };
+  const double thr = storage::Shared().ThresholdAt(0, ch);
+
+  if (R(r - 1) > U(r - 1) && R(r - 1) > R(r - 2) && R(r - 1) > R(r))
+    R(r - 1) = Saturate16((int32_t(R(r)) + R(r - 2)) / 2.0);
+  P(r) = P(r - 1);
+  T(r) = T(r - 1);
+  if (R(r - 1) < R(r - 2) && R(r - 1) < R(r)) T(r) = R(r - 1);
+  if (R(r - 1) > R(r - 2) && R(r - 1) > R(r)) P(r) = R(r - 1);
+  s.Spread_Sums[ch] += int32_t(P(r)) - T(r);
+  s.Level_Sums[ch] += R(r - 1);
+  s.Sum_Count[ch] += 1;
+
+  int32_t m = 0;
+  double sl = 0.0, su = 0.0;
+  for (int i = DspInterval(); i >= 1; --i) {
+    int p = r - i;
+    if (p <= 0) p += kBinSamples - 1;
+    m = std::max<int32_t>(m, R(p));
+    if (i <= 3) {
+      sl += L(p);
+      su += U(p);
+    }
+  }
+  L(r) = Saturate16((sl + (100.0 - thr) * m / 100.0) / 4.0);
+  U(r) = Saturate16((su + (thr + 100.0) * m / 100.0) / 4.0);
+}
+
+void RunEngine::ResetStage(int ch) {
+  RunState& s = state;
+  const int r = s.Ring_Index;
+  const std::size_t at = RunState::Cell(ch, r);
+  const double thr = storage::Shared().ThresholdAt(0, ch);
+  s.Spread_Sums[ch] = s.Level_Sums[ch] = s.Sum_Count[ch] = 0;
+  const int16_t raw = s.Raw_Ring[at];
+  s.Peak_Hold[at] = raw;
+  s.Trough_Hold[at] = raw;
+  s.RT_Planes[at] = Saturate16((100.0 - thr) / 100.0 * raw);
+  s.Envelope[at] = Saturate16((thr + 100.0) / 100.0 * raw);
+}
+
+double RunEngine::ElapsedDays() const {
+  return double(platform::MonotonicMs() - run_start_ms_) / 86400000.0;
+}
+
+bool RunEngine::ElapsedAndEnd(bool running) {
+  auto& sh = storage::Shared();
+  RunState& s = state;
+  const int64_t elapsed_ms = platform::MonotonicMs() - run_start_ms_;
+  const double d = ElapsedDays();
+  view_.SetElapsedText(ElapsedText(elapsed_ms));
+  const double minutes = platform::Int(d * 1440.0);
+  s.Elapsed_Minutes = int32_t(std::min(minutes, 32767.0));
+  s.Elapsed_Minutes_Exact = platform::RoundHalfEven(d * 1440.0 * 100.0) / 100.0;
+  if (s.Elapsed_Minutes >= sh.Aq_lapse && (!running || s.Ring_Index == 0)) {
+    EndOfRun();
+    return true;
+  }
+  return false;
+}
+
+void RunEngine::EndOfRun() {
+  timer_enabled_ = false;
+  flags.Temp_Power = false;
+  flags.Light_On = false;
+  SendTempLightState();
+  view_.OpenReport(controls.mn_userbin);
+  if (!controls.mn_userbin) platform::GetDialogs().MsgBox("Acquisition finished");
+  Stop();
+}
+
+void RunEngine::ProgressPulsesPending(bool pulses) {
+  auto& sh = storage::Shared();
+  RunState& s = state;
+  if (sh.Aq_lapse > 0) view_.DrawProgress(double(s.Elapsed_Minutes) / sh.Aq_lapse * 100.0);
+  const int count = sh.MnAt(2, 3);
+  if (pulses && controls.Light_Enabled && count > 0) {
+    ApplyLightPulses(ElapsedDays() * 1440.0, count, sh.MnAt(2, 4), sh.MnAt(2, 5), flags);
+    SendTempLightState();
+  }
+  if (flags.State_Send_Pending) {
+    flags.State_Send_Pending = false;
+    SendTempLightState();
+  }
+}
+
+}  // namespace acquisition

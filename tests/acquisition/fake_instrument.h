@@ -1,0 +1,90 @@
+#pragma once
+// An instrument answering in memory, for the run engine's tests: group polls with
+// parity words, temperature queries, and a log of every frame written.
+#include <bitset>
+#include <cstdint>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "acquisition/instrument_io.h"
+
+namespace acqtest {
+
+class FakeInstrument final : public acquisition::InstrumentIo {
+ public:
+  void Flush() override { ++flushes; }
+  int Write(const std::string& bytes) override {
+    frames.push_back(bytes);
+    last_ = bytes;
+    return int(bytes.size());
+  }
+  int Read(std::string& data, int count) override {
+    data.clear();
+    if (silent || last_.size() != 5 || uint8_t(last_[2]) != 0x30) return 0;
+    const int g = uint8_t(last_[3]);
+    ++polls;
+    if (short_groups.count(g)) {
+      data = GroupReply(g).substr(0, 40);
+      return int(data.size());
+    }
+    data = GroupReply(g);
+    if (bad_parity_groups.count(g)) data[8] = char(uint8_t(data[8]) ^ 0x80);
+    if (int(data.size()) > count) data.resize(count);
+    return int(data.size());
+  }
+  bool DeviceWrite(int reg, int value, int mode) override {
+    frames.push_back(Frame(reg, value, mode));
+    return false;
+  }
+  int DeviceQuery(int reg, int value, int mode) override {
+    frames.push_back(Frame(reg, value, mode));
+    if (silent) return -1;
+    return reg == 0x21 ? temperature_raw : 0;
+  }
+
+  static std::string Frame(int reg, int value, int mode) {
+    return std::string{char(0xFF), char(mode), char(reg), char(value), char(0xF0)};
+  }
+  // The 48 bytes answering group g, word 3m + b the level of channel 2g + 2m + 128b.
+  std::string GroupReply(int g) const {
+    std::string r;
+    for (int m = 0; m < 8; ++m)
+      for (int b = 0; b < 3; ++b) {
+        const int level = level_of(2 * g + 2 * m + 128 * b, polls) & 0x0FFF;
+        const bool odd = std::bitset<12>(unsigned(level)).count() % 2 == 1;
+        r += char((level >> 8) | (odd ? 0x80 : 0));
+        r += char(level & 0xFF);
+      }
+    return r;
+  }
+  // The values sent to the temperature/light register, in order.
+  std::vector<int> TempLightCodes() const {
+    std::vector<int> v;
+    for (const auto& f : frames)
+      if (f.size() == 5 && uint8_t(f[2]) == 0x10) v.push_back(uint8_t(f[3]));
+    return v;
+  }
+  int CountFrames(int reg) const {
+    int n = 0;
+    for (const auto& f : frames) n += f.size() == 5 && uint8_t(f[2]) == reg;
+    return n;
+  }
+
+  std::function<int(int channel, long poll)> level_of = [](int ch, long poll) {
+    return 1500 + ch + int((poll / 24) % 7) * 40;
+  };
+  std::vector<std::string> frames;
+  std::set<int> short_groups;
+  std::set<int> bad_parity_groups;
+  bool silent = false;
+  int temperature_raw = 100;
+  long polls = 0;
+  int flushes = 0;
+
+ private:
+  std::string last_;
+};
+
+}  // namespace acqtest

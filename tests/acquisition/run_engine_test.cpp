@@ -1,0 +1,285 @@
+#include "acquisition/run_engine.h"
+
+#include <gtest/gtest.h>
+
+#include "acquisition/run_files.h"
+#include "fake_instrument.h"
+#include "run_fixture.h"
+#include "support/temp_folder.h"
+
+namespace acqtest {
+namespace {
+
+using acquisition::StartResult;
+namespace fs = std::filesystem;
+
+class RunEngineTest : public RunFixture<FakeInstrument> {};
+
+TEST_F(RunEngineTest, StartMakesTheRunFolderWithSettingsAndPreparesTheInstrument) {
+  engine_.controls.Auto_Run = false;
+  engine_.controls.Txt_description = "line one\r\nwith \"quotes\"";
+  dialogs_.AnswerInput("Larvae \"A\"\nday 2");
+  Start();
+  EXPECT_EQ(engine_.state.Run_Folder, "20260314_1005");
+  const fs::path run = project_ / "20260314_1005";
+  for (const char* f : {"setup.dat", "status.dat", "threshld.dat", "groups.dat", "chgroup.dat",
+                        "subproj.dat"})
+    EXPECT_TRUE(fs::exists(run / f)) << f;
+  const std::string subproj = testsupport::ReadBytes(run / "subproj.dat");
+  EXPECT_NE(subproj.find("\"Larvae Aday 2\""), std::string::npos) << subproj;
+  EXPECT_EQ(storage::Shared().Acq_State, 1);
+  EXPECT_TRUE(engine_.TimerEnabled());
+  EXPECT_EQ(engine_.state.Run_Name, "Larvae Aday 2");
+  // The prompt warns about the blank when the calibrations are not both ticked.
+  ASSERT_FALSE(dialogs_.log().empty());
+  EXPECT_NE(dialogs_.log()[0].find("> Auto Calibration is OFF: Remember to read Blank."),
+            std::string::npos);
+  // Plate type twice (0 for a 384 plate), after the temperature query.
+  EXPECT_EQ(io_.CountFrames(0x4A), 2);
+  EXPECT_EQ(io_.frames.back(), FakeInstrument::Frame(0x4A, 0, 0));
+  EXPECT_EQ(io_.CountFrames(0x21), 1);
+  EXPECT_EQ(storage::Shared().Temp_Text, "21.9");  // 100 x 0.219 + 0.0
+}
+
+TEST_F(RunEngineTest, StartRefusals) {
+  auto& sh = storage::Shared();
+  engine_.controls.Auto_Run = false;
+  dialogs_.CancelInput().ExpectOk();
+  EXPECT_EQ(engine_.Start(), StartResult::kNoName);
+  EXPECT_EQ(dialogs_.log().back(), "Each Experiment Requires a name");
+
+  engine_.controls.Auto_Run = true;
+  sh.Actual_Project_Number = 0;
+  dialogs_.ExpectOk();
+  EXPECT_EQ(engine_.Start(), StartResult::kDefaultProject);
+  EXPECT_EQ(dialogs_.log().back(),
+            "Operation not allowed in Project #0:Default. Go to <Setup> and Save it with another "
+            "name");
+  EXPECT_TRUE(view_.Logged("setup"));
+
+  sh.Actual_Project_Number = 1;
+  sh.Offline_Mode = true;
+  dialogs_.ExpectOk();
+  EXPECT_EQ(engine_.Start(), StartResult::kOffline);
+  EXPECT_EQ(dialogs_.log().back(),
+            "Acquisition not allowed in OFFLINE MODE. Connect the equipment and restart the "
+            "program.");
+
+  sh.Offline_Mode = false;
+  sh.Aq_lapse = 0;
+  dialogs_.ExpectOk();
+  EXPECT_EQ(engine_.Start(), StartResult::kBadLapse);
+
+  sh.Aq_lapse = 30;
+  sh.Project_Path = (folder_ / "p00009").string();  // vanished
+  dialogs_.ExpectOk();
+  EXPECT_EQ(engine_.Start(), StartResult::kFolderFailed);
+  EXPECT_EQ(sh.Acq_State, 0);
+  EXPECT_FALSE(engine_.TimerEnabled());
+  EXPECT_TRUE(dialogs_.Exhausted());
+}
+
+TEST_F(RunEngineTest, SecondStartInTheSameMinuteIsRefused) {
+  Start();
+  Ticks(3);
+  engine_.Stop();
+  EXPECT_FALSE(engine_.controls.Auto_Run);
+  clock_.Advance(20000);
+  dialogs_.AnswerInput("again").ExpectOk();
+  EXPECT_EQ(engine_.Start(), StartResult::kSameMinute);
+  EXPECT_NE(dialogs_.log().back().find("20260314_1005"), std::string::npos);
+  EXPECT_EQ(storage::Shared().Acq_State, 0);
+}
+
+TEST_F(RunEngineTest, DiskSpaceEstimateUsesTheRecordSizes) {
+  auto& sh = storage::Shared();
+  engine_.controls.Auto_Run = false;
+  sh.Aq_lapse = 3000;
+  // 3000 min x 4 bins x (385,770 + 774) bytes = 4424 MB, over 1000: always asked.
+  dialogs_.AnswerInput("big").AnswerNo();
+  EXPECT_EQ(engine_.Start(), StartResult::kDiskDeclined);
+  const std::string q = dialogs_.log().back();
+  EXPECT_EQ(q.rfind("WARNING:\r\nProgrammed Acquisition lapse = 3000minutes & "
+                    "RealTime_recording=YES\r\nRequired Disk space for RealTime Saving = 4424MB\r\n"
+                    "Current Disk Space=",
+                    0),
+            0u)
+      << q;
+  EXPECT_EQ(q.substr(q.size() - 10), "\r\nPROCEED?");
+  EXPECT_TRUE(view_.Logged("setup"));
+  EXPECT_TRUE(fs::is_empty(project_));
+
+  // 30 minutes: no check at all.
+  sh.Aq_lapse = 30;
+  dialogs_.AnswerInput("short");
+  Start();
+}
+
+TEST_F(RunEngineTest, PollSpreadsEvenChannelsAndZeroesOddOnes) {
+  Start();
+  Ticks(1);
+  // Priming pass then the poll: 16 level requests, values 0, 8, ..., 56.
+  EXPECT_EQ(io_.CountFrames(0x30), 16);
+  EXPECT_EQ(io_.frames[io_.frames.size() - 1], FakeInstrument::Frame(0x30, 56, 0));
+  const auto& s = engine_.state;
+  EXPECT_EQ(s.RawAt(0, 0), io_.level_of(0, 0) & 0xFFF);
+  EXPECT_EQ(s.RawAt(1, 0), 0);
+  EXPECT_EQ(s.RawAt(382, 0), 1500 + 382);
+  EXPECT_EQ(s.RawAt(383, 0), 0);
+  Ticks(2);
+  EXPECT_EQ(io_.CountFrames(0x30), 16 + 16 + 8);  // no priming from the third sample
+  EXPECT_EQ(s.Ring_Index, 3);
+}
+
+TEST_F(RunEngineTest, NinetySixWellPlatePollsFourGroupsAndLeavesTheOthersZero) {
+  storage::Shared().Plate_format = "w96";
+  Start();
+  EXPECT_EQ(io_.frames.back(), FakeInstrument::Frame(0x4A, 1, 0));
+  io_.frames.clear();
+  Ticks(5);
+  std::vector<int> values;
+  for (const auto& f : io_.frames)
+    if (uint8_t(f[2]) == 0x30) values.push_back(uint8_t(f[3]));
+  EXPECT_EQ(std::vector<int>(values.end() - 4, values.end()), (std::vector<int>{0, 16, 32, 48}));
+  for (int s = 0; s < 5; ++s) {
+    EXPECT_NE(engine_.state.RawAt(14, s), 0);
+    EXPECT_EQ(engine_.state.RawAt(16, s), 0);
+    EXPECT_EQ(engine_.state.RawAt(128 + 30, s), 0);
+    EXPECT_EQ(engine_.state.RawAt(256 + 126, s), 0);
+  }
+}
+
+TEST_F(RunEngineTest, FailedGroupHoldsItsPreviousSample) {
+  io_.level_of = [](int ch, long poll) { return 1000 + ch + int(poll % 50) * 10; };
+  Start();
+  Ticks(10);
+  ASSERT_EQ(engine_.state.Ring_Index, 10);
+  io_.bad_parity_groups = {8};
+  Ticks(1);
+  const auto& s = engine_.state;
+  for (int ch : {16, 31, 144, 159, 272, 287}) EXPECT_EQ(s.RawAt(ch, 10), s.RawAt(ch, 9)) << ch;
+  EXPECT_EQ(s.RawAt(0, 10), io_.level_of(0, io_.polls - 7)) << "group 0 answered";
+  EXPECT_NE(s.RawAt(0, 10), s.RawAt(0, 9));
+  // Only the last group decides the tick's status.
+  EXPECT_EQ(s.Com_Error_Count, 0);
+  io_.bad_parity_groups.clear();
+  io_.short_groups = {56};
+  Ticks(1);
+  EXPECT_EQ(s.Com_Error_Count, 1);
+}
+
+TEST_F(RunEngineTest, SerialErrorsReportAndRestart) {
+  Start();
+  Ticks(3);
+  io_.short_groups = {56};
+  Ticks(20);
+  EXPECT_FALSE(view_.Logged("status:<COM ERROR>"));
+  Ticks(1);
+  EXPECT_EQ(view_.log.back(), "detail:Restarting COM..10");
+  Ticks(5);
+  // A good tick clears the count but leaves the panel as it was.
+  io_.short_groups.clear();
+  Ticks(1);
+  EXPECT_EQ(engine_.state.Com_Error_Count, 0);
+  EXPECT_EQ(view_.log.back(), "detail:Restarting COM..5");
+  io_.short_groups = {56};
+  Ticks(30);
+  EXPECT_TRUE(launcher_.calls.empty());
+  EXPECT_EQ(view_.log.back(), "detail:Restarting COM..1");
+  Ticks(1);
+  EXPECT_EQ(view_.log.back(), "detail:Restarting COM..0");
+  ASSERT_EQ(launcher_.calls.size(), 1u);
+  EXPECT_EQ(launcher_.calls[0], "self: /run");
+  EXPECT_EQ(process_ends_, 1);
+}
+
+TEST_F(RunEngineTest, SerialErrorsWithoutRestartKeepPolling) {
+  engine_.controls.chk_zmonitor = false;
+  Start();
+  io_.silent = true;
+  Ticks(40);
+  EXPECT_EQ(engine_.state.Com_Error_Count, 20);
+  EXPECT_EQ(view_.log.back(), "detail:VERIFY COM PORT!");
+  EXPECT_TRUE(launcher_.calls.empty());
+  EXPECT_TRUE(engine_.TimerEnabled());
+}
+
+TEST_F(RunEngineTest, ShortRunEndsAtItsLapseWithPairedRecords) {
+  auto& sh = storage::Shared();
+  sh.Aq_lapse = 1;
+  sh.Body_Bends = 1;
+  dialogs_.ExpectOk();
+  Start();
+  Ticks(5000);
+  EXPECT_FALSE(engine_.TimerEnabled());
+  EXPECT_EQ(sh.Acq_State, 0);
+  EXPECT_EQ(dialogs_.log().back(), "Acquisition finished");
+  EXPECT_TRUE(view_.Logged("report"));
+  // Bins of 500 x 30 ms plus the two 50 ms priming pauses: 15.1 s, so the fourth
+  // bin end (60.4 s) is the first at or past one whole minute.
+  const auto counts = acquisition::ReadCountsFile(RunFolder() / "counts.bin");
+  ASSERT_EQ(counts.size(), 4u);
+  EXPECT_EQ(counts[2].Elapsed_Minutes, 0);
+  EXPECT_EQ(counts[3].Elapsed_Minutes, 1);
+  EXPECT_EQ(counts[0].Counts[384], 219);  // 21.9 C
+  EXPECT_EQ(testsupport::ReadBytes(RunFolder() / "0.bin").size(), 4u * 385770);
+  const auto histo = acquisition::ReadHistoFile(RunFolder() / "histo0000.bin");
+  ASSERT_EQ(histo.size(), 4u);
+  EXPECT_DOUBLE_EQ(histo[0].Sample_Seconds, 0.03);  // 15.1 s / 500 rounded to 3 decimals
+  EXPECT_DOUBLE_EQ(histo[3].Elapsed_Minutes_Exact, 1.01);
+  EXPECT_EQ(engine_.state.Histo_Records, 4);
+  // Outputs off at the end: the last code sent is 0.
+  EXPECT_EQ(io_.TempLightCodes().back(), 0);
+  EXPECT_EQ(view_.activity_plots, 4);
+}
+
+TEST_F(RunEngineTest, PauseFreezesOrKeepsTheTimeCounter) {
+  auto& sh = storage::Shared();
+  sh.Aq_lapse = 100;
+  Start();
+  Ticks(20000);  // 10 minutes and a bit
+  const int at_pause = engine_.state.Elapsed_Minutes;
+  ASSERT_EQ(at_pause, 10);
+  dialogs_.AnswerYes();
+  engine_.Pause();
+  EXPECT_EQ(sh.Acq_State, 2);
+  EXPECT_FALSE(engine_.TimerEnabled());
+  EXPECT_TRUE(view_.Logged("detail:Time Counter = OFF"));
+  EXPECT_TRUE(view_.Logged("status:<< PAUSED >>"));
+  clock_.Advance(5 * 60000);
+  engine_.Pause();
+  EXPECT_EQ(sh.Acq_State, 1);
+  Ticks(1);
+  EXPECT_EQ(engine_.state.Elapsed_Minutes, 10);
+
+  // Paused with the counter running: the paused time counts and the run can end.
+  sh.Aq_lapse = 12;
+  dialogs_.AnswerNo().ExpectOk();
+  engine_.Pause();
+  EXPECT_TRUE(engine_.TimerEnabled());
+  const long polls = io_.polls;
+  Ticks(3000, 1000);
+  EXPECT_EQ(io_.polls, polls) << "no polling while paused";
+  EXPECT_EQ(sh.Acq_State, 0);
+  EXPECT_EQ(engine_.state.Elapsed_Minutes, 12);
+  EXPECT_EQ(dialogs_.log().back(), "Acquisition finished");
+}
+
+TEST_F(RunEngineTest, StopWhilePausedSwitchesTheOutputsOff) {
+  Start();
+  Ticks(5);
+  engine_.flags.Heat_Mode = true;
+  engine_.cmd_ontemp_Click();  // running: only pending
+  EXPECT_TRUE(engine_.flags.State_Send_Pending);
+  dialogs_.AnswerYes();
+  engine_.Pause();
+  // The heater is never left powered while nothing regulates it.
+  EXPECT_EQ(io_.TempLightCodes().back(), 2);
+  engine_.Stop();
+  EXPECT_EQ(storage::Shared().Acq_State, 0);
+  EXPECT_EQ(io_.TempLightCodes().back(), 2);  // heat direction kept, output and light off
+  EXPECT_EQ(view_.panel, "OFF/HEAT/OFF");
+}
+
+}  // namespace
+}  // namespace acqtest

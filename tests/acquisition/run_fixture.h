@@ -1,0 +1,93 @@
+#pragma once
+// A project folder, a manual clock, scripted boxes, a launcher recorder and a view
+// recorder around one run engine.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "acquisition/run_engine.h"
+#include "platform/clock.h"
+#include "platform/launcher.h"
+#include "storage/shared_state.h"
+#include "support/scripted_dialogs.h"
+#include "support/temp_folder.h"
+
+namespace acqtest {
+
+class RecordingView final : public acquisition::RunView {
+ public:
+  void WarmUpRefresh(int16_t) override { ++warmups; }
+  void DrawRealtimeTraces(int16_t) override { ++traces; }
+  void DrawActivityPlot(int16_t) override { ++activity_plots; }
+  void ShowStatus(const std::string& h) override { log.push_back("status:" + h); }
+  void SetStatusDetail(const std::string& d) override { log.push_back("detail:" + d); }
+  void HideStatus() override { log.push_back("hide"); }
+  void OpenReport(bool automatic) override { log.push_back(automatic ? "report:auto" : "report"); }
+  void OpenSetup() override { log.push_back("setup"); }
+  void SetElapsedText(const std::string& t) override { elapsed = t; }
+  void DrawProgress(double p) override { progress = p; }
+  void ShowTempLightState(bool l, bool h, bool p) override {
+    panel = std::string(l ? "ON" : "OFF") + "/" + (h ? "HEAT" : "COOL") + "/" + (p ? "ON" : "OFF");
+  }
+  bool Logged(const std::string& entry) const {
+    for (const auto& e : log)
+      if (e == entry) return true;
+    return false;
+  }
+
+  std::vector<std::string> log;
+  std::string elapsed, panel;
+  double progress = -1;
+  int warmups = 0, traces = 0, activity_plots = 0;
+};
+
+template <typename Io>
+class RunFixture : public ::testing::Test {
+ protected:
+  RunFixture() : clock_({2026, 3, 14, 10, 5, 0}) {}
+
+  void SetUp() override {
+    storage::ResetSharedState();
+    platform::SetClock(&clock_);
+    platform::SetLauncher(&launcher_);
+    auto& sh = storage::Shared();
+    project_ = folder_ / "p00001";
+    std::filesystem::create_directories(project_);
+    sh.Project_Path = project_.string();
+    sh.Actual_Project_Number = 1;
+    sh.Plate_format = "w384";
+    sh.Aq_lapse = 30;
+    sh.Save_real = 1;
+    for (int ch = 0; ch < storage::kChannelCount; ++ch) sh.Channel_Well[ch] = int16_t(ch / 2);
+    engine_.EndProcess = [this] { ++process_ends_; };
+    engine_.controls.Auto_Run = true;  // no name prompt unless a test asks for one
+  }
+  void TearDown() override {
+    platform::SetClock(nullptr);
+    platform::SetLauncher(nullptr);
+  }
+
+  // One timer event every `ms` of manual time.
+  void Ticks(int n, int ms = 30) {
+    for (int i = 0; i < n && engine_.TimerEnabled(); ++i) {
+      clock_.Advance(ms);
+      engine_.Tick();
+    }
+  }
+  void Start() { ASSERT_EQ(engine_.Start(), acquisition::StartResult::kStarted); }
+  std::filesystem::path RunFolder() const { return engine_.RunFolderPath(); }
+
+  testsupport::TempProgramFolder folder_;
+  platform::ManualClock clock_;
+  testsupport::ScriptedDialogs dialogs_;
+  platform::RecordingLauncher launcher_;
+  Io io_;
+  RecordingView view_;
+  acquisition::RunEngine engine_{io_, view_};
+  std::filesystem::path project_;
+  int process_ends_ = 0;
+};
+
+}  // namespace acqtest
