@@ -174,6 +174,15 @@ bool IsDigits(const std::string& s, size_t from, size_t to) {
   return true;
 }
 
+int Number(const std::string& s, size_t from, size_t count) { return std::stoi(s.substr(from, count)); }
+
+// A "yyyymmdd_hhmm" name that is a real moment, as the run start names its folders.
+bool IsRunStamp(const std::string& n) {
+  if (n.size() != 13 || n[8] != '_' || !IsDigits(n, 0, 8) || !IsDigits(n, 9, 13)) return false;
+  const int month = Number(n, 4, 2), day = Number(n, 6, 2), hour = Number(n, 9, 2), minute = Number(n, 11, 2);
+  return month >= 1 && month <= 12 && day >= 1 && day <= 31 && hour <= 23 && minute <= 59;
+}
+
 // Fields of a text line split at commas outside quotes, each kept as written.
 std::vector<std::string> SplitRawFields(const std::string& line) {
   std::vector<std::string> fields(1);
@@ -337,11 +346,9 @@ std::string FindLatestRunFolder(const std::string& path) {
     if (name.size() == 13 && name[8] == '_') names.push_back(name);
   }
   if (names.empty()) return "";
-  // "yyyymmdd_hhmm" orders by its own text; names of that form come before any
-  // other name of the same shape.
-  auto key = [](const std::string& n) {
-    return std::make_pair(IsDigits(n, 0, 8) && IsDigits(n, 9, 13), n);
-  };
+  // A "yyyymmdd_hhmm" stamp orders by its own text (year first); real stamps rank
+  // above any other name of the same shape.
+  auto key = [](const std::string& n) { return std::make_pair(IsRunStamp(n), n); };
   return *std::max_element(names.begin(), names.end(),
                            [&](const std::string& a, const std::string& b) { return key(a) < key(b); });
 }

@@ -1,0 +1,139 @@
+#include "storage/plate_layout.h"
+
+#include <filesystem>
+
+#include "storage_fixture.h"
+
+namespace {
+
+using storagetest::Crlf;
+
+class PlateLayoutTest : public storagetest::StorageTest {
+ protected:
+  void LoadFormat(const std::string& format) {
+    S().Plate_format = format;
+    storage::LoadPlateLayout();
+  }
+  std::string Message(const std::string& format, int stage) {
+    return "Error [\\" + format + ".dat] ID#" + std::to_string(stage) +
+           " => Loading plate format from default: 384,96f or 96u...";
+  }
+};
+
+TEST_F(PlateLayoutTest, BuiltInOneBeamLayoutWhenFileMissing) {
+  dialogs_.ExpectOk();
+  LoadFormat("w96u");
+  EXPECT_EQ(dialogs_.log()[0], Message("w96u", 0));
+  EXPECT_EQ(S().Plate_format, "w96u");
+  for (int r = 0; r < 8; ++r) EXPECT_EQ(S().Channel_Well[static_cast<size_t>(2 * r)], r);
+  EXPECT_EQ(S().Channel_Well[1], -1);
+  for (int ch = 16; ch < 32; ++ch) EXPECT_EQ(S().Channel_Well[static_cast<size_t>(ch)], -1);
+  EXPECT_EQ(S().Channel_Well[32], 8);
+  EXPECT_EQ(S().Channel_Well[22 * 16 + 14], 95);
+  EXPECT_EQ(S().Max_Well, 95);
+  EXPECT_EQ(S().Max_Beam, 0);
+  EXPECT_DOUBLE_EQ(S().Col_Offset, -0.5);
+  EXPECT_EQ(S().WellGridAt(8, 0), 32);
+}
+
+TEST_F(PlateLayoutTest, BuiltInTwoBeamLayoutAndUnknownNamesBecomeW96f) {
+  dialogs_.ExpectOk();
+  LoadFormat("w96f");
+  EXPECT_EQ(S().Channel_Well[16], 0);
+  EXPECT_EQ(S().Channel_Beam[16], 1);
+  EXPECT_EQ(S().WellGridAt(0, 1), 16);
+  EXPECT_EQ(S().WellGridAt(0, 0), 0);
+  EXPECT_EQ(S().Max_Beam, 1);
+
+  dialogs_.ExpectOk();
+  LoadFormat("96f");  // the setup default names no file
+  EXPECT_EQ(dialogs_.log().back(), Message("96f", 0));
+  EXPECT_EQ(S().Plate_format, "w96f");
+
+  dialogs_.ExpectOk();
+  LoadFormat("../config");  // never leaves the program folder
+  EXPECT_EQ(S().Plate_format, "w96f");
+
+  dialogs_.ExpectOk();
+  LoadFormat("w384");
+  EXPECT_EQ(S().Channel_Well[383], 383);
+  EXPECT_EQ(S().Max_Well, 383);
+  EXPECT_EQ(S().WellGridAt(200, 0), 200);
+}
+
+TEST_F(PlateLayoutTest, InstalledLayoutFilesLoadWithoutFallback) {
+  const auto data = testsupport::SourceDir() / "data";
+  for (const char* name : {"w96", "w96u", "w32_flytube"})
+    std::filesystem::copy_file(data / (std::string(name) + ".dat"), folder_ / (std::string(name) + ".dat"));
+
+  LoadFormat("w96");
+  const storage::PlateLayout two = storage::BuiltInPlateLayout("w96f");
+  EXPECT_EQ(S().Channel_Well, two.channel_well);
+  EXPECT_EQ(S().Channel_Beam, two.channel_beam);
+  EXPECT_EQ(S().Max_Well, 95);
+  EXPECT_EQ(S().Max_Beam, 1);
+  EXPECT_EQ(S().Plate_Rows, 8);
+  EXPECT_EQ(S().Plate_Cols, 12);
+
+  LoadFormat("w96u");
+  EXPECT_EQ(S().Channel_Well, storage::BuiltInPlateLayout("w96u").channel_well);
+  EXPECT_DOUBLE_EQ(S().Row_Offset, -0.5);
+
+  LoadFormat("w32_flytube");
+  EXPECT_EQ(S().Max_Well, 31);
+  EXPECT_EQ(S().Max_Beam, 11);
+  EXPECT_EQ(S().Plate_Rows * S().Plate_Cols, 32);
+  // Every (tube, beam) slot is claimed by exactly one channel.
+  std::vector<int> seen(384, 0);
+  for (int w = 0; w <= 31; ++w)
+    for (int b = 0; b <= 11; ++b) ++seen[static_cast<size_t>(S().WellGridAt(w, b))];
+  for (int ch = 0; ch < 384; ++ch) EXPECT_EQ(seen[static_cast<size_t>(ch)], 1) << ch;
+  EXPECT_TRUE(dialogs_.log().empty());
+}
+
+TEST_F(PlateLayoutTest, ShortFileLeavesUnlistedChannelsOffThePlate) {
+  Write("small.dat", Crlf({"\"Plate\",\"small\"", "2,1,0,2,1,0.5", "\"<Label>, <Well>, <Beam>\"",
+                           "\"A1\",0,0", "\"B1\",1,0", "\"A2\",2,0", "\"B2\",3,1"}));
+  dialogs_.ExpectOk();
+  LoadFormat("w384");  // every channel on a well first
+  LoadFormat("small");
+  ASSERT_EQ(dialogs_.log().size(), 1u);
+  EXPECT_EQ(S().Max_Well, 3);
+  EXPECT_EQ(S().Max_Beam, 1);
+  EXPECT_EQ(S().Channel_Well[4], -1);
+  EXPECT_EQ(S().Channel_Well[383], -1);
+  EXPECT_EQ(S().WellGridAt(3, 1), 3);
+  EXPECT_EQ(S().WellGridAt(3, 0), 0);  // nobody's slot
+  EXPECT_DOUBLE_EQ(S().Col_Offset, 0.5);
+}
+
+TEST_F(PlateLayoutTest, DamagedFilesTakeTheBuiltInPathOrReachTheCaller) {
+  const std::string head = "\"Plate\",\"bad\"\r\n";
+  struct Case { std::string body; int stage; };
+  const Case cases[] = {
+      {"x,1,0,2,1,0\r\n", 1},                                                // geometry not a number
+      {"2,1,0,2,1,0\r\n\"h\"\r\n\"A1\",0\r\n", 2},                            // record cut short
+      {"2,1,0,2,1,0\r\n\"h\"\r\n\"A1\",4,0\r\n", 3},                          // well past the plate
+      {"2,1,0,2,1,0\r\n\"h\"\r\n\"A1\",0,-2\r\n", 3},                         // negative beam
+      {"0,1,0,2,1,0\r\n\"h\"\r\n\"A1\",0,0\r\n", 3},                          // no rows
+      {"2,1,0,2,1,0\r\n\"h\"\r\n\"A1\",70000,0\r\n", 2},                      // 16-bit overflow
+  };
+  for (const Case& c : cases) {
+    Write("bad.dat", head + c.body);
+    S().Plate_format = "bad";
+    dialogs_.ExpectOk();
+    storage::LoadPlateLayout();
+    EXPECT_EQ(dialogs_.log().back(), Message("bad", c.stage)) << c.body;
+    EXPECT_EQ(S().Plate_format, "w96f");
+
+    const storage::SharedState before = S();
+    S().Plate_format = "bad";
+    std::string error;
+    EXPECT_FALSE(storage::LoadPlateLayoutNoTrap(&error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(S().Channel_Well, before.Channel_Well);
+    EXPECT_EQ(S().Well_Grid, before.Well_Grid);
+  }
+}
+
+}  // namespace
