@@ -1,0 +1,78 @@
+#pragma once
+// One serial device on POSIX termios, with the behaviour the instrument link was
+// built around on Windows: exclusive open, raw 8N1, reads bounded by an interval
+// and a total time-out, writes that complete when the bytes have left.
+//
+// Every call returns 0 or an errno-style code; nothing throws and nothing is shown.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace platform {
+
+// Resolves a port name: "COMn" is the link ports/COMn in the program folder. When
+// the program folder has no ports folder it is /dev/ttyS<n-1>; a program folder with
+// a ports folder names its ports there only, so a test or the demo never reaches
+// the machine's own serial lines. Any other name is taken as a device path.
+std::filesystem::path ResolveSerialDevice(const std::string& name);
+
+// The system's message for an error code, ended by a line break as a system
+// message is, so that text appended to it starts on a new line.
+std::string SerialErrorText(int code);
+
+struct SerialLineSettings {
+  int baud = 115200;
+  int data_bits = 8;   // 5..8
+  char parity = 'N';   // N, E, O
+  int stop_bits = 1;   // 1 or 2
+};
+
+// Read and write time-outs in the Windows sense (0 = not used).
+struct SerialTimeouts {
+  int read_interval_ms = 100;       // gap after a byte that ends a read
+  int read_total_multiplier_ms = 0; // per byte asked
+  int read_total_constant_ms = 200;
+  int write_total_multiplier_ms = 1000;  // per byte written
+  int write_total_constant_ms = 0;
+};
+
+enum class SerialLine { kBreak, kDtr, kRts };
+
+class SerialPort {
+ public:
+  SerialPort() = default;
+  ~SerialPort();
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+
+  // Opens the device for reading and writing, exclusively (TIOCEXCL and flock):
+  // a second open of the same device, from this process or another, fails with EBUSY.
+  int Open(const std::filesystem::path& device);
+  bool IsOpen() const { return fd_ >= 0; }
+  int Close();
+
+  // Drops what is queued in both directions.
+  int Purge();
+  void SetTimeouts(const SerialTimeouts& timeouts) { timeouts_ = timeouts; }
+  // Reads the line settings of the open device.
+  int GetLineSettings(SerialLineSettings& settings) const;
+  // Raw mode with the given speed and framing; no flow control.
+  int SetLineSettings(const SerialLineSettings& settings);
+
+  // Reads up to `count` bytes into `buffer`, returning when all came, when the
+  // interval time-out passed after a byte, or when the total time-out passed.
+  // `received` holds the bytes read even when an error is returned.
+  int Read(uint8_t* buffer, int count, int& received);
+  // Writes all bytes and waits until they have left; on the write time-out
+  // `written` is below `count` and 0 is returned, as a Windows write does.
+  int Write(const uint8_t* data, int count, int& written);
+  // Raises or clears a modem line or the break state. Pseudo-terminals have no
+  // modem lines: the call fails there with the system's code.
+  int SetLine(SerialLine line, bool state);
+
+ private:
+  int fd_ = -1;
+  SerialTimeouts timeouts_;
+};
+
+}  // namespace platform

@@ -1,0 +1,89 @@
+#pragma once
+// What the simulated instrument knows and how it answers one frame. No I/O and no
+// clock of its own: the caller passes the time, so the model is tested directly.
+//
+// It answers identification, temperature, the factory record (200-207), channel
+// setting writes with their echo, read-back, set-all, the auto-adjust with its
+// progress bytes, and level requests as 48-byte group replies (parity in bit 7 of
+// each hi byte) or 192-byte block replies. The temperature/light state and the
+// plate type are stored without a reply. Animals cross the beams, so each channel's
+// level dips now and then, more often in some wells than in others.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// Which reply a level request (register 0x30) gets. The frame is the same for a
+// group and a block, so the caller chooses; kAuto answers values 0..63 as groups
+// and higher values as blocks.
+enum class ReplyMode { kGroup, kBlock, kAuto };
+
+// A piece of the reply, sent `delay_ms` after the previous piece went out.
+struct ReplyPiece {
+  int delay_ms = 0;
+  std::string bytes;
+};
+
+inline constexpr int kSimChannels = 384;
+
+class InstrumentModel {
+ public:
+  InstrumentModel();
+
+  // Answers a 5-byte frame received at `now_ms`; empty when the frame has no reply.
+  std::vector<ReplyPiece> HandleFrame(const std::array<uint8_t, 5>& frame, int64_t now_ms);
+
+  void SetReplyMode(ReplyMode mode) { reply_mode_ = mode; }
+  ReplyMode reply_mode() const { return reply_mode_; }
+
+  // Identification: answered as the bytes sn / 255, sn mod 255.
+  void SetSerialNumber(int serial_number) { serial_number_ = serial_number; }
+  int serial_number() const { return serial_number_; }
+
+  // The eight bytes at addresses 200..207.
+  void SetFactoryRecord(const std::array<uint8_t, 8>& record) { factory_ = record; }
+  const std::array<uint8_t, 8>& factory_record() const { return factory_; }
+  // A record as the factory window writes it for this offset and slope.
+  static std::array<uint8_t, 8> EncodeFactoryRecord(double offset, double slope, int month,
+                                                    int year);
+
+  // Temperature in degrees C; it drifts towards the heater's goal over time.
+  void SetTemperature(double celsius, int64_t now_ms);
+  double Temperature(int64_t now_ms);
+  // The raw byte the temperature register answers (through the sensor's own record).
+  int RawTemperature(int64_t now_ms);
+
+  int temp_light_code() const { return temp_light_code_; }
+  int plate_type() const { return plate_type_; }
+  int channel_setting(int channel) const;
+  void set_channel_setting(int channel, int value);
+  // Milliseconds between two progress bytes of the auto-adjust.
+  void SetProgressInterval(int ms) { progress_interval_ms_ = ms; }
+
+  // The level of a channel's beam at a moment, 0..4095 (0 for a channel beyond 383).
+  int Level(int channel, int64_t now_ms) const;
+  // The level of the lit beam, with no animal in it.
+  int BaseLevel(int channel) const;
+  // Interruptions per 1000 slots of 50 ms: 0 for an empty well.
+  int ActivityPerMille(int channel) const;
+
+ private:
+  std::string GroupReply(int group, int64_t now_ms) const;
+  std::string BlockReply(int start, int64_t now_ms) const;
+  std::vector<ReplyPiece> AutoAdjust(int target);
+  void Drift(int64_t now_ms);
+
+  ReplyMode reply_mode_ = ReplyMode::kAuto;
+  int serial_number_ = 77;
+  std::array<uint8_t, 8> factory_{};
+  std::array<uint8_t, kSimChannels> settings_{};
+  int temp_light_code_ = 0;
+  int plate_type_ = 0;
+  double temperature_ = 24.0;
+  int64_t temperature_ms_ = 0;
+  int progress_interval_ms_ = 40;
+};
+
+}  // namespace sim

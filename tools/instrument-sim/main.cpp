@@ -1,0 +1,130 @@
+// quenlar-sim: the simulated instrument as a program, for the demo and for trying
+// the program without the hardware.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "instrument-sim/sim_server.h"
+
+namespace {
+
+const char kHelp[] =
+    "Usage: quenlar-sim [options]\n"
+    "\n"
+    "Simulates the Quenlar instrument on a pseudo-terminal and links it as\n"
+    "DIR/ports/COMn, where the program looks for port COMn. Serves until SIGTERM or\n"
+    "SIGINT (Ctrl+C), then removes the link.\n"
+    "\n"
+    "Options:\n"
+    "  --home DIR        program folder (default: $QUENLAR_HOME, else the current folder)\n"
+    "  --com N           COM port number, 1..16 (default 4)\n"
+    "  --reply MODE      answer level requests as 'group' (48 bytes), 'block' (192 bytes)\n"
+    "                    or 'auto' (values 0..63 as groups, higher as blocks; default)\n"
+    "  --pace            send replies at the wire's 11,520 bytes/s (default: at once)\n"
+    "  --serial N        identification value, 10..250 answers as the instrument (default 77)\n"
+    "  --temperature C   starting temperature in degrees C (default 24)\n"
+    "  --fault KIND      misbehave on every reply: silence, short, parity or stray\n"
+    "  --help            this text\n"
+    "\n"
+    "Example:\n"
+    "  quenlar-sim --home \"$QUENLAR_HOME\" --com 4\n";
+
+bool ParseInt(const char* text, int& out) {
+  char* end = nullptr;
+  long v = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || v < -100000 || v > 100000) return false;
+  out = static_cast<int>(v);
+  return true;
+}
+
+int Usage(const std::string& why) {
+  std::fprintf(stderr, "quenlar-sim: %s\nTry 'quenlar-sim --help'.\n", why.c_str());
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::filesystem::path home;
+  if (const char* env = std::getenv("QUENLAR_HOME"); env && *env) home = env;
+  else home = std::filesystem::current_path();
+  int com = 4;
+  int serial = 77;
+  double temperature = 24.0;
+  bool pace = false;
+  sim::ReplyMode mode = sim::ReplyMode::kAuto;
+  sim::Fault fault = sim::Fault::kNone;
+
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+    if (a == "--help" || a == "-h") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    } else if (a == "--home") {
+      const char* v = value();
+      if (!v) return Usage("--home needs a folder");
+      home = v;
+    } else if (a == "--com") {
+      const char* v = value();
+      if (!v || !ParseInt(v, com) || com < 1 || com > 16) return Usage("--com needs 1..16");
+    } else if (a == "--reply") {
+      const char* v = value();
+      std::string m = v ? v : "";
+      if (m == "group") mode = sim::ReplyMode::kGroup;
+      else if (m == "block") mode = sim::ReplyMode::kBlock;
+      else if (m == "auto") mode = sim::ReplyMode::kAuto;
+      else return Usage("--reply needs group, block or auto");
+    } else if (a == "--pace") {
+      pace = true;
+    } else if (a == "--serial") {
+      const char* v = value();
+      if (!v || !ParseInt(v, serial) || serial < 0 || serial > 65535)
+        return Usage("--serial needs a number 0..65535");
+    } else if (a == "--temperature") {
+      const char* v = value();
+      if (!v) return Usage("--temperature needs a number");
+      temperature = std::atof(v);
+    } else if (a == "--fault") {
+      const char* v = value();
+      std::string f = v ? v : "";
+      if (f == "silence") fault = sim::Fault::kSilence;
+      else if (f == "short") fault = sim::Fault::kShortReply;
+      else if (f == "parity") fault = sim::Fault::kBadParity;
+      else if (f == "stray") fault = sim::Fault::kStrayBytes;
+      else return Usage("--fault needs silence, short, parity or stray");
+    } else {
+      return Usage("unknown option " + a);
+    }
+  }
+
+  // The serving thread must not take the signals: block them before it starts.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  sim::SimServer server;
+  server.SetReplyMode(mode);
+  server.SetSerialNumber(serial);
+  server.SetTemperature(temperature);
+  if (pace) server.SetPacing(sim::kWireBytesPerSecond);
+  if (fault != sim::Fault::kNone) server.SetFault(fault);
+  std::string error;
+  if (!server.Start(home, com, &error)) {
+    std::fprintf(stderr, "quenlar-sim: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("quenlar-sim: serving COM%d at %s\n", com, server.LinkPath().c_str());
+  std::fflush(stdout);
+
+  int sig = 0;
+  sigwait(&signals, &sig);
+  server.Stop();
+  std::printf("quenlar-sim: stopped\n");
+  return 0;
+}

@@ -1,0 +1,105 @@
+#pragma once
+// The simulated instrument on a pseudo-terminal: a background thread reads the
+// program's frames from the master side, answers through InstrumentModel and, on
+// demand, paces the reply at the wire's speed or misbehaves. The slave side is
+// linked as <home>/ports/COMn, where the program's serial layer looks for "COMn".
+//
+// Every method may be called from any thread while the server runs.
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "instrument-sim/instrument_model.h"
+
+namespace sim {
+
+enum class Fault {
+  kNone,
+  kSilence,     // frames are swallowed: no reply at all
+  kShortReply,  // each reply loses its last byte
+  kBadParity,   // each group reply has a word whose parity bit is wrong
+  kStrayBytes,  // three stray bytes go out ahead of each reply
+  kVanish,      // the port disappears at once: pseudo-terminal closed, link removed
+};
+
+// Bytes per second of 115200 baud with 10 bits a byte.
+inline constexpr int kWireBytesPerSecond = 11520;
+
+class SimServer {
+ public:
+  SimServer();
+  ~SimServer();
+  SimServer(const SimServer&) = delete;
+  SimServer& operator=(const SimServer&) = delete;
+
+  // Opens the pseudo-terminal, links it as <home>/ports/COM<com> (making ports/)
+  // and starts serving. False with a reason in `error` when that cannot be done.
+  bool Start(const std::filesystem::path& home, int com, std::string* error = nullptr);
+  // Stops serving, closes the pseudo-terminal and removes the link.
+  void Stop();
+  bool Running() const { return running_; }
+  std::filesystem::path LinkPath() const { return link_path_; }
+
+  void SetReplyMode(ReplyMode mode);
+  void SetSerialNumber(int serial_number);
+  void SetFactoryRecord(const std::array<uint8_t, 8>& record);
+  void SetTemperature(double celsius);
+  // 0 sends replies at once; kWireBytesPerSecond shows the real line's timing.
+  void SetPacing(int bytes_per_second);
+  // The fault hits the next `count` replies it applies to; -1 until cleared (kNone).
+  // kVanish takes effect before the call returns.
+  void SetFault(Fault fault, int count = -1);
+  // Anything else of the instrument, under the server's lock.
+  void WithModel(const std::function<void(InstrumentModel&)>& fn);
+
+  // Every byte the program sent since the start or the last ClearReceived.
+  std::string Received() const;
+  void ClearReceived();
+  // Frames answered or acted on since the start.
+  int FrameCount() const;
+  // Milliseconds on the model's clock.
+  int64_t NowMs() const;
+
+ private:
+  struct Pending {
+    int64_t due_ns;
+    std::string bytes;
+  };
+  void Serve();
+  void TakeFrames(int64_t now_ns);
+  void Schedule(std::vector<ReplyPiece> pieces, bool is_group, int64_t now_ns);
+  void SendDue(int64_t now_ns);
+  void CloseAll();
+  int64_t ClockNs() const;
+
+  mutable std::mutex mutex_;
+  std::condition_variable vanished_cv_;
+  InstrumentModel model_;
+  Fault fault_ = Fault::kNone;
+  int fault_count_ = -1;
+  int bytes_per_second_ = 0;
+  std::string received_;
+  std::string parse_buffer_;
+  std::deque<Pending> pending_;
+  int64_t line_free_ns_ = 0;  // when the last scheduled byte has left
+  int frame_count_ = 0;
+  bool vanish_request_ = false;
+
+  int master_ = -1;
+  int slave_ = -1;
+  int wake_[2] = {-1, -1};
+  std::filesystem::path link_path_;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> running_{false};
+  int64_t start_ns_ = 0;
+};
+
+}  // namespace sim
