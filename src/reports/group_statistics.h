@@ -1,0 +1,37 @@
+#pragma once
+// Per-bin statistics of a rebinned run: temperature, channel and well activity, the
+// mean and sample standard deviation of each group's wells, and for the body-bends
+// layout the peak-interval histograms read from the run's histo files.
+#include <cstdint>
+#include <filesystem>
+
+#include "reports/report_tables.h"
+
+namespace reports {
+
+enum class OutputOption : int {
+  kRows = 0,
+  kList = 1,
+  kWellArray = 2,
+  kChannelArray = 3,
+  kHistogram = 4,  // "Histogram Body_bends (experimental)"
+};
+
+enum class StatisticsStatus {
+  kOk,
+  kNoHistogramFiles,  // "Error getting Histogram.bin data": only temperatures filled
+};
+
+// Fills `stats` from bins 0..N of `bins` (entry j ends at minute (j + 1) x B; T is the
+// run's end minute). Under the histogram option the histo files of `run_folder` are
+// read record by record; the activity tables are then left as they were, and the
+// other options leave the histogram tables as they were.
+StatisticsStatus BuildGroupStatistics(int32_t T, int32_t N, int32_t B, OutputOption option,
+                                      const std::filesystem::path& run_folder,
+                                      const BinRecords& bins, const RunPlate& plate,
+                                      GroupStatistics& stats);
+
+// The statistics' message for a status ("" for kOk).
+const char* StatisticsMessage(StatisticsStatus status);
+
+}  // namespace reports

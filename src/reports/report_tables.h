@@ -1,0 +1,128 @@
+#pragma once
+// The tables one report works on: the run's counts as loaded, the same counts per
+// report bin, the run's plate and group map, and the per-bin statistics the report
+// file is written from. Plain values; the report engine owns one set of them.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace reports {
+
+inline constexpr int kChannelCount = 384;    // real channels 0..383
+inline constexpr int kChannelEntries = 385;  // tables keep the spare entry 384
+inline constexpr int kGroupEntries = 385;    // groups 0..384
+inline constexpr int kHistoClasses = 51;     // classes 0..50 in files and tables
+inline constexpr int kHistoUsedClasses = 50; // classes 0..49 are filled, 50 stays 0
+inline constexpr int kLastGroup = kGroupEntries - 1;
+
+// A dense row-major table; rows are records, bins or slots.
+template <typename T>
+class Table2D {
+ public:
+  Table2D() = default;
+  Table2D(size_t rows, size_t cols, T fill = T{})
+      : rows_(rows), cols_(cols), data_(rows * cols, fill) {}
+  size_t rows() const { return rows_; }
+  size_t cols() const { return cols_; }
+  T& operator()(size_t r, size_t c) { return data_[r * cols_ + c]; }
+  const T& operator()(size_t r, size_t c) const { return data_[r * cols_ + c]; }
+  T* row(size_t r) { return data_.data() + r * cols_; }
+  const T* row(size_t r) const { return data_.data() + r * cols_; }
+
+ private:
+  size_t rows_ = 0;
+  size_t cols_ = 0;
+  std::vector<T> data_;
+};
+
+// (slot, channel or well or group, class) histograms.
+class HistogramTable {
+ public:
+  HistogramTable() = default;
+  HistogramTable(size_t slots, size_t entries)
+      : slots_(slots), entries_(entries), data_(slots * entries * kHistoClasses, 0) {}
+  size_t slots() const { return slots_; }
+  size_t entries() const { return entries_; }
+  int32_t& operator()(size_t s, size_t e, size_t k) {
+    return data_[(s * entries_ + e) * kHistoClasses + k];
+  }
+  int32_t operator()(size_t s, size_t e, size_t k) const {
+    return data_[(s * entries_ + e) * kHistoClasses + k];
+  }
+
+ private:
+  size_t slots_ = 0;
+  size_t entries_ = 0;
+  std::vector<int32_t> data_;
+};
+
+// counts.bin as loaded: entry r is record r (0..M), plus one spare entry. The
+// counts keep the file's 16-bit width so a week-long run stays small in memory.
+struct CountsRecords {
+  std::vector<int32_t> RecordTime;       // minutes since the run start, with the day offset
+  Table2D<int16_t> RecordCounts;         // (record, channel 0..384); channel 384 stays 0
+  std::vector<int16_t> RecordTemperature;  // temperature x 10
+};
+
+// The same run after rebinning: entry j is report bin j, ending at minute (j + 1) x B.
+// 32-bit, so sums of many records and percentages of a basal never wrap.
+struct BinRecords {
+  std::vector<int32_t> RecordTime;
+  Table2D<int32_t> RecordCounts;  // (bin, channel 0..384)
+  std::vector<int32_t> RecordTemperature;
+};
+
+// The run's groups and plate as the report reads them from the run folder.
+struct RunPlate {
+  std::vector<std::string> GroupName = std::vector<std::string>(kGroupEntries);
+  std::vector<int16_t> ChGroup = std::vector<int16_t>(kChannelEntries, -1);  // negative = Free
+  std::vector<int16_t> Well = std::vector<int16_t>(kChannelEntries, -1);     // negative = off the plate
+  std::vector<int16_t> Beam = std::vector<int16_t>(kChannelEntries, 0);
+  int32_t MaxWell = 0;
+  int32_t MaxBeam = 0;
+  int32_t RepPlateRows = 0;
+  int32_t RepPlateCols = 0;
+  // (well 0..MaxWell, beam 0..MaxBeam) -> channel, -1 where none.
+  Table2D<int16_t> well_beam_channel;
+
+  // The channel of (well, beam), -1 for a position outside the table.
+  int WellBeamChannel(long long well, long long beam) const {
+    if (well < 0 || beam < 0 || static_cast<size_t>(well) >= well_beam_channel.rows() ||
+        static_cast<size_t>(beam) >= well_beam_channel.cols())
+      return -1;
+    return well_beam_channel(static_cast<size_t>(well), static_cast<size_t>(beam));
+  }
+  // The channel's group when it is a real group 0..384, else -1 (Free). Group numbers
+  // above the tables (such as 999) have no name or statistics and count as Free.
+  int GroupOf(int channel) const {
+    const int g = ChGroup[static_cast<size_t>(channel)];
+    return (g >= 0 && g <= kLastGroup) ? g : -1;
+  }
+  // Rebuilds well_beam_channel from Well and Beam (a later channel wins a shared position).
+  void BuildWellBeamChannel();
+};
+
+// Per-slot results: slot s holds report bin s - 1; entry 0 and the spare last entry stay 0.
+struct GroupStatistics {
+  int32_t slot_count = 0;  // K + 2 entries
+  std::vector<int32_t> BinTemperature;
+  std::vector<int32_t> BinRecordCount;
+  std::vector<uint8_t> BinValid;
+  Table2D<int32_t> ChannelBinActivity;  // (slot, channel 0..384)
+  Table2D<int32_t> WellBinActivity;     // (slot, well)
+  Table2D<int32_t> GroupMean;           // (slot, group 0..384)
+  Table2D<int32_t> GroupStdDev;
+  std::vector<int32_t> GroupWellCount;  // group 0..384
+  HistogramTable ChannelHistogram;
+  HistogramTable WellHistogram;
+  HistogramTable GroupHistogram;
+  double HistoSampleSeconds = 0.0;
+
+  bool Valid(long long slot) const {
+    return slot >= 0 && static_cast<size_t>(slot) < BinValid.size() &&
+           BinValid[static_cast<size_t>(slot)] != 0;
+  }
+};
+
+}  // namespace reports

@@ -1,0 +1,25 @@
+#pragma once
+// Rebinning of a run's counts records into report bins of B minutes.
+#include <cstdint>
+
+#include "reports/report_tables.h"
+
+namespace reports {
+
+// Turns records 0..N of `in` into report bins of `B` minutes in `out` (replaced whole).
+// T is the run's end minute (the largest record time); on return it is the end of the
+// last bin kept under the trailing partial-bin rule. Returns the index of the last
+// report bin, or -1 when nothing is left to report (a run covering less than three
+// quarters of one bin, an empty run, B below 1).
+//
+// Without a recording gap each record j is taken to cover [j r, (j + 1) r) with
+// r = T / (N + 1), and its counts go to the bins it overlaps in proportion to the
+// overlap: every count lands somewhere and the bins do not drift over a long run.
+// After a gap each record goes whole to the bin its time ends in.
+int32_t ResampleCounts(int32_t& T, int32_t N, int32_t B, const CountsRecords& in, BinRecords& out);
+
+// Whether the record times show an interrupted recording: a step more than twice the
+// first interval, the first interval being taken as at least one minute.
+bool HasRecordingGap(const std::vector<int32_t>& times, int32_t N);
+
+}  // namespace reports

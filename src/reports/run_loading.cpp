@@ -1,0 +1,224 @@
+#include "reports/run_loading.h"
+
+#include <algorithm>
+#include <fstream>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "acquisition/run_files.h"
+#include "platform/dialogs.h"
+#include "platform/numeric.h"
+#include "platform/program_folder.h"
+#include "storage/file_io.h"
+#include "storage/plate_layout.h"
+#include "storage/settings_text.h"
+
+namespace reports {
+
+namespace {
+
+// Lines of a text file, CR, LF or CR LF ending each; nullopt when it cannot be read.
+std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& file) {
+  const std::optional<std::string> bytes = storage::ReadWholeFile(file);
+  if (!bytes) return std::nullopt;
+  const std::string text = storage::DecodeText(*bytes);
+  std::vector<std::string> lines;
+  std::string current;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' || c == '\n') {
+      lines.push_back(current);
+      current.clear();
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      current += c;
+    }
+  }
+  if (!current.empty()) lines.push_back(current);
+  return lines;
+}
+
+// Calls `visit(index, record)` for every whole record of a counts file, reading it in
+// blocks; false when the file cannot be opened or read.
+template <typename Visit>
+bool ForEachCountsRecord(const std::filesystem::path& file, Visit visit) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) return false;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return false;
+  const size_t records = acquisition::RecordCount(file, acquisition::kCountsRecordBytes);
+  constexpr size_t kBlock = 1024;
+  std::vector<unsigned char> buffer(kBlock * acquisition::kCountsRecordBytes);
+  size_t index = 0;
+  while (index < records) {
+    const size_t take = std::min(kBlock, records - index);
+    in.read(reinterpret_cast<char*>(buffer.data()),
+            static_cast<std::streamsize>(take * acquisition::kCountsRecordBytes));
+    if (static_cast<size_t>(in.gcount()) != take * acquisition::kCountsRecordBytes) return false;
+    for (size_t k = 0; k < take; ++k) {
+      const acquisition::CountsRecord r =
+          acquisition::DecodeCountsRecord(buffer.data() + k * acquisition::kCountsRecordBytes);
+      if (!visit(index + k, r)) return true;
+    }
+    index += take;
+  }
+  return true;
+}
+
+void ApplyLayout(const storage::PlateLayout& layout, RunPlate& plate) {
+  plate.RepPlateRows = layout.rows;
+  plate.RepPlateCols = layout.cols;
+  plate.MaxWell = 0;
+  plate.MaxBeam = 0;
+  for (int ch = 0; ch < kChannelEntries; ++ch) {
+    const auto i = static_cast<size_t>(ch);
+    plate.Well[i] = layout.channel_well[i];
+    plate.Beam[i] = layout.channel_beam[i];
+    plate.MaxWell = std::max<int32_t>(plate.MaxWell, plate.Well[i]);
+    plate.MaxBeam = std::max<int32_t>(plate.MaxBeam, plate.Beam[i]);
+  }
+  plate.BuildWellBeamChannel();
+}
+
+// The run's plate: its layout file, the file's backup, or the built-in layout that
+// the program itself falls back to for the same name.
+storage::PlateLayout RunPlateLayout(const std::string& format) {
+  if (const auto path = storage::PlateLayoutPath(format)) {
+    int stage = 0;
+    if (auto layout = storage::ReadPlateLayoutFile(*path, &stage)) return *layout;
+    std::filesystem::path backup = *path;
+    backup.replace_extension(".bak");
+    if (auto layout = storage::ReadPlateLayoutFile(backup, &stage)) return *layout;
+  }
+  return storage::BuiltInPlateLayout(format);
+}
+
+}  // namespace
+
+LoadStatus LoadProjectGroups(const std::filesystem::path& run_folder, RunPlate& plate) {
+  const std::filesystem::path setup = run_folder / "setup.dat";
+  if (!storage::FileExists(setup)) return LoadStatus::kNoSetup;
+  RunPlate loaded;
+  try {
+    const auto lines = ReadLines(setup);
+    if (!lines || lines->size() < 2) return LoadStatus::kUnreadable;
+    storage::SettingsReader line2((*lines)[1]);
+    line2.SkipField();
+    line2.SkipField();
+    line2.SkipField();
+    const std::string format = line2.ReadString();
+
+    auto groups = storage::SettingsReader::Open(run_folder / "groups.dat");
+    if (!groups) return LoadStatus::kUnreadable;
+    groups->SkipField();
+    for (size_t i = 0; i < kGroupEntries && !groups->Eof(); ++i) {
+      groups->SkipField();
+      loaded.GroupName[i] = groups->ReadString();
+    }
+
+    auto chgroup = storage::SettingsReader::Open(run_folder / "chgroup.dat");
+    if (!chgroup) return LoadStatus::kUnreadable;
+    chgroup->SkipField();
+    for (size_t i = 0; i < kChannelEntries && !chgroup->Eof(); ++i) {
+      chgroup->SkipField();
+      loaded.ChGroup[i] = chgroup->ReadInt16();
+    }
+
+    ApplyLayout(RunPlateLayout(format), loaded);
+  } catch (const storage::FormatError&) {
+    return LoadStatus::kUnreadable;
+  }
+  plate = std::move(loaded);
+  return LoadStatus::kOk;
+}
+
+bool ReadSetupDescription(const std::filesystem::path& run_folder, std::string& text) {
+  const auto lines = ReadLines(run_folder / "setup.dat");
+  if (!lines || lines->size() < 10) return false;
+  int method = 0;
+  int organism = 0;
+  int snr = 0;
+  try {
+    storage::SettingsReader line4((*lines)[3]);
+    for (int k = 0; k < 4; ++k) line4.SkipField();
+    method = line4.ReadInt16();
+    storage::SettingsReader line10((*lines)[9]);
+    organism = line10.ReadInt16();
+    line10.SkipField();
+    line10.SkipField();
+    snr = line10.ReadInt16();
+  } catch (const storage::FormatError&) {
+    return false;
+  }
+  if (snr < 5) snr = 18;
+  // One decimal and back: 18 gives 1.8, 20 gives 2.
+  const double value = platform::Val(platform::FormatFixed(snr / 10.0, 1));
+  const char* name = organism == 0   ? "C.elegans"
+                     : organism == 1 ? "Zebrafish"
+                     : organism == 2 ? "Echinococcus"
+                                     : "";
+  text = "Mode" + std::to_string(method) + " " + name + "[snr=" + storage::FormatNumber(value) + "]";
+  return true;
+}
+
+int32_t GetCountsDuration(const std::filesystem::path& counts_file) {
+  int64_t longest = 0;
+  int64_t day = 0;
+  int32_t previous = 0;
+  const bool ok = ForEachCountsRecord(counts_file, [&](size_t, const acquisition::CountsRecord& r) {
+    const int32_t t = r.Elapsed_Minutes;
+    longest = std::max(longest, day * kMinutesPerDay + t);
+    // The offset applies from the next record on.
+    if (static_cast<int64_t>(previous) - t > 1000) ++day;
+    previous = t;
+    return true;
+  });
+  if (!ok) {
+    platform::GetDialogs().MsgBox("Error reading " + counts_file.string());
+    return 0;
+  }
+  return static_cast<int32_t>(std::min<int64_t>(longest, INT32_MAX));
+}
+
+int32_t LoadCountsFile(const std::filesystem::path& counts_file, CountsRecords& records) {
+  records = CountsRecords{};
+  // First pass: records after the run's largest minute are not loaded.
+  long long last = -1;
+  int32_t largest = INT32_MIN;
+  bool ok = ForEachCountsRecord(counts_file, [&](size_t index, const acquisition::CountsRecord& r) {
+    if (r.Elapsed_Minutes >= largest) {
+      largest = r.Elapsed_Minutes;
+      last = static_cast<long long>(index);
+    }
+    return true;
+  });
+  if (ok && last >= 0) {
+    const size_t entries = static_cast<size_t>(last) + 2;
+    records.RecordTime.assign(entries, 0);
+    records.RecordTemperature.assign(entries, 0);
+    records.RecordCounts = Table2D<int16_t>(entries, kChannelEntries, 0);
+    int64_t day = 0;
+    ok = ForEachCountsRecord(counts_file, [&](size_t r, const acquisition::CountsRecord& rec) {
+      if (r > static_cast<size_t>(last)) return false;
+      int64_t t = day * kMinutesPerDay + rec.Elapsed_Minutes;
+      if (r > 0 && records.RecordTime[r - 1] - t > 1000) {
+        ++day;  // the record that drops is raised itself
+        t = day * kMinutesPerDay + rec.Elapsed_Minutes;
+      }
+      records.RecordTime[r] = static_cast<int32_t>(std::min<int64_t>(t, INT32_MAX));
+      int16_t* counts = records.RecordCounts.row(r);
+      std::copy(rec.Counts.begin(), rec.Counts.begin() + kChannelCount, counts);
+      records.RecordTemperature[r] = rec.Counts[kChannelCount];
+      return true;
+    });
+  }
+  if (!ok) {
+    records = CountsRecords{};
+    platform::GetDialogs().MsgBox("Error loading " + counts_file.string());
+    return -2;
+  }
+  return static_cast<int32_t>(last);
+}
+
+}  // namespace reports

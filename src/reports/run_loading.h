@@ -1,0 +1,43 @@
+#pragma once
+// Reading a run folder for a report: the run's groups and plate, the detection
+// setting line of its setup.dat, and its counts.bin.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "reports/report_tables.h"
+
+namespace reports {
+
+enum class LoadStatus {
+  kOk,
+  kNoSetup,       // the run folder has no setup.dat: nothing was changed
+  kUnreadable,    // a missing or malformed setup.dat, groups.dat or chgroup.dat
+};
+
+// Reads setup.dat (the plate format on line 2), groups.dat and chgroup.dat of the run
+// folder and the plate layout file the run names (<format>.dat in the program folder,
+// else <format>.bak, else the built-in layout the program falls back to). `plate` is
+// filled anew on success.
+LoadStatus LoadProjectGroups(const std::filesystem::path& run_folder, RunPlate& plate);
+
+// The SETTING text from the run's setup.dat ("Mode1 C.elegans[snr=1.8]"); false when
+// the file is missing or its lines 4 and 10 cannot be read.
+bool ReadSetupDescription(const std::filesystem::path& run_folder, std::string& text);
+
+// The largest record time of a counts file in minutes, with the day offset of files
+// whose minutes fall back; 0 for an empty file. A file that cannot be read shows
+// "Error reading " and the path, and gives 0.
+int32_t GetCountsDuration(const std::filesystem::path& counts_file);
+
+// Loads the records of a counts file up to the last one whose minute is not below any
+// earlier record's (one spare entry follows). Returns the index of the last record
+// loaded, -1 for an empty file; a file that cannot be read shows "Error loading " and
+// the path, and returns -2 with the tables empty. A trailing partial record is ignored.
+int32_t LoadCountsFile(const std::filesystem::path& counts_file, CountsRecords& records);
+
+// Minutes a day adds when a counts file's minutes fall back (a run over midnight in
+// files of minutes of the day).
+inline constexpr int32_t kMinutesPerDay = 1440;
+
+}  // namespace reports

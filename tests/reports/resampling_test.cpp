@@ -1,0 +1,163 @@
+#include "reports/resampling.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+namespace reports {
+namespace {
+
+// Records with the given minute stamps; channel 0 counts `per_record` in each, channel 5
+// counts the record index, temperature 250.
+CountsRecords MakeRecords(const std::vector<int32_t>& minutes, int per_record = 10) {
+  CountsRecords r;
+  const size_t n = minutes.size();
+  r.RecordTime = minutes;
+  r.RecordTime.push_back(0);
+  r.RecordTemperature.assign(n + 1, 250);
+  r.RecordTemperature[n] = 0;
+  r.RecordCounts = Table2D<int16_t>(n + 1, kChannelEntries, 0);
+  for (size_t j = 0; j < n; ++j) {
+    r.RecordCounts(j, 0) = static_cast<int16_t>(per_record);
+    r.RecordCounts(j, 5) = static_cast<int16_t>(j);
+  }
+  return r;
+}
+
+std::vector<int32_t> Minutes(int32_t first, int32_t last) {
+  std::vector<int32_t> m;
+  for (int32_t t = first; t <= last; ++t) m.push_back(t);
+  return m;
+}
+
+struct Case {
+  int32_t T;
+  int32_t expect_T;
+  int32_t expect_result;
+};
+
+// The partial-bin table for B = 30 on one-minute records 1..T.
+TEST(ResampleCounts, PartialBinTable) {
+  const Case cases[] = {{120, 120, 3}, {110, 90, 2}, {115, 120, 3}, {20, 0, -1}, {25, 30, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.T);
+    const CountsRecords in = MakeRecords(Minutes(1, c.T));
+    BinRecords out;
+    int32_t T = c.T;
+    const int32_t result = ResampleCounts(T, c.T - 1, 30, in, out);
+    EXPECT_EQ(result, c.expect_T / 30 - 1);
+    EXPECT_EQ(result, c.expect_result);
+    EXPECT_EQ(T, c.expect_T);
+    for (int32_t b = 0; b <= result; ++b) EXPECT_EQ(out.RecordTime[static_cast<size_t>(b)], (b + 1) * 30);
+  }
+}
+
+TEST(ResampleCounts, WholeBinsCollectTheirRecords) {
+  const CountsRecords in = MakeRecords(Minutes(1, 120));
+  BinRecords out;
+  int32_t T = 120;
+  ASSERT_EQ(ResampleCounts(T, 119, 30, in, out), 3);
+  for (size_t b = 0; b < 4; ++b) {
+    EXPECT_EQ(out.RecordCounts(b, 0), 300);
+    EXPECT_EQ(out.RecordTemperature[b], 250);
+    // Records 30b .. 30b + 29 carry their own index in channel 5.
+    EXPECT_EQ(out.RecordCounts(b, 5), static_cast<int32_t>(30 * 30 * b + 435));
+  }
+  EXPECT_EQ(out.RecordCounts(0, kChannelCount), 0);
+}
+
+TEST(ResampleCounts, KeptPartialBinIsScaled) {
+  const CountsRecords in = MakeRecords(Minutes(1, 115));
+  BinRecords out;
+  int32_t T = 115;
+  ASSERT_EQ(ResampleCounts(T, 114, 30, in, out), 3);
+  // 25 records of 10 counts in the last bin, times 1 + 16.67 / 100.
+  EXPECT_EQ(out.RecordCounts(3, 0), 292);
+  EXPECT_EQ(out.RecordCounts(2, 0), 300);
+}
+
+// Fifteen-second records share minute stamps (the minute of the tick before the bin
+// closed); every count must land in a bin and the bins must not drift over a week.
+TEST(ResampleCounts, ShortRecordsAreConservedWithoutDrift) {
+  std::vector<int32_t> minutes;
+  for (int r = 0; r < 4 * 60 * 24 * 7; ++r) minutes.push_back(r / 4);
+  CountsRecords in = MakeRecords(minutes, 1);
+  // Activity only during hour 150 of the run.
+  for (size_t j = 0; j < minutes.size(); ++j) in.RecordCounts(j, 7) = (j / 240 == 150) ? 4 : 0;
+  const int32_t N = static_cast<int32_t>(minutes.size()) - 1;
+  int32_t T = minutes.back();
+  BinRecords out;
+  const int32_t result = ResampleCounts(T, N, 60, in, out);
+  ASSERT_EQ(result, 24 * 7 - 1);
+  EXPECT_EQ(T, 10080);
+  int64_t total = 0;
+  for (int32_t b = 0; b <= result; ++b) total += out.RecordCounts(static_cast<size_t>(b), 0);
+  EXPECT_NEAR(static_cast<double>(total), 40320.0, 8.0);
+  EXPECT_GE(out.RecordCounts(150, 7), 940);
+  EXPECT_NEAR(out.RecordCounts(149, 7) + out.RecordCounts(150, 7) + out.RecordCounts(151, 7), 960, 1);
+  EXPECT_EQ(out.RecordCounts(148, 7), 0);
+  EXPECT_EQ(out.RecordCounts(156, 7), 0);
+}
+
+TEST(ResampleCounts, GapFollowsRecordTime) {
+  // Minutes 1..30, then nothing until 91..120: an interrupted recording.
+  std::vector<int32_t> minutes = Minutes(1, 30);
+  const std::vector<int32_t> later = Minutes(91, 120);
+  minutes.insert(minutes.end(), later.begin(), later.end());
+  ASSERT_TRUE(HasRecordingGap(minutes, 59));
+  const CountsRecords in = MakeRecords(minutes);
+  BinRecords out;
+  int32_t T = 120;
+  ASSERT_EQ(ResampleCounts(T, 59, 30, in, out), 3);
+  EXPECT_EQ(out.RecordCounts(0, 0), 300);
+  EXPECT_EQ(out.RecordCounts(1, 0), 0);
+  EXPECT_EQ(out.RecordCounts(2, 0), 0);
+  EXPECT_EQ(out.RecordCounts(3, 0), 300);
+  EXPECT_EQ(out.RecordTemperature[1], 0);
+}
+
+TEST(ResampleCounts, GapDetection) {
+  EXPECT_FALSE(HasRecordingGap({0, 0, 0, 1, 1, 1, 1, 2, 2}, 8));  // 15-second records
+  EXPECT_TRUE(HasRecordingGap({0, 0, 0, 1, 5, 5}, 5));            // a jump of 4 minutes
+  EXPECT_FALSE(HasRecordingGap({5, 10, 15, 20}, 3));              // 5-minute records
+  EXPECT_TRUE(HasRecordingGap({5, 10, 15, 40}, 3));
+  EXPECT_FALSE(HasRecordingGap({5, 10, 2, 12}, 3));  // a step back is skipped
+  EXPECT_FALSE(HasRecordingGap({3}, 0));
+}
+
+TEST(ResampleCounts, TemperatureKeepsLastPositiveReading) {
+  CountsRecords in = MakeRecords(Minutes(1, 60));
+  for (size_t j = 0; j < 60; ++j) in.RecordTemperature[j] = j < 20 ? 300 : (j < 30 ? 0 : -5);
+  BinRecords out;
+  int32_t T = 60;
+  ASSERT_EQ(ResampleCounts(T, 59, 30, in, out), 1);
+  EXPECT_EQ(out.RecordTemperature[0], 300);
+  EXPECT_EQ(out.RecordTemperature[1], 0);
+}
+
+TEST(ResampleCounts, EndTimesAreNotLimitedTo16Bits) {
+  const CountsRecords in = MakeRecords(Minutes(1, 30 * 1440));
+  BinRecords out;
+  int32_t T = 30 * 1440;
+  const int32_t result = ResampleCounts(T, 30 * 1440 - 1, 5, in, out);
+  ASSERT_EQ(result, 30 * 1440 / 5 - 1);
+  EXPECT_EQ(out.RecordTime[static_cast<size_t>(result)], 43200);
+}
+
+TEST(ResampleCounts, NothingToReport) {
+  BinRecords out;
+  int32_t T = 0;
+  EXPECT_EQ(ResampleCounts(T, 0, 30, MakeRecords({0}), out), -1);  // shorter than a minute
+  T = 30;
+  EXPECT_EQ(ResampleCounts(T, 0, 0, MakeRecords({30}), out), -1);  // bin 0
+  T = 30;
+  EXPECT_EQ(ResampleCounts(T, 5, 30, MakeRecords({30}), out), -1);  // N past the tables
+  EXPECT_EQ(T, 0);
+  // A single record of one minute is a run of one minute.
+  T = 1;
+  EXPECT_EQ(ResampleCounts(T, 0, 1, MakeRecords({1}), out), 0);
+  EXPECT_EQ(out.RecordCounts(0, 0), 10);
+}
+
+}  // namespace
+}  // namespace reports
