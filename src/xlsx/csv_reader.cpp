@@ -117,7 +117,7 @@ XlsxResult ParseCsv(std::string_view text, std::string_view separator, const Num
   *table = CellTable();
   if (XlsxResult e = CheckSeparator(separator); !e.ok()) return e;
   // A guess from the text's size keeps the buffers from growing step by step.
-  table->Reserve(text.size() / 6 + 16, text.size() / 4 + 16);
+  table->Reserve(text.size() / 4 + 16, text.size() / 4 + 16);
 
   std::array<bool, 256> special{};
   special['"'] = special['\r'] = special['\n'] = true;

@@ -379,30 +379,26 @@ XlsxResult BuildXlsxBytes(const CellTable& table, const NumberLocale& locale,
 
 XlsxResult WriteFileReplacing(const std::string& target, std::string_view bytes) {
   const std::string temp = target + ".tmp";
-  const auto fail = [&](int err) {
+  const auto last_error = [] { return errno != 0 ? errno : EIO; };
+  const auto fail = [&](int err, std::string description) {
     std::error_code ignored;
     std::filesystem::remove(temp, ignored);
-    if (err == 0) err = EIO;
-    return Failure(XlsxStatus::kWriteFailed, err, std::strerror(err));
+    return Failure(XlsxStatus::kWriteFailed, err, std::move(description));
   };
   errno = 0;
   std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (f == nullptr)
-    return Failure(XlsxStatus::kWriteFailed, errno ? errno : EIO,
-                   std::strerror(errno ? errno : EIO));
-  errno = 0;
-  const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), f);
-  int err = written == bytes.size() ? 0 : (errno ? errno : EIO);
-  if (std::fflush(f) != 0 && err == 0) err = errno ? errno : EIO;
-  if (std::fclose(f) != 0 && err == 0) err = errno ? errno : EIO;
-  if (err != 0) return fail(err);
+  if (f == nullptr) {
+    const int err = last_error();
+    return Failure(XlsxStatus::kWriteFailed, err, std::strerror(err));
+  }
+  int err = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) err = last_error();
+  if (std::fflush(f) != 0 && err == 0) err = last_error();
+  if (std::fclose(f) != 0 && err == 0) err = last_error();
+  if (err != 0) return fail(err, std::strerror(err));
   std::error_code ec;
   std::filesystem::rename(temp, target, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    return Failure(XlsxStatus::kWriteFailed, ec.value(), ec.message());
-  }
+  if (ec) return fail(ec.value(), ec.message());
   return {};
 }
 
