@@ -1,0 +1,262 @@
+// The main window has no fixed geometry: every control is placed from the window's
+// size at each resize, in units of the window (outer level) and of each panel (inner
+// level), so the whole window scales with no lower limit.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <cmath>
+#include <limits>
+
+#include "mainwindow/controls.h"
+#include "mainwindow/frm_main.h"
+#include "platform/numeric.h"
+#include "storage/shared_state.h"
+#include "ui/events.h"
+#include "ui/window_shape.h"
+
+namespace mainwindow {
+namespace {
+
+constexpr double kKeep = std::numeric_limits<double>::quiet_NaN();
+
+double Nearest(double x) { return platform::RoundHalfEven(x); }
+
+// Places a control of a container that measures in pixels; a NaN size keeps the
+// control's own (combo boxes keep their height, some labels their size).
+void PlacePixels(QWidget* w, double left, double top, double width, double height) {
+  const int x = platform::RoundToInt(left);
+  const int y = platform::RoundToInt(top);
+  const int cw = std::isnan(width) ? w->width() : std::max(0, platform::RoundToInt(width));
+  const int ch = std::isnan(height) ? w->height() : std::max(0, platform::RoundToInt(height));
+  w->setGeometry(x, y, cw, ch);
+}
+
+// The same for a container that measures in twips (the window itself and frames).
+void PlaceTwips(QWidget* w, double left, double top, double width, double height) {
+  const double cw = std::isnan(width) ? ui::WidthTwips(*w) : width;
+  const double ch = std::isnan(height) ? ui::HeightTwips(*w) : height;
+  ui::MoveTwips(*w, left, top, cw, ch);
+}
+
+}  // namespace
+
+void Frm_Main::LayoutMainWindow() {
+  const auto& s = storage::Shared();
+  const auto tpx = static_cast<double>(ui::TwipsPerPixelX());
+  const auto tpy = static_cast<double>(ui::TwipsPerPixelY());
+
+  // Step 1: the window's units, in twips.
+  const double W = Nearest(ui::WidthTwips(*this));
+  const double H = Nearest(ui::HeightTwips(*this));
+  const double MX = Nearest(0.05 * W);
+  const double MY = Nearest(0.025 * H);
+  const double CU = Nearest(Nearest(0.9 * W) / 6);
+  const double RU = Nearest((Nearest(0.9 * H) - MY) / 20);
+
+  // Step 2.
+  frame_config->hide();
+
+  // Step 3: left panel.
+  PlaceTwips(PicPanel1, 0.5 * MX, MY, 4.1 * CU, 19.5 * RU);
+  ui::RoundFormCorners(*PicPanel1);
+  ui::DrawRoundedFrame(*PicPanel1);
+
+  // Step 4.
+  PlaceTwips(lbl_autostart, 0.5 * MX, 19.75 * RU + MY, kKeep, kKeep);
+
+  // Step 5: left panel units in pixels.
+  {
+    const double p = std::floor(Nearest(ui::WidthTwips(*PicPanel1)) / Nearest(tpx));
+    const double q = std::floor(Nearest(ui::HeightTwips(*PicPanel1)) / Nearest(tpy));
+    const double c1 = Nearest(p / 4.1);
+    const double r1 = Nearest(q / 19.5);
+
+    // Step 6: table 1, then Framereal (table 2), then the progress strip and time.
+    PlacePixels(Cmd_barplot, 0.1 * c1, 0.5 * r1, 0.25 * c1, 1 * r1);
+    PlacePixels(Cmd_gridplot, 0.15 * c1 + 0.25 * c1, 0.5 * r1, 0.25 * c1, 1 * r1);
+    PlacePixels(Cmd_histoplot, 0.2 * c1 + 0.5 * c1, 0.5 * r1, 0.25 * c1, 1 * r1);
+    PlacePixels(lbl_temperature, 3.5 * c1, 0.5 * r1, kKeep, kKeep);
+    PlacePixels(Picact, 0.125 * c1, 1.5 * r1, 3.7 * c1, 9.5 * r1);
+    PlacePixels(cmd_pgup, 3.6 * c1, 1.5 * r1, 0.15 * c1, 0.5 * r1);
+    cmd_pgup->raise();
+    PlacePixels(cmd_pgdown, 3.45 * c1, 1.5 * r1, 0.15 * c1, 0.5 * r1);
+    cmd_pgdown->raise();
+    PlacePixels(Picreal, 0.425 * c1, 11.55 * r1, 3.3 * c1, 5 * r1);
+    PlacePixels(shape_real, 0.325 * c1, 11.45 * r1, 3.51 * c1, 5.2 * r1);
+    PlacePixels(combogrup, 2.83 * c1 + 0.3 * c1, 14.25 * r1, 0.55 * c1, kKeep);
+    PlacePixels(cmdbeam_minus, 2.83 * c1 + 0.3 * c1, 15.1 * r1, 0.2 * c1, 0.5 * r1);
+    PlacePixels(txtbeam, 2.83 * c1 + 0.5 * c1, 15.1 * r1, 0.15 * c1, 0.5 * r1);
+    PlacePixels(cmdbeam_plus, 2.83 * c1 + 0.65 * c1, 15.1 * r1, 0.2 * c1, 0.5 * r1);
+    PlacePixels(Cmdzoom_minus, 2.83 * c1 + 0.3 * c1, 15.75 * r1, 0.275 * c1, 0.5 * r1);
+    PlacePixels(Cmdzoom_plus, 2.83 * c1 + 0.575 * c1, 15.75 * r1, 0.275 * c1, 0.5 * r1);
+    // The real-time controls lie over the right end of the real-time plot.
+    for (QWidget* w : std::initializer_list<QWidget*>{combogrup, cmdbeam_minus, txtbeam,
+                                                      cmdbeam_plus, Cmdzoom_minus, Cmdzoom_plus}) {
+      w->raise();
+    }
+    lbl_station->hide();
+
+    // Framereal belongs to the window, which measures in twips: the pixel units are
+    // taken as twips there, as the window always did.
+    PlaceTwips(Framereal, 0.375 * c1, 11.25 * r1, 0.85 * c1, 5.625 * r1);
+    PlaceTwips(lbl_listwells, 0.05 * c1, 0.1 * r1, 0.25 * c1, kKeep);
+    PlaceTwips(Combofila, 0.3 * c1, 0.1 * r1, 0.225 * c1, kKeep);
+    PlaceTwips(Combocol, 0.525 * c1, 0.1 * r1, 0.225 * c1, kKeep);
+    PlaceTwips(txtsub, 0.75 * c1, 0.1 * r1, 0.2 * c1, kKeep);
+    PlaceTwips(lstgrup, 0.05 * c1, 0.2 * r1 + ui::HeightTwips(*Combocol), 0.8 * c1, 3.5 * r1);
+    PlaceTwips(Label3, 0.05 * c1, 5.5 * r1, 0.3 * c1, 0.5 * r1);
+    PlaceTwips(lblcanal, 0.4 * c1, 5.5 * r1, 0.25 * c1, 0.5 * r1);
+    Label3->hide();
+    lblcanal->hide();
+
+    PlacePixels(picturetime, 0.42 * c1, 17.75 * r1, 2.8 * c1, 0.5 * r1);
+    PlacePixels(Txt_time, 3.3 * c1, 17.65 * r1, 1.75 * c1, 1 * r1);
+  }
+
+  // Step 7: right panel.
+  PlaceTwips(PicPanel2, 4 * CU + MX, MY, 2.05 * CU, 19.5 * RU);
+  ui::RoundFormCorners(*PicPanel2);
+  ui::DrawRoundedFrame(*PicPanel2);
+
+  // Step 8.
+  const double p2 = std::floor(Nearest(ui::WidthTwips(*PicPanel2)) / Nearest(tpx));
+  const double q2 = std::floor(Nearest(ui::HeightTwips(*PicPanel2)) / Nearest(tpy));
+  const double c2 = Nearest(p2 / 2);
+  const double r2 = Nearest(q2 / 19.5);
+  const double u = Nearest(ui::WidthTwips(*PicPanel2) / 2.0);
+  const double v = Nearest(ui::HeightTwips(*PicPanel2) / 19.5);
+
+  // Step 9: the project frame (pixels) and its contents (twips).
+  PlacePixels(Frame_setup, 0.05 * c2, 0.5 * r2, 1.85 * c2, 7.6 * r2);
+  Frame_setup->show();
+  PlaceTwips(lbl_project, 0.1 * u, 0 * v, 1.5 * u, 0.75 * v);
+  PlaceTwips(txt_projecto, 0.1 * u, 0.9 * v, 1.35 * u, 0.75 * v);
+  PlaceTwips(Cmdsetup, 1.45 * u, 0.7 * v, 0.35 * u, 1.1 * v);
+  ui::RoundButton(*Cmdsetup);
+  PlaceTwips(Label_acqlapse, 0.15 * u, 1.9 * v, 0.3 * u, 0.5 * v);
+  PlaceTwips(txt_acqlapse, 0.45 * u, 1.9 * v, 1.65 * u, 0.5 * v);
+  PlaceTwips(Label_wellformat, 0.85 * u, 1.9 * v, 0.3 * u, 0.5 * v);
+  PlaceTwips(txt_wellformat, 1.2 * u, 1.9 * v, (1.95 / 2 - 0.3) * u, 0.5 * v);
+  PlaceTwips(chk_bodybends, 0.1 * u, 5.25 * v, kKeep, kKeep);
+  PlaceTwips(txt_detection, 0.15 * u, 2.75 * v, 1.25 * u, 0.5 * v);
+  PlaceTwips(Shape_sq, 0.1 * u, 1.8 * v, 1.35 * u, 1.5 * v);
+  PlaceTwips(lbl_subproject, 0.1 * u, 3.7 * v, 1.6 * u, 0.75 * v);
+  PlaceTwips(txt_subproject, 0.1 * u, 4.5 * v, 1.7 * u, 0.75 * v);
+  PlaceTwips(Lbl_keywords, 0.1 * u, 5.5 * v, 0.35 * u, 0.5 * v);
+  PlaceTwips(Txt_description, 0.4 * u, 5.5 * v, 1.4 * u, 1.5 * v);
+
+  // Step 10.
+  Frame_setup->show();
+  shape_stacks->hide();
+  for (int i = 0; i < 4; ++i) {
+    chk_enabled[i]->hide();
+    cmd_stack_pos[i]->hide();
+  }
+
+  // The connection and pause buttons sit in the free band under the project frame.
+  PlacePixels(cmd_connect, 0.15 * c2, 8.6 * r2, 0.55 * c2, 1.2 * r2);
+  PlacePixels(Cmd_disconnect, 0.725 * c2, 8.6 * r2, 0.55 * c2, 1.2 * r2);
+  PlacePixels(CmdPause, 1.3 * c2, 8.6 * r2, 0.6 * c2, 1.2 * r2);
+
+  // Step 11: the run buttons.
+  PlacePixels(lbl_torun, 0.15 * c2, 11.5 * r2, 1.6 * c2, 12.5 * r2);
+  PlacePixels(CmdPlay, 0.15 * c2, 12.75 * r2, 0.875 * c2, 1.975 * r2);
+  ui::RoundControl(*CmdPlay);
+  PlacePixels(CmdStop, 1.025 * c2, 12.75 * r2, 0.875 * c2, 1.975 * r2);
+  ui::RoundControl(*CmdStop);
+  PlacePixels(Cmdreport, 0.15 * c2, 15.25 * r2, 1.75 * c2, 1.5 * r2);
+  ui::RoundControl(*Cmdreport);
+  PlacePixels(Cmdoffline, 0.15 * c2, 17 * r2, 1.75 * c2, 1.5 * r2);
+  ui::RoundControl(*Cmdoffline);
+
+  // Step 12: the temperature frame, then the light frame with its pulse frame.
+  PlacePixels(Frame_temp, 0.15 * c2, 11.75 * r2, 1.7 * c2, 2 * r2);
+  PlaceTwips(cmd_nextwindows1, 1.6 * u, 0.15 * v, 0.095 * u, 1.75 * v);
+  PlaceTwips(cmd_ontemp, 1.18 * u, 0.35 * v, 0.38 * u, 0.7 * v);
+  PlaceTwips(cmd_frio, 1.18 * u, 1.1 * v, 0.38 * u, 0.7 * v);
+  PlaceTwips(Chk_tenabled, 0.88 * u, 0.8 * v, 0.28 * u, 0.4 * v);
+  PlaceTwips(shape_temp, 0.7 * u, 0.7 * v, 0.12 * u, 0.6 * v);
+  PlaceTwips(Cmd_settemp, 0.41 * u, 0.75 * v, 0.26 * u, 0.55 * v);
+  PlaceTwips(Label_C, 0.28 * u, 0.76 * v, 0.1 * u, 0.35 * v);
+  PlaceTwips(txttemp, 0.07 * u, 0.75 * v, 0.2 * u, 0.55 * v);
+
+  PlacePixels(Frame_light, 0.15 * c2, 11.75 * r2, 1.7 * c2, 2 * r2);
+  PlaceTwips(cmd_nextwindows2, 1.6 * u, 0.15 * v, 0.095 * u, 1.75 * v);
+  PlaceTwips(Chk_lenabled, 0.88 * u, 0.8 * v, 0.28 * u, 0.4 * v);
+  PlaceTwips(cmd_luz, 1.18 * u, 0.35 * v, 0.38 * u, 0.7 * v);
+  PlaceTwips(cmd_cyclepulse, 1.18 * u, 1.1 * v, 0.38 * u, 0.7 * v);
+  PlaceTwips(shape_light, 0.75 * u, 0.8 * v, 0.07 * u, 0.42 * v);
+  PlaceTwips(frm_pulse, 0.01 * u, 0.4 * v, 0.7 * u, 1.25 * v);
+  PlaceTwips(Label_ltimes, 0.45 * u, 0.9 * v, 0.13 * u, 0.34 * v);
+  PlaceTwips(txt_pulsetimes, 0.5 * u, 0.4 * v, 0.11 * u, 0.46 * v);
+  PlaceTwips(Label_X, 0.41 * u, 0.4 * v, 0.05 * u, 0.32 * v);
+  PlaceTwips(Shape_white, 0.02 * u, 0.15 * v, 0.18 * u, 1.05 * v);
+  PlaceTwips(Shape_dark, 0.21 * u, 0.15 * v, 0.18 * u, 1.05 * v);
+  PlaceTwips(txt_pulseon, 0.06 * u, 0.4 * v, 0.11 * u, 0.5 * v);
+  PlaceTwips(txt_pulseoff, 0.23 * u, 0.4 * v, 0.11 * u, 0.5 * v);
+  PlaceTwips(Label_lon, 0.11 * u, 0.5 * v, 0.135 * u, 0.5 * v);
+  PlaceTwips(Label_loff, 0.33 * u, 0.5 * v, 0.135 * u, 0.5 * v);
+  PlaceTwips(txt_lon, 0.11 * u, 1 * v, 0.135 * u, 0.5 * v);
+  PlaceTwips(txt_loff, 0.33 * u, 1 * v, 0.135 * u, 0.5 * v);
+  PlaceTwips(Label_lbar, 0.26 * u, 1.03 * v, 0.05 * u, 0.5 * v);
+  PlaceTwips(Label_lh, 0.49 * u, 1.03 * v, 0.05 * u, 0.5 * v);
+  frm_pulse->raise();
+  for (QWidget* w : std::initializer_list<QWidget*>{CmdPlay, CmdStop, Cmdreport, Cmdoffline}) {
+    w->raise();
+  }
+
+  // Step 13: the activity plot, re-scaled and redrawn for the current view.
+  Picact->Cls();
+  const int16_t station = Station_Index;
+  switch (Plot_Kind) {
+    case 0:
+      Picact->Scale(-30, 300, 300, -30);
+      DrawActivityAxes();
+      UpdateTimePlot(station);
+      break;
+    case 1:
+      Picact->Scale(-30, 300, 300, -30);
+      Dibujar_ejes_barplot();
+      UpdateBarPlot(station);
+      break;
+    case 2: {
+      const long co = platform::RoundToInt(100 * s.Col_Offset);
+      const long ro = platform::RoundToInt(100 * s.Row_Offset);
+      // 16-bit results: a layout that overflows them ends the relayout here.
+      if (!platform::FitsInt16(co) || !platform::FitsInt16(ro) || !platform::FitsInt16(co - 150) ||
+          !platform::FitsInt16(ro - 200)) {
+        return;
+      }
+      Picact->Scale(static_cast<double>(co - 150), static_cast<double>(ro - 200), 2410, 1610);
+      Dibujar_ejes_gridplot();
+      UpdateGridPlot(station);
+      break;
+    }
+    case 3:
+      Picact->Scale(-30, 300, 300, -30);
+      Dibujar_ejes_histoplot();
+      UpdateHistoPlot(station);
+      break;
+    default:
+      break;
+  }
+
+  // Step 14: the real-time plot.
+  if (!platform::FitsInt16(static_cast<long>(s.RT_Buffer) + 20)) return;
+  Picreal->Cls();
+  Picreal->Scale(0, 2100, s.RT_Buffer + 20, 0);
+  ClearRealtimePlot();
+
+  // Step 15.
+  picturetime->Scale(0, 0, 100, 100);
+
+  // Step 16.
+  update();
+}
+
+}  // namespace mainwindow

@@ -1,0 +1,323 @@
+// The main window's side of a run: the connect and disconnect commands, the run
+// buttons driving the engine from the 30 ms timer, the temperature and light panel,
+// and the engine's requests to show things.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "mainwindow/connection_glue.h"
+#include "mainwindow/controls.h"
+#include "mainwindow/frm_init.h"
+#include "mainwindow/frm_main.h"
+#include "mainwindow/placeholder_windows.h"
+#include "mainwindow/program_end.h"
+#include "platform/dialogs.h"
+#include "storage/shared_state.h"
+#include "ui/events.h"
+
+namespace mainwindow {
+namespace {
+constexpr int kAcquisitionTickMs = 30;
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+}  // namespace
+
+void Frm_Main::SyncRunControls() {
+  auto& c = engine_->controls;
+  c.txttemp = txttemp->text().toStdString();
+  c.txt_lon = txt_lon->text().toStdString();
+  c.txt_loff = txt_loff->text().toStdString();
+  c.txt_pulsetimes = txt_pulsetimes->text().toStdString();
+  c.txt_snr_umbral = txt_snr_umbral->text().toStdString();
+  c.Txt_description = Txt_description->toPlainText().toStdString();
+  c.mnCalibra = IsTicked(*mnCalibra);
+  c.mnZero = IsTicked(*mnZero);
+  c.chk_zmonitor = chk_zmonitor->isChecked();
+  c.mn_userbin = mn_userbin->isChecked();
+  c.Station_Index = Station_Index;
+}
+
+// ---- Connection ----
+
+void Frm_Main::cmd_connect_Click() {
+  auto& s = storage::Shared();
+  lbl_autochannel->setText("STARTING.....");
+  lbl_autotext->setText("CONNECTING:");
+  picturecal->hide();
+  lbl_autochannel->repaint();
+  lbl_autotext->repaint();
+  frm_autotext->show();
+
+  ConnectionProgress progress;
+  progress.channel = [this](const std::string& text) {
+    lbl_autochannel->setText(Q(text));
+    lbl_autochannel->repaint();
+  };
+  progress.news = [](const std::string& text) { ui::Default<Frm_Init>().SetNews(text); };
+  progress.events = [] { ui::DoEvents(); };
+  SearchForInstrument(progress);
+
+  CheckComMenu(s.Serial_COM);
+  if (s.Offline_Mode) {
+    progress.channel("Equipment not found");
+    platform::GetDialogs().MsgBox("PORT NOT FOUND");
+    ui::Default<Frm_Init>().Show();
+    hide();
+  } else {
+    progress.channel("Reading Factory Calibration...");
+    s.Connected = true;
+    ReadFactoryRecord();
+  }
+  frm_autotext->hide();
+  picturecal->show();
+  lbl_autotext->show();
+  lbl_autochannel->show();
+  lbl_autotext->setText("");
+  lbl_autochannel->setText("");
+
+  if (Auto_Run()) {
+    Start_Step = 6;
+    Timerinicio.start();
+  }
+}
+
+void Frm_Main::Cmd_disconnect_Click() {
+  auto& s = storage::Shared();
+  if (s.Acq_State != 0) {
+    platform::GetDialogs().MsgBox(kRunningRefusal);
+    return;
+  }
+  if (!s.Offline_Mode) {
+    ClosePort();
+    s.Connected = false;
+  }
+}
+
+// ---- Run control ----
+
+void Frm_Main::CmdPlay_Click() {
+  SyncRunControls();
+  engine_->Start();
+  if (engine_->TimerEnabled()) {
+    Timeradq.start(kAcquisitionTickMs);
+  }
+}
+
+void Frm_Main::CmdPause_Click() {
+  SyncRunControls();
+  engine_->Pause();
+  if (engine_->TimerEnabled()) {
+    if (!Timeradq.isActive()) Timeradq.start(kAcquisitionTickMs);
+  } else {
+    Timeradq.stop();
+  }
+}
+
+void Frm_Main::CmdStop_Click() {
+  engine_->Stop();
+  Timeradq.stop();
+}
+
+void Frm_Main::Timeradq_Timer() {
+  if (!engine_->TimerEnabled()) {
+    Timeradq.stop();
+    return;
+  }
+  SyncRunControls();
+  // The tick never yields to the message loop, so it cannot re-enter.
+  engine_->Tick();
+  if (!engine_->TimerEnabled()) {
+    Timeradq.stop();
+    if (storage::Shared().Acq_State == 0 && exit_when_run_ends_ && !ended_) {
+      // Unattended and without a screen: the run is over, and so is the program.
+      Form_Unload();
+    }
+  }
+}
+
+void Frm_Main::ShutdownRun() {
+  if (storage::Shared().Acq_State != 0) engine_->Stop();
+  Timeradq.stop();
+  ClosePort();
+}
+
+// ---- Temperature and light panel ----
+
+void Frm_Main::SendTempLightState() { engine_->SendTempLightState(); }
+
+void Frm_Main::cmd_ontemp_Click() { engine_->cmd_ontemp_Click(); }
+
+void Frm_Main::cmd_frio_Click() { engine_->cmd_frio_Click(); }
+
+void Frm_Main::cmd_luz_Click() { engine_->cmd_luz_Click(); }
+
+void Frm_Main::Cmd_settemp_Click() {
+  SyncRunControls();
+  engine_->Cmd_settemp_Click();
+}
+
+void Frm_Main::cmd_cyclepulse_Click() { frm_pulse->setVisible(frm_pulse->isHidden()); }
+
+void Frm_Main::cmd_nextwindows1_Click() {
+  if (Frame_light->isVisible()) Frame_light->raise();
+}
+
+void Frm_Main::cmd_nextwindows2_Click() {
+  if (Frame_temp->isVisible()) Frame_temp->raise();
+}
+
+void Frm_Main::ShowTempLightState(bool light_on, bool heat_mode, bool temp_power) {
+  cmd_luz->setText(light_on ? "ON" : "OFF");
+  shape_light->SetFillColor(light_on ? ui::RGB(0, 255, 0) : ui::RGB(255, 0, 0));
+  cmd_frio->setText(heat_mode ? "HEAT" : "COOL");
+  cmd_ontemp->setText(temp_power ? "ON" : "OFF");
+  if (!temp_power) {
+    shape_temp->SetFillColor(ui::RGB(255, 255, 255));
+  } else {
+    shape_temp->SetFillColor(heat_mode ? ui::RGB(255, 0, 0) : ui::RGB(0, 0, 255));
+  }
+}
+
+void Frm_Main::FillLightShape(bool light_on) {
+  shape_light->SetFillColor(light_on ? ui::RGB(0, 255, 0) : ui::RGB(255, 0, 0));
+}
+
+// ---- What the engine shows ----
+
+void Frm_Main::ShowStatus(const std::string& headline) {
+  frm_autotext->show();
+  lbl_autotext->setText(Q(headline));
+  lbl_autotext->repaint();
+}
+
+void Frm_Main::SetStatusDetail(const std::string& detail) {
+  lbl_autochannel->setText(Q(detail));
+  lbl_autochannel->repaint();
+}
+
+void Frm_Main::HideStatus() { frm_autotext->hide(); }
+
+void Frm_Main::SetElapsedText(const std::string& text) { Txt_time->setText(Q(text)); }
+
+void Frm_Main::DrawProgress(double percent) {
+  picturetime->Box(0, 0, percent, 100, ui::RGB(0, 0, 255), true);
+}
+
+void Frm_Main::PrepareRunStart() {
+  lst_report_export->hide();
+  SetCheckValue(*chk_enabled[0], 1);
+  Station_Index = 0;
+  engine_->controls.Station_Index = 0;
+  lbl_station->setText("STATION 1");
+  Timer_test.stop();
+}
+
+void Frm_Main::ShowRunName(const std::string& name) {
+  txt_subproject->setText(Q(name));
+  txt_subproject->repaint();
+}
+
+void Frm_Main::OpenSetup() { Cmdsetup_Click(); }
+
+void Frm_Main::ResetActivityPlot() {
+  Picact->Cls();
+  switch (Plot_Kind) {
+    case 0:
+      Picact->Scale(-30, 300, 300, -30);
+      Picact->SetForeColor(ui::RGB(0, 0, 0));
+      DrawActivityAxes();
+      UpdateTimePlot(Station_Index);
+      break;
+    case 1:
+      Picact->Scale(-30, 300, 300, -30);
+      Picact->SetForeColor(ui::RGB(0, 0, 0));
+      Dibujar_ejes_barplot();
+      UpdateBarPlot(Station_Index);
+      break;
+    case 2:
+      Dibujar_gridplot(Station_Index);
+      break;
+    case 3:
+      Picact->Scale(-30, 300, 300, -30);
+      Picact->SetForeColor(ui::RGB(0, 0, 0));
+      Dibujar_ejes_histoplot();
+      UpdateHistoPlot(Station_Index);
+      break;
+    default:
+      break;
+  }
+}
+
+void Frm_Main::RunStarting() {
+  auto& s = storage::Shared();
+  Txt_description->setReadOnly(true);
+  // The wells of the selected channel's group, for the real-time view.
+  const int16_t g = s.Group[static_cast<size_t>(s.Selected_Channel)];
+  if (g != -1) {
+    Group_Channels.clear();
+    for (int i = 0; i <= s.Max_Well; ++i) {
+      const int16_t ch = s.WellGridAt(i, 0);
+      if (ch >= 0 && ch < storage::kTableSize && s.Group[static_cast<size_t>(ch)] == g) {
+        Group_Channels.push_back(static_cast<int16_t>(i));
+      }
+    }
+    Group_Channel_Count = static_cast<int16_t>(Group_Channels.size());
+  }
+  CmdPlay->setEnabled(false);
+  Cmdsetup->setEnabled(false);
+  Cmdoffline->setEnabled(false);
+  CmdPause->setEnabled(true);
+  if (ui::IsLoaded<Frm_setup>()) ui::Default<Frm_setup>().hide();
+  if (ui::IsLoaded<Frm_offline>()) ui::Default<Frm_offline>().hide();
+  if (ui::IsLoaded<Frm_Init>()) ui::Default<Frm_Init>().hide();
+  Cmb_organism->setEnabled(false);
+  txt_snr_umbral->setReadOnly(true);
+}
+
+void Frm_Main::RunStarted() {
+  Picreal->Cls();
+  if (Zoom_Level == 0) Picreal->Scale(0, 2259 + 50, storage::Shared().RT_Buffer + 20, 0);
+  engine_->state.Plot_Scale = 1.0;
+  ClearRealtimePlot();
+  picturetime->Cls();
+  chk_bodybends->setEnabled(false);
+}
+
+void Frm_Main::RunStopped() {
+  Timer_test.stop();
+  lst_report_export->hide();
+  CmdPause->setEnabled(false);
+  CmdPlay->setEnabled(true);
+  Txt_description->setReadOnly(false);
+  cmd_stack_pos[0]->setEnabled(true);
+  chk_bodybends->setEnabled(true);
+  Cmdsetup->setEnabled(true);
+  Cmdoffline->setEnabled(true);
+  Cmb_organism->setEnabled(true);
+  txt_snr_umbral->setReadOnly(false);
+  lblcalibrando->hide();
+}
+
+void Frm_Main::ProcessEvents() { ui::DoEvents(); }
+
+void Frm_Main::OpenReport(bool auto_report) {
+  if (auto_report) ui::Default<frm_report>().chk_autoreport->setChecked(true);
+  Cmdreport_Click();
+  if (auto_report) Show();
+}
+
+void Frm_Main::WarmUpRefresh(int16_t station) {
+  if (Zoom_Level > 0) {
+    --Zoom_Level;
+    Cmdzoom_plus_Click();
+  } else {
+    DrawRealtimePlot(station);
+  }
+}
+
+}  // namespace mainwindow
