@@ -392,6 +392,7 @@ XlsxResult WriteFileReplacing(const std::string& target, std::string_view bytes)
     return Failure(XlsxStatus::kWriteFailed, err, std::strerror(err));
   }
   int err = 0;
+  errno = 0;
   if (std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) err = last_error();
   if (std::fflush(f) != 0 && err == 0) err = last_error();
   if (std::fclose(f) != 0 && err == 0) err = last_error();
