@@ -140,6 +140,11 @@ void SimServer::WithModel(const std::function<void(InstrumentModel&)>& fn) {
   fn(model_);
 }
 
+void SimServer::SetIntercept(Intercept intercept) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  intercept_ = std::move(intercept);
+}
+
 void SimServer::SetFault(Fault fault, int count) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (fault != Fault::kVanish) {
@@ -226,7 +231,13 @@ void SimServer::TakeFrames(int64_t now_ns) {
     for (size_t i = 0; i < 5; ++i) frame[i] = static_cast<uint8_t>(parse_buffer_[i]);
     parse_buffer_.erase(0, 5);
     ++frame_count_;
-    auto pieces = model_.HandleFrame(frame, (now_ns - start_ns_) / 1'000'000);
+    std::vector<ReplyPiece> pieces;
+    std::string scripted;
+    if (intercept_ && intercept_(frame, scripted)) {
+      if (!scripted.empty()) pieces.push_back({0, std::move(scripted)});
+    } else {
+      pieces = model_.HandleFrame(frame, (now_ns - start_ns_) / 1'000'000);
+    }
     bool is_group = frame[1] < 0x80 && frame[2] == 0x30 && pieces.size() == 1 &&
                     pieces[0].bytes.size() == 48;
     if (!pieces.empty()) Schedule(std::move(pieces), is_group, now_ns);

@@ -58,6 +58,11 @@ class SimServer {
   void SetFault(Fault fault, int count = -1);
   // Anything else of the instrument, under the server's lock.
   void WithModel(const std::function<void(InstrumentModel&)>& fn);
+  // Scripts answers: for each frame the function may set the reply itself (empty
+  // for none) and return true; returning false lets the instrument answer. Runs on
+  // the serving thread. An empty function removes it.
+  using Intercept = std::function<bool(const std::array<uint8_t, 5>& frame, std::string& reply)>;
+  void SetIntercept(Intercept intercept);
 
   // Every byte the program sent since the start or the last ClearReceived.
   std::string Received() const;
@@ -82,6 +87,7 @@ class SimServer {
   mutable std::mutex mutex_;
   std::condition_variable vanished_cv_;
   InstrumentModel model_;
+  Intercept intercept_;
   Fault fault_ = Fault::kNone;
   int fault_count_ = -1;
   int bytes_per_second_ = 0;
