@@ -16,11 +16,13 @@ namespace reports {
 
 namespace {
 
+void SpreadsheetExport(const std::string& csv, const std::string& xlsx_path,
+                       const std::string& separator) {
+  xlsx::Convertir_csv_xlsx(csv, xlsx_path, separator);
+}
+
 WorkbookConverter& Converter() {
-  static WorkbookConverter converter = [](const std::string& csv, const std::string& xlsx_path,
-                                          const std::string& separator) {
-    xlsx::Convertir_csv_xlsx(csv, xlsx_path, separator);
-  };
+  static WorkbookConverter converter = SpreadsheetExport;
   return converter;
 }
 
@@ -42,7 +44,9 @@ std::string Stamp(const platform::WallTime& t) {
 
 }  // namespace
 
-void SetWorkbookConverter(WorkbookConverter converter) { Converter() = std::move(converter); }
+void SetWorkbookConverter(WorkbookConverter converter) {
+  Converter() = converter ? std::move(converter) : WorkbookConverter(SpreadsheetExport);
+}
 
 std::string ReportDateText(int year, int month, int day, int hour, int minute, int second) {
   char buf[48];
@@ -116,7 +120,7 @@ std::optional<std::string> WriteReport(int32_t L, int32_t B, bool basal,
       break;
     case ReportType::kXlsx: {
       const std::string workbook = Join(folder, *base + "_" + Stamp(platform::Now()) + ".xlsx");
-      if (Converter()) Converter()(Join(folder, *base + ".csv"), workbook, choices.separator);
+      Converter()(Join(folder, *base + ".csv"), workbook, choices.separator);
       platform::Sleep(100);
       launcher.Shell("explorer " + workbook);
       break;

@@ -46,8 +46,8 @@ std::optional<std::string> WriteReport(int32_t L, int32_t B, bool basal,
                                        const ReportChoices& choices, const std::string& setting_text,
                                        const RunPlate& plate, const GroupStatistics& stats);
 
-// The workbook conversion (CSV path, XLSX path, separator); set by the program to the
-// spreadsheet export, replaced in tests. Without one no workbook is made.
+// The workbook conversion (CSV path, XLSX path, separator): the spreadsheet export,
+// unless a test installs another; an empty function puts the export back.
 using WorkbookConverter =
     std::function<void(const std::string& csv, const std::string& xlsx, const std::string& separator)>;
 void SetWorkbookConverter(WorkbookConverter converter);

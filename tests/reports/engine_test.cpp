@@ -1,0 +1,411 @@
+// The whole report from synthetic run folders: the file written, its copy, what is
+// opened, the messages of every failure, and the basal normalisation's questions.
+#include <gtest/gtest.h>
+
+#include "acquisition/run_files.h"
+#include "platform/clock.h"
+#include "platform/launcher.h"
+#include "reports/report_engine.h"
+#include "reports/run_folder.h"
+#include "support/scripted_dialogs.h"
+#include "support/temp_folder.h"
+
+namespace reports {
+namespace {
+
+namespace fs = std::filesystem;
+using reports_test::Lines;
+
+const std::string kDeg = "\xC2\xB0";
+
+// Per-minute counts of the analysed run: CH0 10, CH1 20, CH16 6, CH17 4.
+int RunCount(int, int ch) { return ch == 0 ? 10 : ch == 1 ? 20 : ch == 16 ? 6 : ch == 17 ? 4 : 0; }
+
+class ReportEngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::SetClock(&clock_);
+    platform::SetLauncher(&launcher_);
+    SetWorkbookConverter([this](const std::string& csv, const std::string& xlsx, const std::string& sep) {
+      conversions_.push_back(csv + "|" + xlsx + "|" + sep);
+    });
+    reports_test::WritePlateFile(home_.path());
+    run_ = home_ / "p00001" / "20261206_1000";
+    spec_.run_name = "Day 1 test";
+    reports_test::WriteRunTexts(run_, spec_);
+    choices_.input_folder = run_.string();
+    choices_.bin_text = "30";
+  }
+  void TearDown() override {
+    SetWorkbookConverter(nullptr);
+    platform::SetLauncher(nullptr);
+    platform::SetClock(nullptr);
+  }
+  void RecordMinutes(const fs::path& folder, int minutes, int (*count)(int, int) = RunCount) {
+    reports_test::AppendCounts(folder, minutes, [](int r) { return r + 1; }, count, [](int) { return 250; });
+  }
+  std::string Report(const std::string& name = "report.csv") { return testsupport::ReadBytes(run_ / name); }
+
+  testsupport::TempProgramFolder home_;
+  platform::ManualClock clock_{platform::WallTime{2026, 12, 6, 10, 30, 0}};
+  platform::RecordingLauncher launcher_;
+  std::vector<std::string> conversions_;
+  reports_test::RunSpec spec_;
+  fs::path run_;
+  ReportChoices choices_;
+  ReportEngine engine_;
+};
+
+TEST_F(ReportEngineTest, RowsReportOfARun) {
+  RecordMinutes(run_, 120);
+  testsupport::ScriptedDialogs dialogs;
+  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+  const std::string expected = Lines({
+      "\"DATE:\",\"06/12/2026 10:30:00\"", "\"FILE:\",\"" + run_.string() + "\"",
+      "\"SUBPROJECT:\",\"Day 1 test\"", "\"SETTING:\",\"Mode1 C.elegans[snr=1.8]\"", "",
+      "\"<<<<<< Group Activity: Average Activity Counts per Data Interval>>>>>>\"",
+      "Group/Time[m],30,60,90,120", "\"000_Control\",450,450,450,450", "\"001_Drug\",180,180,180,180", "",
+      "\"<<<<<< Group Activity: Standard Error >>>>>>\"", "Group/Time[m],30,60,90,120",
+      "\"000_Control\",149.9,149.9,149.9,149.9", "\"001_Drug\",0.0,0.0,0.0,0.0", "",
+      "\"<<<<<< Group Activity: Number of wells/group >>>>>>\"", "Group/Time[m],30,60,90,120",
+      "\"000_Control\",2,2,2,2", "\"001_Drug\",1,1,1,1", "",
+      "\"<<<<<< Number of Samples per Acquisition Interval [1unit=500values] >>>>>>\"",
+      "Time[m],30,60,90,120,", "#Samples,30,30,30,30,", "", "",
+      "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"", "Time[m],30,60,90,120,",
+      "Temp[" + kDeg + "C],25.0,25.0,25.0,25.0,", "",
+      "\"<<<<<< Well Activity >>>>>>\"", "Well,Group/Time[m],30,60,90,120",
+      "A1,\"000_Control\",300,300,300,300", "B1,\"000_Control\",600,600,600,600",
+      "A2,\"001_Drug\",180,180,180,180", "B2,\"999_Free\",120,120,120,120", "",
+      "\"<<<<<< Channel Activity >>>>>>\"", "Channel,Well,Group/Time[m],30,60,90,120",
+      "CH0,A1.0,\"000_Control\",300,300,300,300", "CH1,B1.0,\"000_Control\",600,600,600,600",
+      "CH16,A2.0,\"001_Drug\",180,180,180,180", "CH17,B2.0,\"999_Free\",120,120,120,120"});
+  EXPECT_EQ(Report(), expected);
+  EXPECT_EQ(Report("Day_1_test.csv"), expected);
+  EXPECT_EQ(launcher_.calls, std::vector<std::string>{"shell: explorer " + (run_ / "report.csv").string()});
+  EXPECT_TRUE(dialogs.log().empty());
+  EXPECT_EQ(choices_.bin_text, "30");
+}
+
+TEST_F(ReportEngineTest, TextReportOpensInNotepad) {
+  RecordMinutes(run_, 60);
+  choices_.report_type = ReportType::kText;
+  testsupport::ScriptedDialogs dialogs;
+  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+  EXPECT_TRUE(fs::exists(run_ / "report.txt"));
+  EXPECT_TRUE(fs::exists(run_ / "Day_1_test.txt"));
+  EXPECT_FALSE(fs::exists(run_ / "report.csv"));
+  EXPECT_EQ(launcher_.calls, std::vector<std::string>{"shell: notepad " + (run_ / "report.txt").string()});
+}
+
+TEST_F(ReportEngineTest, WorkbookHandOffAndAutoreport) {
+  RecordMinutes(run_, 60);
+  choices_.report_type = ReportType::kXlsx;
+  choices_.separator = ";";
+  testsupport::ScriptedDialogs dialogs;
+  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+  const std::string workbook = (run_ / "report_20261206103000.xlsx").string();
+  EXPECT_EQ(conversions_, std::vector<std::string>{(run_ / "report.csv").string() + "|" + workbook + "|;"});
+  EXPECT_EQ(launcher_.calls, std::vector<std::string>{"shell: explorer " + workbook});
+
+  // An automatic report leaves the CSV only: no workbook, nothing opened.
+  conversions_.clear();
+  launcher_.calls.clear();
+  choices_.autoreport = true;
+  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+  EXPECT_TRUE(conversions_.empty());
+  EXPECT_TRUE(launcher_.calls.empty());
+}
+
+TEST_F(ReportEngineTest, SpreadsheetExportMakesTheWorkbook) {
+  RecordMinutes(run_, 60);
+  SetWorkbookConverter({});  // the program's own export
+  choices_.report_type = ReportType::kXlsx;
+  testsupport::ScriptedDialogs dialogs;
+  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+  EXPECT_EQ(testsupport::ReadBytes(run_ / "report_20261206103000.xlsx").substr(0, 2), "PK");
+  EXPECT_EQ(launcher_.calls.size(), 1u);
+}
+
+TEST_F(ReportEngineTest, ReportHeldElsewhereGetsANumberedName) {
+  RecordMinutes(run_, 60);
+  fs::create_directories(run_ / "report.csv");  // cannot be opened as a file
+  spec_.run_name.clear();
+  fs::remove(run_ / "subproj.dat");
+  testsupport::ScriptedDialogs dialogs;
+  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+  EXPECT_NE(Report("report_1.csv").find("\"SUBPROJECT:\",\"\""), std::string::npos);
+  EXPECT_EQ(engine_.last_report_path, (run_ / "report_1.csv").string());
+  // Without a run name there is no named copy.
+  int files = 0;
+  for (const auto& e : fs::directory_iterator(run_)) files += e.path().extension() == ".csv";
+  EXPECT_EQ(files, 2);  // the directory report.csv and report_1.csv
+}
+
+TEST_F(ReportEngineTest, RunNameCannotLeaveTheFolder) {
+  EXPECT_EQ(ReportCopyName("Day 1 test"), "Day_1_test");
+  EXPECT_EQ(ReportCopyName("../up/..\\x"), "upx");
+}
+
+TEST_F(ReportEngineTest, FailuresShowTheirMessageAndWriteNoReport) {
+  struct Case {
+    const char* what;
+    std::function<void()> damage;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"no counts.bin", [] {}, "Activity file not Found"},
+      {"empty counts.bin", [&] { testsupport::WriteBytes(run_ / "counts.bin", ""); }, "Resampling ERROR"},
+      {"run shorter than a minute",
+       [&] { reports_test::AppendCounts(run_, 3, [](int) { return 0; }, RunCount, [](int) { return 0; }); },
+       "Resampling ERROR"},
+      {"garbage in setup.dat",
+       [&] {
+         RecordMinutes(run_, 60);
+         testsupport::WriteBytes(run_ / "setup.dat", "\xff\xfe garbage\r\n,,,\r\n");
+       },
+       "Report Error"},
+      {"setup.dat missing",
+       [&] {
+         RecordMinutes(run_, 60);
+         fs::remove(run_ / "setup.dat");
+       },
+       "Report Error"},
+      {"group number out of range",
+       [&] {
+         RecordMinutes(run_, 60);
+         testsupport::WriteBytes(run_ / "chgroup.dat", Lines({"\"<Channel>, <Group: -1=Free>\"", "0,70000"}));
+       },
+       "Report Error"},
+      {"groups.dat missing",
+       [&] {
+         RecordMinutes(run_, 60);
+         fs::remove(run_ / "groups.dat");
+       },
+       "Report Error"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(run_);
+    reports_test::WriteRunTexts(run_, spec_);
+    c.damage();
+    testsupport::ScriptedDialogs dialogs;
+    dialogs.ExpectOk();
+    EXPECT_NE(engine_.Generate(choices_), ReportStatus::kWritten);
+    EXPECT_EQ(dialogs.log(), std::vector<std::string>{c.message});
+    EXPECT_FALSE(fs::exists(run_ / "report.csv"));
+  }
+  EXPECT_TRUE(launcher_.calls.empty());
+}
+
+TEST_F(ReportEngineTest, BinTextIsClampedOrRefused) {
+  struct Case {
+    int minutes;
+    const char* bin;
+    const char* used;  // nullptr: "Report Error"
+  };
+  const Case cases[] = {{60, "0", "1"},   {60, "-5", "1"}, {40, "100", "30"}, {25, "100", "25"},
+                        {60, "abc", nullptr}, {60, "", nullptr}, {60, "40000", nullptr}, {60, " 15 ", "15"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bin);
+    fs::remove(run_ / "counts.bin");
+    RecordMinutes(run_, c.minutes);
+    choices_.bin_text = c.bin;
+    testsupport::ScriptedDialogs dialogs;
+    if (!c.used) {
+      dialogs.ExpectOk();
+      EXPECT_EQ(engine_.Generate(choices_), ReportStatus::kReportError);
+      EXPECT_EQ(dialogs.log(), std::vector<std::string>{"Report Error"});
+      continue;
+    }
+    EXPECT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+    EXPECT_EQ(choices_.bin_text, c.used);
+  }
+}
+
+TEST_F(ReportEngineTest, TruncatedCountsFileIgnoresThePartialRecord) {
+  RecordMinutes(run_, 60);
+  std::string bytes = testsupport::ReadBytes(run_ / "counts.bin");
+  testsupport::WriteBytes(run_ / "counts.bin", bytes + bytes.substr(0, 300));
+  testsupport::ScriptedDialogs dialogs;
+  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+  EXPECT_NE(Report().find("\"000_Control\",450,450\r\n"), std::string::npos);
+}
+
+TEST_F(ReportEngineTest, SettingOverrideServesOneReport) {
+  RecordMinutes(run_, 60);
+  testsupport::ScriptedDialogs dialogs;
+  engine_.OverrideSetting("Mode3 [snr=0.8]");
+  engine_.Generate(choices_);
+  EXPECT_NE(Report().find("\"SETTING:\",\"Mode3 [snr=0.8]\""), std::string::npos);
+  engine_.Generate(choices_);
+  EXPECT_NE(Report().find("\"SETTING:\",\"Mode1 C.elegans[snr=1.8]\""), std::string::npos);
+}
+
+TEST_F(ReportEngineTest, SettingTextFromSetup) {
+  RecordMinutes(run_, 60);
+  struct Case {
+    int method, organism, snr;
+    const char* text;
+  };
+  const Case cases[] = {{1, 0, 18, "Mode1 C.elegans[snr=1.8]"},
+                        {2, 1, 20, "Mode2 Zebrafish[snr=2]"},
+                        {0, 2, 3, "Mode0 Echinococcus[snr=1.8]"},
+                        {3, 3, 8, "Mode3 [snr=0.8]"}};
+  for (const Case& c : cases) {
+    spec_.method = c.method;
+    spec_.organism = c.organism;
+    spec_.snr_x10 = c.snr;
+    reports_test::WriteRunTexts(run_, spec_);
+    testsupport::ScriptedDialogs dialogs;
+    engine_.Generate(choices_);
+    EXPECT_EQ(engine_.SettingText, c.text);
+  }
+}
+
+TEST_F(ReportEngineTest, HistogramLayoutWithoutHistoFilesStillReports) {
+  RecordMinutes(run_, 60);
+  choices_.option = OutputOption::kHistogram;
+  testsupport::ScriptedDialogs dialogs;
+  dialogs.ExpectOk();
+  EXPECT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+  EXPECT_EQ(dialogs.log(), std::vector<std::string>{"Error getting Histogram.bin data"});
+}
+
+// ---- Basal normalisation ----
+
+// Per-minute counts of the basal run: CH0 5, CH1 10, CH16 3, CH17 0.
+int BasalCount(int, int ch) { return ch == 0 ? 5 : ch == 1 ? 10 : ch == 16 ? 3 : 0; }
+int BasalWithoutDrug(int, int ch) { return ch == 0 ? 5 : ch == 1 ? 10 : 0; }
+
+class BasalTest : public ReportEngineTest {
+ protected:
+  void SetUp() override {
+    ReportEngineTest::SetUp();
+    basal_ = home_ / "p00001" / "20261205_0900";
+    reports_test::WriteRunTexts(basal_, spec_);
+    choices_.basal_text = "20261205_0900 ACQ";
+    choices_.autoreport = true;
+  }
+  std::string UsingGroups() const { return "Using Groups Selected in Experiment: " + run_.string().substr(run_.string().size() - 20); }
+  fs::path basal_;
+};
+
+TEST_F(BasalTest, PercentOfBasalWithAskedPeriod) {
+  RecordMinutes(run_, 120);
+  RecordMinutes(basal_, 60, BasalCount);
+  testsupport::ScriptedDialogs dialogs;
+  dialogs.ExpectOk().AnswerInput("10").AnswerInput("45");
+  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+  EXPECT_EQ(dialogs.log(),
+            (std::vector<std::string>{UsingGroups(),
+                                      "Basal acquisition is 60min long, and BinSize=30min. \r\n\r\n"
+                                      "How many minutes do you want to use to calculate Basal Meassurement?",
+                                      "Enter a value between 30 and 60"}));
+  EXPECT_EQ(engine_.BasalMinutes, 45);
+  const std::string r = Report();
+  EXPECT_NE(r.find(Lines({"\"TIME0(BASAL MEASSURE):\",\"20261205_0900 ACQ\"", "",
+                          "\"***DATA AS % OF BASAL ACTIVITY***\"",
+                          "\"<<<<<< Group Activity: Average Activity Counts per Data Interval>>>>>>\"",
+                          "Group/Time[m],0,30,60,90,120", "\"000_Control\",100,200,200,200,200",
+                          "\"001_Drug\",100,200,200,200,200"})),
+            std::string::npos);
+  // The Free well keeps its counts; no channel section with a basal.
+  EXPECT_NE(r.find("B2,\"999_Free\",100,120,120,120,120\r\n"), std::string::npos);
+  EXPECT_EQ(r.find("Channel Activity"), std::string::npos);
+}
+
+TEST_F(BasalTest, ShortBasalUsesOneBinWithoutAsking) {
+  RecordMinutes(run_, 60);
+  RecordMinutes(basal_, 45, BasalCount);  // rebinned to 30 minutes
+  testsupport::ScriptedDialogs dialogs;
+  dialogs.ExpectOk();
+  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+  EXPECT_EQ(engine_.BasalMinutes, 30);
+}
+
+TEST_F(BasalTest, NoBasalForDashOrShortEntry) {
+  RecordMinutes(run_, 60);
+  for (const char* entry : {"-", "", "20261205_09"}) {
+    choices_.basal_text = entry;
+    testsupport::ScriptedDialogs dialogs;
+    ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+    EXPECT_FALSE(engine_.BasalApplied);
+  }
+}
+
+TEST_F(BasalTest, ZeroBasalDeclinedWritesNothing) {
+  RecordMinutes(run_, 60);
+  RecordMinutes(basal_, 30, BasalWithoutDrug);
+  testsupport::ScriptedDialogs dialogs;
+  dialogs.ExpectOk().AnswerNo();
+  EXPECT_EQ(engine_.Generate(choices_), ReportStatus::kCancelled);
+  EXPECT_EQ(dialogs.log().back(), "You have 1 BASAL WELLS with 0 activity. Proceed anyway??");
+  EXPECT_FALSE(fs::exists(run_ / "report.csv"));
+}
+
+TEST_F(BasalTest, ZeroBasalReplacedByMaxActivity) {
+  RecordMinutes(run_, 60);
+  RecordMinutes(basal_, 30, BasalWithoutDrug);
+  testsupport::ScriptedDialogs dialogs;
+  dialogs.ExpectOk().AnswerYes().AnswerYes();
+  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+  EXPECT_EQ(dialogs.log().back(),
+            "For ZERO Activity Basal Wells:\r\n[YES] to replace <BASAL Well> with <MAX Well Activity>\r\n"
+            "[NO] to replace <BASAL Well> with <BASAL Microplate Average>\r\n"
+            "[CANCEL] to DISCARD Well in Calculation\r\n\r\nTO BE APPLIED TO ALL 0 ACTIVITY BASAL WELLs");
+  EXPECT_NE(Report().find("\"001_Drug\",100,100,100\r\n"), std::string::npos);
+}
+
+TEST_F(BasalTest, ZeroBasalReplacedByPlateAverage) {
+  RecordMinutes(run_, 60);
+  RecordMinutes(basal_, 30, BasalWithoutDrug);
+  testsupport::ScriptedDialogs dialogs;
+  dialogs.ExpectOk().AnswerYes().AnswerNo();
+  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+  // Basals 150, 300 and 0: the average 150 for CH16's 180 counts.
+  EXPECT_NE(Report().find("\"001_Drug\",100,120,120\r\n"), std::string::npos);
+}
+
+TEST_F(BasalTest, ZeroBasalDiscardedGoesFree) {
+  RecordMinutes(run_, 60);
+  RecordMinutes(basal_, 30, BasalWithoutDrug);
+  engine_.SetThreeWayQuestion([](const std::string&) { return ThreeWay::kCancel; });
+  testsupport::ScriptedDialogs dialogs;
+  dialogs.ExpectOk().AnswerYes().ExpectOk();
+  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+  EXPECT_EQ(dialogs.log().back(),
+            "ERROR in 1 BASAL channels.\r\nChannels were discarded and transferred to Free Group");
+  const std::string r = Report();
+  EXPECT_NE(r.find("A2,\"999_Free\",100,-999,-999\r\n"), std::string::npos);
+  EXPECT_EQ(r.find("001_Drug"), std::string::npos);
+}
+
+TEST_F(BasalTest, PercentIsCappedAt10000) {
+  RecordMinutes(run_, 30, [](int, int ch) { return ch == 0 ? 500 : 10; });
+  RecordMinutes(basal_, 30, [](int r, int ch) { return ch == 0 ? (r < 4 ? 1 : 0) : 10; });
+  testsupport::ScriptedDialogs dialogs;
+  dialogs.ExpectOk();
+  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+  EXPECT_NE(Report().find("A1,\"000_Control\",100,10000\r\n"), std::string::npos);
+}
+
+TEST_F(BasalTest, BasalRunThatCannotBeUsed) {
+  RecordMinutes(run_, 60);
+  {  // no counts.bin in the basal folder
+    testsupport::ScriptedDialogs dialogs;
+    dialogs.ExpectOk().ExpectOk();
+    EXPECT_EQ(engine_.Generate(choices_), ReportStatus::kLoadError);
+    EXPECT_EQ(dialogs.log().back(), "Error loading " + (basal_ / "counts.bin").string());
+  }
+  {  // a basal run of less than a minute
+    reports_test::AppendCounts(basal_, 2, [](int) { return 0; }, BasalCount, [](int) { return 0; });
+    testsupport::ScriptedDialogs dialogs;
+    dialogs.ExpectOk().ExpectOk();
+    EXPECT_EQ(engine_.Generate(choices_), ReportStatus::kResamplingError);
+    EXPECT_EQ(dialogs.log().back(), "Resampling ERROR");
+  }
+  EXPECT_FALSE(fs::exists(run_ / "report.csv"));
+}
+
+}  // namespace
+}  // namespace reports
