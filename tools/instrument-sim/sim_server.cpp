@@ -17,6 +17,7 @@ namespace sim {
 namespace {
 constexpr char kStray[] = "\x5A\xA5\x3C";
 constexpr int64_t kIdleWaitNs = 200'000'000;
+constexpr size_t kReceivedCap = 4u << 20;
 }  // namespace
 
 SimServer::SimServer() = default;
@@ -204,6 +205,8 @@ void SimServer::Serve() {
       if (n > 0) {
         std::lock_guard<std::mutex> lock(mutex_);
         received_.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(n));
+        // A simulator serving for days keeps only the recent traffic.
+        if (received_.size() > kReceivedCap) received_.erase(0, received_.size() - kReceivedCap / 2);
         parse_buffer_.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(n));
         TakeFrames(ClockNs());
       }

@@ -64,7 +64,8 @@ class SimServer {
   using Intercept = std::function<bool(const std::array<uint8_t, 5>& frame, std::string& reply)>;
   void SetIntercept(Intercept intercept);
 
-  // Every byte the program sent since the start or the last ClearReceived.
+  // Every byte the program sent since the start or the last ClearReceived (the
+  // last few megabytes of it).
   std::string Received() const;
   void ClearReceived();
   // Frames answered or acted on since the start.
