@@ -293,13 +293,15 @@ void RunEngine::Stop() {
   }
   timer_enabled_ = false;
   view_.HideStatus();
-  flags.Temp_Power = false;
-  flags.Light_On = false;
-  SendTempLightState();
+  // The purge comes before the outputs-off frame: a purge can drop a frame the port
+  // has not yet handed on, and this one must reach the instrument.
   view_.ProcessEvents();
   io_.Flush();
   platform::Sleep(5);
   view_.ProcessEvents();
+  flags.Temp_Power = false;
+  flags.Light_On = false;
+  SendTempLightState();
   state.Sample_Count = 0;
 }
 
