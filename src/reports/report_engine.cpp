@@ -111,7 +111,11 @@ ReportStatus ReportEngine::Run(ReportChoices& choices) {
   if (!override_setting && !ReadSetupDescription(folder, SettingText))
     return ReportStatus::kReportError;
 
-  const int32_t D = GetCountsDuration(counts_file);
+  // One pass over counts.bin gives both the run length for the bin clamp and the records.
+  CountsRecords loaded;
+  int32_t D = 0;
+  int32_t N = LoadCountsFile(counts_file, loaded, &D);
+  if (N == -2) return ReportStatus::kLoadError;
   int32_t B = 0;
   if (!ParseBinText(choices.bin_text, B)) return ReportStatus::kReportError;
   if (D < 1) {
@@ -122,9 +126,6 @@ ReportStatus ReportEngine::Run(ReportChoices& choices) {
   B = ClampBin(B, D);
   choices.bin_text = std::to_string(B);
 
-  CountsRecords loaded;
-  int32_t N = LoadCountsFile(counts_file, loaded);
-  if (N == -2) return ReportStatus::kLoadError;
   int32_t T = LargestTime(loaded.RecordTime, N);
   N = ResampleCounts(T, N, B, loaded, records);
   loaded = CountsRecords{};

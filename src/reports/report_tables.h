@@ -29,6 +29,12 @@ class Table2D {
   const T& operator()(size_t r, size_t c) const { return data_[r * cols_ + c]; }
   T* row(size_t r) { return data_.data() + r * cols_; }
   const T* row(size_t r) const { return data_.data() + r * cols_; }
+  // Keeps the first `rows` rows (new rows are zero).
+  void ResizeRows(size_t rows) {
+    data_.resize(rows * cols_, T{});
+    data_.shrink_to_fit();
+    rows_ = rows;
+  }
 
  private:
   size_t rows_ = 0;

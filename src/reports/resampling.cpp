@@ -20,12 +20,33 @@ void SpreadByOverlap(int32_t T, int32_t N, int32_t B, int32_t K, const CountsRec
                      Table2D<double>& acc, std::vector<double>& temp_acc) {
   const double r = static_cast<double>(T) / (static_cast<double>(N) + 1.0);
   const int64_t last_bin = static_cast<int64_t>(K) + 1;
+  // Records lying whole inside one bin are summed as integers (exact and fast); only
+  // the records that straddle a bin end are shared out as fractions.
+  // 32-bit sums are flushed before 65535 records of at most 32767 counts can overflow them.
+  Table2D<int32_t> whole(acc.rows(), kChannelCount, 0);
+  std::vector<int32_t> whole_records(acc.rows(), 0);
+  auto flush = [&](size_t b) {
+    double* cell = acc.row(b);
+    int32_t* sum = whole.row(b);
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+      cell[ch] += sum[ch];
+      sum[ch] = 0;
+    }
+    whole_records[b] = 0;
+  };
   for (int32_t j = 0; j <= N; ++j) {
     const double a = j * r;
     const double e = (j + 1) * r;
     const int16_t* counts = in.RecordCounts.row(static_cast<size_t>(j));
     const int16_t temperature = in.RecordTemperature[static_cast<size_t>(j)];
     int64_t b = static_cast<int64_t>(std::floor(a / B));
+    if (b <= last_bin && e <= static_cast<double>((b + 1) * B)) {
+      int32_t* cell = whole.row(static_cast<size_t>(b));
+      for (int ch = 0; ch < kChannelCount; ++ch) cell[ch] += counts[ch];
+      if (++whole_records[static_cast<size_t>(b)] == 65535) flush(static_cast<size_t>(b));
+      if (temperature > 0) temp_acc[static_cast<size_t>(b)] = temperature;
+      continue;
+    }
     for (; b <= last_bin; ++b) {
       const double lo = std::max(a, static_cast<double>(b * B));
       const double hi = std::min(e, static_cast<double>((b + 1) * B));
@@ -39,6 +60,7 @@ void SpreadByOverlap(int32_t T, int32_t N, int32_t B, int32_t K, const CountsRec
       if (temperature > 0) temp_acc[static_cast<size_t>(b)] = temperature;
     }
   }
+  for (size_t b = 0; b < acc.rows(); ++b) flush(b);
 }
 
 void AddByRecordTime(int32_t N, int32_t B, int32_t K, const CountsRecords& in,

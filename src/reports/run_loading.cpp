@@ -162,62 +162,86 @@ bool ReadSetupDescription(const std::filesystem::path& run_folder, std::string& 
   return true;
 }
 
+namespace {
+
+// The run length as the bin clamp sees it: the largest minute with a day offset that
+// applies from the record after a fall of more than 1000 minutes.
+class DurationScan {
+ public:
+  void Add(int32_t t) {
+    longest_ = std::max(longest_, day_ * kMinutesPerDay + t);
+    if (static_cast<int64_t>(previous_) - t > 1000) ++day_;
+    previous_ = t;
+  }
+  int32_t Result() const { return static_cast<int32_t>(std::min<int64_t>(longest_, INT32_MAX)); }
+
+ private:
+  int64_t longest_ = 0;
+  int64_t day_ = 0;
+  int32_t previous_ = 0;
+};
+
+}  // namespace
+
 int32_t GetCountsDuration(const std::filesystem::path& counts_file) {
-  int64_t longest = 0;
-  int64_t day = 0;
-  int32_t previous = 0;
+  DurationScan scan;
   const bool ok = ForEachCountsRecord(counts_file, [&](size_t, const acquisition::CountsRecord& r) {
-    const int32_t t = r.Elapsed_Minutes;
-    longest = std::max(longest, day * kMinutesPerDay + t);
-    // The offset applies from the next record on.
-    if (static_cast<int64_t>(previous) - t > 1000) ++day;
-    previous = t;
+    scan.Add(r.Elapsed_Minutes);
     return true;
   });
   if (!ok) {
     platform::GetDialogs().MsgBox("Error reading " + counts_file.string());
     return 0;
   }
-  return static_cast<int32_t>(std::min<int64_t>(longest, INT32_MAX));
+  return scan.Result();
 }
 
-int32_t LoadCountsFile(const std::filesystem::path& counts_file, CountsRecords& records) {
+int32_t LoadCountsFile(const std::filesystem::path& counts_file, CountsRecords& records,
+                       int32_t* duration) {
   records = CountsRecords{};
-  // First pass: records after the run's largest minute are not loaded.
+  DurationScan scan;
+  // One pass loads every record; only records up to the last one at the run's largest
+  // minute count (the day offset depends on earlier records only).
+  const size_t available = acquisition::RecordCount(counts_file, acquisition::kCountsRecordBytes);
+  records.RecordTime.assign(available + 1, 0);
+  records.RecordTemperature.assign(available + 1, 0);
+  records.RecordCounts = Table2D<int16_t>(available + 1, kChannelEntries, 0);
   long long last = -1;
   int32_t largest = INT32_MIN;
-  bool ok = ForEachCountsRecord(counts_file, [&](size_t index, const acquisition::CountsRecord& r) {
-    if (r.Elapsed_Minutes >= largest) {
-      largest = r.Elapsed_Minutes;
-      last = static_cast<long long>(index);
+  int64_t day = 0;
+  const bool ok = ForEachCountsRecord(counts_file, [&](size_t r, const acquisition::CountsRecord& rec) {
+    if (r >= available) return false;
+    scan.Add(rec.Elapsed_Minutes);
+    if (rec.Elapsed_Minutes >= largest) {
+      largest = rec.Elapsed_Minutes;
+      last = static_cast<long long>(r);
     }
+    int64_t t = day * kMinutesPerDay + rec.Elapsed_Minutes;
+    if (r > 0 && records.RecordTime[r - 1] - t > 1000) {
+      ++day;  // the record that drops is raised itself
+      t = day * kMinutesPerDay + rec.Elapsed_Minutes;
+    }
+    records.RecordTime[r] = static_cast<int32_t>(std::min<int64_t>(t, INT32_MAX));
+    std::copy(rec.Counts.begin(), rec.Counts.begin() + kChannelCount, records.RecordCounts.row(r));
+    records.RecordTemperature[r] = rec.Counts[kChannelCount];
     return true;
   });
-  if (ok && last >= 0) {
-    const size_t entries = static_cast<size_t>(last) + 2;
-    records.RecordTime.assign(entries, 0);
-    records.RecordTemperature.assign(entries, 0);
-    records.RecordCounts = Table2D<int16_t>(entries, kChannelEntries, 0);
-    int64_t day = 0;
-    ok = ForEachCountsRecord(counts_file, [&](size_t r, const acquisition::CountsRecord& rec) {
-      if (r > static_cast<size_t>(last)) return false;
-      int64_t t = day * kMinutesPerDay + rec.Elapsed_Minutes;
-      if (r > 0 && records.RecordTime[r - 1] - t > 1000) {
-        ++day;  // the record that drops is raised itself
-        t = day * kMinutesPerDay + rec.Elapsed_Minutes;
-      }
-      records.RecordTime[r] = static_cast<int32_t>(std::min<int64_t>(t, INT32_MAX));
-      int16_t* counts = records.RecordCounts.row(r);
-      std::copy(rec.Counts.begin(), rec.Counts.begin() + kChannelCount, counts);
-      records.RecordTemperature[r] = rec.Counts[kChannelCount];
-      return true;
-    });
-  }
   if (!ok) {
     records = CountsRecords{};
     platform::GetDialogs().MsgBox("Error loading " + counts_file.string());
+    if (duration) *duration = 0;
     return -2;
   }
+  if (duration) *duration = scan.Result();
+  // Records after the last one kept are dropped; one spare zero entry follows.
+  const size_t entries = static_cast<size_t>(last + 2);
+  records.RecordTime.resize(entries);
+  records.RecordTemperature.resize(entries);
+  records.RecordCounts.ResizeRows(entries);
+  records.RecordTime[entries - 1] = 0;
+  records.RecordTemperature[entries - 1] = 0;
+  std::fill(records.RecordCounts.row(entries - 1), records.RecordCounts.row(entries - 1) + kChannelEntries,
+            int16_t{0});
   return static_cast<int32_t>(last);
 }
 

@@ -34,7 +34,9 @@ int32_t GetCountsDuration(const std::filesystem::path& counts_file);
 // earlier record's (one spare entry follows). Returns the index of the last record
 // loaded, -1 for an empty file; a file that cannot be read shows "Error loading " and
 // the path, and returns -2 with the tables empty. A trailing partial record is ignored.
-int32_t LoadCountsFile(const std::filesystem::path& counts_file, CountsRecords& records);
+// When `duration` is given it receives GetCountsDuration's value from the same pass.
+int32_t LoadCountsFile(const std::filesystem::path& counts_file, CountsRecords& records,
+                       int32_t* duration = nullptr);
 
 // Minutes a day adds when a counts file's minutes fall back (a run over midnight in
 // files of minutes of the day).
