@@ -18,6 +18,12 @@ inline double RoundEven(double x) {
   return (x + kMagic) - kMagic;
 }
 
+// RoundEven for values known to lie within +-2^51 (no test, so loops vectorise).
+inline double RoundEvenSmall(double x) {
+  constexpr double kMagic = 6755399441055744.0;
+  return (x + kMagic) - kMagic;
+}
+
 // n / d rounded to the nearest integer, halves to even (d > 0), in integers.
 inline int32_t RoundDivEven(int32_t n, int32_t d) {
   int32_t q = n / d;
