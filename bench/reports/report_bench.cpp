@@ -36,16 +36,33 @@ void WriteText(const fs::path& file, const std::string& text) {
 void MakeRun(const fs::path& run) {
   fs::create_directories(run);
   std::string setup;
-  const char* lines[20] = {"\"Project Setup\"", "1,\"Bench\",\"/tmp/\",\"w384\"", "\"h\"", "1,10080,99,500,1,30",
-                           "\"h\"", "1,300,80,1,1,1", "\"h\"", "1,0,0,0,0,0", "\"h\"", "0,1,1,18,0,0",
-                           "\"h\"", "0,9,21,0,0,0", "\"h\"", "0,200,0,0,0,0", "\"h\"", "0,0,0,0,0,0",
-                           "\"h\"", "0,0,0,0,0,0", "\"h\"", "0,0,0,0,0,0"};
+  const char* lines[20] = {"\"Project Setup\"",
+                           "1,\"Bench\",\"/tmp/\",\"w384\"",
+                           "\"h\"",
+                           "1,10080,99,500,1,30",
+                           "\"h\"",
+                           "1,300,80,1,1,1",
+                           "\"h\"",
+                           "1,0,0,0,0,0",
+                           "\"h\"",
+                           "0,1,1,18,0,0",
+                           "\"h\"",
+                           "0,9,21,0,0,0",
+                           "\"h\"",
+                           "0,200,0,0,0,0",
+                           "\"h\"",
+                           "0,0,0,0,0,0",
+                           "\"h\"",
+                           "0,0,0,0,0,0",
+                           "\"h\"",
+                           "0,0,0,0,0,0"};
   for (const char* l : lines) setup += std::string(l) + "\r\n";
   WriteText(run / "setup.dat", setup);
   std::string groups = "\"<Group_Number>, <Group_Name>\"\r\n";
   std::string chgroup = "\"<Channel>, <Group: -1=Free>\"\r\n";
   for (int i = 0; i < 385; ++i) {
-    groups += std::to_string(i) + ",\"" + (i < 13 ? "Group" + std::to_string(i) : std::string("Free")) + "\"\r\n";
+    groups += std::to_string(i) + ",\"" +
+              (i < 13 ? "Group" + std::to_string(i) : std::string("Free")) + "\"\r\n";
     chgroup += std::to_string(i) + "," + std::to_string((i / 16 + 1) / 2) + "\r\n";
   }
   WriteText(run / "groups.dat", groups);
@@ -58,7 +75,8 @@ void MakeRun(const fs::path& run) {
   acquisition::CountsRecord r;
   for (int k = 0; k < kRecords; ++k) {
     r.Elapsed_Minutes = k / 4;
-    for (int c = 0; c < 384; ++c) r.Counts[static_cast<size_t>(c)] = static_cast<int16_t>(count(rng));
+    for (int c = 0; c < 384; ++c)
+      r.Counts[static_cast<size_t>(c)] = static_cast<int16_t>(count(rng));
     r.Counts[384] = 250;
     bytes += acquisition::EncodeCountsRecord(r);
   }
@@ -76,8 +94,8 @@ long StatusKb(const char* key) {
 
 // Seconds the pandas script reports, or a negative value when it could not run.
 double RunPandas(const fs::path& counts) {
-  const std::string cmd = std::string("/usr/bin/python3 ") + QUENLAR_PANDAS_SCRIPT + " " + counts.string() +
-                          " " + std::to_string(kBin) + " 2>/dev/null";
+  const std::string cmd = std::string("/usr/bin/python3 ") + QUENLAR_PANDAS_SCRIPT + " " +
+                          counts.string() + " " + std::to_string(kBin) + " 2>/dev/null";
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return -1.0;
   char buf[64] = {};
@@ -110,19 +128,22 @@ int main() {
   reports::ReportEngine engine;
   const auto t0 = std::chrono::steady_clock::now();
   const reports::ReportStatus status = engine.Generate(choices);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   const long peak = StatusKb("VmHWM");
 
-  std::printf("report of a 7-day run (%d records, %.1f MB counts.bin) in %d-minute bins\n", kRecords,
-              counts_mb, kBin);
-  std::printf("  status            %s\n", status == reports::ReportStatus::kWritten ? "written" : "FAILED");
+  std::printf("report of a 7-day run (%d records, %.1f MB counts.bin) in %d-minute bins\n",
+              kRecords, counts_mb, kBin);
+  std::printf("  status            %s\n",
+              status == reports::ReportStatus::kWritten ? "written" : "FAILED");
   std::printf("  report file       %.1f KB\n",
               static_cast<double>(fs::file_size(engine.last_report_path)) / 1e3);
   std::printf("  whole report      %.3f s (goal < 1 s)\n", seconds);
-  std::printf("  peak memory added %.1f MB = %.2f x counts.bin (goal < 3 x); process peak %.1f MB\n",
-              static_cast<double>(peak - rss_before) / 1024.0,
-              static_cast<double>(peak - rss_before) / 1024.0 / (counts_mb / 1.048576),
-              static_cast<double>(peak) / 1024.0);
+  std::printf(
+      "  peak memory added %.1f MB = %.2f x counts.bin (goal < 3 x); process peak %.1f MB\n",
+      static_cast<double>(peak - rss_before) / 1024.0,
+      static_cast<double>(peak - rss_before) / 1024.0 / (counts_mb / 1.048576),
+      static_cast<double>(peak) / 1024.0);
 
   // Where the time goes, stage by stage.
   {
@@ -144,21 +165,25 @@ int main() {
     n = reports::ResampleCounts(end, n, kBin, loaded, bins);
     const double r_ms = lap(t);
     reports::GroupStatistics stats;
-    reports::BuildGroupStatistics(end, n, kBin, reports::OutputOption::kRows, run, bins, engine.plate, stats);
+    reports::BuildGroupStatistics(end, n, kBin, reports::OutputOption::kRows, run, bins,
+                                  engine.plate, stats);
     const double s_ms = lap(t);
     reports::ReportLayout layout;
     layout.L = end;
     layout.B = kBin;
     const std::string text = reports::FormatReport(layout, engine.plate, stats);
     const double f_ms = lap(t);
-    std::printf("  stages: duration %.1f ms, load %.1f ms, rebin %.1f ms, statistics %.1f ms, format %.1f ms\n",
-                d_ms, l_ms, r_ms, s_ms, f_ms);
+    std::printf(
+        "  stages: duration %.1f ms, load %.1f ms, rebin %.1f ms, statistics %.1f ms, format %.1f "
+        "ms\n",
+        d_ms, l_ms, r_ms, s_ms, f_ms);
   }
 
   const double pandas = RunPandas(run / "counts.bin");
   if (pandas > 0)
-    std::printf("  pandas binning and group means %.3f s; ratio pandas / ours = %.1f (goal >= 10)\n", pandas,
-                pandas / seconds);
+    std::printf(
+        "  pandas binning and group means %.3f s; ratio pandas / ours = %.1f (goal >= 10)\n",
+        pandas, pandas / seconds);
   else
     std::printf("  pandas: not available in /usr/bin/python3 (no ratio)\n");
   platform::SetLauncher(nullptr);

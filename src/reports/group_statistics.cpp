@@ -33,14 +33,15 @@ class SlotCursor {
 };
 
 struct GroupWells {
-  int32_t last_group = 0;                 // G
+  int32_t last_group = 0;                   // G
   std::vector<std::vector<int32_t>> wells;  // wells of each group 0..G, ascending
 };
 
 // Group membership comes from each well's beam-0 channel.
 GroupWells CollectGroupWells(const RunPlate& plate) {
   GroupWells gw;
-  for (int ch = 0; ch < kChannelCount; ++ch) gw.last_group = std::max(gw.last_group, plate.GroupOf(ch));
+  for (int ch = 0; ch < kChannelCount; ++ch)
+    gw.last_group = std::max(gw.last_group, plate.GroupOf(ch));
   gw.wells.resize(static_cast<size_t>(gw.last_group) + 1);
   for (int32_t w = 0; w <= plate.MaxWell; ++w) {
     const int c = plate.WellBeamChannel(w, 0);
@@ -120,7 +121,8 @@ void FillActivity(int32_t K, int32_t N, int32_t B, const BinRecords& bins, const
     stats.GroupWellCount[static_cast<size_t>(g)] = static_cast<int32_t>(n);
     for (int32_t s = 1; s <= K && static_cast<size_t>(s) < slots; ++s) {
       double sum = 0.0;
-      for (int32_t w : wells) sum += stats.WellBinActivity(static_cast<size_t>(s), static_cast<size_t>(w));
+      for (int32_t w : wells)
+        sum += stats.WellBinActivity(static_cast<size_t>(s), static_cast<size_t>(w));
       const int32_t mean = platform::RoundToInt(sum / static_cast<double>(n));
       stats.GroupMean(static_cast<size_t>(s), static_cast<size_t>(g)) = mean;
       int32_t sd = 0;
@@ -128,8 +130,8 @@ void FillActivity(int32_t K, int32_t N, int32_t B, const BinRecords& bins, const
         // The deviation is taken from the rounded mean, as the report always has.
         double squares = 0.0;
         for (int32_t w : wells) {
-          const double d = static_cast<double>(
-                               stats.WellBinActivity(static_cast<size_t>(s), static_cast<size_t>(w))) -
+          const double d = static_cast<double>(stats.WellBinActivity(static_cast<size_t>(s),
+                                                                     static_cast<size_t>(w))) -
                            mean;
           squares += d * d;
         }
@@ -144,7 +146,8 @@ void FillActivity(int32_t K, int32_t N, int32_t B, const BinRecords& bins, const
 int HighestHistoFile(const std::filesystem::path& folder) {
   int highest = -1;
   std::error_code ec;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
     const std::string name = it->path().filename().string();
     if (name.size() < 10 || name.compare(0, 5, "histo") != 0 ||
         name.compare(name.size() - 4, 4, ".bin") != 0)
@@ -158,9 +161,9 @@ int HighestHistoFile(const std::filesystem::path& folder) {
   return highest;
 }
 
-StatisticsStatus FillHistograms(int32_t K, int32_t N, int32_t B, const std::filesystem::path& folder,
-                                const BinRecords& bins, const RunPlate& plate,
-                                GroupStatistics& stats) {
+StatisticsStatus FillHistograms(int32_t K, int32_t N, int32_t B,
+                                const std::filesystem::path& folder, const BinRecords& bins,
+                                const RunPlate& plate, GroupStatistics& stats) {
   const size_t slots = stats.BinValid.size();
   stats.ChannelHistogram = HistogramTable(slots, kChannelEntries);
   stats.WellHistogram = HistogramTable(slots, WellEntries(plate));
@@ -217,7 +220,8 @@ StatisticsStatus FillHistograms(int32_t K, int32_t N, int32_t B, const std::file
         if (c < 0) continue;
         ++n;
         for (int cls = 0; cls < kHistoUsedClasses; ++cls)
-          sum[cls] += stats.ChannelHistogram(slot, static_cast<size_t>(c), static_cast<size_t>(cls));
+          sum[cls] +=
+              stats.ChannelHistogram(slot, static_cast<size_t>(c), static_cast<size_t>(cls));
       }
       if (n == 0) continue;
       for (int cls = 0; cls < kHistoUsedClasses; ++cls) {
@@ -237,8 +241,10 @@ StatisticsStatus FillHistograms(int32_t K, int32_t N, int32_t B, const std::file
       for (int cls = 0; cls < kHistoUsedClasses; ++cls) {
         double sum = 0.0;
         for (int32_t w : wells)
-          sum += stats.WellHistogram(static_cast<size_t>(s), static_cast<size_t>(w), static_cast<size_t>(cls));
-        int32_t& cell = stats.GroupHistogram(static_cast<size_t>(s), static_cast<size_t>(g), static_cast<size_t>(cls));
+          sum += stats.WellHistogram(static_cast<size_t>(s), static_cast<size_t>(w),
+                                     static_cast<size_t>(cls));
+        int32_t& cell = stats.GroupHistogram(static_cast<size_t>(s), static_cast<size_t>(g),
+                                             static_cast<size_t>(cls));
         cell = platform::RoundToInt(sum / n + cell);
       }
     }

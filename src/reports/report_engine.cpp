@@ -153,10 +153,11 @@ int32_t ReportEngine::AskBasalMinutes(int32_t B, int32_t L) {
   if (B * 1.5 >= L) return B;
   const int32_t proposal = L < 2 * B ? B : 2 * B;
   platform::Dialogs& dialogs = platform::GetDialogs();
-  const std::string prompt = "Basal acquisition is " + std::to_string(L) + "min long, and BinSize=" +
-                             std::to_string(B) + "min. \r\n\r\n" +
+  const std::string prompt = "Basal acquisition is " + std::to_string(L) +
+                             "min long, and BinSize=" + std::to_string(B) + "min. \r\n\r\n" +
                              "How many minutes do you want to use to calculate Basal Meassurement?";
-  const std::string retry = "Enter a value between " + std::to_string(B) + " and " + std::to_string(L);
+  const std::string retry =
+      "Enter a value between " + std::to_string(B) + " and " + std::to_string(L);
   for (int round = 0; round < kMaxBasalQuestions; ++round) {
     int32_t v = AnswerValue(dialogs.InputBox(prompt, std::to_string(proposal)));
     if (v >= B && v <= L) return v;
@@ -180,9 +181,12 @@ ZeroBasalRule ReportEngine::AskZeroBasalRule() {
   else
     answer = platform::GetDialogs().AskYesNo(text) ? ThreeWay::kYes : ThreeWay::kNo;
   switch (answer) {
-    case ThreeWay::kYes: return ZeroBasalRule::kMaxActivity;
-    case ThreeWay::kNo: return ZeroBasalRule::kPlateAverage;
-    case ThreeWay::kCancel: break;
+    case ThreeWay::kYes:
+      return ZeroBasalRule::kMaxActivity;
+    case ThreeWay::kNo:
+      return ZeroBasalRule::kPlateAverage;
+    case ThreeWay::kCancel:
+      break;
   }
   return ZeroBasalRule::kDiscard;
 }
@@ -209,10 +213,12 @@ ReportStatus ReportEngine::NormaliseToBasal(const std::string& folder, int32_t B
   // Basal of one report bin per channel: the mean of the basal bins in the period.
   std::vector<int32_t> channel_basal(kChannelEntries, 0);
   int32_t summed = 0;
-  while (summed <= NB && basal_records.RecordTime[static_cast<size_t>(summed)] <= BasalMinutes) ++summed;
+  while (summed <= NB && basal_records.RecordTime[static_cast<size_t>(summed)] <= BasalMinutes)
+    ++summed;
   for (int ch = 0; ch < kChannelCount; ++ch) {
     int64_t sum = 0;
-    for (int32_t j = 0; j < summed; ++j) sum += basal_records.RecordCounts(static_cast<size_t>(j), static_cast<size_t>(ch));
+    for (int32_t j = 0; j < summed; ++j)
+      sum += basal_records.RecordCounts(static_cast<size_t>(j), static_cast<size_t>(ch));
     channel_basal[static_cast<size_t>(ch)] =
         summed > 0 ? platform::RoundToInt(static_cast<double>(sum) / summed) : 0;
   }
@@ -233,7 +239,8 @@ ReportStatus ReportEngine::NormaliseToBasal(const std::string& folder, int32_t B
     std::fill(bin_mean.begin(), bin_mean.end(), 0.0);
     for (int c : beams) {
       basal_sum += channel_basal[static_cast<size_t>(c)];
-      for (size_t j = 0; j < bins; ++j) bin_mean[j] += records.RecordCounts(j, static_cast<size_t>(c));
+      for (size_t j = 0; j < bins; ++j)
+        bin_mean[j] += records.RecordCounts(j, static_cast<size_t>(c));
     }
     const double n = static_cast<double>(beams.size());
     well_basal[static_cast<size_t>(w)] = basal_sum / n;
@@ -244,11 +251,14 @@ ReportStatus ReportEngine::NormaliseToBasal(const std::string& folder, int32_t B
     }
   }
 
-  auto grouped = [&](int ch) { return plate.Well[static_cast<size_t>(ch)] >= 0 && plate.GroupOf(ch) >= 0; };
+  auto grouped = [&](int ch) {
+    return plate.Well[static_cast<size_t>(ch)] >= 0 && plate.GroupOf(ch) >= 0;
+  };
   int zero_wells = 0;
   for (int32_t w = 0; w <= plate.MaxWell; ++w) {
     const int c0 = plate.WellBeamChannel(w, 0);
-    if (c0 >= 0 && well_basal[static_cast<size_t>(w)] == 0.0 && plate.GroupOf(c0) >= 0) ++zero_wells;
+    if (c0 >= 0 && well_basal[static_cast<size_t>(w)] == 0.0 && plate.GroupOf(c0) >= 0)
+      ++zero_wells;
   }
   ZeroBasalRule rule = ZeroBasalRule::kMaxActivity;
   if (zero_wells > 0) {
@@ -265,7 +275,8 @@ ReportStatus ReportEngine::NormaliseToBasal(const std::string& folder, int32_t B
     if (basal < 1) {
       if (rule == ZeroBasalRule::kMaxActivity) {
         int32_t top = 0;
-        for (size_t j = 0; j < bins; ++j) top = std::max(top, records.RecordCounts(j, static_cast<size_t>(ch)));
+        for (size_t j = 0; j < bins; ++j)
+          top = std::max(top, records.RecordCounts(j, static_cast<size_t>(ch)));
         basal = top;
       } else if (rule == ZeroBasalRule::kPlateAverage) {
         double sum = 0.0;

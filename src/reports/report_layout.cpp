@@ -23,7 +23,8 @@ int32_t Cell(const Table2D<int32_t>& t, long long r, long long c) {
 }
 
 int32_t Cell(const HistogramTable& t, long long s, long long e, int k) {
-  if (s < 0 || e < 0 || static_cast<size_t>(s) >= t.slots() || static_cast<size_t>(e) >= t.entries())
+  if (s < 0 || e < 0 || static_cast<size_t>(s) >= t.slots() ||
+      static_cast<size_t>(e) >= t.entries())
     return 0;
   return t(static_cast<size_t>(s), static_cast<size_t>(e), static_cast<size_t>(k));
 }
@@ -54,8 +55,8 @@ class ReportText {
   }
   std::string Time(int32_t j) const { return std::to_string(ReportTimeLabel(lay_.L, lay_.B, j)); }
   std::string GroupLabel(int g) const {
-    return "\"" + platform::FormatZeroPadded(g, 3) + "_" + plate_.GroupName[static_cast<size_t>(g)] +
-           "\"";
+    return "\"" + platform::FormatZeroPadded(g, 3) + "_" +
+           plate_.GroupName[static_cast<size_t>(g)] + "\"";
   }
   // Group label of a channel, Free when it has no group.
   std::string ChannelGroupLabel(int ch, const char* free_label = kFreeLabel) const {
@@ -69,7 +70,8 @@ class ReportText {
   std::string WellLabel(int ch) const {
     const long long well = plate_.Well[static_cast<size_t>(ch)];
     const long long rows = plate_.RepPlateRows;
-    const long long c = rows > 0 ? static_cast<long long>(std::floor(static_cast<double>(well) / rows)) : 0;
+    const long long c =
+        rows > 0 ? static_cast<long long>(std::floor(static_cast<double>(well) / rows)) : 0;
     const long long r = well - rows * c;
     return RowLetter(r < 0 ? 0 : r) + std::to_string(c + 1);
   }
@@ -77,7 +79,10 @@ class ReportText {
   int WellChannel(long long w) const { return plate_.WellBeamChannel(w, 0); }
 
   // ---- lines ----
-  void Line(const std::string& s) { out_ += s; out_ += kEol; }
+  void Line(const std::string& s) {
+    out_ += s;
+    out_ += kEol;
+  }
   void Empty() { out_ += kEol; }
   void Title(const std::string& t) { Line("\"" + t + "\""); }
 
@@ -117,7 +122,9 @@ class ReportText {
     return j == 0 ? Fixed1(0.0) : Fixed1(Cell(stats_.GroupStdDev, j, g));
   }
   // The basal column of the well count is the group's count, as every bin's is.
-  std::string CountCell(int32_t, int g) const { return std::to_string(At(stats_.GroupWellCount, g)); }
+  std::string CountCell(int32_t, int g) const {
+    return std::to_string(At(stats_.GroupWellCount, g));
+  }
 
   const ReportLayout& lay_;
   const RunPlate& plate_;
@@ -213,7 +220,8 @@ void ReportText::ListSamples() {
   Empty();
   if (lay_.basal) Line("0" + sep_ + std::to_string(lay_.B));
   for (int32_t j : valid_)
-    Line(Time(j) + sep_ + std::to_string(static_cast<int64_t>(At(stats_.BinRecordCount, j)) * lay_.B));
+    Line(Time(j) + sep_ +
+         std::to_string(static_cast<int64_t>(At(stats_.BinRecordCount, j)) * lay_.B));
   Empty();
 }
 
@@ -278,7 +286,8 @@ void ReportText::GroupHistogram() {
   for (int32_t j : valid_) {
     for (int g = 0; g <= g_; ++g) {
       std::string l = Time(j) + sep_ + GroupLabel(g);
-      for (int k = 0; k <= 30; ++k) l += sep_ + std::to_string(Cell(stats_.GroupHistogram, j, g, k));
+      for (int k = 0; k <= 30; ++k)
+        l += sep_ + std::to_string(Cell(stats_.GroupHistogram, j, g, k));
       Line(l);
     }
   }
@@ -371,7 +380,8 @@ void ReportText::ChannelMatrix() {
   for (int ch = 0; ch < kChannelCount; ++ch) {
     if (!OnPlate(ch)) continue;
     std::string l = "CH" + std::to_string(ch) + sep_ + WellLabel(ch) + "." +
-                    std::to_string(plate_.Beam[static_cast<size_t>(ch)]) + sep_ + ChannelGroupLabel(ch);
+                    std::to_string(plate_.Beam[static_cast<size_t>(ch)]) + sep_ +
+                    ChannelGroupLabel(ch);
     for (int32_t j : valid_) l += sep_ + std::to_string(Cell(stats_.ChannelBinActivity, j, ch));
     Line(l);
   }
@@ -402,7 +412,8 @@ void ReportText::ChannelArrayPerBin() {
       std::string l = RowLetter(r);
       for (int c = 0; c < 24; ++c) {
         const int ch = c * 16 + r;
-        l += sep_ + (OnPlate(ch) ? std::to_string(Cell(stats_.ChannelBinActivity, j, ch)) : std::string("-"));
+        l += sep_ + (OnPlate(ch) ? std::to_string(Cell(stats_.ChannelBinActivity, j, ch))
+                                 : std::string("-"));
       }
       Line(l);
     }
@@ -416,7 +427,8 @@ std::string ReportText::Build() {
   const bool list = opt == OutputOption::kList;
   Header();
 
-  const std::string activity = "<<<<<< Group Activity: Average Activity Counts per Data Interval>>>>>>";
+  const std::string activity =
+      "<<<<<< Group Activity: Average Activity Counts per Data Interval>>>>>>";
   const std::string std_error = "<<<<<< Group Activity: Standard Error >>>>>>";
   const std::string std_dev = "<<<<<< Group Activity: Standard Deviation >>>>>>";
   const std::string wells = "<<<<<< Group Activity: Number of wells/group >>>>>>";
@@ -441,11 +453,20 @@ std::string ReportText::Build() {
   else
     TwoRowTemperature();
   switch (opt) {
-    case OutputOption::kRows: WellMatrix(); break;
-    case OutputOption::kList: WellList(); break;
-    case OutputOption::kWellArray: WellArrayPerBin(); break;
-    case OutputOption::kChannelArray: break;
-    case OutputOption::kHistogram: WellHistogram(); break;
+    case OutputOption::kRows:
+      WellMatrix();
+      break;
+    case OutputOption::kList:
+      WellList();
+      break;
+    case OutputOption::kWellArray:
+      WellArrayPerBin();
+      break;
+    case OutputOption::kChannelArray:
+      break;
+    case OutputOption::kHistogram:
+      WellHistogram();
+      break;
   }
   if (!lay_.basal) {
     if (rows) ChannelMatrix();

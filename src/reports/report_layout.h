@@ -26,8 +26,8 @@
 namespace reports {
 
 struct ReportLayout {
-  int32_t L = 0;     // run length in minutes as the rebinning left it
-  int32_t B = 1;     // report bin in minutes
+  int32_t L = 0;       // run length in minutes as the rebinning left it
+  int32_t B = 1;       // report bin in minutes
   bool basal = false;  // data are percentages of a basal period
   OutputOption option = OutputOption::kRows;
   bool std_error = true;   // "Std Error" ticked

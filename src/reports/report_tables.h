@@ -9,11 +9,11 @@
 
 namespace reports {
 
-inline constexpr int kChannelCount = 384;    // real channels 0..383
-inline constexpr int kChannelEntries = 385;  // tables keep the spare entry 384
-inline constexpr int kGroupEntries = 385;    // groups 0..384
-inline constexpr int kHistoClasses = 51;     // classes 0..50 in files and tables
-inline constexpr int kHistoUsedClasses = 50; // classes 0..49 are filled, 50 stays 0
+inline constexpr int kChannelCount = 384;     // real channels 0..383
+inline constexpr int kChannelEntries = 385;   // tables keep the spare entry 384
+inline constexpr int kGroupEntries = 385;     // groups 0..384
+inline constexpr int kHistoClasses = 51;      // classes 0..50 in files and tables
+inline constexpr int kHistoUsedClasses = 50;  // classes 0..49 are filled, 50 stays 0
 inline constexpr int kLastGroup = kGroupEntries - 1;
 
 // A dense row-major table; rows are records, bins or slots.
@@ -66,8 +66,8 @@ class HistogramTable {
 // counts.bin as loaded: entry r is record r (0..M), plus one spare entry. The
 // counts keep the file's 16-bit width so a week-long run stays small in memory.
 struct CountsRecords {
-  std::vector<int32_t> RecordTime;       // minutes since the run start, with the day offset
-  Table2D<int16_t> RecordCounts;         // (record, channel 0..384); channel 384 stays 0
+  std::vector<int32_t> RecordTime;         // minutes since the run start, with the day offset
+  Table2D<int16_t> RecordCounts;           // (record, channel 0..384); channel 384 stays 0
   std::vector<int16_t> RecordTemperature;  // temperature x 10
 };
 
@@ -83,7 +83,8 @@ struct BinRecords {
 struct RunPlate {
   std::vector<std::string> GroupName = std::vector<std::string>(kGroupEntries);
   std::vector<int16_t> ChGroup = std::vector<int16_t>(kChannelEntries, -1);  // negative = Free
-  std::vector<int16_t> Well = std::vector<int16_t>(kChannelEntries, -1);     // negative = off the plate
+  std::vector<int16_t> Well =
+      std::vector<int16_t>(kChannelEntries, -1);  // negative = off the plate
   std::vector<int16_t> Beam = std::vector<int16_t>(kChannelEntries, 0);
   int32_t MaxWell = 0;
   int32_t MaxBeam = 0;

@@ -55,7 +55,8 @@ std::string ReportDateText(int year, int month, int day, int hour, int minute, i
   return buf;
 }
 
-std::optional<std::string> CreateReportFile(const std::string& folder, const std::string& extension) {
+std::optional<std::string> CreateReportFile(const std::string& folder,
+                                            const std::string& extension) {
   if (CreateEmpty(Join(folder, "report" + extension))) return std::string("report");
   // A report held open elsewhere must not stop a new one: try numbered names.
   for (int k = 1; k <= kMaxReportNames; ++k) {
@@ -76,8 +77,9 @@ std::string ReportCopyName(const std::string& run_name) {
 }
 
 std::optional<std::string> WriteReport(int32_t L, int32_t B, bool basal,
-                                       const ReportChoices& choices, const std::string& setting_text,
-                                       const RunPlate& plate, const GroupStatistics& stats) {
+                                       const ReportChoices& choices,
+                                       const std::string& setting_text, const RunPlate& plate,
+                                       const GroupStatistics& stats) {
   const std::string& folder = choices.input_folder;
   const std::string extension = choices.report_type == ReportType::kText ? ".txt" : ".csv";
 

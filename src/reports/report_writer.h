@@ -17,8 +17,8 @@ enum class ReportType : int { kCsv = 0, kText = 1, kXlsx = 2 };
 // The report window's choices, as the report reads them.
 struct ReportChoices {
   std::string input_folder;  // the run folder, full path
-  std::string bin_text;      // report bin in minutes as typed; the driver writes back the clamped value
-  std::string basal_text;    // basal acquisition: "-" or empty for none, else "yyyymmdd_hhmm..."
+  std::string bin_text;  // report bin in minutes as typed; the driver writes back the clamped value
+  std::string basal_text;  // basal acquisition: "-" or empty for none, else "yyyymmdd_hhmm..."
   OutputOption option = OutputOption::kRows;
   ReportType report_type = ReportType::kCsv;
   std::string separator = ",";
@@ -33,7 +33,8 @@ struct ReportChoices {
 // that can be created; returns its base name ("report", "report_1", ...), nullopt when
 // none of the first kMaxReportNames can be made.
 inline constexpr int kMaxReportNames = 1000;
-std::optional<std::string> CreateReportFile(const std::string& folder, const std::string& extension);
+std::optional<std::string> CreateReportFile(const std::string& folder,
+                                            const std::string& extension);
 
 // The name of the report's copy: the run name with blanks made "_" and anything that
 // could leave the folder ("/", "\", "..") removed.
@@ -43,13 +44,14 @@ std::string ReportCopyName(const std::string& run_name);
 // copy, then, unless `choices.autoreport`, opens it or makes the workbook. Returns the
 // report file's path, or nullopt when it could not be written.
 std::optional<std::string> WriteReport(int32_t L, int32_t B, bool basal,
-                                       const ReportChoices& choices, const std::string& setting_text,
-                                       const RunPlate& plate, const GroupStatistics& stats);
+                                       const ReportChoices& choices,
+                                       const std::string& setting_text, const RunPlate& plate,
+                                       const GroupStatistics& stats);
 
 // The workbook conversion (CSV path, XLSX path, separator): the spreadsheet export,
 // unless a test installs another; an empty function puts the export back.
-using WorkbookConverter =
-    std::function<void(const std::string& csv, const std::string& xlsx, const std::string& separator)>;
+using WorkbookConverter = std::function<void(const std::string& csv, const std::string& xlsx,
+                                             const std::string& separator)>;
 void SetWorkbookConverter(WorkbookConverter converter);
 
 // The DATE: text of the header for a wall time ("dd/mm/yyyy hh:mm:ss").

@@ -63,8 +63,8 @@ void SpreadByOverlap(int32_t T, int32_t N, int32_t B, int32_t K, const CountsRec
   for (size_t b = 0; b < acc.rows(); ++b) flush(b);
 }
 
-void AddByRecordTime(int32_t N, int32_t B, int32_t K, const CountsRecords& in,
-                     Table2D<double>& acc, std::vector<double>& temp_acc) {
+void AddByRecordTime(int32_t N, int32_t B, int32_t K, const CountsRecords& in, Table2D<double>& acc,
+                     std::vector<double>& temp_acc) {
   const int64_t last_bin = static_cast<int64_t>(K) + 1;
   int64_t b = 0;
   for (int32_t j = 0; j <= N; ++j) {
@@ -88,16 +88,15 @@ bool HasRecordingGap(const std::vector<int32_t>& times, int32_t N) {
   // which would switch the test off; one minute is the smallest interval it knows.
   const int64_t dt = std::max<int64_t>(1, static_cast<int64_t>(times[1]) - times[0]);
   for (int32_t i = 1; i <= N; ++i) {
-    const int64_t d = static_cast<int64_t>(times[static_cast<size_t>(i)]) -
-                      times[static_cast<size_t>(i) - 1];
+    const int64_t d =
+        static_cast<int64_t>(times[static_cast<size_t>(i)]) - times[static_cast<size_t>(i) - 1];
     if (d < 0) continue;
     if (d != 0 && d > 2 * dt) return true;
   }
   return false;
 }
 
-int32_t ResampleCounts(int32_t& T, int32_t N, int32_t B, const CountsRecords& in,
-                       BinRecords& out) {
+int32_t ResampleCounts(int32_t& T, int32_t N, int32_t B, const CountsRecords& in, BinRecords& out) {
   out = BinRecords{};
   const bool usable = B >= 1 && N >= 0 && T > 0 && in.RecordTime.size() > static_cast<size_t>(N) &&
                       in.RecordTemperature.size() > static_cast<size_t>(N) &&

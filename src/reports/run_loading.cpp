@@ -158,7 +158,8 @@ bool ReadSetupDescription(const std::filesystem::path& run_folder, std::string& 
                      : organism == 1 ? "Zebrafish"
                      : organism == 2 ? "Echinococcus"
                                      : "";
-  text = "Mode" + std::to_string(method) + " " + name + "[snr=" + storage::FormatNumber(value) + "]";
+  text =
+      "Mode" + std::to_string(method) + " " + name + "[snr=" + storage::FormatNumber(value) + "]";
   return true;
 }
 
@@ -209,7 +210,8 @@ int32_t LoadCountsFile(const std::filesystem::path& counts_file, CountsRecords& 
   long long last = -1;
   int32_t largest = INT32_MIN;
   int64_t day = 0;
-  const bool ok = ForEachCountsRecord(counts_file, [&](size_t r, const acquisition::CountsRecord& rec) {
+  const bool ok = ForEachCountsRecord(counts_file, [&](size_t r,
+                                                       const acquisition::CountsRecord& rec) {
     if (r >= available) return false;
     scan.Add(rec.Elapsed_Minutes);
     if (rec.Elapsed_Minutes >= largest) {
@@ -240,8 +242,8 @@ int32_t LoadCountsFile(const std::filesystem::path& counts_file, CountsRecords& 
   records.RecordCounts.ResizeRows(entries);
   records.RecordTime[entries - 1] = 0;
   records.RecordTemperature[entries - 1] = 0;
-  std::fill(records.RecordCounts.row(entries - 1), records.RecordCounts.row(entries - 1) + kChannelEntries,
-            int16_t{0});
+  std::fill(records.RecordCounts.row(entries - 1),
+            records.RecordCounts.row(entries - 1) + kChannelEntries, int16_t{0});
   return static_cast<int32_t>(last);
 }
 

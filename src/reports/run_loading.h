@@ -11,8 +11,8 @@ namespace reports {
 
 enum class LoadStatus {
   kOk,
-  kNoSetup,       // the run folder has no setup.dat: nothing was changed
-  kUnreadable,    // a missing or malformed setup.dat, groups.dat or chgroup.dat
+  kNoSetup,     // the run folder has no setup.dat: nothing was changed
+  kUnreadable,  // a missing or malformed setup.dat, groups.dat or chgroup.dat
 };
 
 // Reads setup.dat (the plate format on line 2), groups.dat and chgroup.dat of the run

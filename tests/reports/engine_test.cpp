@@ -26,9 +26,10 @@ class ReportEngineTest : public ::testing::Test {
   void SetUp() override {
     platform::SetClock(&clock_);
     platform::SetLauncher(&launcher_);
-    SetWorkbookConverter([this](const std::string& csv, const std::string& xlsx, const std::string& sep) {
-      conversions_.push_back(csv + "|" + xlsx + "|" + sep);
-    });
+    SetWorkbookConverter(
+        [this](const std::string& csv, const std::string& xlsx, const std::string& sep) {
+          conversions_.push_back(csv + "|" + xlsx + "|" + sep);
+        });
     reports_test::WritePlateFile(home_.path());
     run_ = home_ / "p00001" / "20261206_1000";
     spec_.run_name = "Day 1 test";
@@ -42,9 +43,12 @@ class ReportEngineTest : public ::testing::Test {
     platform::SetClock(nullptr);
   }
   void RecordMinutes(const fs::path& folder, int minutes, int (*count)(int, int) = RunCount) {
-    reports_test::AppendCounts(folder, minutes, [](int r) { return r + 1; }, count, [](int) { return 250; });
+    reports_test::AppendCounts(
+        folder, minutes, [](int r) { return r + 1; }, count, [](int) { return 250; });
   }
-  std::string Report(const std::string& name = "report.csv") { return testsupport::ReadBytes(run_ / name); }
+  std::string Report(const std::string& name = "report.csv") {
+    return testsupport::ReadBytes(run_ / name);
+  }
 
   testsupport::TempProgramFolder home_;
   platform::ManualClock clock_{platform::WallTime{2026, 12, 6, 10, 30, 0}};
@@ -60,28 +64,53 @@ TEST_F(ReportEngineTest, RowsReportOfARun) {
   RecordMinutes(run_, 120);
   testsupport::ScriptedDialogs dialogs;
   ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
-  const std::string expected = Lines({
-      "\"DATE:\",\"06/12/2026 10:30:00\"", "\"FILE:\",\"" + run_.string() + "\"",
-      "\"SUBPROJECT:\",\"Day 1 test\"", "\"SETTING:\",\"Mode1 C.elegans[snr=1.8]\"", "",
-      "\"<<<<<< Group Activity: Average Activity Counts per Data Interval>>>>>>\"",
-      "Group/Time[m],30,60,90,120", "\"000_Control\",450,450,450,450", "\"001_Drug\",180,180,180,180", "",
-      "\"<<<<<< Group Activity: Standard Error >>>>>>\"", "Group/Time[m],30,60,90,120",
-      "\"000_Control\",149.9,149.9,149.9,149.9", "\"001_Drug\",0.0,0.0,0.0,0.0", "",
-      "\"<<<<<< Group Activity: Number of wells/group >>>>>>\"", "Group/Time[m],30,60,90,120",
-      "\"000_Control\",2,2,2,2", "\"001_Drug\",1,1,1,1", "",
-      "\"<<<<<< Number of Samples per Acquisition Interval [1unit=500values] >>>>>>\"",
-      "Time[m],30,60,90,120,", "#Samples,30,30,30,30,", "", "",
-      "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"", "Time[m],30,60,90,120,",
-      "Temp[" + kDeg + "C],25.0,25.0,25.0,25.0,", "",
-      "\"<<<<<< Well Activity >>>>>>\"", "Well,Group/Time[m],30,60,90,120",
-      "A1,\"000_Control\",300,300,300,300", "B1,\"000_Control\",600,600,600,600",
-      "A2,\"001_Drug\",180,180,180,180", "B2,\"999_Free\",120,120,120,120", "",
-      "\"<<<<<< Channel Activity >>>>>>\"", "Channel,Well,Group/Time[m],30,60,90,120",
-      "CH0,A1.0,\"000_Control\",300,300,300,300", "CH1,B1.0,\"000_Control\",600,600,600,600",
-      "CH16,A2.0,\"001_Drug\",180,180,180,180", "CH17,B2.0,\"999_Free\",120,120,120,120"});
+  const std::string expected =
+      Lines({"\"DATE:\",\"06/12/2026 10:30:00\"",
+             "\"FILE:\",\"" + run_.string() + "\"",
+             "\"SUBPROJECT:\",\"Day 1 test\"",
+             "\"SETTING:\",\"Mode1 C.elegans[snr=1.8]\"",
+             "",
+             "\"<<<<<< Group Activity: Average Activity Counts per Data Interval>>>>>>\"",
+             "Group/Time[m],30,60,90,120",
+             "\"000_Control\",450,450,450,450",
+             "\"001_Drug\",180,180,180,180",
+             "",
+             "\"<<<<<< Group Activity: Standard Error >>>>>>\"",
+             "Group/Time[m],30,60,90,120",
+             "\"000_Control\",149.9,149.9,149.9,149.9",
+             "\"001_Drug\",0.0,0.0,0.0,0.0",
+             "",
+             "\"<<<<<< Group Activity: Number of wells/group >>>>>>\"",
+             "Group/Time[m],30,60,90,120",
+             "\"000_Control\",2,2,2,2",
+             "\"001_Drug\",1,1,1,1",
+             "",
+             "\"<<<<<< Number of Samples per Acquisition Interval [1unit=500values] >>>>>>\"",
+             "Time[m],30,60,90,120,",
+             "#Samples,30,30,30,30,",
+             "",
+             "",
+             "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"",
+             "Time[m],30,60,90,120,",
+             "Temp[" + kDeg + "C],25.0,25.0,25.0,25.0,",
+             "",
+             "\"<<<<<< Well Activity >>>>>>\"",
+             "Well,Group/Time[m],30,60,90,120",
+             "A1,\"000_Control\",300,300,300,300",
+             "B1,\"000_Control\",600,600,600,600",
+             "A2,\"001_Drug\",180,180,180,180",
+             "B2,\"999_Free\",120,120,120,120",
+             "",
+             "\"<<<<<< Channel Activity >>>>>>\"",
+             "Channel,Well,Group/Time[m],30,60,90,120",
+             "CH0,A1.0,\"000_Control\",300,300,300,300",
+             "CH1,B1.0,\"000_Control\",600,600,600,600",
+             "CH16,A2.0,\"001_Drug\",180,180,180,180",
+             "CH17,B2.0,\"999_Free\",120,120,120,120"});
   EXPECT_EQ(Report(), expected);
   EXPECT_EQ(Report("Day_1_test.csv"), expected);
-  EXPECT_EQ(launcher_.calls, std::vector<std::string>{"shell: explorer " + (run_ / "report.csv").string()});
+  EXPECT_EQ(launcher_.calls,
+            std::vector<std::string>{"shell: explorer " + (run_ / "report.csv").string()});
   EXPECT_TRUE(dialogs.log().empty());
   EXPECT_EQ(choices_.bin_text, "30");
 }
@@ -94,7 +123,8 @@ TEST_F(ReportEngineTest, TextReportOpensInNotepad) {
   EXPECT_TRUE(fs::exists(run_ / "report.txt"));
   EXPECT_TRUE(fs::exists(run_ / "Day_1_test.txt"));
   EXPECT_FALSE(fs::exists(run_ / "report.csv"));
-  EXPECT_EQ(launcher_.calls, std::vector<std::string>{"shell: notepad " + (run_ / "report.txt").string()});
+  EXPECT_EQ(launcher_.calls,
+            std::vector<std::string>{"shell: notepad " + (run_ / "report.txt").string()});
 }
 
 TEST_F(ReportEngineTest, WorkbookHandOffAndAutoreport) {
@@ -104,7 +134,8 @@ TEST_F(ReportEngineTest, WorkbookHandOffAndAutoreport) {
   testsupport::ScriptedDialogs dialogs;
   ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
   const std::string workbook = (run_ / "report_20261206103000.xlsx").string();
-  EXPECT_EQ(conversions_, std::vector<std::string>{(run_ / "report.csv").string() + "|" + workbook + "|;"});
+  EXPECT_EQ(conversions_,
+            std::vector<std::string>{(run_ / "report.csv").string() + "|" + workbook + "|;"});
   EXPECT_EQ(launcher_.calls, std::vector<std::string>{"shell: explorer " + workbook});
 
   // An automatic report leaves the CSV only: no workbook, nothing opened.
@@ -154,9 +185,13 @@ TEST_F(ReportEngineTest, FailuresShowTheirMessageAndWriteNoReport) {
   };
   const Case cases[] = {
       {"no counts.bin", [] {}, "Activity file not Found"},
-      {"empty counts.bin", [&] { testsupport::WriteBytes(run_ / "counts.bin", ""); }, "Resampling ERROR"},
+      {"empty counts.bin", [&] { testsupport::WriteBytes(run_ / "counts.bin", ""); },
+       "Resampling ERROR"},
       {"run shorter than a minute",
-       [&] { reports_test::AppendCounts(run_, 3, [](int) { return 0; }, RunCount, [](int) { return 0; }); },
+       [&] {
+         reports_test::AppendCounts(
+             run_, 3, [](int) { return 0; }, RunCount, [](int) { return 0; });
+       },
        "Resampling ERROR"},
       {"garbage in setup.dat",
        [&] {
@@ -173,7 +208,8 @@ TEST_F(ReportEngineTest, FailuresShowTheirMessageAndWriteNoReport) {
       {"group number out of range",
        [&] {
          RecordMinutes(run_, 60);
-         testsupport::WriteBytes(run_ / "chgroup.dat", Lines({"\"<Channel>, <Group: -1=Free>\"", "0,70000"}));
+         testsupport::WriteBytes(run_ / "chgroup.dat",
+                                 Lines({"\"<Channel>, <Group: -1=Free>\"", "0,70000"}));
        },
        "Report Error"},
       {"groups.dat missing",
@@ -203,8 +239,9 @@ TEST_F(ReportEngineTest, BinTextIsClampedOrRefused) {
     const char* bin;
     const char* used;  // nullptr: "Report Error"
   };
-  const Case cases[] = {{60, "0", "1"},   {60, "-5", "1"}, {40, "100", "30"}, {25, "100", "25"},
-                        {60, "abc", nullptr}, {60, "", nullptr}, {60, "40000", nullptr}, {60, " 15 ", "15"}};
+  const Case cases[] = {{60, "0", "1"},         {60, "-5", "1"},      {40, "100", "30"},
+                        {25, "100", "25"},      {60, "abc", nullptr}, {60, "", nullptr},
+                        {60, "40000", nullptr}, {60, " 15 ", "15"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.bin);
     fs::remove(run_ / "counts.bin");
@@ -286,7 +323,10 @@ class BasalTest : public ReportEngineTest {
     choices_.basal_text = "20261205_0900 ACQ";
     choices_.autoreport = true;
   }
-  std::string UsingGroups() const { return "Using Groups Selected in Experiment: " + run_.string().substr(run_.string().size() - 20); }
+  std::string UsingGroups() const {
+    return "Using Groups Selected in Experiment: " +
+           run_.string().substr(run_.string().size() - 20);
+  }
   fs::path basal_;
 };
 
@@ -297,18 +337,20 @@ TEST_F(BasalTest, PercentOfBasalWithAskedPeriod) {
   dialogs.ExpectOk().AnswerInput("10").AnswerInput("45");
   ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
   EXPECT_EQ(dialogs.log(),
-            (std::vector<std::string>{UsingGroups(),
-                                      "Basal acquisition is 60min long, and BinSize=30min. \r\n\r\n"
-                                      "How many minutes do you want to use to calculate Basal Meassurement?",
-                                      "Enter a value between 30 and 60"}));
+            (std::vector<std::string>{
+                UsingGroups(),
+                "Basal acquisition is 60min long, and BinSize=30min. \r\n\r\n"
+                "How many minutes do you want to use to calculate Basal Meassurement?",
+                "Enter a value between 30 and 60"}));
   EXPECT_EQ(engine_.BasalMinutes, 45);
   const std::string r = Report();
-  EXPECT_NE(r.find(Lines({"\"TIME0(BASAL MEASSURE):\",\"20261205_0900 ACQ\"", "",
-                          "\"***DATA AS % OF BASAL ACTIVITY***\"",
-                          "\"<<<<<< Group Activity: Average Activity Counts per Data Interval>>>>>>\"",
-                          "Group/Time[m],0,30,60,90,120", "\"000_Control\",100,200,200,200,200",
-                          "\"001_Drug\",100,200,200,200,200"})),
-            std::string::npos);
+  EXPECT_NE(
+      r.find(Lines({"\"TIME0(BASAL MEASSURE):\",\"20261205_0900 ACQ\"", "",
+                    "\"***DATA AS % OF BASAL ACTIVITY***\"",
+                    "\"<<<<<< Group Activity: Average Activity Counts per Data Interval>>>>>>\"",
+                    "Group/Time[m],0,30,60,90,120", "\"000_Control\",100,200,200,200,200",
+                    "\"001_Drug\",100,200,200,200,200"})),
+      std::string::npos);
   // The Free well keeps its counts; no channel section with a basal.
   EXPECT_NE(r.find("B2,\"999_Free\",100,120,120,120,120\r\n"), std::string::npos);
   EXPECT_EQ(r.find("Channel Activity"), std::string::npos);
@@ -349,10 +391,11 @@ TEST_F(BasalTest, ZeroBasalReplacedByMaxActivity) {
   testsupport::ScriptedDialogs dialogs;
   dialogs.ExpectOk().AnswerYes().AnswerYes();
   ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
-  EXPECT_EQ(dialogs.log().back(),
-            "For ZERO Activity Basal Wells:\r\n[YES] to replace <BASAL Well> with <MAX Well Activity>\r\n"
-            "[NO] to replace <BASAL Well> with <BASAL Microplate Average>\r\n"
-            "[CANCEL] to DISCARD Well in Calculation\r\n\r\nTO BE APPLIED TO ALL 0 ACTIVITY BASAL WELLs");
+  EXPECT_EQ(
+      dialogs.log().back(),
+      "For ZERO Activity Basal Wells:\r\n[YES] to replace <BASAL Well> with <MAX Well Activity>\r\n"
+      "[NO] to replace <BASAL Well> with <BASAL Microplate Average>\r\n"
+      "[CANCEL] to DISCARD Well in Calculation\r\n\r\nTO BE APPLIED TO ALL 0 ACTIVITY BASAL WELLs");
   EXPECT_NE(Report().find("\"001_Drug\",100,100,100\r\n"), std::string::npos);
 }
 
@@ -398,7 +441,8 @@ TEST_F(BasalTest, BasalRunThatCannotBeUsed) {
     EXPECT_EQ(dialogs.log().back(), "Error loading " + (basal_ / "counts.bin").string());
   }
   {  // a basal run of less than a minute
-    reports_test::AppendCounts(basal_, 2, [](int) { return 0; }, BasalCount, [](int) { return 0; });
+    reports_test::AppendCounts(
+        basal_, 2, [](int) { return 0; }, BasalCount, [](int) { return 0; });
     testsupport::ScriptedDialogs dialogs;
     dialogs.ExpectOk().ExpectOk();
     EXPECT_EQ(engine_.Generate(choices_), ReportStatus::kResamplingError);

@@ -85,9 +85,9 @@ ReportLayout Layout(OutputOption option, bool basal) {
 }
 
 std::vector<std::string> Header(bool basal) {
-  std::vector<std::string> h = {"\"DATE:\";\"06/12/2026 21:30:00\"",
-                                "\"FILE:\";\"/data/p00001/20261206_2130\"", "\"SUBPROJECT:\";\"Day 1\"",
-                                "\"SETTING:\";\"Mode1 C.elegans[snr=1.8]\""};
+  std::vector<std::string> h = {
+      "\"DATE:\";\"06/12/2026 21:30:00\"", "\"FILE:\";\"/data/p00001/20261206_2130\"",
+      "\"SUBPROJECT:\";\"Day 1\"", "\"SETTING:\";\"Mode1 C.elegans[snr=1.8]\""};
   if (basal) {
     h.push_back("\"TIME0(BASAL MEASSURE):\";\"20261205_0900 ACQ\"");
     h.push_back("");
@@ -120,21 +120,42 @@ const std::string kChannelHeader =
 TEST(ReportLayout, RowsWithoutBasal) {
   std::vector<std::string> e = Header(false);
   Append(e, {"\"<<<<<< Group Activity: Average Activity Counts per Data Interval>>>>>>\"",
-             "Group/Time[m];30;90", "\"000_Control\";15;25", "\"001_Drug\";7;9", "",
-             "\"<<<<<< Group Activity: Standard Error >>>>>>\"", "Group/Time[m];30;90",
-             "\"000_Control\";4.9;0.0", "\"001_Drug\";0.0;0.0", "",
-             "\"<<<<<< Group Activity: Number of wells/group >>>>>>\"", "Group/Time[m];30;90",
-             "\"000_Control\";2;2", "\"001_Drug\";1;1", "",
+             "Group/Time[m];30;90",
+             "\"000_Control\";15;25",
+             "\"001_Drug\";7;9",
+             "",
+             "\"<<<<<< Group Activity: Standard Error >>>>>>\"",
+             "Group/Time[m];30;90",
+             "\"000_Control\";4.9;0.0",
+             "\"001_Drug\";0.0;0.0",
+             "",
+             "\"<<<<<< Group Activity: Number of wells/group >>>>>>\"",
+             "Group/Time[m];30;90",
+             "\"000_Control\";2;2",
+             "\"001_Drug\";1;1",
+             "",
              "\"<<<<<< Number of Samples per Acquisition Interval [1unit=500values] >>>>>>\"",
-             "Time[m];30;90;", "#Samples;30;30;", "", "",
-             "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"", "Time[m];30;90;",
-             "Temp[" + kDeg + "C];25.3;0.0;", "",
-             "\"<<<<<< Well Activity >>>>>>\"", "Well;Group/Time[m];30;90",
-             "A1;\"000_Control\";10;20", "B1;\"000_Control\";20;30", "A2;\"001_Drug\";7;9",
-             "B2;\"999_Free\";5;6", "",
-             "\"<<<<<< Channel Activity >>>>>>\"", "Channel;Well;Group/Time[m];30;90",
-             "CH0;A1.0;\"000_Control\";10;20", "CH1;B1.0;\"000_Control\";20;30",
-             "CH16;A2.0;\"001_Drug\";7;9", "CH17;B2.0;\"999_Free\";5;6"});
+             "Time[m];30;90;",
+             "#Samples;30;30;",
+             "",
+             "",
+             "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"",
+             "Time[m];30;90;",
+             "Temp[" + kDeg + "C];25.3;0.0;",
+             "",
+             "\"<<<<<< Well Activity >>>>>>\"",
+             "Well;Group/Time[m];30;90",
+             "A1;\"000_Control\";10;20",
+             "B1;\"000_Control\";20;30",
+             "A2;\"001_Drug\";7;9",
+             "B2;\"999_Free\";5;6",
+             "",
+             "\"<<<<<< Channel Activity >>>>>>\"",
+             "Channel;Well;Group/Time[m];30;90",
+             "CH0;A1.0;\"000_Control\";10;20",
+             "CH1;B1.0;\"000_Control\";20;30",
+             "CH16;A2.0;\"001_Drug\";7;9",
+             "CH17;B2.0;\"999_Free\";5;6"});
   EXPECT_EQ(FormatReport(Layout(OutputOption::kRows, false), Plate(), Stats()), Lines(e));
 }
 
@@ -146,48 +167,112 @@ TEST(ReportLayout, RowsWithBasalAndStdDevWithDecimalComma) {
   l.decimal_symbol = ',';
   std::vector<std::string> e = Header(true);
   Append(e, {"\"<<<<<< Group Activity: Average Activity Counts per Data Interval>>>>>>\"",
-             "Group/Time[m];0;30;90", "\"000_Control\";100;15;25", "\"001_Drug\";100;7;9", "",
-             "\"<<<<<< Group Activity: Standard Deviation >>>>>>\"", "Group/Time[m];0;30;90",
-             "\"000_Control\";0,0;7,0;0,0", "\"001_Drug\";0,0;0,0;0,0", "",
+             "Group/Time[m];0;30;90",
+             "\"000_Control\";100;15;25",
+             "\"001_Drug\";100;7;9",
+             "",
+             "\"<<<<<< Group Activity: Standard Deviation >>>>>>\"",
+             "Group/Time[m];0;30;90",
+             "\"000_Control\";0,0;7,0;0,0",
+             "\"001_Drug\";0,0;0,0;0,0",
+             "",
              "\"<<<<<< Number of Samples per Acquisition Interval [1unit=500values] >>>>>>\"",
-             "Time[m];0;30;90;", "#Samples;30;30;30;", "", "",
-             "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"", "Time[m];0;30;90;",
-             "Temp[" + kDeg + "C];?;25,3;0,0;", "",
-             "\"<<<<<< Well Activity >>>>>>\"", "Well;Group/Time[m];0;30;90",
-             "A1;\"000_Control\";100;10;20", "B1;\"000_Control\";100;20;30",
-             "A2;\"001_Drug\";100;7;9", "B2;\"999_Free\";100;5;6", ""});
+             "Time[m];0;30;90;",
+             "#Samples;30;30;30;",
+             "",
+             "",
+             "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"",
+             "Time[m];0;30;90;",
+             "Temp[" + kDeg + "C];?;25,3;0,0;",
+             "",
+             "\"<<<<<< Well Activity >>>>>>\"",
+             "Well;Group/Time[m];0;30;90",
+             "A1;\"000_Control\";100;10;20",
+             "B1;\"000_Control\";100;20;30",
+             "A2;\"001_Drug\";100;7;9",
+             "B2;\"999_Free\";100;5;6",
+             ""});
   EXPECT_EQ(FormatReport(l, Plate(), Stats()), Lines(e));
 }
 
 TEST(ReportLayout, ListWithBasal) {
   std::vector<std::string> e = Header(true);
   Append(e, {"\"<<<<<< Group Activity: Average Activity Counts per Data Interval>>>>>>\"",
-             "Time;Group;Value", "",
-             "0;\"000_Control\";100", "30;\"000_Control\";15", "90;\"000_Control\";25", "",
-             "0;\"001_Drug\";100", "30;\"001_Drug\";7", "90;\"001_Drug\";9", "",
-             "\"<<<<<< Group Activity: Standard Error >>>>>>\"", "Time;Group;Value", "",
-             "0;\"000_Control\";0.0", "30;\"000_Control\";4.9", "90;\"000_Control\";0.0", "",
-             "0;\"001_Drug\";0.0", "30;\"001_Drug\";0.0", "90;\"001_Drug\";0.0", "",
-             "\"<<<<<< Group Activity: Number of wells/group >>>>>>\"", "Time;Group;Value", "",
-             "0;\"000_Control\";2", "30;\"000_Control\";2", "90;\"000_Control\";2", "",
-             "0;\"001_Drug\";1", "30;\"001_Drug\";1", "90;\"001_Drug\";1", "",
+             "Time;Group;Value",
+             "",
+             "0;\"000_Control\";100",
+             "30;\"000_Control\";15",
+             "90;\"000_Control\";25",
+             "",
+             "0;\"001_Drug\";100",
+             "30;\"001_Drug\";7",
+             "90;\"001_Drug\";9",
+             "",
+             "\"<<<<<< Group Activity: Standard Error >>>>>>\"",
+             "Time;Group;Value",
+             "",
+             "0;\"000_Control\";0.0",
+             "30;\"000_Control\";4.9",
+             "90;\"000_Control\";0.0",
+             "",
+             "0;\"001_Drug\";0.0",
+             "30;\"001_Drug\";0.0",
+             "90;\"001_Drug\";0.0",
+             "",
+             "\"<<<<<< Group Activity: Number of wells/group >>>>>>\"",
+             "Time;Group;Value",
+             "",
+             "0;\"000_Control\";2",
+             "30;\"000_Control\";2",
+             "90;\"000_Control\";2",
+             "",
+             "0;\"001_Drug\";1",
+             "30;\"001_Drug\";1",
+             "90;\"001_Drug\";1",
+             "",
              "\"<<<<<< Number of Samples per Acquisition Interval [1unit=500values] >>>>>>\"",
-             "Time;#Samples", "", "0;30", "30;30", "90;30", "", "",
-             "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"", "Time;Avrg_Temp[" + kDeg + "C]", "",
-             "0;?", "30;25.3", "90;0.0", "",
-             "\"<<<<<< Well Activity >>>>>>\"", "Time;Well;Group;Value", "",
-             "0;A1;\"000_Control\";100", "30;A1;\"000_Control\";10", "90;A1;\"000_Control\";20", "",
-             "0;B1;\"000_Control\";100", "30;B1;\"000_Control\";20", "90;B1;\"000_Control\";30", "",
-             "0;A2;\"001_Drug\";100", "30;A2;\"001_Drug\";7", "90;A2;\"001_Drug\";9", "",
-             "0;B2;\"999_Free\";100", "30;B2;\"999_Free\";5", "90;B2;\"999_Free\";6", ""});
+             "Time;#Samples",
+             "",
+             "0;30",
+             "30;30",
+             "90;30",
+             "",
+             "",
+             "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"",
+             "Time;Avrg_Temp[" + kDeg + "C]",
+             "",
+             "0;?",
+             "30;25.3",
+             "90;0.0",
+             "",
+             "\"<<<<<< Well Activity >>>>>>\"",
+             "Time;Well;Group;Value",
+             "",
+             "0;A1;\"000_Control\";100",
+             "30;A1;\"000_Control\";10",
+             "90;A1;\"000_Control\";20",
+             "",
+             "0;B1;\"000_Control\";100",
+             "30;B1;\"000_Control\";20",
+             "90;B1;\"000_Control\";30",
+             "",
+             "0;A2;\"001_Drug\";100",
+             "30;A2;\"001_Drug\";7",
+             "90;A2;\"001_Drug\";9",
+             "",
+             "0;B2;\"999_Free\";100",
+             "30;B2;\"999_Free\";5",
+             "90;B2;\"999_Free\";6",
+             ""});
   EXPECT_EQ(FormatReport(Layout(OutputOption::kList, true), Plate(), Stats()), Lines(e));
 }
 
 TEST(ReportLayout, ListWithoutBasalEndsWithChannelList) {
   const std::string text = FormatReport(Layout(OutputOption::kList, false), Plate(), Stats());
-  std::vector<std::string> tail = {"\"<<<<<< Channel Activity >>>>>>\"", "Time;Channel;Well;Group;Value", "",
-                                   "30 CH0;A1.0;\"000_Control\";10", "90 CH0;A1.0;\"000_Control\";20", "",
-                                   "30 CH1;B1.0;\"000_Control\";20", "90 CH1;B1.0;\"000_Control\";30", ""};
+  std::vector<std::string> tail = {
+      "\"<<<<<< Channel Activity >>>>>>\"", "Time;Channel;Well;Group;Value",  "",
+      "30 CH0;A1.0;\"000_Control\";10",     "90 CH0;A1.0;\"000_Control\";20", "",
+      "30 CH1;B1.0;\"000_Control\";20",     "90 CH1;B1.0;\"000_Control\";30", ""};
   for (int ch = 2; ch < 16; ++ch) tail.push_back("");
   Append(tail, {"30 CH16;A2.0;\"001_Drug\";7", "90 CH16;A2.0;\"001_Drug\";9", "",
                 "30 CH17;B2.0;\"999_Free\";5", "90 CH17;B2.0;\"999_Free\";6", ""});
@@ -196,21 +281,44 @@ TEST(ReportLayout, ListWithoutBasalEndsWithChannelList) {
   ASSERT_GE(text.size(), expected_tail.size());
   EXPECT_EQ(text.substr(text.size() - expected_tail.size()), expected_tail);
   // The well list (no basal) comes right before it.
-  EXPECT_NE(text.find(Lines({"30;B2;\"999_Free\";5", "90;B2;\"999_Free\";6", "", "\"<<<<<< Channel Activity >>>>>>\""})),
+  EXPECT_NE(text.find(Lines({"30;B2;\"999_Free\";5", "90;B2;\"999_Free\";6", "",
+                             "\"<<<<<< Channel Activity >>>>>>\""})),
             std::string::npos);
 }
 
 TEST(ReportLayout, WellArrayWithBasal) {
   std::vector<std::string> e = Header(true);
-  Append(e, {"\"<<<<<<WELL ARRAY. Group Configuration>>>>>>\"", "Row/Column;1;2;",
-             "\"A\";\"000_Control\";\"001_Drug\"", "\"B\";\"000_Control\";\"999_Free\"", "", "",
-             "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"", "Time[m];0;30;90;",
-             "Temp[" + kDeg + "C];?;25.3;0.0;", "",
+  Append(e, {"\"<<<<<<WELL ARRAY. Group Configuration>>>>>>\"",
+             "Row/Column;1;2;",
+             "\"A\";\"000_Control\";\"001_Drug\"",
+             "\"B\";\"000_Control\";\"999_Free\"",
+             "",
+             "",
+             "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"",
+             "Time[m];0;30;90;",
+             "Temp[" + kDeg + "C];?;25.3;0.0;",
+             "",
              "\"<<<<<<WELL ARRAY. Well Activity>>>>>>\"",
-             "Time_Block[m];0", "Row/Column;1;2;", "\"A\";100;100", "\"B\";100;100", "",
-             "Time_Block[m];30", "Row/Column;1;2;", "A;10;7", "B;20;5", "",
-             "Time_Block[m];60", "Row/Column;1;2;", "A;-;-", "B;-;-", "",
-             "Time_Block[m];90", "Row/Column;1;2;", "A;20;9", "B;30;6", ""});
+             "Time_Block[m];0",
+             "Row/Column;1;2;",
+             "\"A\";100;100",
+             "\"B\";100;100",
+             "",
+             "Time_Block[m];30",
+             "Row/Column;1;2;",
+             "A;10;7",
+             "B;20;5",
+             "",
+             "Time_Block[m];60",
+             "Row/Column;1;2;",
+             "A;-;-",
+             "B;-;-",
+             "",
+             "Time_Block[m];90",
+             "Row/Column;1;2;",
+             "A;20;9",
+             "B;30;6",
+             ""});
   EXPECT_EQ(FormatReport(Layout(OutputOption::kWellArray, true), Plate(), Stats()), Lines(e));
 }
 
@@ -232,7 +340,8 @@ TEST(ReportLayout, ChannelArrayWithoutBasal) {
   Append(e, {"\"<<<<<<CHANNEL ARRAY. Group Configuration>>>>>>\"", kChannelHeader});
   Append(e, ChannelGrid(true, GroupCell));
   Append(e, {"", "", "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"", "Time[m];30;90;",
-             "Temp[" + kDeg + "C];25.3;0.0;", "", "ARRAY OUTPUT FORMAT", "Time_Block[m];30", kChannelHeader});
+             "Temp[" + kDeg + "C];25.3;0.0;", "", "ARRAY OUTPUT FORMAT", "Time_Block[m];30",
+             kChannelHeader});
   Append(e, ChannelGrid(false, Bin30Cell));
   Append(e, {"", "Time_Block[m];90", kChannelHeader});
   Append(e, ChannelGrid(false, Bin90Cell));
@@ -259,22 +368,37 @@ TEST(ReportLayout, HistogramWithStdDevAndMultiCharacterSeparator) {
     return s;
   };
   const std::vector<std::string> e = {
-      "\"DATE:\"::\"06/12/2026 21:30:00\"", "\"FILE:\"::\"/data/p00001/20261206_2130\"",
-      "\"SUBPROJECT:\"::\"Day 1\"", "\"SETTING:\"::\"Mode1 C.elegans[snr=1.8]\"", "",
+      "\"DATE:\"::\"06/12/2026 21:30:00\"",
+      "\"FILE:\"::\"/data/p00001/20261206_2130\"",
+      "\"SUBPROJECT:\"::\"Day 1\"",
+      "\"SETTING:\"::\"Mode1 C.elegans[snr=1.8]\"",
+      "",
       "\"<<<<<< Group Histogram: Average Number of Frequency Counts per Data Interval>>>>>>\"",
       "Time[m]::Group/Frequency:" + limits,
-      "30::\"000_Control\"" + cls(1, 4), "30::\"001_Drug\"" + cls(-1, 0),
-      "90::\"000_Control\"" + cls(-1, 0), "90::\"001_Drug\"" + cls(30, 2),
-      "\"<<<<<< Group Activity: Standard Deviation >>>>>>\"", "Group/Time[m]::30::90",
-      "\"000_Control\"::7.0::0.0", "\"001_Drug\"::0.0::0.0", "", "",
-      "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"", "Time[m]::30::90::",
-      "Temp[" + kDeg + "C]::25.3::0.0::", "",
+      "30::\"000_Control\"" + cls(1, 4),
+      "30::\"001_Drug\"" + cls(-1, 0),
+      "90::\"000_Control\"" + cls(-1, 0),
+      "90::\"001_Drug\"" + cls(30, 2),
+      "\"<<<<<< Group Activity: Standard Deviation >>>>>>\"",
+      "Group/Time[m]::30::90",
+      "\"000_Control\"::7.0::0.0",
+      "\"001_Drug\"::0.0::0.0",
+      "",
+      "",
+      "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"",
+      "Time[m]::30::90::",
+      "Temp[" + kDeg + "C]::25.3::0.0::",
+      "",
       "\"<<<<<< Well Histogram: Average Number of Frequency Counts per Data Interval>>>>>>\"",
       "Time[m]::Well::Group/Frequency:" + limits,
-      "30::A1::\"000_Control\"" + cls(-1, 0), "30::B1::\"000_Control\"" + cls(-1, 0),
-      "30::A2::\"001_Drug\"" + cls(0, 3), "30::B2::\"999_Free\"" + cls(-1, 0),
-      "90::A1::\"000_Control\"" + cls(-1, 0), "90::B1::\"000_Control\"" + cls(-1, 0),
-      "90::A2::\"001_Drug\"" + cls(-1, 0), "90::B2::\"999_Free\"" + cls(-1, 0)};
+      "30::A1::\"000_Control\"" + cls(-1, 0),
+      "30::B1::\"000_Control\"" + cls(-1, 0),
+      "30::A2::\"001_Drug\"" + cls(0, 3),
+      "30::B2::\"999_Free\"" + cls(-1, 0),
+      "90::A1::\"000_Control\"" + cls(-1, 0),
+      "90::B1::\"000_Control\"" + cls(-1, 0),
+      "90::A2::\"001_Drug\"" + cls(-1, 0),
+      "90::B2::\"999_Free\"" + cls(-1, 0)};
   EXPECT_EQ(FormatReport(l, Plate(), Stats()), Lines(e));
 }
 

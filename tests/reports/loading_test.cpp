@@ -16,7 +16,8 @@ class RunLoadingTest : public ::testing::Test {
  protected:
   void WriteMinutes(const std::vector<int>& minutes) {
     reports_test::AppendCounts(
-        run_, static_cast<int>(minutes.size()), [&](int r) { return minutes[static_cast<size_t>(r)]; },
+        run_, static_cast<int>(minutes.size()),
+        [&](int r) { return minutes[static_cast<size_t>(r)]; },
         [](int r, int ch) { return ch == 3 ? r + 1 : 0; }, Temp);
   }
   testsupport::TempProgramFolder home_;
@@ -64,8 +65,9 @@ TEST_F(RunLoadingTest, EmptyMissingAndPartialFiles) {
   dialogs.ExpectOk().ExpectOk();
   EXPECT_EQ(LoadCountsFile(run_ / "gone.bin", r), -2);
   EXPECT_EQ(GetCountsDuration(run_ / "gone.bin"), 0);
-  EXPECT_EQ(dialogs.log(), (std::vector<std::string>{"Error loading " + (run_ / "gone.bin").string(),
-                                                     "Error reading " + (run_ / "gone.bin").string()}));
+  EXPECT_EQ(dialogs.log(),
+            (std::vector<std::string>{"Error loading " + (run_ / "gone.bin").string(),
+                                      "Error reading " + (run_ / "gone.bin").string()}));
 }
 
 TEST_F(RunLoadingTest, GroupsAndPlateOfTheRun) {
@@ -109,8 +111,9 @@ TEST_F(RunLoadingTest, PlateFromBackupOrBuiltIn) {
 }
 
 TEST_F(RunLoadingTest, SharedPositionKeepsTheHigherChannel) {
-  testsupport::WriteBytes(home_ / "wdup.dat",
-                          reports_test::Lines({"\"P\",\"x\"", "1,1,0,1,1,0", "\"C\"", "\"a\",0,0", "\"b\",0,0"}));
+  testsupport::WriteBytes(
+      home_ / "wdup.dat",
+      reports_test::Lines({"\"P\",\"x\"", "1,1,0,1,1,0", "\"C\"", "\"a\",0,0", "\"b\",0,0"}));
   reports_test::RunSpec spec;
   spec.plate = "wdup";
   reports_test::WriteRunTexts(run_, spec);

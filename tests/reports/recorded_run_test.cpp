@@ -55,7 +55,8 @@ TEST(RecordedRun, ReportOfARunRecordedAgainstTheSimulator) {
   sh.Plate_format = "w384";  // no file: the built-in 384-well plate, as the report takes it too
   sh.Aq_lapse = 10;
   sh.Save_real = 0;
-  for (int ch = 0; ch < storage::kChannelCount; ++ch) sh.Channel_Well[static_cast<size_t>(ch)] = static_cast<int16_t>(ch);
+  for (int ch = 0; ch < storage::kChannelCount; ++ch)
+    sh.Channel_Well[static_cast<size_t>(ch)] = static_cast<int16_t>(ch);
 
   testsupport::SimHarness sim(4, home.path());
   sim->SetReplyMode(sim::ReplyMode::kGroup);
@@ -98,7 +99,8 @@ TEST(RecordedRun, ReportOfARunRecordedAgainstTheSimulator) {
   EXPECT_NE(text.find("\"012_Free\","), std::string::npos);  // default groups 0..12
   EXPECT_NE(text.find("CH383,P24.0,\"012_Free\","), std::string::npos);
   // Every recorded count is in the report (rounding of shared records aside).
-  EXPECT_NEAR(static_cast<double>(SumChannelSection(text)), static_cast<double>(recorded), 384.0 * 2);
+  EXPECT_NEAR(static_cast<double>(SumChannelSection(text)), static_cast<double>(recorded),
+              384.0 * 2);
   platform::SetLauncher(nullptr);
   platform::SetClock(nullptr);
 }

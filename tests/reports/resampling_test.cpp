@@ -48,7 +48,8 @@ TEST(ResampleCounts, PartialBinTable) {
     EXPECT_EQ(result, c.expect_T / 30 - 1);
     EXPECT_EQ(result, c.expect_result);
     EXPECT_EQ(T, c.expect_T);
-    for (int32_t b = 0; b <= result; ++b) EXPECT_EQ(out.RecordTime[static_cast<size_t>(b)], (b + 1) * 30);
+    for (int32_t b = 0; b <= result; ++b)
+      EXPECT_EQ(out.RecordTime[static_cast<size_t>(b)], (b + 1) * 30);
   }
 }
 
@@ -94,7 +95,8 @@ TEST(ResampleCounts, ShortRecordsAreConservedWithoutDrift) {
   for (int32_t b = 0; b <= result; ++b) total += out.RecordCounts(static_cast<size_t>(b), 0);
   EXPECT_NEAR(static_cast<double>(total), 40320.0, 8.0);
   EXPECT_GE(out.RecordCounts(150, 7), 940);
-  EXPECT_NEAR(out.RecordCounts(149, 7) + out.RecordCounts(150, 7) + out.RecordCounts(151, 7), 960, 1);
+  EXPECT_NEAR(out.RecordCounts(149, 7) + out.RecordCounts(150, 7) + out.RecordCounts(151, 7), 960,
+              1);
   EXPECT_EQ(out.RecordCounts(148, 7), 0);
   EXPECT_EQ(out.RecordCounts(156, 7), 0);
 }

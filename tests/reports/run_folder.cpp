@@ -30,37 +30,51 @@ void WriteRunTexts(const fs::path& folder, const RunSpec& spec) {
   fs::create_directories(folder);
   testsupport::WriteBytes(
       folder / "setup.dat",
-      Lines({"\"Project Setup: <Num_proj>,<Name>,<Working_folder>,<Plate_format>\"",
-             "1,\"Test\",\"/tmp/p00001/\",\"" + spec.plate + "\"",
-             "\"<Aq_mode>,<Aq_lapse>,<Sample_Rate>,<RT_Buffer>,<DSP_Method>,<DSP_Interval>\"",
-             "1,30,99,500," + std::to_string(spec.method) + ",30",
-             "\"<Binary_Acq>,<Threshold_Counter>,<Cal_value>,<Cal_mode>,<Save_counts>,<Save_real>\"",
-             "1,300,80,1,1,1", "\"Tools: <Menu1:Cal>, <Menu2:Light>, <Menu3:Temp>, <Menu4>, <Menu5>, <Menu6>\"",
-             "1,0,0,0,0,0", "\"Mn1: <Organism>, <Enab_Cal>, <Enab_Zero>, <SNRx10>,,\"",
-             std::to_string(spec.organism) + ",1,1," + std::to_string(spec.snr_x10) + ",0,0",
-             "\"Mn2: <Enable>, <Time_ON>, <v3:Time_OFF>,,,\"", "0,9,21,0,0,0",
-             "\"Mn3: <v1:Enable>, <v2:Tempx10>,,,,\"", "0,200,0,0,0,0", "\"Mn4: ,,,,,\"", "0,0,0,0,0,0",
-             "\"Mn5: ,,,,,\"", "0,0,0,0,0,0", "\"Mn6: ,,,,,\"", "0,0,0,0,0,0"}));
+      Lines(
+          {"\"Project Setup: <Num_proj>,<Name>,<Working_folder>,<Plate_format>\"",
+           "1,\"Test\",\"/tmp/p00001/\",\"" + spec.plate + "\"",
+           "\"<Aq_mode>,<Aq_lapse>,<Sample_Rate>,<RT_Buffer>,<DSP_Method>,<DSP_Interval>\"",
+           "1,30,99,500," + std::to_string(spec.method) + ",30",
+           "\"<Binary_Acq>,<Threshold_Counter>,<Cal_value>,<Cal_mode>,<Save_counts>,<Save_real>\"",
+           "1,300,80,1,1,1",
+           "\"Tools: <Menu1:Cal>, <Menu2:Light>, <Menu3:Temp>, <Menu4>, <Menu5>, <Menu6>\"",
+           "1,0,0,0,0,0",
+           "\"Mn1: <Organism>, <Enab_Cal>, <Enab_Zero>, <SNRx10>,,\"",
+           std::to_string(spec.organism) + ",1,1," + std::to_string(spec.snr_x10) + ",0,0",
+           "\"Mn2: <Enable>, <Time_ON>, <v3:Time_OFF>,,,\"",
+           "0,9,21,0,0,0",
+           "\"Mn3: <v1:Enable>, <v2:Tempx10>,,,,\"",
+           "0,200,0,0,0,0",
+           "\"Mn4: ,,,,,\"",
+           "0,0,0,0,0,0",
+           "\"Mn5: ,,,,,\"",
+           "0,0,0,0,0,0",
+           "\"Mn6: ,,,,,\"",
+           "0,0,0,0,0,0"}));
   std::vector<std::string> groups = {"\"<Group_Number>, <Group_Name>\""};
   for (size_t g = 0; g < 385; ++g)
     groups.push_back(std::to_string(g) + ",\"" +
-                     (g < spec.group_names.size() ? spec.group_names[g] : std::string("Free")) + "\"");
+                     (g < spec.group_names.size() ? spec.group_names[g] : std::string("Free")) +
+                     "\"");
   testsupport::WriteBytes(folder / "groups.dat", Lines(groups));
   std::vector<int> group_of(385, -1);
   for (auto [ch, g] : spec.channel_groups) group_of[static_cast<size_t>(ch)] = g;
   std::vector<std::string> chgroup = {"\"<Channel>, <Group: -1=Free>\""};
-  for (size_t ch = 0; ch < 385; ++ch) chgroup.push_back(std::to_string(ch) + "," + std::to_string(group_of[ch]));
+  for (size_t ch = 0; ch < 385; ++ch)
+    chgroup.push_back(std::to_string(ch) + "," + std::to_string(group_of[ch]));
   testsupport::WriteBytes(folder / "chgroup.dat", Lines(chgroup));
   if (!spec.run_name.empty())
     testsupport::WriteBytes(folder / "subproj.dat", Lines({"\"" + spec.run_name + "\"", "\"\""}));
 }
 
 void AppendCounts(const fs::path& folder, int count, const std::function<int(int)>& minute,
-                  const std::function<int(int, int)>& counts, const std::function<int(int)>& temperature) {
+                  const std::function<int(int, int)>& counts,
+                  const std::function<int(int)>& temperature) {
   for (int r = 0; r < count; ++r) {
     acquisition::CountsRecord rec;
     rec.Elapsed_Minutes = minute(r);
-    for (int c = 0; c < 384; ++c) rec.Counts[static_cast<size_t>(c)] = static_cast<int16_t>(counts(r, c));
+    for (int c = 0; c < 384; ++c)
+      rec.Counts[static_cast<size_t>(c)] = static_cast<int16_t>(counts(r, c));
     rec.Counts[384] = static_cast<int16_t>(temperature(r));
     acquisition::AppendCountsRecord(folder / acquisition::CountsFileName(), rec);
   }

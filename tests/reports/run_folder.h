@@ -30,8 +30,9 @@ void WriteRunTexts(const std::filesystem::path& folder, const RunSpec& spec = {}
 
 // Appends `count` counts records: record r has minute minute(r), channel c count
 // count(r, c) and temperature x 10 temperature(r).
-void AppendCounts(const std::filesystem::path& folder, int count, const std::function<int(int)>& minute,
-                  const std::function<int(int, int)>& counts, const std::function<int(int)>& temperature);
+void AppendCounts(const std::filesystem::path& folder, int count,
+                  const std::function<int(int)>& minute, const std::function<int(int, int)>& counts,
+                  const std::function<int(int)>& temperature);
 
 // Appends one histogram record to histo file `file_number`: every plate channel has
 // `value` in class `cls`.

@@ -24,7 +24,8 @@ RunPlate OneBeamPlate(const std::vector<int>& well_groups) {
 }
 
 // Bins ending at (j + 1) x B with the given counts of channels 0.. per bin.
-BinRecords Bins(int32_t B, const std::vector<std::vector<int>>& counts, std::vector<int> temps = {}) {
+BinRecords Bins(int32_t B, const std::vector<std::vector<int>>& counts,
+                std::vector<int> temps = {}) {
   BinRecords b;
   const size_t n = counts.size();
   b.RecordTime.assign(n + 1, 0);
@@ -42,7 +43,8 @@ TEST(BuildGroupStatistics, MeanAndSampleDeviationOfGroupWells) {
   const RunPlate plate = OneBeamPlate({0, 0, 0, 1, -1});
   const BinRecords bins = Bins(30, {{10, 20, 40, 7, 99}, {5, 5, 5, 8, 1}}, {250, 9});
   GroupStatistics st;
-  ASSERT_EQ(BuildGroupStatistics(60, 1, 30, OutputOption::kRows, "", bins, plate, st), StatisticsStatus::kOk);
+  ASSERT_EQ(BuildGroupStatistics(60, 1, 30, OutputOption::kRows, "", bins, plate, st),
+            StatisticsStatus::kOk);
   EXPECT_EQ(st.slot_count, 4);
   // Bin j lands in slot j + 1.
   EXPECT_EQ(st.GroupMean(1, 0), 23);
@@ -108,7 +110,8 @@ TEST(BuildGroupStatistics, HistogramsFromTheRunsHistoFiles) {
   plate.MaxWell = 1;
   plate.BuildWellBeamChannel();
   GroupStatistics st;
-  ASSERT_EQ(BuildGroupStatistics(60, 1, 30, OutputOption::kHistogram, folder, Bins(30, {{}, {}}), plate, st),
+  ASSERT_EQ(BuildGroupStatistics(60, 1, 30, OutputOption::kHistogram, folder, Bins(30, {{}, {}}),
+                                 plate, st),
             StatisticsStatus::kOk);
   EXPECT_EQ(st.ChannelHistogram(1, 0, 2), 9);
   EXPECT_EQ(st.ChannelHistogram(2, 1, 3), 6);
@@ -126,7 +129,8 @@ TEST(BuildGroupStatistics, HistogramWithoutFilesFillsOnlyTemperatures) {
   EXPECT_EQ(BuildGroupStatistics(30, 0, 30, OutputOption::kHistogram, home.path(),
                                  Bins(30, {{3}}, {200}), plate, st),
             StatisticsStatus::kNoHistogramFiles);
-  EXPECT_STREQ(StatisticsMessage(StatisticsStatus::kNoHistogramFiles), "Error getting Histogram.bin data");
+  EXPECT_STREQ(StatisticsMessage(StatisticsStatus::kNoHistogramFiles),
+               "Error getting Histogram.bin data");
   EXPECT_EQ(st.BinTemperature[1], 200);
   EXPECT_FALSE(st.Valid(1));
 }
