@@ -1,0 +1,12 @@
+#pragma once
+// Puts a drawing plan on a picture box, in the box's current scale, over what it shows.
+#include "mainwindow/plot_geometry.h"
+#include "ui/picture_box.h"
+
+namespace mainwindow {
+
+// Each operation sets the line width it carries (when not 0); a text is printed in
+// its own colour, and the fore colour is black afterwards.
+void PaintPlan(ui::PictureBox& pic, const DrawPlan& plan);
+
+}  // namespace mainwindow
