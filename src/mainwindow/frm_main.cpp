@@ -45,6 +45,7 @@ Frm_Main::Frm_Main() {
   Timerinicio.setSingleShot(false);
   Timeradq.setSingleShot(false);
   Timer_test.setInterval(100);
+  connection_ = std::make_unique<acquisition::InstrumentConnection>(this);
   io_ = std::make_unique<acquisition::LinkIo>();
   engine_ = std::make_unique<acquisition::RunEngine>(*io_, *this);
 }

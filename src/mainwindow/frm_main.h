@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/connection.h"
 #include "acquisition/run_engine.h"
 #include "acquisition/run_view.h"
 #include "ui/caption_label.h"
@@ -32,7 +33,9 @@ namespace mainwindow {
 class ClickLabel;
 class ShapeBox;
 
-class Frm_Main : public ui::Form, public acquisition::RunView {
+class Frm_Main : public ui::Form,
+                 public acquisition::RunView,
+                 public acquisition::ConnectionView {
   Q_OBJECT
 
  public:
@@ -72,7 +75,7 @@ class Frm_Main : public ui::Form, public acquisition::RunView {
   void lbl_umbral_Click();
   void mnZero_Click();
   // Ticks COM menu item `port` only (none for a port outside 1..15).
-  void CheckComMenu(int port);
+  void CheckComMenu(int port) override;
 
   // ---- Window switching ----
   void Cmdoffline_Click();
@@ -318,6 +321,16 @@ class Frm_Main : public ui::Form, public acquisition::RunView {
   void DrawRealtimeTraces(int16_t station) override;
   void ShowTemperatureReading() override;
 
+  // ---- What the connection asks of the window ----
+  void ShowProgressFrame() override;
+  void SetHeading(const std::string& text) override;
+  void SetProgress(const std::string& text) override;
+  void HideProgressFrame() override;
+  void SetStartWindowStatus(const std::string& text) override;
+  void ShowStartWindow() override;
+  void ArmUnattendedStart() override;
+  void DoEvents() override;
+
  private:
   void BuildControls();
   void BuildMenus();
@@ -333,6 +346,7 @@ class Frm_Main : public ui::Form, public acquisition::RunView {
   // Copies the controls the run reads into the engine's RunControls.
   void SyncRunControls();
 
+  std::unique_ptr<acquisition::InstrumentConnection> connection_;
   std::unique_ptr<acquisition::InstrumentIo> io_;
   std::unique_ptr<acquisition::RunEngine> engine_;
   bool ended_ = false;

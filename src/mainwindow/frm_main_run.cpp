@@ -44,59 +44,51 @@ void Frm_Main::SyncRunControls() {
 
 // ---- Connection ----
 
-void Frm_Main::cmd_connect_Click() {
-  auto& s = storage::Shared();
-  lbl_autochannel->setText("STARTING.....");
-  lbl_autotext->setText("CONNECTING:");
-  picturecal->hide();
-  lbl_autochannel->repaint();
-  lbl_autotext->repaint();
-  frm_autotext->show();
+void Frm_Main::cmd_connect_Click() { connection_->Connect(Auto_Run()); }
 
-  ConnectionProgress progress;
-  progress.channel = [this](const std::string& text) {
-    lbl_autochannel->setText(Q(text));
-    lbl_autochannel->repaint();
-  };
-  progress.news = [](const std::string& text) { ui::Default<Frm_Init>().SetNews(text); };
-  progress.events = [] { ui::DoEvents(); };
-  SearchForInstrument(progress);
-
-  CheckComMenu(s.Serial_COM);
-  if (s.Offline_Mode) {
-    progress.channel("Equipment not found");
-    platform::GetDialogs().MsgBox("PORT NOT FOUND");
-    ui::Default<Frm_Init>().Show();
-    hide();
-  } else {
-    progress.channel("Reading Factory Calibration...");
-    s.Connected = true;
-    ReadFactoryRecord();
+void Frm_Main::Cmd_disconnect_Click() {
+  if (connection_->Disconnect() == acquisition::DisconnectResult::kRefusedRunning) {
+    platform::GetDialogs().MsgBox(kRunningRefusal);
   }
+}
+
+void Frm_Main::ShowProgressFrame() {
+  picturecal->hide();
+  frm_autotext->show();
+}
+
+void Frm_Main::SetHeading(const std::string& text) {
+  lbl_autotext->setText(Q(text));
+  lbl_autotext->repaint();
+}
+
+void Frm_Main::SetProgress(const std::string& text) {
+  lbl_autochannel->setText(Q(text));
+  lbl_autochannel->repaint();
+}
+
+void Frm_Main::HideProgressFrame() {
   frm_autotext->hide();
   picturecal->show();
   lbl_autotext->show();
   lbl_autochannel->show();
   lbl_autotext->setText("");
   lbl_autochannel->setText("");
-
-  if (Auto_Run()) {
-    Start_Step = 6;
-    Timerinicio.start();
-  }
 }
 
-void Frm_Main::Cmd_disconnect_Click() {
-  auto& s = storage::Shared();
-  if (s.Acq_State != 0) {
-    platform::GetDialogs().MsgBox(kRunningRefusal);
-    return;
-  }
-  if (!s.Offline_Mode) {
-    ClosePort();
-    s.Connected = false;
-  }
+void Frm_Main::SetStartWindowStatus(const std::string& text) { ui::Default<Frm_Init>().SetNews(text); }
+
+void Frm_Main::ShowStartWindow() {
+  ui::Default<Frm_Init>().Show();
+  hide();
 }
+
+void Frm_Main::ArmUnattendedStart() {
+  Start_Step = 6;
+  Timerinicio.start();
+}
+
+void Frm_Main::DoEvents() { ui::DoEvents(); }
 
 // ---- Run control ----
 
