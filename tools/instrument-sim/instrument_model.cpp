@@ -132,7 +132,7 @@ int InstrumentModel::Level(int channel, int64_t now_ms) const {
   double level = BaseLevel(channel);
   uint64_t slot = static_cast<uint64_t>(std::max<int64_t>(0, now_ms) / kSlotMs);
   uint64_t h = Hash(static_cast<uint64_t>(channel) * 7919 + 3, slot);
-  if (static_cast<int>(h % 1000) < ActivityPerMille(channel)) {
+  if (animals_ && static_cast<int>(h % 1000) < ActivityPerMille(channel)) {
     double depth = 0.25 + static_cast<double>((h >> 12) % 40) / 100.0;
     level *= 1.0 - depth;
   }
@@ -192,7 +192,12 @@ std::vector<ReplyPiece> InstrumentModel::HandleFrame(const std::array<uint8_t, 5
   const int value = frame[3];
   Drift(now_ms);
   if (mode & 0x80) {
-    if (reg >= 200 && reg <= 207 && (mode & 0x7F) == 0) {
+    const bool factory = reg >= 200 && reg <= 207 && (mode & 0x7F) == 0;
+    if (!factory && write_echo_failures_ != 0) {
+      if (write_echo_failures_ > 0) --write_echo_failures_;
+      return {{0, Bytes(reg ^ 0xFF, 0)}};  // anything but the echo
+    }
+    if (factory) {
       factory_[static_cast<size_t>(reg - 200)] = static_cast<uint8_t>(value);
     } else {
       set_channel_setting(reg + 128 * (mode & 0x03), value);

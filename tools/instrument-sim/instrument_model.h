@@ -61,6 +61,11 @@ class InstrumentModel {
   void set_channel_setting(int channel, int value);
   // Milliseconds between two progress bytes of the auto-adjust.
   void SetProgressInterval(int ms) { progress_interval_ms_ = ms; }
+  // The next `count` channel-setting writes are answered with the complement of
+  // the register instead of its echo and not taken; -1 for every write until set back to 0.
+  void SetWriteEchoFailures(int count) { write_echo_failures_ = count; }
+  // Without animals every beam stays at its lit level (small noise only).
+  void SetAnimalsPresent(bool present) { animals_ = present; }
 
   // The level of a channel's beam at a moment, 0..4095 (0 for a channel beyond 383).
   int Level(int channel, int64_t now_ms) const;
@@ -84,6 +89,8 @@ class InstrumentModel {
   double temperature_ = 24.0;
   int64_t temperature_ms_ = 0;
   int progress_interval_ms_ = 40;
+  int write_echo_failures_ = 0;
+  bool animals_ = true;
 };
 
 }  // namespace sim
