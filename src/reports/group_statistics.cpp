@@ -165,6 +165,7 @@ StatisticsStatus FillHistograms(int32_t K, int32_t N, int32_t B,
                                 const std::filesystem::path& folder, const BinRecords& bins,
                                 const RunPlate& plate, GroupStatistics& stats) {
   const size_t slots = stats.BinValid.size();
+  if (slots > static_cast<size_t>(kMaxHistogramSlots)) return StatisticsStatus::kTooLarge;
   stats.ChannelHistogram = HistogramTable(slots, kChannelEntries);
   stats.WellHistogram = HistogramTable(slots, WellEntries(plate));
   stats.GroupHistogram = HistogramTable(slots, kGroupEntries);
@@ -284,6 +285,8 @@ const char* StatisticsMessage(StatisticsStatus status) {
   switch (status) {
     case StatisticsStatus::kNoHistogramFiles:
       return "Error getting Histogram.bin data";
+    case StatisticsStatus::kTooLarge:
+      return "Report Calculation Error";
     case StatisticsStatus::kOk:
       break;
   }

@@ -20,7 +20,12 @@ enum class OutputOption : int {
 enum class StatisticsStatus {
   kOk,
   kNoHistogramFiles,  // "Error getting Histogram.bin data": only temperatures filled
+  kTooLarge,          // "Report Calculation Error": the histogram tables would not fit
 };
+
+// Histogram slots the body-bends layout accepts: three tables of slots x 385 x 51
+// 32-bit values, about 700 MB at this limit (a week in 5-minute bins needs 2,018).
+inline constexpr int32_t kMaxHistogramSlots = 3000;
 
 // Fills `stats` from bins 0..N of `bins` (entry j ends at minute (j + 1) x B; T is the
 // run's end minute). Under the histogram option the histo files of `run_folder` are

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <vector>
 
 #include "platform/dialogs.h"
@@ -61,6 +62,7 @@ const char* ReportStatusMessage(ReportStatus status) {
     case ReportStatus::kReportError:
       return "Report Error";
     case ReportStatus::kWritten:
+    case ReportStatus::kCalculationError:
     case ReportStatus::kLoadError:
     case ReportStatus::kCancelled:
       break;
@@ -90,7 +92,12 @@ int32_t ClampBin(int32_t bin, int32_t D) {
 }
 
 ReportStatus ReportEngine::Generate(ReportChoices& choices) {
-  const ReportStatus status = Run(choices);
+  ReportStatus status;
+  try {
+    status = Run(choices);
+  } catch (const std::bad_alloc&) {
+    status = ReportStatus::kReportError;
+  }
   const char* message = ReportStatusMessage(status);
   if (*message) platform::GetDialogs().MsgBox(message);
   return status;
@@ -141,6 +148,9 @@ ReportStatus ReportEngine::Run(ReportChoices& choices) {
   const StatisticsStatus st =
       BuildGroupStatistics(T, N, B, choices.option, folder, records, plate, stats);
   if (st != StatisticsStatus::kOk) platform::GetDialogs().MsgBox(StatisticsMessage(st));
+  // Missing histo files leave a report of temperatures the user was told about; tables
+  // too large to build leave nothing worth writing.
+  if (st == StatisticsStatus::kTooLarge) return ReportStatus::kCalculationError;
 
   const std::optional<std::string> path =
       WriteReport(T, B, BasalApplied, choices, SettingText, plate, stats);

@@ -13,11 +13,12 @@ namespace reports {
 
 enum class ReportStatus {
   kWritten,
-  kNoCountsFile,     // "Activity file not Found"
-  kResamplingError,  // "Resampling ERROR"
-  kReportError,      // "Report Error"
-  kLoadError,        // counts.bin could not be read; its own message was shown
-  kCancelled,        // the user declined the basal question
+  kNoCountsFile,      // "Activity file not Found"
+  kResamplingError,   // "Resampling ERROR"
+  kReportError,       // "Report Error"
+  kLoadError,         // counts.bin could not be read; its own message was shown
+  kCalculationError,  // the statistics failed; their own message was shown
+  kCancelled,         // the user declined the basal question
 };
 
 // The report's one three-way question (Yes / No / Cancel).

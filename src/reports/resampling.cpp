@@ -108,6 +108,10 @@ int32_t ResampleCounts(int32_t& T, int32_t N, int32_t B, const CountsRecords& in
   }
 
   const int32_t K = platform::RoundToInt(static_cast<double>(T) / B);
+  if (K > kMaxReportBins) {
+    T = 0;
+    return -1;
+  }
   Table2D<double> acc(static_cast<size_t>(K) + 2, kChannelCount, 0.0);
   std::vector<double> temp_acc(static_cast<size_t>(K) + 2, 0.0);
 

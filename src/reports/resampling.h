@@ -10,12 +10,16 @@ namespace reports {
 // T is the run's end minute (the largest record time); on return it is the end of the
 // last bin kept under the trailing partial-bin rule. Returns the index of the last
 // report bin, or -1 when nothing is left to report (a run covering less than three
-// quarters of one bin, an empty run, B below 1).
+// quarters of one bin, an empty run, B below 1, more than kMaxReportBins bins).
 //
 // Without a recording gap each record j is taken to cover [j r, (j + 1) r) with
 // r = T / (N + 1), and its counts go to the bins it overlaps in proportion to the
 // overlap: every count lands somewhere and the bins do not drift over a long run.
 // After a gap each record goes whole to the bin its time ends in.
+// Report bins one rebinning may make: a run of 69 days in 1-minute bins. Beyond it a
+// damaged counts.bin (minutes in the millions) would ask for gigabytes.
+inline constexpr int32_t kMaxReportBins = 100000;
+
 int32_t ResampleCounts(int32_t& T, int32_t N, int32_t B, const CountsRecords& in, BinRecords& out);
 
 // Whether the record times show an interrupted recording: a step more than twice the

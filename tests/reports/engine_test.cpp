@@ -212,6 +212,13 @@ TEST_F(ReportEngineTest, FailuresShowTheirMessageAndWriteNoReport) {
                                  Lines({"\"<Channel>, <Group: -1=Free>\"", "0,70000"}));
        },
        "Report Error"},
+      {"minutes in the billions",
+       [&] {
+         reports_test::AppendCounts(
+             run_, 3, [](int r) { return r < 2 ? r + 1 : 2000000000; }, RunCount,
+             [](int) { return 0; });
+       },
+       "Resampling ERROR"},
       {"groups.dat missing",
        [&] {
          RecordMinutes(run_, 60);
@@ -306,6 +313,17 @@ TEST_F(ReportEngineTest, HistogramLayoutWithoutHistoFilesStillReports) {
   dialogs.ExpectOk();
   EXPECT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
   EXPECT_EQ(dialogs.log(), std::vector<std::string>{"Error getting Histogram.bin data"});
+}
+
+TEST_F(ReportEngineTest, HistogramTablesTooLargeWriteNoReport) {
+  RecordMinutes(run_, 3100);
+  choices_.option = OutputOption::kHistogram;
+  choices_.bin_text = "1";
+  testsupport::ScriptedDialogs dialogs;
+  dialogs.ExpectOk();
+  EXPECT_EQ(engine_.Generate(choices_), ReportStatus::kCalculationError);
+  EXPECT_EQ(dialogs.log(), std::vector<std::string>{"Report Calculation Error"});
+  EXPECT_FALSE(fs::exists(run_ / "report.csv"));
 }
 
 // ---- Basal normalisation ----
