@@ -32,8 +32,8 @@ class ReportEngineTest : public ::testing::Test {
         });
     reports_test::WritePlateFile(home_.path());
     run_ = home_ / "p00001" / "20261206_1000";
-    spec_.run_name = "Day 1 test";
-    reports_test::WriteRunTexts(run_, spec_);
+    texts_.run_name = "Day 1 test";
+    reports_test::WriteRunTexts(run_, texts_);
     choices_.input_folder = run_.string();
     choices_.bin_text = "30";
   }
@@ -54,7 +54,7 @@ class ReportEngineTest : public ::testing::Test {
   platform::ManualClock clock_{platform::WallTime{2026, 12, 6, 10, 30, 0}};
   platform::RecordingLauncher launcher_;
   std::vector<std::string> conversions_;
-  reports_test::RunSpec spec_;
+  reports_test::RunTexts texts_;
   fs::path run_;
   ReportChoices choices_;
   ReportEngine engine_;
@@ -160,7 +160,7 @@ TEST_F(ReportEngineTest, SpreadsheetExportMakesTheWorkbook) {
 TEST_F(ReportEngineTest, ReportHeldElsewhereGetsANumberedName) {
   RecordMinutes(run_, 60);
   fs::create_directories(run_ / "report.csv");  // cannot be opened as a file
-  spec_.run_name.clear();
+  texts_.run_name.clear();
   fs::remove(run_ / "subproj.dat");
   testsupport::ScriptedDialogs dialogs;
   ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
@@ -229,7 +229,7 @@ TEST_F(ReportEngineTest, FailuresShowTheirMessageAndWriteNoReport) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     fs::remove_all(run_);
-    reports_test::WriteRunTexts(run_, spec_);
+    reports_test::WriteRunTexts(run_, texts_);
     c.damage();
     testsupport::ScriptedDialogs dialogs;
     dialogs.ExpectOk();
@@ -296,10 +296,10 @@ TEST_F(ReportEngineTest, SettingTextFromSetup) {
                         {0, 2, 3, "Mode0 Echinococcus[snr=1.8]"},
                         {3, 3, 8, "Mode3 [snr=0.8]"}};
   for (const Case& c : cases) {
-    spec_.method = c.method;
-    spec_.organism = c.organism;
-    spec_.snr_x10 = c.snr;
-    reports_test::WriteRunTexts(run_, spec_);
+    texts_.method = c.method;
+    texts_.organism = c.organism;
+    texts_.snr_x10 = c.snr;
+    reports_test::WriteRunTexts(run_, texts_);
     testsupport::ScriptedDialogs dialogs;
     engine_.Generate(choices_);
     EXPECT_EQ(engine_.SettingText, c.text);
@@ -337,7 +337,7 @@ class BasalTest : public ReportEngineTest {
   void SetUp() override {
     ReportEngineTest::SetUp();
     basal_ = home_ / "p00001" / "20261205_0900";
-    reports_test::WriteRunTexts(basal_, spec_);
+    reports_test::WriteRunTexts(basal_, texts_);
     choices_.basal_text = "20261205_0900 ACQ";
     choices_.autoreport = true;
   }

@@ -72,9 +72,9 @@ TEST_F(RunLoadingTest, EmptyMissingAndPartialFiles) {
 
 TEST_F(RunLoadingTest, GroupsAndPlateOfTheRun) {
   reports_test::WritePlateFile(home_.path());
-  reports_test::RunSpec spec;
-  spec.channel_groups = {{0, 1}, {17, 0}};
-  reports_test::WriteRunTexts(run_, spec);
+  reports_test::RunTexts texts;
+  texts.channel_groups = {{0, 1}, {17, 0}};
+  reports_test::WriteRunTexts(run_, texts);
   RunPlate plate;
   ASSERT_EQ(LoadProjectGroups(run_, plate), LoadStatus::kOk);
   EXPECT_EQ(plate.GroupName[1], "Drug");
@@ -93,16 +93,16 @@ TEST_F(RunLoadingTest, GroupsAndPlateOfTheRun) {
 TEST_F(RunLoadingTest, PlateFromBackupOrBuiltIn) {
   reports_test::WritePlateFile(home_.path(), "wbak");
   fs::rename(home_ / "wbak.dat", home_ / "wbak.bak");
-  reports_test::RunSpec spec;
-  spec.plate = "wbak";
-  reports_test::WriteRunTexts(run_, spec);
+  reports_test::RunTexts texts;
+  texts.plate = "wbak";
+  reports_test::WriteRunTexts(run_, texts);
   RunPlate plate;
   ASSERT_EQ(LoadProjectGroups(run_, plate), LoadStatus::kOk);
   EXPECT_EQ(plate.RepPlateRows, 2);
 
   // The default project's "96f" has no file: the built-in two-beam 96 plate.
-  spec.plate = "96f";
-  reports_test::WriteRunTexts(run_, spec);
+  texts.plate = "96f";
+  reports_test::WriteRunTexts(run_, texts);
   ASSERT_EQ(LoadProjectGroups(run_, plate), LoadStatus::kOk);
   EXPECT_EQ(plate.RepPlateRows, 8);
   EXPECT_EQ(plate.RepPlateCols, 12);
@@ -114,9 +114,9 @@ TEST_F(RunLoadingTest, SharedPositionKeepsTheHigherChannel) {
   testsupport::WriteBytes(
       home_ / "wdup.dat",
       reports_test::Lines({"\"P\",\"x\"", "1,1,0,1,1,0", "\"C\"", "\"a\",0,0", "\"b\",0,0"}));
-  reports_test::RunSpec spec;
-  spec.plate = "wdup";
-  reports_test::WriteRunTexts(run_, spec);
+  reports_test::RunTexts texts;
+  texts.plate = "wdup";
+  reports_test::WriteRunTexts(run_, texts);
   RunPlate plate;
   ASSERT_EQ(LoadProjectGroups(run_, plate), LoadStatus::kOk);
   EXPECT_EQ(plate.WellBeamChannel(0, 0), 1);

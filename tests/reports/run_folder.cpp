@@ -26,21 +26,21 @@ void WritePlateFile(const fs::path& program_folder, const std::string& name) {
   testsupport::WriteBytes(program_folder / (name + ".dat"), Lines(l));
 }
 
-void WriteRunTexts(const fs::path& folder, const RunSpec& spec) {
+void WriteRunTexts(const fs::path& folder, const RunTexts& texts) {
   fs::create_directories(folder);
   testsupport::WriteBytes(
       folder / "setup.dat",
       Lines(
           {"\"Project Setup: <Num_proj>,<Name>,<Working_folder>,<Plate_format>\"",
-           "1,\"Test\",\"/tmp/p00001/\",\"" + spec.plate + "\"",
+           "1,\"Test\",\"/tmp/p00001/\",\"" + texts.plate + "\"",
            "\"<Aq_mode>,<Aq_lapse>,<Sample_Rate>,<RT_Buffer>,<DSP_Method>,<DSP_Interval>\"",
-           "1,30,99,500," + std::to_string(spec.method) + ",30",
+           "1,30,99,500," + std::to_string(texts.method) + ",30",
            "\"<Binary_Acq>,<Threshold_Counter>,<Cal_value>,<Cal_mode>,<Save_counts>,<Save_real>\"",
            "1,300,80,1,1,1",
            "\"Tools: <Menu1:Cal>, <Menu2:Light>, <Menu3:Temp>, <Menu4>, <Menu5>, <Menu6>\"",
            "1,0,0,0,0,0",
            "\"Mn1: <Organism>, <Enab_Cal>, <Enab_Zero>, <SNRx10>,,\"",
-           std::to_string(spec.organism) + ",1,1," + std::to_string(spec.snr_x10) + ",0,0",
+           std::to_string(texts.organism) + ",1,1," + std::to_string(texts.snr_x10) + ",0,0",
            "\"Mn2: <Enable>, <Time_ON>, <v3:Time_OFF>,,,\"",
            "0,9,21,0,0,0",
            "\"Mn3: <v1:Enable>, <v2:Tempx10>,,,,\"",
@@ -54,17 +54,17 @@ void WriteRunTexts(const fs::path& folder, const RunSpec& spec) {
   std::vector<std::string> groups = {"\"<Group_Number>, <Group_Name>\""};
   for (size_t g = 0; g < 385; ++g)
     groups.push_back(std::to_string(g) + ",\"" +
-                     (g < spec.group_names.size() ? spec.group_names[g] : std::string("Free")) +
+                     (g < texts.group_names.size() ? texts.group_names[g] : std::string("Free")) +
                      "\"");
   testsupport::WriteBytes(folder / "groups.dat", Lines(groups));
   std::vector<int> group_of(385, -1);
-  for (auto [ch, g] : spec.channel_groups) group_of[static_cast<size_t>(ch)] = g;
+  for (auto [ch, g] : texts.channel_groups) group_of[static_cast<size_t>(ch)] = g;
   std::vector<std::string> chgroup = {"\"<Channel>, <Group: -1=Free>\""};
   for (size_t ch = 0; ch < 385; ++ch)
     chgroup.push_back(std::to_string(ch) + "," + std::to_string(group_of[ch]));
   testsupport::WriteBytes(folder / "chgroup.dat", Lines(chgroup));
-  if (!spec.run_name.empty())
-    testsupport::WriteBytes(folder / "subproj.dat", Lines({"\"" + spec.run_name + "\"", "\"\""}));
+  if (!texts.run_name.empty())
+    testsupport::WriteBytes(folder / "subproj.dat", Lines({"\"" + texts.run_name + "\"", "\"\""}));
 }
 
 void AppendCounts(const fs::path& folder, int count, const std::function<int(int)>& minute,

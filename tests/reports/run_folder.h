@@ -14,7 +14,7 @@ namespace reports_test {
 // every other channel is off the plate.
 void WritePlateFile(const std::filesystem::path& program_folder, const std::string& name = "wtest");
 
-struct RunSpec {
+struct RunTexts {
   std::string plate = "wtest";
   int method = 1;
   int organism = 0;
@@ -26,7 +26,7 @@ struct RunSpec {
 };
 
 // Writes the text files of a run folder (creates the folder).
-void WriteRunTexts(const std::filesystem::path& folder, const RunSpec& spec = {});
+void WriteRunTexts(const std::filesystem::path& folder, const RunTexts& texts = {});
 
 // Appends `count` counts records: record r has minute minute(r), channel c count
 // count(r, c) and temperature x 10 temperature(r).
