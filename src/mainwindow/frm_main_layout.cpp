@@ -27,20 +27,21 @@ constexpr double kKeep = std::numeric_limits<double>::quiet_NaN();
 double Nearest(double x) { return platform::RoundHalfEven(x); }
 
 // Places a control of a container that measures in pixels; a NaN size keeps the
-// control's own (combo boxes keep their height, some labels their size).
+// control's own (combo boxes keep their height, some labels their size). The edges
+// are rounded, not the sizes, so controls that adjoin in units never share a pixel.
 void PlacePixels(QWidget* w, double left, double top, double width, double height) {
   const int x = platform::RoundToInt(left);
   const int y = platform::RoundToInt(top);
-  const int cw = std::isnan(width) ? w->width() : std::max(0, platform::RoundToInt(width));
-  const int ch = std::isnan(height) ? w->height() : std::max(0, platform::RoundToInt(height));
+  const int cw = std::isnan(width) ? w->width() : std::max(0, platform::RoundToInt(left + width) - x);
+  const int ch = std::isnan(height) ? w->height() : std::max(0, platform::RoundToInt(top + height) - y);
   w->setGeometry(x, y, cw, ch);
 }
 
 // The same for a container that measures in twips (the window itself and frames).
 void PlaceTwips(QWidget* w, double left, double top, double width, double height) {
-  const double cw = std::isnan(width) ? ui::WidthTwips(*w) : width;
-  const double ch = std::isnan(height) ? ui::HeightTwips(*w) : height;
-  ui::MoveTwips(*w, left, top, cw, ch);
+  const double t = ui::kTwipsPerPixel;
+  PlacePixels(w, left / t, top / t, std::isnan(width) ? width : width / t,
+              std::isnan(height) ? height : height / t);
 }
 
 }  // namespace

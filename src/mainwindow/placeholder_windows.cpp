@@ -31,7 +31,7 @@ Frm_setup::Frm_setup() : PlaceholderWindow("Project setup") {
 }
 
 void Frm_setup::Form_Unload() {
-  if (!ProgramEnded()) ui::Default<Frm_Init>().Show();
+  if (!ProgramEnded() && ui::IsLoaded<Frm_Init>()) ui::Default<Frm_Init>().Show();
 }
 
 frm_report::frm_report() : PlaceholderWindow("Report") {
@@ -64,20 +64,20 @@ frm_reportset::frm_reportset() : PlaceholderWindow("Report settings") {}
 Frm_offline::Frm_offline() : PlaceholderWindow("Offline browser") {}
 
 void Frm_offline::Form_Unload() {
-  if (!ProgramEnded()) ui::Default<Frm_Init>().Show();
+  if (!ProgramEnded() && ui::IsLoaded<Frm_Init>()) ui::Default<Frm_Init>().Show();
 }
 
 Frm_Tech_cal::Frm_Tech_cal() : PlaceholderWindow("Technical calibration") {}
 
 void Frm_Tech_cal::Form_Unload() {
-  if (!ProgramEnded()) ui::Default<Frm_Main>().Show();
+  if (!ProgramEnded() && ui::IsLoaded<Frm_Main>()) ui::Default<Frm_Main>().Show();
 }
 
 Frm_Factory::Frm_Factory() : PlaceholderWindow("Factory settings") { Timer_temp.setInterval(1000); }
 
 void Frm_Factory::Form_Unload() {
   Timer_temp.stop();
-  if (!ProgramEnded()) ui::Default<Frm_Main>().Show();
+  if (!ProgramEnded() && ui::IsLoaded<Frm_Main>()) ui::Default<Frm_Main>().Show();
 }
 
 }  // namespace mainwindow
