@@ -310,26 +310,26 @@ int CountMotility(const int32_t* x, double amplitude, DetectionTraces& traces, c
     traces.Threshold_Trace[i] = static_cast<int16_t>(trace);
   }
 
-  // Direction +1 rising, -1 falling. Noisy signals turn at random, so the updates are
-  // arithmetic and selections rather than branches.
-  int direction = -1;
-  int run_length = 0;
+  // Noisy signals turn at random, so the direction, run and turning value are updated
+  // with bit operations rather than branches.
+  uint32_t rising = 0;  // the direction starts as falling
+  uint32_t run_length = 0;
   uint64_t turn_bits = std::bit_cast<uint64_t>(0.0);
   int count = 0;
   for (int i = 1; i < kN; ++i) {
     const double d = smooth[i];
-    const int step = static_cast<int>(d > smooth[i - 1]) - static_cast<int>(d < smooth[i - 1]);
-    const int onward = step == direction;
-    const int turned = step == -direction;
-    run_length = (run_length + onward) & -(1 - turned);
-    direction -= 2 * direction * turned;
-    // turn = turned ? round(d) : turn, as a bit mask.
-    const uint64_t keep = static_cast<uint64_t>(turned) - 1;
+    const uint32_t up = d > smooth[i - 1];
+    const uint32_t down = d < smooth[i - 1];
+    const uint32_t now_rising = up | (rising & (down ^ 1u));
+    const uint32_t turned = now_rising ^ rising;
+    rising = now_rising;
+    run_length = (run_length + ((up | down) & (turned ^ 1u))) & (turned - 1u);
+    // turn = round(d) at a turn, as a bit mask.
+    const uint64_t keep = static_cast<uint64_t>(turned) - 1u;
     turn_bits = (turn_bits & keep) | (std::bit_cast<uint64_t>(RoundEvenSmall(d)) & ~keep);
-    const double turn = std::bit_cast<double>(turn_bits);
     // Deliberately tested on flat steps too: a flat stretch right after the tenth step
     // counts again.
-    if (run_length == 10 && std::fabs(turn - d) > amplitude) {
+    if (run_length == 10 && std::fabs(std::bit_cast<double>(turn_bits) - d) > amplitude) {
       ++count;
       marks[i] = '1';
     }

@@ -73,6 +73,15 @@ TEST(AnalyzeRawBlock, FlatBlockPerMethod) {
     EXPECT_EQ(t.Threshold_Trace[500], kUntouched);
   }
   {
+    // On a level of 1000 the trace meets exact halves: 0.9825 x 1000 = 982.5 -> 982, and
+    // (984 + 982 + 982 + 990) / 4 = 984.5 -> 984.
+    Block b = Flat(1000);
+    DetectionTraces t = FreshTraces();
+    EXPECT_EQ(Analyze(b, 1, 1.8, t).count, 0);
+    const int16_t expected[] = {982, 982, 982, 982, 984, 984, 985, 986, 986, 987, 987, 988};
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(t.Threshold_Trace[i], expected[i]) << i;
+  }
+  {
     Block b = Flat(1010);
     DetectionTraces t = FreshTraces();
     EXPECT_EQ(Analyze(b, 2, 1.8, t).count, 0);
@@ -119,6 +128,36 @@ TEST(AnalyzeRawBlock, CrossingsMarkTheirSamplesAndMarksAccumulate) {
   for (int s : {151, 251}) c[s] = 800;
   EXPECT_EQ(Analyze(c, 1, 1.8, t).count, 2);
   EXPECT_EQ(MarkedSamples(t), (std::vector<int>{101, 151, 201, 251, 301}));
+}
+
+TEST(AnalyzeRawBlock, CrossingsReArmOnlyAboveTheTrace) {
+  // Between two dips the signal only climbs back to exactly the trace: the second dip is
+  // not counted. The samples are set to the trace the analysis itself reports, until
+  // that no longer moves.
+  Block b = Rippled();
+  b[101] = 800;
+  b[121] = 800;
+  bool settled = false;
+  for (int round = 0; round < 8 && !settled; ++round) {
+    Block probe = b;
+    DetectionTraces t = FreshTraces();
+    Analyze(probe, 1, 1.8, t);
+    settled = true;
+    for (int i = 102; i <= 120; ++i) {
+      settled &= b[i] == t.Threshold_Trace[i];
+      b[i] = t.Threshold_Trace[i];
+    }
+  }
+  ASSERT_TRUE(settled);
+  Block equal = b;
+  DetectionTraces t = FreshTraces();
+  EXPECT_EQ(Analyze(equal, 1, 1.8, t).count, 1);
+  EXPECT_EQ(MarkedSamples(t), std::vector<int>{101});
+
+  Block above = b;
+  above[110] = static_cast<int16_t>(above[110] + 1);
+  DetectionTraces u = FreshTraces();
+  EXPECT_EQ(Analyze(above, 1, 1.8, u).count, 2);
 }
 
 TEST(AnalyzeRawBlock, SpikeIsClippedInTheCallersBlock) {
@@ -200,6 +239,7 @@ TEST(AnalyzeRawBlock, DrosophilaTraceAndTwoSampleMean) {
   for (int i = 0; i < 500; ++i) b[i] = i % 2 ? 1000 : 1010;
   b[101] = 800;
   b[301] = 800;
+  b[201] = 960;  // under the trace, but its two-sample means (985) are not
   DetectionTraces t = FreshTraces();
   // The trace is the peak mean times the threshold: 1010 x 0.97 = 979.7 -> 980. A dip
   // pulls two successive two-sample means under it but counts once.
@@ -219,6 +259,32 @@ TEST(AnalyzeRawBlock, PeakMeansRoundHalfToEven) {
     EXPECT_EQ(t.Threshold_Trace[0], first);
     EXPECT_EQ(t.Threshold_Trace[1], base == 1000 ? 1001 : 1002);  // 1000.53 -> 1001
   }
+}
+
+TEST(AnalyzeRawBlock, PassesAreSeededFromSamplesOneAndTwo) {
+  // The raw pass seeds its peak track with sample 1: a dark sample there leaves the
+  // track at 0 on a block without strict peaks, so the whole block is clipped to 0.
+  Block dark_first = Flat(1000);
+  dark_first[1] = 0;
+  DetectionTraces t = FreshTraces();
+  EXPECT_EQ(Analyze(dark_first, 1, 1.8, t).count, 0);
+  EXPECT_EQ(dark_first, Flat(0));
+
+  // The clipped pass seeds with sample 2: there a dark sample sets the trace to 0.
+  Block dark_second = Flat(1000);
+  dark_second[2] = 0;
+  DetectionTraces u = FreshTraces();
+  EXPECT_EQ(Analyze(dark_second, 1, 1.8, u).count, 0);
+  EXPECT_EQ(u.Threshold_Trace[0], 0);
+  EXPECT_EQ(u.Threshold_Trace[499], 0);
+  EXPECT_EQ(dark_second[10], 1000);
+}
+
+TEST(AnalyzeRawBlock, MotilityFloorSearchStartsFrom10000) {
+  Block high = Flat(12000);
+  DetectionTraces t = FreshTraces();
+  EXPECT_EQ(Analyze(high, 2, 1.8, t).count, 0);
+  EXPECT_EQ(t.Threshold_Trace[1], 1995);  // excursion 12000 - 10000, less G = 5
 }
 
 TEST(AnalyzeRawBlock, UnknownMethodClipsAndExportsZeros) {
