@@ -13,6 +13,11 @@ bool LoggingDialogs::AskYesNo(const std::string& text) {
   return false;
 }
 
+Dialogs::Answer LoggingDialogs::AskYesNoCancel(const std::string& text) {
+  std::fprintf(stderr, "[question, answered Cancel] %s\n", text.c_str());
+  return Answer::kCancel;
+}
+
 std::optional<std::string> LoggingDialogs::InputBox(const std::string& prompt,
                                                     const std::string& default_text) {
   std::fprintf(stderr, "[input, answered \"%s\"] %s\n", default_text.c_str(), prompt.c_str());

@@ -15,6 +15,9 @@ class Dialogs {
   virtual void MsgBox(const std::string& text) = 0;
   // A Yes/No question; true for Yes.
   virtual bool AskYesNo(const std::string& text) = 0;
+  // A Yes/No/Cancel question.
+  enum class Answer { kYes, kNo, kCancel };
+  virtual Answer AskYesNoCancel(const std::string& text) = 0;
   // An input box; nullopt when cancelled (an empty OK gives "").
   virtual std::optional<std::string> InputBox(const std::string& prompt,
                                               const std::string& default_text = "") = 0;
@@ -26,6 +29,7 @@ class LoggingDialogs final : public Dialogs {
  public:
   void MsgBox(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
+  Answer AskYesNoCancel(const std::string& text) override;
   std::optional<std::string> InputBox(const std::string& prompt,
                                       const std::string& default_text) override;
 };

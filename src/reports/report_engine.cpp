@@ -185,17 +185,12 @@ ZeroBasalRule ReportEngine::AskZeroBasalRule() {
       "[CANCEL] to DISCARD Well in Calculation\r\n"
       "\r\n"
       "TO BE APPLIED TO ALL 0 ACTIVITY BASAL WELLs";
-  ThreeWay answer;
-  if (three_way_)
-    answer = three_way_(text);
-  else
-    answer = platform::GetDialogs().AskYesNo(text) ? ThreeWay::kYes : ThreeWay::kNo;
-  switch (answer) {
-    case ThreeWay::kYes:
+  switch (platform::GetDialogs().AskYesNoCancel(text)) {
+    case platform::Dialogs::Answer::kYes:
       return ZeroBasalRule::kMaxActivity;
-    case ThreeWay::kNo:
+    case platform::Dialogs::Answer::kNo:
       return ZeroBasalRule::kPlateAverage;
-    case ThreeWay::kCancel:
+    case platform::Dialogs::Answer::kCancel:
       break;
   }
   return ZeroBasalRule::kDiscard;

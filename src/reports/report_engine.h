@@ -21,10 +21,6 @@ enum class ReportStatus {
   kCancelled,         // the user declined the basal question
 };
 
-// The report's one three-way question (Yes / No / Cancel).
-enum class ThreeWay { kYes, kNo, kCancel };
-using ThreeWayQuestion = std::function<ThreeWay(const std::string& text)>;
-
 // What to do with a grouped channel whose basal activity is zero.
 enum class ZeroBasalRule : int { kMaxActivity = 0, kPlateAverage = 1, kDiscard = 2 };
 
@@ -33,10 +29,6 @@ class ReportEngine {
   // Runs the whole report; every user message goes through platform::GetDialogs().
   // `choices.bin_text` is replaced by the bin actually used once it is known.
   ReportStatus Generate(ReportChoices& choices);
-
-  // The three-way question; without one it is asked as Yes/No (No for "No"), which
-  // leaves the discard choice to a window that can offer Cancel.
-  void SetThreeWayQuestion(ThreeWayQuestion question) { three_way_ = std::move(question); }
 
   // A SETTING text prepared by a re-analysis; it serves the next report only.
   void OverrideSetting(std::string text) {
@@ -62,7 +54,6 @@ class ReportEngine {
   int32_t AskBasalMinutes(int32_t B, int32_t L);
   ZeroBasalRule AskZeroBasalRule();
 
-  ThreeWayQuestion three_way_;
 };
 
 // The message a status shows ("" when none is due).

@@ -26,6 +26,22 @@ bool QtDialogs::AskYesNo(const std::string& text) {
   return box.exec() == QMessageBox::Yes;
 }
 
+QtDialogs::Answer QtDialogs::AskYesNoCancel(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QString(), ToQ(text),
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                  QApplication::activeWindow());
+  box.setDefaultButton(QMessageBox::Yes);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return Answer::kYes;
+    case QMessageBox::No:
+      return Answer::kNo;
+    default:
+      return Answer::kCancel;
+  }
+}
+
 std::optional<std::string> QtDialogs::InputBox(const std::string& prompt,
                                                const std::string& default_text) {
   QInputDialog box(QApplication::activeWindow());

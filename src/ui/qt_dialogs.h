@@ -14,6 +14,7 @@ class QtDialogs final : public platform::Dialogs {
   void MsgBox(const std::string& text) override;
   // Yes is the default button; Escape or closing the box answers No.
   bool AskYesNo(const std::string& text) override;
+  Answer AskYesNoCancel(const std::string& text) override;
   std::optional<std::string> InputBox(const std::string& prompt,
                                       const std::string& default_text) override;
 };

@@ -133,12 +133,14 @@ namespace {
 
 TEST(Dialogs, ScriptedAnswersAndExactLog) {
   testsupport::ScriptedDialogs dialogs;
-  dialogs.AnswerYes().ExpectOk().AnswerInput("COM7");
+  dialogs.AnswerYes().ExpectOk().AnswerInput("COM7").Answer3(platform::Dialogs::Answer::kCancel);
   EXPECT_TRUE(platform::GetDialogs().AskYesNo("Sure to Quit?"));
   platform::GetDialogs().MsgBox("Acquisition finished");
   EXPECT_EQ(platform::GetDialogs().InputBox("Port?", "").value_or(""), "COM7");
+  EXPECT_EQ(platform::GetDialogs().AskYesNoCancel("Discard?"), platform::Dialogs::Answer::kCancel);
   EXPECT_TRUE(dialogs.Exhausted());
-  const std::vector<std::string> expected{"Sure to Quit?", "Acquisition finished", "Port?"};
+  const std::vector<std::string> expected{"Sure to Quit?", "Acquisition finished", "Port?",
+                                          "Discard?"};
   EXPECT_EQ(dialogs.log(), expected);
 }
 

@@ -407,7 +407,7 @@ TEST_F(BasalTest, ZeroBasalReplacedByMaxActivity) {
   RecordMinutes(run_, 60);
   RecordMinutes(basal_, 30, BasalWithoutDrug);
   testsupport::ScriptedDialogs dialogs;
-  dialogs.ExpectOk().AnswerYes().AnswerYes();
+  dialogs.ExpectOk().AnswerYes().Answer3(platform::Dialogs::Answer::kYes);
   ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
   EXPECT_EQ(
       dialogs.log().back(),
@@ -421,7 +421,7 @@ TEST_F(BasalTest, ZeroBasalReplacedByPlateAverage) {
   RecordMinutes(run_, 60);
   RecordMinutes(basal_, 30, BasalWithoutDrug);
   testsupport::ScriptedDialogs dialogs;
-  dialogs.ExpectOk().AnswerYes().AnswerNo();
+  dialogs.ExpectOk().AnswerYes().Answer3(platform::Dialogs::Answer::kNo);
   ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
   // Basals 150, 300 and 0: the average 150 for CH16's 180 counts.
   EXPECT_NE(Report().find("\"001_Drug\",100,120,120\r\n"), std::string::npos);
@@ -430,9 +430,8 @@ TEST_F(BasalTest, ZeroBasalReplacedByPlateAverage) {
 TEST_F(BasalTest, ZeroBasalDiscardedGoesFree) {
   RecordMinutes(run_, 60);
   RecordMinutes(basal_, 30, BasalWithoutDrug);
-  engine_.SetThreeWayQuestion([](const std::string&) { return ThreeWay::kCancel; });
   testsupport::ScriptedDialogs dialogs;
-  dialogs.ExpectOk().AnswerYes().ExpectOk();
+  dialogs.ExpectOk().AnswerYes().Answer3(platform::Dialogs::Answer::kCancel).ExpectOk();
   ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
   EXPECT_EQ(dialogs.log().back(),
             "ERROR in 1 BASAL channels.\r\nChannels were discarded and transferred to Free Group");

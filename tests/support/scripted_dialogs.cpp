@@ -29,6 +29,12 @@ bool ScriptedDialogs::AskYesNo(const std::string& text) {
   return s && s->answer == "yes";
 }
 
+platform::Dialogs::Answer ScriptedDialogs::AskYesNoCancel(const std::string& text) {
+  auto s = Next(Kind::kYesNoCancel, text);
+  if (!s || s->answer == "cancel") return Answer::kCancel;
+  return s->answer == "yes" ? Answer::kYes : Answer::kNo;
+}
+
 std::optional<std::string> ScriptedDialogs::InputBox(const std::string& prompt,
                                                      const std::string& default_text) {
   auto s = Next(Kind::kInput, prompt);

@@ -22,6 +22,11 @@ class ScriptedDialogs final : public platform::Dialogs {
   ScriptedDialogs& ExpectOk() { script_.push_back({Kind::kOk, {}}); return *this; }
   ScriptedDialogs& AnswerYes() { script_.push_back({Kind::kYesNo, "yes"}); return *this; }
   ScriptedDialogs& AnswerNo() { script_.push_back({Kind::kYesNo, "no"}); return *this; }
+  // Answers for Yes/No/Cancel questions.
+  ScriptedDialogs& Answer3(Answer a) {
+    script_.push_back({Kind::kYesNoCancel, a == Answer::kYes ? "yes" : a == Answer::kNo ? "no" : "cancel"});
+    return *this;
+  }
   ScriptedDialogs& AnswerInput(const std::string& text) { script_.push_back({Kind::kInput, text}); return *this; }
   ScriptedDialogs& CancelInput() { script_.push_back({Kind::kInput, std::nullopt}); return *this; }
   // Accept any number of OK boxes without scripting each (they are still logged).
@@ -29,6 +34,7 @@ class ScriptedDialogs final : public platform::Dialogs {
 
   void MsgBox(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
+  Answer AskYesNoCancel(const std::string& text) override;
   std::optional<std::string> InputBox(const std::string& prompt,
                                       const std::string& default_text) override;
 
@@ -38,7 +44,7 @@ class ScriptedDialogs final : public platform::Dialogs {
   bool Exhausted() const { return script_.empty(); }
 
  private:
-  enum class Kind { kOk, kYesNo, kInput };
+  enum class Kind { kOk, kYesNo, kYesNoCancel, kInput };
   struct Step {
     Kind kind;
     std::optional<std::string> answer;
