@@ -18,6 +18,7 @@ constexpr int kLastGroup = 63;
 constexpr int kSampleGroupStep = 8;  // every sample pass asks for all eight groups
 constexpr int kPrimePauseMs = 50;
 constexpr int kYieldEvery = 10;
+constexpr int kSilentPassesToGiveUp = 2;
 }  // namespace
 
 double AutoZeroThreshold(std::span<const int16_t> samples, double snr) {
@@ -54,14 +55,15 @@ void AutoZero::Prime(int step) {
   platform::Sleep(kPrimePauseMs);
 }
 
-void AutoZero::SamplePass(int p) {
+bool AutoZero::SamplePass(int p) {
   RunState& rs = engine_.state;
   std::string reply;
   std::array<int32_t, devlink::kGroupWords> levels{};
+  bool heard = false;
   for (int g = 0; g <= kLastGroup; g += kSampleGroupStep) {
     io_.Flush();
     io_.Write(devlink::DeviceFrame(devlink::RegLevels, g, devlink::ModeCommand));
-    io_.Read(reply, devlink::kGroupReplySize);
+    heard |= io_.Read(reply, devlink::kGroupReplySize) > 0;
     // A short or damaged reply writes nothing: its channels keep what column p held.
     if (!devlink::DecodeGroupReply(reply, levels)) continue;
     for (int w = 0; w < devlink::kGroupWords; ++w) {
@@ -70,6 +72,7 @@ void AutoZero::SamplePass(int p) {
       rs.RawAt(ch + 1, p) = 0;
     }
   }
+  return heard;
 }
 
 void AutoZero::RunAutoZero() {
@@ -82,8 +85,14 @@ void AutoZero::RunAutoZero() {
   view_.ScaleProgressBar(n, 10);
 
   if (!sh.Offline_Mode) Prime(step);
+  int silent_passes = 0;
   for (int p = 0; p < n; ++p) {
-    if (!sh.Offline_Mode) SamplePass(p);
+    if (!sh.Offline_Mode) {
+      silent_passes = SamplePass(p) ? 0 : silent_passes + 1;
+      // Every read of a silent instrument waits out its time-outs: a hundred passes
+      // would hold the run start for many minutes. Nothing is computed then.
+      if (silent_passes >= kSilentPassesToGiveUp) return;
+    }
     view_.SetProgressText("AutoZero... <" + std::to_string(p) + ">");
     view_.DrawProgressBar(p);
     if (p % kYieldEvery == 0) {

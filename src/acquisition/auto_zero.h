@@ -6,7 +6,8 @@
 //
 // Samples go to columns 0..N-1 of the run's raw ring (N = 30 when the run start also
 // calibrates, 100 otherwise); the work yields every tenth sample and gives up, with
-// no threshold changed, when the run was stopped or went back to sampling meanwhile.
+// no threshold changed, when the run was stopped or went back to sampling meanwhile,
+// or when the instrument stays silent for two whole passes.
 #include <cstdint>
 #include <span>
 #include <string>
@@ -43,7 +44,8 @@ class AutoZero {
 
  private:
   void Prime(int step);
-  void SamplePass(int p);
+  // One sample into column p; false when no group brought a single byte.
+  bool SamplePass(int p);
 
   InstrumentIo& io_;
   RunEngine& engine_;

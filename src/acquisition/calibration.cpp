@@ -193,11 +193,15 @@ void ChannelCalibration::RunAutoCalibration(const std::string& folder, int stati
   }
 
   std::array<int16_t, kReadBackChannels> bytes{};
+  const int64_t read_back_deadline = platform::MonotonicMs() + kReadBackLimitMs;
   for (int ch = 0; ch < kReadBackChannels; ++ch) {
     view_.SetProgressText("Saving Calibration values..." + Percent(ch, kReadBackChannels - 1));
     // A channel whose address is the factory record's keeps its setting.
     bytes[ch] = ReadBackHitsFactoryRecord(ch) ? int16_t(-1) : ReadCalRegister(io_, ch, station);
-    if (bytes[ch] == -1 && !ReadBackHitsFactoryRecord(ch)) {
+    // A line that answers only now and then would hold the run start for many
+    // minutes: past the limit it counts as a failed read-back.
+    const bool too_long = platform::MonotonicMs() > read_back_deadline;
+    if ((bytes[ch] == -1 && !ReadBackHitsFactoryRecord(ch)) || too_long) {
       platform::GetDialogs().MsgBox("COM Error");
       engine_.Stop();
       return;

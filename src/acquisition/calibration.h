@@ -104,6 +104,8 @@ class ChannelCalibration {
 
   // Longest wait for the instrument's adjustment to report its end.
   static constexpr int64_t kAutoAdjustLimitMs = 60000;
+  // Longest the read-back of all channels may take (well under a second normally).
+  static constexpr int64_t kReadBackLimitMs = 60000;
 
  private:
   // Yields, then true when the work must end: the run was stopped, or it resumed

@@ -509,12 +509,40 @@ TEST_F(ScriptCalibrationTest, ASilentAdjustmentIsBoundedAndTheStopButtonCanEndIt
   EXPECT_EQ(sh.Acq_State, 1);
   EXPECT_EQ(io_.Count(Frame(0x00, 0x20, 254)), 2);
 
+  // A line that answers only after a long wait: the read-back gives up as failed.
+  io_.read = [](const std::string& frame, int) {
+    return uint8_t(frame[2]) == 0x40 ? std::string(1, char(191)) : std::string();
+  };
+  cal_view_.on_yield = nullptr;
+  io_.query = [&](int, int, int) {
+    clock_.Advance(400);
+    return 99;
+  };
+  dialogs_.ExpectOk();
+  cal_.RunAutoCalibration((project_ / "run").string(), 0);
+  EXPECT_EQ(dialogs_.log().back(), "COM Error");
+  EXPECT_EQ(sh.Acq_State, 0);
+  EXPECT_EQ(sh.PinHole[17], 5);  // as the first read-back left it
+
   // The stop button pressed during a silent wait.
+  sh.Acq_State = 1;
   io_.read = nullptr;
   cal_view_.on_yield = [&](int) { engine_.Stop(); };
   io_.log.clear();
   cal_.RunAutoCalibration((project_ / "run").string(), 0);
   EXPECT_EQ(io_.Count(Frame(0x00, 0x20, 0)), 0);
+}
+
+TEST_F(ScriptCalibrationTest, ASilentInstrumentEndsTheAutoZeroAfterTwoPasses) {
+  auto& sh = storage::Shared();
+  sh.Acq_State = 1;
+  for (int ch = 0; ch < storage::kTableSize; ++ch) sh.ThresholdAt(0, ch) = 7;
+  zero_.RunAutoZero();
+  int requests = 0;
+  for (const auto& e : io_.log) requests += e.size() == 5 && uint8_t(e[2]) == 0x30;
+  EXPECT_EQ(requests, 8 + 2 * 8);
+  EXPECT_EQ(sh.ThresholdAt(0, 0), 7);
+  EXPECT_EQ(sh.Acq_State, 1);
 }
 
 TEST_F(ScriptCalibrationTest, AWriteFailureDuringTheAdjustmentStopsTheRun) {
