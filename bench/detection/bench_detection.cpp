@@ -34,7 +34,8 @@ std::vector<int16_t> MakeRing(detection::BlockLayout layout) {
     for (int s = 0; s < 500; ++s) x[s] = base + noise(rng);
     for (int k = many(rng); k > 0; --k) {
       const int at = pos(rng), w = width(rng), d = depth(rng);
-      for (int s = std::max(0, at - w); s < std::min(500, at + w); ++s) x[s] -= d * (w - std::abs(s - at)) / w;
+      for (int s = std::max(0, at - w); s < std::min(500, at + w); ++s)
+        x[s] -= d * (w - std::abs(s - at)) / w;
     }
     if (c % 5 == 0) x[pos(rng)] += 2000;
     for (int s = 0; s < 500; ++s)
@@ -67,8 +68,8 @@ Figures Time(const std::vector<int16_t>& pristine, Work&& work) {
 }
 
 void Print(const char* what, const Figures& f) {
-  std::printf("%-44s best %6.3f ms  median %6.3f ms  (%4.1f%% of %.0f ms)  %s  [events %ld]\n", what,
-              f.best_ms, f.median_ms, 100.0 * f.median_ms / kBudgetMs, kBudgetMs,
+  std::printf("%-44s best %6.3f ms  median %6.3f ms  (%4.1f%% of %.0f ms)  %s  [events %ld]\n",
+              what, f.best_ms, f.median_ms, 100.0 * f.median_ms / kBudgetMs, kBudgetMs,
               f.median_ms < kBudgetMs ? "within budget" : "OVER BUDGET", f.total_count);
 }
 
@@ -117,9 +118,10 @@ void RunLayout(const char* name, detection::BlockLayout layout) {
 }  // namespace
 
 int main() {
-  std::printf("Detection of one bin (500 samples) for 384 channels on one core; budget %.0f ms, "
-              "%d rounds each\n",
-              kBudgetMs, kRounds);
+  std::printf(
+      "Detection of one bin (500 samples) for 384 channels on one core; budget %.0f ms, "
+      "%d rounds each\n",
+      kBudgetMs, kRounds);
   RunLayout("Block stored sample after sample (385 levels per sample, as recorded):",
             detection::SampleMajor(kRingChannels));
   RunLayout("Block stored channel after channel (501 levels per channel):",

@@ -28,7 +28,8 @@ struct BlockLayout {
 constexpr BlockLayout SampleMajor(std::size_t channels) { return {1, channels, channels}; }
 // A block stored channel after channel, `samples` (at least 500) levels per channel.
 constexpr BlockLayout ChannelMajor(std::size_t samples) {
-  return {samples, 1, samples < static_cast<std::size_t>(kBlockSamples) ? 0 : static_cast<std::size_t>(-1)};
+  return {samples, 1,
+          samples < static_cast<std::size_t>(kBlockSamples) ? 0 : static_cast<std::size_t>(-1)};
 }
 
 // True when samples 0..499 of `channel` lie inside a block of `block_size` levels.
@@ -40,7 +41,8 @@ inline bool HoldsChannel(std::size_t block_size, BlockLayout layout, int channel
   if (layout.channel_stride != 0 && c > block_size / layout.channel_stride) return false;
   if (layout.sample_stride > block_size) return false;
   const std::size_t first = c * layout.channel_stride;
-  const std::size_t last = first + static_cast<std::size_t>(kBlockSamples - 1) * layout.sample_stride;
+  const std::size_t last =
+      first + static_cast<std::size_t>(kBlockSamples - 1) * layout.sample_stride;
   return first < block_size && last < block_size && last >= first;
 }
 

@@ -11,7 +11,8 @@ int16_t BuildPeakIntervalHistogram(std::span<const int16_t> block, BlockLayout l
                                    std::span<int16_t> histogram, double offset) {
   if (!HoldsChannel(block.size(), layout, channel) || histogram.size() < kHistogramCells) return 0;
   constexpr int kN = kBlockSamples;
-  const int16_t* const column = block.data() + static_cast<std::size_t>(channel) * layout.channel_stride;
+  const int16_t* const column =
+      block.data() + static_cast<std::size_t>(channel) * layout.channel_stride;
   const std::size_t stride = layout.sample_stride;
 
   std::fill(histogram.begin(), histogram.begin() + kHistogramCells, int16_t{0});

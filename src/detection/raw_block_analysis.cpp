@@ -235,8 +235,8 @@ int CountDrosophila(const int32_t* x, const double* t, Marking& out) {
 // loops are only arranged so that samples are worked on side by side.
 int CountMotility(const int32_t* x, double amplitude, DetectionTraces& traces, char* marks) {
   constexpr int kFloorWindow = 50;
-  constexpr int kForward = kN - kFloorWindow - 1;   // i < 449 looks forward
-  constexpr int kWindows = kN - kFloorWindow + 1;   // 451 windows of 50 samples
+  constexpr int kForward = kN - kFloorWindow - 1;  // i < 449 looks forward
+  constexpr int kWindows = kN - kFloorWindow + 1;  // 451 windows of 50 samples
   constexpr int kSmooth = 10;
   constexpr int kSmoothForward = kN - kSmooth - 1;  // i < 489 looks forward
 
@@ -277,7 +277,8 @@ int CountMotility(const int32_t* x, double amplitude, DetectionTraces& traces, c
   constexpr int kTail = kN - kForward;  // 51
   double partial[kTail + 1] = {};
   for (int k = 0; k < kFloorWindow; ++k) {
-    for (int t = 0; t <= kTail; ++t) partial[t] += floor_level[kForward + t - (kFloorWindow - 1) + k];
+    for (int t = 0; t <= kTail; ++t)
+      partial[t] += floor_level[kForward + t - (kFloorWindow - 1) + k];
   }
   for (int i = kForward; i < kN; ++i) {
     double sum = partial[i - kForward];
@@ -400,9 +401,8 @@ DetectionResult AnalyzeRawBlock(std::span<int16_t> block, BlockLayout layout,
   // Any other method: clipped, nothing counted.
   result.count = static_cast<int16_t>(count);
 
-  if (params.export_flag == 1 &&
-      !AppendRawMarksLine(params.folder, params.channel, params.time,
-                          std::span<const char>(marks, kN))) {
+  if (params.export_flag == 1 && !AppendRawMarksLine(params.folder, params.channel, params.time,
+                                                     std::span<const char>(marks, kN))) {
     result.error = DetectionError::kMarksWriteFailed;
   }
   return result;

@@ -16,10 +16,10 @@ namespace detection {
 
 // Detection methods, as stored in the project's `DSP_Method`.
 enum DetectionMethod : int {
-  kMethodWindowed = 0,     // at most one event per 30-sample window with a dip
-  kMethodCrossings = 1,    // one event per downward crossing of the trace
-  kMethodMotility = 2,     // one event per sustained excursion of the smoothed signal
-  kMethodDrosophila = 3,   // crossings of the two-sample mean, trace scaled by the threshold
+  kMethodWindowed = 0,    // at most one event per 30-sample window with a dip
+  kMethodCrossings = 1,   // one event per downward crossing of the trace
+  kMethodMotility = 2,    // one event per sustained excursion of the smoothed signal
+  kMethodDrosophila = 3,  // crossings of the two-sample mean, trace scaled by the threshold
 };
 
 // What the analysis leaves for display: the trace of the channel last analysed and the
@@ -31,12 +31,12 @@ struct DetectionTraces {
 };
 
 struct DetectionParams {
-  int channel = 0;          // row of the block, and the number in the marks file name
-  double threshold = 1.8;   // signal-to-noise factor
+  int channel = 0;                // row of the block, and the number in the marks file name
+  double threshold = 1.8;         // signal-to-noise factor
   int method = kMethodCrossings;  // 0..3; any other value counts nothing
-  int export_flag = 0;      // exactly 1 appends the marks line to folder/ch<channel>.raw
-  std::string folder;       // folder of the marks file
-  int32_t time = 0;         // number that opens the marks line
+  int export_flag = 0;            // exactly 1 appends the marks line to folder/ch<channel>.raw
+  std::string folder;             // folder of the marks file
+  int32_t time = 0;               // number that opens the marks line
 };
 
 enum class DetectionError {

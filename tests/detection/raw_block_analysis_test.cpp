@@ -62,24 +62,16 @@ std::string MarksWithOnesAt(std::initializer_list<int> ones) {
 
 TEST(AnalyzeRawBlock, FlatBlockPerMethod) {
   for (int method : {0, 1}) {
-    Block b = Flat(1010);
-    DetectionTraces t = FreshTraces();
-    EXPECT_EQ(Analyze(b, method, 1.8, t).count, 0) << method;
-    EXPECT_EQ(b, Flat(1010));
-    // K = 1: the first four use 1.75 x K and no smoothing, then the trace climbs
-    // towards 99% of the envelope by averaging with its own history.
-    const int16_t expected[] = {992, 992, 992, 992, 994, 994, 995, 996, 996};
-    for (int i = 0; i < 9; ++i) EXPECT_EQ(t.Threshold_Trace[i], expected[i]) << i;
-    EXPECT_EQ(t.Threshold_Trace[500], kUntouched);
-  }
-  {
-    // On a level of 1000 the trace meets exact halves: 0.9825 x 1000 = 982.5 -> 982, and
-    // (984 + 982 + 982 + 990) / 4 = 984.5 -> 984.
+    // K = 1: the first four use 1.75 x K without history, then the trace climbs towards
+    // 99% of the envelope. On a level of 1000 it meets exact halves:
+    // 0.9825 x 1000 = 982.5 -> 982, and (984 + 982 + 982 + 990) / 4 = 984.5 -> 984.
     Block b = Flat(1000);
     DetectionTraces t = FreshTraces();
-    EXPECT_EQ(Analyze(b, 1, 1.8, t).count, 0);
+    EXPECT_EQ(Analyze(b, method, 1.8, t).count, 0) << method;
+    EXPECT_EQ(b, Flat(1000));
     const int16_t expected[] = {982, 982, 982, 982, 984, 984, 985, 986, 986, 987, 987, 988};
     for (int i = 0; i < 12; ++i) EXPECT_EQ(t.Threshold_Trace[i], expected[i]) << i;
+    EXPECT_EQ(t.Threshold_Trace[500], kUntouched);
   }
   {
     Block b = Flat(1010);
@@ -108,9 +100,9 @@ TEST(AnalyzeRawBlock, FlatBlockPerMethod) {
 
 TEST(AnalyzeRawBlock, WindowedMethodEvaluatesEvery30Samples) {
   Block b = Rippled();
-  b[15] = 800;                                  // window 0..30
+  b[15] = 800;                                   // window 0..30
   for (int s = 33; s <= 51; s += 2) b[s] = 800;  // ten dips in window 31..60
-  b[491] = 800;                                 // after the last window end (480)
+  b[491] = 800;                                  // after the last window end (480)
   DetectionTraces t = FreshTraces();
   EXPECT_EQ(Analyze(b, 0, 1.8, t).count, 2);
   EXPECT_EQ(MarkedSamples(t), (std::vector<int>{30, 60}));
@@ -215,7 +207,7 @@ TEST(AnalyzeRawBlock, MotilityCountsSustainedExcursions) {
   for (int j = 0; j < 9; ++j) b[141 + j] = static_cast<int16_t>(1008 - j);
   DetectionTraces t = FreshTraces();
   EXPECT_EQ(Analyze(b, 2, 1.8, t).count, 2);
-  EXPECT_EQ(t.Threshold_Trace[101], 1);  // D(101) = 6.2, less G = 5
+  EXPECT_EQ(t.Threshold_Trace[101], 1);   // D(101) = 6.2, less G = 5
   EXPECT_TRUE(MarkedSamples(t).empty());  // method 2 leaves Event_Marks alone
 
   // A rise of exactly ten steps followed by a flat stretch counts at every flat step.
