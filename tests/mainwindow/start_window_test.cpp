@@ -1,0 +1,161 @@
+// The start window's choices after a real start-up, and the unattended start against
+// the simulated instrument.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "mainwindow_fixture.h"
+#include "support/sim_harness.h"
+
+namespace mainwindow_test {
+namespace {
+
+using mainwindow::Frm_Init;
+using mainwindow::Frm_Main;
+
+class StartWindow : public ProgramTest {
+ protected:
+  // A project that runs without calibration at its start.
+  void Prepare(int com = 4) {
+    MakeProject(1, "Worms", "w96", [](storage::SharedState& s) {
+      s.MnAt(1, 1) = 0;
+      s.MnAt(1, 2) = 0;
+      s.Aq_lapse = 1;
+    });
+    WriteConfig(1, com);
+    WriteReportConfig(0, 30);
+  }
+
+  // Lets the event loop run until `done` or the time is up.
+  template <class Done>
+  bool RunUntil(Done done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+  }
+};
+
+TEST_F(StartWindow, QuitAskedNoKeepsRunningYesEnds) {
+  Prepare();
+  Start();
+  ASSERT_FALSE(mainwindow::ProgramEnded());
+  auto& init = ui::Default<Frm_Init>();
+  dialogs.AnswerNo();
+  init.cmd_option4->click();
+  EXPECT_EQ(dialogs.log(), std::vector<std::string>{"Sure to Quit?"});
+  EXPECT_FALSE(mainwindow::ProgramEnded());
+  EXPECT_TRUE(init.isVisible());
+  dialogs.AnswerYes();
+  init.cmd_option4->click();
+  EXPECT_TRUE(mainwindow::ProgramEnded());
+  EXPECT_EQ(mainwindow::ProgramExitCode(), 0);
+  // The main window's exit question is not asked on this way out.
+  EXPECT_EQ(dialogs.log().size(), 2u);
+}
+
+TEST_F(StartWindow, QuitAndSetupAreRefusedDuringARun) {
+  Prepare();
+  Start();
+  auto& init = ui::Default<Frm_Init>();
+  storage::Shared().Acq_State = 1;
+  dialogs.ExpectOk().ExpectOk();
+  init.cmd_option4->click();
+  init.cmd_option1->click();
+  EXPECT_EQ(dialogs.log(), std::vector<std::string>(2, mainwindow::kRunningRefusal));
+  EXPECT_FALSE(mainwindow::ProgramEnded());
+  EXPECT_FALSE(ui::IsLoaded<mainwindow::Frm_setup>() &&
+               ui::Default<mainwindow::Frm_setup>().isVisible());
+  storage::Shared().Acq_State = 0;
+}
+
+TEST_F(StartWindow, SetupOfflineAndBackChoices) {
+  Prepare();
+  Frm_Main& w = Start();
+  auto& init = ui::Default<Frm_Init>();
+  init.cmd_option1->click();
+  EXPECT_FALSE(init.isVisible());
+  EXPECT_TRUE(ui::Default<mainwindow::Frm_setup>().isVisible());
+  ui::Default<mainwindow::Frm_setup>().hide();
+  init.Show();
+  init.cmd_option3->click();
+  EXPECT_FALSE(init.isVisible());
+  EXPECT_TRUE(ui::Default<mainwindow::Frm_offline>().isVisible());
+  // "< Back" from the main window returns to the start window with the description.
+  w.Show();
+  w.Txt_description->setPlainText("dose 3");
+  w.Cmdoffline_Click();
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_TRUE(init.isVisible());
+  EXPECT_EQ(ui::Default<mainwindow::Frm_setup>().Txt_description->toPlainText(), "dose 3");
+  // ">Edit" opens the setup window without its annotation panel.
+  w.Show();
+  w.Cmdsetup_Click();
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_TRUE(ui::Default<mainwindow::Frm_setup>().isVisible());
+  EXPECT_TRUE(ui::Default<mainwindow::Frm_setup>().frm_advance->isHidden());
+  EXPECT_TRUE(dialogs.log().empty());
+}
+
+TEST_F(StartWindow, RunLatestProjectConnectsOnce) {
+  Prepare(3);
+  testsupport::SimHarness sim(3);
+  Frm_Main& w = Start();
+  auto& init = ui::Default<Frm_Init>();
+  init.cmd_option2->click();
+  EXPECT_TRUE(dialogs.log().empty()) << dialogs.log()[0];
+  EXPECT_TRUE(storage::Shared().Connected);
+  EXPECT_FALSE(storage::Shared().Offline_Mode);
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_FALSE(init.isVisible());
+  EXPECT_TRUE(w.mncom1[3]->isChecked());
+  EXPECT_TRUE(w.frm_autotext->isHidden());
+  // Back to the start window: the status line shows the port; a second choice of
+  // the main window does not connect again.
+  w.Cmdoffline_Click();
+  EXPECT_EQ(init.LblNews->text(), "status: Connected in COM3");
+  const auto sent = sim->Received().size();
+  init.cmd_option2->click();
+  EXPECT_EQ(sim->Received().size(), sent);
+  EXPECT_TRUE(w.isVisible());
+}
+
+TEST_F(StartWindow, SlashRunConnectsAndStartsTheRun) {
+  Prepare(4);
+  testsupport::SimHarness sim(4);
+  mainwindow::Frm_Main::SetCommandLine(" /run ");
+  Frm_Main& w = Start();
+  ASSERT_FALSE(mainwindow::ProgramEnded());
+  EXPECT_TRUE(w.Auto_Run());
+  EXPECT_EQ(w.Start_Step, 5);
+  ASSERT_TRUE(RunUntil([] { return storage::Shared().Acq_State == 1; }, 15000))
+      << (dialogs.log().empty() ? "" : dialogs.log()[0]);
+  EXPECT_EQ(w.Start_Step, 6);
+  EXPECT_TRUE(storage::Shared().Connected);
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_FALSE(ui::Default<Frm_Init>().isVisible());
+  EXPECT_EQ(w.txt_subproject->text(), "Autorun project");
+  EXPECT_TRUE(w.Timeradq.isActive());
+  EXPECT_FALSE(w.CmdPlay->isEnabled());
+  EXPECT_TRUE(w.CmdPause->isEnabled());
+  const auto run = folder / "p00001" / w.engine().state.Run_Folder;
+  EXPECT_TRUE(std::filesystem::exists(run / "setup.dat"));
+  EXPECT_TRUE(std::filesystem::exists(run / "subproj.dat"));
+  // The tick runs from the window's timer.
+  ASSERT_TRUE(RunUntil([&] { return w.engine().state.Tick_Count > 3; }, 5000));
+  // Exit during a run stops it first: outputs off, nothing more recorded.
+  dialogs.AnswerNo();
+  w.mnexit_Click();
+  EXPECT_EQ(storage::Shared().Acq_State, 0);
+  EXPECT_FALSE(w.Timeradq.isActive());
+  EXPECT_TRUE(mainwindow::ProgramEnded());
+  EXPECT_EQ(dialogs.log().back(), "Update values to project 1_Worms before Exit?");
+}
+
+}  // namespace
+}  // namespace mainwindow_test
