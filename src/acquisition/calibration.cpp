@@ -146,8 +146,7 @@ bool RunIsSampling(const RunEngine& engine) {
   return storage::Shared().Acq_State == 1 && engine.TimerEnabled();
 }
 
-ChannelCalibration::ChannelCalibration(InstrumentIo& io, RunEngine& engine,
-                                       CalibrationView& view)
+ChannelCalibration::ChannelCalibration(InstrumentIo& io, RunEngine& engine, CalibrationView& view)
     : io_(io), engine_(engine), view_(view) {}
 
 bool ChannelCalibration::Sampling() const { return RunIsSampling(engine_); }
@@ -306,7 +305,8 @@ void ChannelCalibration::CalibrateChannels() {
     for (int ch = 0; ch < storage::kChannelCount; ++ch) {
       if (st[ch].done) continue;
       bool in_window = false;
-      const bool write = StepChannel(rs.RawAt(ch, 0), sh.PinHole[ch], sh.Gain[ch], st[ch], in_window);
+      const bool write =
+          StepChannel(rs.RawAt(ch, 0), sh.PinHole[ch], sh.Gain[ch], st[ch], in_window);
       if (!in_window) all_done = false;
       if (!write) continue;
       ++pending;

@@ -10,7 +10,6 @@
 // Everything runs on the window thread. Long work yields through the view at fixed
 // points; after a yield it ends early when the run was stopped meanwhile, or when
 // the run went back to sampling (the tick would share the raw ring with it).
-#include <array>
 #include <cstdint>
 #include <string>
 

@@ -137,8 +137,7 @@ BeamSelection SelectBeam(std::string_view txtsub, std::string_view combocol,
   const int row = static_cast<unsigned char>(combofila.front()) - 64;
   const double well = platform::RoundHalfEven((column - 1) * sh.Plate_Rows + (row - 1));
   const double beam = platform::RoundHalfEven(beam_value);
-  if (well < 0 || well >= sh.Well_Grid_Wells || beam < 0 || beam >= sh.Well_Grid_Beams)
-    return out;
+  if (well < 0 || well >= sh.Well_Grid_Wells || beam < 0 || beam >= sh.Well_Grid_Beams) return out;
   out.channel = sh.WellGridAt(static_cast<int>(well), static_cast<int>(beam));
   sh.Selected_Channel = *out.channel;
   return out;

@@ -29,10 +29,10 @@ struct RunParamRule {
   RunParamBox box;
   int mn_row, mn_col;  // the Mn entry
   double low;
-  bool low_excluded;   // the range is low < v instead of low <= v
+  bool low_excluded;  // the range is low < v instead of low <= v
   double high;
-  bool tenths;         // stored x 10, shown "0.0"
-  int digits;          // whole numbers: at least this many digits shown ("00")
+  bool tenths;  // stored x 10, shown "0.0"
+  int digits;   // whole numbers: at least this many digits shown ("00")
   const char* message;
   const char* default_text;
   int16_t default_value;
@@ -63,8 +63,8 @@ std::optional<double> ParseNumber(std::string_view text);
 // Max_Beam; the channel at the chosen column, row letter and beam becomes
 // Selected_Channel. A well or beam outside the plate map leaves the selection alone.
 struct BeamSelection {
-  std::string txtsub;                 // what the beam box shows afterwards
-  std::optional<int16_t> channel;     // the selected channel, shown on lblcanal
+  std::string txtsub;              // what the beam box shows afterwards
+  std::optional<int16_t> channel;  // the selected channel, shown on lblcanal
 };
 BeamSelection SelectBeam(std::string_view txtsub, std::string_view combocol,
                          std::string_view combofila);

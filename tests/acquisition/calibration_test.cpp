@@ -1,6 +1,8 @@
 // Channel calibration and auto-zero: the write-with-verify and its retries, the
 // step rules, the auto-zero formula, and whole runs of each procedure against the
 // simulated instrument (and a scripted port where the failure is the point).
+#include "acquisition/calibration.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,7 +13,6 @@
 #include <vector>
 
 #include "acquisition/auto_zero.h"
-#include "acquisition/calibration.h"
 #include "acquisition/link_io.h"
 #include "fake_instrument.h"
 #include "link/comm_port.h"
@@ -30,7 +31,8 @@ std::string Frame(int mode, int reg, int value) { return FakeInstrument::Frame(r
 
 int CountOf(const std::string& haystack, const std::string& needle) {
   int n = 0;
-  for (std::size_t p = haystack.find(needle); p != std::string::npos; p = haystack.find(needle, p + 1))
+  for (std::size_t p = haystack.find(needle); p != std::string::npos;
+       p = haystack.find(needle, p + 1))
     ++n;
   return n;
 }
@@ -78,7 +80,9 @@ class CalView final : public acquisition::CalibrationView {
   void ShowFrame() override { frames.push_back("show"); }
   void HideFrame() override { frames.push_back("hide"); }
   void SetProgressText(const std::string& t) override { texts.push_back(t); }
-  void ScaleProgressBar(double r, double b) override { scale = std::to_string(int(r)) + "x" + std::to_string(int(b)); }
+  void ScaleProgressBar(double r, double b) override {
+    scale = std::to_string(int(r)) + "x" + std::to_string(int(b));
+  }
   void DrawProgressBar(double x) override { bars.push_back(x); }
   void ClearProgressBar() override { ++clears; }
   void ProcessEvents() override {
@@ -126,8 +130,8 @@ TEST_F(WriteVerifyTest, NeverEchoedGivesUpAfterFourPassesWithTheChannelNumber) {
   dialogs_.ExpectOk();
   io_.query = [](int reg, int, int) { return reg == 0x21 ? 90 : -1; };
   EXPECT_EQ(acquisition::WriteCalRegister(io_, 200, 5, 3), -1);
-  EXPECT_EQ(dialogs_.log(),
-            std::vector<std::string>{"Ops...Data Writing ERROR: reg(200)... Check COM and Try again"});
+  EXPECT_EQ(dialogs_.log(), std::vector<std::string>{
+                                "Ops...Data Writing ERROR: reg(200)... Check COM and Try again"});
   EXPECT_EQ(io_.Count(Frame(0x81, 0x48, 0x65)), 36);
   EXPECT_EQ(io_.Count(Frame(0x00, 0x21, 0x00)), 3);
   EXPECT_EQ(io_.Count("flush"), 1);
@@ -171,16 +175,16 @@ struct StepCase {
 
 TEST(StepChannel, RulesAtTheWindowAndTheEndsOfTheRange) {
   const StepCase cases[] = {
-      {1000, 2, 7, 0, 3, 0, 1, false, true},    // up past gain 7
+      {1000, 2, 7, 0, 3, 0, 1, false, true},  // up past gain 7
       {1000, 2, 3, 0, 2, 4, 1, false, true},
-      {1000, 7, 7, 0, 7, 7, 0, true, false},    // no higher setting
-      {2500, 1, 0, 0, 1, 0, 0, true, false},    // no lower setting
-      {2500, 3, 0, 0, 2, 7, -1, false, true},   // down past gain 0
-      {1900, 3, 4, 1, 3, 4, 0, false, true},    // turns: same setting written again
-      {1500, 3, 4, -1, 3, 4, 0, true, false},   // came down below the window: stays
-      {1638, 3, 4, 1, 3, 4, 0, true, false},    // window edges are inside
+      {1000, 7, 7, 0, 7, 7, 0, true, false},   // no higher setting
+      {2500, 1, 0, 0, 1, 0, 0, true, false},   // no lower setting
+      {2500, 3, 0, 0, 2, 7, -1, false, true},  // down past gain 0
+      {1900, 3, 4, 1, 3, 4, 0, false, true},   // turns: same setting written again
+      {1500, 3, 4, -1, 3, 4, 0, true, false},  // came down below the window: stays
+      {1638, 3, 4, 1, 3, 4, 0, true, false},   // window edges are inside
       {1843, 3, 4, -1, 3, 4, 0, true, false},
-      {1637, 9, 7, 0, 9, 7, 0, true, false},    // loaded beyond the stepping range
+      {1637, 9, 7, 0, 9, 7, 0, true, false},  // loaded beyond the stepping range
   };
   for (const auto& c : cases) {
     int16_t p = int16_t(c.pinhole), g = int16_t(c.gain);
@@ -563,7 +567,8 @@ TEST_F(ScriptCalibrationTest, AWriteFailureDuringTheAdjustmentStopsTheRun) {
   };
   dialogs_.ExpectOk();
   cal_.CalibrateChannels();
-  EXPECT_EQ(dialogs_.log(), std::vector<std::string>{"Ops...Data Writing ERROR: reg(5)... Check COM and Try again"});
+  EXPECT_EQ(dialogs_.log(), std::vector<std::string>{
+                                "Ops...Data Writing ERROR: reg(5)... Check COM and Try again"});
   EXPECT_EQ(sh.Acq_State, 0);
   EXPECT_EQ(engine_.state.RawAt(5, 0), 1000);
   EXPECT_FALSE(cal_view_.Shown("Calibration OK"));

@@ -1,11 +1,12 @@
 // The run parameter boxes: each box's boundary values in and out, the exact refusal
 // messages, the defaults, bad input of every kind, and the beam box.
+#include "acquisition/validators.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "acquisition/validators.h"
 #include "storage/shared_state.h"
 #include "support/scripted_dialogs.h"
 
@@ -107,8 +108,10 @@ TEST_F(ValidatorsTest, EachBoxHasItsEntryMessageAndDefault) {
       {B::txttemp, 3, 1, "Invalid value: 5.0 to 50.0", "20", 200},
   };
   // Bad input of every kind gets the box's message and default, never a crash.
-  const char* bad[] = {"", "abc", "1,5", ",", ".", "-", "1.2.3", "e5", "1e", "0x10",
-                       "inf", "nan", "1e308", "1e999", "99999999999999999999999", "12abc"};
+  const char* bad[] = {"",     "abc",   "1,5",   ",",     ".",
+                       "-",    "1.2.3", "e5",    "1e",    "0x10",
+                       "inf",  "nan",   "1e308", "1e999", "99999999999999999999999",
+                       "12abc"};
   for (const Want& w : wants) {
     for (const char* text : bad) {
       SCOPED_TRACE(std::string(w.message) + " <- \"" + text + "\"");
