@@ -48,6 +48,7 @@ Frm_Main::Frm_Main() {
   connection_ = std::make_unique<acquisition::InstrumentConnection>(this);
   io_ = std::make_unique<acquisition::LinkIo>();
   engine_ = std::make_unique<acquisition::RunEngine>(*io_, *this);
+  ConnectCalibration();
 }
 
 Frm_Main::~Frm_Main() = default;

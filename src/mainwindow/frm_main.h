@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/auto_zero.h"
+#include "acquisition/calibration.h"
 #include "acquisition/connection.h"
+#include "acquisition/validators.h"
 #include "acquisition/run_engine.h"
 #include "acquisition/run_view.h"
 #include "ui/caption_label.h"
@@ -35,7 +38,8 @@ class ShapeBox;
 
 class Frm_Main : public ui::Form,
                  public acquisition::RunView,
-                 public acquisition::ConnectionView {
+                 public acquisition::ConnectionView,
+                 public acquisition::CalibrationView {
   Q_OBJECT
 
  public:
@@ -331,6 +335,20 @@ class Frm_Main : public ui::Form,
   void ArmUnattendedStart() override;
   void DoEvents() override;
 
+  // ---- What calibration and auto-zero ask of the window ----
+  void ShowFrame() override;
+  void HideFrame() override;
+  void SetProgressText(const std::string& text) override;
+  void ScaleProgressBar(double right, double bottom) override;
+  void DrawProgressBar(double x) override;
+  void ClearProgressBar() override;
+
+  // ---- Calibration buttons and the run parameter boxes ----
+  void cmd_calibra_Click();
+  void Cmd_autozero_Click();
+  // The focus-loss check of one run parameter box.
+  void RunParamLostFocus(acquisition::RunParamBox box, QLineEdit* text_box);
+
  private:
   void BuildControls();
   void BuildMenus();
@@ -347,8 +365,13 @@ class Frm_Main : public ui::Form,
   void SyncRunControls();
 
   std::unique_ptr<acquisition::InstrumentConnection> connection_;
+  void ConnectCalibration();
+
   std::unique_ptr<acquisition::InstrumentIo> io_;
   std::unique_ptr<acquisition::RunEngine> engine_;
+  std::unique_ptr<acquisition::ChannelCalibration> calibration_;
+  std::unique_ptr<acquisition::AutoZero> auto_zero_;
+  bool validating_ = false;
   bool ended_ = false;
   bool exit_when_run_ends_ = false;
 };

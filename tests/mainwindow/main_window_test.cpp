@@ -175,6 +175,27 @@ TEST_F(MainWindow, LayoutScalesWithTheWindowWithoutOverlaps) {
   EXPECT_EQ(w->CmdPlay->width(), 0);
 }
 
+TEST_F(MainWindow, RunParameterBoxesAreCheckedWhenLeft) {
+  w->txt_pulsetimes->setText("3");
+  w->RunParamLostFocus(acquisition::RunParamBox::txt_pulsetimes, w->txt_pulsetimes);
+  EXPECT_EQ(storage::Shared().MnAt(2, 3), 3);
+  EXPECT_FALSE(w->txt_lon->isEnabled());
+  EXPECT_FALSE(w->txt_loff->isEnabled());
+  w->txt_pulsetimes->setText("0");
+  w->RunParamLostFocus(acquisition::RunParamBox::txt_pulsetimes, w->txt_pulsetimes);
+  EXPECT_TRUE(w->txt_lon->isEnabled());
+  // A refused SNR shows the message, puts the default back and selects organism 2.
+  dialogs.ExpectOk();
+  w->txt_snr_umbral->setText("abc");
+  w->RunParamLostFocus(acquisition::RunParamBox::txt_snr_umbral, w->txt_snr_umbral);
+  ASSERT_EQ(dialogs.log().size(), 1u);
+  EXPECT_EQ(dialogs.log()[0].rfind("Invalid value: ", 0), 0u) << dialogs.log()[0];
+  EXPECT_EQ(w->txt_snr_umbral->text().toStdString(),
+            acquisition::RuleOf(acquisition::RunParamBox::txt_snr_umbral).default_text);
+  EXPECT_EQ(w->Cmb_organism->currentIndex(), 2);
+  EXPECT_EQ(w->lbl_umbral->text(), "> Zero SNR:");
+}
+
 TEST_F(MainWindow, ComMenuKeepsOneCheckMarkAndSavesThePort) {
   w->CheckComMenu(3);
   w->mncom1_Click(7);
