@@ -7,7 +7,8 @@ namespace mainwindow {
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
   QLabel::mouseReleaseEvent(event);
-  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit Click();
+  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    emit Click();
 }
 
 ShapeBox::ShapeBox(QWidget* parent, ui::Color fill, bool filled)
@@ -30,21 +31,29 @@ void ShapeBox::paintEvent(QPaintEvent*) {
 
 int CheckValue(const QCheckBox& box) {
   switch (box.checkState()) {
-    case Qt::Checked: return 1;
-    case Qt::PartiallyChecked: return 2;
-    default: return 0;
+    case Qt::Checked:
+      return 1;
+    case Qt::PartiallyChecked:
+      return 2;
+    default:
+      return 0;
   }
 }
 
 bool SetCheckValue(QCheckBox& box, int value) {
   switch (value) {
-    case 0: box.setCheckState(Qt::Unchecked); return true;
-    case 1: box.setCheckState(Qt::Checked); return true;
+    case 0:
+      box.setCheckState(Qt::Unchecked);
+      return true;
+    case 1:
+      box.setCheckState(Qt::Checked);
+      return true;
     case 2:
       box.setTristate(true);
       box.setCheckState(Qt::PartiallyChecked);
       return true;
-    default: return false;
+    default:
+      return false;
   }
 }
 

@@ -1,9 +1,9 @@
 #include "mainwindow/frm_init.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QGuiApplication>
 #include <QScreen>
 
 #include "mainwindow/connection_glue.h"

@@ -16,8 +16,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "mainwindow/controls.h"
 #include "acquisition/link_io.h"
+#include "mainwindow/controls.h"
 
 namespace mainwindow {
 namespace {

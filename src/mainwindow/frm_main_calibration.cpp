@@ -23,11 +23,13 @@ void Frm_Main::ConnectCalibration() {
   connect(Cmd_autozero, &QPushButton::clicked, this, [this] { Cmd_autozero_Click(); });
 
   using Box = acquisition::RunParamBox;
-  const std::pair<Box, QLineEdit*> boxes[] = {
-      {Box::txt_lon, txt_lon},         {Box::txt_loff, txt_loff},
-      {Box::txt_pulsetimes, txt_pulsetimes}, {Box::txt_pulseon, txt_pulseon},
-      {Box::txt_pulseoff, txt_pulseoff}, {Box::txt_snr_umbral, txt_snr_umbral},
-      {Box::txttemp, txttemp}};
+  const std::pair<Box, QLineEdit*> boxes[] = {{Box::txt_lon, txt_lon},
+                                              {Box::txt_loff, txt_loff},
+                                              {Box::txt_pulsetimes, txt_pulsetimes},
+                                              {Box::txt_pulseon, txt_pulseon},
+                                              {Box::txt_pulseoff, txt_pulseoff},
+                                              {Box::txt_snr_umbral, txt_snr_umbral},
+                                              {Box::txttemp, txttemp}};
   for (const auto& [box, edit] : boxes) {
     connect(edit, &QLineEdit::editingFinished, this,
             [this, box = box, edit = edit] { RunParamLostFocus(box, edit); });
@@ -69,11 +71,11 @@ void Frm_Main::SetProgressText(const std::string& text) {
   lbl_autochannel->repaint();
 }
 
-void Frm_Main::ScaleProgressBar(double right, double bottom) { picturecal->Scale(0, 0, right, bottom); }
-
-void Frm_Main::DrawProgressBar(double x) {
-  picturecal->Box(0, 0, x, 10, ui::RGB(0, 0, 255), true);
+void Frm_Main::ScaleProgressBar(double right, double bottom) {
+  picturecal->Scale(0, 0, right, bottom);
 }
+
+void Frm_Main::DrawProgressBar(double x) { picturecal->Box(0, 0, x, 10, ui::RGB(0, 0, 255), true); }
 
 void Frm_Main::ClearProgressBar() {
   picturecal->SetBackColor(ui::RGB(255, 255, 192));

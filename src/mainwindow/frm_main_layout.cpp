@@ -32,8 +32,10 @@ double Nearest(double x) { return platform::RoundHalfEven(x); }
 void PlacePixels(QWidget* w, double left, double top, double width, double height) {
   const int x = platform::RoundToInt(left);
   const int y = platform::RoundToInt(top);
-  const int cw = std::isnan(width) ? w->width() : std::max(0, platform::RoundToInt(left + width) - x);
-  const int ch = std::isnan(height) ? w->height() : std::max(0, platform::RoundToInt(top + height) - y);
+  const int cw =
+      std::isnan(width) ? w->width() : std::max(0, platform::RoundToInt(left + width) - x);
+  const int ch =
+      std::isnan(height) ? w->height() : std::max(0, platform::RoundToInt(top + height) - y);
   w->setGeometry(x, y, cw, ch);
 }
 

@@ -38,9 +38,11 @@ double TextValue(const QLineEdit& box) { return platform::Val(box.text().toStdSt
 bool AnyFileMatches(const std::filesystem::path& folder, const std::string& prefix,
                     const std::string& suffix) {
   std::error_code ec;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    if (name.size() >= prefix.size() + suffix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
+    if (name.size() >= prefix.size() + suffix.size() &&
+        name.compare(0, prefix.size(), prefix) == 0 &&
         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
         it->is_regular_file(ec)) {
       return true;
@@ -60,7 +62,8 @@ void Frm_Main::chk_bodybends_Click() {
     if (plate_w96u) {
       s.Body_Bends = 1;
       platform::GetDialogs().MsgBox(
-          "WARNING!\r\nExperimental functionality! Beta testing.\r\nContact us for more information");
+          "WARNING!\r\nExperimental functionality! Beta testing.\r\nContact us for more "
+          "information");
       Cmd_histoplot->show();
     } else {
       s.Body_Bends = 0;
@@ -239,7 +242,8 @@ void Frm_Main::Cmdreport_Click() {
   }
   const std::string& run_folder = engine_->state.Run_Folder;
   if (run_folder.empty()) return;
-  const std::filesystem::path folder = std::filesystem::path(storage::Shared().Project_Path) / run_folder;
+  const std::filesystem::path folder =
+      std::filesystem::path(storage::Shared().Project_Path) / run_folder;
   std::error_code ec;
   if (!std::filesystem::is_regular_file(folder / "counts.bin", ec)) {
     platform::GetDialogs().MsgBox("Activity file not Found");
@@ -267,7 +271,8 @@ void Frm_Main::Form_Unload() {
     if (!s.Offline_Mode) {
       if (platform::GetDialogs().AskYesNo(ExitQuestion(s.Actual_Project_Number, s.Project_Name))) {
         if (!storage::SaveProjectSetup(s.Project_Path, s.Actual_Project_Number, -1)) {
-          platform::GetDialogs().MsgBox("The project values could not be saved in " + s.Project_Path);
+          platform::GetDialogs().MsgBox("The project values could not be saved in " +
+                                        s.Project_Path);
         }
         platform::Sleep(300);
         ui::DoEvents();

@@ -76,7 +76,9 @@ void Frm_Main::HideProgressFrame() {
   lbl_autochannel->setText("");
 }
 
-void Frm_Main::SetStartWindowStatus(const std::string& text) { ui::Default<Frm_Init>().SetNews(text); }
+void Frm_Main::SetStartWindowStatus(const std::string& text) {
+  ui::Default<Frm_Init>().SetNews(text);
+}
 
 void Frm_Main::ShowStartWindow() {
   ui::Default<Frm_Init>().Show();

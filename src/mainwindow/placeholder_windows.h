@@ -4,9 +4,8 @@
 // windows. Each is reached through its default instance, says it is not available
 // yet, and has the controls the main window writes, so that the main window's paths
 // run unchanged until the real window replaces it.
-#include <array>
-
 #include <QTimer>
+#include <array>
 
 #include "ui/form.h"
 

@@ -36,14 +36,22 @@ ProjectChoice ChooseProject(const std::filesystem::path& program_folder, int pro
 
 std::optional<std::string> OrganismTextForCode(int code) {
   switch (code) {
-    case 0: return "C elegans(>L4)";
-    case 1: return "Zebrafish(larvae)";
-    case 2: return "Echinococcus";
-    case 3: return "Drosophila";
-    case 7: return "size <100um";
-    case 8: return "size 0.1-1mm";
-    case 9: return "size >1mm";
-    default: return std::nullopt;
+    case 0:
+      return "C elegans(>L4)";
+    case 1:
+      return "Zebrafish(larvae)";
+    case 2:
+      return "Echinococcus";
+    case 3:
+      return "Drosophila";
+    case 7:
+      return "size <100um";
+    case 8:
+      return "size 0.1-1mm";
+    case 9:
+      return "size >1mm";
+    default:
+      return std::nullopt;
   }
 }
 

@@ -26,7 +26,8 @@ class MainWindow : public ProgramTest {
   void SetUp() override {
     ProgramTest::SetUp();
     w = std::make_unique<Frm_Main>();
-    w->Cmb_organism->addItems({"C elegans(>L4)", "Zebrafish(Larvae)", "Echinococcus", "Drosophila"});
+    w->Cmb_organism->addItems(
+        {"C elegans(>L4)", "Zebrafish(Larvae)", "Echinococcus", "Drosophila"});
     w->Cmb_organism->setCurrentIndex(-1);
   }
   void TearDown() override {
@@ -77,7 +78,8 @@ TEST_F(MainWindow, OrganismSetsTheThresholdRow) {
   EXPECT_EQ(w->txt_snr_umbral->text(), "2.8");
 
   // Echinococcus takes the box's own value, raised to 1.8 at or below 1.4.
-  const std::pair<const char*, double> cases[] = {{"1.2", 1.8}, {"1.4", 1.8}, {"1.5", 1.5}, {"", 1.8}};
+  const std::pair<const char*, double> cases[] = {
+      {"1.2", 1.8}, {"1.4", 1.8}, {"1.5", 1.5}, {"", 1.8}};
   for (const auto& [text, expected] : cases) {
     w->Cmb_organism->setCurrentIndex(0);
     w->txt_snr_umbral->setText(text);
@@ -155,17 +157,17 @@ TEST_F(MainWindow, LayoutScalesWithTheWindowWithoutOverlaps) {
     w->LayoutMainWindow();
     const std::string where = std::to_string(size.width()) + "x" + std::to_string(size.height());
     ExpectApart({w->PicPanel1, w->PicPanel2}, where);
-    ExpectApart({w->Cmd_barplot, w->Cmd_gridplot, w->Cmd_histoplot, w->Picact, w->Picreal,
-                 w->picturetime},
-                where + " left");
+    ExpectApart(
+        {w->Cmd_barplot, w->Cmd_gridplot, w->Cmd_histoplot, w->Picact, w->Picreal, w->picturetime},
+        where + " left");
     ExpectApart({w->Frame_setup, w->cmd_connect, w->Cmd_disconnect, w->CmdPause, w->CmdPlay,
                  w->CmdStop, w->Cmdreport, w->Cmdoffline},
                 where + " right");
     for (QWidget* c : std::vector<QWidget*>{w->Picact, w->Picreal, w->picturetime}) {
       EXPECT_TRUE(w->PicPanel1->rect().contains(c->geometry())) << where;
     }
-    for (QWidget* c :
-         std::vector<QWidget*>{w->Frame_setup, w->CmdPlay, w->CmdStop, w->Cmdreport, w->Cmdoffline}) {
+    for (QWidget* c : std::vector<QWidget*>{w->Frame_setup, w->CmdPlay, w->CmdStop, w->Cmdreport,
+                                            w->Cmdoffline}) {
       EXPECT_TRUE(w->PicPanel2->rect().contains(c->geometry())) << where;
     }
   }
@@ -227,9 +229,9 @@ TEST_F(MainWindow, FactoryWindowOnlyOnlineAndStopped) {
 TEST_F(MainWindow, TechnicalMenuAsksForTheExactPassword) {
   dialogs.AnswerInput("fenix8306").ExpectOk().AnswerInput("").ExpectOk().CancelInput().ExpectOk();
   for (int i = 0; i < 3; ++i) w->mn_technical_Click();
-  EXPECT_EQ(dialogs.log(), (std::vector<std::string>{"Enter Password", "Wrong Password", "Enter Password",
-                                                     "Wrong Password", "Enter Password",
-                                                     "Wrong Password"}));
+  EXPECT_EQ(dialogs.log(),
+            (std::vector<std::string>{"Enter Password", "Wrong Password", "Enter Password",
+                                      "Wrong Password", "Enter Password", "Wrong Password"}));
   EXPECT_FALSE(ui::IsLoaded<mainwindow::Frm_Tech_cal>());
   dialogs.AnswerInput("Fenix8306");
   w->mn_technical_Click();
@@ -310,7 +312,8 @@ TEST_F(MainWindow, ExitAsksToSaveAndYesWritesTheProject) {
   s.Aq_lapse = 77;
   dialogs.AnswerNo();
   w->mnexit_Click();
-  EXPECT_EQ(dialogs.log(), std::vector<std::string>{"Update values to project 12_Larvae before Exit?"});
+  EXPECT_EQ(dialogs.log(),
+            std::vector<std::string>{"Update values to project 12_Larvae before Exit?"});
   EXPECT_TRUE(mainwindow::ProgramEnded());
   EXPECT_FALSE(std::filesystem::exists(project / "setup.dat"));
 

@@ -26,7 +26,8 @@ namespace mainwindow_test {
 
 inline std::string ConfigBytes(int project, int last, int com) {
   return "\"Config: <Actual_Project_Number>, <Last_Project>,<Serial_COM>,<Restart_Time>\"\r\n" +
-         std::to_string(project) + "," + std::to_string(last) + "," + std::to_string(com) + ",0\r\n";
+         std::to_string(project) + "," + std::to_string(last) + "," + std::to_string(com) +
+         ",0\r\n";
 }
 
 // Removes every window the program may have loaded, without the exit question.

@@ -1,9 +1,9 @@
 // The start window's choices after a real start-up, and the unattended start against
 // the simulated instrument.
+#include <QAction>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QAction>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>

@@ -45,7 +45,8 @@ TEST(StartupLogic, MissingProjectFolderOpensTheDefaultProject) {
 }
 
 TEST(StartupLogic, Texts) {
-  EXPECT_EQ(mainwindow::ExitQuestion(12, "Larvae"), "Update values to project 12_Larvae before Exit?");
+  EXPECT_EQ(mainwindow::ExitQuestion(12, "Larvae"),
+            "Update values to project 12_Larvae before Exit?");
   EXPECT_EQ(mainwindow::ProjectCaption(5, "Larvae"), "5_Larvae");
   EXPECT_EQ(mainwindow::ConnectedStatusText(12), "status: Connected in COM12");
   EXPECT_EQ(mainwindow::ProjectFolderName(12), "p00012");
@@ -59,8 +60,8 @@ using Startup = ProgramTest;
 TEST_F(Startup, WithoutConfigFileTheProgramEndsWithItsMessage) {
   dialogs.ExpectOk();
   Start();
-  EXPECT_EQ(dialogs.log(), std::vector<std::string>{
-                               "Config file not found: Check correct software installation"});
+  EXPECT_EQ(dialogs.log(),
+            std::vector<std::string>{"Config file not found: Check correct software installation"});
   EXPECT_TRUE(mainwindow::ProgramEnded());
   EXPECT_NE(mainwindow::ProgramExitCode(), 0);
   EXPECT_FALSE(ui::IsLoaded<Frm_Init>());
@@ -69,9 +70,9 @@ TEST_F(Startup, WithoutConfigFileTheProgramEndsWithItsMessage) {
 TEST_F(Startup, LoadsTheProjectAndLeavesTheStartWindowWaiting) {
   MakeProject(5, "Larvae", "w96", [](storage::SharedState& s) {
     s.Aq_lapse = 45;
-    s.MnAt(1, 0) = 2;  // Echinococcus: the SNR box shows
-    s.MnAt(1, 3) = 12; // 1.2 is raised to 1.8
-    s.MnAt(1, 1) = 0;  // no automatic calibration
+    s.MnAt(1, 0) = 2;   // Echinococcus: the SNR box shows
+    s.MnAt(1, 3) = 12;  // 1.2 is raised to 1.8
+    s.MnAt(1, 1) = 0;   // no automatic calibration
     s.MnAt(1, 2) = 1;
     s.MnAt(2, 0) = 1;
     s.MnAt(2, 1) = 0;
@@ -143,8 +144,8 @@ TEST_F(Startup, DefaultProjectWhenTheConfiguredFolderIsMissing) {
 
 TEST_F(Startup, GarbageConfigAndOutOfRangeProjectValuesDoNotEndStartUp) {
   MakeProject(1, "Sizes", "w96", [](storage::SharedState& s) {
-    s.MnAt(1, 0) = 8;   // a size class: no entry of the organism list
-    s.MnAt(1, 1) = 7;   // no check box value
+    s.MnAt(1, 0) = 8;  // a size class: no entry of the organism list
+    s.MnAt(1, 1) = 7;  // no check box value
     s.MnAt(2, 0) = -3;
   });
   testsupport::WriteBytes(folder / "config.dat", std::string("\x01\xff garbage,,\r\n", 14));
@@ -168,12 +169,11 @@ TEST_F(Startup, EachStepWritesItsCaption) {
   Frm_Main& w = Start();
   ASSERT_FALSE(mainwindow::ProgramEnded());
   auto& news = *ui::Default<Frm_Init>().LblNews;
-  const std::pair<int, const char*> steps[] = {
-      {0, "STARTING........... Reading Configuration..."},
-      {1, "STARTING........... Configuration OK..."},
-      {2, "status = not connected yet"},
-      {3, "status = not connected yet"},
-      {4, "status = not connected yet"}};
+  const std::pair<int, const char*> steps[] = {{0, "STARTING........... Reading Configuration..."},
+                                               {1, "STARTING........... Configuration OK..."},
+                                               {2, "status = not connected yet"},
+                                               {3, "status = not connected yet"},
+                                               {4, "status = not connected yet"}};
   for (const auto& [step, caption] : steps) {
     w.Start_Step = static_cast<int16_t>(step);
     w.Start_Step_Done = 0;
