@@ -7,6 +7,8 @@
 #include <iterator>
 #include <system_error>
 
+#include "storage/file_io.h"
+
 namespace acquisition {
 namespace fs = std::filesystem;
 
@@ -255,25 +257,7 @@ bool WriteCountsFile(const fs::path& file, const std::vector<CountsRecord>& reco
   std::string data;
   data.reserve(records.size() * kCountsRecordBytes);
   for (const auto& r : records) data += EncodeCountsRecord(r);
-  fs::path temp = file;
-  temp += ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ec;
-      fs::remove(temp, ec);
-      return false;
-    }
-  }
-  std::error_code ec;
-  fs::rename(temp, file, ec);
-  if (!ec) return true;
-  fs::remove(temp, ec);
-  return false;
+  return storage::WriteFileAtomic(file, data);
 }
 
 }  // namespace acquisition

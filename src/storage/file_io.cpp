@@ -1,5 +1,7 @@
 #include "storage/file_io.h"
 
+#include "platform/file_write.h"
+
 #include <cstdint>
 #include <fstream>
 #include <sstream>
@@ -21,27 +23,7 @@ std::optional<std::string> ReadWholeFile(const fs::path& file) {
 }
 
 bool WriteFileAtomic(const fs::path& file, const std::string& bytes) {
-  std::error_code ec;
-  if (fs::is_directory(file, ec)) return false;
-  fs::path tmp = file;
-  tmp += ".tmp~";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      fs::remove(tmp, ec);
-      return false;
-    }
-  }
-  fs::rename(tmp, file, ec);
-  if (ec) {
-    fs::remove(tmp, ec);
-    return false;
-  }
-  return true;
+  return platform::WriteFileAtomic(file, bytes) == 0;
 }
 
 bool FileExists(const fs::path& file) {
@@ -60,26 +42,30 @@ int16_t CopyFileChecked(const std::string& source, const std::string& destinatio
   return WriteFileAtomic(destination, *bytes) ? 1 : -1;
 }
 
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string current;
+  bool open = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' || c == '\n') {
+      lines.push_back(current);
+      current.clear();
+      open = false;
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      current += c;
+      open = true;
+    }
+  }
+  if (open) lines.push_back(current);
+  return lines;
+}
+
 int CountFileLines(const std::string& path) {
   const auto bytes = ReadWholeFile(path);
   if (!bytes) return 0;
-  const std::string& s = *bytes;
-  int lines = 0;
-  size_t i = 0;
-  bool open_line = false;
-  while (i < s.size()) {
-    const char c = s[i];
-    if (c == '\r' || c == '\n') {
-      ++lines;
-      open_line = false;
-      if (c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ++i;
-    } else {
-      open_line = true;
-    }
-    ++i;
-  }
-  if (open_line) ++lines;
-  return lines;
+  return static_cast<int>(SplitLines(*bytes).size());
 }
 
 }  // namespace storage

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace storage {
 
@@ -23,6 +24,10 @@ std::filesystem::path InFolder(const std::string& folder, const std::string& nam
 // Copies source over destination (replacing it): 1, or -1 on any failure (missing
 // source, unwritable destination). Never throws, shows nothing.
 int16_t CopyFileChecked(const std::string& source, const std::string& destination);
+
+// The lines of a text (CR, LF or CR LF end a line; a last line without a line break
+// counts), without their line ends.
+std::vector<std::string> SplitLines(const std::string& text);
 
 // Number of lines of a text file (CR, LF or CR LF end a line; a last line without
 // a line break counts); 0 when the file cannot be read.

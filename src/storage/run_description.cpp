@@ -30,30 +30,11 @@ std::string SubprojectBytes(const std::string& name, const std::string& comments
   return w.Bytes();
 }
 
-std::vector<std::string> TextLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string current;
-  bool open = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(current);
-      current.clear();
-      open = false;
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      current += c;
-      open = true;
-    }
-  }
-  if (open) lines.push_back(current);
-  return lines;
-}
 
 std::vector<std::string> TagLines(const std::string& folder) {
   const auto bytes = ReadWholeFile(InFolder(folder, "tags_id.dat"));
   if (!bytes) return {};
-  return TextLines(DecodeText(*bytes));
+  return SplitLines(DecodeText(*bytes));
 }
 
 // The key of a tags line: the text before its first blank, when that blank is not first.
@@ -80,7 +61,7 @@ std::string ReadSubprojectName(const std::string& folder) {
 std::string ReadSubprojectComments(const std::string& folder) {
   const auto bytes = ReadWholeFile(SubprojectPath(folder));
   if (!bytes) return "";
-  const std::vector<std::string> lines = TextLines(DecodeText(*bytes));
+  const std::vector<std::string> lines = SplitLines(DecodeText(*bytes));
   std::string result;
   bool first = true;
   for (size_t i = 1; i < lines.size(); ++i) {

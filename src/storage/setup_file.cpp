@@ -195,25 +195,6 @@ std::vector<std::string> SplitRawFields(const std::string& line) {
   return fields;
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string current;
-  bool open = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(current);
-      current.clear();
-      open = false;
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      current += c;
-      open = true;
-    }
-  }
-  if (open) lines.push_back(current);
-  return lines;
-}
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "platform/file_write.h"
 #include "xlsx/utf8.h"
 #include "xlsx/zip_writer.h"
 
@@ -378,28 +379,8 @@ XlsxResult BuildXlsxBytes(const CellTable& table, const NumberLocale& locale,
 }
 
 XlsxResult WriteFileReplacing(const std::string& target, std::string_view bytes) {
-  const std::string temp = target + ".tmp";
-  const auto last_error = [] { return errno != 0 ? errno : EIO; };
-  const auto fail = [&](int err, std::string description) {
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    return Failure(XlsxStatus::kWriteFailed, err, std::move(description));
-  };
-  errno = 0;
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (f == nullptr) {
-    const int err = last_error();
-    return Failure(XlsxStatus::kWriteFailed, err, std::strerror(err));
-  }
-  int err = 0;
-  errno = 0;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) err = last_error();
-  if (std::fflush(f) != 0 && err == 0) err = last_error();
-  if (std::fclose(f) != 0 && err == 0) err = last_error();
-  if (err != 0) return fail(err, std::strerror(err));
-  std::error_code ec;
-  std::filesystem::rename(temp, target, ec);
-  if (ec) return fail(ec.value(), ec.message());
+  const int err = platform::WriteFileAtomic(target, bytes);
+  if (err != 0) return Failure(XlsxStatus::kWriteFailed, err, std::strerror(err));
   return {};
 }
 
