@@ -36,7 +36,7 @@ function(quenlar_tests name)
   endif()
   add_executable(test_${name} ${srcs})
   set_target_properties(test_${name} PROPERTIES AUTOMOC ON)
-  target_link_libraries(test_${name} PRIVATE quenlar_test_support ${ARG_DEPS} GTest::gtest)
+  target_link_libraries(test_${name} PRIVATE quenlar_test_support ${ARG_DEPS} GTest::gtest Qt6::Test)
   target_include_directories(test_${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   add_test(NAME ${name} COMMAND test_${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   set_tests_properties(${name} PROPERTIES

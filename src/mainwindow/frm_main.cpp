@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -311,12 +312,24 @@ void Frm_Main::ConnectHandlers() {
   connect(Combofila, &QComboBox::currentIndexChanged, this, [this] { Combofila_Click(); });
   connect(Combocol, &QComboBox::currentIndexChanged, this, [this] { Combocol_Click(); });
   connect(lstgrup, &QListWidget::itemDoubleClicked, this, [this] { lstgrup_DblClick(); });
+  lstgrup->installEventFilter(this);
   for (int i = 0; i < 4; ++i) {
     connect(cmd_stack_pos[i], &QPushButton::clicked, this, [this, i] { cmd_stack_pos_Click(i); });
   }
 }
 
 void Frm_Main::Form_Resize() { LayoutMainWindow(); }
+
+bool Frm_Main::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == lstgrup && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      lstgrup_KeyPress(13);
+      return true;
+    }
+  }
+  return ui::Form::eventFilter(watched, event);
+}
 
 void Frm_Main::CheckComMenu(int port) {
   for (int n = 1; n <= 15; ++n) mncom1[n]->setChecked(n == port);

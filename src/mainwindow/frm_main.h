@@ -110,6 +110,9 @@ class Frm_Main : public ui::Form,
   void FillPlateSelectors();
   void FillGroupWellList(int16_t group);
   void lstgrup_DblClick();
+  // Enter (character code 13) in the well list acts as a double-click.
+  void lstgrup_KeyPress(int16_t key);
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void lblcanal_Change();
   void ClearRealtimePlot();
   void DrawActivityAxes();

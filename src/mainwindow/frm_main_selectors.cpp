@@ -93,6 +93,10 @@ void Frm_Main::FillGroupWellList(int16_t group) {
   }
 }
 
+void Frm_Main::lstgrup_KeyPress(int16_t key) {
+  if (key == 13) lstgrup_DblClick();
+}
+
 void Frm_Main::lstgrup_DblClick() {
   const int selected = lstgrup->currentRow();
   if (selected < 0 || selected >= lstgrup->count()) return;

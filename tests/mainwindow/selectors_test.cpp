@@ -3,6 +3,7 @@
 // channels 66 and 82).
 #include "mainwindow/selectors.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -151,6 +152,17 @@ TEST_F(SelectorWindow, AnEntryWithItsBeamSelectsThatChannel) {
   win->cmdbeam_minus_Click();
   EXPECT_EQ(win->lstgrup->currentRow(), 0);
   EXPECT_EQ(storage::Shared().Selected_Channel, 66);
+}
+
+TEST_F(SelectorWindow, EnterInTheWellListActsAsADoubleClick) {
+  win->FillPlateSelectors();
+  win->combogrup->setCurrentIndex(1);
+  win->lstgrup->setCurrentRow(1);  // "B3.1", not applied yet
+  EXPECT_EQ(storage::Shared().Selected_Channel, 66);
+  win->lstgrup_KeyPress(65);
+  EXPECT_EQ(storage::Shared().Selected_Channel, 66);
+  QTest::keyClick(win->lstgrup, Qt::Key_Return);
+  EXPECT_EQ(storage::Shared().Selected_Channel, 82);
 }
 
 TEST_F(SelectorWindow, ABeamAboveTheWellsIsResetByTheRowOnly) {
