@@ -63,6 +63,7 @@ done
 
 # ---- The unattended run ----
 export QUENLAR_HOME="$home"
+echo "demo: the new project has no channel files yet: the program says so and takes its defaults."
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
   echo "demo: no display: running headless; a $minutes-minute run (about $((minutes + 1)) minutes)..."
