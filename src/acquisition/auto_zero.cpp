@@ -16,7 +16,6 @@ namespace acquisition {
 namespace {
 constexpr int kLastGroup = 63;
 constexpr int kSampleGroupStep = 8;  // every sample pass asks for all eight groups
-constexpr int kPrimePauseMs = 50;
 constexpr int kYieldEvery = 10;
 constexpr int kSilentPassesToGiveUp = 2;
 }  // namespace
@@ -45,15 +44,7 @@ double AutoZeroThreshold(std::span<const int16_t> samples, double snr) {
 AutoZero::AutoZero(InstrumentIo& io, RunEngine& engine, CalibrationView& view)
     : io_(io), engine_(engine), view_(view) {}
 
-void AutoZero::Prime(int step) {
-  std::string discard;
-  for (int g = 0; g <= kLastGroup; g += step) {
-    io_.Flush();
-    io_.Write(devlink::DeviceFrame(devlink::RegLevels, g, devlink::ModeCommand));
-    io_.Read(discard, devlink::kGroupReplySize);
-  }
-  platform::Sleep(kPrimePauseMs);
-}
+void AutoZero::Prime(int step) { PrimeGroupRequests(io_, step); }
 
 bool AutoZero::SamplePass(int p) {
   RunState& rs = engine_.state;

@@ -21,4 +21,9 @@ class InstrumentIo {
   virtual int DeviceQuery(int reg, int value, int mode) = 0;
 };
 
+// The priming pass before a real poll: every group request of the plate (groups 0..63
+// in steps of `step`) sent once with its reply discarded, then a 50 ms pause, so the
+// instrument's channel multiplexer has settled when the samples that count are read.
+void PrimeGroupRequests(InstrumentIo& io, int step);
+
 }  // namespace acquisition

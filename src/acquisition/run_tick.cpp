@@ -21,7 +21,6 @@ namespace acquisition {
 namespace {
 
 constexpr int kLastGroup = 63;
-constexpr int kPrimePauseMs = 50;
 constexpr int kTailEvery = 25;
 
 int16_t Saturate16(double x) {
@@ -105,15 +104,7 @@ void RunEngine::PausedTick() {
   ProgressPulsesPending(!ended);
 }
 
-void RunEngine::Prime(int step) {
-  std::string discard;
-  for (int g = 0; g <= kLastGroup; g += step) {
-    io_.Flush();
-    io_.Write(devlink::DeviceFrame(devlink::RegLevels, g, devlink::ModeCommand));
-    io_.Read(discard, devlink::kGroupReplySize);
-  }
-  platform::Sleep(kPrimePauseMs);
-}
+void RunEngine::Prime(int step) { PrimeGroupRequests(io_, step); }
 
 bool RunEngine::Poll(int step) {
   RunState& s = state;
