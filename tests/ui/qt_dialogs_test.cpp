@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QInputDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -35,35 +34,40 @@ void WhenBoxOpens(Seen& seen, std::function<void(QWidget*)> act) {
   timer->start();
 }
 
-TEST(QtDialogs, OkBoxShowsTheTextWithoutATitle) {
+// Closes a message box with one of its buttons.
+std::function<void(QWidget*)> Press(QMessageBox::StandardButton which) {
+  return [which](QWidget* box) { qobject_cast<QMessageBox*>(box)->button(which)->click(); };
+}
+
+// Answers an input box with `text`, or cancels it.
+std::function<void(QWidget*)> Type(std::optional<QString> text, QString* offered = nullptr) {
+  return [text, offered](QWidget* box) {
+    auto* in = qobject_cast<QInputDialog*>(box);
+    if (offered) *offered = in->textValue();
+    if (!text) return in->reject();
+    in->setTextValue(*text);
+    in->accept();
+  };
+}
+
+TEST(QtDialogs, BoxesShowTheTextWithoutATitleAndGiveTheAnswer) {
   ui::QtDialogs dialogs;
   Seen seen;
   WhenBoxOpens(seen, [](QWidget* box) {
-    auto* m = qobject_cast<QMessageBox*>(box);
-    ASSERT_NE(m, nullptr);
-    EXPECT_EQ(m->buttons().size(), 1);
-    m->button(QMessageBox::Ok)->click();
+    EXPECT_EQ(qobject_cast<QMessageBox*>(box)->buttons().size(), 1);
+    Press(QMessageBox::Ok)(box);
   });
   dialogs.MsgBox("Acquisition finished");
   EXPECT_EQ(seen.title, "");
   EXPECT_EQ(seen.text, "Acquisition finished");
-}
 
-TEST(QtDialogs, YesNoAnswersWhatWasClicked) {
-  ui::QtDialogs dialogs;
-  Seen seen;
-  WhenBoxOpens(seen, [](QWidget* box) {
-    qobject_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
-  });
+  seen = {};
+  WhenBoxOpens(seen, Press(QMessageBox::Yes));
   EXPECT_TRUE(dialogs.AskYesNo("Sure to Quit?"));
-  EXPECT_EQ(seen.text, "Sure to Quit?");
   EXPECT_EQ(seen.title, "");
-
-  WhenBoxOpens(seen, [](QWidget* box) {
-    qobject_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
-  });
+  EXPECT_EQ(seen.text, "Sure to Quit?");
+  WhenBoxOpens(seen, Press(QMessageBox::No));
   EXPECT_FALSE(dialogs.AskYesNo("Sure to Quit?"));
-
   WhenBoxOpens(seen, [](QWidget* box) { qobject_cast<QMessageBox*>(box)->reject(); });
   EXPECT_FALSE(dialogs.AskYesNo("Sure to Quit?"));  // closing the box is No
 }
@@ -72,25 +76,14 @@ TEST(QtDialogs, InputBoxGivesTheTypedTextOrNothingOnCancel) {
   ui::QtDialogs dialogs;
   Seen seen;
   QString offered;
-  WhenBoxOpens(seen, [&offered](QWidget* box) {
-    auto* in = qobject_cast<QInputDialog*>(box);
-    offered = in->textValue();
-    in->setTextValue("Mutant line 3");
-    in->accept();
-  });
+  WhenBoxOpens(seen, Type("Mutant line 3", &offered));
   EXPECT_EQ(dialogs.InputBox("Rename Project: Entre New Name", "Default"), "Mutant line 3");
   EXPECT_EQ(seen.text, "Rename Project: Entre New Name");
   EXPECT_EQ(seen.title, "");
   EXPECT_EQ(offered, "Default");
-
-  WhenBoxOpens(seen, [](QWidget* box) {
-    auto* in = qobject_cast<QInputDialog*>(box);
-    in->setTextValue("");
-    in->accept();
-  });
+  WhenBoxOpens(seen, Type(""));
   EXPECT_EQ(dialogs.InputBox("Port?", "4"), "");  // an empty OK is not a cancel
-
-  WhenBoxOpens(seen, [](QWidget* box) { qobject_cast<QInputDialog*>(box)->reject(); });
+  WhenBoxOpens(seen, Type(std::nullopt));
   EXPECT_EQ(dialogs.InputBox("Port?", "4"), std::nullopt);
 }
 
