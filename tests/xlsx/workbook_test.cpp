@@ -7,7 +7,6 @@
 
 namespace {
 
-using xlsxtest::Le16;
 using xlsxtest::Le32;
 
 const xlsx::NumberLocale kDot{'.', ','};
@@ -144,26 +143,14 @@ TEST(BuildXlsxBytes, GoldenSmallTable) {
                           "/officeDocument/2006/docPropsVTypes\"><Application>Quenlar"
                           "</Application></Properties>";
 
-  const std::pair<std::string, std::string> parts[] = {
+  const std::vector<std::pair<std::string, std::string>> parts = {
       {"[Content_Types].xml", ct},   {"xl/worksheets/sheet1.xml", sheet},
       {"xl/sharedStrings.xml", sst}, {"xl/styles.xml", styles},
       {"xl/workbook.xml", workbook}, {"xl/_rels/workbook.xml.rels", wb_rels},
       {"_rels/.rels", pkg_rels},     {"docProps/core.xml", core},
       {"docProps/app.xml", app}};
-  const uint16_t time = 15 * 2048 + 9 * 32 + 13, date = 46 * 512 + 3 * 32 + 14;
-  std::string expected, directory;
-  for (const auto& [name, data] : parts) {
-    EXPECT_EQ(Entry(archive, name), data) << name;
-    const std::string common = Le16(20) + Le16(0x0800) + Le16(0) + Le16(time) + Le16(date) +
-                               Le32(xlsxtest::BitwiseCrc32(data)) + Le32(data.size()) +
-                               Le32(data.size()) + Le16(name.size()) + Le16(0);
-    directory += Le32(0x02014B50) + Le16(20) + common + Le16(0) + Le16(0) + Le16(0) + Le32(0) +
-                 Le32(expected.size()) + name;
-    expected += Le32(0x04034B50) + common + name + data;
-  }
-  expected += directory + Le32(0x06054B50) + Le16(0) + Le16(0) + Le16(9) + Le16(9) +
-              Le32(directory.size()) + Le32(expected.size()) + Le16(0);
-  EXPECT_EQ(archive, expected);
+  for (const auto& [name, data] : parts) EXPECT_EQ(Entry(archive, name), data) << name;
+  EXPECT_EQ(archive, xlsxtest::StoredArchive(parts, 15 * 2048 + 9 * 32 + 13, 46 * 512 + 3 * 32 + 14));
 }
 
 TEST(BuildXlsxBytes, EmptyTextCellAndNoStrings) {

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace xlsxtest {
 
@@ -21,6 +23,24 @@ inline uint32_t BitwiseCrc32(std::string_view bytes) {
 
 inline std::string Le16(uint32_t v) { return {char(v & 0xFF), char((v >> 8) & 0xFF)}; }
 inline std::string Le32(uint32_t v) { return Le16(v & 0xFFFF) + Le16(v >> 16); }
+
+// A stored (uncompressed) archive of the given entries as the ZIP record layouts give it:
+// local headers with their data, then the central directory and its end record.
+inline std::string StoredArchive(const std::vector<std::pair<std::string, std::string>>& entries,
+                                 uint16_t time, uint16_t date) {
+  std::string out, directory;
+  for (const auto& [name, data] : entries) {
+    const std::string common = Le16(20) + Le16(0x0800) + Le16(0) + Le16(time) + Le16(date) +
+                               Le32(BitwiseCrc32(data)) + Le32(data.size()) + Le32(data.size()) +
+                               Le16(name.size()) + Le16(0);
+    directory += Le32(0x02014B50) + Le16(20) + common + Le16(0) + Le16(0) + Le16(0) + Le32(0) +
+                 Le32(out.size()) + name;
+    out += Le32(0x04034B50) + common + name + data;
+  }
+  const auto n = static_cast<uint32_t>(entries.size());
+  return out + directory + Le32(0x06054B50) + Le16(0) + Le16(0) + Le16(n) + Le16(n) +
+         Le32(directory.size()) + Le32(out.size()) + Le16(0);
+}
 
 struct CommandResult {
   int exit_code = -1;
