@@ -1,6 +1,6 @@
 #pragma once
-// An instrument answering in memory, for the run engine's tests: group polls with
-// parity words, temperature queries, and a log of every frame written.
+// An instrument answering in memory: group polls with parity words, temperature
+// queries and a log of every frame written; `query` and `read` script other replies.
 #include <bitset>
 #include <cstdint>
 #include <functional>
@@ -22,6 +22,11 @@ class FakeInstrument final : public acquisition::InstrumentIo {
   }
   int Read(std::string& data, int count) override {
     data.clear();
+    if (read) {
+      data = read(last_, count);
+      if (int(data.size()) > count) data.resize(count);
+      return int(data.size());
+    }
     if (silent || last_.size() != 5 || uint8_t(last_[2]) != 0x30) return 0;
     const int g = uint8_t(last_[3]);
     ++polls;
@@ -40,6 +45,8 @@ class FakeInstrument final : public acquisition::InstrumentIo {
   }
   int DeviceQuery(int reg, int value, int mode) override {
     frames.push_back(Frame(reg, value, mode));
+    ++queries;
+    if (query) return query(reg, value, mode);
     if (silent) return -1;
     return reg == 0x21 ? temperature_raw : 0;
   }
@@ -66,6 +73,11 @@ class FakeInstrument final : public acquisition::InstrumentIo {
       if (f.size() == 5 && uint8_t(f[2]) == 0x10) v.push_back(uint8_t(f[3]));
     return v;
   }
+  int Count(const std::string& frame) const {
+    int n = 0;
+    for (const auto& f : frames) n += f == frame;
+    return n;
+  }
   int CountFrames(int reg) const {
     int n = 0;
     for (const auto& f : frames) n += f.size() == 5 && uint8_t(f[2]) == reg;
@@ -75,12 +87,15 @@ class FakeInstrument final : public acquisition::InstrumentIo {
   std::function<int(int channel, long poll)> level_of = [](int ch, long poll) {
     return 1500 + ch + int((poll / 24) % 7) * 40;
   };
+  std::function<int(int reg, int value, int mode)> query;
+  std::function<std::string(const std::string& frame, int count)> read;
   std::vector<std::string> frames;
   std::set<int> short_groups;
   std::set<int> bad_parity_groups;
   bool silent = false;
   int temperature_raw = 100;
   long polls = 0;
+  int queries = 0;
   int flushes = 0;
 
  private:

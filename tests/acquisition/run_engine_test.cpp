@@ -204,35 +204,6 @@ TEST_F(RunEngineTest, SerialErrorsWithoutRestartKeepPolling) {
   EXPECT_TRUE(engine_.TimerEnabled());
 }
 
-TEST_F(RunEngineTest, ShortRunEndsAtItsLapseWithPairedRecords) {
-  auto& sh = storage::Shared();
-  sh.Aq_lapse = 1;
-  sh.Body_Bends = 1;
-  dialogs_.ExpectOk();
-  Start();
-  Ticks(5000);
-  EXPECT_FALSE(engine_.TimerEnabled());
-  EXPECT_EQ(sh.Acq_State, 0);
-  EXPECT_EQ(dialogs_.log().back(), "Acquisition finished");
-  EXPECT_TRUE(view_.Logged("report"));
-  // Bins of 500 x 30 ms plus the two 50 ms priming pauses: 15.1 s, so the fourth
-  // bin end (60.4 s) is the first at or past one whole minute.
-  const auto counts = acquisition::ReadCountsFile(RunFolder() / "counts.bin");
-  ASSERT_EQ(counts.size(), 4u);
-  EXPECT_EQ(counts[2].Elapsed_Minutes, 0);
-  EXPECT_EQ(counts[3].Elapsed_Minutes, 1);
-  EXPECT_EQ(counts[0].Counts[384], 219);  // 21.9 C
-  EXPECT_EQ(testsupport::ReadBytes(RunFolder() / "0.bin").size(), 4u * 385770);
-  const auto histo = acquisition::ReadHistoFile(RunFolder() / "histo0000.bin");
-  ASSERT_EQ(histo.size(), 4u);
-  EXPECT_DOUBLE_EQ(histo[0].Sample_Seconds, 0.03);  // 15.1 s / 500 rounded to 3 decimals
-  EXPECT_DOUBLE_EQ(histo[3].Elapsed_Minutes_Exact, 1.01);
-  EXPECT_EQ(engine_.state.Histo_Records, 4);
-  // Outputs off at the end: the last code sent is 0.
-  EXPECT_EQ(io_.TempLightCodes().back(), 0);
-  EXPECT_EQ(view_.activity_plots, 4);
-}
-
 TEST_F(RunEngineTest, PauseFreezesOrKeepsTheTimeCounter) {
   auto& sh = storage::Shared();
   sh.Aq_lapse = 100;

@@ -1,7 +1,9 @@
 #pragma once
 // A project folder, a manual clock, scripted boxes, a launcher recorder and a view
-// recorder around one run engine.
+// recorder around one run engine; and a stand-in for a full disk.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <string>
@@ -15,6 +17,29 @@
 #include "support/temp_folder.h"
 
 namespace acqtest {
+
+// A file size limit standing in for a full disk while it lives; writes past it come
+// up short instead of raising SIGXFSZ.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &previous_);
+    getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit lowered = old_;
+    lowered.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &lowered);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    sigaction(SIGXFSZ, &previous_, nullptr);
+  }
+
+ private:
+  struct sigaction previous_ {};
+  rlimit old_{};
+};
 
 class RecordingView final : public acquisition::RunView {
  public:

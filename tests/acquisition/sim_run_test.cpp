@@ -79,6 +79,8 @@ TEST_F(SimRunTest, ThirtyMinuteRunEndsByItselfWithItsFiles) {
   EXPECT_FALSE(engine_.TimerEnabled());
   EXPECT_EQ(sh.Acq_State, 0);
   EXPECT_EQ(dialogs_.log().back(), "Acquisition finished");
+  EXPECT_TRUE(view_.Logged("report"));
+  EXPECT_EQ(view_.activity_plots, 24);
   EXPECT_TRUE(com_error_seen);
   EXPECT_FALSE(view_.Logged("status:<COM ERROR>"));  // never 21 failed ticks in a row
 

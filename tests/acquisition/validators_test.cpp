@@ -21,108 +21,73 @@ class ValidatorsTest : public ::testing::Test {
   testsupport::ScriptedDialogs dialogs_;
 };
 
-struct Case {
+// Each box: where it stores, its refusal message, and the default it puts back.
+struct Box {
   B box;
+  int row, col;
+  const char* message;
   const char* text;
-  bool accepted;
-  const char* shown;
-  int stored;
+  int value;
+} const kBoxes[] = {
+    {B::txt_lon, 2, 1, "Invalid value: 0 to 23", "9", 9},
+    {B::txt_loff, 2, 2, "Invalid value: 0 to 23", "21", 21},
+    {B::txt_pulsetimes, 2, 3, "Invalid value: 0-99", "0", 0},
+    {B::txt_pulseon, 2, 4, "Invalid value: 0.0 to 1440.0", "0", 0},
+    {B::txt_pulseoff, 2, 5, "Invalid value: 0.0 to 1440.0", "0", 0},
+    {B::txt_snr_umbral, 1, 3, "Invalid value: 1.1 to 5.0", "1.8", 18},
+    {B::txttemp, 3, 1, "Invalid value: 5.0 to 50.0", "20", 200},
 };
 
+// Validates `text` in box `b`, expecting a refusal with the box's message and default.
+void ExpectRefused(testsupport::ScriptedDialogs& dialogs, const Box& b, const char* text) {
+  SCOPED_TRACE(std::string(b.message) + " <- \"" + text + "\"");
+  dialogs.ExpectOk();
+  storage::Shared().MnAt(b.row, b.col) = -99;
+  const auto r = acquisition::ValidateRunParam(b.box, text);
+  EXPECT_FALSE(r.accepted);
+  EXPECT_EQ(r.text, b.text);
+  EXPECT_EQ(storage::Shared().MnAt(b.row, b.col), b.value);
+  EXPECT_EQ(dialogs.log().back(), b.message);
+}
+
 TEST_F(ValidatorsTest, BoundariesInAndOutWithMessagesAndDefaults) {
-  const Case cases[] = {
-      // Hours: whole numbers shown "00", halves to even.
-      {B::txt_loff, "7", true, "07", 7},
-      {B::txt_loff, "0", true, "00", 0},
-      {B::txt_loff, "23", true, "23", 23},
-      {B::txt_loff, " 7 ", true, "07", 7},
-      {B::txt_loff, "22.5", true, "22", 22},
-      {B::txt_loff, "21.5", true, "22", 22},
-      {B::txt_loff, "24", false, "21", 21},
-      {B::txt_loff, "23.5", false, "21", 21},
-      {B::txt_loff, "-1", false, "21", 21},
-      {B::txt_loff, "x", false, "21", 21},
-      {B::txt_lon, "-0.4", false, "9", 9},
-      {B::txt_lon, "", false, "9", 9},
-      {B::txt_lon, "1e1", true, "10", 10},
-      // Pulses.
-      {B::txt_pulsetimes, "99", true, "99", 99},
-      {B::txt_pulsetimes, "3", true, "3", 3},
-      {B::txt_pulsetimes, "100", false, "0", 0},
-      // Pulse minutes: one decimal, what is shown is what is stored.
-      {B::txt_pulseon, "2.25", true, "2.3", 23},
-      {B::txt_pulseon, "2.24", true, "2.2", 22},
-      {B::txt_pulseon, "0", true, "0.0", 0},
-      {B::txt_pulseon, "1440", true, "1440.0", 14400},
-      {B::txt_pulseon, "1440.04", false, "0", 0},
-      {B::txt_pulseon, "-5", false, "0", 0},
-      {B::txt_pulseoff, "0.05", true, "0.1", 1},
-      {B::txt_pulseoff, "1440.1", false, "0", 0},
-      // SNR: 1.0 excluded, 5.0 included; a value shown as 1.0 is not kept.
-      {B::txt_snr_umbral, "1.0", false, "1.8", 18},
-      {B::txt_snr_umbral, "1.04", false, "1.8", 18},
-      {B::txt_snr_umbral, "1.05", true, "1.1", 11},
-      {B::txt_snr_umbral, "5.0", true, "5.0", 50},
-      {B::txt_snr_umbral, "5.01", false, "1.8", 18},
-      // Temperature.
-      {B::txttemp, "4.9", false, "20", 200},
-      {B::txttemp, "5", true, "5.0", 50},
-      {B::txttemp, "50", true, "50.0", 500},
-      {B::txttemp, "50.04", false, "20", 200},
-      {B::txttemp, "37.45", true, "37.5", 375},
+  // Accepted: what is shown is what is stored (hours "00", halves to even, one decimal).
+  const struct {
+    int box;  // index into kBoxes
+    const char* text;
+    const char* shown;
+    int stored;
+  } accepted[] = {
+      {1, "0", "00", 0},         {1, " 7 ", "07", 7},        {1, "23", "23", 23},
+      {1, "22.5", "22", 22},     {1, "21.5", "22", 22},      {0, "1e1", "10", 10},
+      {2, "99", "99", 99},       {3, "2.25", "2.3", 23},     {3, "2.24", "2.2", 22},
+      {3, "0", "0.0", 0},        {3, "1440", "1440.0", 14400}, {4, ".05", "0.1", 1},
+      {4, "+5.", "5.0", 50},     {5, "1.05", "1.1", 11},     {5, "5.0", "5.0", 50},
+      {6, "5", "5.0", 50},       {6, "50", "50.0", 500},     {6, "37.45", "37.5", 375},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(acquisition::RuleOf(c.box).message) + " <- \"" + c.text + "\"");
-    const auto& rule = acquisition::RuleOf(c.box);
-    auto& mn = storage::Shared().MnAt(rule.mn_row, rule.mn_col);
-    mn = -99;
-    if (!c.accepted) dialogs_.ExpectOk();
-    const auto r = acquisition::ValidateRunParam(c.box, c.text);
-    EXPECT_EQ(r.accepted, c.accepted);
+  for (const auto& c : accepted) {
+    const Box& b = kBoxes[c.box];
+    SCOPED_TRACE(std::string(b.message) + " <- \"" + c.text + "\"");
+    const auto r = acquisition::ValidateRunParam(b.box, c.text);
+    EXPECT_TRUE(r.accepted);
     EXPECT_EQ(r.text, c.shown);
-    EXPECT_EQ(r.stored, c.stored);
-    EXPECT_EQ(mn, c.stored);
-    if (!c.accepted) {
-      ASSERT_FALSE(dialogs_.log().empty());
-      EXPECT_EQ(dialogs_.log().back(), rule.message);
-    }
+    EXPECT_EQ(storage::Shared().MnAt(b.row, b.col), c.stored);
   }
+  // Refused just outside each range; SNR 1.0 is excluded, and so is what shows as 1.0.
+  const std::pair<int, const char*> refused[] = {
+      {1, "24"}, {1, "23.5"}, {1, "-1"},     {0, "-0.4"},   {2, "100"},  {3, "1440.04"},
+      {3, "-5"}, {4, "1440.1"}, {5, "1.0"}, {5, "1.04"},    {5, "5.01"}, {6, "4.9"},
+      {6, "50.04"}};
+  for (const auto& [box, text] : refused) ExpectRefused(dialogs_, kBoxes[box], text);
   EXPECT_TRUE(dialogs_.Exhausted());
 }
 
-TEST_F(ValidatorsTest, EachBoxHasItsEntryMessageAndDefault) {
-  struct Want {
-    B box;
-    int row, col;
-    const char* message;
-    const char* text;
-    int value;
-  };
-  const Want wants[] = {
-      {B::txt_lon, 2, 1, "Invalid value: 0 to 23", "9", 9},
-      {B::txt_loff, 2, 2, "Invalid value: 0 to 23", "21", 21},
-      {B::txt_pulsetimes, 2, 3, "Invalid value: 0-99", "0", 0},
-      {B::txt_pulseon, 2, 4, "Invalid value: 0.0 to 1440.0", "0", 0},
-      {B::txt_pulseoff, 2, 5, "Invalid value: 0.0 to 1440.0", "0", 0},
-      {B::txt_snr_umbral, 1, 3, "Invalid value: 1.1 to 5.0", "1.8", 18},
-      {B::txttemp, 3, 1, "Invalid value: 5.0 to 50.0", "20", 200},
-  };
-  // Bad input of every kind gets the box's message and default, never a crash.
-  const char* bad[] = {"",     "abc",   "1,5",   ",",     ".",
-                       "-",    "1.2.3", "e5",    "1e",    "0x10",
-                       "inf",  "nan",   "1e308", "1e999", "99999999999999999999999",
-                       "12abc"};
-  for (const Want& w : wants) {
-    for (const char* text : bad) {
-      SCOPED_TRACE(std::string(w.message) + " <- \"" + text + "\"");
-      dialogs_.ExpectOk();
-      const auto r = acquisition::ValidateRunParam(w.box, text);
-      EXPECT_FALSE(r.accepted);
-      EXPECT_EQ(r.text, w.text);
-      EXPECT_EQ(storage::Shared().MnAt(w.row, w.col), w.value);
-      EXPECT_EQ(dialogs_.log().back(), w.message);
-    }
-  }
+TEST_F(ValidatorsTest, BadInputOfEveryKindGetsTheMessageAndTheDefault) {
+  const char* bad[] = {"",      "abc",   "1,5",   ",",    ".",     "-",     "1.2.3", "e5",
+                       "1e",    "0x10",  "&H10",  "$5",   "1 5",   "--1",   "+",     "1e+",
+                       "inf",   "nan",   "1e308", "1e999", "99999999999999999999999", "12abc"};
+  for (const Box& b : kBoxes)
+    for (const char* text : bad) ExpectRefused(dialogs_, b, text);
 }
 
 TEST_F(ValidatorsTest, PulsesDisableTheHourBoxes) {
@@ -134,16 +99,6 @@ TEST_F(ValidatorsTest, PulsesDisableTheHourBoxes) {
   dialogs_.ExpectOk();
   acquisition::ValidateRunParam(B::txt_pulsetimes, "-3");
   EXPECT_TRUE(acquisition::LightHourBoxesEnabled());
-}
-
-TEST(ParseNumber, PlainDecimalsOnly) {
-  EXPECT_EQ(acquisition::ParseNumber(" 7 "), 7.0);
-  EXPECT_EQ(acquisition::ParseNumber("+3"), 3.0);
-  EXPECT_EQ(acquisition::ParseNumber(".5"), 0.5);
-  EXPECT_EQ(acquisition::ParseNumber("5."), 5.0);
-  EXPECT_EQ(acquisition::ParseNumber("-2.5E1"), -25.0);
-  for (const char* t : {"1,5", "1 5", "--1", "+", "1e+", "$5", "&H10"})
-    EXPECT_FALSE(acquisition::ParseNumber(t).has_value()) << t;
 }
 
 TEST_F(ValidatorsTest, BeamBoxSelectsTheChannelOfTheWellAndBeam) {
