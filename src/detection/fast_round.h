@@ -24,18 +24,6 @@ inline double RoundEvenSmall(double x) {
   return (x + kMagic) - kMagic;
 }
 
-// n / d rounded to the nearest integer, halves to even (d > 0), in integers.
-inline int32_t RoundDivEven(int32_t n, int32_t d) {
-  int32_t q = n / d;
-  int32_t r = n % d;
-  if (r < 0) {
-    r += d;
-    q -= 1;
-  }
-  if (2 * r > d || (2 * r == d && (q & 1) != 0)) ++q;
-  return q;
-}
-
 // Stored into a 16-bit slot: saturated, NaN as 0.
 inline int16_t SaturateInt16(double v) {
   if (std::isnan(v)) return 0;
