@@ -14,9 +14,8 @@ namespace reports {
 namespace {
 
 namespace fs = std::filesystem;
+using reports_test::kDeg;
 using reports_test::Lines;
-
-const std::string kDeg = "\xC2\xB0";
 
 // Per-minute counts of the analysed run: CH0 10, CH1 20, CH16 6, CH17 4.
 int RunCount(int, int ch) { return ch == 0 ? 10 : ch == 1 ? 20 : ch == 16 ? 6 : ch == 17 ? 4 : 0; }
@@ -115,36 +114,39 @@ TEST_F(ReportEngineTest, RowsReportOfARun) {
   EXPECT_EQ(choices_.bin_text, "30");
 }
 
-TEST_F(ReportEngineTest, TextReportOpensInNotepad) {
+TEST_F(ReportEngineTest, EachReportTypeIsHandedOn) {
   RecordMinutes(run_, 60);
-  choices_.report_type = ReportType::kText;
-  testsupport::ScriptedDialogs dialogs;
-  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
-  EXPECT_TRUE(fs::exists(run_ / "report.txt"));
-  EXPECT_TRUE(fs::exists(run_ / "Day_1_test.txt"));
-  EXPECT_FALSE(fs::exists(run_ / "report.csv"));
-  EXPECT_EQ(launcher_.calls,
-            std::vector<std::string>{"shell: notepad " + (run_ / "report.txt").string()});
-}
-
-TEST_F(ReportEngineTest, WorkbookHandOffAndAutoreport) {
-  RecordMinutes(run_, 60);
-  choices_.report_type = ReportType::kXlsx;
-  choices_.separator = ";";
-  testsupport::ScriptedDialogs dialogs;
-  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+  const std::string csv = (run_ / "report.csv").string();
   const std::string workbook = (run_ / "report_20261206103000.xlsx").string();
-  EXPECT_EQ(conversions_,
-            std::vector<std::string>{(run_ / "report.csv").string() + "|" + workbook + "|;"});
-  EXPECT_EQ(launcher_.calls, std::vector<std::string>{"shell: explorer " + workbook});
-
-  // An automatic report leaves the CSV only: no workbook, nothing opened.
-  conversions_.clear();
-  launcher_.calls.clear();
-  choices_.autoreport = true;
-  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
-  EXPECT_TRUE(conversions_.empty());
-  EXPECT_TRUE(launcher_.calls.empty());
+  const struct {
+    ReportType type;
+    bool autoreport;
+    const char* report;
+    std::vector<std::string> conversions;  // csv|xlsx|separator
+    std::vector<std::string> opened;
+  } cases[] = {
+      {ReportType::kText, false, "report.txt", {}, {"shell: notepad " + (run_ / "report.txt").string()}},
+      {ReportType::kXlsx, false, "report.csv", {csv + "|" + workbook + "|;"}, {"shell: explorer " + workbook}},
+      // An automatic report leaves the CSV only: no workbook, nothing opened.
+      {ReportType::kXlsx, true, "report.csv", {}, {}},
+  };
+  choices_.separator = ";";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.report);
+    for (const char* old : {"report.csv", "report.txt", "Day_1_test.csv", "Day_1_test.txt"})
+      fs::remove(run_ / old);
+    conversions_.clear();
+    launcher_.calls.clear();
+    choices_.report_type = c.type;
+    choices_.autoreport = c.autoreport;
+    testsupport::ScriptedDialogs dialogs;
+    ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+    EXPECT_TRUE(fs::exists(run_ / c.report));
+    EXPECT_TRUE(fs::exists(run_ / ("Day_1_test" + fs::path(c.report).extension().string())));
+    EXPECT_EQ(fs::exists(run_ / "report.csv"), c.type != ReportType::kText);
+    EXPECT_EQ(conversions_, c.conversions);
+    EXPECT_EQ(launcher_.calls, c.opened);
+  }
 }
 
 TEST_F(ReportEngineTest, SpreadsheetExportMakesTheWorkbook) {
@@ -178,59 +180,33 @@ TEST_F(ReportEngineTest, RunNameCannotLeaveTheFolder) {
 }
 
 TEST_F(ReportEngineTest, FailuresShowTheirMessageAndWriteNoReport) {
-  struct Case {
+  std::vector<int> hour(60);
+  for (int m = 0; m < 60; ++m) hour[static_cast<size_t>(m)] = m + 1;
+  const struct {
     const char* what;
-    std::function<void()> damage;
+    std::vector<int> minutes;  // of the counts records written
+    const char* file;          // then replaced by `bytes`, or removed when `bytes` is null
+    const char* bytes;
     const char* message;
+  } cases[] = {
+      {"no counts.bin", {}, nullptr, nullptr, "Activity file not Found"},
+      {"empty counts.bin", {}, "counts.bin", "", "Resampling ERROR"},
+      {"run shorter than a minute", {0, 0, 0}, nullptr, nullptr, "Resampling ERROR"},
+      {"minutes in the billions", {1, 2, 2000000000}, nullptr, nullptr, "Resampling ERROR"},
+      {"garbage in setup.dat", hour, "setup.dat", "\xff\xfe garbage\r\n,,,\r\n", "Report Error"},
+      {"group number out of range", hour, "chgroup.dat", "\"<Channel>, <Group: -1=Free>\"\r\n0,70000\r\n",
+       "Report Error"},
+      {"groups.dat missing", hour, "groups.dat", nullptr, "Report Error"},
   };
-  const Case cases[] = {
-      {"no counts.bin", [] {}, "Activity file not Found"},
-      {"empty counts.bin", [&] { testsupport::WriteBytes(run_ / "counts.bin", ""); },
-       "Resampling ERROR"},
-      {"run shorter than a minute",
-       [&] {
-         reports_test::AppendCounts(
-             run_, 3, [](int) { return 0; }, RunCount, [](int) { return 0; });
-       },
-       "Resampling ERROR"},
-      {"garbage in setup.dat",
-       [&] {
-         RecordMinutes(run_, 60);
-         testsupport::WriteBytes(run_ / "setup.dat", "\xff\xfe garbage\r\n,,,\r\n");
-       },
-       "Report Error"},
-      {"setup.dat missing",
-       [&] {
-         RecordMinutes(run_, 60);
-         fs::remove(run_ / "setup.dat");
-       },
-       "Report Error"},
-      {"group number out of range",
-       [&] {
-         RecordMinutes(run_, 60);
-         testsupport::WriteBytes(run_ / "chgroup.dat",
-                                 Lines({"\"<Channel>, <Group: -1=Free>\"", "0,70000"}));
-       },
-       "Report Error"},
-      {"minutes in the billions",
-       [&] {
-         reports_test::AppendCounts(
-             run_, 3, [](int r) { return r < 2 ? r + 1 : 2000000000; }, RunCount,
-             [](int) { return 0; });
-       },
-       "Resampling ERROR"},
-      {"groups.dat missing",
-       [&] {
-         RecordMinutes(run_, 60);
-         fs::remove(run_ / "groups.dat");
-       },
-       "Report Error"},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     fs::remove_all(run_);
     reports_test::WriteRunTexts(run_, texts_);
-    c.damage();
+    reports_test::AppendCounts(
+        run_, static_cast<int>(c.minutes.size()),
+        [&](int r) { return c.minutes[static_cast<size_t>(r)]; }, RunCount, [](int) { return 0; });
+    if (c.file && c.bytes) testsupport::WriteBytes(run_ / c.file, c.bytes);
+    if (c.file && !c.bytes) fs::remove(run_ / c.file);
     testsupport::ScriptedDialogs dialogs;
     dialogs.ExpectOk();
     EXPECT_NE(engine_.Generate(choices_), ReportStatus::kWritten);
@@ -275,27 +251,16 @@ TEST_F(ReportEngineTest, TruncatedCountsFileIgnoresThePartialRecord) {
   EXPECT_NE(Report().find("\"000_Control\",450,450\r\n"), std::string::npos);
 }
 
-TEST_F(ReportEngineTest, SettingOverrideServesOneReport) {
+TEST_F(ReportEngineTest, SettingTextFromSetupOrOverrideForOneReport) {
   RecordMinutes(run_, 60);
-  testsupport::ScriptedDialogs dialogs;
-  engine_.OverrideSetting("Mode3 [snr=0.8]");
-  engine_.Generate(choices_);
-  EXPECT_NE(Report().find("\"SETTING:\",\"Mode3 [snr=0.8]\""), std::string::npos);
-  engine_.Generate(choices_);
-  EXPECT_NE(Report().find("\"SETTING:\",\"Mode1 C.elegans[snr=1.8]\""), std::string::npos);
-}
-
-TEST_F(ReportEngineTest, SettingTextFromSetup) {
-  RecordMinutes(run_, 60);
-  struct Case {
+  const struct {
     int method, organism, snr;
     const char* text;
-  };
-  const Case cases[] = {{1, 0, 18, "Mode1 C.elegans[snr=1.8]"},
-                        {2, 1, 20, "Mode2 Zebrafish[snr=2]"},
-                        {0, 2, 3, "Mode0 Echinococcus[snr=1.8]"},
-                        {3, 3, 8, "Mode3 [snr=0.8]"}};
-  for (const Case& c : cases) {
+  } cases[] = {{1, 0, 18, "Mode1 C.elegans[snr=1.8]"},
+               {2, 1, 20, "Mode2 Zebrafish[snr=2]"},
+               {0, 2, 3, "Mode0 Echinococcus[snr=1.8]"},
+               {3, 3, 8, "Mode3 [snr=0.8]"}};
+  for (const auto& c : cases) {
     texts_.method = c.method;
     texts_.organism = c.organism;
     texts_.snr_x10 = c.snr;
@@ -304,6 +269,13 @@ TEST_F(ReportEngineTest, SettingTextFromSetup) {
     engine_.Generate(choices_);
     EXPECT_EQ(engine_.SettingText, c.text);
   }
+  // A re-analysis' setting serves the next report only.
+  testsupport::ScriptedDialogs dialogs;
+  engine_.OverrideSetting("Mode2 [snr=0.5]");
+  engine_.Generate(choices_);
+  EXPECT_NE(Report().find("\"SETTING:\",\"Mode2 [snr=0.5]\""), std::string::npos);
+  engine_.Generate(choices_);
+  EXPECT_NE(Report().find("\"SETTING:\",\"Mode3 [snr=0.8]\""), std::string::npos);
 }
 
 TEST_F(ReportEngineTest, HistogramLayoutWithoutHistoFilesStillReports) {
@@ -393,51 +365,43 @@ TEST_F(BasalTest, NoBasalForDashOrShortEntry) {
   }
 }
 
-TEST_F(BasalTest, ZeroBasalDeclinedWritesNothing) {
+TEST_F(BasalTest, ZeroBasalDeclinedOrRuled) {
   RecordMinutes(run_, 60);
   RecordMinutes(basal_, 30, BasalWithoutDrug);
-  testsupport::ScriptedDialogs dialogs;
-  dialogs.ExpectOk().AnswerNo();
-  EXPECT_EQ(engine_.Generate(choices_), ReportStatus::kCancelled);
-  EXPECT_EQ(dialogs.log().back(), "You have 1 BASAL WELLS with 0 activity. Proceed anyway??");
-  EXPECT_FALSE(fs::exists(run_ / "report.csv"));
-}
-
-TEST_F(BasalTest, ZeroBasalReplacedByMaxActivity) {
-  RecordMinutes(run_, 60);
-  RecordMinutes(basal_, 30, BasalWithoutDrug);
-  testsupport::ScriptedDialogs dialogs;
-  dialogs.ExpectOk().AnswerYes().Answer3(platform::Dialogs::Answer::kYes);
-  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
-  EXPECT_EQ(
-      dialogs.log().back(),
-      "For ZERO Activity Basal Wells:\r\n[YES] to replace <BASAL Well> with <MAX Well Activity>\r\n"
-      "[NO] to replace <BASAL Well> with <BASAL Microplate Average>\r\n"
-      "[CANCEL] to DISCARD Well in Calculation\r\n\r\nTO BE APPLIED TO ALL 0 ACTIVITY BASAL WELLs");
-  EXPECT_NE(Report().find("\"001_Drug\",100,100,100\r\n"), std::string::npos);
-}
-
-TEST_F(BasalTest, ZeroBasalReplacedByPlateAverage) {
-  RecordMinutes(run_, 60);
-  RecordMinutes(basal_, 30, BasalWithoutDrug);
-  testsupport::ScriptedDialogs dialogs;
-  dialogs.ExpectOk().AnswerYes().Answer3(platform::Dialogs::Answer::kNo);
-  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
-  // Basals 150, 300 and 0: the average 150 for CH16's 180 counts.
-  EXPECT_NE(Report().find("\"001_Drug\",100,120,120\r\n"), std::string::npos);
-}
-
-TEST_F(BasalTest, ZeroBasalDiscardedGoesFree) {
-  RecordMinutes(run_, 60);
-  RecordMinutes(basal_, 30, BasalWithoutDrug);
-  testsupport::ScriptedDialogs dialogs;
-  dialogs.ExpectOk().AnswerYes().Answer3(platform::Dialogs::Answer::kCancel).ExpectOk();
-  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
-  EXPECT_EQ(dialogs.log().back(),
-            "ERROR in 1 BASAL channels.\r\nChannels were discarded and transferred to Free Group");
-  const std::string r = Report();
-  EXPECT_NE(r.find("A2,\"999_Free\",100,-999,-999\r\n"), std::string::npos);
-  EXPECT_EQ(r.find("001_Drug"), std::string::npos);
+  {
+    testsupport::ScriptedDialogs dialogs;
+    dialogs.ExpectOk().AnswerNo();
+    EXPECT_EQ(engine_.Generate(choices_), ReportStatus::kCancelled);
+    EXPECT_EQ(dialogs.log().back(), "You have 1 BASAL WELLS with 0 activity. Proceed anyway??");
+    EXPECT_FALSE(fs::exists(run_ / "report.csv"));
+  }
+  using Answer = platform::Dialogs::Answer;
+  const struct {
+    Answer answer;
+    const char* line;  // in the report
+  } cases[] = {
+      {Answer::kYes, "\"001_Drug\",100,100,100\r\n"},  // CH16's own maximum
+      {Answer::kNo, "\"001_Drug\",100,120,120\r\n"},   // basals 150, 300, 0: average 150
+      {Answer::kCancel, "A2,\"999_Free\",100,-999,-999\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    testsupport::ScriptedDialogs dialogs;
+    dialogs.ExpectOk().AnswerYes().Answer3(c.answer);
+    if (c.answer == Answer::kCancel) dialogs.ExpectOk();
+    ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+    EXPECT_EQ(
+        dialogs.log()[2],
+        "For ZERO Activity Basal Wells:\r\n[YES] to replace <BASAL Well> with <MAX Well Activity>\r\n"
+        "[NO] to replace <BASAL Well> with <BASAL Microplate Average>\r\n"
+        "[CANCEL] to DISCARD Well in Calculation\r\n\r\nTO BE APPLIED TO ALL 0 ACTIVITY BASAL WELLs");
+    EXPECT_NE(Report().find(c.line), std::string::npos);
+    if (c.answer == Answer::kCancel) {
+      EXPECT_EQ(dialogs.log().back(),
+                "ERROR in 1 BASAL channels.\r\nChannels were discarded and transferred to Free Group");
+      EXPECT_EQ(Report().find("001_Drug"), std::string::npos);
+    }
+  }
 }
 
 TEST_F(BasalTest, PercentIsCappedAt10000) {

@@ -9,24 +9,16 @@
 namespace reports {
 namespace {
 
+using reports_test::kDeg;
 using reports_test::Lines;
+using Texts = std::vector<std::string>;
 
-const std::string kDeg = "\xC2\xB0";
+const int kPlateChannels[4] = {0, 1, 16, 17};
 
 RunPlate Plate() {
-  RunPlate p;
-  p.RepPlateRows = 2;
-  p.RepPlateCols = 2;
+  RunPlate p = reports_test::MakePlate(2, 2, {{0, 0, 0}, {1, 1, 0}, {16, 2, 1}, {17, 3, -1}});
   p.GroupName[0] = "Control";
   p.GroupName[1] = "Drug";
-  const int channels[4] = {0, 1, 16, 17};
-  const int groups[4] = {0, 0, 1, -1};
-  for (int w = 0; w < 4; ++w) {
-    p.Well[static_cast<size_t>(channels[w])] = static_cast<int16_t>(w);
-    p.ChGroup[static_cast<size_t>(channels[w])] = static_cast<int16_t>(groups[w]);
-  }
-  p.MaxWell = 3;
-  p.BuildWellBeamChannel();
   return p;
 }
 
@@ -49,12 +41,9 @@ GroupStatistics Stats() {
   s.GroupMean(3, 1) = 9;
   s.GroupStdDev(1, 0) = 7;
   const int well1[4] = {10, 20, 7, 5}, well3[4] = {20, 30, 9, 6};
-  const int channels[4] = {0, 1, 16, 17};
-  for (int w = 0; w < 4; ++w) {
-    s.WellBinActivity(1, static_cast<size_t>(w)) = well1[w];
-    s.WellBinActivity(3, static_cast<size_t>(w)) = well3[w];
-    s.ChannelBinActivity(1, static_cast<size_t>(channels[w])) = well1[w];
-    s.ChannelBinActivity(3, static_cast<size_t>(channels[w])) = well3[w];
+  for (size_t w = 0; w < 4; ++w) {
+    s.WellBinActivity(1, w) = s.ChannelBinActivity(1, kPlateChannels[w]) = well1[w];
+    s.WellBinActivity(3, w) = s.ChannelBinActivity(3, kPlateChannels[w]) = well3[w];
   }
   s.ChannelHistogram = HistogramTable(5, kChannelEntries);
   s.WellHistogram = HistogramTable(5, kChannelEntries);
@@ -72,9 +61,6 @@ ReportLayout Layout(OutputOption option, bool basal) {
   l.B = 30;
   l.basal = basal;
   l.option = option;
-  l.std_error = true;
-  l.std_dev = false;
-  l.well_count = true;
   l.separator = ";";
   l.date_text = "06/12/2026 21:30:00";
   l.folder_text = "/data/p00001/20261206_2130";
@@ -84,27 +70,38 @@ ReportLayout Layout(OutputOption option, bool basal) {
   return l;
 }
 
-std::vector<std::string> Header(bool basal) {
-  std::vector<std::string> h = {
-      "\"DATE:\";\"06/12/2026 21:30:00\"", "\"FILE:\";\"/data/p00001/20261206_2130\"",
-      "\"SUBPROJECT:\";\"Day 1\"", "\"SETTING:\";\"Mode1 C.elegans[snr=1.8]\""};
+std::string Report(const ReportLayout& l) { return FormatReport(l, Plate(), Stats()); }
+
+// The header, then `body`.
+std::string Expected(bool basal, const Texts& body) {
+  Texts e = {"\"DATE:\";\"06/12/2026 21:30:00\"", "\"FILE:\";\"/data/p00001/20261206_2130\"",
+             "\"SUBPROJECT:\";\"Day 1\"", "\"SETTING:\";\"Mode1 C.elegans[snr=1.8]\""};
   if (basal) {
-    h.push_back("\"TIME0(BASAL MEASSURE):\";\"20261205_0900 ACQ\"");
-    h.push_back("");
-    h.push_back("\"***DATA AS % OF BASAL ACTIVITY***\"");
+    e.push_back("\"TIME0(BASAL MEASSURE):\";\"20261205_0900 ACQ\"");
+    e.push_back("");
+    e.push_back("\"***DATA AS % OF BASAL ACTIVITY***\"");
   } else {
-    h.push_back("");
+    e.push_back("");
   }
-  return h;
+  e.insert(e.end(), body.begin(), body.end());
+  return Lines(e);
 }
 
-void Append(std::vector<std::string>& to, const std::vector<std::string>& more) {
-  to.insert(to.end(), more.begin(), more.end());
+// A list section with basal: per entity the rows of times 0, 30 and 90, then an empty line.
+Texts ListSection(const std::string& title, const std::string& columns,
+                  const std::vector<std::pair<std::string, Texts>>& entities) {
+  Texts out = {"\"<<<<<< " + title + "\"", columns, ""};
+  const char* times[3] = {"0", "30", "90"};
+  for (const auto& [entity, values] : entities) {
+    for (int t = 0; t < 3; ++t) out.push_back(std::string(times[t]) + ";" + entity + ";" + values[t]);
+    out.push_back("");
+  }
+  return out;
 }
 
 // Channel array rows A..P with `cell(ch)` in each of the 24 columns.
-std::vector<std::string> ChannelGrid(bool quoted_letters, std::string (*cell)(int)) {
-  std::vector<std::string> rows;
+Texts ChannelGrid(bool quoted_letters, std::string (*cell)(int)) {
+  Texts rows;
   for (int r = 0; r < 16; ++r) {
     std::string letter(1, static_cast<char>('A' + r));
     std::string l = quoted_letters ? "\"" + letter + "\"" : letter;
@@ -114,168 +111,67 @@ std::vector<std::string> ChannelGrid(bool quoted_letters, std::string (*cell)(in
   return rows;
 }
 
-const std::string kChannelHeader =
-    "Row/Column;1;2;3;4;5;6;7;8;9;10;11;12;13;14;15;16;17;18;19;20;21;22;23;24;";
-
-TEST(ReportLayout, RowsWithoutBasal) {
-  std::vector<std::string> e = Header(false);
-  Append(e, {"\"<<<<<< Group Activity: Average Activity Counts per Data Interval>>>>>>\"",
-             "Group/Time[m];30;90",
-             "\"000_Control\";15;25",
-             "\"001_Drug\";7;9",
-             "",
-             "\"<<<<<< Group Activity: Standard Error >>>>>>\"",
-             "Group/Time[m];30;90",
-             "\"000_Control\";4.9;0.0",
-             "\"001_Drug\";0.0;0.0",
-             "",
-             "\"<<<<<< Group Activity: Number of wells/group >>>>>>\"",
-             "Group/Time[m];30;90",
-             "\"000_Control\";2;2",
-             "\"001_Drug\";1;1",
-             "",
-             "\"<<<<<< Number of Samples per Acquisition Interval [1unit=500values] >>>>>>\"",
-             "Time[m];30;90;",
-             "#Samples;30;30;",
-             "",
-             "",
-             "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"",
-             "Time[m];30;90;",
-             "Temp[" + kDeg + "C];25.3;0.0;",
-             "",
-             "\"<<<<<< Well Activity >>>>>>\"",
-             "Well;Group/Time[m];30;90",
-             "A1;\"000_Control\";10;20",
-             "B1;\"000_Control\";20;30",
-             "A2;\"001_Drug\";7;9",
-             "B2;\"999_Free\";5;6",
-             "",
-             "\"<<<<<< Channel Activity >>>>>>\"",
-             "Channel;Well;Group/Time[m];30;90",
-             "CH0;A1.0;\"000_Control\";10;20",
-             "CH1;B1.0;\"000_Control\";20;30",
-             "CH16;A2.0;\"001_Drug\";7;9",
-             "CH17;B2.0;\"999_Free\";5;6"});
-  EXPECT_EQ(FormatReport(Layout(OutputOption::kRows, false), Plate(), Stats()), Lines(e));
-}
-
+// The full rows layout is checked through the whole report; here what a basal, the
+// standard deviation and a decimal comma change in it. The empty second bin is skipped.
 TEST(ReportLayout, RowsWithBasalAndStdDevWithDecimalComma) {
   ReportLayout l = Layout(OutputOption::kRows, true);
   l.std_error = false;
   l.std_dev = true;
   l.well_count = false;
   l.decimal_symbol = ',';
-  std::vector<std::string> e = Header(true);
-  Append(e, {"\"<<<<<< Group Activity: Average Activity Counts per Data Interval>>>>>>\"",
-             "Group/Time[m];0;30;90",
-             "\"000_Control\";100;15;25",
-             "\"001_Drug\";100;7;9",
-             "",
-             "\"<<<<<< Group Activity: Standard Deviation >>>>>>\"",
-             "Group/Time[m];0;30;90",
-             "\"000_Control\";0,0;7,0;0,0",
-             "\"001_Drug\";0,0;0,0;0,0",
-             "",
-             "\"<<<<<< Number of Samples per Acquisition Interval [1unit=500values] >>>>>>\"",
-             "Time[m];0;30;90;",
-             "#Samples;30;30;30;",
-             "",
-             "",
-             "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"",
-             "Time[m];0;30;90;",
-             "Temp[" + kDeg + "C];?;25,3;0,0;",
-             "",
-             "\"<<<<<< Well Activity >>>>>>\"",
-             "Well;Group/Time[m];0;30;90",
-             "A1;\"000_Control\";100;10;20",
-             "B1;\"000_Control\";100;20;30",
-             "A2;\"001_Drug\";100;7;9",
-             "B2;\"999_Free\";100;5;6",
-             ""});
-  EXPECT_EQ(FormatReport(l, Plate(), Stats()), Lines(e));
+  const std::string text = Report(l);
+  for (const Texts& part :
+       {Texts{"\"***DATA AS % OF BASAL ACTIVITY***\"",
+              "\"<<<<<< Group Activity: Average Activity Counts per Data Interval>>>>>>\"",
+              "Group/Time[m];0;30;90", "\"000_Control\";100;15;25", "\"001_Drug\";100;7;9", "",
+              "\"<<<<<< Group Activity: Standard Deviation >>>>>>\"", "Group/Time[m];0;30;90",
+              "\"000_Control\";0,0;7,0;0,0", "\"001_Drug\";0,0;0,0;0,0", "",
+              "\"<<<<<< Number of Samples per Acquisition Interval [1unit=500values] >>>>>>\""},
+        Texts{"#Samples;30;30;30;", "", "", "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"",
+              "Time[m];0;30;90;", "Temp[" + kDeg + "C];?;25,3;0,0;"}}) {
+    EXPECT_NE(text.find(Lines(part)), std::string::npos) << part.front();
+  }
+  // Percentages of a basal have no channel section: the report ends with the wells.
+  const std::string tail = Lines({"B2;\"999_Free\";100;5;6", ""});
+  EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
 }
 
 TEST(ReportLayout, ListWithBasal) {
-  std::vector<std::string> e = Header(true);
-  Append(e, {"\"<<<<<< Group Activity: Average Activity Counts per Data Interval>>>>>>\"",
-             "Time;Group;Value",
-             "",
-             "0;\"000_Control\";100",
-             "30;\"000_Control\";15",
-             "90;\"000_Control\";25",
-             "",
-             "0;\"001_Drug\";100",
-             "30;\"001_Drug\";7",
-             "90;\"001_Drug\";9",
-             "",
-             "\"<<<<<< Group Activity: Standard Error >>>>>>\"",
-             "Time;Group;Value",
-             "",
-             "0;\"000_Control\";0.0",
-             "30;\"000_Control\";4.9",
-             "90;\"000_Control\";0.0",
-             "",
-             "0;\"001_Drug\";0.0",
-             "30;\"001_Drug\";0.0",
-             "90;\"001_Drug\";0.0",
-             "",
-             "\"<<<<<< Group Activity: Number of wells/group >>>>>>\"",
-             "Time;Group;Value",
-             "",
-             "0;\"000_Control\";2",
-             "30;\"000_Control\";2",
-             "90;\"000_Control\";2",
-             "",
-             "0;\"001_Drug\";1",
-             "30;\"001_Drug\";1",
-             "90;\"001_Drug\";1",
-             "",
-             "\"<<<<<< Number of Samples per Acquisition Interval [1unit=500values] >>>>>>\"",
-             "Time;#Samples",
-             "",
-             "0;30",
-             "30;30",
-             "90;30",
-             "",
-             "",
-             "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"",
-             "Time;Avrg_Temp[" + kDeg + "C]",
-             "",
-             "0;?",
-             "30;25.3",
-             "90;0.0",
-             "",
-             "\"<<<<<< Well Activity >>>>>>\"",
-             "Time;Well;Group;Value",
-             "",
-             "0;A1;\"000_Control\";100",
-             "30;A1;\"000_Control\";10",
-             "90;A1;\"000_Control\";20",
-             "",
-             "0;B1;\"000_Control\";100",
-             "30;B1;\"000_Control\";20",
-             "90;B1;\"000_Control\";30",
-             "",
-             "0;A2;\"001_Drug\";100",
-             "30;A2;\"001_Drug\";7",
-             "90;A2;\"001_Drug\";9",
-             "",
-             "0;B2;\"999_Free\";100",
-             "30;B2;\"999_Free\";5",
-             "90;B2;\"999_Free\";6",
-             ""});
-  EXPECT_EQ(FormatReport(Layout(OutputOption::kList, true), Plate(), Stats()), Lines(e));
+  Texts body = ListSection("Group Activity: Average Activity Counts per Data Interval>>>>>>",
+                           "Time;Group;Value",
+                           {{"\"000_Control\"", {"100", "15", "25"}},
+                            {"\"001_Drug\"", {"100", "7", "9"}}});
+  for (auto more : {ListSection("Group Activity: Standard Error >>>>>>", "Time;Group;Value",
+                                {{"\"000_Control\"", {"0.0", "4.9", "0.0"}},
+                                 {"\"001_Drug\"", {"0.0", "0.0", "0.0"}}}),
+                    ListSection("Group Activity: Number of wells/group >>>>>>", "Time;Group;Value",
+                                {{"\"000_Control\"", {"2", "2", "2"}},
+                                 {"\"001_Drug\"", {"1", "1", "1"}}})})
+    body.insert(body.end(), more.begin(), more.end());
+  for (const std::string& line :
+       {"\"<<<<<< Number of Samples per Acquisition Interval [1unit=500values] >>>>>>\"",
+        "Time;#Samples", "", "0;30", "30;30", "90;30", "", "",
+        "\"<<<<<< Average Temperature [\xC2\xB0" "C] >>>>>>\"", "Time;Avrg_Temp[\xC2\xB0" "C]", "",
+        "0;?", "30;25.3", "90;0.0", ""})
+    body.push_back(line);
+  const Texts wells = ListSection("Well Activity >>>>>>", "Time;Well;Group;Value",
+                                  {{"A1;\"000_Control\"", {"100", "10", "20"}},
+                                   {"B1;\"000_Control\"", {"100", "20", "30"}},
+                                   {"A2;\"001_Drug\"", {"100", "7", "9"}},
+                                   {"B2;\"999_Free\"", {"100", "5", "6"}}});
+  body.insert(body.end(), wells.begin(), wells.end());
+  EXPECT_EQ(Report(Layout(OutputOption::kList, true)), Expected(true, body));
 }
 
 TEST(ReportLayout, ListWithoutBasalEndsWithChannelList) {
-  const std::string text = FormatReport(Layout(OutputOption::kList, false), Plate(), Stats());
-  std::vector<std::string> tail = {
-      "\"<<<<<< Channel Activity >>>>>>\"", "Time;Channel;Well;Group;Value",  "",
-      "30 CH0;A1.0;\"000_Control\";10",     "90 CH0;A1.0;\"000_Control\";20", "",
-      "30 CH1;B1.0;\"000_Control\";20",     "90 CH1;B1.0;\"000_Control\";30", ""};
+  const std::string text = Report(Layout(OutputOption::kList, false));
+  Texts tail = {"\"<<<<<< Channel Activity >>>>>>\"", "Time;Channel;Well;Group;Value",  "",
+                "30 CH0;A1.0;\"000_Control\";10",     "90 CH0;A1.0;\"000_Control\";20", "",
+                "30 CH1;B1.0;\"000_Control\";20",     "90 CH1;B1.0;\"000_Control\";30", ""};
   for (int ch = 2; ch < 16; ++ch) tail.push_back("");
-  Append(tail, {"30 CH16;A2.0;\"001_Drug\";7", "90 CH16;A2.0;\"001_Drug\";9", "",
-                "30 CH17;B2.0;\"999_Free\";5", "90 CH17;B2.0;\"999_Free\";6", ""});
+  for (const char* line : {"30 CH16;A2.0;\"001_Drug\";7", "90 CH16;A2.0;\"001_Drug\";9", "",
+                           "30 CH17;B2.0;\"999_Free\";5", "90 CH17;B2.0;\"999_Free\";6", ""})
+    tail.push_back(line);
   for (int ch = 18; ch < 384; ++ch) tail.push_back("");
   const std::string expected_tail = Lines(tail);
   ASSERT_GE(text.size(), expected_tail.size());
@@ -287,39 +183,38 @@ TEST(ReportLayout, ListWithoutBasalEndsWithChannelList) {
 }
 
 TEST(ReportLayout, WellArrayWithBasal) {
-  std::vector<std::string> e = Header(true);
-  Append(e, {"\"<<<<<<WELL ARRAY. Group Configuration>>>>>>\"",
-             "Row/Column;1;2;",
-             "\"A\";\"000_Control\";\"001_Drug\"",
-             "\"B\";\"000_Control\";\"999_Free\"",
-             "",
-             "",
-             "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"",
-             "Time[m];0;30;90;",
-             "Temp[" + kDeg + "C];?;25.3;0.0;",
-             "",
-             "\"<<<<<<WELL ARRAY. Well Activity>>>>>>\"",
-             "Time_Block[m];0",
-             "Row/Column;1;2;",
-             "\"A\";100;100",
-             "\"B\";100;100",
-             "",
-             "Time_Block[m];30",
-             "Row/Column;1;2;",
-             "A;10;7",
-             "B;20;5",
-             "",
-             "Time_Block[m];60",
-             "Row/Column;1;2;",
-             "A;-;-",
-             "B;-;-",
-             "",
-             "Time_Block[m];90",
-             "Row/Column;1;2;",
-             "A;20;9",
-             "B;30;6",
-             ""});
-  EXPECT_EQ(FormatReport(Layout(OutputOption::kWellArray, true), Plate(), Stats()), Lines(e));
+  EXPECT_EQ(Report(Layout(OutputOption::kWellArray, true)),
+            Expected(true, {"\"<<<<<<WELL ARRAY. Group Configuration>>>>>>\"",
+                            "Row/Column;1;2;",
+                            "\"A\";\"000_Control\";\"001_Drug\"",
+                            "\"B\";\"000_Control\";\"999_Free\"",
+                            "",
+                            "",
+                            "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"",
+                            "Time[m];0;30;90;",
+                            "Temp[" + kDeg + "C];?;25.3;0.0;",
+                            "",
+                            "\"<<<<<<WELL ARRAY. Well Activity>>>>>>\"",
+                            "Time_Block[m];0",
+                            "Row/Column;1;2;",
+                            "\"A\";100;100",
+                            "\"B\";100;100",
+                            "",
+                            "Time_Block[m];30",
+                            "Row/Column;1;2;",
+                            "A;10;7",
+                            "B;20;5",
+                            "",
+                            "Time_Block[m];60",
+                            "Row/Column;1;2;",
+                            "A;-;-",
+                            "B;-;-",
+                            "",
+                            "Time_Block[m];90",
+                            "Row/Column;1;2;",
+                            "A;20;9",
+                            "B;30;6",
+                            ""}));
 }
 
 std::string GroupCell(int ch) {
@@ -336,17 +231,18 @@ std::string Bin90Cell(int ch) {
 }
 
 TEST(ReportLayout, ChannelArrayWithoutBasal) {
-  std::vector<std::string> e = Header(false);
-  Append(e, {"\"<<<<<<CHANNEL ARRAY. Group Configuration>>>>>>\"", kChannelHeader});
-  Append(e, ChannelGrid(true, GroupCell));
-  Append(e, {"", "", "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"", "Time[m];30;90;",
-             "Temp[" + kDeg + "C];25.3;0.0;", "", "ARRAY OUTPUT FORMAT", "Time_Block[m];30",
-             kChannelHeader});
-  Append(e, ChannelGrid(false, Bin30Cell));
-  Append(e, {"", "Time_Block[m];90", kChannelHeader});
-  Append(e, ChannelGrid(false, Bin90Cell));
+  const std::string columns =
+      "Row/Column;1;2;3;4;5;6;7;8;9;10;11;12;13;14;15;16;17;18;19;20;21;22;23;24;";
+  Texts e = {"\"<<<<<<CHANNEL ARRAY. Group Configuration>>>>>>\"", columns};
+  const auto append = [&e](const Texts& more) { e.insert(e.end(), more.begin(), more.end()); };
+  append(ChannelGrid(true, GroupCell));
+  append({"", "", "\"<<<<<< Average Temperature [" + kDeg + "C] >>>>>>\"", "Time[m];30;90;",
+          "Temp[" + kDeg + "C];25.3;0.0;", "", "ARRAY OUTPUT FORMAT", "Time_Block[m];30", columns});
+  append(ChannelGrid(false, Bin30Cell));
+  append({"", "Time_Block[m];90", columns});
+  append(ChannelGrid(false, Bin90Cell));
   e.push_back("");
-  EXPECT_EQ(FormatReport(Layout(OutputOption::kChannelArray, false), Plate(), Stats()), Lines(e));
+  EXPECT_EQ(Report(Layout(OutputOption::kChannelArray, false)), Expected(false, e));
 }
 
 TEST(ReportLayout, HistogramWithStdDevAndMultiCharacterSeparator) {
@@ -367,7 +263,7 @@ TEST(ReportLayout, HistogramWithStdDevAndMultiCharacterSeparator) {
     for (int k = 0; k <= 30; ++k) s += "::" + std::to_string(k == at ? value : 0);
     return s;
   };
-  const std::vector<std::string> e = {
+  const Texts e = {
       "\"DATE:\"::\"06/12/2026 21:30:00\"",
       "\"FILE:\"::\"/data/p00001/20261206_2130\"",
       "\"SUBPROJECT:\"::\"Day 1\"",
@@ -399,33 +295,30 @@ TEST(ReportLayout, HistogramWithStdDevAndMultiCharacterSeparator) {
       "90::B1::\"000_Control\"" + cls(-1, 0),
       "90::A2::\"001_Drug\"" + cls(-1, 0),
       "90::B2::\"999_Free\"" + cls(-1, 0)};
-  EXPECT_EQ(FormatReport(l, Plate(), Stats()), Lines(e));
+  EXPECT_EQ(Report(l), Lines(e));
 }
 
 TEST(ReportLayout, EmptySeparatorAndAllFree) {
   RunPlate plate = Plate();
   for (auto& g : plate.ChGroup) g = -1;
-  GroupStatistics stats = Stats();
   ReportLayout l = Layout(OutputOption::kRows, false);
   l.separator = "";
   l.std_error = false;
   l.well_count = false;
-  const std::string text = FormatReport(l, plate, stats);
+  const std::string text = FormatReport(l, plate, Stats());
   // Group 0 is written even when every channel is Free.
   EXPECT_NE(text.find(Lines({"Group/Time[m]3090", "\"000_Control\"1525", ""})), std::string::npos);
   EXPECT_EQ(text.find("001_Drug"), std::string::npos);
   EXPECT_NE(text.find("CH16A2.0\"999_Free\"79"), std::string::npos);
 }
 
-TEST(ReportLayout, BinCountAndTimeLabels) {
-  EXPECT_EQ(ReportBinCount(95, 30), 3);
-  EXPECT_EQ(ReportBinCount(105, 30), 4);
-  EXPECT_EQ(ReportBinCount(75, 30), 2);
-  EXPECT_EQ(ReportBinCount(10, 30), 1);
+TEST(ReportLayout, BinCountRoundsHalfToEvenAndLabelsStopAtTheRunEnd) {
+  // 95 / 30 = 3.2 -> 3, 105 / 30 = 3.5 -> 4, 75 / 30 = 2.5 -> 2, at least 1.
+  const int32_t cases[][3] = {{95, 30, 3}, {105, 30, 4}, {75, 30, 2}, {10, 30, 1}};
+  for (const auto& c : cases) EXPECT_EQ(ReportBinCount(c[0], c[1]), c[2]) << c[0];
   EXPECT_EQ(ReportTimeLabel(105, 30, 4), 105);
   EXPECT_EQ(ReportTimeLabel(95, 30, 3), 90);
-  // Long runs are not limited to 16-bit labels.
-  EXPECT_EQ(ReportTimeLabel(50000, 5, 10000), 50000);
+  EXPECT_EQ(ReportTimeLabel(50000, 5, 10000), 50000);  // not limited to 16 bits
 }
 
 }  // namespace

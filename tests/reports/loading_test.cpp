@@ -70,26 +70,6 @@ TEST_F(RunLoadingTest, EmptyMissingAndPartialFiles) {
                                       "Error reading " + (run_ / "gone.bin").string()}));
 }
 
-TEST_F(RunLoadingTest, GroupsAndPlateOfTheRun) {
-  reports_test::WritePlateFile(home_.path());
-  reports_test::RunTexts texts;
-  texts.channel_groups = {{0, 1}, {17, 0}};
-  reports_test::WriteRunTexts(run_, texts);
-  RunPlate plate;
-  ASSERT_EQ(LoadProjectGroups(run_, plate), LoadStatus::kOk);
-  EXPECT_EQ(plate.GroupName[1], "Drug");
-  EXPECT_EQ(plate.GroupName[2], "Free");
-  EXPECT_EQ(plate.ChGroup[0], 1);
-  EXPECT_EQ(plate.ChGroup[17], 0);
-  EXPECT_EQ(plate.ChGroup[1], -1);
-  EXPECT_EQ(plate.RepPlateRows, 2);
-  EXPECT_EQ(plate.RepPlateCols, 2);
-  EXPECT_EQ(plate.MaxWell, 3);
-  EXPECT_EQ(plate.WellBeamChannel(2, 0), 16);
-  EXPECT_EQ(plate.WellBeamChannel(4, 0), -1);
-  EXPECT_EQ(plate.Well[2], -1);
-}
-
 TEST_F(RunLoadingTest, PlateFromBackupOrBuiltIn) {
   reports_test::WritePlateFile(home_.path(), "wbak");
   fs::rename(home_ / "wbak.dat", home_ / "wbak.bak");
@@ -120,23 +100,6 @@ TEST_F(RunLoadingTest, SharedPositionKeepsTheHigherChannel) {
   RunPlate plate;
   ASSERT_EQ(LoadProjectGroups(run_, plate), LoadStatus::kOk);
   EXPECT_EQ(plate.WellBeamChannel(0, 0), 1);
-}
-
-TEST_F(RunLoadingTest, MissingOrDamagedTexts) {
-  RunPlate plate;
-  plate.ChGroup[5] = 7;
-  EXPECT_EQ(LoadProjectGroups(run_, plate), LoadStatus::kNoSetup);
-  EXPECT_EQ(plate.ChGroup[5], 7);  // nothing changed
-
-  reports_test::WriteRunTexts(run_);
-  testsupport::WriteBytes(run_ / "chgroup.dat", reports_test::Lines({"\"h\"", "0,x"}));
-  EXPECT_EQ(LoadProjectGroups(run_, plate), LoadStatus::kUnreadable);
-  EXPECT_EQ(plate.ChGroup[5], 7);
-
-  std::string text = "unchanged";
-  testsupport::WriteBytes(run_ / "setup.dat", reports_test::Lines({"a", "b", "c", "1,2"}));
-  EXPECT_FALSE(ReadSetupDescription(run_, text));
-  EXPECT_EQ(text, "unchanged");
 }
 
 }  // namespace

@@ -30,51 +30,35 @@ std::vector<int32_t> Minutes(int32_t first, int32_t last) {
   return m;
 }
 
-struct Case {
-  int32_t T;
-  int32_t expect_T;
-  int32_t expect_result;
-};
-
-// The partial-bin table for B = 30 on one-minute records 1..T.
+// The partial-bin table for B = 30 on one-minute records 1..T of 10 counts each: whole
+// bins collect 300 counts; a kept partial bin is scaled up (25 records x 10 x 1.1667).
 TEST(ResampleCounts, PartialBinTable) {
-  const Case cases[] = {{120, 120, 3}, {110, 90, 2}, {115, 120, 3}, {20, 0, -1}, {25, 30, 0}};
-  for (const Case& c : cases) {
+  const struct {
+    int32_t T, expect_T, expect_result, last_bin_counts;
+  } cases[] = {{120, 120, 3, 300}, {110, 90, 2, 300}, {115, 120, 3, 292}, {20, 0, -1, 0},
+               {25, 30, 0, 292}};
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.T);
     const CountsRecords in = MakeRecords(Minutes(1, c.T));
     BinRecords out;
     int32_t T = c.T;
     const int32_t result = ResampleCounts(T, c.T - 1, 30, in, out);
-    EXPECT_EQ(result, c.expect_T / 30 - 1);
     EXPECT_EQ(result, c.expect_result);
     EXPECT_EQ(T, c.expect_T);
-    for (int32_t b = 0; b <= result; ++b)
-      EXPECT_EQ(out.RecordTime[static_cast<size_t>(b)], (b + 1) * 30);
+    for (int32_t b = 0; b <= result; ++b) {
+      const auto j = static_cast<size_t>(b);
+      EXPECT_EQ(out.RecordTime[j], (b + 1) * 30);
+      EXPECT_EQ(out.RecordTemperature[j], 250);
+      EXPECT_EQ(out.RecordCounts(j, 0), b == result ? c.last_bin_counts : 300);
+    }
   }
-}
-
-TEST(ResampleCounts, WholeBinsCollectTheirRecords) {
+  // Records 30b .. 30b + 29 carry their own index in channel 5.
   const CountsRecords in = MakeRecords(Minutes(1, 120));
   BinRecords out;
   int32_t T = 120;
   ASSERT_EQ(ResampleCounts(T, 119, 30, in, out), 3);
-  for (size_t b = 0; b < 4; ++b) {
-    EXPECT_EQ(out.RecordCounts(b, 0), 300);
-    EXPECT_EQ(out.RecordTemperature[b], 250);
-    // Records 30b .. 30b + 29 carry their own index in channel 5.
-    EXPECT_EQ(out.RecordCounts(b, 5), static_cast<int32_t>(30 * 30 * b + 435));
-  }
+  for (size_t b = 0; b < 4; ++b) EXPECT_EQ(out.RecordCounts(b, 5), static_cast<int32_t>(900 * b + 435));
   EXPECT_EQ(out.RecordCounts(0, kChannelCount), 0);
-}
-
-TEST(ResampleCounts, KeptPartialBinIsScaled) {
-  const CountsRecords in = MakeRecords(Minutes(1, 115));
-  BinRecords out;
-  int32_t T = 115;
-  ASSERT_EQ(ResampleCounts(T, 114, 30, in, out), 3);
-  // 25 records of 10 counts in the last bin, times 1 + 16.67 / 100.
-  EXPECT_EQ(out.RecordCounts(3, 0), 292);
-  EXPECT_EQ(out.RecordCounts(2, 0), 300);
 }
 
 // Fifteen-second records share minute stamps (the minute of the tick before the bin
@@ -119,12 +103,20 @@ TEST(ResampleCounts, GapFollowsRecordTime) {
 }
 
 TEST(ResampleCounts, GapDetection) {
-  EXPECT_FALSE(HasRecordingGap({0, 0, 0, 1, 1, 1, 1, 2, 2}, 8));  // 15-second records
-  EXPECT_TRUE(HasRecordingGap({0, 0, 0, 1, 5, 5}, 5));            // a jump of 4 minutes
-  EXPECT_FALSE(HasRecordingGap({5, 10, 15, 20}, 3));              // 5-minute records
-  EXPECT_TRUE(HasRecordingGap({5, 10, 15, 40}, 3));
-  EXPECT_FALSE(HasRecordingGap({5, 10, 2, 12}, 3));  // a step back is skipped
-  EXPECT_FALSE(HasRecordingGap({3}, 0));
+  const struct {
+    std::vector<int32_t> minutes;
+    bool gap;
+  } cases[] = {
+      {{0, 0, 0, 1, 1, 1, 1, 2, 2}, false},  // 15-second records: the first interval is 1 minute
+      {{0, 0, 0, 1, 5, 5}, true},            // a jump of 4 minutes
+      {{5, 10, 15, 20}, false},              // 5-minute records
+      {{5, 10, 15, 40}, true},
+      {{5, 10, 2, 12}, false},  // a step back is skipped
+      {{3}, false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(HasRecordingGap(c.minutes, static_cast<int32_t>(c.minutes.size()) - 1), c.gap)
+        << c.minutes.back();
 }
 
 TEST(ResampleCounts, TemperatureKeepsLastPositiveReading) {

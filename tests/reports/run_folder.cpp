@@ -1,5 +1,7 @@
 #include "reports/run_folder.h"
 
+#include <algorithm>
+
 #include "acquisition/run_files.h"
 #include "support/temp_folder.h"
 
@@ -11,6 +13,22 @@ std::string Lines(const std::vector<std::string>& lines) {
   std::string out;
   for (const std::string& l : lines) out += l + "\r\n";
   return out;
+}
+
+reports::RunPlate MakePlate(int rows, int cols, const std::vector<PlateChannel>& channels) {
+  reports::RunPlate p;
+  p.RepPlateRows = rows;
+  p.RepPlateCols = cols;
+  for (const PlateChannel& c : channels) {
+    const auto ch = static_cast<size_t>(c.channel);
+    p.Well[ch] = static_cast<int16_t>(c.well);
+    p.Beam[ch] = static_cast<int16_t>(c.beam);
+    p.ChGroup[ch] = static_cast<int16_t>(c.group);
+    p.MaxWell = std::max(p.MaxWell, c.well);
+    p.MaxBeam = std::max(p.MaxBeam, c.beam);
+  }
+  p.BuildWellBeamChannel();
+  return p;
 }
 
 void WritePlateFile(const fs::path& program_folder, const std::string& name) {

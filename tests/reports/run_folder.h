@@ -8,7 +8,22 @@
 #include <string>
 #include <vector>
 
+#include "reports/report_tables.h"
+
 namespace reports_test {
+
+// The degree sign of the temperature captions, in UTF-8.
+inline const std::string kDeg = "\xC2\xB0";
+
+struct PlateChannel {
+  int channel;
+  int well;
+  int group;  // -1: Free
+  int beam = 0;
+};
+// A report plate of rows x cols wells holding the given channels; group names are set
+// by the caller.
+reports::RunPlate MakePlate(int rows, int cols, const std::vector<PlateChannel>& channels);
 
 // A 2 x 2 plate "wtest": channel 0 -> A1, 1 -> B1, 16 -> A2, 17 -> B2 (one beam each);
 // every other channel is off the plate.

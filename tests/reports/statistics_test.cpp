@@ -10,17 +10,10 @@ namespace {
 
 // A one-beam plate: well w is channel w; the groups are given per well.
 RunPlate OneBeamPlate(const std::vector<int>& well_groups) {
-  RunPlate p;
-  p.RepPlateRows = 2;
-  p.RepPlateCols = 2;
-  for (size_t w = 0; w < well_groups.size(); ++w) {
-    p.Well[w] = static_cast<int16_t>(w);
-    p.ChGroup[w] = static_cast<int16_t>(well_groups[w]);
-    p.MaxWell = static_cast<int32_t>(w);
-  }
-  p.GroupName[0] = "A";
-  p.BuildWellBeamChannel();
-  return p;
+  std::vector<reports_test::PlateChannel> channels;
+  for (int w = 0; w < static_cast<int>(well_groups.size()); ++w)
+    channels.push_back({w, w, well_groups[static_cast<size_t>(w)]});
+  return reports_test::MakePlate(2, 2, channels);
 }
 
 // Bins ending at (j + 1) x B with the given counts of channels 0.. per bin.
@@ -40,8 +33,9 @@ BinRecords Bins(int32_t B, const std::vector<std::vector<int>>& counts,
 }
 
 TEST(BuildGroupStatistics, MeanAndSampleDeviationOfGroupWells) {
-  const RunPlate plate = OneBeamPlate({0, 0, 0, 1, -1});
-  const BinRecords bins = Bins(30, {{10, 20, 40, 7, 99}, {5, 5, 5, 8, 1}}, {250, 9});
+  // Group 999 is beyond the tables: Free.
+  const RunPlate plate = OneBeamPlate({0, 0, 0, 1, -1, 999});
+  const BinRecords bins = Bins(30, {{10, 20, 40, 7, 99, 3}, {5, 5, 5, 8, 1, 3}}, {250, 9});
   GroupStatistics st;
   ASSERT_EQ(BuildGroupStatistics(60, 1, 30, OutputOption::kRows, "", bins, plate, st),
             StatisticsStatus::kOk);
@@ -57,6 +51,7 @@ TEST(BuildGroupStatistics, MeanAndSampleDeviationOfGroupWells) {
   EXPECT_EQ(st.GroupWellCount[1], 1);
   EXPECT_EQ(st.GroupWellCount[2], 0);
   EXPECT_EQ(st.WellBinActivity(1, 4), 99);  // a Free well still has its activity
+  EXPECT_EQ(st.WellBinActivity(1, 5), 3);
   EXPECT_EQ(st.ChannelBinActivity(2, 3), 8);
   EXPECT_TRUE(st.Valid(1));
   EXPECT_TRUE(st.Valid(2));
@@ -67,29 +62,13 @@ TEST(BuildGroupStatistics, MeanAndSampleDeviationOfGroupWells) {
 }
 
 TEST(BuildGroupStatistics, MultiBeamWellAddsRoundedMeanOfBeams) {
-  RunPlate plate;
-  plate.RepPlateRows = 1;
-  plate.RepPlateCols = 1;
-  plate.Well[0] = 0;
-  plate.Well[16] = 0;
-  plate.Beam[16] = 1;
-  plate.ChGroup[0] = 0;
-  plate.MaxBeam = 1;
-  plate.BuildWellBeamChannel();
+  const RunPlate plate = reports_test::MakePlate(1, 1, {{0, 0, 0}, {16, 0, -1, 1}});
   std::vector<int> counts(17, 0);
   counts[0] = 3;
   counts[16] = 6;
   GroupStatistics st;
   BuildGroupStatistics(30, 0, 30, OutputOption::kList, "", Bins(30, {counts}), plate, st);
   EXPECT_EQ(st.WellBinActivity(1, 0), 4);  // 4.5 rounds to the even 4
-  EXPECT_EQ(st.GroupMean(1, 0), 4);
-}
-
-TEST(BuildGroupStatistics, GroupsBeyondTheTablesCountAsFree) {
-  RunPlate plate = OneBeamPlate({0, 999});
-  GroupStatistics st;
-  BuildGroupStatistics(30, 0, 30, OutputOption::kRows, "", Bins(30, {{4, 8}}), plate, st);
-  EXPECT_EQ(st.GroupWellCount[0], 1);
   EXPECT_EQ(st.GroupMean(1, 0), 4);
 }
 
@@ -102,13 +81,7 @@ TEST(BuildGroupStatistics, HistogramsFromTheRunsHistoFiles) {
   reports_test::AppendHisto(folder, 0, 29.5, 0.05, 2, 9);
   reports_test::AppendHisto(folder, 1, 45.0, 0.1, 3, 4);
   reports_test::AppendHisto(folder, 1, 50.0, 0.2, 3, 6);
-  RunPlate plate = OneBeamPlate({});
-  plate.Well[0] = 0;
-  plate.Well[1] = 1;
-  plate.ChGroup[0] = 0;
-  plate.ChGroup[1] = 0;
-  plate.MaxWell = 1;
-  plate.BuildWellBeamChannel();
+  const RunPlate plate = OneBeamPlate({0, 0});
   GroupStatistics st;
   ASSERT_EQ(BuildGroupStatistics(60, 1, 30, OutputOption::kHistogram, folder, Bins(30, {{}, {}}),
                                  plate, st),
