@@ -60,15 +60,12 @@ TEST_F(Selectors, EntriesLookUpsAndTheWellsOfAGroup) {
   EXPECT_FALSE(mainwindow::ParseWellEntry("H12"));
   EXPECT_FALSE(mainwindow::ParseWellEntry(""));
 
-  EXPECT_EQ(mainwindow::WellAt(s, 1, 3), 17);
-  EXPECT_EQ(mainwindow::WellAt(s, 8, 1), -1);
-  EXPECT_EQ(mainwindow::WellAt(s, 0, 13), -1);
-  EXPECT_EQ(mainwindow::WellAt(s, -1, 1), -1);
-  EXPECT_EQ(mainwindow::ClaimedChannel(s, 17, 0), 66);
-  EXPECT_EQ(mainwindow::ClaimedChannel(s, 17, 1), 82);
-  EXPECT_EQ(mainwindow::ClaimedChannel(s, 17, 2), -1);
-  EXPECT_EQ(mainwindow::ClaimedChannel(s, 96, 0), -1);
-  EXPECT_EQ(mainwindow::ClaimedChannel(s, -1, 0), -1);
+  // (row, column) -> well; (well, beam) -> channel; anything off the plate is -1.
+  for (auto [row, col, well] : {std::tuple{1, 3, 17}, {8, 1, -1}, {0, 13, -1}, {-1, 1, -1}})
+    EXPECT_EQ(mainwindow::WellAt(s, row, col), well) << row << "," << col;
+  for (auto [well, beam, ch] : {std::tuple{17, 0, 66}, {17, 1, 82}, {17, 2, -1}, {96, 0, -1},
+                                {-1, 0, -1}})
+    EXPECT_EQ(mainwindow::ClaimedChannel(s, well, beam), ch) << well << "." << beam;
 
   PutInGroup({0, 66, 82}, 2);
   EXPECT_EQ(mainwindow::WellsOfGroup(s, s.Group, 2), (std::vector<int16_t>{0, 17}));
