@@ -19,7 +19,7 @@ enum class OutputOption : int {
 
 enum class StatisticsStatus {
   kOk,
-  kNoHistogramFiles,  // "Error getting Histogram.bin data": only temperatures filled
+  kNoHistogramFiles,  // "Error getting Histogram.bin data"
   kTooLarge,          // "Report Calculation Error": the histogram tables would not fit
 };
 

@@ -147,10 +147,12 @@ ReportStatus ReportEngine::Run(ReportChoices& choices) {
 
   const StatisticsStatus st =
       BuildGroupStatistics(T, N, B, choices.option, folder, records, plate, stats);
-  if (st != StatisticsStatus::kOk) platform::GetDialogs().MsgBox(StatisticsMessage(st));
-  // Missing histo files leave a report of temperatures the user was told about; tables
-  // too large to build leave nothing worth writing.
-  if (st == StatisticsStatus::kTooLarge) return ReportStatus::kCalculationError;
+  // A histogram report without its histo files would be a page of zeros that looks like
+  // a result: after the message nothing is written, as after any failed stage.
+  if (st != StatisticsStatus::kOk) {
+    platform::GetDialogs().MsgBox(StatisticsMessage(st));
+    return ReportStatus::kCalculationError;
+  }
 
   const std::optional<std::string> path =
       WriteReport(T, B, BasalApplied, choices, SettingText, plate, stats);

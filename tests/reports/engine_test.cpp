@@ -278,13 +278,14 @@ TEST_F(ReportEngineTest, SettingTextFromSetupOrOverrideForOneReport) {
   EXPECT_NE(Report().find("\"SETTING:\",\"Mode3 [snr=0.8]\""), std::string::npos);
 }
 
-TEST_F(ReportEngineTest, HistogramLayoutWithoutHistoFilesStillReports) {
+TEST_F(ReportEngineTest, HistogramLayoutWithoutHistoFilesWritesNoReport) {
   RecordMinutes(run_, 60);
   choices_.option = OutputOption::kHistogram;
   testsupport::ScriptedDialogs dialogs;
   dialogs.ExpectOk();
-  EXPECT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+  EXPECT_EQ(engine_.Generate(choices_), ReportStatus::kCalculationError);
   EXPECT_EQ(dialogs.log(), std::vector<std::string>{"Error getting Histogram.bin data"});
+  EXPECT_FALSE(fs::exists(run_ / "report.csv"));
 }
 
 TEST_F(ReportEngineTest, HistogramTablesTooLargeWriteNoReport) {
