@@ -157,18 +157,6 @@ TEST_F(ConnectionTest, ForeignIdentificationsAreFailedTriesAndTheSearchGoesOn) {
   EXPECT_TRUE(view_.Has("progress:Equipment not found"));
 }
 
-TEST_F(ConnectionTest, ASecondTryOnASearchedPortCanSucceed) {
-  auto sim = StartSim(4);
-  IdScript script;
-  script.replies = {std::string("\x00\x05", 2), std::string("\x00\x05", 2)};
-  (*sim)->SetIntercept(script.Make());
-  storage::Shared().Serial_COM = 4;
-  connection_.Connect(false);
-  EXPECT_TRUE(storage::Shared().Connected);
-  EXPECT_EQ(storage::Shared().Serial_COM, 4);
-  EXPECT_EQ(view_.With("news:"), std::vector<std::string>{"Status = Connected on COM[ 4 ]"});
-}
-
 TEST_F(ConnectionTest, TypedPortThatAnswersIsSavedAndConnected) {
   auto sim = StartSim(4);
   IdScript script;
@@ -311,7 +299,7 @@ TEST(FactoryRecord, ChecksAndDefaults) {
   }
 }
 
-TEST_F(ConnectionTest, FactoryRecordNeedsTwoEqualAnswers) {
+TEST_F(ConnectionTest, FactoryRecordNeedsTwoEqualAnswersAndAClosedPortGivesDefaults) {
   auto sim = StartSim(4);
   (*sim)->SetFactoryRecord(sim::InstrumentModel::EncodeFactoryRecord(3.7, 0.3, 11, 25));
   // Address 204 answers 37, 38, then 37, 37; address 201 is silent on its first read.
@@ -331,10 +319,17 @@ TEST_F(ConnectionTest, FactoryRecordNeedsTwoEqualAnswers) {
     }
     return false;
   });
-  storage::Shared().Serial_COM = 4;
+  auto& s = storage::Shared();
+  s.Serial_COM = 4;
+  // On a closed port nothing answers: the defaults.
+  s.Temp_Offset = 5;
+  s.Factory_Calibrated = true;
+  acquisition::ReadFactoryCalibration();
+  EXPECT_FALSE(s.Factory_Calibrated);
+  EXPECT_DOUBLE_EQ(s.Temp_Offset, 0.0);
+  EXPECT_DOUBLE_EQ(s.Temp_Slope, 0.219);
   ASSERT_EQ(devlink::CommOpen(4, "COM4", devlink::kInstrumentSettings), 0);
   acquisition::ReadFactoryCalibration();
-  auto& s = storage::Shared();
   EXPECT_TRUE(s.Factory_Calibrated);
   EXPECT_DOUBLE_EQ(s.Temp_Offset, 3.7);
   EXPECT_DOUBLE_EQ(s.Temp_Slope, 0.3);
@@ -343,18 +338,6 @@ TEST_F(ConnectionTest, FactoryRecordNeedsTwoEqualAnswers) {
   EXPECT_EQ((*reads)[201].load(), 4);  // the silent try, then a good one
   EXPECT_EQ((*reads)[200].load(), 2);
   EXPECT_EQ(ids->load(), 1);           // after the silent read only
-}
-
-TEST_F(ConnectionTest, FactoryRecordOnAClosedPortGivesTheDefaults) {
-  auto& s = storage::Shared();
-  s.Serial_COM = 4;
-  s.Temp_Offset = 5;
-  s.Temp_Slope = 0.3;
-  s.Factory_Calibrated = true;
-  acquisition::ReadFactoryCalibration();
-  EXPECT_FALSE(s.Factory_Calibrated);
-  EXPECT_DOUBLE_EQ(s.Temp_Offset, 0.0);
-  EXPECT_DOUBLE_EQ(s.Temp_Slope, 0.219);
 }
 
 }  // namespace

@@ -1,19 +1,25 @@
 #pragma once
 // A project folder, a manual clock, scripted boxes, a launcher recorder and a view
-// recorder around one run engine; and a stand-in for a full disk.
+// recorder around one run engine, the engine on the simulated instrument, and a
+// stand-in for a full disk.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "acquisition/link_io.h"
 #include "acquisition/run_engine.h"
+#include "link/comm_port.h"
+#include "link/device_io.h"
 #include "platform/clock.h"
 #include "platform/launcher.h"
 #include "storage/shared_state.h"
 #include "support/scripted_dialogs.h"
+#include "support/sim_harness.h"
 #include "support/temp_folder.h"
 
 namespace acqtest {
@@ -113,6 +119,42 @@ class RunFixture : public ::testing::Test {
   acquisition::RunEngine engine_{io_, view_};
   std::filesystem::path project_;
   int process_ends_ = 0;
+};
+
+// The run engine talking to the simulated instrument on COM4 over a pseudo-terminal.
+class SimRunFixture : public RunFixture<acquisition::LinkIo> {
+ protected:
+  void SetUp() override {
+    RunFixture::SetUp();
+    sim_ = std::make_unique<testsupport::SimHarness>(4, folder_.path());
+    ASSERT_EQ(devlink::CommOpen(4, "COM4", devlink::kInstrumentSettings), 0);
+    devlink::SetInstrumentPort(4);
+  }
+  void TearDown() override {
+    devlink::CommClose(4);
+    devlink::SetInstrumentPort(0);
+    sim_.reset();
+    RunFixture::TearDown();
+  }
+  int ModelSetting(int ch) {
+    int v = 0;
+    (*sim_)->WithModel([&](sim::InstrumentModel& m) { v = m.channel_setting(ch); });
+    return v;
+  }
+  int ModelLevel(int ch) {
+    int v = 0;
+    (*sim_)->WithModel([&](sim::InstrumentModel& m) { v = m.BaseLevel(ch); });
+    return v;
+  }
+  // How often `frame` went over the wire.
+  int OnWire(const std::string& frame) const {
+    const std::string wire = (*sim_)->Received();
+    int n = 0;
+    for (auto p = wire.find(frame); p != std::string::npos; p = wire.find(frame, p + 1)) ++n;
+    return n;
+  }
+
+  std::unique_ptr<testsupport::SimHarness> sim_;
 };
 
 }  // namespace acqtest

@@ -2,18 +2,13 @@
 // clock: faults mid-run, a temperature change, and the run ending by itself.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <chrono>
 #include <map>
 #include <thread>
 
-#include "acquisition/link_io.h"
 #include "acquisition/run_engine.h"
 #include "acquisition/run_files.h"
-#include "link/comm_port.h"
-#include "link/device_io.h"
 #include "run_fixture.h"
-#include "support/sim_harness.h"
 
 namespace acqtest {
 namespace {
@@ -23,24 +18,13 @@ namespace fs = std::filesystem;
 // Each tick takes this long on the manual clock: a 30-minute run in 12,000 ticks.
 constexpr int kTickMs = 150;
 
-class SimRunTest : public RunFixture<acquisition::LinkIo> {
+class SimRunTest : public SimRunFixture {
  protected:
   void SetUp() override {
-    RunFixture::SetUp();
-    sim_ = std::make_unique<testsupport::SimHarness>(4, folder_.path());
+    SimRunFixture::SetUp();
     (*sim_)->SetReplyMode(sim::ReplyMode::kGroup);
     (*sim_)->SetTemperature(30.0);
-    ASSERT_EQ(devlink::CommOpen(4, "COM4", devlink::kInstrumentSettings), 0);
-    devlink::SetInstrumentPort(4);
-    auto& sh = storage::Shared();
-    sh.Temp_Offset = 0.5;
-    sh.Temp_Slope = 0.219;
-  }
-  void TearDown() override {
-    devlink::CommClose(4);
-    devlink::SetInstrumentPort(0);
-    sim_.reset();
-    RunFixture::TearDown();
+    storage::Shared().Temp_Offset = 0.5;
   }
   std::vector<int> TempLightCodesOnWire() const {
     std::vector<int> codes;
@@ -51,7 +35,6 @@ class SimRunTest : public RunFixture<acquisition::LinkIo> {
         codes.push_back(uint8_t(wire[i + 3]));
     return codes;
   }
-  std::unique_ptr<testsupport::SimHarness> sim_;
 };
 
 TEST_F(SimRunTest, ThirtyMinuteRunEndsByItselfWithItsFiles) {
