@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "platform/numeric.h"
 
@@ -108,7 +109,9 @@ int32_t ResampleCounts(int32_t& T, int32_t N, int32_t B, const CountsRecords& in
   }
 
   const int32_t K = platform::RoundToInt(static_cast<double>(T) / B);
-  if (K > kMaxReportBins) {
+  // Bin end minutes (b + 1) x B are 32-bit: a damaged counts.bin whose minutes lie near
+  // that limit would otherwise wrap them.
+  if (K > kMaxReportBins || static_cast<int64_t>(K) * B > INT32_MAX) {
     T = 0;
     return -1;
   }

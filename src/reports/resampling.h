@@ -10,7 +10,8 @@ namespace reports {
 // T is the run's end minute (the largest record time); on return it is the end of the
 // last bin kept under the trailing partial-bin rule. Returns the index of the last
 // report bin, or -1 when nothing is left to report (a run covering less than three
-// quarters of one bin, an empty run, B below 1, more than kMaxReportBins bins).
+// quarters of one bin, an empty run, B below 1, more than kMaxReportBins bins, bins
+// ending past the 32-bit minute range).
 //
 // Without a recording gap each record j is taken to cover [j r, (j + 1) r) with
 // r = T / (N + 1), and its counts go to the bins it overlaps in proportion to the

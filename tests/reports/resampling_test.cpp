@@ -151,6 +151,11 @@ TEST(ResampleCounts, NothingToReport) {
   T = 1;
   EXPECT_EQ(ResampleCounts(T, 0, 1, MakeRecords({1}), out), 0);
   EXPECT_EQ(out.RecordCounts(0, 0), 10);
+  // A damaged file whose last minute lies near the 32-bit limit: with 30000-minute bins
+  // the last bin would end past that limit.
+  T = INT32_MAX;
+  EXPECT_EQ(ResampleCounts(T, 1, 30000, MakeRecords({1000, INT32_MAX}), out), -1);
+  EXPECT_EQ(T, 0);
 }
 
 }  // namespace
