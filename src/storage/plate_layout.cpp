@@ -55,11 +55,12 @@ std::optional<PlateLayout> ReadPlateLayoutFile(const std::filesystem::path& file
     st = 3;
     Check(p.rows >= 1 && p.cols >= 1, "rows or columns below 1");
     Check(static_cast<int>(p.rows) * p.cols <= kMaxWells, "plate too large");
-    for (size_t ch = 0; ch < kChannelCount; ++ch) {
-      if (p.channel_well[ch] < 0) continue;
-      Check(p.channel_well[ch] < p.rows * p.cols, "well outside the plate");
-      Check(p.channel_beam[ch] >= 0 && p.channel_beam[ch] < kChannelCount, "beam outside the grid");
-    }
+    // Every record read sets Max_Well and Max_Beam, which size Well_Grid: the spare
+    // record and channels off the plate are held to the same bounds.
+    Check(p.max_well < p.rows * p.cols, "well outside the plate");
+    Check(p.max_beam < kChannelCount, "beam outside the grid");
+    for (size_t ch = 0; ch < kChannelCount; ++ch)
+      if (p.channel_well[ch] >= 0) Check(p.channel_beam[ch] >= 0, "beam outside the grid");
   } catch (const FormatError& e) {
     if (reason) *reason = e.what();
     return std::nullopt;

@@ -109,6 +109,9 @@ TEST_F(PlateLayoutTest, ShortFileLeavesUnlistedChannelsOffThePlate) {
 
 TEST_F(PlateLayoutTest, DamagedFilesTakeTheBuiltInPathOrReachTheCaller) {
   const std::string head = "\"Plate\",\"bad\"\r\n";
+  std::string spare_record_past_the_plate;
+  for (int ch = 0; ch < 384; ++ch) spare_record_past_the_plate += "\"-\",-1,0\r\n";
+  spare_record_past_the_plate += "\"spare\",30000,30000\r\n";
   struct Case { std::string body; int stage; };
   const Case cases[] = {
       {"x,1,0,2,1,0\r\n", 1},                                                // geometry not a number
@@ -117,6 +120,8 @@ TEST_F(PlateLayoutTest, DamagedFilesTakeTheBuiltInPathOrReachTheCaller) {
       {"2,1,0,2,1,0\r\n\"h\"\r\n\"A1\",0,-2\r\n", 3},                         // negative beam
       {"0,1,0,2,1,0\r\n\"h\"\r\n\"A1\",0,0\r\n", 3},                          // no rows
       {"2,1,0,2,1,0\r\n\"h\"\r\n\"A1\",70000,0\r\n", 2},                      // 16-bit overflow
+      {"2,1,0,2,1,0\r\n\"h\"\r\n\"-\",-1,30000\r\n", 3},                       // off the plate, beam past the grid
+      {"2,1,0,2,1,0\r\n\"h\"\r\n" + spare_record_past_the_plate, 3},               // the spare record too
   };
   for (const Case& c : cases) {
     Write("bad.dat", head + c.body);
