@@ -17,10 +17,14 @@ namespace sim {
 namespace {
 constexpr char kStray[] = "\x5A\xA5\x3C";
 constexpr int64_t kIdleWaitNs = 200'000'000;
+// While the program's side is full, the next try waits for room (or this long).
+constexpr int64_t kBlockedWaitNs = 20'000'000;
 constexpr size_t kReceivedCap = 4u << 20;
 }  // namespace
 
-SimServer::SimServer() = default;
+// The model's clock runs from construction, so a temperature set before Start
+// drifts from then on.
+SimServer::SimServer() : start_ns_(ClockNs()) {}
 
 SimServer::~SimServer() { Stop(); }
 
@@ -38,7 +42,11 @@ bool SimServer::Start(const std::filesystem::path& home, int com, std::string* e
     CloseAll();
     return false;
   };
-  if (running_ || thread_.joinable()) return fail("already running");
+  // Not through `fail`: that would close the descriptors of the running server.
+  if (running_ || thread_.joinable()) {
+    if (error) *error = "already running";
+    return false;
+  }
   if (com < 1 || com > 255) return fail("COM number must be 1..255");
   if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0)
     return fail(std::string("openpty: ") + std::strerror(errno));
@@ -72,8 +80,8 @@ bool SimServer::Start(const std::filesystem::path& home, int com, std::string* e
     frame_count_ = 0;
     vanish_request_ = false;
     line_free_ns_ = 0;
+    line_blocked_ = false;
   }
-  start_ns_ = ClockNs();
   stop_ = false;
   running_ = true;
   thread_ = std::thread([this] { Serve(); });
@@ -181,6 +189,7 @@ void SimServer::Serve() {
   uint8_t buffer[4096];
   while (!stop_) {
     int64_t wait_ns = kIdleWaitNs;
+    short master_events = POLLIN;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (vanish_request_) {
@@ -190,8 +199,13 @@ void SimServer::Serve() {
         return;
       }
       if (!pending_.empty()) wait_ns = std::max<int64_t>(0, pending_.front().due_ns - ClockNs());
+      // A reply that is due but does not fit waits for room instead of retrying at once.
+      if (line_blocked_) {
+        wait_ns = std::max(wait_ns, kBlockedWaitNs);
+        master_events |= POLLOUT;
+      }
     }
-    pollfd fds[2] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+    pollfd fds[2] = {{master_, master_events, 0}, {wake_[0], POLLIN, 0}};
     timespec ts{static_cast<time_t>(wait_ns / 1'000'000'000), static_cast<long>(wait_ns % 1'000'000'000)};
     int rc = ::ppoll(fds, 2, &ts, nullptr);
     if (rc < 0 && errno != EINTR) break;
@@ -299,9 +313,12 @@ void SimServer::SendDue(int64_t now_ns) {
     out += p.bytes;
     ++taken;
   }
+  line_blocked_ = false;
   if (out.empty() || master_ < 0) return;
   ssize_t n = ::write(master_, out.data(), out.size());
-  if (n < 0) return;  // try again on the next turn
+  // The program is not reading and its queue is full: try again when there is room.
+  line_blocked_ = n < 0 || static_cast<size_t>(n) < out.size();
+  if (n < 0) return;
   pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(taken));
   if (static_cast<size_t>(n) < out.size()) pending_.push_front({now_ns, out.substr(static_cast<size_t>(n))});
 }

@@ -96,6 +96,7 @@ class SimServer {
   std::string parse_buffer_;
   std::deque<Pending> pending_;
   int64_t line_free_ns_ = 0;  // when the last scheduled byte has left
+  bool line_blocked_ = false; // the last write did not fit into the program's queue
   int frame_count_ = 0;
   bool vanish_request_ = false;
 
@@ -106,7 +107,7 @@ class SimServer {
   std::thread thread_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> running_{false};
-  int64_t start_ns_ = 0;
+  int64_t start_ns_;
 };
 
 }  // namespace sim

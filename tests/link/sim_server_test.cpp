@@ -1,0 +1,71 @@
+// The simulated instrument itself: it stays up when started twice, its temperature
+// follows the heater whenever it was set, and it idles while nobody reads its replies.
+#include <sys/resource.h>
+
+#include <thread>
+
+#include "link_fixture.h"
+
+namespace {
+
+using linktest::LinkTest;
+
+double ProcessCpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+TEST_F(LinkTest, ASecondStartIsRefusedAndTheServerGoesOn) {
+  std::string error;
+  EXPECT_FALSE(sim_->Start(folder_.path(), 5, &error));
+  EXPECT_EQ(error, "already running");
+  EXPECT_TRUE(std::filesystem::is_symlink(folder_ / "ports" / "COM4"));
+  ASSERT_EQ(OpenCom(4), 0);
+  EXPECT_EQ(devlink::DeviceQuery(devlink::RegIdentify, 0, 0), 0);  // 77 answers 0, 77
+}
+
+TEST(SimServer, TemperatureSetBeforeTheStartFollowsTheHeater) {
+  testsupport::TempProgramFolder folder;
+  sim::SimServer server;
+  server.SetTemperature(30.0);
+  ASSERT_TRUE(server.Start(folder.path(), 5));
+  double later = 0.0;
+  server.WithModel([&](sim::InstrumentModel& m) {
+    m.HandleFrame({0xFF, 0x00, 0x10, 3, 0xF0}, server.NowMs());  // heater on
+    later = m.Temperature(server.NowMs() + 600'000);
+  });
+  server.Stop();
+  EXPECT_GT(later, 40.0);
+}
+
+TEST_F(LinkTest, ServerIdlesWhileTheProgramLeavesItsRepliesUnread) {
+  ASSERT_EQ(OpenCom(4), 0);
+  sim_->SetReplyMode(sim::ReplyMode::kBlock);
+  // Far more reply bytes than the pseudo-terminal holds.
+  constexpr int kFrames = 800;
+  for (int i = 0; i < kFrames; ++i)
+    ASSERT_EQ(devlink::CommWrite(4, devlink::DeviceFrame(devlink::RegLevels, 0, 0)), 5);
+  for (int i = 0; i < 200 && sim_->FrameCount() < kFrames; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_EQ(sim_->FrameCount(), kFrames);
+
+  const auto wall = std::chrono::steady_clock::now();
+  const double cpu = ProcessCpuSeconds();
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  EXPECT_LT(ProcessCpuSeconds() - cpu, 0.5 * linktest::SecondsSince(wall));
+
+  // Reading drains what was held back, and the link still works.
+  std::string reply;
+  int drained = 0;
+  while (drained < kFrames * 192) {
+    const int32_t got = devlink::CommRead(4, reply, 512);
+    if (got == 0) break;
+    drained += got;
+  }
+  EXPECT_EQ(drained, kFrames * 192);
+  EXPECT_EQ(devlink::DeviceQuery(devlink::RegIdentify, 0, 0), 0);
+}
+
+}  // namespace
