@@ -156,16 +156,6 @@ int16_t SettingsReader::ReadInt16() { return ParseInt16(ReadField().text); }
 
 double SettingsReader::ReadDouble() { return ParseDouble(ReadField().text); }
 
-std::string SettingsReader::ReadLine() {
-  if (after_comma_) after_comma_ = false;
-  if (pos_ >= text_.size()) throw FormatError("Input past end of file");
-  const size_t start = pos_;
-  while (pos_ < text_.size() && !AtLineBreak()) ++pos_;
-  std::string line = text_.substr(start, pos_ - start);
-  ConsumeLineBreak();
-  return line;
-}
-
 double ParseDouble(std::string_view text) {
   std::string_view t = Trim(text);
   if (t.empty()) return 0.0;

@@ -40,8 +40,6 @@ class SettingsReader {
   double ReadDouble();
   // Reads one value and drops it (a header line is one quoted value).
   void SkipField() { (void)ReadString(); }
-  // The rest of the current line as it stands, quotes and commas included.
-  std::string ReadLine();
 
  private:
   struct Field {
