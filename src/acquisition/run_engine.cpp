@@ -181,8 +181,17 @@ StartResult RunEngine::Start() {
 
   // A folder of this minute belongs to another run: appending to its files would
   // mix two runs, so the start is refused instead of reusing it.
-  const std::string folder = RunFolderName(platform::Now());
-  const fs::path path = fs::path(sh.Project_Path) / folder;
+  std::string folder = RunFolderName(platform::Now());
+  fs::path path = fs::path(sh.Project_Path) / folder;
+  // An unattended start (the automatic restart among them) has nobody to answer a
+  // refusal, so it waits for the next minute's folder instead. No window events run
+  // meanwhile: a second start must not begin inside this one.
+  for (int waited_s = 0; controls.Auto_Run && fs::exists(path, ec) && waited_s <= 60;
+       ++waited_s) {
+    platform::Sleep(1000);
+    folder = RunFolderName(platform::Now());
+    path = fs::path(sh.Project_Path) / folder;
+  }
   if (fs::exists(path, ec)) {
     dialogs.MsgBox("A run was already started at " + folder +
                    ". Wait for the next minute to start a new one.");

@@ -85,6 +85,26 @@ TEST_F(RunEngineTest, SecondStartInTheSameMinuteIsRefused) {
   EXPECT_EQ(storage::Shared().Acq_State, 0);
 }
 
+TEST_F(RunEngineTest, UnattendedStartInTheSameMinuteWaitsForTheNextOne) {
+  // The automatic restart can come within the minute its run started: the new start
+  // must record, in a folder of its own, without a box nobody answers.
+  Start();
+  Ticks(600);
+  engine_.Stop();
+  const auto first_counts = testsupport::ReadBytes(project_ / "20260314_1005" / "counts.bin");
+  ASSERT_EQ(first_counts.size(), acquisition::kCountsRecordBytes);
+  clock_.Advance(20000);
+  engine_.controls.Auto_Run = true;
+  Start();
+  EXPECT_EQ(engine_.state.Run_Folder, "20260314_1006");
+  EXPECT_TRUE(engine_.TimerEnabled());
+  Ticks(600);
+  EXPECT_EQ(testsupport::ReadBytes(project_ / "20260314_1005" / "counts.bin"), first_counts);
+  EXPECT_EQ(fs::file_size(project_ / "20260314_1006" / "counts.bin"),
+            acquisition::kCountsRecordBytes);
+  EXPECT_TRUE(dialogs_.log().empty());
+}
+
 TEST_F(RunEngineTest, DiskSpaceEstimateUsesTheRecordSizes) {
   auto& sh = storage::Shared();
   engine_.controls.Auto_Run = false;
