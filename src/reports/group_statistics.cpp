@@ -86,7 +86,8 @@ void FillActivity(int32_t K, int32_t N, int32_t B, const BinRecords& bins, const
   SlotCursor cursor(B, slots);
   for (int32_t j = 0; j <= N; ++j) {
     const long long s = cursor.Slot(bins.RecordTime[static_cast<size_t>(j)]);
-    if (s < 0) continue;
+    // A bin without records stays invalid: the report skips it instead of showing zeros.
+    if (s < 0 || !bins.HasRecords(static_cast<size_t>(j))) continue;
     const size_t slot = static_cast<size_t>(s);
     const int32_t* counts = bins.RecordCounts.row(static_cast<size_t>(j));
     int32_t* channel = stats.ChannelBinActivity.row(slot);

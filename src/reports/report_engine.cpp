@@ -217,15 +217,19 @@ ReportStatus ReportEngine::NormaliseToBasal(const std::string& folder, int32_t B
   BasalMinutes = AskBasalMinutes(B, L);
   if (BasalMinutes < 0) return ReportStatus::kCancelled;
 
-  // Basal of one report bin per channel: the mean of the basal bins in the period.
+  // Basal of one report bin per channel: the mean of the basal bins in the period that
+  // hold records (an interruption of the basal run is no activity of zero).
   std::vector<int32_t> channel_basal(kChannelEntries, 0);
+  size_t period = 0;
+  while (period <= static_cast<size_t>(NB) && basal_records.RecordTime[period] <= BasalMinutes)
+    ++period;
   int32_t summed = 0;
-  while (summed <= NB && basal_records.RecordTime[static_cast<size_t>(summed)] <= BasalMinutes)
-    ++summed;
+  for (size_t j = 0; j < period; ++j) summed += basal_records.HasRecords(j) ? 1 : 0;
   for (int ch = 0; ch < kChannelCount; ++ch) {
     int64_t sum = 0;
-    for (int32_t j = 0; j < summed; ++j)
-      sum += basal_records.RecordCounts(static_cast<size_t>(j), static_cast<size_t>(ch));
+    for (size_t j = 0; j < period; ++j)
+      if (basal_records.HasRecords(j))
+        sum += basal_records.RecordCounts(j, static_cast<size_t>(ch));
     channel_basal[static_cast<size_t>(ch)] =
         summed > 0 ? platform::RoundToInt(static_cast<double>(sum) / summed) : 0;
   }

@@ -77,6 +77,14 @@ struct BinRecords {
   std::vector<int32_t> RecordTime;
   Table2D<int32_t> RecordCounts;  // (bin, channel 0..384)
   std::vector<int32_t> RecordTemperature;
+  // Bins that no record fell into (the bins of an interrupted recording) are 0 here:
+  // they hold no data, not zero activity. Empty when every bin holds records.
+  std::vector<uint8_t> BinHasRecords;
+
+  bool HasRecords(size_t bin) const {
+    if (BinHasRecords.empty()) return true;
+    return bin < BinHasRecords.size() && BinHasRecords[bin] != 0;
+  }
 };
 
 // The run's groups and plate as the report reads them from the run folder.

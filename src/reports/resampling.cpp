@@ -65,7 +65,7 @@ void SpreadByOverlap(int32_t T, int32_t N, int32_t B, int32_t K, const CountsRec
 }
 
 void AddByRecordTime(int32_t N, int32_t B, int32_t K, const CountsRecords& in, Table2D<double>& acc,
-                     std::vector<double>& temp_acc) {
+                     std::vector<double>& temp_acc, std::vector<uint8_t>& filled) {
   const int64_t last_bin = static_cast<int64_t>(K) + 1;
   int64_t b = 0;
   for (int32_t j = 0; j <= N; ++j) {
@@ -73,6 +73,7 @@ void AddByRecordTime(int32_t N, int32_t B, int32_t K, const CountsRecords& in, T
     // instead of pulling later activity forward; it never moves back.
     b = std::max(b, EndingBin(in.RecordTime[static_cast<size_t>(j)], B));
     if (b > last_bin) break;
+    filled[static_cast<size_t>(b)] = 1;
     const int16_t* counts = in.RecordCounts.row(static_cast<size_t>(j));
     double* cell = acc.row(static_cast<size_t>(b));
     for (int ch = 0; ch < kChannelCount; ++ch) cell[ch] += counts[ch];
@@ -119,12 +120,16 @@ int32_t ResampleCounts(int32_t& T, int32_t N, int32_t B, const CountsRecords& in
   std::vector<double> temp_acc(static_cast<size_t>(K) + 2, 0.0);
 
   const bool gap = HasRecordingGap(in.RecordTime, N);
-  if (gap)
-    AddByRecordTime(N, B, K, in, acc, temp_acc);
-  else
-    SpreadByOverlap(T, N, B, K, in, acc, temp_acc);
-
   const int32_t last = gap ? K : K + 1;
+  if (gap) {
+    // Bins of the interruption get no record: they are marked, not reported as zeros.
+    out.BinHasRecords.assign(static_cast<size_t>(K) + 2, 0);
+    AddByRecordTime(N, B, K, in, acc, temp_acc, out.BinHasRecords);
+    out.BinHasRecords.resize(static_cast<size_t>(last) + 1);
+  } else {
+    SpreadByOverlap(T, N, B, K, in, acc, temp_acc);
+  }
+
   out.RecordTime.assign(static_cast<size_t>(last) + 1, 0);
   out.RecordTemperature.assign(static_cast<size_t>(last) + 1, 0);
   out.RecordCounts = Table2D<int32_t>(static_cast<size_t>(last) + 1, kChannelEntries, 0);

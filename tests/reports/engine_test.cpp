@@ -251,6 +251,21 @@ TEST_F(ReportEngineTest, TruncatedCountsFileIgnoresThePartialRecord) {
   EXPECT_NE(Report().find("\"000_Control\",450,450\r\n"), std::string::npos);
 }
 
+// An interrupted recording: minutes 1..30, then nothing until 91..120. The bins of the
+// interruption hold no data; they are skipped, not reported as an hour of no activity.
+TEST_F(ReportEngineTest, InterruptedRunSkipsTheBinsWithoutRecords) {
+  reports_test::AppendCounts(
+      run_, 60, [](int r) { return r < 30 ? r + 1 : r + 61; }, RunCount,
+      [](int) { return 250; });
+  testsupport::ScriptedDialogs dialogs;
+  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+  const std::string report = Report();
+  EXPECT_NE(report.find("Group/Time[m],30,120\r\n\"000_Control\",450,450\r\n"), std::string::npos)
+      << report;
+  EXPECT_NE(report.find("#Samples,30,30,\r\n"), std::string::npos);
+  EXPECT_EQ(report.find(",0,0"), std::string::npos);
+}
+
 TEST_F(ReportEngineTest, SettingTextFromSetupOrOverrideForOneReport) {
   RecordMinutes(run_, 60);
   const struct {
@@ -345,6 +360,20 @@ TEST_F(BasalTest, PercentOfBasalWithAskedPeriod) {
   // The Free well keeps its counts; no channel section with a basal.
   EXPECT_NE(r.find("B2,\"999_Free\",100,120,120,120,120\r\n"), std::string::npos);
   EXPECT_EQ(r.find("Channel Activity"), std::string::npos);
+}
+
+// A basal run interrupted for an hour: its basal is the mean of the bins that hold
+// records, not lowered by the empty ones.
+TEST_F(BasalTest, InterruptedBasalAveragesTheBinsWithRecords) {
+  RecordMinutes(run_, 120);
+  reports_test::AppendCounts(
+      basal_, 60, [](int r) { return r < 30 ? r + 1 : r + 61; }, BasalCount,
+      [](int) { return 250; });
+  testsupport::ScriptedDialogs dialogs;
+  dialogs.ExpectOk().AnswerInput("120");
+  ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+  EXPECT_NE(Report().find("\"000_Control\",100,200,200,200,200\r\n"), std::string::npos)
+      << Report();
 }
 
 TEST_F(BasalTest, ShortBasalUsesOneBinWithoutAsking) {

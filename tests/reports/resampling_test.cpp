@@ -100,6 +100,16 @@ TEST(ResampleCounts, GapFollowsRecordTime) {
   EXPECT_EQ(out.RecordCounts(2, 0), 0);
   EXPECT_EQ(out.RecordCounts(3, 0), 300);
   EXPECT_EQ(out.RecordTemperature[1], 0);
+  // The interruption's bins got no record: no data, rather than no activity.
+  EXPECT_TRUE(out.HasRecords(0));
+  EXPECT_FALSE(out.HasRecords(1));
+  EXPECT_FALSE(out.HasRecords(2));
+  EXPECT_TRUE(out.HasRecords(3));
+  // Without a gap every bin holds records.
+  T = 120;
+  ASSERT_EQ(ResampleCounts(T, 119, 30, MakeRecords(Minutes(1, 120)), out), 3);
+  EXPECT_TRUE(out.BinHasRecords.empty());
+  EXPECT_TRUE(out.HasRecords(2));
 }
 
 TEST(ResampleCounts, GapDetection) {
