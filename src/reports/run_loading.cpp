@@ -22,21 +22,7 @@ namespace {
 std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& file) {
   const std::optional<std::string> bytes = storage::ReadWholeFile(file);
   if (!bytes) return std::nullopt;
-  const std::string text = storage::DecodeText(*bytes);
-  std::vector<std::string> lines;
-  std::string current;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(current);
-      current.clear();
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      current += c;
-    }
-  }
-  if (!current.empty()) lines.push_back(current);
-  return lines;
+  return storage::SplitLines(storage::DecodeText(*bytes));
 }
 
 // Calls `visit(index, record)` for every whole record of a counts file, reading it in
