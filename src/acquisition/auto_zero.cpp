@@ -44,8 +44,6 @@ double AutoZeroThreshold(std::span<const int16_t> samples, double snr) {
 AutoZero::AutoZero(InstrumentIo& io, RunEngine& engine, CalibrationView& view)
     : io_(io), engine_(engine), view_(view) {}
 
-void AutoZero::Prime(int step) { PrimeGroupRequests(io_, step); }
-
 bool AutoZero::SamplePass(int p) {
   RunState& rs = engine_.state;
   std::string reply;
@@ -75,7 +73,7 @@ void AutoZero::RunAutoZero() {
   const int n = AutoZeroSamples(engine_.controls.Auto_Calibration, engine_.controls.Auto_Zero);
   view_.ScaleProgressBar(n, 10);
 
-  if (!sh.Offline_Mode) Prime(step);
+  if (!sh.Offline_Mode) PrimeGroupRequests(io_, step);
   int silent_passes = 0;
   for (int p = 0; p < n; ++p) {
     if (!sh.Offline_Mode) {

@@ -43,7 +43,6 @@ class AutoZero {
   void Cmd_autozero_Click(const std::string& snr_text);
 
  private:
-  void Prime(int step);
   // One sample into column p; false when no group brought a single byte.
   bool SamplePass(int p);
 

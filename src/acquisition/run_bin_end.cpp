@@ -26,13 +26,6 @@ detection::DetectionTraces& Traces() {
   return traces;
 }
 
-int16_t Saturate16(double x) {
-  const double r = platform::RoundHalfEven(x);
-  if (r > 32767.0) return 32767;
-  if (r < -32768.0) return -32768;
-  return static_cast<int16_t>(r);
-}
-
 }  // namespace
 
 void RunEngine::ReportStageFailure(const std::string& headline, const std::string& detail) {
@@ -120,7 +113,6 @@ void RunEngine::AppendRecords() {
   const auto raw_file = run_path_ / RawFileName(s.File_Index);
   const auto histo_file = run_path_ / HistoFileName(s.File_Index);
   const auto counts_file = run_path_ / CountsFileName();
-  const std::string folder = s.Run_Folder;
 
   // Record k of every file belongs to bin k: a record lost to an earlier failure is
   // filled with zeros first, so the raw blocks and histograms stay paired with counts.

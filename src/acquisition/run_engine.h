@@ -28,6 +28,9 @@ inline constexpr int kHoldRows = 502;              // peak/trough tracks 0..501
 inline constexpr int kErrorsBeforeReport = 20;
 inline constexpr int kErrorsBeforeRestart = 30;
 
+// x rounded half to even and held to 16 bits: the tick's tables never overflow.
+int16_t Saturate16(double x);
+
 // What the main window's controls hold; the window keeps these in step.
 struct RunControls {
   std::string txttemp = "20";         // temperature set-point
@@ -153,7 +156,6 @@ class RunEngine {
   // Tick stages.
   void RunningTick();
   void PausedTick();
-  void Prime(int step);
   bool Poll(int step);
   // False when the tick must end here (the restart was launched or failed).
   bool CountSerialError(bool last_failed);

@@ -23,13 +23,6 @@ namespace {
 constexpr int kLastGroup = 63;
 constexpr int kTailEvery = 25;
 
-int16_t Saturate16(double x) {
-  const double r = platform::RoundHalfEven(x);
-  if (r > 32767.0) return 32767;
-  if (r < -32768.0) return -32768;
-  return static_cast<int16_t>(r);
-}
-
 std::string ElapsedText(int64_t elapsed_ms) {
   if (elapsed_ms < 0) elapsed_ms = 0;
   const int64_t secs = elapsed_ms / 1000;
@@ -41,6 +34,13 @@ std::string ElapsedText(int64_t elapsed_ms) {
 }
 
 }  // namespace
+
+int16_t Saturate16(double x) {
+  const double r = platform::RoundHalfEven(x);
+  if (r > 32767.0) return 32767;
+  if (r < -32768.0) return -32768;
+  return static_cast<int16_t>(r);
+}
 
 void RunEngine::Tick() {
   if (!timer_enabled_) return;
@@ -62,7 +62,7 @@ void RunEngine::RunningTick() {
 
   bool last_failed = false;
   if (!sh.Offline_Mode) {
-    if (s.Ring_Index <= 1 || s.Sample_Count <= 1) Prime(step);
+    if (s.Ring_Index <= 1 || s.Sample_Count <= 1) PrimeGroupRequests(io_, step);
     last_failed = Poll(step);
   }
   if (!CountSerialError(last_failed)) return;
@@ -103,8 +103,6 @@ void RunEngine::PausedTick() {
   const bool ended = ElapsedAndEnd(false);
   ProgressPulsesPending(!ended);
 }
-
-void RunEngine::Prime(int step) { PrimeGroupRequests(io_, step); }
 
 bool RunEngine::Poll(int step) {
   RunState& s = state;
