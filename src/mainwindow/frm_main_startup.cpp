@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <algorithm>
 #include <exception>
 #include <string>
 
@@ -108,15 +109,16 @@ void Frm_Main::Timerinicio_Timer() {
 
 void Frm_Main::MakeRunBuffers(bool with_counts) {
   auto& st = engine_->state;
-  // The buffers are made anew; the run folder stays so "Show my report" still finds
-  // the last run after the window is shown again.
-  const std::string run_folder = st.Run_Folder;
-  const std::string run_name = st.Run_Name;
-  const auto counts = st.Counts;
-  st = acquisition::RunState();
-  st.Run_Folder = run_folder;
-  st.Run_Name = run_name;
-  if (!with_counts) st.Counts = counts;
+  // Only the buffers are cleared: the SNR threshold, the plot scale and the last run's
+  // folder (for "Show my report") are settings of the window, not run buffers.
+  const auto clear = [](auto& table) { std::fill(table.begin(), table.end(), 0); };
+  clear(st.Raw_Ring);
+  clear(st.Envelope);
+  clear(st.RT_Planes);
+  clear(st.Level_Peak);
+  clear(st.Count_Total);
+  clear(st.Histo.Histo);
+  if (with_counts) clear(st.Counts);
 }
 
 void Frm_Main::LoadFailed() {

@@ -183,6 +183,26 @@ TEST_F(Startup, EachStepWritesItsCaption) {
   EXPECT_TRUE(dialogs.log().empty());
 }
 
+TEST_F(Startup, TheProjectsThresholdSurvivesTheLoadAndActivation) {
+  // Drosophila with 1.2 in the box keeps 1.2: only organisms 0 to 2 raise it.
+  MakeProject(3, "Flies", "w96", [](storage::SharedState& s) {
+    s.MnAt(1, 0) = 3;
+    s.MnAt(1, 3) = 12;
+  });
+  WriteConfig(3);
+  WriteReportConfig(0, 30);
+  Frm_Main& w = Start();
+  ASSERT_FALSE(mainwindow::ProgramEnded());
+  EXPECT_DOUBLE_EQ(w.engine().state.SNR_Threshold, 1.2);
+  // The window's scale and threshold are no run buffers: showing it keeps them.
+  w.Cmb_organism->setCurrentIndex(1);
+  ASSERT_DOUBLE_EQ(w.engine().state.SNR_Threshold, 2.8);
+  w.engine().state.Plot_Scale = 2.5;
+  w.Show();
+  EXPECT_DOUBLE_EQ(w.engine().state.SNR_Threshold, 2.8);
+  EXPECT_DOUBLE_EQ(w.engine().state.Plot_Scale, 2.5);
+}
+
 TEST_F(Startup, ActivationRefreshesOnlyAStoppedWindow) {
   MakeProject(2, "Flies", "w96u");
   WriteConfig(2);
