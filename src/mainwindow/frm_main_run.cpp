@@ -248,20 +248,9 @@ void Frm_Main::ResetActivityPlot() {
 }
 
 void Frm_Main::RunStarting() {
-  auto& s = storage::Shared();
   Txt_description->setReadOnly(true);
-  // The wells of the selected channel's group, for the real-time view.
-  const int16_t g = s.Group[static_cast<size_t>(s.Selected_Channel)];
-  if (g != -1) {
-    Group_Channels.clear();
-    for (int i = 0; i <= s.Max_Well; ++i) {
-      const int16_t ch = s.WellGridAt(i, 0);
-      if (ch >= 0 && ch < storage::kTableSize && s.Group[static_cast<size_t>(ch)] == g) {
-        Group_Channels.push_back(static_cast<int16_t>(i));
-      }
-    }
-    Group_Channel_Count = static_cast<int16_t>(Group_Channels.size());
-  }
+  // The wells of the selected channel's group, as a new channel label rebuilds them.
+  lblcanal_Change();
   CmdPlay->setEnabled(false);
   Cmdsetup->setEnabled(false);
   Cmdoffline->setEnabled(false);
