@@ -160,8 +160,11 @@ void InstrumentConnection::TypedPort() {
   s.Offline_Mode = true;
 }
 
-void InstrumentConnection::Connect(bool auto_run) {
+bool InstrumentConnection::Connect(bool auto_run) {
   auto& s = storage::Shared();
+  // Closing the port under a run would fail its polls, and the search's and the
+  // factory read's yields would let the tick's frames in between theirs.
+  if (s.Acq_State != 0) return false;
   // Connecting again starts from a closed port, so the search can open it.
   if (s.Connected || devlink::CommIsOpen(devlink::InstrumentPort())) {
     devlink::CommClose(devlink::InstrumentPort());
@@ -187,6 +190,7 @@ void InstrumentConnection::Connect(bool auto_run) {
   }
   view_->HideProgressFrame();
   if (auto_run) view_->ArmUnattendedStart();
+  return true;
 }
 
 DisconnectResult InstrumentConnection::Disconnect() {

@@ -46,8 +46,9 @@ class InstrumentConnection {
   explicit InstrumentConnection(ConnectionView* view = nullptr);
 
   // The connect command: port search, factory record, captions; with `auto_run`
-  // it arms the unattended start whether or not an instrument was found.
-  void Connect(bool auto_run);
+  // it arms the unattended start whether or not an instrument was found. Refused
+  // (false, nothing touched) while a run exists: the run polls the open port.
+  bool Connect(bool auto_run);
   // The port search: configured port first, then COM1..COM15, then the user's
   // choice of a port number or offline work. Leaves Serial_COM, Serial_Number and
   // Offline_Mode set and, when the instrument answered, its port open.

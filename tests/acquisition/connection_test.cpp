@@ -222,6 +222,13 @@ TEST_F(ConnectionTest, ReconnectDisconnectAndTheUnattendedStart) {
   s.Acq_State = 1;
   EXPECT_EQ(connection_.Disconnect(), acquisition::DisconnectResult::kRefusedRunning);
   EXPECT_TRUE(devlink::CommIsOpen(4));
+  // Nor does a connect pull the port from under the run.
+  const auto shown = view_.log.size();
+  EXPECT_FALSE(connection_.Connect(false));
+  EXPECT_TRUE(devlink::CommIsOpen(4));
+  EXPECT_EQ(devlink::InstrumentPort(), 4);
+  EXPECT_TRUE(s.Connected);
+  EXPECT_EQ(view_.log.size(), shown);
   s.Acq_State = 0;
   EXPECT_EQ(connection_.Disconnect(), acquisition::DisconnectResult::kClosed);
   EXPECT_FALSE(devlink::CommIsOpen(4));
