@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "mainwindow_fixture.h"
+#include "platform/clock.h"
 #include "support/sim_harness.h"
 
 namespace mainwindow_test {
@@ -155,6 +156,34 @@ TEST_F(StartWindow, SlashRunConnectsAndStartsTheRun) {
   EXPECT_FALSE(w.Timeradq.isActive());
   EXPECT_TRUE(mainwindow::ProgramEnded());
   EXPECT_EQ(dialogs.log().back(), "Update values to project 1_Worms before Exit?");
+}
+
+TEST_F(StartWindow, WithoutAScreenTheUnattendedRunEndsTheProgram) {
+  platform::ManualClock clock;
+  platform::SetClock(&clock);
+  struct RestoreClock {
+    ~RestoreClock() { platform::SetClock(nullptr); }
+  } restore;
+  Prepare(4);
+  testsupport::SimHarness sim(4);
+  Frm_Main::SetCommandLine("/run");
+  Frm_Main& w = Start();
+  w.SetExitWhenRunEnds(true);
+  ASSERT_TRUE(RunUntil([] { return storage::Shared().Acq_State == 1; }, 15000))
+      << (dialogs.log().empty() ? "" : dialogs.log()[0]);
+  // Paused with the time counter on, the lapse ends the run at the next tick; nothing
+  // was recorded yet, so the report finds no activity file.
+  dialogs.AnswerNo().ExpectOk().ExpectOk().AnswerNo();
+  w.CmdPause_Click();
+  clock.Advance(61 * 1000);
+  ASSERT_TRUE(RunUntil([] { return mainwindow::ProgramEnded(); }, 5000));
+  EXPECT_EQ(mainwindow::ProgramExitCode(), 0);
+  EXPECT_EQ(storage::Shared().Acq_State, 0);
+  EXPECT_FALSE(w.Timeradq.isActive());
+  EXPECT_EQ(dialogs.log(), (std::vector<std::string>{
+                               "Pause Time Counter?", "Activity file not Found",
+                               "Acquisition finished",
+                               "Update values to project 1_Worms before Exit?"}));
 }
 
 }  // namespace
