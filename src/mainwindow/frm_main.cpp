@@ -93,8 +93,8 @@ void Frm_Main::BuildControls() {
 
   // ---- Left panel ----
   PicPanel1 = new ui::PictureBox(client);
-  Cmd_barplot = Button("Bars", PicPanel1);
-  Cmd_gridplot = Button("Plate", PicPanel1);
+  Cmd_barplot = Button("Bar Plot", PicPanel1);
+  Cmd_gridplot = Button("Heatmap PLOT", PicPanel1);
   Cmd_histoplot = Button("BodyBends Histogram PLOT", PicPanel1);
   Cmd_histoplot->hide();
   lbl_temperature = Label("T = __ ", PicPanel1);
@@ -127,7 +127,7 @@ void Frm_Main::BuildControls() {
   for (int i = 0; i < 4; ++i) {
     chk_enabled[i] = new QCheckBox(PicPanel1);
     chk_enabled[i]->hide();
-    cmd_stack_pos[i] = Button("STATION " + QString::number(i + 1), PicPanel1);
+    cmd_stack_pos[i] = Button("STATION" + QString::number(i + 1), PicPanel1);
     cmd_stack_pos[i]->hide();
   }
 

@@ -302,6 +302,15 @@ TEST_F(MainWindow, ShowMyReportFindsTheRunFiles) {
   EXPECT_TRUE(report.Option_output[4]->isChecked());
 }
 
+TEST_F(MainWindow, ViewAndStationButtonsCarryTheirCaptions) {
+  EXPECT_EQ(w->Cmd_barplot->text(), "Bar Plot");
+  EXPECT_EQ(w->Cmd_gridplot->text(), "Heatmap PLOT");
+  EXPECT_EQ(w->Cmd_histoplot->text(), "BodyBends Histogram PLOT");
+  EXPECT_EQ(w->cmd_stack_pos[0]->text(), "STATION1");
+  EXPECT_EQ(w->cmd_stack_pos[3]->text(), "STATION4");
+  EXPECT_EQ(w->lbl_station->text(), "STATION 1");
+}
+
 TEST_F(MainWindow, ExitAsksToSaveAndYesWritesTheProject) {
   auto& s = storage::Shared();
   const auto project = folder / "p00012";
