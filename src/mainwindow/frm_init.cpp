@@ -1,5 +1,6 @@
 #include "mainwindow/frm_init.h"
 
+#include <QCloseEvent>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLabel>
@@ -121,6 +122,8 @@ void Frm_Init::QuitProgram() {
 void Frm_Init::Image1_DblClick() {
   platform::GetLauncher().Shell(std::string("explorer ") + kMakerWebPage);
 }
+
+void Frm_Init::closeEvent(QCloseEvent* event) { event->ignore(); }
 
 bool Frm_Init::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonDblClick && (watched == Image1 || watched == Label1)) {

@@ -42,6 +42,9 @@ class Frm_Init : public ui::Form {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // The window has no close box; a close from the window system is ignored, so the
+  // start window stays loaded and its connection status with it.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void OpenSetupWindow();

@@ -75,6 +75,19 @@ TEST_F(StartWindow, QuitAndSetupAreRefusedDuringARun) {
   storage::Shared().Acq_State = 0;
 }
 
+TEST_F(StartWindow, AWindowSystemCloseLeavesTheStartWindowLoaded) {
+  Prepare();
+  Start();
+  auto& init = ui::Default<Frm_Init>();
+  storage::Shared().Connected = true;
+  EXPECT_FALSE(init.close());
+  EXPECT_TRUE(ui::IsLoaded<Frm_Init>());
+  EXPECT_TRUE(init.isVisible());
+  // A fresh start window would have forgotten the connection.
+  EXPECT_TRUE(storage::Shared().Connected);
+  EXPECT_TRUE(dialogs.log().empty());
+}
+
 TEST_F(StartWindow, SetupOfflineAndBackChoices) {
   Prepare();
   Frm_Main& w = Start();
