@@ -18,6 +18,7 @@
 #include "mainwindow/placeholder_windows.h"
 #include "mainwindow/program_end.h"
 #include "platform/dialogs.h"
+#include "platform/shutdown.h"
 #include "storage/shared_state.h"
 #include "ui/events.h"
 
@@ -44,7 +45,9 @@ void Frm_Main::SyncRunControls() {
 
 // ---- Connection ----
 
-void Frm_Main::cmd_connect_Click() { connection_->Connect(Auto_Run()); }
+void Frm_Main::cmd_connect_Click() {
+  if (!connection_->Connect(Auto_Run())) platform::GetDialogs().MsgBox(kRunningRefusal);
+}
 
 void Frm_Main::Cmd_disconnect_Click() {
   if (connection_->Disconnect() == acquisition::DisconnectResult::kRefusedRunning) {
@@ -97,6 +100,12 @@ void Frm_Main::DoEvents() { ui::DoEvents(); }
 void Frm_Main::CmdPlay_Click() {
   SyncRunControls();
   engine_->Start();
+  // The start lets window events run (calibration, auto-zero): an exit or a
+  // termination signal taken meanwhile must not leave a run going on behind it.
+  if (ProgramEnded() || platform::ShutdownRequested()) {
+    ShutdownRun();
+    return;
+  }
   if (engine_->TimerEnabled()) {
     Timeradq.start(kAcquisitionTickMs);
   }

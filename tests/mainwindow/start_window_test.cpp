@@ -65,10 +65,12 @@ TEST_F(StartWindow, QuitAndSetupAreRefusedDuringARun) {
   Start();
   auto& init = ui::Default<Frm_Init>();
   storage::Shared().Acq_State = 1;
-  dialogs.ExpectOk().ExpectOk();
+  dialogs.ExpectOk().ExpectOk().ExpectOk();
   init.cmd_option4->click();
   init.cmd_option1->click();
-  EXPECT_EQ(dialogs.log(), std::vector<std::string>(2, mainwindow::kRunningRefusal));
+  // Connecting again would close the port the run polls.
+  ui::Default<mainwindow::Frm_Main>().cmd_connect_Click();
+  EXPECT_EQ(dialogs.log(), std::vector<std::string>(3, mainwindow::kRunningRefusal));
   EXPECT_FALSE(mainwindow::ProgramEnded());
   EXPECT_FALSE(ui::IsLoaded<mainwindow::Frm_setup>() &&
                ui::Default<mainwindow::Frm_setup>().isVisible());
