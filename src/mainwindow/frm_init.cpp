@@ -9,12 +9,13 @@
 
 #include "mainwindow/connection_glue.h"
 #include "mainwindow/frm_main.h"
-#include "mainwindow/placeholder_windows.h"
 #include "mainwindow/program_end.h"
 #include "mainwindow/startup.h"
+#include "offline/forms/frm_offline.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/launcher.h"
+#include "setup/forms/frm_setup.h"
 #include "storage/shared_state.h"
 #include "ui/events.h"
 #include "ui/window_shape.h"
@@ -73,7 +74,7 @@ void Frm_Init::Form_Load() {
   Label1->setText("Microplate activity monitor");
   Label_version->setText(QString::fromUtf8(kVersionBanner.data(), int(kVersionBanner.size())));
   ui::Default<Frm_Main>().hide();
-  ui::Default<Frm_setup>().hide();
+  ui::Default<setup::Frm_setup>().hide();
 }
 
 void Frm_Init::Form_Activate() {
@@ -92,7 +93,7 @@ void Frm_Init::OpenSetupWindow() {
     return;
   }
   hide();
-  ui::Default<Frm_setup>().Show();
+  ui::Default<setup::Frm_setup>().Show();
 }
 
 void Frm_Init::OpenMainWindow() {
@@ -104,7 +105,7 @@ void Frm_Init::OpenMainWindow() {
 
 void Frm_Init::OpenOfflineWindow() {
   hide();
-  ui::Default<Frm_offline>().Show();
+  ui::Default<offline::Frm_offline>().Show();
 }
 
 void Frm_Init::QuitProgram() {

@@ -17,13 +17,18 @@
 #include "mainwindow/frm_about.h"
 #include "mainwindow/frm_init.h"
 #include "mainwindow/frm_main.h"
-#include "mainwindow/placeholder_windows.h"
 #include "mainwindow/program_end.h"
 #include "mainwindow/startup.h"
+#include "offline/forms/frm_offline.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/launcher.h"
 #include "platform/numeric.h"
+#include "reports/forms/frm_report.h"
+#include "reports/forms/frm_reportset.h"
+#include "service/forms/frm_factory.h"
+#include "service/forms/frm_tech_cal.h"
+#include "setup/forms/frm_setup.h"
 #include "storage/config_file.h"
 #include "storage/report_settings.h"
 #include "storage/setup_file.h"
@@ -132,7 +137,7 @@ void Frm_Main::mn_userbin_Click() {
   const int16_t flag = mn_userbin->isChecked() ? 1 : 0;
   storage::LoadReportConfig(flag);
   storage::SaveReportConfig(flag);
-  auto& dialog = ui::Default<frm_reportset>();
+  auto& dialog = ui::Default<reports::frm_reportset>();
   dialog.setVisible(true);
   dialog.Show();
 }
@@ -141,7 +146,7 @@ void Frm_Main::mn_factory_Click() {
   const auto& s = storage::Shared();
   if (!s.Offline_Mode && s.Acq_State < 1) {
     hide();
-    auto& factory = ui::Default<Frm_Factory>();
+    auto& factory = ui::Default<service::Frm_Factory>();
     factory.Show();
     factory.Timer_temp.start();
   } else {
@@ -174,7 +179,7 @@ void Frm_Main::temp_ctl_Click() {
 void Frm_Main::mn_technical_Click() {
   const auto answer = platform::GetDialogs().InputBox("Enter Password", "");
   if (answer && *answer == kTechnicalPassword) {
-    auto& window = ui::Default<Frm_Tech_cal>();
+    auto& window = ui::Default<service::Frm_Tech_cal>();
     window.setVisible(true);
     window.Show();
   } else {
@@ -215,7 +220,7 @@ void Frm_Main::mnZero_Click() {
 void Frm_Main::Cmdoffline_Click() {
   lst_report_export->hide();
   ui::Default<Frm_Init>().Show();
-  ui::Default<Frm_setup>().Txt_description->setPlainText(Txt_description->toPlainText());
+  ui::Default<setup::Frm_setup>().Txt_description->setPlainText(Txt_description->toPlainText());
   hide();
 }
 
@@ -226,7 +231,7 @@ void Frm_Main::Cmdsetup_Click() {
     return;
   }
   lst_report_export->hide();
-  auto& setup = ui::Default<Frm_setup>();
+  auto& setup = ui::Default<setup::Frm_setup>();
   setup.Show();
   setup.Txt_description->setPlainText(Txt_description->toPlainText());
   setup.frm_advance->hide();
@@ -234,7 +239,7 @@ void Frm_Main::Cmdsetup_Click() {
 }
 
 void Frm_Main::Cmdreport_Click() {
-  auto& report = ui::Default<frm_report>();
+  auto& report = ui::Default<reports::frm_report>();
   report.Cmb_binsize->setCurrentText(combo_minutes->currentText());
   if (lst_report_export->isVisible()) {
     lst_report_export->hide();

@@ -15,10 +15,12 @@
 #include "mainwindow/controls.h"
 #include "mainwindow/frm_init.h"
 #include "mainwindow/frm_main.h"
-#include "mainwindow/placeholder_windows.h"
 #include "mainwindow/program_end.h"
+#include "offline/forms/frm_offline.h"
 #include "platform/dialogs.h"
 #include "platform/shutdown.h"
+#include "reports/forms/frm_report.h"
+#include "setup/forms/frm_setup.h"
 #include "storage/shared_state.h"
 #include "ui/events.h"
 
@@ -264,8 +266,8 @@ void Frm_Main::RunStarting() {
   Cmdsetup->setEnabled(false);
   Cmdoffline->setEnabled(false);
   CmdPause->setEnabled(true);
-  if (ui::IsLoaded<Frm_setup>()) ui::Default<Frm_setup>().hide();
-  if (ui::IsLoaded<Frm_offline>()) ui::Default<Frm_offline>().hide();
+  if (ui::IsLoaded<setup::Frm_setup>()) ui::Default<setup::Frm_setup>().hide();
+  if (ui::IsLoaded<offline::Frm_offline>()) ui::Default<offline::Frm_offline>().hide();
   if (ui::IsLoaded<Frm_Init>()) ui::Default<Frm_Init>().hide();
   Cmb_organism->setEnabled(false);
   txt_snr_umbral->setReadOnly(true);
@@ -298,7 +300,7 @@ void Frm_Main::RunStopped() {
 void Frm_Main::ProcessEvents() { ui::DoEvents(); }
 
 void Frm_Main::OpenReport(bool auto_report) {
-  if (auto_report) ui::Default<frm_report>().chk_autoreport->setChecked(true);
+  if (auto_report) ui::Default<reports::frm_report>().chk_autoreport->setChecked(true);
   Cmdreport_Click();
   if (auto_report) Show();
 }

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "platform/numeric.h"
+#include "storage/project_folders.h"
 
 namespace mainwindow {
 
@@ -14,14 +15,10 @@ bool IsAutoRunCommandLine(std::string_view command_line) {
   return trimmed == "/run" || trimmed == "/RUN" || trimmed == "/Run";
 }
 
-std::string ProjectFolderName(int project_number) {
-  return "p" + platform::FormatZeroPadded(project_number, 5);
-}
-
 ProjectChoice ChooseProject(const std::filesystem::path& program_folder, int project_number) {
   ProjectChoice choice;
   if (project_number >= 1) {
-    const auto folder = program_folder / ProjectFolderName(project_number);
+    const auto folder = storage::ProjectFolderPath(program_folder, project_number);
     std::error_code ec;
     if (std::filesystem::is_directory(folder, ec)) {
       choice.path = folder;

@@ -13,9 +13,6 @@ namespace mainwindow {
 // Only "/run", "/RUN" and "/Run" (blanks around them allowed) start an unattended run.
 bool IsAutoRunCommandLine(std::string_view command_line);
 
-// "p" and the project number in five digits.
-std::string ProjectFolderName(int project_number);
-
 struct ProjectChoice {
   std::filesystem::path path;  // the open project's folder, no trailing separator
   int16_t number = 0;          // 0: the Default project in the program folder

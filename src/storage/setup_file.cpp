@@ -11,6 +11,7 @@
 #include "storage/channel_files.h"
 #include "storage/file_io.h"
 #include "storage/plate_layout.h"
+#include "storage/project_folders.h"
 #include "storage/settings_text.h"
 #include "storage/shared_state.h"
 
@@ -36,7 +37,7 @@ std::function<void(const std::string&)>& NewsHandler() {
 std::string Five(int number) { return platform::FormatZeroPadded(number, 5); }
 
 std::string DefaultWorkingFolder(int16_t number) {
-  return (platform::ProgramFolder() / ("p" + Five(number))).string() + "/";
+  return (platform::ProgramFolder() / ProjectFolderName(number)).string() + "/";
 }
 
 // The default of every record from `stage` onward (the records the failed read

@@ -216,13 +216,13 @@ TEST_F(MainWindow, FactoryWindowOnlyOnlineAndStopped) {
   w->mn_factory_Click();
   EXPECT_EQ(dialogs.log(), std::vector<std::string>(
                                2, "Only possible to access in: ONLINE mode and STOP experiment"));
-  EXPECT_FALSE(ui::IsLoaded<mainwindow::Frm_Factory>());
+  EXPECT_FALSE(ui::IsLoaded<service::Frm_Factory>());
   s.Offline_Mode = false;
   w->show();
   w->mn_factory_Click();
-  ASSERT_TRUE(ui::IsLoaded<mainwindow::Frm_Factory>());
-  EXPECT_TRUE(ui::Default<mainwindow::Frm_Factory>().isVisible());
-  EXPECT_TRUE(ui::Default<mainwindow::Frm_Factory>().Timer_temp.isActive());
+  ASSERT_TRUE(ui::IsLoaded<service::Frm_Factory>());
+  EXPECT_TRUE(ui::Default<service::Frm_Factory>().isVisible());
+  EXPECT_TRUE(ui::Default<service::Frm_Factory>().Timer_temp.isActive());
   EXPECT_FALSE(w->isVisible());
 }
 
@@ -232,11 +232,11 @@ TEST_F(MainWindow, TechnicalMenuAsksForTheExactPassword) {
   EXPECT_EQ(dialogs.log(),
             (std::vector<std::string>{"Enter Password", "Wrong Password", "Enter Password",
                                       "Wrong Password", "Enter Password", "Wrong Password"}));
-  EXPECT_FALSE(ui::IsLoaded<mainwindow::Frm_Tech_cal>());
+  EXPECT_FALSE(ui::IsLoaded<service::Frm_Tech_cal>());
   dialogs.AnswerInput("Fenix8306");
   w->mn_technical_Click();
-  ASSERT_TRUE(ui::IsLoaded<mainwindow::Frm_Tech_cal>());
-  EXPECT_TRUE(ui::Default<mainwindow::Frm_Tech_cal>().isVisible());
+  ASSERT_TRUE(ui::IsLoaded<service::Frm_Tech_cal>());
+  EXPECT_TRUE(ui::Default<service::Frm_Tech_cal>().isVisible());
 }
 
 TEST_F(MainWindow, ToolFramesAnnounceTheHardwareOnlyWhenShown) {
@@ -264,8 +264,8 @@ TEST_F(MainWindow, UserBinOffResetsTheReportSettings) {
   w->mn_userbin_Click();
   EXPECT_EQ(s.Bin, 30);
   EXPECT_FALSE(testsupport::ReadBytes(folder / "repoconf.dat").empty());
-  ASSERT_TRUE(ui::IsLoaded<mainwindow::frm_reportset>());
-  EXPECT_TRUE(ui::Default<mainwindow::frm_reportset>().isVisible());
+  ASSERT_TRUE(ui::IsLoaded<reports::frm_reportset>());
+  EXPECT_TRUE(ui::Default<reports::frm_reportset>().isVisible());
 }
 
 TEST_F(MainWindow, ShowMyReportFindsTheRunFiles) {
@@ -274,7 +274,7 @@ TEST_F(MainWindow, ShowMyReportFindsTheRunFiles) {
   w->combo_minutes->setCurrentText("60");
   // Before any run: nothing visible.
   w->Cmdreport_Click();
-  auto& report = ui::Default<mainwindow::frm_report>();
+  auto& report = ui::Default<reports::frm_report>();
   EXPECT_EQ(report.Cmb_binsize->currentText(), "60");
   EXPECT_FALSE(report.isVisible());
   // The recordings list open: the click only closes it.

@@ -11,11 +11,17 @@
 #include "mainwindow/frm_about.h"
 #include "mainwindow/frm_init.h"
 #include "mainwindow/frm_main.h"
-#include "mainwindow/placeholder_windows.h"
+#include "offline/forms/frm_offline.h"
+#include "reports/forms/frm_report.h"
+#include "reports/forms/frm_reportset.h"
+#include "service/forms/frm_factory.h"
+#include "service/forms/frm_tech_cal.h"
+#include "setup/forms/frm_setup.h"
 #include "mainwindow/program_end.h"
 #include "mainwindow/startup.h"
 #include "platform/shutdown.h"
 #include "storage/config_file.h"
+#include "storage/project_folders.h"
 #include "storage/report_settings.h"
 #include "storage/setup_file.h"
 #include "storage/shared_state.h"
@@ -42,12 +48,12 @@ inline void UnloadWindows() {
   ui::Unload<mainwindow::Frm_Main>();
   ui::Unload<mainwindow::Frm_Init>();
   ui::Unload<mainwindow::Frm_About>();
-  ui::Unload<mainwindow::Frm_setup>();
-  ui::Unload<mainwindow::frm_report>();
-  ui::Unload<mainwindow::frm_reportset>();
-  ui::Unload<mainwindow::Frm_offline>();
-  ui::Unload<mainwindow::Frm_Tech_cal>();
-  ui::Unload<mainwindow::Frm_Factory>();
+  ui::Unload<setup::Frm_setup>();
+  ui::Unload<reports::frm_report>();
+  ui::Unload<reports::frm_reportset>();
+  ui::Unload<offline::Frm_offline>();
+  ui::Unload<service::Frm_Tech_cal>();
+  ui::Unload<service::Frm_Factory>();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   mainwindow::ResetProgramEnd();
 }
@@ -74,7 +80,7 @@ class ProgramTest : public ::testing::Test {
   template <class Edit>
   void MakeProject(int number, const std::string& name, const std::string& plate, Edit edit) {
     auto& s = storage::Shared();
-    const auto path = folder / mainwindow::ProjectFolderName(number);
+    const auto path = folder / storage::ProjectFolderName(number);
     std::filesystem::create_directories(path);
     s.Actual_Project_Number = static_cast<int16_t>(number);
     s.Project_Name = name;

@@ -72,8 +72,8 @@ TEST_F(StartWindow, QuitAndSetupAreRefusedDuringARun) {
   ui::Default<mainwindow::Frm_Main>().cmd_connect_Click();
   EXPECT_EQ(dialogs.log(), std::vector<std::string>(3, mainwindow::kRunningRefusal));
   EXPECT_FALSE(mainwindow::ProgramEnded());
-  EXPECT_FALSE(ui::IsLoaded<mainwindow::Frm_setup>() &&
-               ui::Default<mainwindow::Frm_setup>().isVisible());
+  EXPECT_FALSE(ui::IsLoaded<setup::Frm_setup>() &&
+               ui::Default<setup::Frm_setup>().isVisible());
   storage::Shared().Acq_State = 0;
 }
 
@@ -96,25 +96,25 @@ TEST_F(StartWindow, SetupOfflineAndBackChoices) {
   auto& init = ui::Default<Frm_Init>();
   init.cmd_option1->click();
   EXPECT_FALSE(init.isVisible());
-  EXPECT_TRUE(ui::Default<mainwindow::Frm_setup>().isVisible());
-  ui::Default<mainwindow::Frm_setup>().hide();
+  EXPECT_TRUE(ui::Default<setup::Frm_setup>().isVisible());
+  ui::Default<setup::Frm_setup>().hide();
   init.Show();
   init.cmd_option3->click();
   EXPECT_FALSE(init.isVisible());
-  EXPECT_TRUE(ui::Default<mainwindow::Frm_offline>().isVisible());
+  EXPECT_TRUE(ui::Default<offline::Frm_offline>().isVisible());
   // "< Back" from the main window returns to the start window with the description.
   w.Show();
   w.Txt_description->setPlainText("dose 3");
   w.Cmdoffline_Click();
   EXPECT_FALSE(w.isVisible());
   EXPECT_TRUE(init.isVisible());
-  EXPECT_EQ(ui::Default<mainwindow::Frm_setup>().Txt_description->toPlainText(), "dose 3");
+  EXPECT_EQ(ui::Default<setup::Frm_setup>().Txt_description->toPlainText(), "dose 3");
   // ">Edit" opens the setup window without its annotation panel.
   w.Show();
   w.Cmdsetup_Click();
   EXPECT_FALSE(w.isVisible());
-  EXPECT_TRUE(ui::Default<mainwindow::Frm_setup>().isVisible());
-  EXPECT_TRUE(ui::Default<mainwindow::Frm_setup>().frm_advance->isHidden());
+  EXPECT_TRUE(ui::Default<setup::Frm_setup>().isVisible());
+  EXPECT_TRUE(ui::Default<setup::Frm_setup>().frm_advance->isHidden());
   EXPECT_TRUE(dialogs.log().empty());
 }
 

@@ -1,0 +1,73 @@
+#include "storage/project_folders.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "platform/numeric.h"
+
+namespace storage {
+namespace fs = std::filesystem;
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Sub-folders of `folder` by name; a folder that cannot be read lists nothing.
+std::vector<std::string> SubFolderNames(const fs::path& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code type_ec;
+    if (it->is_symlink(type_ec) || !it->is_directory(type_ec)) continue;
+    names.push_back(it->path().filename().string());
+  }
+  return names;
+}
+
+}  // namespace
+
+std::string ProjectFolderName(int number) { return "p" + platform::FormatZeroPadded(number, 5); }
+
+fs::path ProjectFolderPath(const fs::path& program_folder, int number) {
+  if (number <= 0) return program_folder;
+  return program_folder / ProjectFolderName(number);
+}
+
+int ParseProjectFolderName(const std::string& name) {
+  if (name.size() != 6 || name[0] != 'p') return -1;
+  int number = 0;
+  for (size_t i = 1; i < 6; ++i) {
+    if (!IsDigit(name[i])) return -1;
+    number = number * 10 + (name[i] - '0');
+  }
+  return number;
+}
+
+std::vector<ProjectFolder> ListProjectFolders(const fs::path& program_folder) {
+  std::vector<ProjectFolder> projects;
+  for (const std::string& name : SubFolderNames(program_folder)) {
+    const int number = ParseProjectFolderName(name);
+    if (number < 0 || number > 32767) continue;
+    std::error_code ec;
+    if (!fs::is_regular_file(program_folder / name / "setup.dat", ec)) continue;
+    projects.push_back({static_cast<int16_t>(number), name});
+  }
+  std::sort(projects.begin(), projects.end(),
+            [](const ProjectFolder& a, const ProjectFolder& b) { return a.number < b.number; });
+  return projects;
+}
+
+bool IsRunFolderName(const std::string& name) {
+  return name.size() >= 13 && name[8] == '_' && name.find('.') == std::string::npos;
+}
+
+std::vector<std::string> ListRunFolders(const fs::path& project_folder) {
+  std::vector<std::string> runs;
+  for (std::string& name : SubFolderNames(project_folder)) {
+    if (IsRunFolderName(name)) runs.push_back(std::move(name));
+  }
+  std::sort(runs.begin(), runs.end());
+  return runs;
+}
+
+}  // namespace storage

@@ -1,0 +1,44 @@
+#pragma once
+// The one scan of project and run folders: the setup window's project list, the
+// offline browser's tree and every path built from a project number use it.
+//
+// Project n (1..32000) is the folder "p" + n in five digits directly inside the
+// program folder; project 0 is the program folder itself. A run folder's name is a
+// "yyyymmdd_hhmm" stamp, possibly followed by more characters ("_s2", an archive
+// mark), and holds no ".".
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace storage {
+
+// "p" and the number in five digits ("p00012").
+std::string ProjectFolderName(int number);
+
+// The folder of project `number` inside `program_folder`; the program folder itself
+// for 0 and below.
+std::filesystem::path ProjectFolderPath(const std::filesystem::path& program_folder, int number);
+
+// The project number of a folder name "p" + five digits, or -1 for any other name.
+int ParseProjectFolderName(const std::string& name);
+
+struct ProjectFolder {
+  int16_t number = 0;
+  std::string name;  // "p00012"
+};
+
+// The projects of `program_folder`: folders (not files, not links to elsewhere)
+// named "p" + five digits that hold a setup.dat, sorted by number. Folder listings
+// come in no particular order on Linux, so the order never depends on them.
+std::vector<ProjectFolder> ListProjectFolders(const std::filesystem::path& program_folder);
+
+// True for a run-folder name: eight characters, "_", four characters, then anything
+// without a ".".
+bool IsRunFolderName(const std::string& name);
+
+// The run folders of a project folder (folders whose names pass IsRunFolderName),
+// sorted by name, oldest stamp first. Callers filter further (counts.bin, archives).
+std::vector<std::string> ListRunFolders(const std::filesystem::path& project_folder);
+
+}  // namespace storage
