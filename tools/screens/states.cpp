@@ -1,0 +1,159 @@
+// The states quenlar-screens draws, in order.
+//
+// Adding a window or a state is one function and one line of the table below: the
+// function puts the program into the state (through the Program's stages and the
+// windows' own handlers, as a user would get there) and returns the windows to draw.
+//
+//   Shots SetupWindow(Program& p) {
+//     p.Started();                                   // the stage it needs
+//     ui::Default<mainwindow::Frm_Init>().cmd_option1_Click();
+//     return {{"", &ui::Default<setup::Frm_setup>()}};
+//   }
+//   ...
+//   {"setup", "the project setup window", SetupWindow},
+//
+// A window is drawn at the size it has on a screen of the size asked for (the main
+// window maximised); files are named <number>-<state>[-<shot>].png. States run in
+// table order and the program only moves forward (started, main window open,
+// connected, running, ended): a state needing an earlier stage goes before the
+// states that move past it. Run `quenlar-screens --list` for the table.
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QPushButton>
+
+#include "mainwindow/frm_about.h"
+#include "mainwindow/frm_init.h"
+#include "mainwindow/frm_main.h"
+#include "offline/forms/frm_offline.h"
+#include "reports/forms/frm_report.h"
+#include "reports/forms/frm_reportset.h"
+#include "screens.h"
+#include "service/forms/frm_factory.h"
+#include "service/forms/frm_tech_cal.h"
+#include "setup/forms/frm_setup.h"
+#include "storage/shared_state.h"
+
+namespace screens {
+namespace {
+
+using mainwindow::Frm_Main;
+
+Shots Main(Frm_Main& w) { return {{"", &w}}; }
+
+// ---- Before a run ----
+
+Shots StartWindow(Program& p) {
+  p.Started();
+  return {{"", &ui::Default<mainwindow::Frm_Init>()}};
+}
+
+Shots BeforeConnecting(Program& p) { return Main(p.MainOpen()); }
+
+Shots Connected(Program& p) { return Main(p.Connected()); }
+
+// ---- During a run, one state per view; each view gets a bin of its own ----
+
+Shots RunWells(Program& p) { return Main(p.Running()); }
+
+Shots RunBars(Program& p) {
+  Frm_Main& w = p.Running();
+  w.Cmd_barplot_Click();
+  p.Ticks(500);
+  return Main(w);
+}
+
+Shots RunGrid(Program& p) {
+  Frm_Main& w = p.Running();
+  w.Cmd_gridplot_Click();
+  p.Ticks(500);
+  return Main(w);
+}
+
+Shots RunHistogram(Program& p) {
+  Frm_Main& w = p.Running();
+  w.Cmd_histoplot_Click();
+  p.Ticks(500);
+  return Main(w);
+}
+
+Shots Paused(Program& p) {
+  Frm_Main& w = p.Running();
+  p.answers().Queue("Pause Time Counter?", "yes");
+  w.CmdPause_Click();
+  Program::Settle();
+  return Main(w);
+}
+
+// ---- The end of the run: the report window comes to the front ----
+
+Shots Ended(Program& p) {
+  Frm_Main& w = p.Ended();
+  return {{"main", &w}, {"report", &ui::Default<reports::frm_report>()}};
+}
+
+// ---- The other windows as they are today ----
+
+Shots About(Program& p) {
+  p.Ended().mnabout_Click();
+  return {{"", &ui::Default<mainwindow::Frm_About>()}};
+}
+
+Shots ReportSettings(Program& p) {
+  p.Ended();
+  auto& dialog = ui::Default<reports::frm_reportset>();
+  dialog.Show();
+  return {{"", &dialog}};
+}
+
+Shots FactoryWindow(Program& p) {
+  p.Ended().mn_factory_Click();
+  return {{"", &ui::Default<service::Frm_Factory>()}};
+}
+
+Shots ChannelCalibration(Program& p) {
+  p.Ended();
+  p.answers().Queue("Enter Password", "Fenix8306");
+  ui::Default<Frm_Main>().mn_technical_Click();
+  return {{"", &ui::Default<service::Frm_Tech_cal>()}};
+}
+
+Shots SetupWindow(Program& p) {
+  p.Ended();
+  auto& init = ui::Default<mainwindow::Frm_Init>();
+  init.Show();
+  init.cmd_option1_Click();
+  return {{"", &ui::Default<setup::Frm_setup>()}};
+}
+
+Shots OfflineBrowser(Program& p) {
+  p.Ended();
+  auto& init = ui::Default<mainwindow::Frm_Init>();
+  init.Show();
+  init.cmd_option3_Click();
+  return {{"", &ui::Default<offline::Frm_offline>()}};
+}
+
+}  // namespace
+
+const std::vector<State>& States() {
+  static const std::vector<State> kStates = {
+      {"start", "the start window after start-up", StartWindow},
+      {"main-before-connect", "the main window opened, not yet connected", BeforeConnecting},
+      {"main-connected", "the main window connected to the instrument", Connected},
+      {"run-wells", "a run two bins in: the wells of the first group", RunWells},
+      {"run-bars", "the run: one bar per group", RunBars},
+      {"run-grid", "the run: the plate grid", RunGrid},
+      {"run-histogram", "the run: the body-bends histogram of group 0", RunHistogram},
+      {"paused", "the run paused with its time counter stopped", Paused},
+      {"end", "the run ended at its lapse: main window and report window", Ended},
+      {"about", "the About window", About},
+      {"report-settings", "the report settings dialog", ReportSettings},
+      {"factory", "the factory window", FactoryWindow},
+      {"channel-calibration", "the technical channel-calibration window", ChannelCalibration},
+      {"setup", "the project setup window", SetupWindow},
+      {"offline", "the offline browser", OfflineBrowser},
+  };
+  return kStates;
+}
+
+}  // namespace screens
