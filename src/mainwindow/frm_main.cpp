@@ -39,7 +39,10 @@ QGroupBox* Frame(const QString& caption, QWidget* parent) { return new QGroupBox
 
 Frm_Main::Frm_Main() {
   setWindowTitle("Quenlar");
+  // Restored from maximised it takes this size; every way of showing it opens it
+  // maximised.
   resize(1024, 720);
+  setWindowState(Qt::WindowMaximized);
   BuildMenus();
   BuildControls();
   ConnectHandlers();
