@@ -26,7 +26,7 @@ const char kHelp[] =
     "  --pace            send replies at the wire's 11,520 bytes/s (default: at once)\n"
     "  --serial N        identification value, 10..250 answers as the instrument (default 77)\n"
     "  --temperature C   starting temperature in degrees C (default 24)\n"
-    "  --fault KIND      misbehave on every reply: silence, short, parity or stray\n"
+    "  --fault KIND      misbehave on every reply: silence, short, parity, stray or late\n"
     "  --help            this text\n"
     "\n"
     "Example:\n"
@@ -95,7 +95,8 @@ int main(int argc, char** argv) {
       else if (f == "short") fault = sim::Fault::kShortReply;
       else if (f == "parity") fault = sim::Fault::kBadParity;
       else if (f == "stray") fault = sim::Fault::kStrayBytes;
-      else return Usage("--fault needs silence, short, parity or stray");
+      else if (f == "late") fault = sim::Fault::kLateReply;
+      else return Usage("--fault needs silence, short, parity, stray or late");
     } else {
       return Usage("unknown option " + a);
     }

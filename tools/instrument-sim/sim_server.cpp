@@ -15,7 +15,6 @@
 namespace sim {
 
 namespace {
-constexpr char kStray[] = "\x5A\xA5\x3C";
 constexpr int64_t kIdleWaitNs = 200'000'000;
 // While the program's side is full, the next try waits for room (or this long).
 constexpr int64_t kBlockedWaitNs = 20'000'000;
@@ -142,6 +141,16 @@ void SimServer::SetTemperature(double celsius) {
 void SimServer::SetPacing(int bytes_per_second) {
   std::lock_guard<std::mutex> lock(mutex_);
   bytes_per_second_ = bytes_per_second > 0 ? bytes_per_second : 0;
+}
+
+void SimServer::SetStrayBytes(const std::string& bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  stray_ = bytes;
+}
+
+void SimServer::SetLateReplyMs(int ms) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  late_reply_ms_ = ms > 0 ? ms : 0;
 }
 
 void SimServer::WithModel(const std::function<void(InstrumentModel&)>& fn) {
@@ -276,7 +285,10 @@ void SimServer::Schedule(std::vector<ReplyPiece> pieces, bool is_group, int64_t 
         pieces[0].bytes[0] = static_cast<char>(pieces[0].bytes[0] ^ 0x80);
         break;
       case Fault::kStrayBytes:
-        pieces[0].bytes.insert(0, kStray, 3);
+        pieces[0].bytes.insert(0, stray_);
+        break;
+      case Fault::kLateReply:
+        pieces[0].delay_ms += late_reply_ms_;
         break;
       default:
         break;

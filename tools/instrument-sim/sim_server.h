@@ -25,7 +25,8 @@ enum class Fault {
   kSilence,     // frames are swallowed: no reply at all
   kShortReply,  // each reply loses its last byte
   kBadParity,   // each group reply has a word whose parity bit is wrong
-  kStrayBytes,  // three stray bytes go out ahead of each reply
+  kStrayBytes,  // stray bytes (SetStrayBytes; three by default) go out ahead of each reply
+  kLateReply,   // each reply goes out only after SetLateReplyMs, when the program gave up on it
   kVanish,      // the port disappears at once: pseudo-terminal closed, link removed
 };
 
@@ -56,6 +57,10 @@ class SimServer {
   // The fault hits the next `count` replies it applies to; -1 until cleared (kNone).
   // kVanish takes effect before the call returns.
   void SetFault(Fault fault, int count = -1);
+  // The bytes kStrayBytes puts ahead of a reply (an even count shifts whole words).
+  void SetStrayBytes(const std::string& bytes);
+  // How late kLateReply sends a reply (1500 ms by default: past a read's give-up).
+  void SetLateReplyMs(int ms);
   // Anything else of the instrument, under the server's lock.
   void WithModel(const std::function<void(InstrumentModel&)>& fn);
   // Scripts answers: for each frame the function may set the reply itself (empty
@@ -92,6 +97,8 @@ class SimServer {
   Fault fault_ = Fault::kNone;
   int fault_count_ = -1;
   int bytes_per_second_ = 0;
+  std::string stray_ = "\x5A\xA5\x3C";
+  int late_reply_ms_ = 1500;
   std::string received_;
   std::string parse_buffer_;
   std::deque<Pending> pending_;
