@@ -25,33 +25,6 @@ std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& f
   return storage::SplitLines(storage::DecodeText(*bytes));
 }
 
-// Calls `visit(index, record)` for every whole record of a counts file, reading it in
-// blocks; false when the file cannot be opened or read.
-template <typename Visit>
-bool ForEachCountsRecord(const std::filesystem::path& file, Visit visit) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) return false;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return false;
-  const size_t records = acquisition::RecordCount(file, acquisition::kCountsRecordBytes);
-  constexpr size_t kBlock = 1024;
-  std::vector<unsigned char> buffer(kBlock * acquisition::kCountsRecordBytes);
-  size_t index = 0;
-  while (index < records) {
-    const size_t take = std::min(kBlock, records - index);
-    in.read(reinterpret_cast<char*>(buffer.data()),
-            static_cast<std::streamsize>(take * acquisition::kCountsRecordBytes));
-    if (static_cast<size_t>(in.gcount()) != take * acquisition::kCountsRecordBytes) return false;
-    for (size_t k = 0; k < take; ++k) {
-      const acquisition::CountsRecord r =
-          acquisition::DecodeCountsRecord(buffer.data() + k * acquisition::kCountsRecordBytes);
-      if (!visit(index + k, r)) return true;
-    }
-    index += take;
-  }
-  return true;
-}
-
 void ApplyLayout(const storage::PlateLayout& layout, RunPlate& plate) {
   plate.RepPlateRows = layout.rows;
   plate.RepPlateCols = layout.cols;
@@ -81,6 +54,32 @@ storage::PlateLayout RunPlateLayout(const std::string& format) {
 }
 
 }  // namespace
+
+bool ForEachCountsRecord(
+    const std::filesystem::path& file,
+    const std::function<bool(size_t, const acquisition::CountsRecord&)>& visit) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) return false;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return false;
+  const size_t records = acquisition::RecordCount(file, acquisition::kCountsRecordBytes);
+  constexpr size_t kBlock = 1024;
+  std::vector<unsigned char> buffer(kBlock * acquisition::kCountsRecordBytes);
+  size_t index = 0;
+  while (index < records) {
+    const size_t take = std::min(kBlock, records - index);
+    in.read(reinterpret_cast<char*>(buffer.data()),
+            static_cast<std::streamsize>(take * acquisition::kCountsRecordBytes));
+    if (static_cast<size_t>(in.gcount()) != take * acquisition::kCountsRecordBytes) return false;
+    for (size_t k = 0; k < take; ++k) {
+      const acquisition::CountsRecord r =
+          acquisition::DecodeCountsRecord(buffer.data() + k * acquisition::kCountsRecordBytes);
+      if (!visit(index + k, r)) return true;
+    }
+    index += take;
+  }
+  return true;
+}
 
 LoadStatus LoadProjectGroups(const std::filesystem::path& run_folder, RunPlate& plate) {
   const std::filesystem::path setup = run_folder / "setup.dat";

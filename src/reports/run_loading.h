@@ -1,10 +1,13 @@
 #pragma once
-// Reading a run folder for a report: the run's groups and plate, the detection
-// setting line of its setup.dat, and its counts.bin.
+// Reading a run folder, shared by the reports and the offline browser: the run's groups
+// and plate, the detection setting line of its setup.dat, and its counts.bin.
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
+#include "acquisition/run_files.h"
 #include "reports/report_tables.h"
 
 namespace reports {
@@ -37,6 +40,13 @@ int32_t GetCountsDuration(const std::filesystem::path& counts_file);
 // When `duration` is given it receives GetCountsDuration's value from the same pass.
 int32_t LoadCountsFile(const std::filesystem::path& counts_file, CountsRecords& records,
                        int32_t* duration = nullptr);
+
+// Calls visit(index, record) for every whole record of a counts file in file order,
+// reading it in blocks (a trailing partial record is not visited); visit returns false
+// to stop early. False when the file is missing or cannot be read.
+bool ForEachCountsRecord(
+    const std::filesystem::path& file,
+    const std::function<bool(size_t, const acquisition::CountsRecord&)>& visit);
 
 // Minutes a day adds when a counts file's minutes fall back (a run over midnight in
 // files of minutes of the day).
