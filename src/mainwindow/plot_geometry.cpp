@@ -7,6 +7,7 @@
 
 #include "mainwindow/selectors.h"
 #include "platform/numeric.h"
+#include "storage/plate_layout.h"
 
 namespace mainwindow {
 namespace {
@@ -201,7 +202,7 @@ void TimePlot(DrawPlan& plan, const ActivityData& data, const std::string& combo
       plan.SetWidth(1);
       plan.Fill(x0 + 0.1 * p, 2, x0 + 0.9 * p, hw, kWhite);
       plan.Fill(x0, -1, x0 + p, -20, kWhite);
-      plan.Text(x0 + 0.1 * p, -5, WellLabel(w, s.Plate_Rows));
+      plan.Text(x0 + 0.1 * p, -5, storage::WellLabel(w, s.Plate_Rows));
     }
   }
   BarAxes(plan);

@@ -4,14 +4,9 @@
 #include <cmath>
 
 #include "platform/numeric.h"
+#include "storage/plate_layout.h"
 
 namespace mainwindow {
-
-std::string WellLabel(int well, int plate_rows) {
-  if (well < 0 || plate_rows <= 0) return {};
-  return std::string(1, static_cast<char>(65 + well % plate_rows)) +
-         std::to_string(well / plate_rows + 1);
-}
 
 std::vector<std::string> RowItems(int plate_rows) {
   std::vector<std::string> items;
@@ -47,11 +42,11 @@ std::vector<std::string> GroupSelectorItems(const storage::SharedState& s) {
 std::vector<std::string> GroupWellEntries(const storage::SharedState& s, int group) {
   std::vector<std::string> entries;
   if (group < 0) return entries;
+  const storage::PlateView plate = storage::SharedPlateView(s);
   for (int ch = 0; ch < storage::kChannelCount; ++ch) {
     const auto i = static_cast<std::size_t>(ch);
     if (s.Group[i] != group || s.Enabled[i] != -1 || s.Channel_Well[i] < 0) continue;
-    entries.push_back(WellLabel(s.Channel_Well[i], s.Plate_Rows) + "." +
-                      std::to_string(s.Channel_Beam[i]));
+    entries.push_back(storage::ChannelLabel(plate, ch));
   }
   return entries;
 }
@@ -61,12 +56,7 @@ int GroupOfItem(const std::string& item) {
 }
 
 int ClaimedChannel(const storage::SharedState& s, int well, int beam) {
-  if (well < 0 || beam < 0 || well >= s.Well_Grid_Wells || beam >= s.Well_Grid_Beams) return -1;
-  const int ch = s.WellGridAt(well, beam);
-  if (ch < 0 || ch >= storage::kTableSize) return -1;
-  const auto i = static_cast<std::size_t>(ch);
-  if (s.Channel_Well[i] != well || s.Channel_Beam[i] != beam) return -1;
-  return ch;
+  return storage::SharedPlateView(s).ClaimedChannel(well, beam);
 }
 
 int WellAt(const storage::SharedState& s, int row, int column) {

@@ -12,8 +12,6 @@
 
 namespace mainwindow {
 
-// "B3" for well 17 on an 8-row plate; empty for a negative well or no rows.
-std::string WellLabel(int well, int plate_rows);
 // "A", "B", ... for the rows, and "1", "2", ... for the columns.
 std::vector<std::string> RowItems(int plate_rows);
 std::vector<std::string> ColumnItems(int plate_cols);

@@ -1,5 +1,8 @@
 #include "storage/plate_layout.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "platform/dialogs.h"
 #include "platform/program_folder.h"
 #include "storage/settings_text.h"
@@ -16,6 +19,58 @@ void Check(bool ok, const char* reason) {
 }
 
 }  // namespace
+
+int PlateView::WellOf(int channel) const {
+  if (channel < 0 || static_cast<size_t>(channel) >= channel_well.size() ||
+      channel >= kChannelCount)
+    return -1;
+  const int well = channel_well[static_cast<size_t>(channel)];
+  return well < 0 ? -1 : well;
+}
+
+int PlateView::ClaimedChannel(int well, int beam) const {
+  if (well < 0 || beam < 0 || well > max_well || beam >= grid_beams) return -1;
+  const size_t slot =
+      static_cast<size_t>(well) * static_cast<size_t>(grid_beams) + static_cast<size_t>(beam);
+  if (slot >= well_grid.size()) return -1;
+  const int ch = well_grid[slot];
+  if (WellOf(ch) != well || static_cast<size_t>(ch) >= channel_beam.size() ||
+      channel_beam[static_cast<size_t>(ch)] != beam)
+    return -1;
+  return ch;
+}
+
+PlateView SharedPlateView(const SharedState& s) {
+  PlateView v;
+  v.rows = s.Plate_Rows;
+  v.cols = s.Plate_Cols;
+  v.row_pitch = s.Row_Pitch;
+  v.row_offset = s.Row_Offset;
+  v.col_pitch = s.Col_Pitch;
+  v.col_offset = s.Col_Offset;
+  // The grid holds wells 0..Well_Grid_Wells-1: a Max_Well set without a rebuild
+  // must not reach past it.
+  v.max_well = std::min<int>(s.Max_Well, s.Well_Grid_Wells - 1);
+  v.max_beam = s.Max_Beam;
+  v.channel_well = s.Channel_Well;
+  v.channel_beam = s.Channel_Beam;
+  v.well_grid = s.Well_Grid;
+  v.grid_beams = s.Well_Grid_Beams;
+  return v;
+}
+
+std::string WellLabel(int well, int plate_rows) {
+  if (well < 0 || plate_rows <= 0) return {};
+  return std::string(1, static_cast<char>(65 + well % plate_rows)) +
+         std::to_string(well / plate_rows + 1);
+}
+
+std::string ChannelLabel(const PlateView& plate, int channel) {
+  const int well = plate.WellOf(channel);
+  if (well < 0 || plate.rows <= 0) return {};
+  return WellLabel(well, plate.rows) + "." +
+         std::to_string(plate.channel_beam[static_cast<size_t>(channel)]);
+}
 
 std::optional<std::filesystem::path> PlateLayoutPath(const std::string& format) {
   if (format.empty() || format.find('/') != std::string::npos ||
@@ -55,6 +110,11 @@ std::optional<PlateLayout> ReadPlateLayoutFile(const std::filesystem::path& file
     st = 3;
     Check(p.rows >= 1 && p.cols >= 1, "rows or columns below 1");
     Check(static_cast<int>(p.rows) * p.cols <= kMaxWells, "plate too large");
+    // Every click on the plate picture divides by the pitches.
+    Check(p.row_pitch > 0 && p.col_pitch > 0 && std::isfinite(p.row_pitch) &&
+              std::isfinite(p.col_pitch) && std::isfinite(p.row_offset) &&
+              std::isfinite(p.col_offset),
+          "pitch not above 0");
     // Every record read sets Max_Well and Max_Beam, which size Well_Grid: the spare
     // record and channels off the plate are held to the same bounds.
     Check(p.max_well < p.rows * p.cols, "well outside the plate");

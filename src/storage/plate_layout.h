@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "storage/shared_state.h"
@@ -29,6 +30,33 @@ struct PlateLayout {
   ChannelTable16 channel_beam{};
   int16_t max_well = 0, max_beam = 0;
 };
+
+// A read-only view of one plate layout's tables, whoever holds them: the open
+// project's shared tables or a recorded run's own copy.
+struct PlateView {
+  int rows = 0, cols = 0;
+  double row_pitch = 0.0, row_offset = 0.0, col_pitch = 0.0, col_offset = 0.0;
+  int max_well = 0, max_beam = 0;
+  std::span<const int16_t> channel_well;  // per channel 0..383; -1 = not on the plate
+  std::span<const int16_t> channel_beam;
+  // (well, beam) -> channel, well-major with `grid_beams` slots a well; a slot that no
+  // channel claims may hold anything (0 in the shared table, -1 in a run's).
+  std::span<const int16_t> well_grid;
+  int grid_beams = 0;
+
+  // The well of a channel, -1 when it is not on the plate (or not a channel).
+  int WellOf(int channel) const;
+  // The channel of beam `beam` of well `well`, or -1 when the well is past max_well,
+  // the pair lies outside the grid, or the slot's channel is not that well's beam.
+  int ClaimedChannel(int well, int beam) const;
+};
+PlateView SharedPlateView(const SharedState& s);
+
+// "B3" for well 17 on an 8-row plate (row letter, column from 1); empty for a negative
+// well or no rows.
+std::string WellLabel(int well, int plate_rows);
+// "B3.1": the channel's well label, "." and its beam; empty off the plate.
+std::string ChannelLabel(const PlateView& plate, int channel);
 
 // Reads and checks a layout file. On failure returns nullopt with `stage` (0 not
 // opened, 1 geometry, 2 records, 3 checks) and a reason. Channels the file does not

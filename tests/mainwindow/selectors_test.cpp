@@ -21,17 +21,6 @@ namespace {
 
 using Selectors = PlotTest;
 
-TEST(WellLabel, RowLetterThenColumnNumber) {
-  struct Row {
-    int well, rows;
-    const char* label;
-  };
-  for (const Row& r : {Row{0, 8, "A1"}, Row{7, 8, "H1"}, Row{8, 8, "A2"}, Row{17, 8, "B3"},
-                       Row{13, 8, "F2"}, Row{383, 16, "P24"}, Row{-1, 8, ""}, Row{5, 0, ""}}) {
-    EXPECT_EQ(mainwindow::WellLabel(r.well, r.rows), r.label) << r.well;
-  }
-}
-
 TEST_F(Selectors, GroupItemsAndWellEntries) {
   auto& s = storage::Shared();
   EXPECT_EQ(mainwindow::GroupSelectorItems(s), std::vector<std::string>{"000_Group0"});

@@ -1,6 +1,7 @@
 #include "storage/plate_layout.h"
 
 #include <filesystem>
+#include <tuple>
 
 #include "storage_fixture.h"
 
@@ -122,6 +123,8 @@ TEST_F(PlateLayoutTest, DamagedFilesTakeTheBuiltInPathOrReachTheCaller) {
       {"2,1,0,2,1,0\r\n\"h\"\r\n\"A1\",70000,0\r\n", 2},                      // 16-bit overflow
       {"2,1,0,2,1,0\r\n\"h\"\r\n\"-\",-1,30000\r\n", 3},                       // off the plate, beam past the grid
       {"2,1,0,2,1,0\r\n\"h\"\r\n" + spare_record_past_the_plate, 3},               // the spare record too
+      {"2,0,0,2,1,0\r\n\"h\"\r\n\"A1\",0,0\r\n", 3},                          // zero row pitch
+      {"2,1,0,2,-1,0\r\n\"h\"\r\n\"A1\",0,0\r\n", 3},                         // negative column pitch
   };
   for (const Case& c : cases) {
     Write("bad.dat", head + c.body);
@@ -139,6 +142,35 @@ TEST_F(PlateLayoutTest, DamagedFilesTakeTheBuiltInPathOrReachTheCaller) {
     EXPECT_EQ(S().Channel_Well, before.Channel_Well);
     EXPECT_EQ(S().Well_Grid, before.Well_Grid);
   }
+}
+
+TEST(WellLabels, RowLetterThenColumnNumberThenBeam) {
+  struct Row {
+    int well, rows;
+    const char* label;
+  };
+  for (const Row& r : {Row{0, 8, "A1"}, Row{7, 8, "H1"}, Row{8, 8, "A2"}, Row{17, 8, "B3"},
+                       Row{13, 8, "F2"}, Row{383, 16, "P24"}, Row{-1, 8, ""}, Row{5, 0, ""}}) {
+    EXPECT_EQ(storage::WellLabel(r.well, r.rows), r.label) << r.well;
+  }
+}
+
+// A layout's view claims a slot only for the channel that maps back to it; a well past
+// Max_Well or an empty slot has no channel.
+TEST(PlateViewTest, ClaimedChannels) {
+  storage::ResetSharedState();
+  storage::ApplyPlateLayout(storage::BuiltInPlateLayout("w96f"));
+  auto& s = storage::Shared();
+  const storage::PlateView v = storage::SharedPlateView(s);
+  for (auto [well, beam, ch] :
+       {std::tuple{17, 0, 66}, {17, 1, 82}, {0, 0, 0}, {17, 2, -1}, {96, 0, -1}, {-1, 0, -1}})
+    EXPECT_EQ(v.ClaimedChannel(well, beam), ch) << well << "." << beam;
+  EXPECT_EQ(storage::ChannelLabel(v, 82), "B3.1");
+  EXPECT_EQ(storage::ChannelLabel(v, 1), "");
+  EXPECT_EQ(storage::ChannelLabel(v, 384), "");
+  s.Max_Well = 500;  // set without a rebuild of the grid
+  EXPECT_EQ(storage::SharedPlateView(s).ClaimedChannel(200, 0), -1);
+  storage::ResetSharedState();
 }
 
 }  // namespace

@@ -37,6 +37,7 @@ platform::Dialogs::Answer ScriptedDialogs::AskYesNoCancel(const std::string& tex
 
 std::optional<std::string> ScriptedDialogs::InputBox(const std::string& prompt,
                                                      const std::string& default_text) {
+  input_defaults_.push_back(default_text);
   auto s = Next(Kind::kInput, prompt);
   if (!s) return std::nullopt;
   return s->answer;

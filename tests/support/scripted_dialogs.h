@@ -40,6 +40,8 @@ class ScriptedDialogs final : public platform::Dialogs {
 
   // Every box shown, in order, as its text (questions and prompts too).
   const std::vector<std::string>& log() const { return log_; }
+  // The default answer each input box offered, in order.
+  const std::vector<std::string>& input_defaults() const { return input_defaults_; }
   // True when every scripted answer was used.
   bool Exhausted() const { return script_.empty(); }
 
@@ -53,6 +55,7 @@ class ScriptedDialogs final : public platform::Dialogs {
 
   std::deque<Step> script_;
   std::vector<std::string> log_;
+  std::vector<std::string> input_defaults_;
   bool allow_any_ok_ = false;
   platform::Dialogs* previous_;
 };
