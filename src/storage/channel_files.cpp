@@ -2,6 +2,8 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
+#include <vector>
 
 #include "platform/dialogs.h"
 #include "platform/numeric.h"
@@ -25,21 +27,13 @@ std::string ErrorText(int16_t number, const char* file, const char* what) {
   return "Error [\\p" + platform::FormatZeroPadded(number, 4) + "\\" + file + "] => " + what;
 }
 
-// Opens a project file and drops its header; throws FormatError when missing.
-SettingsReader OpenTable(const char* name) {
-  auto reader = SettingsReader::Open(ProjectFile(name));
-  if (!reader) throw FormatError("File not found");
-  reader->SkipField();
-  return std::move(*reader);
-}
-
-// Reads up to 385 records of two values, handing the second to `store(i, reader)`.
-template <typename Store>
-void ReadRecords(SettingsReader& reader, Store store) {
-  for (int i = 0; i < kTableSize && !reader.Eof(); ++i) {
-    reader.SkipField();
-    store(i, reader);
-  }
+// The values of a project file; throws FormatError when it is missing or damaged.
+std::vector<std::string> ProjectTable(const char* name) {
+  bool damaged = false;
+  auto values = ReadChannelTableValues(ProjectFile(name), damaged);
+  if (!values) throw FormatError("File not found");
+  if (damaged) throw FormatError("Input past end of file");
+  return std::move(*values);
 }
 
 std::string ThresholdText(double v) {
@@ -52,27 +46,53 @@ std::string ThresholdText(double v) {
 
 }  // namespace
 
+std::optional<std::vector<std::string>> ReadChannelTableValues(const std::filesystem::path& file,
+                                                               bool& damaged) {
+  damaged = false;
+  auto reader = SettingsReader::Open(file);
+  if (!reader) return std::nullopt;
+  std::vector<std::string> values;
+  try {
+    reader->SkipField();
+    while (values.size() < kTableSize && !reader->Eof()) {
+      reader->SkipField();
+      values.push_back(reader->ReadString());
+    }
+  } catch (const FormatError&) {
+    damaged = true;
+  }
+  return values;
+}
+
+int16_t ChannelGroupValue(const std::string& text) {
+  const int16_t g = ParseInt16(text);
+  // A group number no table can hold would index past the group tables.
+  return (g < -1 || g >= kChannelCount) ? int16_t{-1} : g;
+}
+
 void LoadChannelStatus(int16_t number) {
   SharedState& s = Shared();
   // Read into a table of our own: channels a short file does not reach stay usable.
   std::array<int16_t, kTableSize> flags;
   flags.fill(-1);
   try {
-    SettingsReader reader = OpenTable("status.dat");
-    ReadRecords(reader, [&](int i, SettingsReader& r) { flags[static_cast<size_t>(i)] = r.ReadInt16(); });
+    const auto values = ProjectTable("status.dat");
+    for (size_t i = 0; i < values.size(); ++i) flags[i] = ParseInt16(values[i]);
   } catch (const FormatError&) {
     platform::GetDialogs().MsgBox(ErrorText(number, "status.dat", "Loading default values..."));
     s.SetEnabledDefaults();
     return;
   }
-  for (size_t ch = 0; ch < kChannelCount; ++ch) s.Enabled[ch] = flags[ch] != 0 ? int16_t{-1} : int16_t{0};
+  for (size_t ch = 0; ch < kChannelCount; ++ch)
+    s.Enabled[ch] = flags[ch] != 0 ? int16_t{-1} : int16_t{0};
 }
 
 void LoadThresholds(int16_t number) {
   SharedState& s = Shared();
   try {
-    SettingsReader reader = OpenTable("threshld.dat");
-    ReadRecords(reader, [&](int i, SettingsReader& r) { s.ThresholdAt(0, i) = r.ReadDouble(); });
+    const auto values = ProjectTable("threshld.dat");
+    for (size_t i = 0; i < values.size(); ++i)
+      s.ThresholdAt(0, static_cast<int>(i)) = ParseDouble(values[i]);
   } catch (const FormatError&) {
     platform::GetDialogs().MsgBox(ErrorText(number, "threshld.dat", "Loading default values..."));
     s.SetThresholdDefaults();
@@ -87,10 +107,8 @@ void LoadGroups(int16_t number) {
     return;
   }
   try {
-    SettingsReader reader = OpenTable("groups.dat");
-    ReadRecords(reader, [&](int i, SettingsReader& r) {
-      s.Group_Name[static_cast<size_t>(i)] = CleanQuotedText(r.ReadString());
-    });
+    const auto values = ProjectTable("groups.dat");
+    for (size_t i = 0; i < values.size(); ++i) s.Group_Name[i] = CleanQuotedText(values[i]);
   } catch (const FormatError&) {
     platform::GetDialogs().MsgBox(ErrorText(number, "groups.dat", "Loading default groups..."));
     s.SetGroupNameDefaults();
@@ -104,12 +122,8 @@ void LoadChannelGroups(int16_t number) {
     return;
   }
   try {
-    SettingsReader reader = OpenTable("chgroup.dat");
-    ReadRecords(reader, [&](int i, SettingsReader& r) {
-      const int16_t g = r.ReadInt16();
-      // A group number no table can hold would index past the group tables.
-      s.Group[static_cast<size_t>(i)] = (g < -1 || g >= kChannelCount) ? int16_t{-1} : g;
-    });
+    const auto values = ProjectTable("chgroup.dat");
+    for (size_t i = 0; i < values.size(); ++i) s.Group[i] = ChannelGroupValue(values[i]);
   } catch (const FormatError&) {
     platform::GetDialogs().MsgBox(ErrorText(number, "chgroup.dat", "Loading default groups..."));
     s.SetGroupDefaults();
@@ -135,11 +149,24 @@ bool SaveChannelFiles(const std::string& folder, int16_t station) {
   const ChannelTable16* groups = nullptr;
   switch (station) {
     case -1:
-    case 0: names = &s.Group_Name; groups = &s.Group; break;
-    case 1: names = &s.Group_Name_s2; groups = &s.Group_s2; break;
-    case 2: names = &s.Group_Name_s3; groups = &s.Group_s3; break;
-    case 3: names = &s.Group_Name_s4; groups = &s.Group_s4; break;
-    default: return true;  // no group files for an unknown station
+    case 0:
+      names = &s.Group_Name;
+      groups = &s.Group;
+      break;
+    case 1:
+      names = &s.Group_Name_s2;
+      groups = &s.Group_s2;
+      break;
+    case 2:
+      names = &s.Group_Name_s3;
+      groups = &s.Group_s3;
+      break;
+    case 3:
+      names = &s.Group_Name_s4;
+      groups = &s.Group_s4;
+      break;
+    default:
+      return true;  // no group files for an unknown station
   }
 
   SettingsWriter name_file;
@@ -150,7 +177,8 @@ bool SaveChannelFiles(const std::string& folder, int16_t station) {
 
   SettingsWriter group_file;
   group_file.Str(kChannelGroupsHeader).EndLine();
-  for (int k = 0; k < kChannelCount; ++k) group_file.Int(k).Int((*groups)[static_cast<size_t>(k)]).EndLine();
+  for (int k = 0; k < kChannelCount; ++k)
+    group_file.Int(k).Int((*groups)[static_cast<size_t>(k)]).EndLine();
   return WriteFileAtomic(InFolder(folder, "chgroup.dat"), group_file.Bytes());
 }
 

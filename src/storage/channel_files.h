@@ -10,7 +10,10 @@
 // The leading number of a data line is for the reader's eye only: values are placed
 // by line order. Entry 384 is never written.
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace storage {
 
@@ -20,6 +23,16 @@ void LoadChannelStatus(int16_t number);
 void LoadThresholds(int16_t number);
 void LoadGroups(int16_t number);
 void LoadChannelGroups(int16_t number);
+
+// The one reader of the four files, for any folder (a project's or a run's): the second
+// value of each record as text, in line order, at most 385. nullopt when the file is
+// missing; `damaged` is set when a record is cut short, and the values before it are
+// returned.
+std::optional<std::vector<std::string>> ReadChannelTableValues(const std::filesystem::path& file,
+                                                               bool& damaged);
+// A chgroup.dat value as a group: numbers outside -1..383 are Free (-1); text that is
+// not a number throws FormatError.
+int16_t ChannelGroupValue(const std::string& text);
 
 // Writes status.dat, threshld.dat and, for station -1 or 0 (station 1), 1, 2 or 3
 // (stations 2..4), groups.dat and chgroup.dat into `folder`. False on a write failure

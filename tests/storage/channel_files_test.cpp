@@ -30,15 +30,16 @@ TEST_F(ChannelFiles, SavedFilesFollowTheLayoutExactly) {
 
   const std::string status = Read("status.dat");
   EXPECT_PRED2(StartsWith, status, "\"<Channel>, <Enabled>\"\r\n0,1\r\n1,0\r\n2,1\r\n");
-  EXPECT_EQ(status.size(), std::string("\"<Channel>, <Enabled>\"\r\n").size() +
-                               10 * 5 + 90 * 6 + 284 * 7);  // "k,1\r\n" for k = 0..383
+  EXPECT_EQ(status.size(), std::string("\"<Channel>, <Enabled>\"\r\n").size() + 10 * 5 + 90 * 6 +
+                               284 * 7);  // "k,1\r\n" for k = 0..383
   EXPECT_EQ(status.substr(status.size() - 7), "383,1\r\n");
 
   const std::string thr = Read("threshld.dat");
   EXPECT_PRED2(StartsWith, thr, "\"<Channel>, <Threshold>\"\r\n0,2.346\r\n1,1.875\r\n2,3\r\n");
 
   const std::string groups = Read("groups.dat");
-  EXPECT_PRED2(StartsWith, groups, "\"<Group_Number>, <Group_Name>\"\r\n0,\"Ctrl A\"\r\n1,\"Group1\"");
+  EXPECT_PRED2(StartsWith, groups,
+               "\"<Group_Number>, <Group_Name>\"\r\n0,\"Ctrl A\"\r\n1,\"Group1\"");
   EXPECT_EQ(groups.substr(groups.size() - 12), "383,\"Free\"\r\n");
   EXPECT_NE(groups.find("\r\n12,\"Free\"\r\n"), std::string::npos);
 
@@ -147,6 +148,35 @@ TEST_F(ChannelFiles, RoundTrip) {
   EXPECT_EQ(S().Threshold, saved.Threshold);
   EXPECT_EQ(S().Group, saved.Group);
   EXPECT_EQ(S().Group_Name, saved.Group_Name);
+}
+
+TEST_F(ChannelFiles, ValuesOfAnyFolderStopAtTheTableOrTheFault) {
+  struct Case {
+    const char* name;
+    std::string bytes;  // empty: no file
+    bool found;
+    bool damaged;
+    size_t count;
+    std::string last;
+  };
+  const std::vector<Case> cases = {
+      {"missing", "", false, false, 0, ""},
+      {"header only", Crlf({"\"h\""}), true, false, 0, ""},
+      {"quoted name with a comma", Crlf({"\"h\"", "0,\"a, b\""}), true, false, 1, "a, b"},
+      {"record cut short", Crlf({"\"h\"", "0,5", "1"}), true, true, 1, "5"},
+      {"more than the table", Table("h", 400, "7"), true, false, 385, "7"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(Path("t.dat"));
+    if (!c.bytes.empty()) Write("t.dat", c.bytes);
+    bool damaged = false;
+    const auto values = storage::ReadChannelTableValues(Path("t.dat"), damaged);
+    ASSERT_EQ(values.has_value(), c.found) << c.name;
+    EXPECT_EQ(damaged, c.damaged) << c.name;
+    if (!values) continue;
+    EXPECT_EQ(values->size(), c.count) << c.name;
+    if (c.count > 0) EXPECT_EQ(values->back(), c.last) << c.name;
+  }
 }
 
 }  // namespace
