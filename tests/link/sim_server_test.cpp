@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <thread>
+#include <vector>
 
 #include "link_fixture.h"
 
@@ -66,6 +67,55 @@ TEST_F(LinkTest, ServerIdlesWhileTheProgramLeavesItsRepliesUnread) {
   }
   EXPECT_EQ(drained, kFrames * 192);
   EXPECT_EQ(devlink::DeviceQuery(devlink::RegIdentify, 0, 0), 0);
+}
+
+TEST(SimModel, ChannelListsOfTheBeamFaultOptions) {
+  struct Case {
+    const char* text;
+    bool ok;
+    std::vector<int> channels;
+  };
+  const Case cases[] = {
+      {"37", true, {37}},   {"0,383", true, {0, 383}}, {"100-103,7", true, {100, 101, 102, 103, 7}},
+      {"384", false, {}},   {"5-4", false, {}},        {"", false, {}},
+      {"3,", false, {}},    {"3;4", false, {}},        {"-3", false, {}},
+      {"00012", false, {}},
+  };
+  for (const auto& c : cases) {
+    std::vector<int> got;
+    EXPECT_EQ(sim::ParseChannelList(c.text, got), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(got, c.channels) << c.text;
+    }
+  }
+}
+
+TEST(SimModel, FaultyBeamsIgnoreOrShrinkTheirSetting) {
+  sim::InstrumentModel m;
+  m.SetAnimalsPresent(false);
+  m.SetBeamFault(1, sim::BeamFault::kDark);
+  m.SetBeamFault(2, sim::BeamFault::kStuckBright);
+  m.SetBeamFault(3, sim::BeamFault::kWeak);
+  for (int setting : {0, 231}) {
+    for (int ch = 0; ch < 4; ++ch) m.set_channel_setting(ch, setting);
+    EXPECT_EQ(m.Level(1, 1000), sim::kDarkLevel);
+    EXPECT_EQ(m.Level(2, 1000), 4095);
+    EXPECT_NEAR(m.Level(3, 1000), m.BaseLevel(3) * 0.3, m.BaseLevel(3) * 0.01 + 1);
+  }
+  // Fully on, a sound beam is bright and a weak one is not.
+  EXPECT_GE(m.Level(0, 1000), 1639);
+  EXPECT_LT(m.Level(3, 1000), 1639);
+}
+
+TEST(SimModel, ASensorOfItsOwnIgnoresTheRecord) {
+  sim::InstrumentModel m;
+  m.SetFactoryRecord(sim::InstrumentModel::EncodeFactoryRecord(0.0, 0.219, 1, 26));
+  m.SetTemperature(24.09, 0);
+  EXPECT_EQ(m.RawTemperature(0), 110);
+  m.SetFactoryRecord(sim::InstrumentModel::EncodeFactoryRecord(3.0, 0.219, 1, 26));
+  EXPECT_EQ(m.RawTemperature(0), 96);  // follows the record: (24.09 - 3) / 0.219
+  m.SetSensor(0.0, 0.219);
+  EXPECT_EQ(m.RawTemperature(0), 110);
 }
 
 }  // namespace

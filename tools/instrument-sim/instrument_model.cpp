@@ -54,6 +54,31 @@ void DecodeRecord(const std::array<uint8_t, 8>& r, double& offset, double& slope
 
 }  // namespace
 
+bool ParseChannelList(const std::string& text, std::vector<int>& channels) {
+  channels.clear();
+  size_t pos = 0;
+  auto number = [&](int& out) {
+    size_t start = pos;
+    long v = 0;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && pos - start < 4)
+      v = v * 10 + (text[pos++] - '0');
+    out = static_cast<int>(v);
+    return pos > start && v < kSimChannels;
+  };
+  while (true) {
+    int first = 0, last = 0;
+    if (!number(first)) return false;
+    last = first;
+    if (pos < text.size() && text[pos] == '-') {
+      ++pos;
+      if (!number(last) || last < first) return false;
+    }
+    for (int ch = first; ch <= last; ++ch) channels.push_back(ch);
+    if (pos == text.size()) return true;
+    if (text[pos++] != ',') return false;
+  }
+}
+
 InstrumentModel::InstrumentModel() {
   factory_ = EncodeFactoryRecord(0.5, 0.219, 6, 24);
   settings_.fill(static_cast<uint8_t>(3 * 32 + 2));  // gain 3, pinhole 2
@@ -104,9 +129,16 @@ double InstrumentModel::Temperature(int64_t now_ms) {
   return temperature_;
 }
 
+void InstrumentModel::SetSensor(double offset, double slope) {
+  if (!(slope > 0)) return;
+  sensor_set_ = true;
+  sensor_offset_ = offset;
+  sensor_slope_ = slope;
+}
+
 int InstrumentModel::RawTemperature(int64_t now_ms) {
-  double offset, slope;
-  DecodeRecord(factory_, offset, slope);
+  double offset = sensor_offset_, slope = sensor_slope_;
+  if (!sensor_set_) DecodeRecord(factory_, offset, slope);
   double raw = std::nearbyint((Temperature(now_ms) - offset) / slope);
   return static_cast<int>(std::clamp(raw, 0.0, 255.0));
 }
@@ -127,9 +159,22 @@ int InstrumentModel::ActivityPerMille(int channel) const {
   return 10 + static_cast<int>((h >> 8) % 90);
 }
 
+void InstrumentModel::SetBeamFault(int channel, BeamFault fault) {
+  if (channel >= 0 && channel < kSimChannels) faults_[static_cast<size_t>(channel)] = fault;
+}
+
+BeamFault InstrumentModel::beam_fault(int channel) const {
+  if (channel < 0 || channel >= kSimChannels) return BeamFault::kNone;
+  return faults_[static_cast<size_t>(channel)];
+}
+
 int InstrumentModel::Level(int channel, int64_t now_ms) const {
   if (channel < 0 || channel >= kSimChannels) return 0;
+  const BeamFault fault = faults_[static_cast<size_t>(channel)];
+  if (fault == BeamFault::kDark) return kDarkLevel;
+  if (fault == BeamFault::kStuckBright) return 4095;
   double level = BaseLevel(channel);
+  if (fault == BeamFault::kWeak) level = level * kWeakPercent / 100.0;
   uint64_t slot = static_cast<uint64_t>(std::max<int64_t>(0, now_ms) / kSlotMs);
   uint64_t h = Hash(static_cast<uint64_t>(channel) * 7919 + 3, slot);
   if (animals_ && static_cast<int>(h % 1000) < ActivityPerMille(channel)) {

@@ -8,6 +8,10 @@
 // each hi byte) or 192-byte block replies. The temperature/light state and the
 // plate type are stored without a reply. Animals cross the beams, so each channel's
 // level dips now and then, more often in some wells than in others.
+//
+// Faults of the instrument itself, for the service tools: beams that stay dark,
+// read bright whatever their setting, or give a fraction of their light; and a
+// temperature sensor with its own response, so a factory record corrects it.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -27,6 +31,20 @@ struct ReplyPiece {
 };
 
 inline constexpr int kSimChannels = 384;
+
+// How one beam misbehaves.
+enum class BeamFault {
+  kNone,
+  kDark,         // never lights: a low level whatever its setting
+  kStuckBright,  // full scale (4095) whatever its setting, also when switched off
+  kWeak,         // gives kWeakPercent of the light its setting should give
+};
+inline constexpr int kDarkLevel = 30;
+inline constexpr int kWeakPercent = 30;
+
+// Channels as "37,100-103": numbers and inclusive ranges 0..383, comma-separated.
+// False (and `channels` unspecified) for anything else.
+bool ParseChannelList(const std::string& text, std::vector<int>& channels);
 
 class InstrumentModel {
  public:
@@ -64,8 +82,16 @@ class InstrumentModel {
   // The next `count` channel-setting writes are answered with the complement of
   // the register instead of its echo and not taken; -1 for every write until set back to 0.
   void SetWriteEchoFailures(int count) { write_echo_failures_ = count; }
-  // Without animals every beam stays at its lit level (small noise only).
+  // Without animals every beam stays at its lit level (small noise only): no plate
+  // in the slot, as the device test asks for.
   void SetAnimalsPresent(bool present) { animals_ = present; }
+  void SetBeamFault(int channel, BeamFault fault);
+  BeamFault beam_fault(int channel) const;
+
+  // The sensor's own response: raw = round((T - offset) / slope), whatever record
+  // the instrument holds. Until it is set, the raw reading follows the record, so
+  // the program shows the instrument's true temperature.
+  void SetSensor(double offset, double slope);
 
   // The level of a channel's beam at a moment, 0..4095 (0 for a channel beyond 383).
   int Level(int channel, int64_t now_ms) const;
@@ -91,6 +117,10 @@ class InstrumentModel {
   int progress_interval_ms_ = 40;
   int write_echo_failures_ = 0;
   bool animals_ = true;
+  std::array<BeamFault, kSimChannels> faults_{};
+  bool sensor_set_ = false;
+  double sensor_offset_ = 0.0;
+  double sensor_slope_ = 0.219;
 };
 
 }  // namespace sim

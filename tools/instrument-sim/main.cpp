@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "instrument-sim/sim_server.h"
 
@@ -27,10 +29,32 @@ const char kHelp[] =
     "  --serial N        identification value, 10..250 answers as the instrument (default 77)\n"
     "  --temperature C   starting temperature in degrees C (default 24)\n"
     "  --fault KIND      misbehave on every reply: silence, short, parity, stray or late\n"
+    "  --no-plate        no plate in the slot: no animal ever crosses a beam\n"
+    "\n"
+    "Beam faults (LIST: channels 0..383 and ranges, e.g. 37,100-103; each option\n"
+    "may be given more than once):\n"
+    "  --dark LIST       beams that never light (level 30 whatever their setting)\n"
+    "  --bright LIST     beams stuck bright (level 4095, also when switched off)\n"
+    "  --weak LIST       beams giving 30% of the light their setting should give\n"
+    "\n"
+    "Temperature sensor:\n"
+    "  --sensor OFS,SLOPE  the sensor's own response: raw = (T - OFS) / SLOPE, so the\n"
+    "                    factory record the program writes corrects it (default: the\n"
+    "                    raw reading follows the record and the program shows T)\n"
+    "\n"
+    "Factory record: addresses 200..207 read back with FF 00 20 A F0; writes FF 80 A V\n"
+    "F0 to 200..207 are kept and answered with the address (the echo the program\n"
+    "checks). Channel settings: FF 80|bank reg V F0, echoed the same way.\n"
+    "\n"
+    "Level requests FF 00 30 v F0 ask for a 48-byte group or a 192-byte block with the\n"
+    "same frame. The device test and \"Fast CALIB\" read blocks 0, 32, 64 and 96: serve\n"
+    "them with --reply block (a run then needs --reply group or auto).\n"
+    "\n"
     "  --help            this text\n"
     "\n"
-    "Example:\n"
-    "  quenlar-sim --home \"$QUENLAR_HOME\" --com 4\n";
+    "Examples:\n"
+    "  quenlar-sim --home \"$QUENLAR_HOME\" --com 4\n"
+    "  quenlar-sim --reply block --no-plate --dark 37 --bright 200 --weak 300-303\n";
 
 bool ParseInt(const char* text, int& out) {
   char* end = nullptr;
@@ -57,6 +81,10 @@ int main(int argc, char** argv) {
   bool pace = false;
   sim::ReplyMode mode = sim::ReplyMode::kAuto;
   sim::Fault fault = sim::Fault::kNone;
+  bool no_plate = false;
+  std::vector<std::pair<int, sim::BeamFault>> beam_faults;
+  bool sensor = false;
+  double sensor_offset = 0.0, sensor_slope = 0.219;
 
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -97,6 +125,27 @@ int main(int argc, char** argv) {
       else if (f == "stray") fault = sim::Fault::kStrayBytes;
       else if (f == "late") fault = sim::Fault::kLateReply;
       else return Usage("--fault needs silence, short, parity, stray or late");
+    } else if (a == "--no-plate") {
+      no_plate = true;
+    } else if (a == "--dark" || a == "--bright" || a == "--weak") {
+      const char* v = value();
+      std::vector<int> channels;
+      if (!v || !sim::ParseChannelList(v, channels))
+        return Usage(a + " needs channels 0..383, e.g. 37,100-103");
+      const sim::BeamFault kind = a == "--dark"     ? sim::BeamFault::kDark
+                                  : a == "--bright" ? sim::BeamFault::kStuckBright
+                                                    : sim::BeamFault::kWeak;
+      for (int ch : channels) beam_faults.emplace_back(ch, kind);
+    } else if (a == "--sensor") {
+      const char* v = value();
+      char* end = nullptr;
+      sensor_offset = v ? std::strtod(v, &end) : 0.0;
+      if (!v || end == v || *end != ',') return Usage("--sensor needs OFFSET,SLOPE");
+      const char* slope_text = end + 1;
+      sensor_slope = std::strtod(slope_text, &end);
+      if (end == slope_text || *end != '\0' || !(sensor_slope > 0))
+        return Usage("--sensor needs OFFSET,SLOPE with a slope above 0");
+      sensor = true;
     } else {
       return Usage("unknown option " + a);
     }
@@ -115,6 +164,11 @@ int main(int argc, char** argv) {
   server.SetTemperature(temperature);
   if (pace) server.SetPacing(sim::kWireBytesPerSecond);
   if (fault != sim::Fault::kNone) server.SetFault(fault);
+  server.WithModel([&](sim::InstrumentModel& m) {
+    if (no_plate) m.SetAnimalsPresent(false);
+    for (const auto& [channel, kind] : beam_faults) m.SetBeamFault(channel, kind);
+    if (sensor) m.SetSensor(sensor_offset, sensor_slope);
+  });
   std::string error;
   if (!server.Start(home, com, &error)) {
     std::fprintf(stderr, "quenlar-sim: %s\n", error.c_str());
