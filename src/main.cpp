@@ -13,6 +13,7 @@
 #include "platform/dialogs.h"
 #include "platform/program_folder.h"
 #include "platform/shutdown.h"
+#include "storage/project_folders.h"
 #include "ui/form.h"
 #include "ui/qt_dialogs.h"
 
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
   // Windows are hidden and shown, never the last one closed: the program ends itself.
   QApplication::setQuitOnLastWindowClosed(false);
   platform::InitProgramFolder(argv[0]);
+  // What a kill during a rewrite left behind is never the file of record.
+  storage::RemoveStaleTemporaries(platform::ProgramFolder());
 
   const bool headless = IsHeadlessPlatform();
   ui::QtDialogs screen_dialogs;

@@ -1,12 +1,14 @@
 #include "acquisition/run_files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <system_error>
 
+#include "platform/file_write.h"
 #include "storage/file_io.h"
 
 namespace acquisition {
@@ -147,12 +149,12 @@ AppendResult AppendRecord(const fs::path& file, const std::string& bytes) {
       if (ec) return AppendResult::kOpenFailed;
     }
   }
-  std::FILE* f = std::fopen(file.c_str(), "ab");
-  if (f == nullptr) return AppendResult::kOpenFailed;
-  const std::size_t written = std::fwrite(bytes.data(), 1, record, f);
-  const bool flushed = std::fflush(f) == 0;
-  const bool closed = std::fclose(f) == 0;
-  if (written == record && flushed && closed) return AppendResult::kOk;
+  // Synced: a power loss costs at most the bin that is still open.
+  std::size_t written = 0;
+  const int err = platform::AppendFile(file, bytes, true, written);
+  if (err == 0) return AppendResult::kOk;
+  const bool disk_full = err == ENOSPC || err == EFBIG || err == EDQUOT;
+  if (written == 0 && !disk_full) return AppendResult::kOpenFailed;
   fs::resize_file(file, base, ec);
   return AppendResult::kShortWrite;
 }

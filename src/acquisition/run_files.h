@@ -23,7 +23,8 @@
 //
 // Histo file n and raw file n hold bins 11n .. 11n + 10; counts.bin holds every bin.
 //
-// An append is one write of the whole record; a write that fails part-way is cut
+// An append is one write of the whole record, synced to the disk before the bin goes
+// on (a power loss costs at most the open bin); a write that fails part-way is cut
 // back to the last whole record, so a file only ever holds whole records. A file
 // that already ends in a partial record (a crash mid-write) is cut back before the
 // append so the new record lands on a record boundary. Readers ignore a trailing

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "platform/file_write.h"
 #include "platform/numeric.h"
 
 namespace storage {
@@ -68,6 +69,17 @@ std::vector<std::string> ListRunFolders(const fs::path& project_folder) {
   }
   std::sort(runs.begin(), runs.end());
   return runs;
+}
+
+int RemoveStaleTemporaries(const fs::path& program_folder) {
+  int removed = platform::RemoveStaleTemporaries(program_folder);
+  for (const ProjectFolder& p : ListProjectFolders(program_folder)) {
+    const fs::path project = program_folder / p.name;
+    removed += platform::RemoveStaleTemporaries(project);
+    for (const std::string& run : ListRunFolders(project))
+      removed += platform::RemoveStaleTemporaries(project / run);
+  }
+  return removed;
 }
 
 }  // namespace storage

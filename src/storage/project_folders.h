@@ -41,4 +41,8 @@ bool IsRunFolderName(const std::string& name);
 // sorted by name, oldest stamp first. Callers filter further (counts.bin, archives).
 std::vector<std::string> ListRunFolders(const std::filesystem::path& project_folder);
 
+// Removes what killed rewrites left behind in the program folder, its projects'
+// folders and their run folders (the start-up does it once); the number removed.
+int RemoveStaleTemporaries(const std::filesystem::path& program_folder);
+
 }  // namespace storage

@@ -47,3 +47,16 @@ TEST(ProjectFolders, RunFoldersSortedWithoutDots) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ProjectFolders, StaleTemporariesOfEveryLevelGoAtStart) {
+  testsupport::TempProgramFolder home;
+  for (const char* f : {"config.dat.aB3dE9.tmp~", "p00001/setup.dat", "p00001/status.dat.Q1w2E3.tmp~",
+                        "p00001/20240101_1000/subproj.dat.zz9zz9.tmp~", "p00001/20240101_1000/counts.bin"})
+    testsupport::WriteBytes(home / f, "x");
+  EXPECT_EQ(storage::RemoveStaleTemporaries(home.path()), 3);
+  EXPECT_TRUE(std::filesystem::exists(home / "p00001/20240101_1000/counts.bin"));
+}
+
+}  // namespace
