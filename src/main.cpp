@@ -37,6 +37,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
   QApplication app(argc, argv);
+  // Title bars of windows and boxes without a title of their own show this name.
+  QApplication::setApplicationDisplayName("Quenlar");
   // Windows are hidden and shown, never the last one closed: the program ends itself.
   QApplication::setQuitOnLastWindowClosed(false);
   platform::InitProgramFolder(argv[0]);

@@ -362,6 +362,8 @@ class Frm_Main : public ui::Form,
   void MakeRunBuffers(bool with_counts);
   void LoadFailed();
   void RefreshTempLightLook();
+  // The status panel after a run that ended with an automatic report: no box says so.
+  void ShowRunFinished(const std::string& run_folder);
   void EndProgramNow(int exit_code);
 
   // Copies the controls the run reads into the engine's RunControls.
@@ -377,6 +379,8 @@ class Frm_Main : public ui::Form,
   bool validating_ = false;
   bool ended_ = false;
   bool exit_when_run_ends_ = false;
+  // Set when the run's end hands over to an automatic report, shown once it stopped.
+  std::string finished_run_;
 };
 
 }  // namespace mainwindow

@@ -34,6 +34,7 @@
 #include "storage/setup_file.h"
 #include "storage/shared_state.h"
 #include "ui/events.h"
+#include "ui/window_place.h"
 
 namespace mainwindow {
 namespace {
@@ -191,7 +192,13 @@ void Frm_Main::mnexit_Click() { Form_Unload(); }
 
 void Frm_Main::mncontent_Click() { platform::GetLauncher().Open("qnl_help.pdf"); }
 
-void Frm_Main::mnabout_Click() { ui::Default<Frm_About>().Show(); }
+void Frm_Main::mnabout_Click() {
+  auto& about = ui::Default<Frm_About>();
+  // Once before it shows and again once its frame is known.
+  ui::CentreOver(about, *this);
+  about.Show();
+  ui::CentreOver(about, *this);
+}
 
 void Frm_Main::lbl_umbral_Click() {
   if (txt_snr_umbral->isHidden()) {

@@ -10,6 +10,8 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
+#include <filesystem>
 
 #include "mainwindow/connection_glue.h"
 #include "mainwindow/controls.h"
@@ -23,6 +25,7 @@
 #include "setup/forms/frm_setup.h"
 #include "storage/shared_state.h"
 #include "ui/events.h"
+#include "ui/window_place.h"
 
 namespace mainwindow {
 namespace {
@@ -138,6 +141,8 @@ void Frm_Main::Timeradq_Timer() {
   engine_->Tick();
   if (!engine_->TimerEnabled()) {
     Timeradq.stop();
+    if (!finished_run_.empty()) ShowRunFinished(finished_run_);
+    finished_run_.clear();
     if (storage::Shared().Acq_State == 0 && exit_when_run_ends_ && !ended_) {
       // Unattended and without a screen: the run is over, and so is the program.
       Form_Unload();
@@ -259,6 +264,7 @@ void Frm_Main::ResetActivityPlot() {
 }
 
 void Frm_Main::RunStarting() {
+  HideStatus();  // the news of the last run's end
   Txt_description->setReadOnly(true);
   // The wells of the selected channel's group, as a new channel label rebuilds them.
   lblcanal_Change();
@@ -303,6 +309,26 @@ void Frm_Main::OpenReport(bool auto_report) {
   if (auto_report) ui::Default<reports::frm_report>().chk_autoreport->setChecked(true);
   Cmdreport_Click();
   if (auto_report) Show();
+  // The end of a run comes to the front, the report over this window, with or without
+  // anybody at the screen; an automatic report leaves its news in the status panel.
+  ui::BringToFront(*this);
+  auto& report = ui::Default<reports::frm_report>();
+  if (report.isVisible()) ui::BringToFront(report, this);
+  if (auto_report)
+    finished_run_ =
+        (std::filesystem::path(storage::Shared().Project_Path) / engine_->state.Run_Folder)
+            .string();
+}
+
+void Frm_Main::ShowRunFinished(const std::string& run_folder) {
+  ShowStatus("Acquisition finished");
+  SetStatusDetail("Files: " + run_folder);
+  // The folder is the panel's one long line: the panel takes the width it needs.
+  const int text = std::max(lbl_autotext->sizeHint().width(), lbl_autochannel->sizeHint().width());
+  const int width = std::clamp(text + 24, 320, std::max(320, Picact->width() - 40));
+  frm_autotext->resize(width, frm_autotext->height());
+  lbl_autotext->resize(width - 16, lbl_autotext->height());
+  lbl_autochannel->resize(width - 16, lbl_autochannel->height());
 }
 
 void Frm_Main::WarmUpRefresh(int16_t station) {

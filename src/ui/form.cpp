@@ -3,21 +3,20 @@
 #include <QCloseEvent>
 #include <QResizeEvent>
 
+#include "ui/window_place.h"
+
 namespace ui {
 
 Form::Form(QWidget* parent) : QWidget(parent, Qt::Window) {}
 
 void Form::Show() {
-  if (!isVisible()) show();
-  raise();
-  activateWindow();
+  BringToFront(*this);
   Form_Activate();
 }
 
 void Form::ShowMaximized() {
   showMaximized();
-  raise();
-  activateWindow();
+  BringToFront(*this);
   Form_Activate();
 }
 

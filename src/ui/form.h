@@ -19,7 +19,8 @@ class Form : public QWidget {
  public:
   explicit Form(QWidget* parent = nullptr);
 
-  // Shows the window (raised to the front), then runs Form_Activate.
+  // Shows the window (restored when minimised, raised to the front), then runs
+  // Form_Activate.
   void Show();
   void ShowMaximized();
   // Unloads this form when it is a default instance; otherwise just closes it.

@@ -4,6 +4,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include "ui/window_place.h"
+
 namespace ui {
 
 namespace {
@@ -13,14 +15,13 @@ QString ToQ(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
 void QtDialogs::MsgBox(const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, QString(), ToQ(text), QMessageBox::Ok,
-                  QApplication::activeWindow());
+  QMessageBox box(QMessageBox::NoIcon, QString(), ToQ(text), QMessageBox::Ok, FrontWindow());
   box.exec();
 }
 
 bool QtDialogs::AskYesNo(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, QString(), ToQ(text), QMessageBox::Yes | QMessageBox::No,
-                  QApplication::activeWindow());
+                  FrontWindow());
   box.setDefaultButton(QMessageBox::Yes);
   box.setEscapeButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
@@ -28,8 +29,7 @@ bool QtDialogs::AskYesNo(const std::string& text) {
 
 QtDialogs::Answer QtDialogs::AskYesNoCancel(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, QString(), ToQ(text),
-                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                  QApplication::activeWindow());
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, FrontWindow());
   box.setDefaultButton(QMessageBox::Yes);
   box.setEscapeButton(QMessageBox::Cancel);
   switch (box.exec()) {
@@ -44,7 +44,7 @@ QtDialogs::Answer QtDialogs::AskYesNoCancel(const std::string& text) {
 
 std::optional<std::string> QtDialogs::InputBox(const std::string& prompt,
                                                const std::string& default_text) {
-  QInputDialog box(QApplication::activeWindow());
+  QInputDialog box(FrontWindow());
   box.setWindowTitle(QString());
   box.setLabelText(ToQ(prompt));
   box.setTextValue(ToQ(default_text));

@@ -1,6 +1,6 @@
 #pragma once
-// The program's message, question and input boxes on screen: modal, over the active
-// window, with no title of their own. The program's main installs one at start
+// The program's message, question and input boxes on screen: modal, over the front
+// window (ui::FrontWindow), with no title of their own. The program's main installs one at start
 // (platform::SetDialogs).
 #include <optional>
 #include <string>

@@ -302,6 +302,16 @@ TEST_F(MainWindow, ShowMyReportFindsTheRunFiles) {
   EXPECT_TRUE(report.Option_output[4]->isChecked());
 }
 
+TEST_F(MainWindow, AboutOpensCentredOverTheMainWindow) {
+  w->show();
+  w->setGeometry(40, 30, 700, 500);
+  w->mnabout_Click();
+  auto& about = ui::Default<mainwindow::Frm_About>();
+  EXPECT_TRUE(about.isVisible());
+  EXPECT_EQ(about.windowTitle(), "");
+  EXPECT_EQ(about.frameGeometry().center(), w->frameGeometry().center());
+}
+
 TEST_F(MainWindow, ViewAndStationButtonsCarryTheirCaptions) {
   EXPECT_EQ(w->Cmd_barplot->text(), "Bar Plot");
   EXPECT_EQ(w->Cmd_gridplot->text(), "Heatmap PLOT");

@@ -10,11 +10,14 @@
 #include <functional>
 #include <optional>
 
+#include "ui/window_place.h"
+
 namespace {
 
 struct Seen {
   QString title = "unset";
   QString text;
+  QWidget* parent = nullptr;
 };
 
 // Acts on the box once it is up: records what it shows, then `act` closes it.
@@ -27,6 +30,7 @@ void WhenBoxOpens(Seen& seen, std::function<void(QWidget*)> act) {
     timer->stop();
     timer->deleteLater();
     seen.title = box->windowTitle();
+    seen.parent = box->parentWidget();
     if (auto* m = qobject_cast<QMessageBox*>(box)) seen.text = m->text();
     if (auto* i = qobject_cast<QInputDialog*>(box)) seen.text = i->labelText();
     act(box);
@@ -85,6 +89,21 @@ TEST(QtDialogs, InputBoxGivesTheTypedTextOrNothingOnCancel) {
   EXPECT_EQ(dialogs.InputBox("Port?", "4"), "");  // an empty OK is not a cancel
   WhenBoxOpens(seen, Type(std::nullopt));
   EXPECT_EQ(dialogs.InputBox("Port?", "4"), std::nullopt);
+}
+
+TEST(QtDialogs, BoxesOpenOverTheFrontWindow) {
+  ui::QtDialogs dialogs;
+  QWidget main;
+  main.show();
+  QWidget report;
+  ui::BringToFront(report, &main);
+  Seen seen;
+  WhenBoxOpens(seen, Press(QMessageBox::Ok));
+  dialogs.MsgBox("Acquisition finished");
+  EXPECT_EQ(seen.parent, &report);
+  WhenBoxOpens(seen, Type("x"));
+  dialogs.InputBox("Port?", "4");
+  EXPECT_EQ(seen.parent, &report);
 }
 
 }  // namespace
