@@ -24,24 +24,6 @@ int16_t ToInt16(double x) {
 
 }  // namespace
 
-// ---- DrawPlan ----
-
-void DrawPlan::Outline(double x1, double y1, double x2, double y2, PlotColor c) {
-  ops_.push_back({OpKind::kOutline, x1, y1, x2, y2, c, width_, {}});
-}
-
-void DrawPlan::Fill(double x1, double y1, double x2, double y2, PlotColor c) {
-  ops_.push_back({OpKind::kFill, x1, y1, x2, y2, c, width_, {}});
-}
-
-void DrawPlan::Line(double x1, double y1, double x2, double y2, PlotColor c) {
-  ops_.push_back({OpKind::kLine, x1, y1, x2, y2, c, width_, {}});
-}
-
-void DrawPlan::Text(double x, double y, std::string text, PlotColor c) {
-  ops_.push_back({OpKind::kText, x, y, x, y, c, width_, std::move(text)});
-}
-
 // ---- Data ----
 
 StationGroups GroupsOfStation(const storage::SharedState& s, int station) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "storage/shared_state.h"
+#include "ui/draw_plan.h"
 
 namespace mainwindow {
 
@@ -26,40 +27,10 @@ inline constexpr PlotColor kRed = PlotRgb(255, 0, 0);
 inline constexpr PlotColor kBarGrey = PlotRgb(200, 200, 200);
 inline constexpr PlotColor kValueGrey = PlotRgb(125, 125, 125);
 
-enum class OpKind : uint8_t {
-  kOutline,  // box outline (x1, y1)-(x2, y2)
-  kFill,     // filled box
-  kLine,     // line (x1, y1)-(x2, y2)
-  kText,     // text with its top-left corner at (x1, y1)
-};
-
-struct DrawOp {
-  OpKind kind = OpKind::kLine;
-  double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-  PlotColor color = kBlack;
-  int width = 0;  // line width in pixels; 0 leaves the picture's width as it is
-  std::string text;
-
-  bool operator==(const DrawOp&) const = default;
-};
-
-// A list of drawing operations in order, with the line width as drawing state.
-class DrawPlan {
- public:
-  void SetWidth(int width) { width_ = width; }
-  void Outline(double x1, double y1, double x2, double y2, PlotColor c);
-  void Fill(double x1, double y1, double x2, double y2, PlotColor c);
-  void Line(double x1, double y1, double x2, double y2, PlotColor c);
-  void Text(double x, double y, std::string text, PlotColor c = kBlack);
-  void Clear() { ops_.clear(); }
-
-  const std::vector<DrawOp>& Ops() const { return ops_; }
-  std::size_t Size() const { return ops_.size(); }
-
- private:
-  std::vector<DrawOp> ops_;
-  int width_ = 0;
-};
+// The plans are the picture boxes' own (ui/draw_plan.h).
+using OpKind = ui::OpKind;
+using DrawOp = ui::DrawOp;
+using DrawPlan = ui::DrawPlan;
 
 // The channel-to-group table and group names of a station (0..3); null for any
 // other station, whose groups are then all empty.

@@ -1,6 +1,7 @@
 #include "mainwindow/plot_paint.h"
 
 #include <QString>
+#include <cmath>
 
 namespace mainwindow {
 
@@ -17,14 +18,21 @@ void PaintPlan(ui::PictureBox& pic, const DrawPlan& plan) {
       case OpKind::kLine:
         pic.Line(op.x1, op.y1, op.x2, op.y2, op.color);
         break;
-      case OpKind::kText:
+      case OpKind::kCircle:
+        pic.Circle(op.x1, op.y1, op.x2, op.color);
+        break;
+      case OpKind::kText: {
+        const double font_size = pic.FontSize();
+        if (op.text_scale != 1.0) pic.SetFontSize(std::nearbyint(font_size) * op.text_scale);
         pic.SetForeColor(op.color);
         pic.SetCurrentX(op.x1);
         pic.SetCurrentY(op.y1);
         pic.Print(QString::fromStdString(op.text));
-        // Every view goes back to black text after a coloured one.
+        // Every view goes back to black text (and its own size) after a coloured one.
         pic.SetForeColor(ui::RGB(0, 0, 0));
+        if (op.text_scale != 1.0) pic.SetFontSize(font_size);
         break;
+      }
     }
   }
 }

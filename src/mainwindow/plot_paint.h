@@ -6,7 +6,7 @@
 namespace mainwindow {
 
 // Each operation sets the line width it carries (when not 0); a text is printed in
-// its own colour, and the fore colour is black afterwards.
+// its own colour and size, and the fore colour is black afterwards.
 void PaintPlan(ui::PictureBox& pic, const DrawPlan& plan);
 
 }  // namespace mainwindow

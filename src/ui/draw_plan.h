@@ -1,0 +1,66 @@
+#pragma once
+// A plot as a drawing plan: the operations a picture box will carry out, in order, at
+// user coordinates. Plans are made by pure functions (tested by table, without a
+// screen) and put on a PictureBox by the window that shows them. This header holds
+// no Qt, so logic libraries build plans too.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ui {
+
+enum class OpKind : uint8_t {
+  kOutline,  // box outline (x1, y1)-(x2, y2)
+  kFill,     // filled box
+  kLine,     // line (x1, y1)-(x2, y2)
+  kText,     // text with its top-left corner at (x1, y1)
+  kCircle,   // circle centred at (x1, y1), radius x2 in horizontal user units
+};
+
+struct DrawOp {
+  OpKind kind = OpKind::kLine;
+  double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  int32_t color = 0;  // 0x00BBGGRR, as ui::Color
+  int width = 0;      // line width in pixels; 0 leaves the picture's width as it is
+  std::string text;
+  // Text size as a share of the picture's font size, taken as a whole number.
+  double text_scale = 1.0;
+
+  bool operator==(const DrawOp&) const = default;
+};
+
+// A list of drawing operations in order, with the line width as drawing state.
+class DrawPlan {
+ public:
+  void SetWidth(int width) { width_ = width; }
+  void Outline(double x1, double y1, double x2, double y2, int32_t c) {
+    Add(OpKind::kOutline, x1, y1, x2, y2, c);
+  }
+  void Fill(double x1, double y1, double x2, double y2, int32_t c) {
+    Add(OpKind::kFill, x1, y1, x2, y2, c);
+  }
+  void Line(double x1, double y1, double x2, double y2, int32_t c) {
+    Add(OpKind::kLine, x1, y1, x2, y2, c);
+  }
+  void Circle(double x, double y, double radius, int32_t c) {
+    Add(OpKind::kCircle, x, y, radius, 0, c);
+  }
+  void Text(double x, double y, std::string text, int32_t c = 0, double scale = 1.0) {
+    ops_.push_back({OpKind::kText, x, y, x, y, c, width_, std::move(text), scale});
+  }
+  void Clear() { ops_.clear(); }
+
+  const std::vector<DrawOp>& Ops() const { return ops_; }
+  std::size_t Size() const { return ops_.size(); }
+
+ private:
+  void Add(OpKind kind, double x1, double y1, double x2, double y2, int32_t c) {
+    ops_.push_back({kind, x1, y1, x2, y2, c, width_, {}});
+  }
+  std::vector<DrawOp> ops_;
+  int width_ = 0;
+};
+
+}  // namespace ui
