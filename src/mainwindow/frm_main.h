@@ -365,6 +365,8 @@ class Frm_Main : public ui::Form,
   // The status panel after a run that ended with an automatic report: no box says so.
   void ShowRunFinished(const std::string& run_folder);
   void EndProgramNow(int exit_code);
+  // The unattended end without a screen: the program ends after the automatic report.
+  void EndAfterAutoReport();
 
   // Copies the controls the run reads into the engine's RunControls.
   void SyncRunControls();

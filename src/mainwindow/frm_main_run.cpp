@@ -144,10 +144,27 @@ void Frm_Main::Timeradq_Timer() {
     if (!finished_run_.empty()) ShowRunFinished(finished_run_);
     finished_run_.clear();
     if (storage::Shared().Acq_State == 0 && exit_when_run_ends_ && !ended_) {
-      // Unattended and without a screen: the run is over, and so is the program.
-      Form_Unload();
+      // Unattended and without a screen: the run is over, and so is the program, once
+      // the automatic report has finished its steps.
+      EndAfterAutoReport();
     }
   }
+}
+
+void Frm_Main::EndAfterAutoReport() {
+  if (ui::IsLoaded<reports::frm_report>()) {
+    auto& report = ui::Default<reports::frm_report>();
+    if (report.AutoReportRunning()) {
+      connect(
+          &report, &reports::frm_report::AutoReportDone, this,
+          [this] {
+            if (!ended_) Form_Unload();
+          },
+          Qt::SingleShotConnection);
+      return;
+    }
+  }
+  Form_Unload();
 }
 
 void Frm_Main::ShutdownRun() {

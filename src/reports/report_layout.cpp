@@ -23,7 +23,7 @@ int32_t Cell(const Table2D<int32_t>& t, long long r, long long c) {
 }
 
 int32_t Cell(const HistogramTable& t, long long s, long long e, int k) {
-  if (s < 0 || e < 0 || static_cast<size_t>(s) >= t.slots() ||
+  if (s < 0 || e < 0 || static_cast<size_t>(s) >= t.slot_count() ||
       static_cast<size_t>(e) >= t.entries())
     return 0;
   return t(static_cast<size_t>(s), static_cast<size_t>(e), static_cast<size_t>(k));

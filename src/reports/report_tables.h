@@ -46,9 +46,9 @@ class Table2D {
 class HistogramTable {
  public:
   HistogramTable() = default;
-  HistogramTable(size_t slots, size_t entries)
-      : slots_(slots), entries_(entries), data_(slots * entries * kHistoClasses, 0) {}
-  size_t slots() const { return slots_; }
+  HistogramTable(size_t slot_count, size_t entries)
+      : slots_(slot_count), entries_(entries), data_(slot_count * entries * kHistoClasses, 0) {}
+  size_t slot_count() const { return slots_; }
   size_t entries() const { return entries_; }
   int32_t& operator()(size_t s, size_t e, size_t k) {
     return data_[(s * entries_ + e) * kHistoClasses + k];

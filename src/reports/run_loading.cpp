@@ -118,24 +118,33 @@ LoadStatus LoadProjectGroups(const std::filesystem::path& run_folder, RunPlate& 
   return LoadStatus::kOk;
 }
 
-bool ReadSetupDescription(const std::filesystem::path& run_folder, std::string& text) {
+bool ReadRunAnalysis(const std::filesystem::path& run_folder, RunAnalysis& analysis) {
   const auto lines = ReadLines(run_folder / "setup.dat");
   if (!lines || lines->size() < 10) return false;
-  int method = 0;
-  int organism = 0;
-  int snr = 0;
+  RunAnalysis read;
   try {
     storage::SettingsReader line4((*lines)[3]);
-    for (int k = 0; k < 4; ++k) line4.SkipField();
-    method = line4.ReadInt16();
+    for (int k = 0; k < 3; ++k) line4.SkipField();
+    read.rt_buffer = line4.ReadInt16();
+    read.method = line4.ReadInt16();
     storage::SettingsReader line10((*lines)[9]);
-    organism = line10.ReadInt16();
+    read.organism = line10.ReadInt16();
     line10.SkipField();
     line10.SkipField();
-    snr = line10.ReadInt16();
+    read.snr_x10 = line10.ReadInt16();
   } catch (const storage::FormatError&) {
     return false;
   }
+  analysis = read;
+  return true;
+}
+
+bool ReadSetupDescription(const std::filesystem::path& run_folder, std::string& text) {
+  RunAnalysis run;
+  if (!ReadRunAnalysis(run_folder, run)) return false;
+  const int method = run.method;
+  const int organism = run.organism;
+  int snr = run.snr_x10;
   if (snr < 5) snr = 18;
   // One decimal and back: 18 gives 1.8, 20 gives 2.
   const double value = platform::Val(platform::FormatFixed(snr / 10.0, 1));

@@ -24,6 +24,17 @@ enum class LoadStatus {
 // filled anew on success.
 LoadStatus LoadProjectGroups(const std::filesystem::path& run_folder, RunPlate& plate);
 
+// The detection settings a run was recorded with: setup.dat line 4 (RT_Buffer,
+// DSP_Method) and line 10 (Organism, SNRx10), as stored.
+struct RunAnalysis {
+  int method = 1;
+  int organism = 0;
+  int snr_x10 = 18;
+  int rt_buffer = 500;
+};
+// False when the file is missing or its lines 4 and 10 cannot be read.
+bool ReadRunAnalysis(const std::filesystem::path& run_folder, RunAnalysis& analysis);
+
 // The SETTING text from the run's setup.dat ("Mode1 C.elegans[snr=1.8]"); false when
 // the file is missing or its lines 4 and 10 cannot be read.
 bool ReadSetupDescription(const std::filesystem::path& run_folder, std::string& text);

@@ -61,7 +61,8 @@ void ValidateReportConfig() {
   Clamp(s.stdError, 0, 1, 1);
   Clamp(s.stdDev, 0, 1, 0);
   Clamp(s.n, 0, 1, 1);
-  Clamp(s.method, 0, 2, 1);
+  // Organism 3 forces method 3, so a stored 3 is a real choice.
+  Clamp(s.method, 0, 3, 1);
   Clamp(s.organism, 0, 3, 0);
   Clamp(s.Report_threshold, 5, 30, 18);
   Clamp(s.rawexport, 0, 1, 0);

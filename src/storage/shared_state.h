@@ -116,7 +116,7 @@ struct SharedState {
   int16_t n = 1;                  // 0..1
   int16_t out_format = 0;         // 0..3
   int16_t organism = 0;           // 0..3
-  int16_t method = 1;             // 0..2
+  int16_t method = 1;             // 0..3
   int16_t Report_threshold = 18;  // 5..30
   int16_t rawexport = 0;          // 0..1
   std::string List_Separator = ",";  // the locale's list separator

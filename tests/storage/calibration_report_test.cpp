@@ -77,6 +77,15 @@ TEST_F(ReportConfig, OutOfRangeValuesFallBackOthersKept) {
   EXPECT_EQ(Read("repoconf.dat"), File("1,30,1,\";\",0,1,0,3,2,2,18,1"));
 }
 
+TEST_F(ReportConfig, MethodThreeIsKeptFourFallsBack) {
+  // Organism 3 forces method 3, so 3 is a stored choice; 4 is not a method.
+  for (const auto& [stored, loaded] : {std::pair{3, 3}, {4, 1}, {-1, 1}}) {
+    Write("repoconf.dat", File("1,60,0,\",\",1,0,1,0,3," + std::to_string(stored) + ",8,0"));
+    EXPECT_EQ(storage::LoadReportConfig(1), 1);
+    EXPECT_EQ(S().method, loaded) << stored;
+  }
+}
+
 TEST_F(ReportConfig, FlagZeroAlwaysRewritesAndDamageIsReplaced) {
   Write("repoconf.dat", File("1,60,1,\";\",0,1,0,3,2,2,10,1"));
   EXPECT_EQ(storage::LoadReportConfig(0), 0);

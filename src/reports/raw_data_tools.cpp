@@ -1,0 +1,58 @@
+#include "reports/raw_data_tools.h"
+
+#include <algorithm>
+
+#include "acquisition/run_files.h"
+#include "platform/dialogs.h"
+#include "reports/run_loading.h"
+
+namespace reports {
+
+namespace {
+
+class UnavailableTools final : public RawDataTools {
+ public:
+  ToolOutcome Reanalyse(ReanalysisRequest&, ReportEngine&, ReportChoices&,
+                        ReanalysisProgress&) override {
+    return Unavailable();
+  }
+  ToolOutcome ExportCircadian(CircadianRequest&, ReportEngine&) override { return Unavailable(); }
+
+ private:
+  static ToolOutcome Unavailable() {
+    platform::GetDialogs().MsgBox(kRawProcessingUnavailable);
+    return ToolOutcome::kNotAvailable;
+  }
+};
+
+RawDataTools*& Installed() {
+  static RawDataTools* tools = nullptr;
+  return tools;
+}
+
+}  // namespace
+
+RawDataTools& GetRawDataTools() {
+  static UnavailableTools unavailable;
+  return Installed() ? *Installed() : unavailable;
+}
+
+void SetRawDataTools(RawDataTools* tools) { Installed() = tools; }
+
+bool RawBlocksComplete(const std::filesystem::path& run_folder) {
+  RunAnalysis run;
+  if (!ReadRunAnalysis(run_folder, run) || run.rt_buffer < 1) return false;
+  const size_t records = acquisition::RecordCount(run_folder / acquisition::CountsFileName(),
+                                                  acquisition::kCountsRecordBytes);
+  if (records == 0) return false;
+  const size_t block_bytes = acquisition::RawBlockRecordBytes(run.rt_buffer);
+  const size_t per_file = acquisition::kRecordsPerFile;
+  for (size_t first = 0; first < records; first += per_file) {
+    const size_t needed = std::min(per_file, records - first);
+    const auto file = run_folder / acquisition::RawFileName(static_cast<int>(first / per_file));
+    if (acquisition::RecordCount(file, block_bytes) < needed) return false;
+  }
+  return true;
+}
+
+}  // namespace reports
