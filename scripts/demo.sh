@@ -4,7 +4,9 @@
 # with a short lapse), starts quenlar-sim on COM4 and runs `quenlar /run`. The program
 # connects, records an unattended run and ends it at its lapse. Without a display it
 # runs on Qt's offscreen platform and exits by itself; then this script prints where
-# the run folder is and what it holds.
+# the run folder is, what it holds, and the first lines of the report the program
+# wrote there by itself at the end of the run (the demo's repoconf.dat turns the
+# user-defined report settings on).
 #
 #   QUENLAR_DEMO_MINUTES   the run's lapse in minutes (default 2)
 #   QUENLAR_DEMO_HOME      the program folder to prepare (default build/demo-home)
@@ -50,6 +52,12 @@ crlf '"Project Setup: <Num_proj>,<Name>,<Working_folder>,<Plate_format>"' \
      '"Mn4: ,,,,,"' '0,0,0,0,0,0' '"Mn5: ,,,,,"' '0,0,0,0,0,0' '"Mn6: ,,,,,"' '0,0,0,0,0,0' \
      > "$home/p00001/setup.dat"
 
+# User-defined report settings: the end of the run writes its report by itself.
+# Bin 5 minutes (a shorter run gets one bin of its length), CSV with ",", Std Error
+# and N columns, layout "Rows", raw export off.
+crlf '"<User_defined>, <Bin>, <filetype>, <spacer>, <stdError>, <stdDev>, <n>, <out_format>, <organism>, <method>, <threshold>, <rawexport>"' \
+     '1,5,0,",",1,0,1,0,0,1,18,0' > "$home/repoconf.dat"
+
 # ---- The simulated instrument on COM4 ----
 "$sim" --home "$home" --com 4 &
 sim_pid=$!
@@ -86,4 +94,12 @@ echo
 echo "Run folder: $run"
 ls -l "$run"
 echo "counts.bin holds $records records (one per bin of 500 samples)."
+report=$(find "$run" -maxdepth 1 -type f -name 'report*.csv' | sort | head -n 1)
+if [ -z "$report" ]; then
+  echo "demo: the run has no report (quenlar exit status $status)" >&2
+  exit 1
+fi
+echo
+echo "Report: $report (with a copy named after the run beside it)"
+head -n 12 "$report" | tr -d '\r'
 exit "$status"

@@ -4,17 +4,12 @@
 
 #include <sstream>
 
-#include "acquisition/link_io.h"
-#include "acquisition/run_engine.h"
 #include "acquisition/run_files.h"
-#include "link/comm_port.h"
-#include "link/device_io.h"
 #include "platform/clock.h"
 #include "platform/launcher.h"
 #include "reports/report_engine.h"
-#include "storage/shared_state.h"
+#include "reports/run_folder.h"
 #include "support/scripted_dialogs.h"
-#include "support/sim_harness.h"
 #include "support/temp_folder.h"
 
 namespace reports {
@@ -41,45 +36,13 @@ int64_t SumChannelSection(const std::string& report) {
 }
 
 TEST(RecordedRun, ReportOfARunRecordedAgainstTheSimulator) {
-  storage::ResetSharedState();
   testsupport::TempProgramFolder home;
-  platform::ManualClock clock({2026, 3, 14, 10, 5, 0});
+  platform::ManualClock clock({2026, 3, 14, 10, 20, 0});
   platform::SetClock(&clock);
   platform::RecordingLauncher launcher;
   platform::SetLauncher(&launcher);
-  auto& sh = storage::Shared();
-  const fs::path project = home / "p00001";
-  fs::create_directories(project);
-  sh.Project_Path = project.string();
-  sh.Actual_Project_Number = 1;
-  sh.Plate_format = "w384";  // no file: the built-in 384-well plate, as the report takes it too
-  sh.Aq_lapse = 10;
-  sh.Save_real = 0;
-  for (int ch = 0; ch < storage::kChannelCount; ++ch)
-    sh.Channel_Well[static_cast<size_t>(ch)] = static_cast<int16_t>(ch);
-
-  testsupport::SimHarness sim(4, home.path());
-  sim->SetReplyMode(sim::ReplyMode::kGroup);
-  sim->SetTemperature(24.0);
-  ASSERT_EQ(devlink::CommOpen(4, "COM4", devlink::kInstrumentSettings), 0);
-  devlink::SetInstrumentPort(4);
-
-  testsupport::ScriptedDialogs dialogs;
-  dialogs.AllowAnyOk();
-  acquisition::LinkIo io;
-  acquisition::RunView view;
-  acquisition::RunEngine engine{io, view};
-  engine.EndProcess = [] {};
-  engine.controls.Auto_Run = true;
-  ASSERT_EQ(engine.Start(), acquisition::StartResult::kStarted);
-  for (int tick = 0; engine.TimerEnabled() && tick < 8000; ++tick) {
-    clock.Advance(150);
-    engine.Tick();
-  }
-  EXPECT_FALSE(engine.TimerEnabled());
-  devlink::CommClose(4);
-  devlink::SetInstrumentPort(0);
-  const fs::path run = engine.RunFolderPath();
+  const fs::path run = reports_test::RecordSimulatedRun(home.path(), 10, false);
+  ASSERT_FALSE(run.empty());
   const auto records = acquisition::ReadCountsFile(run / "counts.bin");
   ASSERT_GE(records.size(), 7u);
   int64_t recorded = 0;

@@ -2,7 +2,15 @@
 
 #include <algorithm>
 
+#include "acquisition/link_io.h"
+#include "acquisition/run_engine.h"
 #include "acquisition/run_files.h"
+#include "link/comm_port.h"
+#include "link/device_io.h"
+#include "platform/clock.h"
+#include "storage/shared_state.h"
+#include "support/scripted_dialogs.h"
+#include "support/sim_harness.h"
 #include "support/temp_folder.h"
 
 namespace reports_test {
@@ -105,6 +113,49 @@ void AppendHisto(const fs::path& folder, int file_number, double minutes, double
   rec.Sample_Seconds = sample_seconds;
   for (int ch : {0, 1, 16, 17}) rec.At(ch, cls) = value;
   acquisition::AppendHistoRecord(folder / acquisition::HistoFileName(file_number), rec);
+}
+
+fs::path RecordSimulatedRun(const fs::path& home, int lapse_minutes, bool save_raw) {
+  storage::ResetSharedState();
+  platform::Clock& previous_clock = platform::GetClock();
+  platform::ManualClock clock({2026, 3, 14, 10, 5, 0});
+  platform::SetClock(&clock);
+  auto& sh = storage::Shared();
+  const fs::path project = home / "p00001";
+  fs::create_directories(project);
+  sh.Project_Path = project.string();
+  sh.Actual_Project_Number = 1;
+  sh.Plate_format = "w384";  // no file: the built-in 384-well plate, as the report takes it too
+  sh.Aq_lapse = static_cast<int16_t>(lapse_minutes);
+  sh.Save_real = save_raw ? 1 : 0;
+  for (int ch = 0; ch < storage::kChannelCount; ++ch)
+    sh.Channel_Well[static_cast<size_t>(ch)] = static_cast<int16_t>(ch);
+
+  testsupport::SimHarness sim(4, home);
+  sim->SetReplyMode(sim::ReplyMode::kGroup);
+  sim->SetTemperature(24.0);
+  fs::path run;
+  if (devlink::CommOpen(4, "COM4", devlink::kInstrumentSettings) == 0) {
+    devlink::SetInstrumentPort(4);
+    testsupport::ScriptedDialogs dialogs;
+    dialogs.AllowAnyOk();
+    acquisition::LinkIo io;
+    acquisition::RunView view;
+    acquisition::RunEngine engine{io, view};
+    engine.EndProcess = [] {};
+    engine.controls.Auto_Run = true;
+    if (engine.Start() == acquisition::StartResult::kStarted) {
+      for (int tick = 0; engine.TimerEnabled() && tick < 8000; ++tick) {
+        clock.Advance(150);
+        engine.Tick();
+      }
+      run = engine.RunFolderPath();
+    }
+    devlink::CommClose(4);
+    devlink::SetInstrumentPort(0);
+  }
+  platform::SetClock(&previous_clock);
+  return run;
 }
 
 }  // namespace reports_test

@@ -54,6 +54,13 @@ void AppendCounts(const std::filesystem::path& folder, int count,
 void AppendHisto(const std::filesystem::path& folder, int file_number, double minutes,
                  double sample_seconds, int cls, int value);
 
+// Records a run of `lapse_minutes` with the acquisition engine against the simulated
+// instrument (in this process, on COM4 of `home`) in project p00001 on the built-in
+// 384-well plate, every channel on the plate, named "Autorun project"; the engine's
+// clock moves 150 ms a tick. Returns the run folder. Resets the shared settings.
+std::filesystem::path RecordSimulatedRun(const std::filesystem::path& home, int lapse_minutes,
+                                         bool save_raw);
+
 // The bytes of lines joined by CR LF, each line ended by CR LF.
 std::string Lines(const std::vector<std::string>& lines);
 

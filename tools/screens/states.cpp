@@ -19,7 +19,10 @@
 // states that move past it. Run `quenlar-screens --list` for the table.
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QPushButton>
+#include <filesystem>
+#include <fstream>
 
 #include "mainwindow/frm_about.h"
 #include "mainwindow/frm_init.h"
@@ -91,6 +94,25 @@ Shots Ended(Program& p) {
   return {{"main", &w}, {"report", &ui::Default<reports::frm_report>()}};
 }
 
+// The raw data frame opens for a run with raw blocks; a first block file stands in.
+Shots ReportRawFrame(Program& p) {
+  p.Ended();
+  auto& report = ui::Default<reports::frm_report>();
+  const std::filesystem::path run(report.Txt_inputfile->text().toStdString());
+  std::ofstream(run / "0.bin", std::ios::binary).put('\0');
+  report.Show();
+  report.mnrecalculate_Click();
+  return {{"", &report}};
+}
+
+Shots ReportCancelled(Program& p) {
+  p.Ended();
+  auto& report = ui::Default<reports::frm_report>();
+  report.Cmd_cancel_Click();
+  report.Show();
+  return {{"", &report}};
+}
+
 // ---- The other windows as they are today ----
 
 Shots About(Program& p) {
@@ -146,6 +168,8 @@ const std::vector<State>& States() {
       {"run-histogram", "the run: the body-bends histogram of group 0", RunHistogram},
       {"paused", "the run paused with its time counter stopped", Paused},
       {"end", "the run ended at its lapse: main window and report window", Ended},
+      {"report-raw", "the report window with its raw data frame open", ReportRawFrame},
+      {"report-cancelled", "the report window shown again after Cancel", ReportCancelled},
       {"about", "the About window", About},
       {"report-settings", "the report settings dialog", ReportSettings},
       {"factory", "the factory window", FactoryWindow},

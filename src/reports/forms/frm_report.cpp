@@ -26,7 +26,7 @@
 namespace reports {
 namespace {
 
-constexpr int kWidth = 640;
+constexpr int kWidth = 680;
 constexpr int kMenuHeight = 22;
 constexpr int kFrameTop = 24;
 // The content frame's own height; a shorter window clips it at the bottom.
@@ -89,17 +89,17 @@ frm_report::frm_report() {
   Caption("Bin size (min):", f, 8, 46, 96);
   Cmb_binsize = new QComboBox(f);
   Cmb_binsize->setEditable(true);
-  Cmb_binsize->setGeometry(104, 46, 122, kRowHeight);
+  Cmb_binsize->setGeometry(104, 46, 108, kRowHeight);
   Caption("Basal Meassure:", f, 8, 72, 96);
   cmbbasal = new QComboBox(f);
   cmbbasal->setEditable(true);
-  cmbbasal->setGeometry(104, 72, 122, kRowHeight);
+  cmbbasal->setGeometry(104, 72, 108, kRowHeight);
   auto* file_type = new QGroupBox(f);
-  file_type->setGeometry(8, 98, 218, 74);
+  file_type->setGeometry(8, 98, 204, 74);
   const char* types[3] = {"[.csv]", "Text [.txt]", "Excel [.xlsx]"};
   for (int i = 0; i < 3; ++i) {
     Option_report[i] = new QRadioButton(types[i], file_type);
-    Option_report[i]->setGeometry(8, 4 + i * kOptionPitch, 200, kRowHeight);
+    Option_report[i]->setGeometry(8, 4 + i * kOptionPitch, 190, kRowHeight);
   }
   Caption("spacer =", f, 8, 178, 60);
   txt_customspacer = new QLineEdit(f);
@@ -107,19 +107,19 @@ frm_report::frm_report() {
 
   // Middle column: the layout; right column: the statistics columns.
   auto* output = new QGroupBox("Output format:", f);
-  output->setGeometry(234, 44, 252, 128);
+  output->setGeometry(220, 44, 284, 128);
   const char* layouts[5] = {"Rows", "List", "W.Array", "CH.Array",
                             "Histogram Body_bends (experimental)"};
   for (int i = 0; i < 5; ++i) {
     Option_output[i] = new QRadioButton(layouts[i], output);
-    Option_output[i]->setGeometry(8, 18 + i * kOptionPitch, 240, kRowHeight);
+    Option_output[i]->setGeometry(8, 18 + i * kOptionPitch, 272, kRowHeight);
   }
   auto* statistics = new QGroupBox("Group Statistics:", f);
-  statistics->setGeometry(492, 44, kWidth - 8 - 500, 128);
+  statistics->setGeometry(510, 44, kWidth - 8 - 518, 128);
   const char* columns[5] = {"Average", "Median", "Std Error", "Std Dev", "\"N\""};
   for (int i = 0; i < 5; ++i) {
     Chk_statistic[i] = new QCheckBox(columns[i], statistics);
-    Chk_statistic[i]->setGeometry(8, 18 + i * kOptionPitch, 120, kRowHeight);
+    Chk_statistic[i]->setGeometry(8, 18 + i * kOptionPitch, 140, kRowHeight);
   }
   // Average and median are in every report.
   for (int i = 0; i < 2; ++i) {
@@ -128,9 +128,9 @@ frm_report::frm_report() {
   }
 
   Cmd_generate = new QPushButton("Generate...", f);
-  Cmd_generate->setGeometry(234, 178, 124, 26);
+  Cmd_generate->setGeometry(228, 178, 124, 26);
   Cmd_cancel = new QPushButton("Cancel", f);
-  Cmd_cancel->setGeometry(366, 178, 100, 26);
+  Cmd_cancel->setGeometry(360, 178, 100, 26);
   // Below the height a cancelled window keeps: the openers tick it, not the user.
   chk_autoreport = new QCheckBox("Autoreport", f);
   chk_autoreport->setGeometry(8, 214, 120, kRowHeight);
