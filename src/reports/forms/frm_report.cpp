@@ -17,6 +17,7 @@
 #include "acquisition/run_files.h"
 #include "mainwindow/frm_main.h"
 #include "platform/dialogs.h"
+#include "reports/forms/report_controls.h"
 #include "reports/report_window_rules.h"
 #include "storage/report_settings.h"
 #include "storage/shared_state.h"
@@ -32,17 +33,9 @@ constexpr int kFrameTop = 24;
 // The content frame's own height; a shorter window clips it at the bottom.
 constexpr int kFrameHeight = 245;
 constexpr int kRunFrameTop = kFrameTop + kFrameHeight + 6;
-constexpr int kRowHeight = 22;
-constexpr int kOptionPitch = 21;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
-
-QLabel* Caption(const char* text, QWidget* parent, int x, int y, int w) {
-  auto* label = new QLabel(text, parent);
-  label->setGeometry(x, y, w, kRowHeight);
-  return label;
-}
 
 // The report window's re-analysis progress: its status label and its STOP button.
 class WindowProgress final : public ReanalysisProgress {
@@ -83,27 +76,27 @@ frm_report::frm_report() {
   frm_report_frame->setGeometry(4, kFrameTop, kWidth - 8, kFrameHeight);
   QWidget* f = frm_report_frame;
   Txt_inputfile = new QLineEdit(f);
-  Txt_inputfile->setGeometry(8, 18, kWidth - 24, kRowHeight);
+  Txt_inputfile->setGeometry(8, 18, kWidth - 24, kControlHeight);
 
   // Left column: bin, basal run, file type, separator.
   Caption("Bin size (min):", f, 8, 46, 96);
   Cmb_binsize = new QComboBox(f);
   Cmb_binsize->setEditable(true);
-  Cmb_binsize->setGeometry(104, 46, 108, kRowHeight);
+  Cmb_binsize->setGeometry(104, 46, 108, kControlHeight);
   Caption("Basal Meassure:", f, 8, 72, 96);
   cmbbasal = new QComboBox(f);
   cmbbasal->setEditable(true);
-  cmbbasal->setGeometry(104, 72, 108, kRowHeight);
+  cmbbasal->setGeometry(104, 72, 108, kControlHeight);
   auto* file_type = new QGroupBox(f);
   file_type->setGeometry(8, 98, 204, 74);
   const char* types[3] = {"[.csv]", "Text [.txt]", "Excel [.xlsx]"};
   for (int i = 0; i < 3; ++i) {
     Option_report[i] = new QRadioButton(types[i], file_type);
-    Option_report[i]->setGeometry(8, 4 + i * kOptionPitch, 190, kRowHeight);
+    Option_report[i]->setGeometry(8, 4 + i * kOptionPitch, 190, kControlHeight);
   }
   Caption("spacer =", f, 8, 178, 60);
   txt_customspacer = new QLineEdit(f);
-  txt_customspacer->setGeometry(70, 178, 44, kRowHeight);
+  txt_customspacer->setGeometry(70, 178, 44, kControlHeight);
 
   // Middle column: the layout; right column: the statistics columns.
   auto* output = new QGroupBox("Output format:", f);
@@ -112,20 +105,9 @@ frm_report::frm_report() {
                             "Histogram Body_bends (experimental)"};
   for (int i = 0; i < 5; ++i) {
     Option_output[i] = new QRadioButton(layouts[i], output);
-    Option_output[i]->setGeometry(8, 18 + i * kOptionPitch, 272, kRowHeight);
+    Option_output[i]->setGeometry(8, 18 + i * kOptionPitch, 272, kControlHeight);
   }
-  auto* statistics = new QGroupBox("Group Statistics:", f);
-  statistics->setGeometry(510, 44, kWidth - 8 - 518, 128);
-  const char* columns[5] = {"Average", "Median", "Std Error", "Std Dev", "\"N\""};
-  for (int i = 0; i < 5; ++i) {
-    Chk_statistic[i] = new QCheckBox(columns[i], statistics);
-    Chk_statistic[i]->setGeometry(8, 18 + i * kOptionPitch, 140, kRowHeight);
-  }
-  // Average and median are in every report.
-  for (int i = 0; i < 2; ++i) {
-    Chk_statistic[i]->setChecked(true);
-    Chk_statistic[i]->setEnabled(false);
-  }
+  Chk_statistic = StatisticsBox(f, QRect(510, 44, kWidth - 8 - 518, 128));
 
   Cmd_generate = new QPushButton("Generate...", f);
   Cmd_generate->setGeometry(228, 178, 124, 26);
@@ -133,35 +115,35 @@ frm_report::frm_report() {
   Cmd_cancel->setGeometry(360, 178, 100, 26);
   // Below the height a cancelled window keeps: the openers tick it, not the user.
   chk_autoreport = new QCheckBox("Autoreport", f);
-  chk_autoreport->setGeometry(8, 214, 120, kRowHeight);
+  chk_autoreport->setGeometry(8, 214, 120, kControlHeight);
 
   Frame_run = new QGroupBox("Raw data processing:", this);
   Frame_run->setGeometry(4, kRunFrameTop, kWidth - 8, 130);
   QWidget* r = Frame_run;
   Caption("Organism:", r, 8, 18, 62);
   Cmb_organism = new QComboBox(r);
-  Cmb_organism->setGeometry(72, 18, 150, kRowHeight);
+  Cmb_organism->setGeometry(72, 18, 150, kControlHeight);
   Caption("Method:", r, 232, 18, 52);
   Cmb_dspmethod = new QComboBox(r);
-  Cmb_dspmethod->setGeometry(286, 18, kWidth - 8 - 294, kRowHeight);
+  Cmb_dspmethod->setGeometry(286, 18, kWidth - 8 - 294, kControlHeight);
   Caption("Threshold:", r, 8, 46, 62);
   frmtxt_threshold = new QLineEdit(r);
-  frmtxt_threshold->setGeometry(72, 46, 50, kRowHeight);
+  frmtxt_threshold->setGeometry(72, 46, 50, kControlHeight);
   Caption("SNR", r, 128, 46, 40);
   Caption("Analyze:", r, 232, 46, 52);
   frmtxt_datalapse = new QLineEdit(r);
-  frmtxt_datalapse->setGeometry(286, 46, 50, kRowHeight);
+  frmtxt_datalapse->setGeometry(286, 46, 50, kControlHeight);
   Caption("hs", r, 342, 46, 30);
   Chk_replacedata = new QCheckBox("Replace old data", r);
-  Chk_replacedata->setGeometry(8, 74, 160, kRowHeight);
+  Chk_replacedata->setGeometry(8, 74, 160, kControlHeight);
   Chk_rawexport = new QCheckBox("Export Raw", r);
-  Chk_rawexport->setGeometry(232, 74, 140, kRowHeight);
+  Chk_rawexport->setGeometry(232, 74, 140, kControlHeight);
   cmd_runframe = new QPushButton("RUN", r);
   cmd_runframe->setGeometry(8, 98, 80, 26);
   cmd_stopframe = new QPushButton("STOP", r);
   cmd_stopframe->setGeometry(96, 98, 80, 26);
   frmlbl_status = new QLabel("Block xx/xx", r);
-  frmlbl_status->setGeometry(190, 100, 240, kRowHeight);
+  frmlbl_status->setGeometry(190, 100, 240, kControlHeight);
 
   for (QPushButton* b : {Cmd_generate, Cmd_cancel, cmd_runframe, cmd_stopframe})
     b->setAutoDefault(false);
@@ -200,9 +182,7 @@ void frm_report::SetHeightTwips(int twips) {
 void frm_report::Form_Load() {
   auto& s = storage::Shared();
   SetHeightTwips(kLoadedHeight);
-  Cmb_binsize->clear();
-  for (const char* bin : kBinSizes) Cmb_binsize->addItem(bin);
-  Cmb_binsize->setVisible(true);
+  FillBinSizes(*Cmb_binsize);
   storage::GetListSeparator();
   txt_customspacer->setText(Q(s.List_Separator));
   Cmb_dspmethod->clear();
@@ -216,14 +196,11 @@ void frm_report::Form_Load() {
 
   storage::LoadReportConfig(UserBinChecked() ? 1 : 0);
 
-  Cmb_binsize->addItem(QString::number(s.Bin));
-  Cmb_binsize->setCurrentIndex(Cmb_binsize->count() - 1);
+  AppendStoredBin(*Cmb_binsize);
   if (s.filetype >= 0 && s.filetype < 3) Option_report[s.filetype]->setChecked(true);
   txt_customspacer->setText(Q(s.spacer));
   if (s.out_format >= 0 && s.out_format < 5) Option_output[s.out_format]->setChecked(true);
-  Chk_statistic[2]->setChecked(s.stdError == 1);
-  Chk_statistic[3]->setChecked(s.stdDev == 1);
-  Chk_statistic[4]->setChecked(s.n == 1);
+  ShowStoredStatistics(Chk_statistic);
   // The method first: organisms 2 and 3 then force their own.
   if (s.method >= 0 && s.method < Cmb_dspmethod->count()) Cmb_dspmethod->setCurrentIndex(s.method);
   if (s.organism >= 0 && s.organism < Cmb_organism->count())

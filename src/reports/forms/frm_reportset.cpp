@@ -13,6 +13,7 @@
 
 #include "mainwindow/frm_main.h"
 #include "platform/dialogs.h"
+#include "reports/forms/report_controls.h"
 #include "reports/report_window_rules.h"
 #include "storage/report_settings.h"
 #include "storage/shared_state.h"
@@ -23,14 +24,6 @@ namespace reports {
 namespace {
 
 constexpr int kWidth = 520;
-constexpr int kRowHeight = 22;
-constexpr int kOptionPitch = 21;
-
-QLabel* Caption(const char* text, QWidget* parent, int x, int y, int w) {
-  auto* label = new QLabel(text, parent);
-  label->setGeometry(x, y, w, kRowHeight);
-  return label;
-}
 
 // The main window carries the check mark and is shown again after either button; it
 // is always there once the program runs.
@@ -52,41 +45,30 @@ frm_reportset::frm_reportset() {
   Caption("Bin size (min):", f, 8, 10, 96);
   Cmb_binsize = new QComboBox(f);
   Cmb_binsize->setEditable(true);
-  Cmb_binsize->setGeometry(104, 10, 86, kRowHeight);
+  Cmb_binsize->setGeometry(104, 10, 86, kControlHeight);
   auto* file_type = new QGroupBox(f);
   file_type->setGeometry(8, 38, 182, 52);
   const char* types[2] = {"Excel [.csv]", "Text [.txt]"};
   for (int i = 0; i < 2; ++i) {
     Option_report[i] = new QRadioButton(types[i], file_type);
-    Option_report[i]->setGeometry(8, 4 + i * kOptionPitch, 170, kRowHeight);
+    Option_report[i]->setGeometry(8, 4 + i * kOptionPitch, 170, kControlHeight);
   }
   Caption("spacer =", f, 8, 96, 60);
   txt_customspacer = new QLineEdit(f);
-  txt_customspacer->setGeometry(70, 96, 44, kRowHeight);
+  txt_customspacer->setGeometry(70, 96, 44, kControlHeight);
   Chk_rawexport = new QCheckBox("Export Raw", f);
-  Chk_rawexport->setGeometry(8, 126, 180, kRowHeight);
+  Chk_rawexport->setGeometry(8, 126, 180, kControlHeight);
   Chk_autofile = new QCheckBox("Auto-Generate after measurement", f);
-  Chk_autofile->setGeometry(8, frame_height - 30, 250, kRowHeight);
+  Chk_autofile->setGeometry(8, frame_height - 30, 250, kControlHeight);
 
   auto* output = new QGroupBox("Output format:", f);
   output->setGeometry(200, 4, 136, 112);
   const char* layouts[4] = {"Rows", "List", "WArray", "CHArray"};
   for (int i = 0; i < 4; ++i) {
     Option_output[i] = new QRadioButton(layouts[i], output);
-    Option_output[i]->setGeometry(8, 18 + i * kOptionPitch, 120, kRowHeight);
+    Option_output[i]->setGeometry(8, 18 + i * kOptionPitch, 120, kControlHeight);
   }
-  auto* statistics = new QGroupBox("Group Statistics:", f);
-  statistics->setGeometry(344, 4, kWidth - 8 - 352, 128);
-  const char* columns[5] = {"Average", "Median", "Std Error", "Std Dev", "\"N\""};
-  for (int i = 0; i < 5; ++i) {
-    Chk_statistic[i] = new QCheckBox(columns[i], statistics);
-    Chk_statistic[i]->setGeometry(8, 18 + i * kOptionPitch, 140, kRowHeight);
-  }
-  // Average and median are in every report.
-  for (int i = 0; i < 2; ++i) {
-    Chk_statistic[i]->setChecked(true);
-    Chk_statistic[i]->setEnabled(false);
-  }
+  Chk_statistic = StatisticsBox(f, QRect(344, 4, kWidth - 8 - 352, 128));
 
   Cmd_generate = new QPushButton("Apply", f);
   Cmd_generate->setGeometry(268, frame_height - 40, 100, 28);
@@ -104,20 +86,15 @@ frm_reportset::frm_reportset() {
 void frm_reportset::Form_Load() {
   auto& s = storage::Shared();
   setFixedHeight(ui::TwipsToPixels(kHeight));
-  Cmb_binsize->clear();
-  for (const char* bin : kBinSizes) Cmb_binsize->addItem(bin);
-  Cmb_binsize->setVisible(true);
+  FillBinSizes(*Cmb_binsize);
   storage::GetListSeparator();
   txt_customspacer->setText(QString::fromStdString(s.List_Separator));
   storage::LoadReportConfig(1);
-  Cmb_binsize->addItem(QString::number(s.Bin));
-  Cmb_binsize->setCurrentIndex(Cmb_binsize->count() - 1);
+  AppendStoredBin(*Cmb_binsize);
   if (s.filetype >= 0 && s.filetype < 2) Option_report[s.filetype]->setChecked(true);
   txt_customspacer->setText(QString::fromStdString(s.spacer));
   if (s.out_format >= 0 && s.out_format < 4) Option_output[s.out_format]->setChecked(true);
-  Chk_statistic[2]->setChecked(s.stdError == 1);
-  Chk_statistic[3]->setChecked(s.stdDev == 1);
-  Chk_statistic[4]->setChecked(s.n == 1);
+  ShowStoredStatistics(Chk_statistic);
   if (s.rawexport == 1) {
     Chk_rawexport->setChecked(true);
   } else {
