@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QEventLoop>
 #include <filesystem>
 #include <string>
 
@@ -103,6 +105,15 @@ class ProgramTest : public ::testing::Test {
     s.Bin = static_cast<int16_t>(bin);
     ASSERT_TRUE(storage::SaveReportConfig(static_cast<int16_t>(user_defined)));
     storage::ResetSharedState();
+  }
+
+  // Lets the event loop run until `done` or the time is up.
+  template <class Done>
+  static bool RunUntil(Done done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
   }
 
   // Runs the program's start-up (the main window's load).

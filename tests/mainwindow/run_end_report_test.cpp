@@ -52,13 +52,6 @@ class RunEndReport : public ProgramTest {
       clock_.Advance(150);
     }
   }
-  template <class Done>
-  bool RunUntil(Done done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-  }
 
   platform::ManualClock clock_;
   testsupport::SimHarness sim_{4};

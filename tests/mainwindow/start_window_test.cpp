@@ -31,15 +31,6 @@ class StartWindow : public ProgramTest {
     WriteConfig(1, com);
     WriteReportConfig(0, 30);
   }
-
-  // Lets the event loop run until `done` or the time is up.
-  template <class Done>
-  bool RunUntil(Done done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-  }
 };
 
 TEST_F(StartWindow, QuitAskedNoKeepsRunningYesEnds) {
