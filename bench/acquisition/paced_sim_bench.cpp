@@ -61,6 +61,12 @@ class TimedLinkIo final : public acquisition::InstrumentIo {
     link_.Flush();
     port_ms += Ms(t0);
   }
+  int DiscardInput(int wait_us) override {
+    const auto t0 = SteadyClock::now();
+    const int n = link_.DiscardInput(wait_us);
+    port_ms += Ms(t0);
+    return n;
+  }
   int Write(const std::string& bytes) override {
     const auto t0 = SteadyClock::now();
     const int n = link_.Write(bytes);

@@ -14,7 +14,6 @@
 namespace acquisition {
 
 namespace {
-constexpr int kLastGroup = 63;
 constexpr int kSampleGroupStep = 8;  // every sample pass asks for all eight groups
 constexpr int kYieldEvery = 10;
 constexpr int kSilentPassesToGiveUp = 2;
@@ -46,22 +45,18 @@ AutoZero::AutoZero(InstrumentIo& io, RunEngine& engine, CalibrationView& view)
 
 bool AutoZero::SamplePass(int p) {
   RunState& rs = engine_.state;
-  std::string reply;
-  std::array<int32_t, devlink::kGroupWords> levels{};
-  bool heard = false;
-  for (int g = 0; g <= kLastGroup; g += kSampleGroupStep) {
-    io_.Flush();
-    io_.Write(devlink::DeviceFrame(devlink::RegLevels, g, devlink::ModeCommand));
-    heard |= io_.Read(reply, devlink::kGroupReplySize) > 0;
-    // A short or damaged reply writes nothing: its channels keep what column p held.
-    if (!devlink::DecodeGroupReply(reply, levels)) continue;
+  GroupPoll poll;
+  PollGroups(io_, kSampleGroupStep, poll);
+  for (int i = 0; i < poll.groups; ++i) {
+    // A short, damaged or shifted reply writes nothing: its channels keep what column p held.
+    if (!poll.good[i] || poll.misaligned) continue;
     for (int w = 0; w < devlink::kGroupWords; ++w) {
-      const int ch = devlink::GroupWordChannel(g, w);
-      rs.RawAt(ch, p) = static_cast<int16_t>(levels[w] < 0 ? 0 : levels[w]);
+      const int ch = devlink::GroupWordChannel(poll.group[i], w);
+      rs.RawAt(ch, p) = static_cast<int16_t>(poll.levels[i][w]);
       rs.RawAt(ch + 1, p) = 0;
     }
   }
-  return heard;
+  return poll.heard;
 }
 
 void AutoZero::RunAutoZero() {

@@ -1,12 +1,14 @@
 #include "acquisition/instrument_io.h"
 
-#include "link/device_frame.h"
 #include "platform/clock.h"
 
 namespace acquisition {
 
+namespace {
+constexpr int kLastGroup = 63;
+}  // namespace
+
 void PrimeGroupRequests(InstrumentIo& io, int step) {
-  constexpr int kLastGroup = 63;
   constexpr int kPrimePauseMs = 50;
   std::string discard;
   for (int g = 0; g <= kLastGroup; g += step) {
@@ -15,6 +17,26 @@ void PrimeGroupRequests(InstrumentIo& io, int step) {
     io.Read(discard, devlink::kGroupReplySize);
   }
   platform::Sleep(kPrimePauseMs);
+}
+
+void PollGroups(InstrumentIo& io, int step, GroupPoll& poll) {
+  poll.groups = 0;
+  poll.heard = false;
+  poll.misaligned = false;
+  std::string reply;
+  for (int g = 0; g <= kLastGroup && poll.groups < kMaxPollGroups; g += step) {
+    const int i = poll.groups++;
+    // What waits before the first request is older than this poll; later, it is the
+    // tail of a reply of this poll.
+    const int leftover = io.DiscardInput(0);
+    if (i > 0 && leftover > 0) poll.misaligned = true;
+    io.Write(devlink::DeviceFrame(devlink::RegLevels, g, devlink::ModeCommand));
+    reply.clear();
+    poll.heard |= io.Read(reply, devlink::kGroupReplySize) > 0;
+    poll.group[i] = g;
+    poll.good[i] = devlink::DecodeGroupReply(reply, poll.levels[i]);
+  }
+  if (io.DiscardInput(kStrayListenUs) > 0) poll.misaligned = true;
 }
 
 }  // namespace acquisition

@@ -7,6 +7,10 @@ namespace acquisition {
 
 void LinkIo::Flush() { devlink::CommFlush(devlink::InstrumentPort()); }
 
+int LinkIo::DiscardInput(int wait_us) {
+  return devlink::CommDiscardInput(devlink::InstrumentPort(), wait_us);
+}
+
 int LinkIo::Write(const std::string& bytes) {
   return devlink::CommWrite(devlink::InstrumentPort(), bytes);
 }

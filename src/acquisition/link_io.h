@@ -7,6 +7,7 @@ namespace acquisition {
 class LinkIo final : public InstrumentIo {
  public:
   void Flush() override;
+  int DiscardInput(int wait_us) override;
   int Write(const std::string& bytes) override;
   int Read(std::string& data, int count) override;
   bool DeviceWrite(int reg, int value, int mode) override;

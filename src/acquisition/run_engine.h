@@ -183,6 +183,7 @@ class RunEngine {
   int64_t pause_elapsed_ms_ = 0;
   std::filesystem::path run_path_;
   std::size_t recorded_bins_ = 0;  // counts records written in this run
+  GroupPoll poll_;
 };
 
 }  // namespace acquisition

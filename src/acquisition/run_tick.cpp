@@ -20,7 +20,6 @@ namespace acquisition {
 
 namespace {
 
-constexpr int kLastGroup = 63;
 constexpr int kTailEvery = 25;
 
 std::string ElapsedText(int64_t elapsed_ms) {
@@ -107,19 +106,15 @@ void RunEngine::PausedTick() {
 bool RunEngine::Poll(int step) {
   RunState& s = state;
   const int r = s.Ring_Index;
-  bool failed = false;
-  std::string reply;
-  std::array<int32_t, devlink::kGroupWords> levels{};
-  for (int g = 0; g <= kLastGroup; g += step) {
-    io_.Flush();
-    io_.Write(devlink::DeviceFrame(devlink::RegLevels, g, devlink::ModeCommand));
-    reply.clear();
-    io_.Read(reply, devlink::kGroupReplySize);
-    failed = !devlink::DecodeGroupReply(reply, levels);
-    if (!failed) {
+  GroupPoll& poll = poll_;
+  PollGroups(io_, step, poll);
+  for (int i = 0; i < poll.groups; ++i) {
+    const int g = poll.group[i];
+    // A misaligned poll may have put any group's levels on a neighbour's channels.
+    if (poll.good[i] && !poll.misaligned) {
       for (int w = 0; w < devlink::kGroupWords; ++w) {
         const int ch = devlink::GroupWordChannel(g, w);
-        s.RawAt(ch, r) = static_cast<int16_t>(levels[w]);
+        s.RawAt(ch, r) = static_cast<int16_t>(poll.levels[i][w]);
         s.RawAt(ch + 1, r) = 0;
       }
     } else if (r > 1) {
@@ -130,7 +125,7 @@ bool RunEngine::Poll(int step) {
         }
     }
   }
-  return failed;
+  return poll.groups == 0 || !poll.good[poll.groups - 1] || poll.misaligned;
 }
 
 bool RunEngine::CountSerialError(bool last_failed) {

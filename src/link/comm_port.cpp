@@ -140,8 +140,7 @@ int32_t CommOpen(int port, const std::string& device, const std::string& setting
   e.port->SetTimeouts(platform::SerialTimeouts{});
   if (int rc = e.port->GetLineSettings(e.dcb); rc != 0) return fail(rc, "CommOpen (GetCommState)");
   if (!ParseCommSettings(settings, e.dcb)) return fail(EINVAL, "CommOpen (BuildCommDCB)");
-  if (int rc = e.port->SetLineSettings(e.dcb); rc != 0)
-    return fail(rc, "CommOpen (SetCommState)");
+  if (int rc = e.port->SetLineSettings(e.dcb); rc != 0) return fail(rc, "CommOpen (SetCommState)");
   return 0;
 }
 
@@ -203,15 +202,34 @@ int32_t CommWrite(int port, const std::string& data) {
   }
   PortEntry& e = Entry(port);
   int written = 0;
-  int rc = (e.open && e.port)
-               ? e.port->Write(reinterpret_cast<const uint8_t*>(data.data()),
-                               static_cast<int>(data.size()), written)
-               : EBADF;
+  int rc = (e.open && e.port) ? e.port->Write(reinterpret_cast<const uint8_t*>(data.data()),
+                                              static_cast<int>(data.size()), written)
+                              : EBADF;
   if (rc != 0) {
     RecordWithFlags(rc, "CommWrite (WriteFile)");
     return -1;
   }
   return written;
+}
+
+int32_t CommDrain(int port) {
+  if (!ValidId(port)) return BadPort("CommDrain");
+  PortEntry& e = Entry(port);
+  const int rc = (e.open && e.port) ? e.port->Drain() : EBADF;
+  if (rc != 0) return RecordWithFlags(rc, "CommDrain (FlushFileBuffers)");
+  return 0;
+}
+
+int32_t CommDiscardInput(int port, int wait_us) {
+  if (!ValidId(port)) {
+    BadPort("CommDiscardInput");
+    return 0;
+  }
+  PortEntry& e = Entry(port);
+  int discarded = 0;
+  const int rc = (e.open && e.port) ? e.port->DiscardInput(wait_us, discarded) : EBADF;
+  if (rc != 0) Record(rc, "CommDiscardInput (PurgeComm)");
+  return discarded;
 }
 
 int32_t CommSetLine(int port, int line, bool state) {

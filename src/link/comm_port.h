@@ -20,8 +20,8 @@ inline constexpr int32_t kMaxReadCount = 512;
 inline constexpr const char* kInstrumentSettings = "baud=115200 parity=N data=8 stop=1";
 
 // Codes of failures that are the caller's fault rather than the system's.
-inline constexpr int32_t kErrBadPortId = 9;      // port id outside 1..16
-inline constexpr int32_t kErrBadArgument = 5;    // e.g. a read count outside 1..512
+inline constexpr int32_t kErrBadPortId = 9;    // port id outside 1..16
+inline constexpr int32_t kErrBadArgument = 5;  // e.g. a read count outside 1..512
 
 // The last failure, overwritten by each recorded failure.
 struct CommErrorRecord {
@@ -42,8 +42,16 @@ int32_t CommFlush(int port);
 // Replaces `data` with the bytes received (one char per byte); returns their
 // number, 0..count. A count outside 1..512 is refused (0, failure recorded).
 int32_t CommRead(int port, std::string& data, int32_t count);
-// Returns the number of bytes written, or -1 when the write failed.
+// Returns the number of bytes written, or -1 when the write failed. The bytes are
+// queued, not waited for: a frame that gets no reply is drained with CommDrain
+// before anything may purge the port.
 int32_t CommWrite(int port, const std::string& data);
+// Waits until every byte written has left; 0 or the failure's code.
+int32_t CommDrain(int port);
+// Purges the input only, as a request about to be sent wants it: reads and drops what
+// has arrived, and what arrives within `wait_us`. The number of bytes dropped
+// (0 on a failure, which is recorded).
+int32_t CommDiscardInput(int port, int wait_us);
 // line 1 break, 2 DTR, 3 RTS; state nonzero sets, zero clears.
 int32_t CommSetLine(int port, int line, bool state);
 

@@ -15,8 +15,8 @@ std::string DeviceFrame(int reg, int value, int mode) {
 }
 
 LevelWord DecodeGroupWord(uint8_t hi, uint8_t lo) {
-  int ones = std::popcount(static_cast<unsigned>(hi & 0x0F)) +
-             std::popcount(static_cast<unsigned>(lo));
+  int ones =
+      std::popcount(static_cast<unsigned>(hi & 0x0F)) + std::popcount(static_cast<unsigned>(lo));
   bool parity = (hi & 0x80) != 0;
   LevelWord w;
   w.good = parity == ((ones & 1) != 0);

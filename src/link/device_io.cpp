@@ -30,12 +30,17 @@ void SetInstrumentPort(int port) { g_instrument_port = port; }
 
 bool DeviceWrite(int reg, int value, int mode) {
   if (!IsByte(reg) || !IsByte(value) || !IsByte(mode)) return true;
-  return CommWrite(InstrumentPort(), DeviceFrame(reg, value, mode)) != kFrameSize;
+  const int port = InstrumentPort();
+  const bool failed = CommWrite(port, DeviceFrame(reg, value, mode)) != kFrameSize;
+  // A later purge must not drop a frame that nothing answers.
+  CommDrain(port);
+  return failed;
 }
 
 int16_t DeviceQuery(int reg, int value, int mode) {
   if (!IsByte(reg) || !IsByte(value) || !IsByte(mode)) return -1;
   int port = InstrumentPort();
+  CommDiscardInput(port, 0);
   CommWrite(port, DeviceFrame(reg, value, mode));
   std::string reply;
   if (CommRead(port, reply, kShortReplySize) < 1) return -1;
@@ -46,6 +51,7 @@ int16_t DeviceReadChannels(int reg, int value, int mode) {
   Level_Block.fill(-1);
   if (!IsByte(reg) || !IsByte(value) || !IsByte(mode)) return -1;
   int port = InstrumentPort();
+  CommDiscardInput(port, 0);
   CommWrite(port, DeviceFrame(reg, value, mode));
 
   std::string reply;
@@ -59,7 +65,8 @@ int16_t DeviceReadChannels(int reg, int value, int mode) {
   if (reply.size() != static_cast<size_t>(kBlockReplySize)) return -1;
 
   for (size_t i = 0; i + 1 < reply.size(); i += 2) {
-    LevelWord w = DecodeBlockWord(static_cast<uint8_t>(reply[i]), static_cast<uint8_t>(reply[i + 1]));
+    LevelWord w =
+        DecodeBlockWord(static_cast<uint8_t>(reply[i]), static_cast<uint8_t>(reply[i + 1]));
     if (!w.good) return -1;
     Level_Block[i / 2] = w.level;
   }

@@ -17,13 +17,15 @@ int InstrumentPort();
 // Records the opened port (0 forgets it).
 void SetInstrumentPort(int port);
 
-// Sends the frame; no reply is read. False when all 5 bytes were written, true
-// otherwise (also for an argument that is not a byte: nothing is sent).
+// Sends the frame and waits until it has left (no reply will tell); no reply is read.
+// False when all 5 bytes were written, true otherwise (also for an argument that is
+// not a byte: nothing is sent).
 bool DeviceWrite(int reg, int value, int mode);
-// Sends the frame and reads 2 bytes; the first one 0..255, or -1 when none came.
-// An argument that is not a byte gives -1 without sending anything.
+// Purges the input (a stale byte would pass for the answer), sends the frame and
+// reads 2 bytes; the first one 0..255, or -1 when none came. An argument that is not
+// a byte gives -1 without sending anything.
 int16_t DeviceQuery(int reg, int value, int mode);
-// Sends the frame and reads a 192-byte block into `Level_Block`: 0 when all of it
+// Purges the input, sends the frame and reads a 192-byte block into `Level_Block`: 0 when all of it
 // came and every word is good, -1 otherwise. Gives up at the first read that brings
 // nothing or after about 2 s in all; a bad word ends the decode, the entries
 // decoded so far stay.

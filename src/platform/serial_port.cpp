@@ -1,16 +1,18 @@
 #include "platform/serial_port.h"
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <system_error>
 
 #include "platform/program_folder.h"
@@ -27,31 +29,51 @@ int64_t NowMs() {
 
 speed_t BaudConstant(int baud) {
   switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    default: return 0;
+    case 1200:
+      return B1200;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    case 230400:
+      return B230400;
+    default:
+      return 0;
   }
 }
 
 int BaudNumber(speed_t speed) {
   switch (speed) {
-    case B1200: return 1200;
-    case B2400: return 2400;
-    case B4800: return 4800;
-    case B9600: return 9600;
-    case B19200: return 19200;
-    case B38400: return 38400;
-    case B57600: return 57600;
-    case B115200: return 115200;
-    case B230400: return 230400;
-    default: return 0;
+    case B1200:
+      return 1200;
+    case B2400:
+      return 2400;
+    case B4800:
+      return 4800;
+    case B9600:
+      return 9600;
+    case B19200:
+      return 19200;
+    case B38400:
+      return 38400;
+    case B57600:
+      return 57600;
+    case B115200:
+      return 115200;
+    case B230400:
+      return 230400;
+    default:
+      return 0;
   }
 }
 
@@ -69,7 +91,38 @@ int ComNumber(const std::string& name) {
   return n >= 1 && n <= 255 ? n : 0;
 }
 
+// The latency timer of a USB serial adapter's driver (ftdi_sio and its kin), in ms.
+std::filesystem::path LatencyTimerFile(const std::filesystem::path& device) {
+  std::error_code ec;
+  const auto real = std::filesystem::canonical(device, ec);
+  if (ec) return {};
+  return std::filesystem::path("/sys/class/tty") / real.filename() / "device" / "latency_timer";
+}
+
 }  // namespace
+
+bool RequestLowLatency(int fd, const std::filesystem::path& device) {
+  bool granted = false;
+  serial_struct ss{};
+  if (::ioctl(fd, TIOCGSERIAL, &ss) == 0) {
+    ss.flags |= ASYNC_LOW_LATENCY;
+    granted = ::ioctl(fd, TIOCSSERIAL, &ss) == 0;
+  }
+  // Where the system lets the user set the adapter's timer, 1 ms; writing needs rights
+  // that a user usually gives through a udev rule (see the README).
+  const auto timer = LatencyTimerFile(device);
+  std::ifstream in(timer);
+  int ms = 0;
+  if (in >> ms && ms > 1) {
+    std::ofstream out(timer);
+    out << 1;
+    out.flush();
+    granted = granted || out.good();
+  } else if (in && ms == 1) {
+    granted = true;
+  }
+  return granted;
+}
 
 std::filesystem::path ResolveSerialDevice(const std::string& name) {
   int n = ComNumber(name);
@@ -98,7 +151,10 @@ int SerialPort::Open(const std::filesystem::path& device) {
     ::close(fd);
     return code;
   }
-  if (::isatty(fd)) ::ioctl(fd, TIOCEXCL);
+  if (::isatty(fd)) {
+    ::ioctl(fd, TIOCEXCL);
+    RequestLowLatency(fd, device);
+  }
   fd_ = fd;
   return 0;
 }
@@ -118,16 +174,58 @@ int SerialPort::Purge() {
   return ::tcflush(fd_, TCIOFLUSH) == 0 ? 0 : errno;
 }
 
+int SerialPort::DiscardInput(int wait_us, int& discarded) {
+  discarded = 0;
+  if (fd_ < 0) return EBADF;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(wait_us);
+  uint8_t buffer[256];
+  for (;;) {
+    const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+    if (n > 0) {
+      discarded += static_cast<int>(n);
+      continue;
+    }
+    if (n == 0) return EIO;  // the other side is gone
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN) return errno;
+    const auto left = deadline - std::chrono::steady_clock::now();
+    if (left <= std::chrono::steady_clock::duration::zero()) return 0;
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    timespec ts{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+    pollfd p{fd_, POLLIN, 0};
+    const int rc = ::ppoll(&p, 1, &ts, nullptr);
+    if (rc < 0 && errno != EINTR) return errno;
+    if (rc == 0) return 0;
+    if (rc > 0 && !(p.revents & POLLIN) && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return EIO;
+  }
+}
+
+int SerialPort::Drain() {
+  if (fd_ < 0) return EBADF;
+  while (::tcdrain(fd_) != 0) {
+    if (errno != EINTR) return errno;
+  }
+  return 0;
+}
+
 int SerialPort::GetLineSettings(SerialLineSettings& settings) const {
   if (fd_ < 0) return EBADF;
   termios t{};
   if (::tcgetattr(fd_, &t) != 0) return errno;
   settings.baud = BaudNumber(cfgetospeed(&t));
   switch (t.c_cflag & CSIZE) {
-    case CS5: settings.data_bits = 5; break;
-    case CS6: settings.data_bits = 6; break;
-    case CS7: settings.data_bits = 7; break;
-    default: settings.data_bits = 8; break;
+    case CS5:
+      settings.data_bits = 5;
+      break;
+    case CS6:
+      settings.data_bits = 6;
+      break;
+    case CS7:
+      settings.data_bits = 7;
+      break;
+    default:
+      settings.data_bits = 8;
+      break;
   }
   settings.parity = (t.c_cflag & PARENB) ? ((t.c_cflag & PARODD) ? 'O' : 'E') : 'N';
   settings.stop_bits = (t.c_cflag & CSTOPB) ? 2 : 1;
@@ -144,17 +242,31 @@ int SerialPort::SetLineSettings(const SerialLineSettings& settings) {
   t.c_cflag |= CLOCAL | CREAD;
   t.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
   switch (settings.data_bits) {
-    case 5: t.c_cflag |= CS5; break;
-    case 6: t.c_cflag |= CS6; break;
-    case 7: t.c_cflag |= CS7; break;
-    case 8: t.c_cflag |= CS8; break;
-    default: return EINVAL;
+    case 5:
+      t.c_cflag |= CS5;
+      break;
+    case 6:
+      t.c_cflag |= CS6;
+      break;
+    case 7:
+      t.c_cflag |= CS7;
+      break;
+    case 8:
+      t.c_cflag |= CS8;
+      break;
+    default:
+      return EINVAL;
   }
-  if (settings.parity == 'E') t.c_cflag |= PARENB;
-  else if (settings.parity == 'O') t.c_cflag |= PARENB | PARODD;
-  else if (settings.parity != 'N') return EINVAL;
-  if (settings.stop_bits == 2) t.c_cflag |= CSTOPB;
-  else if (settings.stop_bits != 1) return EINVAL;
+  if (settings.parity == 'E')
+    t.c_cflag |= PARENB;
+  else if (settings.parity == 'O')
+    t.c_cflag |= PARENB | PARODD;
+  else if (settings.parity != 'N')
+    return EINVAL;
+  if (settings.stop_bits == 2)
+    t.c_cflag |= CSTOPB;
+  else if (settings.stop_bits != 1)
+    return EINVAL;
   t.c_iflag &= ~(IXON | IXOFF | IXANY);
   t.c_cc[VMIN] = 0;
   t.c_cc[VTIME] = 0;
@@ -225,11 +337,9 @@ int SerialPort::Write(const uint8_t* data, int count, int& written) {
     pollfd p{fd_, POLLOUT, 0};
     int rc = ::poll(&p, 1, static_cast<int>(wait));
     if (rc < 0 && errno != EINTR) return errno;
-    if (rc > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLOUT)) return EIO;
+    if (rc > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLOUT))
+      return EIO;
   }
-  // A write completes when its bytes have left, or a purge right after it would
-  // throw our own frame away.
-  if (::tcdrain(fd_) != 0 && errno != EINTR) return errno;
   return 0;
 }
 

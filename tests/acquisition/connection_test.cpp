@@ -309,7 +309,8 @@ TEST(FactoryRecord, ChecksAndDefaults) {
 TEST_F(ConnectionTest, FactoryRecordNeedsTwoEqualAnswersAndAClosedPortGivesDefaults) {
   auto sim = StartSim(4);
   (*sim)->SetFactoryRecord(sim::InstrumentModel::EncodeFactoryRecord(3.7, 0.3, 11, 25));
-  // Address 204 answers 37, 38, then 37, 37; address 201 is silent on its first read.
+  // Address 204 answers 37, 38, then 37, 37; address 201 is silent on its first read;
+  // a stray byte comes ahead of the first answer of 202, its last byte left waiting.
   auto reads = std::make_shared<std::array<std::atomic<int>, 256>>();
   auto ids = std::make_shared<std::atomic<int>>(0);
   (*sim)->SetIntercept([reads, ids](const std::array<uint8_t, 5>& f, std::string& reply) {
@@ -322,6 +323,10 @@ TEST_F(ConnectionTest, FactoryRecordNeedsTwoEqualAnswersAndAClosedPortGivesDefau
     }
     if (f[3] == 201 && n == 0) {
       reply.clear();
+      return true;
+    }
+    if (f[3] == 202 && n == 0) {
+      reply = std::string("\x09\x19\x00", 3);
       return true;
     }
     return false;
@@ -341,6 +346,8 @@ TEST_F(ConnectionTest, FactoryRecordNeedsTwoEqualAnswersAndAClosedPortGivesDefau
   EXPECT_DOUBLE_EQ(s.Temp_Offset, 3.7);
   EXPECT_DOUBLE_EQ(s.Temp_Slope, 0.3);
   EXPECT_EQ(s.Cal_Month, 11);
+  EXPECT_EQ(s.Cal_Year, 25);
+  EXPECT_EQ((*reads)[202].load(), 4);  // 9 then 25: a second try
   EXPECT_EQ((*reads)[204].load(), 4);
   EXPECT_EQ((*reads)[201].load(), 4);  // the silent try, then a good one
   EXPECT_EQ((*reads)[200].load(), 2);

@@ -1,9 +1,13 @@
 #pragma once
-// An instrument answering in memory: group polls with parity words, temperature
-// queries and a log of every frame written; `query` and `read` script other replies.
+// An instrument answering in memory through a byte queue, as a serial line does:
+// group polls with parity words, temperature queries and a log of every frame
+// written. Faults per group: a short reply, a bad parity bit, stray bytes ahead of
+// the reply (whose tail then stays in the queue, or arrives late: with the next
+// frame or within a listening wait). `query` and `read` script other replies.
 #include <bitset>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,10 +18,22 @@ namespace acqtest {
 
 class FakeInstrument final : public acquisition::InstrumentIo {
  public:
-  void Flush() override { ++flushes; }
+  void Flush() override {
+    ++flushes;
+    input_.clear();
+  }
+  int DiscardInput(int wait_us) override {
+    if (wait_us > 0) Arrive();
+    const int n = int(input_.size());
+    input_.clear();
+    return n;
+  }
   int Write(const std::string& bytes) override {
     frames.push_back(bytes);
     last_ = bytes;
+    Arrive();
+    if (!read && !silent && bytes.size() == 5 && uint8_t(bytes[2]) == 0x30)
+      Answer(uint8_t(bytes[3]));
     return int(bytes.size());
   }
   int Read(std::string& data, int count) override {
@@ -27,16 +43,8 @@ class FakeInstrument final : public acquisition::InstrumentIo {
       if (int(data.size()) > count) data.resize(count);
       return int(data.size());
     }
-    if (silent || last_.size() != 5 || uint8_t(last_[2]) != 0x30) return 0;
-    const int g = uint8_t(last_[3]);
-    ++polls;
-    if (short_groups.count(g)) {
-      data = GroupReply(g).substr(0, 40);
-      return int(data.size());
-    }
-    data = GroupReply(g);
-    if (bad_parity_groups.count(g)) data[8] = char(uint8_t(data[8]) ^ 0x80);
-    if (int(data.size()) > count) data.resize(count);
+    data = input_.substr(0, std::size_t(count));
+    input_.erase(0, data.size());
     return int(data.size());
   }
   bool DeviceWrite(int reg, int value, int mode) override {
@@ -92,6 +100,8 @@ class FakeInstrument final : public acquisition::InstrumentIo {
   std::vector<std::string> frames;
   std::set<int> short_groups;
   std::set<int> bad_parity_groups;
+  std::map<int, std::string> stray_groups;  // group -> bytes ahead of its reply
+  bool late_tails = false;                  // a reply's bytes past the 48 read arrive only later
   bool silent = false;
   int temperature_raw = 100;
   long polls = 0;
@@ -99,7 +109,23 @@ class FakeInstrument final : public acquisition::InstrumentIo {
   int flushes = 0;
 
  private:
-  std::string last_;
+  void Answer(int g) {
+    ++polls;
+    std::string reply = GroupReply(g);
+    if (short_groups.count(g)) reply.resize(40);
+    if (bad_parity_groups.count(g)) reply[8] = char(uint8_t(reply[8]) ^ 0x80);
+    const auto stray = stray_groups.find(g);
+    if (stray != stray_groups.end()) reply.insert(0, stray->second);
+    const std::size_t now = late_tails ? std::min<std::size_t>(48, reply.size()) : reply.size();
+    input_ += reply.substr(0, now);
+    late_ += reply.substr(now);
+  }
+  void Arrive() {
+    input_ += late_;
+    late_.clear();
+  }
+
+  std::string last_, input_, late_;
 };
 
 }  // namespace acqtest

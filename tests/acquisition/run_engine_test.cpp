@@ -182,6 +182,39 @@ TEST_F(RunEngineTest, FailedGroupHoldsItsPreviousSample) {
   EXPECT_EQ(s.Com_Error_Count, 1);
 }
 
+TEST_F(RunEngineTest, RepliesShiftedByStrayBytesAreHeldAsAFailedPoll) {
+  // Two stray bytes form a good word, so a shifted reply still passes parity.
+  const std::string two("\x00\x00", 2);
+  struct Case {
+    const char* what;
+    int group;
+    std::string stray;
+    bool late_tail;
+  } cases[] = {
+      {"ahead of a middle reply, its tail waiting for the next request", 24, two, false},
+      {"ahead of a middle reply, its tail shifting the next reply", 24, two, true},
+      {"ahead of the last reply, its tail arriving after it", 56, two, true},
+      {"an odd count", 0, "\x5A", true},
+  };
+  io_.level_of = [](int ch, long poll) { return 1000 + ch + int(poll % 3) * 100; };
+  Start();
+  Ticks(10);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const int r = engine_.state.Ring_Index;
+    io_.stray_groups = {{c.group, c.stray}};
+    io_.late_tails = c.late_tail;
+    Ticks(1);
+    for (int ch = 0; ch < storage::kChannelCount; ++ch)
+      ASSERT_EQ(engine_.state.RawAt(ch, r), engine_.state.RawAt(ch, r - 1)) << ch;
+    EXPECT_EQ(engine_.state.Com_Error_Count, 1);
+    io_.stray_groups.clear();
+    Ticks(1);
+    EXPECT_EQ(engine_.state.RawAt(2, r + 1), io_.level_of(2, io_.polls - 7));
+    EXPECT_EQ(engine_.state.Com_Error_Count, 0);
+  }
+}
+
 TEST_F(RunEngineTest, SerialErrorsReportAndRestart) {
   Start();
   Ticks(3);
