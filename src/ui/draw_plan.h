@@ -25,7 +25,10 @@ struct DrawOp {
   int32_t color = 0;  // 0x00BBGGRR, as ui::Color
   int width = 0;      // line width in pixels; 0 leaves the picture's width as it is
   std::string text;
-  // Text size as a share of the picture's font size, taken as a whole number.
+  // A text's room: the user units to its right it must stay within (0: as wide as it
+  // comes).
+  double fit = 0;
+  // A text's size as a share of the picture's font size taken as a whole number.
   double text_scale = 1.0;
 
   bool operator==(const DrawOp&) const = default;
@@ -47,10 +50,18 @@ class DrawPlan {
   void Circle(double x, double y, double radius, int32_t c) {
     Add(OpKind::kCircle, x, y, radius, 0, c);
   }
-  void Text(double x, double y, std::string text, int32_t c = 0, double scale = 1.0) {
-    ops_.push_back({OpKind::kText, x, y, x, y, c, width_, std::move(text), scale});
+  void Text(double x, double y, std::string text, int32_t c = 0, double fit = 0) {
+    ops_.push_back({OpKind::kText, x, y, x, y, c, width_, std::move(text), fit});
+  }
+  // Text at `scale` times the picture's font size.
+  void ScaledText(double x, double y, std::string text, int32_t c, double scale) {
+    ops_.push_back({OpKind::kText, x, y, x, y, c, width_, std::move(text), 0, scale});
   }
   void Clear() { ops_.clear(); }
+  // Appends the operations of another plan.
+  void Append(const DrawPlan& other) {
+    ops_.insert(ops_.end(), other.ops_.begin(), other.ops_.end());
+  }
 
   const std::vector<DrawOp>& Ops() const { return ops_; }
   std::size_t Size() const { return ops_.size(); }
