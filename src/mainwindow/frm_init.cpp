@@ -74,7 +74,6 @@ void Frm_Init::Form_Load() {
   Label1->setText("Microplate activity monitor");
   Label_version->setText(QString::fromUtf8(kVersionBanner.data(), int(kVersionBanner.size())));
   ui::Default<Frm_Main>().hide();
-  ui::Default<setup::Frm_setup>().hide();
 }
 
 void Frm_Init::Form_Activate() {

@@ -4,6 +4,7 @@
 // status line about the instrument.
 #include <string>
 
+#include "storage/shared_state.h"
 #include "ui/form.h"
 
 class QLabel;
@@ -54,7 +55,6 @@ class Frm_Init : public ui::Form {
 };
 
 // Shown while a run goes on instead of leaving for a window that would disturb it.
-inline constexpr const char* kRunningRefusal =
-    "Not possible during an acquisition: stop the experiment first";
+inline constexpr const char* kRunningRefusal = storage::kRunningRefusal;
 
 }  // namespace mainwindow

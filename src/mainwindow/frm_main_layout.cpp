@@ -17,6 +17,7 @@
 #include "platform/numeric.h"
 #include "storage/shared_state.h"
 #include "ui/events.h"
+#include "ui/layout_units.h"
 #include "ui/window_shape.h"
 
 namespace mainwindow {
@@ -30,13 +31,10 @@ double Nearest(double x) { return platform::RoundHalfEven(x); }
 // control's own (combo boxes keep their height, some labels their size). The edges
 // are rounded, not the sizes, so controls that adjoin in units never share a pixel.
 void PlacePixels(QWidget* w, double left, double top, double width, double height) {
-  const int x = platform::RoundToInt(left);
-  const int y = platform::RoundToInt(top);
-  const int cw =
-      std::isnan(width) ? w->width() : std::max(0, platform::RoundToInt(left + width) - x);
-  const int ch =
-      std::isnan(height) ? w->height() : std::max(0, platform::RoundToInt(top + height) - y);
-  w->setGeometry(x, y, cw, ch);
+  const ui::PixelRect r = ui::PixelPlace(left, top, std::isnan(width) ? 0.0 : width,
+                                         std::isnan(height) ? 0.0 : height);
+  w->setGeometry(r.x, r.y, std::isnan(width) ? w->width() : r.width,
+                 std::isnan(height) ? w->height() : r.height);
 }
 
 // The same for a container that measures in twips (the window itself and frames).

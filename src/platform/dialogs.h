@@ -21,6 +21,16 @@ class Dialogs {
   // An input box; nullopt when cancelled (an empty OK gives "").
   virtual std::optional<std::string> InputBox(const std::string& prompt,
                                               const std::string& default_text = "") = 0;
+  // An OK/Cancel question; true for OK. Unless a kind of box says otherwise it is
+  // asked as a Yes/No question.
+  virtual bool AskOkCancel(const std::string& text) { return AskYesNo(text); }
+  // An input box with a title of its own; unless a kind of box shows titles, the
+  // title is dropped.
+  virtual std::optional<std::string> InputBoxTitled(const std::string& prompt,
+                                                    const std::string& title,
+                                                    const std::string& default_text = "") {
+    return InputBox(prompt, default_text);
+  }
 };
 
 // Writes every box to standard error and takes the default answer: OK, No, and the

@@ -179,17 +179,21 @@ void ApplyPlateLayout(const PlateLayout& p) {
   }
 }
 
-bool LoadPlateLayoutNoTrap(std::string* error) {
-  const std::string& format = Shared().Plate_format;
+std::optional<PlateLayout> ReadPlateLayout(const std::string& format, std::string* error) {
   const auto path = PlateLayoutPath(format);
   std::string reason = "not a plate format name";
   int stage = 0;
   std::optional<PlateLayout> layout;
   if (path) layout = ReadPlateLayoutFile(*path, &stage, &reason);
-  if (!layout) {
-    if (error) *error = "Error [\\" + format + ".dat] ID#" + std::to_string(stage) + ": " + reason;
-    return false;
+  if (!layout && error) {
+    *error = "Error [\\" + format + ".dat] ID#" + std::to_string(stage) + ": " + reason;
   }
+  return layout;
+}
+
+bool LoadPlateLayoutNoTrap(std::string* error) {
+  const auto layout = ReadPlateLayout(Shared().Plate_format, error);
+  if (!layout) return false;
   ApplyPlateLayout(*layout);
   return true;
 }

@@ -74,6 +74,10 @@ void ApplyPlateLayout(const PlateLayout& layout);
 // program folder ("/", "\" or "..").
 std::optional<std::filesystem::path> PlateLayoutPath(const std::string& format);
 
+// Reads the layout file of a format without touching the shared tables; nullopt with
+// `error` ("Error [\w96.dat] ID#2: ...") when the file is missing or damaged.
+std::optional<PlateLayout> ReadPlateLayout(const std::string& format, std::string* error = nullptr);
+
 // Loads the layout of Plate_format; a missing or damaged file shows one box and
 // takes a built-in layout (Plate_format becomes "w96f" unless it names one).
 void LoadPlateLayout();

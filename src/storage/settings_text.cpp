@@ -202,6 +202,16 @@ std::string CleanQuotedText(std::string_view s) {
   return out;
 }
 
+std::string CleanTypedName(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (const char c : s) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c != '"' && u >= 0x20 && u != 0x7F) out += c;
+  }
+  return out;
+}
+
 void SettingsWriter::Separate() {
   if (line_has_value_) out_ += ',';
   line_has_value_ = true;

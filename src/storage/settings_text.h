@@ -83,4 +83,8 @@ std::string FormatNumber(double v);
 // breaks removed.
 std::string CleanQuotedText(std::string_view s);
 
+// A name the user types for a project or a group, made fit to be stored: double
+// quotes and every control character (line breaks, tabs, ...) removed.
+std::string CleanTypedName(std::string_view s);
+
 }  // namespace storage

@@ -23,6 +23,10 @@ inline constexpr int kThresholdPlanes = 5;
 inline constexpr int kMnRows = 7;
 inline constexpr int kMnCols = 6;
 
+// What a window says instead of doing something that would disturb a run.
+inline constexpr const char* kRunningRefusal =
+    "Not possible during an acquisition: stop the experiment first";
+
 using ChannelTable16 = std::array<int16_t, kTableSize>;
 using ChannelTableText = std::array<std::string, kTableSize>;
 

@@ -42,10 +42,24 @@ QtDialogs::Answer QtDialogs::AskYesNoCancel(const std::string& text) {
   }
 }
 
+bool QtDialogs::AskOkCancel(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QString(), ToQ(text), QMessageBox::Ok | QMessageBox::Cancel,
+                  FrontWindow());
+  box.setDefaultButton(QMessageBox::Ok);
+  box.setEscapeButton(QMessageBox::Cancel);
+  return box.exec() == QMessageBox::Ok;
+}
+
 std::optional<std::string> QtDialogs::InputBox(const std::string& prompt,
                                                const std::string& default_text) {
+  return InputBoxTitled(prompt, std::string(), default_text);
+}
+
+std::optional<std::string> QtDialogs::InputBoxTitled(const std::string& prompt,
+                                                    const std::string& title,
+                                                    const std::string& default_text) {
   QInputDialog box(FrontWindow());
-  box.setWindowTitle(QString());
+  box.setWindowTitle(ToQ(title));
   box.setLabelText(ToQ(prompt));
   box.setTextValue(ToQ(default_text));
   box.setInputMode(QInputDialog::TextInput);

@@ -17,6 +17,10 @@ class QtDialogs final : public platform::Dialogs {
   Answer AskYesNoCancel(const std::string& text) override;
   std::optional<std::string> InputBox(const std::string& prompt,
                                       const std::string& default_text) override;
+  // OK is the default button; Escape or closing the box answers Cancel.
+  bool AskOkCancel(const std::string& text) override;
+  std::optional<std::string> InputBoxTitled(const std::string& prompt, const std::string& title,
+                                            const std::string& default_text) override;
 };
 
 }  // namespace ui

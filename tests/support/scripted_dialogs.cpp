@@ -35,8 +35,20 @@ platform::Dialogs::Answer ScriptedDialogs::AskYesNoCancel(const std::string& tex
   return s->answer == "yes" ? Answer::kYes : Answer::kNo;
 }
 
+bool ScriptedDialogs::AskOkCancel(const std::string& text) {
+  auto s = Next(Kind::kOkCancel, text);
+  return s && s->answer == "ok";
+}
+
 std::optional<std::string> ScriptedDialogs::InputBox(const std::string& prompt,
                                                      const std::string& default_text) {
+  return InputBoxTitled(prompt, "", default_text);
+}
+
+std::optional<std::string> ScriptedDialogs::InputBoxTitled(const std::string& prompt,
+                                                          const std::string& title,
+                                                          const std::string& default_text) {
+  input_titles_.push_back(title);
   input_defaults_.push_back(default_text);
   auto s = Next(Kind::kInput, prompt);
   if (!s) return std::nullopt;

@@ -27,6 +27,9 @@ class ScriptedDialogs final : public platform::Dialogs {
     script_.push_back({Kind::kYesNoCancel, a == Answer::kYes ? "yes" : a == Answer::kNo ? "no" : "cancel"});
     return *this;
   }
+  // Answers for OK/Cancel questions.
+  ScriptedDialogs& AnswerOk() { script_.push_back({Kind::kOkCancel, "ok"}); return *this; }
+  ScriptedDialogs& AnswerCancel() { script_.push_back({Kind::kOkCancel, "cancel"}); return *this; }
   ScriptedDialogs& AnswerInput(const std::string& text) { script_.push_back({Kind::kInput, text}); return *this; }
   ScriptedDialogs& CancelInput() { script_.push_back({Kind::kInput, std::nullopt}); return *this; }
   // Accept any number of OK boxes without scripting each (they are still logged).
@@ -37,16 +40,21 @@ class ScriptedDialogs final : public platform::Dialogs {
   Answer AskYesNoCancel(const std::string& text) override;
   std::optional<std::string> InputBox(const std::string& prompt,
                                       const std::string& default_text) override;
+  bool AskOkCancel(const std::string& text) override;
+  std::optional<std::string> InputBoxTitled(const std::string& prompt, const std::string& title,
+                                            const std::string& default_text) override;
 
   // Every box shown, in order, as its text (questions and prompts too).
   const std::vector<std::string>& log() const { return log_; }
   // The default answer each input box offered, in order.
   const std::vector<std::string>& input_defaults() const { return input_defaults_; }
+  // The title of every input box, in order ("" for an untitled one).
+  const std::vector<std::string>& input_titles() const { return input_titles_; }
   // True when every scripted answer was used.
   bool Exhausted() const { return script_.empty(); }
 
  private:
-  enum class Kind { kOk, kYesNo, kYesNoCancel, kInput };
+  enum class Kind { kOk, kYesNo, kYesNoCancel, kOkCancel, kInput };
   struct Step {
     Kind kind;
     std::optional<std::string> answer;
@@ -56,6 +64,7 @@ class ScriptedDialogs final : public platform::Dialogs {
   std::deque<Step> script_;
   std::vector<std::string> log_;
   std::vector<std::string> input_defaults_;
+  std::vector<std::string> input_titles_;
   bool allow_any_ok_ = false;
   platform::Dialogs* previous_;
 };
