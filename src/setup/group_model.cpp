@@ -5,6 +5,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/numeric.h"
+#include "storage/settings_text.h"
 
 namespace setup {
 
@@ -12,15 +13,7 @@ std::string GroupEntryText(int group, std::string_view name) {
   return platform::FormatZeroPadded(group, 3) + "_" + std::string(name);
 }
 
-std::string CleanGroupName(std::string_view typed) {
-  std::string out;
-  out.reserve(typed.size());
-  for (const char c : typed) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c != '"' && u >= 0x20 && u != 0x7F) out += c;
-  }
-  return out;
-}
+std::string CleanGroupName(std::string_view typed) { return storage::CleanTypedName(typed); }
 
 int SelectionAfterMove(int selected, int count) {
   if (selected <= 0) return -1;

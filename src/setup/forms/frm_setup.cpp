@@ -8,6 +8,7 @@
 #include <QFocusEvent>
 #include <QFrame>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -144,7 +146,13 @@ void ShowCheck(QCheckBox* box, const setup::CheckBox& model) {
 
 Frm_setup::Frm_setup() {
   setWindowTitle("Project Setup");
-  resize(1024, 720);
+  // The designed size, or most of a larger screen; never more than the screen.
+  QSize size(1024, 720);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QSize room = screen->availableGeometry().size();
+    size = size.expandedTo(room * 0.8).boundedTo(room);
+  }
+  resize(size);
   BuildMenus();
   BuildControls();
   main_side_ = std::make_unique<MainWindowSide>();
@@ -185,8 +193,7 @@ void Frm_setup::BuildControls() {
   PicPanel1 = Named<ui::PictureBox>("PicPanel1", client);
   Picwell = Named<ui::PictureBox>("Picwell", PicPanel1);
   Picwell->setToolTip("Click wells to assign/remove groups");
-  lbl_listgrupos =
-      Label("lbl_listgrupos", "Pick a group, then click or drag over wells", PicPanel1);
+  lbl_listgrupos = Label("lbl_listgrupos", "Click wells to assign groups", PicPanel1);
   for (size_t i = 0; i < plate_option.size(); ++i) {
     const std::string name = "plate_option" + std::to_string(i);
     plate_option[i] =

@@ -8,6 +8,7 @@
 
 #include "platform/numeric.h"
 #include "setup/forms/frm_setup.h"
+#include "setup/group_model.h"
 #include "storage/shared_state.h"
 #include "ui/window_shape.h"
 
@@ -61,11 +62,7 @@ void Frm_setup::FillGroupsAndPlate() {
 }
 
 void Frm_setup::ClearAllGroups() {
-  auto& s = storage::Shared();
-  for (size_t i = 0; i < storage::kChannelCount; ++i) {
-    s.Group[i] = -1;
-    s.Group_Name[i] = "Free";
-  }
+  GroupModel::OfProject(storage::Shared()).ClearAll();
   FillGroupCombo(0);
   lstgrup->clear();
   lstchgrup->clear();

@@ -1,6 +1,7 @@
 // The setup window's layout pass: every control of the two panels placed in
 // proportion to the window (setup::ArrangeSetupControls), rounded panels and buttons,
 // the annotation grid and the plate picture redrawn.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -11,6 +12,7 @@
 
 #include "setup/forms/frm_setup.h"
 #include "setup/setup_layout.h"
+#include "ui/caption_fit.h"
 #include "ui/window_shape.h"
 
 namespace setup {
@@ -34,6 +36,11 @@ void Frm_setup::ArrangeControls() {
   ui::RoundButton(*cmdLoad);
   ui::RoundButton(*Cmdsavepj);
   ui::RoundButton(*Cmdnewpj);
+  for (QWidget* w : std::initializer_list<QWidget*>{cmd_goset, cmd_annot_web, Cmd_clear, cmdLoad,
+                                                    Cmdsavepj, Cmdnewpj, chk_advance, Command_main,
+                                                    Cmdoffline, Cmd_cancel, lbl_listgrupos}) {
+    ui::FitCaption(*w);
+  }
   ShowAnnotationGrid();
   Frame_setup->show();
   // The project list lies over the settings frame while it is shown.
