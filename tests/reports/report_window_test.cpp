@@ -218,6 +218,24 @@ TEST_F(ReportWindow, BadInputShowsItsMessageAndPresentsNoReport) {
   EXPECT_TRUE(launcher_.calls.empty());
 }
 
+TEST_F(ReportWindow, TheChosenBasalRunNormalisesTheReport) {
+  RecordRun();
+  const fs::path basal = home() / "p00001" / "20261206_0900";
+  WriteRunTexts(basal, texts_);
+  fs::copy_file(run_ / "counts.bin", basal / "counts.bin");
+  auto& w = OpenOn(run_, "60");
+  // As the offline browser fills it.
+  w.cmbbasal->addItems({"-", "20261206_0900 Day 0"});
+  w.cmbbasal->setCurrentIndex(1);
+  dialogs.ExpectOk();
+  w.Cmd_generate_Click();
+  const std::string folder = run_.string();
+  EXPECT_EQ(dialogs.log(), std::vector<std::string>{"Using Groups Selected in Experiment: " +
+                                                    folder.substr(folder.size() - 20)});
+  const std::string report = testsupport::ReadBytes(run_ / "report.csv");
+  EXPECT_NE(report.find("\"TIME0(BASAL MEASSURE):\",\"20261206_0900 Day 0\""), std::string::npos);
+}
+
 TEST_F(ReportWindow, CancelHidesAndShortensUnloadHandsTheBinBack) {
   auto& w = ui::Default<frm_report>();
   w.cmbbasal->addItems({"-", "20261206_0900"});

@@ -85,7 +85,6 @@ frm_report::frm_report() {
   Cmb_binsize->setGeometry(104, 46, 108, kControlHeight);
   Caption("Basal Meassure:", f, 8, 72, 96);
   cmbbasal = new QComboBox(f);
-  cmbbasal->setEditable(true);
   cmbbasal->setGeometry(104, 72, 108, kControlHeight);
   auto* file_type = new QGroupBox(f);
   file_type->setGeometry(8, 98, 204, 74);
