@@ -163,7 +163,7 @@ SetupLayout ArrangeSetupControls(int width, int height, int combo_height) {
   add.Twips("Check_saverealtime", options, 0.9 * e, 0.1 * f, 0.85 * e, 0.55 * f);
   add.Twips("Label_savereal", options, 0.9 * e, 0.7 * f, 0.5 * e, 0.55 * f);
   add.TwipsCombo("Combosavereal", options, 1.4 * e, 0.7 * f, 0.33 * e, ch);
-  add.Twips("lbl_message", options, 0.05 * e, 1.35 * f, 1.7 * e, 0.55 * f);
+  add.Twips("lbl_message", options, 0.05 * e, 1.8 * f, 1.7 * e, 0.6 * f);
   return layout;
 }
 

@@ -1,0 +1,214 @@
+// The setup window in the running program: reached from the start and main windows,
+// its widgets following the controller both ways, its exits, the plate timer, its
+// layout, and a run that goes on while the window is open.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "mainwindow/mainwindow_fixture.h"
+#include "platform/clock.h"
+#include "setup/setup_layout.h"
+#include "support/sim_harness.h"
+
+namespace setuptest {
+namespace {
+
+namespace fs = std::filesystem;
+using mainwindow::Frm_Init;
+using mainwindow::Frm_Main;
+using setup::Frm_setup;
+
+class SetupWindow : public mainwindow_test::ProgramTest {
+ protected:
+  // Project 1 on the 96-well plate, started, with the setup window open from the start
+  // window.
+  Frm_setup& Open() {
+    MakeProject(1, "Worms", "w96", [](storage::SharedState& s) {
+      s.MnAt(1, 1) = 0;
+      s.MnAt(1, 2) = 0;
+      s.Save_real = 0;
+    });
+    WriteConfig(1);
+    WriteReportConfig(0, 30);
+    Start();
+    // Start-up loads the project first; the setup window comes after it.
+    EXPECT_FALSE(ui::IsLoaded<Frm_setup>());
+    ui::Default<Frm_Init>().cmd_option1->click();
+    return ui::Default<Frm_setup>();
+  }
+
+  template <class Done>
+  static bool RunUntil(Done done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+  }
+
+  static void LeaveBox(QWidget* box) {
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(box, &out);
+  }
+};
+
+TEST_F(SetupWindow, ShowsTheOpenProjectAndFollowsTheUsersChanges) {
+  Frm_setup& w = Open();
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_FALSE(ui::Default<Frm_Init>().isVisible());
+  EXPECT_EQ(w.txtprj->text(), "1_Worms");
+  EXPECT_EQ(w.Combowell->currentText(), "w96");
+  EXPECT_EQ(w.Cmb_organism->currentText(), "C.elegans");
+  EXPECT_EQ(w.ComboDSP->currentIndex(), 1);
+  EXPECT_FALSE(w.lbl_snr->isEnabled());
+  EXPECT_TRUE(w.chkcalib->isChecked());
+  EXPECT_FALSE(w.chkcalib->isEnabled());
+  EXPECT_TRUE(w.frm_project->isHidden());
+
+  // Emptying the lapse box puts "2" in at once.
+  w.Txtlapse->setText("");
+  EXPECT_EQ(w.Txtlapse->text(), "2");
+  EXPECT_EQ(storage::Shared().Aq_lapse, 2);
+  // The organism's defaults reach the SNR box and the method list.
+  w.Cmb_organism->setCurrentIndex(3);
+  EXPECT_EQ(w.lbl_snr->text(), "0.8");
+  EXPECT_EQ(w.ComboDSP->currentIndex(), 3);
+  // A double-click on "SNR" opens the box; leaving it checks the entry.
+  QTest::mouseDClick(w.txt_snr, Qt::LeftButton);
+  EXPECT_TRUE(w.lbl_snr->isEnabled());
+  w.lbl_snr->setText("2");
+  dialogs.ExpectOk();
+  LeaveBox(w.lbl_snr);
+  EXPECT_EQ(dialogs.log(), std::vector<std::string>{"Enter a valid SNR: 0.5 to 0.9"});
+  EXPECT_EQ(w.lbl_snr->text(), "0.8");
+  // The advanced menu shows and hides its frame.
+  w.mn_advanced->trigger();
+  EXPECT_FALSE(w.Frame_advanced->isHidden());
+  w.mn_advanced->trigger();
+  EXPECT_TRUE(w.Frame_advanced->isHidden());
+}
+
+TEST_F(SetupWindow, ContinueWritesTheMainWindowAndSavesTheProject) {
+  Frm_setup& w = Open();
+  storage::Shared().Connected = true;  // no connect on the way
+  auto& main = ui::Default<Frm_Main>();
+  w.Cmb_organism->setCurrentIndex(1);
+  w.Txt_description->setPlainText("dose 3");
+  fs::remove(folder / "p00001" / "setup.dat");
+  w.Command_main->click();
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_TRUE(main.isVisible());
+  EXPECT_EQ(main.txt_detection->text(), "Detection Mode1, Zebrafish [snr 2.8]");
+  EXPECT_EQ(main.Cmb_organism->currentIndex(), 1);
+  EXPECT_EQ(main.Txt_description->toPlainText(), "dose 3");
+  EXPECT_TRUE(fs::exists(folder / "p00001" / "setup.dat"));
+  EXPECT_TRUE(dialogs.log().empty());
+  // ">Edit" opens it again without the annotation panel, with the main window's notes.
+  main.Txt_description->setPlainText("dose 4");
+  main.Cmdsetup_Click();
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_TRUE(w.frm_advance->isHidden());
+  EXPECT_EQ(w.Txt_description->toPlainText(), "dose 4");
+}
+
+TEST_F(SetupWindow, ClosingShowsTheStartWindowAndHandsTheNotesBack) {
+  Frm_setup& w = Open();
+  w.Txt_description->setPlainText("closing notes");
+  w.close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_FALSE(ui::IsLoaded<Frm_setup>());
+  EXPECT_TRUE(ui::Default<Frm_Init>().isVisible());
+  EXPECT_EQ(ui::Default<Frm_Main>().Txt_description->toPlainText(), "closing notes");
+}
+
+TEST_F(SetupWindow, APlatePickChangesThePlateFromTheTimer) {
+  Frm_setup& w = Open();
+  const int w96u = w.Combowell->findText("w96u");
+  ASSERT_GE(w96u, 0);
+  dialogs.AnswerYes().ExpectOk();
+  w.Combowell->setCurrentIndex(w96u);
+  emit w.Combowell->activated(w96u);
+  EXPECT_TRUE(w.Timer1.isActive());
+  EXPECT_TRUE(dialogs.log().empty());
+  ASSERT_TRUE(RunUntil([&] { return dialogs.Exhausted(); }, 5000));
+  EXPECT_FALSE(w.Timer1.isActive());
+  EXPECT_EQ(storage::Shared().Plate_format, "w96u");
+  EXPECT_EQ(w.Combowell->currentText(), "w96u");
+  EXPECT_EQ(dialogs.log().size(), 2u);
+}
+
+TEST_F(SetupWindow, LayoutPlacesEveryControlAsComputed) {
+  Frm_setup& w = Open();
+  for (const QSize size : {QSize(1024, 720), QSize(1600, 1000)}) {
+    w.resize(size);
+    w.ArrangeControls();
+    const setup::SetupLayout layout = setup::ArrangeSetupControls(
+        w.client->width(), w.client->height(), w.Combowell->sizeHint().height());
+    for (const setup::Placement& p : layout.controls) {
+      const auto* c = w.client->findChild<QWidget*>(QString::fromStdString(p.name));
+      ASSERT_NE(c, nullptr) << p.name;
+      EXPECT_EQ(c->geometry(), QRect(p.rect.x, p.rect.y, p.rect.width, p.rect.height)) << p.name;
+      if (p.hidden) EXPECT_TRUE(c->isHidden()) << p.name;
+    }
+  }
+  EXPECT_EQ(w.Layout_Ready, 1);
+}
+
+TEST_F(SetupWindow, ARunGoesOnWhileProjectsAndPlatesAreRefused) {
+  platform::ManualClock clock;
+  platform::SetClock(&clock);
+  struct RestoreClock {
+    ~RestoreClock() { platform::SetClock(nullptr); }
+  } restore;
+  testsupport::SimHarness sim(4);
+  Frm_setup& w = Open();
+  auto& main = ui::Default<Frm_Main>();
+  w.hide();
+  main.Show();
+  main.cmd_connect_Click();
+  ASSERT_TRUE(storage::Shared().Connected);
+  dialogs.AllowAnyOk().AnswerInput("long run");
+  main.CmdPlay_Click();
+  main.Timeradq.stop();
+  ASSERT_EQ(storage::Shared().Acq_State, 1);
+  const fs::path run = folder / "p00001" / main.engine().state.Run_Folder;
+  const auto tick = [&](int n) {
+    for (int i = 0; i < n; ++i) {
+      main.Timeradq_Timer();
+      clock.Advance(30);
+    }
+  };
+  tick(510);
+  const auto recorded = fs::file_size(run / "counts.bin");
+  ASSERT_GT(recorded, 0u);
+
+  // The setup window shown during the run (as the calibration window's button does).
+  w.Show();
+  const size_t seen = dialogs.log().size();
+  w.Cmdnewpj->click();
+  w.cmdLoad->click();
+  const int w96u = w.Combowell->findText("w96u");
+  emit w.Combowell->activated(w96u);
+  w.controller().Timer1_Timer();
+  EXPECT_EQ(std::vector<std::string>(dialogs.log().begin() + static_cast<long>(seen),
+                                     dialogs.log().end()),
+            std::vector<std::string>(3, storage::kRunningRefusal));
+  EXPECT_EQ(storage::Shared().Plate_format, "w96");
+  EXPECT_EQ(w.Combowell->currentText(), "w96");
+  EXPECT_FALSE(fs::exists(folder / "p00002"));
+  EXPECT_TRUE(w.frm_project->isHidden());
+
+  tick(500);
+  EXPECT_GT(fs::file_size(run / "counts.bin"), recorded);
+}
+
+}  // namespace
+}  // namespace setuptest
