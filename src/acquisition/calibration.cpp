@@ -208,14 +208,14 @@ void ChannelCalibration::RunAutoCalibration(const std::string& folder, int stati
     if (ch % kReadBackYieldEvery == kReadBackYieldEvery - 1 && YieldAndCheckStop()) return;
   }
 
-  // Only after every read-back succeeded do the tables change.
+  // Only after every read-back succeeded do the tables change. The file is rewritten
+  // whole: the channels the read-back does not cover keep the settings stored there.
+  storage::LoadCalValues();
   for (int ch = 0; ch < kReadBackChannels; ++ch) {
     if (bytes[ch] < 0) continue;
     sh.PinHole[ch] = static_cast<int16_t>(bytes[ch] % 32);
     sh.Gain[ch] = static_cast<int16_t>(bytes[ch] / 32);
   }
-  // Every channel goes into the file: channels the read-back does not cover keep
-  // the settings they had, instead of being dropped from it.
   const std::filesystem::path run_copy = std::filesystem::path(folder) / "calvalue.dat";
   if (storage::SaveCalValuesReadBack(storage::CalValuesPath(), storage::kChannelCount)) {
     storage::CopyFileChecked(storage::CalValuesPath().string(), run_copy.string());

@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/numeric.h"
+#include "platform/shutdown.h"
 #include "storage/config_file.h"
 #include "storage/shared_state.h"
 
@@ -37,9 +38,12 @@ std::optional<int> TypedNumber(const std::string& text) {
   if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
   bool digits = false, point = false;
   for (; i < t.size(); ++i) {
-    if (std::isdigit(static_cast<unsigned char>(t[i]))) digits = true;
-    else if (t[i] == '.' && !point) point = true;
-    else return std::nullopt;
+    if (std::isdigit(static_cast<unsigned char>(t[i])))
+      digits = true;
+    else if (t[i] == '.' && !point)
+      point = true;
+    else
+      return std::nullopt;
   }
   if (!digits || t.size() > 12) return std::nullopt;
   double v = platform::RoundHalfEven(platform::Val(t));
@@ -62,8 +66,7 @@ int32_t ReadDeviceId(int port) {
   return value;
 }
 
-InstrumentConnection::InstrumentConnection(ConnectionView* view)
-    : view_(view ? view : &no_view_) {}
+InstrumentConnection::InstrumentConnection(ConnectionView* view) : view_(view ? view : &no_view_) {}
 
 void InstrumentConnection::Progress(const std::string& text) { view_->SetProgress(text); }
 
@@ -86,7 +89,7 @@ bool InstrumentConnection::Identify(int port, int tries, bool show_found) {
   return false;
 }
 
-void InstrumentConnection::ConnectComPort() {
+bool InstrumentConnection::SearchPorts() {
   auto& s = storage::Shared();
   Progress("Opening Port [" + std::to_string(s.Serial_COM) + "]");
   view_->DoEvents();
@@ -111,6 +114,36 @@ void InstrumentConnection::ConnectComPort() {
     if (Open(port) != 0) continue;
     found = Identify(port, 2, true);
     devlink::CommClose(port);
+  }
+  return found;
+}
+
+bool InstrumentConnection::WaitBeforeRetry(int attempt) {
+  Progress("Instrument not found (attempt " + std::to_string(attempt) +
+           "): searching again in 5 s");
+  constexpr int64_t kStepMs = 100;
+  for (int64_t waited = 0; waited < kUnattendedRetryMs; waited += kStepMs) {
+    view_->DoEvents();
+    if (platform::ShutdownRequested() || view_->Ending()) return false;
+    platform::Sleep(kStepMs);
+  }
+  return true;
+}
+
+void InstrumentConnection::ConnectComPort(bool unattended) {
+  auto& s = storage::Shared();
+  const int16_t configured = s.Serial_COM;
+  const int64_t started = platform::MonotonicMs();
+  bool found = SearchPorts();
+  // Nobody is there to answer the port box: keep looking for a while first.
+  for (int attempt = 1; unattended && !found; ++attempt) {
+    if (platform::MonotonicMs() - started + kUnattendedRetryMs > kUnattendedSearchMs) break;
+    if (!WaitBeforeRetry(attempt)) {
+      s.Offline_Mode = true;
+      return;
+    }
+    s.Serial_COM = configured;
+    found = SearchPorts();
   }
 
   if (found) {
@@ -175,7 +208,11 @@ bool InstrumentConnection::Connect(bool auto_run) {
   view_->ShowProgressFrame();
   Progress("STARTING.....");
   view_->SetHeading("CONNECTING:");
-  ConnectComPort();
+  ConnectComPort(auto_run);
+  if (platform::ShutdownRequested() || view_->Ending()) {
+    view_->HideProgressFrame();
+    return true;
+  }
   view_->CheckComMenu(s.Serial_COM >= 1 && s.Serial_COM <= kLastSearchedPort ? s.Serial_COM : 0);
   s.Temp_Offset = kDefaultTempOffset;
   s.Temp_Slope = kDefaultTempSlope;

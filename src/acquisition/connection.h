@@ -32,7 +32,14 @@ class ConnectionView {
   virtual void ArmUnattendedStart() {}
   // Lets pending window events run.
   virtual void DoEvents() {}
+  // True once the program is ending (exit chosen meanwhile): a wait gives up.
+  virtual bool Ending() { return false; }
 };
+
+// An unattended start keeps looking for the instrument this long, every 5 s: a USB
+// adapter may take a while to come back after the automatic restart.
+inline constexpr int64_t kUnattendedSearchMs = 10 * 60 * 1000;
+inline constexpr int64_t kUnattendedRetryMs = 5000;
 
 enum class DisconnectResult {
   kClosed,          // port closed, Connected cleared
@@ -46,17 +53,23 @@ class InstrumentConnection {
   explicit InstrumentConnection(ConnectionView* view = nullptr);
 
   // The connect command: port search, factory record, captions; with `auto_run`
-  // it arms the unattended start whether or not an instrument was found. Refused
-  // (false, nothing touched) while a run exists: the run polls the open port.
+  // it searches again every 5 s for up to 10 minutes before it gives up, then arms
+  // the unattended start whether or not an instrument was found. Refused (false,
+  // nothing touched) while a run exists: the run polls the open port.
   bool Connect(bool auto_run);
-  // The port search: configured port first, then COM1..COM15, then the user's
-  // choice of a port number or offline work. Leaves Serial_COM, Serial_Number and
-  // Offline_Mode set and, when the instrument answered, its port open.
-  void ConnectComPort();
+  // The port search: configured port first, then COM1..COM15 (with `unattended`,
+  // again and again as Connect says), then the user's choice of a port number or
+  // offline work. Leaves Serial_COM, Serial_Number and Offline_Mode set and, when the
+  // instrument answered, its port open.
+  void ConnectComPort(bool unattended = false);
   // The disconnect command.
   DisconnectResult Disconnect();
 
  private:
+  // One pass over the ports; true when the instrument answered (its port then open).
+  bool SearchPorts();
+  // Waits between unattended searches, letting events run; false when the program ends.
+  bool WaitBeforeRetry(int attempt);
   bool Identify(int port, int tries, bool show_found);
   void TypedPort();
   void Progress(const std::string& text);

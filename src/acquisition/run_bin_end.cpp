@@ -39,8 +39,7 @@ void RunEngine::BinEnd() {
   s.Ring_Index = 0;
   const int64_t now = platform::MonotonicMs();
   s.Sample_Seconds =
-      platform::RoundHalfEven(double(now - bin_start_ms_) / 1000.0 / kBinSamples * 1000.0) /
-      1000.0;
+      platform::RoundHalfEven(double(now - bin_start_ms_) / 1000.0 / kBinSamples * 1000.0) / 1000.0;
 
   const int raw = io_.DeviceQuery(devlink::RegTemperature, 0, devlink::ModeCommand);
   sh.Temperature = raw * sh.Temp_Slope + sh.Temp_Offset;
@@ -58,11 +57,14 @@ void RunEngine::BinEnd() {
   }
   view_.DrawActivityPlot(controls.Station_Index);
   if (sh.Save_Run) {
+    ++run_bins_;
+    bool written = false;
     try {
-      AppendRecords();
+      written = AppendRecords();
     } catch (const std::exception&) {
       ReportStageFailure("<DISK ERROR>", "Records not written");
     }
+    if (!written) ++lost_bins_;
   }
   bin_start_ms_ = now;
 }
@@ -106,7 +108,7 @@ void RunEngine::BinDetection() {
   }
 }
 
-void RunEngine::AppendRecords() {
+bool RunEngine::AppendRecords() {
   auto& sh = storage::Shared();
   RunState& s = state;
   const std::size_t slot = std::size_t(s.Histo_Bin_Index);
@@ -116,6 +118,7 @@ void RunEngine::AppendRecords() {
 
   // Record k of every file belongs to bin k: a record lost to an earlier failure is
   // filled with zeros first, so the raw blocks and histograms stay paired with counts.
+  bool all_written = true;
   bool raw_written = false;
   if (sh.Save_real == 1) {
     const std::size_t size = RawBlockRecordBytes(kBinSamples);
@@ -124,6 +127,7 @@ void RunEngine::AppendRecords() {
       raw_written = true;
     else
       ReportStageFailure("<DISK ERROR>", RawFileName(s.File_Index) + " not written");
+    all_written = raw_written;
   }
 
   s.Counts[storage::kChannelCount] = Saturate16(sh.Temperature * 10.0);
@@ -135,7 +139,7 @@ void RunEngine::AppendRecords() {
     // Without its counts the bin is not recorded at all: take its raw block back.
     ReportStageFailure("<DISK ERROR>", CountsFileName() + " not written");
     if (raw_written) AlignRecordCount(raw_file, slot, RawBlockRecordBytes(kBinSamples));
-    return;
+    return false;
   }
   ++recorded_bins_;
 
@@ -148,6 +152,7 @@ void RunEngine::AppendRecords() {
       ++s.Histo_Records;
     } else {
       ReportStageFailure("<DISK ERROR>", HistoFileName(s.File_Index) + " not written");
+      all_written = false;
     }
   }
 
@@ -157,6 +162,7 @@ void RunEngine::AppendRecords() {
     s.Histo_Bin_Index = 0;
     ++s.File_Index;
   }
+  return all_written;
 }
 
 }  // namespace acquisition

@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/numeric.h"
+#include "platform/shutdown.h"
 #include "platform/system.h"
 #include "storage/run_description.h"
 #include "storage/setup_file.h"
@@ -24,11 +25,11 @@ constexpr const char* kCrLf = "\r\n";
 // The acquisition's nominal tick: the most bins a minute can hold.
 constexpr double kNominalTickSeconds = 0.030;
 constexpr int kMaxLapseMinutes = 32000;
+constexpr int kFolderWaitStepMs = 100;
 
 std::string RunFolderName(const platform::WallTime& t) {
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%04d%02d%02d_%02d%02d", t.year, t.month, t.day, t.hour,
-                t.minute);
+  std::snprintf(buf, sizeof buf, "%04d%02d%02d_%02d%02d", t.year, t.month, t.day, t.hour, t.minute);
   return buf;
 }
 
@@ -42,7 +43,8 @@ std::string FieldSafe(const std::string& text) {
 
 std::string NamePrompt(bool both_calibrations) {
   const std::string stars(49, '*');
-  std::string p = stars + kCrLf + "***   Enter a Name for this Experiment  ***" + kCrLf + stars + kCrLf;
+  std::string p =
+      stars + kCrLf + "***   Enter a Name for this Experiment  ***" + kCrLf + stars + kCrLf;
   if (!both_calibrations)
     p += std::string("Comments:") + kCrLf + "~~~~~~~" + kCrLf +
          "> Auto Calibration is OFF: Remember to read Blank." + kCrLf;
@@ -94,6 +96,7 @@ void RunEngine::ClearRunState() {
   s.Elapsed_Minutes = 0;
   s.Elapsed_Minutes_Exact = 0.0;
   recorded_bins_ = 0;
+  run_bins_ = lost_bins_ = 0;
   run_start_ms_ = bin_start_ms_ = platform::MonotonicMs();
 }
 
@@ -101,14 +104,13 @@ bool RunEngine::CheckDiskSpace() {
   auto& sh = storage::Shared();
   const int32_t free_mb = platform::GetFreeDiskMB(sh.Project_Path);
   const double bins_per_minute = 60.0 / (kBinSamples * kNominalTickSeconds);
-  const double bytes = double(sh.Aq_lapse) * bins_per_minute *
-                       BytesPerBin(true, sh.Body_Bends == 1);
+  const double bytes =
+      double(sh.Aq_lapse) * bins_per_minute * BytesPerBin(true, sh.Body_Bends == 1);
   const int32_t required = platform::RoundToInt(bytes / (1024.0 * 1024.0));
   std::string text = "Programmed Acquisition lapse = " + std::to_string(sh.Aq_lapse) +
                      "minutes & RealTime_recording=YES" + kCrLf +
                      "Required Disk space for RealTime Saving = " + std::to_string(required) +
-                     "MB" + kCrLf + "Current Disk Space=" + std::to_string(free_mb) + "MB" +
-                     kCrLf;
+                     "MB" + kCrLf + "Current Disk Space=" + std::to_string(free_mb) + "MB" + kCrLf;
   bool warn = false;
   const int64_t left = int64_t(free_mb) - required;
   if (left < 1000) {
@@ -186,12 +188,15 @@ StartResult RunEngine::Start() {
   // An unattended start (the automatic restart among them) has nobody to answer a
   // refusal, so it waits for the next minute's folder instead. No window events run
   // meanwhile: a second start must not begin inside this one.
-  for (int waited_s = 0; controls.Auto_Run && fs::exists(path, ec) && waited_s <= 60;
-       ++waited_s) {
-    platform::Sleep(1000);
+  for (int waited_ms = 0; controls.Auto_Run && fs::exists(path, ec) && waited_ms <= 61000;
+       waited_ms += kFolderWaitStepMs) {
+    // A termination request is not kept waiting, and makes no folder afterwards.
+    if (platform::ShutdownRequested()) return StartResult::kShutdown;
+    platform::Sleep(kFolderWaitStepMs);
     folder = RunFolderName(platform::Now());
     path = fs::path(sh.Project_Path) / folder;
   }
+  if (platform::ShutdownRequested()) return StartResult::kShutdown;
   if (fs::exists(path, ec)) {
     dialogs.MsgBox("A run was already started at " + folder +
                    ". Wait for the next minute to start a new one.");
@@ -206,9 +211,14 @@ StartResult RunEngine::Start() {
   state.Run_Name = name;
   run_path_ = path;
 
+  // The run's copy records the bin the run really uses, whatever the setup asked for:
+  // the readers size its raw records by it.
+  const int16_t project_rt_buffer = sh.RT_Buffer;
+  sh.RT_Buffer = kBinSamples;
   const bool settings_ok = storage::SaveProjectSetup(path.string(), sh.Actual_Project_Number, 0);
-  const bool subproj_ok =
-      storage::WriteSubproject(path.string(), name, FieldSafe(controls.Txt_description));
+  sh.RT_Buffer = project_rt_buffer;
+  // The description keeps its line breaks (written as CR LF); only names lose them.
+  const bool subproj_ok = storage::WriteSubproject(path.string(), name, controls.Txt_description);
 
   view_.RunStarting();
   sh.Acq_State = 1;

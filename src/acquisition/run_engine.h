@@ -31,23 +31,26 @@ inline constexpr int kErrorsBeforeRestart = 30;
 // x rounded half to even and held to 16 bits: the tick's tables never overflow.
 int16_t Saturate16(double x);
 
+// "Acquisition finished", and how many of the run's bins could not be recorded.
+std::string FinishedText(int lost_bins, int bins);
+
 // What the main window's controls hold; the window keeps these in step.
 struct RunControls {
-  std::string txttemp = "20";         // temperature set-point
-  std::string txt_lon = "9";          // lights-on hour
-  std::string txt_loff = "21";        // lights-off hour
-  std::string txt_pulsetimes = "0";   // number of light pulses
+  std::string txttemp = "20";        // temperature set-point
+  std::string txt_lon = "9";         // lights-on hour
+  std::string txt_loff = "21";       // lights-off hour
+  std::string txt_pulsetimes = "0";  // number of light pulses
   std::string txt_snr_umbral = "1.8";
-  std::string Txt_description;        // the run description written to subproj.dat
-  bool mnCalibra = false;             // menu check marks read by the name prompt
+  std::string Txt_description;  // the run description written to subproj.dat
+  bool mnCalibra = false;       // menu check marks read by the name prompt
   bool mnZero = false;
   bool Auto_Calibration = false;
   bool Auto_Zero = false;
-  bool chk_zmonitor = true;           // "AutoRestart on ComError"
-  bool mn_userbin = false;            // "User Defined BIN size"
-  bool Temp_Enabled = false;          // Chk_tenabled
-  bool Light_Enabled = false;         // Chk_lenabled
-  bool Auto_Run = false;              // started with "/run"
+  bool chk_zmonitor = true;    // "AutoRestart on ComError"
+  bool mn_userbin = false;     // "User Defined BIN size"
+  bool Temp_Enabled = false;   // Chk_tenabled
+  bool Light_Enabled = false;  // Chk_lenabled
+  bool Auto_Run = false;       // started with "/run"
   int16_t Station_Index = 0;
 };
 
@@ -100,14 +103,15 @@ struct RunState {
 
 enum class StartResult {
   kStarted,
-  kNoName,           // "Each Experiment Requires a name"
-  kDefaultProject,   // project 0
+  kNoName,          // "Each Experiment Requires a name"
+  kDefaultProject,  // project 0
   kOffline,
   kBadLapse,
-  kDiskDeclined,     // No at the disk-space warning
-  kSameMinute,       // a run folder of this minute already holds a run
-  kFolderFailed,     // the run folder could not be made
+  kDiskDeclined,  // No at the disk-space warning
+  kSameMinute,    // a run folder of this minute already holds a run
+  kFolderFailed,  // the run folder could not be made
   kStoppedByCalibration,
+  kShutdown,  // a termination request came while the start waited
 };
 
 class RunEngine {
@@ -149,6 +153,10 @@ class RunEngine {
 
   // The run folder of the current (or last) run.
   std::filesystem::path RunFolderPath() const;
+  // Bins of the current (or last) recorded run, and those of them whose records could
+  // not all be written.
+  int RecordedRunBins() const { return run_bins_; }
+  int LostBins() const { return lost_bins_; }
   // Bytes the run's records take per bin (raw, counts, and histo in body-bends mode).
   static double BytesPerBin(bool save_raw, bool body_bends);
 
@@ -163,7 +171,8 @@ class RunEngine {
   void ResetStage(int ch);
   void BinEnd();
   void BinDetection();
-  void AppendRecords();
+  // False when a record of the bin could not be written.
+  bool AppendRecords();
   // Elapsed time, its display and the end-of-run test; true when the run ended.
   bool ElapsedAndEnd(bool running);
   void ProgressPulsesPending(bool pulses);
@@ -183,6 +192,8 @@ class RunEngine {
   int64_t pause_elapsed_ms_ = 0;
   std::filesystem::path run_path_;
   std::size_t recorded_bins_ = 0;  // counts records written in this run
+  int run_bins_ = 0;
+  int lost_bins_ = 0;
   GroupPoll poll_;
 };
 

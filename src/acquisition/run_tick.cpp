@@ -34,6 +34,14 @@ std::string ElapsedText(int64_t elapsed_ms) {
 
 }  // namespace
 
+std::string FinishedText(int lost_bins, int bins) {
+  std::string text = "Acquisition finished";
+  if (lost_bins > 0)
+    text += "\r\n" + std::to_string(lost_bins) + " of " + std::to_string(bins) +
+            " bins could not be recorded: check the disk";
+  return text;
+}
+
 int16_t Saturate16(double x) {
   const double r = platform::RoundHalfEven(x);
   if (r > 32767.0) return 32767;
@@ -232,7 +240,7 @@ void RunEngine::EndOfRun() {
   flags.Light_On = false;
   SendTempLightState();
   view_.OpenReport(controls.mn_userbin);
-  if (!controls.mn_userbin) platform::GetDialogs().MsgBox("Acquisition finished");
+  if (!controls.mn_userbin) platform::GetDialogs().MsgBox(FinishedText(lost_bins_, run_bins_));
   Stop();
 }
 

@@ -48,6 +48,8 @@ Frm_Main::Frm_Main() {
   ConnectHandlers();
   Timerinicio.setSingleShot(false);
   Timeradq.setSingleShot(false);
+  // A coarse timer lets the 30 ms tick drift to about 30.4 ms: samples lost every bin.
+  Timeradq.setTimerType(Qt::PreciseTimer);
   Timer_test.setInterval(100);
   connection_ = std::make_unique<acquisition::InstrumentConnection>(this);
   io_ = std::make_unique<acquisition::LinkIo>();

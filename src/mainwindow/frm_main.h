@@ -337,6 +337,7 @@ class Frm_Main : public ui::Form,
   void ShowStartWindow() override;
   void ArmUnattendedStart() override;
   void DoEvents() override;
+  bool Ending() override;
 
   // ---- What calibration and auto-zero ask of the window ----
   void ShowFrame() override;
@@ -351,6 +352,8 @@ class Frm_Main : public ui::Form,
   void Cmd_autozero_Click();
   // The focus-loss check of one run parameter box.
   void RunParamLostFocus(acquisition::RunParamBox box, QLineEdit* text_box);
+  // The beam box of the well selector: the channel of the chosen well and beam.
+  void txtsub_LostFocus();
 
  private:
   void BuildControls();
@@ -381,6 +384,8 @@ class Frm_Main : public ui::Form,
   bool validating_ = false;
   bool ended_ = false;
   bool exit_when_run_ends_ = false;
+  // The exit code of a program end through Form_Unload.
+  int unload_exit_code_ = 0;
   // Set when the run's end hands over to an automatic report, shown once it stopped.
   std::string finished_run_;
 };

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "mainwindow/frm_main.h"
+#include "mainwindow/controls.h"
 #include "ui/events.h"
 
 namespace mainwindow {
@@ -34,6 +35,7 @@ void Frm_Main::ConnectCalibration() {
     connect(edit, &QLineEdit::editingFinished, this,
             [this, box = box, edit = edit] { RunParamLostFocus(box, edit); });
   }
+  connect(txtsub, &QLineEdit::editingFinished, this, [this] { txtsub_LostFocus(); });
 }
 
 void Frm_Main::cmd_calibra_Click() {
@@ -60,6 +62,14 @@ void Frm_Main::RunParamLostFocus(acquisition::RunParamBox box, QLineEdit* text_b
     Cmb_organism->setCurrentIndex(2);
   }
   validating_ = false;
+}
+
+void Frm_Main::txtsub_LostFocus() {
+  const auto r = acquisition::SelectBeam(txtsub->text().toStdString(),
+                                         Combocol->currentText().toStdString(),
+                                         Combofila->currentText().toStdString());
+  txtsub->setText(QString::fromStdString(r.txtsub));
+  if (r.channel) lblcanal->SetCaption(QString::number(*r.channel));
 }
 
 void Frm_Main::ShowFrame() { frm_autotext->show(); }

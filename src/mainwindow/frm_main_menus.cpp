@@ -295,7 +295,7 @@ void Frm_Main::Form_Unload() {
   } catch (const std::exception&) {
     // Exit always ends the program.
   }
-  EndProgramNow(0);
+  EndProgramNow(unload_exit_code_);
 }
 
 }  // namespace mainwindow

@@ -30,6 +30,7 @@
 namespace mainwindow {
 namespace {
 constexpr int kAcquisitionTickMs = 30;
+constexpr int kExitBinsLost = 3;
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
@@ -100,6 +101,8 @@ void Frm_Main::ArmUnattendedStart() {
 
 void Frm_Main::DoEvents() { ui::DoEvents(); }
 
+bool Frm_Main::Ending() { return ended_ || ProgramEnded() || platform::ShutdownRequested(); }
+
 // ---- Run control ----
 
 void Frm_Main::CmdPlay_Click() {
@@ -145,7 +148,9 @@ void Frm_Main::Timeradq_Timer() {
     finished_run_.clear();
     if (storage::Shared().Acq_State == 0 && exit_when_run_ends_ && !ended_) {
       // Unattended and without a screen: the run is over, and so is the program, once
-      // the automatic report has finished its steps.
+      // the automatic report has finished its steps. Bins that could not be recorded
+      // make it a failure for whoever started it.
+      if (engine_->LostBins() > 0) unload_exit_code_ = kExitBinsLost;
       EndAfterAutoReport();
     }
   }

@@ -148,10 +148,10 @@ class SimCalibrationTest : public SimRunFixture {
 TEST_F(SimCalibrationTest, AutoAdjustReachesItsEndAndTheReadBackFillsTheTables) {
   auto& sh = storage::Shared();
   sh.Acq_State = 1;
-  for (int ch = 0; ch < storage::kTableSize; ++ch) {
-    sh.PinHole[ch] = 6;
-    sh.Gain[ch] = 1;
-  }
+  // Every channel stored as power 7, gain 5; the tables still hold the defaults.
+  std::string stored = "\"<Num_Channel>, <PinHole>, <Gain> \"\r\n";
+  for (int ch = 0; ch < storage::kChannelCount; ++ch) stored += std::to_string(ch) + ",7,5\r\n";
+  testsupport::WriteBytes(folder_ / "calvalue.dat", stored);
   cal_.AutoCalibrationAtRunStart(run_folder_.string(), 7);  // a station above 3 is 0
 
   EXPECT_EQ(cal_view_.scale, "383x10");
@@ -170,8 +170,8 @@ TEST_F(SimCalibrationTest, AutoAdjustReachesItsEndAndTheReadBackFillsTheTables) 
       adjusted += setting != 3 * 32 + 2;
     } else {
       // The factory record's addresses and the channels past the read-back keep theirs.
-      EXPECT_EQ(sh.PinHole[ch], 6);
-      EXPECT_EQ(sh.Gain[ch], 1);
+      EXPECT_EQ(sh.PinHole[ch], 7);
+      EXPECT_EQ(sh.Gain[ch], 5);
     }
   }
   EXPECT_GT(adjusted, 100);  // the instrument really moved its settings
@@ -180,7 +180,7 @@ TEST_F(SimCalibrationTest, AutoAdjustReachesItsEndAndTheReadBackFillsTheTables) 
 
   std::string want = "channel, power, gain\r\n";
   for (int ch = 0; ch < storage::kChannelCount; ++ch) {
-    const int setting = ch < 255 && (ch < 200 || ch > 207) ? ModelSetting(ch) : 1 * 32 + 6;
+    const int setting = ch < 255 && (ch < 200 || ch > 207) ? ModelSetting(ch) : 5 * 32 + 7;
     want += std::to_string(ch) + "," + std::to_string(setting % 32) + "," +
             std::to_string(setting / 32) + "\r\n";
   }

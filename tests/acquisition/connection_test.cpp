@@ -1,18 +1,21 @@
 // Connecting to the instrument: port search, identification, typed port, factory
 // record, disconnect; against the simulated instrument on a manual clock.
+#include "acquisition/connection.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "acquisition/connection.h"
 #include "acquisition/factory_record.h"
 #include "link/comm_port.h"
 #include "link/device_io.h"
 #include "platform/clock.h"
+#include "platform/shutdown.h"
 #include "storage/shared_state.h"
 #include "support/scripted_dialogs.h"
 #include "support/sim_harness.h"
@@ -30,7 +33,10 @@ class ViewLog final : public acquisition::ConnectionView {
   void CheckComMenu(int port) override { log.push_back("menu:" + std::to_string(port)); }
   void ShowStartWindow() override { log.push_back("start-window"); }
   void ArmUnattendedStart() override { log.push_back("arm"); }
-  void DoEvents() override { ++events; }
+  void DoEvents() override {
+    ++events;
+    if (on_events) on_events();
+  }
   bool Has(const std::string& e) const { return std::find(log.begin(), log.end(), e) != log.end(); }
   std::vector<std::string> With(const std::string& prefix) const {
     std::vector<std::string> out;
@@ -40,6 +46,7 @@ class ViewLog final : public acquisition::ConnectionView {
   }
   std::vector<std::string> log;
   int events = 0;
+  std::function<void()> on_events;
 };
 
 // Identification frames seen, answered by `reply` (empty: the instrument's own answer).
@@ -95,9 +102,8 @@ TEST_F(ConnectionTest, ConfiguredPortAnswersAtOnce) {
   EXPECT_TRUE(s.Factory_Calibrated);
   EXPECT_DOUBLE_EQ(s.Temp_Offset, -1.2);
   EXPECT_DOUBLE_EQ(s.Temp_Slope, 0.25);
-  EXPECT_EQ(view_.With("progress:"),
-            (std::vector<std::string>{"STARTING.....", "Opening Port [4]",
-                                      "Reading Factory Calibration..."}));
+  EXPECT_EQ(view_.With("progress:"), (std::vector<std::string>{"STARTING.....", "Opening Port [4]",
+                                                               "Reading Factory Calibration..."}));
   EXPECT_TRUE(view_.Has("heading:CONNECTING:"));
   EXPECT_TRUE(view_.With("news:").empty());  // no "Connected on" caption on the first try
   EXPECT_EQ(view_.With("menu:"), std::vector<std::string>{"4"});
@@ -180,8 +186,8 @@ TEST_F(ConnectionTest, TypedAnswersThatGiveNoInstrument) {
   struct Case {
     std::string answer;
     bool message;  // "Invalid Port Number. Offline Mode"
-  } cases[] = {{"", false}, {"16", false}, {"0", false}, {"abc", false}, {"4x", false},
-               {"99999", false}, {"9", true}, {"4", true}};
+  } cases[] = {{"", false},   {"16", false},    {"0", false}, {"abc", false},
+               {"4x", false}, {"99999", false}, {"9", true},  {"4", true}};
   auto sim = StartSim(4);
   (*sim)->SetSerialNumber(5);  // the instrument on COM4 never identifies
   for (const auto& c : cases) {
@@ -238,14 +244,48 @@ TEST_F(ConnectionTest, ReconnectDisconnectAndTheUnattendedStart) {
   EXPECT_EQ(connection_.Disconnect(), acquisition::DisconnectResult::kOffline);
 }
 
-TEST_F(ConnectionTest, UnattendedStartIsArmedWithoutAnInstrumentToo) {
-  storage::Shared().Serial_COM = 3;
-  dialogs_.AnswerInput("");
-  dialogs_.ExpectOk();
+TEST_F(ConnectionTest, AnUnattendedStartSearchesEveryFiveSecondsForTenMinutes) {
+  auto& s = storage::Shared();
+  s.Serial_COM = 4;
+  // The instrument's adapter comes back during the second wait.
+  std::unique_ptr<testsupport::SimHarness> sim;
+  view_.on_events = [&] {
+    if (!sim && clock_.MonotonicMs() > 12000) sim = StartSim(4);
+  };
   connection_.Connect(true);
-  EXPECT_TRUE(storage::Shared().Offline_Mode);
+  EXPECT_TRUE(s.Connected);
+  EXPECT_EQ(view_.With("progress:Instrument not found"),
+            (std::vector<std::string>{" (attempt 1): searching again in 5 s",
+                                      " (attempt 2): searching again in 5 s"}));
+  EXPECT_TRUE(dialogs_.log().empty());
   EXPECT_TRUE(view_.Has("arm"));
+  sim.reset();
+  devlink::CommCloseAll();
+
+  // No instrument at all: after ten minutes the port box, then offline, still armed.
+  view_.log.clear();
+  view_.on_events = nullptr;
+  const int64_t start = clock_.MonotonicMs();
+  dialogs_.AnswerInput("").ExpectOk();
+  connection_.Connect(true);
+  EXPECT_TRUE(s.Offline_Mode);
+  EXPECT_GT(clock_.MonotonicMs() - start, acquisition::kUnattendedSearchMs - 10000);
+  EXPECT_LE(clock_.MonotonicMs() - start, acquisition::kUnattendedSearchMs);
   EXPECT_EQ(dialogs_.log().back(), "PORT NOT FOUND");
+  EXPECT_TRUE(view_.Has("arm"));
+
+  // A termination request during a wait ends the search without a box.
+  view_.log.clear();
+  view_.on_events = [&] {
+    if (clock_.MonotonicMs() - start > acquisition::kUnattendedSearchMs + 8000)
+      platform::RequestShutdown();
+  };
+  connection_.Connect(true);
+  platform::ResetShutdown();
+  EXPECT_EQ(view_.With("progress:Instrument not found").size(), 2u);
+  EXPECT_FALSE(view_.Has("arm"));
+  EXPECT_FALSE(s.Connected);
+  EXPECT_EQ(dialogs_.log().size(), 2u);
 }
 
 TEST_F(ConnectionTest, Port16ChecksNoMenuItem) {
@@ -351,7 +391,7 @@ TEST_F(ConnectionTest, FactoryRecordNeedsTwoEqualAnswersAndAClosedPortGivesDefau
   EXPECT_EQ((*reads)[204].load(), 4);
   EXPECT_EQ((*reads)[201].load(), 4);  // the silent try, then a good one
   EXPECT_EQ((*reads)[200].load(), 2);
-  EXPECT_EQ(ids->load(), 1);           // after the silent read only
+  EXPECT_EQ(ids->load(), 1);  // after the silent read only
 }
 
 }  // namespace

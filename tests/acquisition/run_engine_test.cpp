@@ -4,7 +4,9 @@
 
 #include "acquisition/run_files.h"
 #include "fake_instrument.h"
+#include "platform/shutdown.h"
 #include "run_fixture.h"
+#include "storage/project_folders.h"
 #include "support/temp_folder.h"
 
 namespace acqtest {
@@ -17,12 +19,18 @@ class RunEngineTest : public RunFixture<FakeInstrument> {};
 
 TEST_F(RunEngineTest, StartMakesTheRunFolderWithSettingsAndPreparesTheInstrument) {
   engine_.controls.Auto_Run = false;
-  engine_.controls.Txt_description = "line one\r\nwith \"quotes\"";
+  engine_.controls.Txt_description = "line one\nwith \"quotes\"";
+  storage::Shared().RT_Buffer = 400;  // the setup's value; a run's bin is 500 samples
   dialogs_.AnswerInput("Larvae \"A\"\nday 2");
   Start();
   EXPECT_EQ(engine_.state.Run_Folder, "20260314_1005");
-  const std::string subproj = testsupport::ReadBytes(project_ / "20260314_1005" / "subproj.dat");
-  EXPECT_NE(subproj.find("\"Larvae Aday 2\""), std::string::npos) << subproj;
+  const fs::path run = project_ / "20260314_1005";
+  // The name loses its line break, the description keeps it as CR LF.
+  EXPECT_EQ(testsupport::ReadBytes(run / "subproj.dat"),
+            "\"Larvae Aday 2\"\r\n\"line one\r\nwith quotes\"\r\n");
+  const std::string setup = testsupport::ReadBytes(run / "setup.dat");
+  EXPECT_NE(setup.find("\r\n1,30,99,500,"), std::string::npos) << setup;
+  EXPECT_EQ(storage::Shared().RT_Buffer, 400);
   EXPECT_TRUE(engine_.TimerEnabled());
   // The prompt warns about the blank when the calibrations are not both ticked.
   ASSERT_FALSE(dialogs_.log().empty());
@@ -103,6 +111,27 @@ TEST_F(RunEngineTest, UnattendedStartInTheSameMinuteWaitsForTheNextOne) {
   EXPECT_EQ(fs::file_size(project_ / "20260314_1006" / "counts.bin"),
             acquisition::kCountsRecordBytes);
   EXPECT_TRUE(dialogs_.log().empty());
+
+  // A termination request during the wait ends it at once, and no folder is made.
+  struct SignalOnThirdSleep final : platform::Clock {
+    explicit SignalOnThirdSleep(platform::ManualClock& c) : inner(c) {}
+    platform::WallTime Now() const override { return inner.Now(); }
+    int64_t MonotonicMs() const override { return inner.MonotonicMs(); }
+    void Sleep(int64_t ms) override {
+      inner.Sleep(ms);
+      if (++sleeps == 3) platform::RequestShutdown();
+    }
+    platform::ManualClock& inner;
+    int sleeps = 0;
+  } signalling(clock_);
+  engine_.Stop();
+  platform::SetClock(&signalling);
+  engine_.controls.Auto_Run = true;
+  EXPECT_EQ(engine_.Start(), StartResult::kShutdown);
+  platform::ResetShutdown();
+  platform::SetClock(&clock_);
+  EXPECT_EQ(signalling.sleeps, 3);
+  EXPECT_EQ(storage::ListRunFolders(project_).size(), 2u);
 }
 
 TEST_F(RunEngineTest, DiskSpaceEstimateUsesTheRecordSizes) {

@@ -2,6 +2,8 @@
 // bin end's stages failing one at a time.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "acquisition/run_engine.h"
 #include "acquisition/run_files.h"
 #include "fake_instrument.h"
@@ -111,15 +113,24 @@ TEST_F(RunOutputsTest, FullDiskLosesNoRecordAlreadyWrittenAndKeepsFilesPaired) {
   EXPECT_EQ(block.At(0, 0), 0) << "the lost block reads as empty";
 }
 
-TEST_F(RunOutputsTest, VanishedRunFolderIsReportedAndTheRunGoesOn) {
+TEST_F(RunOutputsTest, BinsThatCouldNotBeRecordedAreCountedAtTheEnd) {
   storage::Shared().Aq_lapse = 1;
-  dialogs_.ExpectOk();
-  Start();
-  std::filesystem::remove_all(RunFolder());
-  Ticks(5000);
-  EXPECT_TRUE(view_.Logged("status:<DISK ERROR>"));
-  EXPECT_EQ(storage::Shared().Acq_State, 0) << "the end of run still came";
-  EXPECT_EQ(view_.activity_plots, 4);
+  for (bool vanish : {true, false}) {
+    SCOPED_TRACE(vanish ? "run folder gone" : "disk full from the start");
+    clock_.Advance(60000);  // a new minute, a new run folder
+    engine_.controls.Auto_Run = true;
+    std::unique_ptr<FileSizeLimit> full;
+    if (!vanish) full = std::make_unique<FileSizeLimit>(0);
+    dialogs_.ExpectOk();
+    Start();
+    if (vanish) std::filesystem::remove_all(RunFolder());
+    Ticks(5000);
+    EXPECT_TRUE(view_.Logged("status:<DISK ERROR>"));
+    EXPECT_EQ(storage::Shared().Acq_State, 0) << "the end of run still came";
+    EXPECT_EQ(engine_.LostBins(), 4);
+    EXPECT_EQ(dialogs_.log().back(),
+              "Acquisition finished\r\n4 of 4 bins could not be recorded: check the disk");
+  }
 }
 
 }  // namespace

@@ -166,6 +166,19 @@ TEST_F(SelectorWindow, ABeamAboveTheWellsIsResetByTheRowOnly) {
   EXPECT_EQ(win->Group_Channel_Count, 2);
 }
 
+TEST_F(SelectorWindow, TheBeamBoxSelectsItsChannelWhenTheEditEnds) {
+  win->FillPlateSelectors();
+  win->Combocol->setCurrentIndex(2);
+  win->Combofila->setCurrentIndex(1);  // B3, beam 0: channel 66
+  EXPECT_EQ(storage::Shared().Selected_Channel, 66);
+  win->txtsub->setText("");
+  QTest::keyClicks(win->txtsub, "5");  // above the plate's beams: beam 1
+  QTest::keyClick(win->txtsub, Qt::Key_Return);
+  EXPECT_EQ(win->txtsub->text(), "1");
+  EXPECT_EQ(storage::Shared().Selected_Channel, 82);
+  EXPECT_EQ(win->lblcanal->Caption(), "82");
+}
+
 TEST_F(SelectorWindow, StationSwitchStartsAtChannelZeroAndItsGroup) {
   win->Plot_Kind = 1;
   win->cmd_stack_pos_Click(0);

@@ -148,6 +148,7 @@ TEST_F(StartWindow, SlashRunConnectsAndStartsTheRun) {
   EXPECT_FALSE(ui::Default<Frm_Init>().isVisible());
   EXPECT_EQ(w.txt_subproject->text(), "Autorun project");
   EXPECT_TRUE(w.Timeradq.isActive());
+  EXPECT_EQ(w.Timeradq.timerType(), Qt::PreciseTimer);
   EXPECT_FALSE(w.CmdPlay->isEnabled());
   EXPECT_TRUE(w.CmdPause->isEnabled());
   const auto run = folder / "p00001" / w.engine().state.Run_Folder;
@@ -190,6 +191,33 @@ TEST_F(StartWindow, WithoutAScreenTheUnattendedRunEndsTheProgram) {
                                "Pause Time Counter?", "Activity file not Found",
                                "Acquisition finished",
                                "Update values to project 1_Worms before Exit?"}));
+}
+
+TEST_F(StartWindow, WithoutAScreenAnUnattendedRunThatLostBinsEndsWithAFailure) {
+  platform::ManualClock clock;
+  platform::SetClock(&clock);
+  struct RestoreClock {
+    ~RestoreClock() { platform::SetClock(nullptr); }
+  } restore;
+  Prepare(4);
+  testsupport::SimHarness sim(4);
+  Frm_Main::SetCommandLine("/run");
+  Frm_Main& w = Start();
+  w.SetExitWhenRunEnds(true);
+  ASSERT_TRUE(RunUntil([] { return storage::Shared().Acq_State == 1; }, 15000));
+  // The run folder goes away: no bin of the run can be recorded.
+  w.Timeradq.stop();
+  std::filesystem::remove_all(folder / "p00001" / w.engine().state.Run_Folder);
+  dialogs.AllowAnyOk().AnswerNo();
+  for (int i = 0; i < 5000 && w.engine().TimerEnabled(); ++i) {
+    clock.Advance(30);
+    w.Timeradq_Timer();
+  }
+  ASSERT_TRUE(RunUntil([] { return mainwindow::ProgramEnded(); }, 5000));
+  EXPECT_EQ(mainwindow::ProgramExitCode(), 3);
+  EXPECT_NE(std::find(dialogs.log().begin(), dialogs.log().end(),
+                      "Acquisition finished\r\n4 of 4 bins could not be recorded: check the disk"),
+            dialogs.log().end());
 }
 
 }  // namespace
