@@ -7,24 +7,26 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QKeyEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "acquisition/link_io.h"
 #include "mainwindow/controls.h"
+#include "ui/fit_button.h"
+#include "ui/frame.h"
 
 namespace mainwindow {
 namespace {
 
 QPushButton* Button(const QString& caption, QWidget* parent) {
-  auto* b = new QPushButton(caption, parent);
+  auto* b = new ui::FitButton(caption, parent);
   b->setAutoDefault(false);
   return b;
 }
@@ -33,7 +35,7 @@ QLabel* Label(const QString& caption, QWidget* parent) { return new QLabel(capti
 
 QLineEdit* TextBox(const QString& text, QWidget* parent) { return new QLineEdit(text, parent); }
 
-QGroupBox* Frame(const QString& caption, QWidget* parent) { return new QGroupBox(caption, parent); }
+QGroupBox* Frame(const QString& caption, QWidget* parent) { return new ui::Frame(caption, parent); }
 
 }  // namespace
 

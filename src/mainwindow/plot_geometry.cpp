@@ -84,9 +84,10 @@ void ScaleColumn(DrawPlan& plan, double plot_scale) {
   plan.Fill(-2, 251, 0, 250, kBlack);
   plan.Fill(-2, 126, 0, 125, kBlack);
   plan.Fill(-2, 1, 0, 0, kBlack);
-  plan.Text(-15, 260, Whole(plot_scale * 250));
-  plan.Text(-15, 130, Whole(plot_scale * 250 / 2));
-  plan.Text(-15, 10, " 0");
+  // The labels keep inside the column its white box erases.
+  plan.Text(-15, 260, Whole(plot_scale * 250), kBlack, 15);
+  plan.Text(-15, 130, Whole(plot_scale * 250 / 2), kBlack, 15);
+  plan.Text(-15, 10, " 0", kBlack, 15);
 }
 
 void ActivityAxes(DrawPlan& plan, double& plot_scale) {
@@ -95,8 +96,8 @@ void ActivityAxes(DrawPlan& plan, double& plot_scale) {
   ScaleColumn(plan, plot_scale);
 }
 
-void BarCell(DrawPlan& plan, double x0, double p, int32_t v, const std::string& label,
-             double plot_scale) {
+void BarCell(DrawPlan& plan, DrawPlan& labels, double x0, double p, int32_t v,
+             const std::string& label, double plot_scale) {
   if (plot_scale == 0) plot_scale = 1.0;
   const double left = x0 + 0.1 * p;
   const double right = x0 + 0.9 * p;
@@ -114,8 +115,9 @@ void BarCell(DrawPlan& plan, double x0, double p, int32_t v, const std::string& 
     plan.Fill(left, 2, right, 257, kBarGrey);
   }
   plan.Fill(x0, -30, x0 + 2 * p, -2, kWhite);
-  plan.Text(left, -10, label, kBlack);
-  plan.Text(x0 + 0.2 * p, 37, Whole(v), kValueGrey);
+  // Each text keeps to its own room: the label to its slot, the value to its bar.
+  labels.Text(left, -10, label, kBlack, p);
+  plan.Text(x0 + 0.2 * p, 37, Whole(v), kValueGrey, 0.7 * p);
 }
 
 // ---- Wells view ----
@@ -167,9 +169,11 @@ void TimePlot(DrawPlan& plan, const ActivityData& data, const std::string& combo
   plan.Outline(10, 2, 30, h, kBlack);
   plan.SetWidth(1);
   plan.Fill(10, 2, 30, h, kBarGrey);
-  plan.Text(13, 37, std::to_string(group_value), PlotRgb(128, 128, 128));
+  plan.Text(13, 37, std::to_string(group_value), PlotRgb(128, 128, 128), 17);
+  // The labels go on after every eraser of the label row, each within its own room.
+  DrawPlan labels;
   const std::string label = GroupLabel(data.groups, g);
-  if (!label.empty()) plan.Text(5, -5, label);
+  if (!label.empty()) labels.Text(5, -5, label, kBlack, 35);
 
   if (count > 0) {
     const int p = std::min(platform::RoundToInt(260.0 / count), 25);
@@ -184,9 +188,10 @@ void TimePlot(DrawPlan& plan, const ActivityData& data, const std::string& combo
       plan.SetWidth(1);
       plan.Fill(x0 + 0.1 * p, 2, x0 + 0.9 * p, hw, kWhite);
       plan.Fill(x0, -1, x0 + p, -20, kWhite);
-      plan.Text(x0 + 0.1 * p, -5, storage::WellLabel(w, s.Plate_Rows));
+      labels.Text(x0 + 0.1 * p, -5, storage::WellLabel(w, s.Plate_Rows), kBlack, p);
     }
   }
+  plan.Append(labels);
   BarAxes(plan);
 }
 
@@ -216,6 +221,7 @@ void BarPlot(DrawPlan& plan, const ActivityData& data, ActivityPlotState& state)
   ScaleColumn(plan, state.Plot_Scale);
   if (state.Plot_Scale <= 0) state.Plot_Scale = 1.0;
 
+  DrawPlan labels;
   int k = 0;
   int j = 0;
   int32_t highest = 0;
@@ -226,11 +232,12 @@ void BarPlot(DrawPlan& plan, const ActivityData& data, ActivityPlotState& state)
     if (k >= first && k < first + kGroupsPerPage) {
       const int32_t v = platform::RoundToInt(sum[static_cast<std::size_t>(g)] / c);
       highest = std::max(highest, v);
-      BarCell(plan, j * p + o, p, v, GroupLabel(data.groups, g), state.Plot_Scale);
+      BarCell(plan, labels, j * p + o, p, v, GroupLabel(data.groups, g), state.Plot_Scale);
       ++j;
     }
     ++k;
   }
+  plan.Append(labels);
   if (highest / state.Plot_Scale > 250) state.Plot_Scale += 0.5;
 }
 
@@ -261,8 +268,10 @@ void HistoPlot(DrawPlan& plan, const ActivityData& data, ActivityPlotState& stat
   state.show_page_buttons = true;
 
   ScaleColumn(plan, state.Plot_Scale);
+  // The group's label goes on after the bars' erasers, which reach up under it.
+  DrawPlan labels;
   const std::string label = GroupLabel(data.groups, g);
-  if (!label.empty()) plan.Text(260, 260, label);
+  if (!label.empty()) labels.Text(260, 260, label, kBlack, 40);
 
   int32_t largest = 0;
   for (int k = 0; k < kHistoShownClasses; ++k) {
@@ -272,8 +281,9 @@ void HistoPlot(DrawPlan& plan, const ActivityData& data, ActivityPlotState& stat
     const double t = data.histo_records >= 1
                          ? data.sample_seconds_total / data.histo_records * (k + 1)
                          : (k + 1) * data.sample_seconds_total;
-    BarCell(plan, k * 10 + 4, 10, v, platform::FormatFixed(t, 1), state.Plot_Scale);
+    BarCell(plan, labels, k * 10 + 4, 10, v, platform::FormatFixed(t, 1), state.Plot_Scale);
   }
+  plan.Append(labels);
   if (largest / state.Plot_Scale > 50) state.Plot_Scale += 0.2;
 }
 

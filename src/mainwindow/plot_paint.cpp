@@ -27,7 +27,11 @@ void PaintPlan(ui::PictureBox& pic, const DrawPlan& plan) {
         pic.SetForeColor(op.color);
         pic.SetCurrentX(op.x1);
         pic.SetCurrentY(op.y1);
-        pic.Print(QString::fromStdString(op.text));
+        if (op.fit > 0) {
+          pic.Print(QString::fromStdString(op.text), op.fit);
+        } else {
+          pic.Print(QString::fromStdString(op.text));
+        }
         // Every view goes back to black text (and its own size) after a coloured one.
         pic.SetForeColor(ui::RGB(0, 0, 0));
         if (op.text_scale != 1.0) pic.SetFontSize(font_size);

@@ -19,6 +19,8 @@ namespace {
 constexpr double kMargin = 64.0;
 // A circle this many pixels across is outside any window we have.
 constexpr double kMaxRadiusPixels = 1.0e5;
+// Text fitted into a width shrinks no further than this.
+constexpr double kSmallestPoints = 5.0;
 
 double PixelRound(double v) { return platform::RoundHalfEven(v); }
 
@@ -61,7 +63,9 @@ bool ClipSegment(QPointF& a, QPointF& b, double x0, double y0, double x1, double
 
 bool Finite(QPointF p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
 
-QPoint Rounded(QPointF p) { return QPoint(static_cast<int>(PixelRound(p.x())), static_cast<int>(PixelRound(p.y()))); }
+QPoint Rounded(QPointF p) {
+  return QPoint(static_cast<int>(PixelRound(p.x())), static_cast<int>(PixelRound(p.y())));
+}
 
 // 24-bit BMP, rows bottom-up, each padded to four bytes, no palette.
 QByteArray EncodeBmp24(const QImage& image) {
@@ -129,7 +133,10 @@ PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   // Pointer moves without a button matter too (the plate editors follow the pointer).
   setMouseTracking(true);
+  // Text in whole pixels: printing a text again in the background colour, as the plots
+  // erase their counters, takes away every pixel it drew.
   font_ = font();
+  font_.setStyleStrategy(QFont::NoAntialias);
   FitImage();
 }
 
@@ -284,22 +291,29 @@ void PictureBox::Box(double x1, double y1, double x2, double y2, Color color, bo
   // Both corner pixels belong to the box, whichever way round they are given.
   const QRect rect(QPoint(std::min(pa.x(), pb.x()), std::min(pa.y(), pb.y())),
                    QPoint(std::max(pa.x(), pb.x()), std::max(pa.y(), pb.y())));
+  // A wide pen runs centred on the edges: `out` pixels beyond them, `in` inside. A
+  // filled box is drawn with the same pen, so a box filled in the background colour
+  // erases every pixel an outline of the same corners and width drew.
+  const int out = draw_width_ / 2;
+  const int in = (draw_width_ - 1) / 2;
+  const QRect outer = rect.adjusted(-out, -out, out, out);
+  QPainter p(&image_);
   if (filled) {
-    QPainter p(&image_);
-    p.fillRect(rect, ToQColor(color));
+    p.fillRect(outer, ToQColor(color));
   } else {
-    if (fill_solid_) {
-      QPainter p(&image_);
-      p.fillRect(rect, ToQColor(fill_color_));
+    if (fill_solid_) p.fillRect(rect, ToQColor(fill_color_));
+    const QRect inner = rect.adjusted(in + 1, in + 1, -in - 1, -in - 1);
+    if (inner.isEmpty()) {
+      p.fillRect(outer, ToQColor(color));
+    } else {
+      const QColor c = ToQColor(color);
+      p.fillRect(QRect(outer.topLeft(), QPoint(outer.right(), inner.top() - 1)), c);
+      p.fillRect(QRect(QPoint(outer.left(), inner.bottom() + 1), outer.bottomRight()), c);
+      p.fillRect(QRect(QPoint(outer.left(), inner.top()), QPoint(inner.left() - 1, inner.bottom())),
+                 c);
+      p.fillRect(
+          QRect(QPoint(inner.right() + 1, inner.top()), QPoint(outer.right(), inner.bottom())), c);
     }
-    const QPointF tl = rect.topLeft();
-    const QPointF tr = rect.topRight();
-    const QPointF br = rect.bottomRight();
-    const QPointF bl = rect.bottomLeft();
-    StrokeLine(tl, tr, color);
-    StrokeLine(tr, br, color);
-    StrokeLine(br, bl, color);
-    StrokeLine(bl, tl, color);
   }
   update();
 }
@@ -366,18 +380,32 @@ void PictureBox::PSet(double x, double y, Color color) {
   update();
 }
 
-void PictureBox::Print(const QString& text) {
+void PictureBox::Print(const QString& text) { PrintIn(text, font_, -1); }
+
+void PictureBox::Print(const QString& text, double max_width) {
+  const double pixels = std::fabs(max_width * PixelsPerUnitX());
+  if (!std::isfinite(pixels)) return Print(text);
+  QFont font = font_;
+  while (QFontMetricsF(font).horizontalAdvance(text) > pixels &&
+         font.pointSizeF() - 0.5 >= kSmallestPoints) {
+    font.setPointSizeF(font.pointSizeF() - 0.5);
+  }
+  PrintIn(text, font, static_cast<int>(std::floor(pixels)));
+}
+
+void PictureBox::PrintIn(const QString& text, const QFont& font, int clip_width) {
   FitImage();
-  const QFontMetrics metrics(font_);
+  const QFontMetrics metrics(font);
   const QPointF c = ToPixel(current_x_, current_y_);
-  if (Finite(c) && !image_.isNull()) {
+  if (Finite(c) && !image_.isNull() && clip_width != 0) {
     const double m = kMargin + metrics.horizontalAdvance(text);
     if (c.x() > -m && c.x() < image_.width() + kMargin && c.y() > -m &&
         c.y() < image_.height() + kMargin) {
       QPainter p(&image_);
-      p.setFont(font_);
+      p.setFont(font);
       p.setPen(ToQColor(fore_color_));
       const QPoint top_left = Rounded(c);
+      if (clip_width > 0) p.setClipRect(QRect(top_left, QSize(clip_width, metrics.height())));
       p.drawText(QPoint(top_left.x(), top_left.y() + metrics.ascent()), text);
     }
   }

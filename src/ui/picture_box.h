@@ -72,7 +72,9 @@ class PictureBox : public QWidget {
   // A line from the current point.
   void LineTo(double x2, double y2, Color color);
   // A box with the two corners given, corner pixels included: outlined in `color` (and
-  // filled with FillColor when FillSolid), or filled in `color` when `filled`.
+  // filled with FillColor when FillSolid), or filled in `color` when `filled`. With a
+  // line width w above 1 both reach w / 2 pixels beyond the corners (the pen is centred
+  // on the edges), so a filled box covers an outline of the same corners and width.
   void Box(double x1, double y1, double x2, double y2, Color color, bool filled);
   // A circle; the radius is in horizontal user units, so it stays round on screen.
   void Circle(double x, double y, double radius, Color color);
@@ -83,8 +85,12 @@ class PictureBox : public QWidget {
   // One point, DrawWidth pixels wide.
   void PSet(double x, double y, Color color);
   // Text in ForeColor with its top-left corner at the current point; afterwards the
-  // current point is at the start of the next line.
+  // current point is at the start of the next line. Text is drawn without smoothing,
+  // so the same text printed again in the background colour leaves nothing behind.
   void Print(const QString& text);
+  // The same within `max_width` user units: the font shrinks (down to 5 points) until
+  // the text fits, and what still does not fit is cut off at that width.
+  void Print(const QString& text, double max_width);
 
   // Writes the picture as a 24-bit BMP; false when it cannot be written (a missing
   // folder, no permission, an empty picture). A failed save leaves no partial file.
@@ -114,6 +120,8 @@ class PictureBox : public QWidget {
   double PixelsPerUnitX() const;
   double PixelsPerUnitY() const;
   void StrokeLine(QPointF a, QPointF b, Color color);
+  // Prints with `font`, cut at `clip_width` pixels (negative: not cut).
+  void PrintIn(const QString& text, const QFont& font, int clip_width);
   void EmitMouse(QMouseEvent* event, int kind);
 
   mutable QImage image_;

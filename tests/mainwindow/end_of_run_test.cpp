@@ -7,9 +7,7 @@
 #include <QWindow>
 #include <algorithm>
 
-#include "mainwindow_fixture.h"
-#include "platform/clock.h"
-#include "support/sim_harness.h"
+#include "run_window_fixture.h"
 #include "ui/window_place.h"
 
 namespace mainwindow_test {
@@ -17,50 +15,19 @@ namespace {
 
 using mainwindow::Frm_Main;
 
-class EndOfRun : public ProgramTest {
+class EndOfRun : public RunWindowTest {
  protected:
-  void SetUp() override {
-    ProgramTest::SetUp();
-    platform::SetClock(&clock);
-  }
-  void TearDown() override {
-    ProgramTest::TearDown();
-    platform::SetClock(nullptr);
-  }
-
-  // Connected, a one-minute run named "r1" started, its first bin recorded; the window's
-  // own timer stopped, the ticks driven here 30 ms apart on the manual clock.
+  // The run with its first bin recorded.
   Frm_Main& RunOneBin(bool user_bin) {
-    MakeProject(1, "Worms", "w96", [](storage::SharedState& s) {
-      s.MnAt(1, 1) = 0;
-      s.MnAt(1, 2) = 0;
-      s.Aq_lapse = 1;
-      s.Save_real = 0;
-    });
-    WriteConfig(1, 4);
-    WriteReportConfig(user_bin ? 1 : 0, 45);
-    Frm_Main& w = Start();
-    ui::Default<mainwindow::Frm_Init>().cmd_option2->click();
-    dialogs.AnswerInput("r1");
-    w.CmdPlay_Click();
-    w.Timeradq.stop();
+    Frm_Main& w = StartRun("w96", user_bin, [](Frm_Main&) {});
     Ticks(w, 500);
     return w;
   }
-  void Ticks(Frm_Main& w, int count) {
-    for (int i = 0; i < count && w.engine().TimerEnabled(); ++i) {
-      w.Timeradq_Timer();
-      clock.Advance(30);
-    }
-  }
-
-  platform::ManualClock clock;
-  testsupport::SimHarness sim{4};
 };
 
 TEST_F(EndOfRun, TheReportOpensInFrontOfTheMainWindow) {
   Frm_Main& w = RunOneBin(false);
-  ASSERT_EQ(storage::Shared().Acq_State, 1) << (dialogs.log().empty() ? "" : dialogs.log()[0]);
+  ASSERT_EQ(storage::Shared().Acq_State, 1) << FirstBox();
   w.showMinimized();
   dialogs.ExpectOk();
   clock.Advance(60 * 1000);
@@ -79,7 +46,7 @@ TEST_F(EndOfRun, TheReportOpensInFrontOfTheMainWindow) {
 
 TEST_F(EndOfRun, AnAutomaticReportLeavesTheNewsInTheStatusPanel) {
   Frm_Main& w = RunOneBin(true);
-  ASSERT_EQ(storage::Shared().Acq_State, 1) << (dialogs.log().empty() ? "" : dialogs.log()[0]);
+  ASSERT_EQ(storage::Shared().Acq_State, 1) << FirstBox();
   ASSERT_TRUE(w.mn_userbin->isChecked());
   const auto run = folder / "p00001" / w.engine().state.Run_Folder;
   ASSERT_TRUE(std::filesystem::exists(run / "counts.bin"));

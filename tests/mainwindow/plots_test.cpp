@@ -43,22 +43,28 @@ TEST(ScaleColumn, LabelsFollowThePlotScaleAndAZeroScaleBecomesOne) {
 
 TEST(BarCell, ABarReachingTheTopIsDrawnCutOff) {
   DrawPlan whole;
-  mainwindow::BarCell(whole, 10, 20, 2549, "L", 10.0);  // 254.9 plot units
+  DrawPlan labels;
+  mainwindow::BarCell(whole, labels, 10, 20, 2549, "L", 10.0);  // 254.9 plot units
   EXPECT_TRUE(FindOp(whole, OpKind::kOutline, kBlack, 12, 1, 28, 254.9));
   EXPECT_TRUE(FindOp(whole, OpKind::kFill, kBarGrey, 12, 2, 28, 254.9));
 
   DrawPlan cut;  // a thick outline at 255, the fill running over it to 257
-  mainwindow::BarCell(cut, 10, 20, 255, "L", 1.0);
+  labels.Clear();
+  mainwindow::BarCell(cut, labels, 10, 20, 255, "L", 1.0);
   const DrawOp* outline = FindOp(cut, OpKind::kOutline, kBlack, 12, 1, 28, 255);
   const DrawOp* fill = FindOp(cut, OpKind::kFill, kBarGrey, 12, 2, 28, 257);
   ASSERT_TRUE(outline && fill);
   EXPECT_EQ(outline->width, 3);
   EXPECT_EQ(fill->width, 1);
-  // Label under the slot, the value in grey inside it.
-  EXPECT_EQ(FindText(cut, "L")->x1, 12);
-  EXPECT_EQ(FindText(cut, "L")->y1, -10);
+  // Label under the slot, kept to the slot's width and drawn after every slot; the
+  // value in grey inside the bar.
+  ASSERT_EQ(labels.Size(), 1u);
+  EXPECT_EQ(FindText(labels, "L")->x1, 12);
+  EXPECT_EQ(FindText(labels, "L")->y1, -10);
+  EXPECT_EQ(FindText(labels, "L")->fit, 20);
   EXPECT_EQ(FindText(cut, "255")->color, PlotRgb(125, 125, 125));
   EXPECT_EQ(FindText(cut, "255")->x1, 14);
+  EXPECT_EQ(FindText(cut, "255")->fit, 14);
   EXPECT_TRUE(FindOp(cut, OpKind::kFill, kWhite, 10, -30, 50, -2));
 }
 

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <filesystem>
+#include <functional>
 #include <limits>
 
 #include "support/temp_folder.h"
@@ -234,6 +235,95 @@ TEST(PictureBox, SavesA24BitBmpThatQImageReadsBack) {
   EXPECT_FALSE(pic.SavePicture(QString::fromStdString(lost.string())));
   EXPECT_FALSE(std::filesystem::exists(lost.parent_path()));
   EXPECT_FALSE(pic.SavePicture(QString()));
+}
+
+int InkedPixels(ui::PictureBox& pic, QRect area = QRect()) {
+  const QImage& img = pic.Image();
+  if (area.isNull()) area = img.rect();
+  int inked = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x)
+      if (img.valid(x, y) && PixelColor(pic, x, y) != kWhite) ++inked;
+  return inked;
+}
+
+// Each row draws the way a plot draws, then erases the way the plot erases it; not one
+// pixel of the drawing may survive.
+TEST(PictureBox, ErasingCoversEverythingTheDrawingCovered) {
+  constexpr ui::Color kBlack = ui::RGB(0, 0, 0);
+  struct Row {
+    const char* what;
+    std::function<void(ui::PictureBox&, ui::Color)> draw;
+    std::function<void(ui::PictureBox&)> erase;
+  };
+  auto outline = [](int width, double x1, double y1, double x2, double y2) {
+    return [=](ui::PictureBox& pic, ui::Color c) {
+      pic.SetDrawWidth(width);
+      pic.Box(x1, y1, x2, y2, c, false);
+    };
+  };
+  auto eraser = [](int width, double x1, double y1, double x2, double y2) {
+    return [=](ui::PictureBox& pic) {
+      pic.SetDrawWidth(width);
+      pic.Box(x1, y1, x2, y2, kWhite, true);
+    };
+  };
+  auto text = [](const char* t, double fit) {
+    return [=](ui::PictureBox& pic, ui::Color c) {
+      pic.SetForeColor(c);
+      pic.SetCurrentX(10);
+      pic.SetCurrentY(250);
+      fit > 0 ? pic.Print(t, fit) : pic.Print(t);
+    };
+  };
+  auto reprint = [](auto draw) { return [=](ui::PictureBox& pic) { draw(pic, kWhite); }; };
+  const Row rows[] = {
+      {"thick outline, filled box of its corners", outline(3, 20, 20, 60, 70),
+       eraser(3, 20, 20, 60, 70)},
+      {"corners given the other way round", outline(3, 60, 70, 20, 20), eraser(3, 20, 20, 60, 70)},
+      {"even width", outline(2, 20, 20, 60, 70), eraser(2, 20, 20, 60, 70)},
+      {"wide pen", outline(5, 20, 20, 60, 70), eraser(5, 20, 20, 60, 70)},
+      {"a box thinner than its pen", outline(5, 20, 20, 21, 70), eraser(5, 20, 20, 21, 70)},
+      {"a bar shrinking under its slot's eraser", outline(3, 30, 1, 50, 240),
+       eraser(3, 30, 1, 50, 275)},
+      {"a counter printed again in white", text("#2$4", 0), reprint(text("#2$4", 0))},
+      {"a label kept to its room", text("G11_Group11", 12), reprint(text("G11_Group11", 12))},
+  };
+  for (const Row& r : rows) {
+    ui::PictureBox pic;
+    pic.resize(330, 165);  // the activity plot's scale on a small window
+    ASSERT_TRUE(pic.Scale(-30, 300, 300, -30));
+    pic.Cls();
+    r.draw(pic, kBlack);
+    ASSERT_GT(InkedPixels(pic), 0) << r.what;
+    r.erase(pic);
+    EXPECT_EQ(InkedPixels(pic), 0) << r.what;
+  }
+}
+
+TEST(PictureBox, TextGivenARoomShrinksAndStaysInIt) {
+  ui::PictureBox pic;
+  pic.resize(300, 60);
+  pic.SetForeColor(ui::RGB(0, 0, 0));
+  const QString label = "G11_Group11";
+  pic.Print(label);
+  const int whole = InkedPixels(pic);
+  const QImage as_printed = pic.Image();
+  // Room enough: the same pixels.
+  pic.Cls();
+  pic.Print(label, 300);
+  EXPECT_EQ(pic.Image(), as_printed);
+  // Too little: smaller, and nothing right of the room.
+  pic.Cls();
+  pic.Print(label, 40);
+  EXPECT_GT(InkedPixels(pic, QRect(0, 0, 40, 60)), 0);
+  EXPECT_LT(InkedPixels(pic), whole);
+  EXPECT_EQ(InkedPixels(pic, QRect(40, 0, 260, 60)), 0);
+  // Far too little even at the smallest size: cut at the room's edge.
+  pic.Cls();
+  pic.Print(label, 8);
+  EXPECT_GT(InkedPixels(pic), 0);
+  EXPECT_EQ(InkedPixels(pic, QRect(8, 0, 292, 60)), 0);
 }
 
 }  // namespace
