@@ -125,8 +125,16 @@ TEST_F(ReportEngineTest, EachReportTypeIsHandedOn) {
     std::vector<std::string> conversions;  // csv|xlsx|separator
     std::vector<std::string> opened;
   } cases[] = {
-      {ReportType::kText, false, "report.txt", {}, {"shell: notepad " + (run_ / "report.txt").string()}},
-      {ReportType::kXlsx, false, "report.csv", {csv + "|" + workbook + "|;"}, {"shell: explorer " + workbook}},
+      {ReportType::kText,
+       false,
+       "report.txt",
+       {},
+       {"shell: notepad " + (run_ / "report.txt").string()}},
+      {ReportType::kXlsx,
+       false,
+       "report.csv",
+       {csv + "|" + workbook + "|;"},
+       {"shell: explorer " + workbook}},
       // An automatic report leaves the CSV only: no workbook, nothing opened.
       {ReportType::kXlsx, true, "report.csv", {}, {}},
   };
@@ -194,8 +202,8 @@ TEST_F(ReportEngineTest, FailuresShowTheirMessageAndWriteNoReport) {
       {"run shorter than a minute", {0, 0, 0}, nullptr, nullptr, "Resampling ERROR"},
       {"minutes in the billions", {1, 2, 2000000000}, nullptr, nullptr, "Resampling ERROR"},
       {"garbage in setup.dat", hour, "setup.dat", "\xff\xfe garbage\r\n,,,\r\n", "Report Error"},
-      {"group number out of range", hour, "chgroup.dat", "\"<Channel>, <Group: -1=Free>\"\r\n0,70000\r\n",
-       "Report Error"},
+      {"group number out of range", hour, "chgroup.dat",
+       "\"<Channel>, <Group: -1=Free>\"\r\n0,70000\r\n", "Report Error"},
       {"groups.dat missing", hour, "groups.dat", nullptr, "Report Error"},
   };
   for (const auto& c : cases) {
@@ -255,8 +263,7 @@ TEST_F(ReportEngineTest, TruncatedCountsFileIgnoresThePartialRecord) {
 // interruption hold no data; they are skipped, not reported as an hour of no activity.
 TEST_F(ReportEngineTest, InterruptedRunSkipsTheBinsWithoutRecords) {
   reports_test::AppendCounts(
-      run_, 60, [](int r) { return r < 30 ? r + 1 : r + 61; }, RunCount,
-      [](int) { return 250; });
+      run_, 60, [](int r) { return r < 30 ? r + 1 : r + 61; }, RunCount, [](int) { return 250; });
   testsupport::ScriptedDialogs dialogs;
   ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
   const std::string report = Report();
@@ -420,15 +427,17 @@ TEST_F(BasalTest, ZeroBasalDeclinedOrRuled) {
     dialogs.ExpectOk().AnswerYes().Answer3(c.answer);
     if (c.answer == Answer::kCancel) dialogs.ExpectOk();
     ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
-    EXPECT_EQ(
-        dialogs.log()[2],
-        "For ZERO Activity Basal Wells:\r\n[YES] to replace <BASAL Well> with <MAX Well Activity>\r\n"
-        "[NO] to replace <BASAL Well> with <BASAL Microplate Average>\r\n"
-        "[CANCEL] to DISCARD Well in Calculation\r\n\r\nTO BE APPLIED TO ALL 0 ACTIVITY BASAL WELLs");
+    EXPECT_EQ(dialogs.log()[2],
+              "For ZERO Activity Basal Wells:\r\n[YES] to replace <BASAL Well> with <MAX Well "
+              "Activity>\r\n"
+              "[NO] to replace <BASAL Well> with <BASAL Microplate Average>\r\n"
+              "[CANCEL] to DISCARD Well in Calculation\r\n\r\nTO BE APPLIED TO ALL 0 ACTIVITY "
+              "BASAL WELLs");
     EXPECT_NE(Report().find(c.line), std::string::npos);
     if (c.answer == Answer::kCancel) {
-      EXPECT_EQ(dialogs.log().back(),
-                "ERROR in 1 BASAL channels.\r\nChannels were discarded and transferred to Free Group");
+      EXPECT_EQ(
+          dialogs.log().back(),
+          "ERROR in 1 BASAL channels.\r\nChannels were discarded and transferred to Free Group");
       EXPECT_EQ(Report().find("001_Drug"), std::string::npos);
     }
   }

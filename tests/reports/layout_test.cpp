@@ -93,7 +93,8 @@ Texts ListSection(const std::string& title, const std::string& columns,
   Texts out = {"\"<<<<<< " + title + "\"", columns, ""};
   const char* times[3] = {"0", "30", "90"};
   for (const auto& [entity, values] : entities) {
-    for (int t = 0; t < 3; ++t) out.push_back(std::string(times[t]) + ";" + entity + ";" + values[t]);
+    for (int t = 0; t < 3; ++t)
+      out.push_back(std::string(times[t]) + ";" + entity + ";" + values[t]);
     out.push_back("");
   }
   return out;
@@ -137,22 +138,24 @@ TEST(ReportLayout, RowsWithBasalAndStdDevWithDecimalComma) {
 }
 
 TEST(ReportLayout, ListWithBasal) {
-  Texts body = ListSection("Group Activity: Average Activity Counts per Data Interval>>>>>>",
-                           "Time;Group;Value",
-                           {{"\"000_Control\"", {"100", "15", "25"}},
-                            {"\"001_Drug\"", {"100", "7", "9"}}});
-  for (auto more : {ListSection("Group Activity: Standard Error >>>>>>", "Time;Group;Value",
-                                {{"\"000_Control\"", {"0.0", "4.9", "0.0"}},
-                                 {"\"001_Drug\"", {"0.0", "0.0", "0.0"}}}),
-                    ListSection("Group Activity: Number of wells/group >>>>>>", "Time;Group;Value",
-                                {{"\"000_Control\"", {"2", "2", "2"}},
-                                 {"\"001_Drug\"", {"1", "1", "1"}}})})
+  Texts body = ListSection(
+      "Group Activity: Average Activity Counts per Data Interval>>>>>>", "Time;Group;Value",
+      {{"\"000_Control\"", {"100", "15", "25"}}, {"\"001_Drug\"", {"100", "7", "9"}}});
+  for (auto more :
+       {ListSection(
+            "Group Activity: Standard Error >>>>>>", "Time;Group;Value",
+            {{"\"000_Control\"", {"0.0", "4.9", "0.0"}}, {"\"001_Drug\"", {"0.0", "0.0", "0.0"}}}),
+        ListSection("Group Activity: Number of wells/group >>>>>>", "Time;Group;Value",
+                    {{"\"000_Control\"", {"2", "2", "2"}}, {"\"001_Drug\"", {"1", "1", "1"}}})})
     body.insert(body.end(), more.begin(), more.end());
   for (const std::string& line :
        {"\"<<<<<< Number of Samples per Acquisition Interval [1unit=500values] >>>>>>\"",
         "Time;#Samples", "", "0;30", "30;30", "90;30", "", "",
-        "\"<<<<<< Average Temperature [\xC2\xB0" "C] >>>>>>\"", "Time;Avrg_Temp[\xC2\xB0" "C]", "",
-        "0;?", "30;25.3", "90;0.0", ""})
+        "\"<<<<<< Average Temperature [\xC2\xB0"
+        "C] >>>>>>\"",
+        "Time;Avrg_Temp[\xC2\xB0"
+        "C]",
+        "", "0;?", "30;25.3", "90;0.0", ""})
     body.push_back(line);
   const Texts wells = ListSection("Well Activity >>>>>>", "Time;Well;Group;Value",
                                   {{"A1;\"000_Control\"", {"100", "10", "20"}},

@@ -115,8 +115,9 @@ TEST_F(ReportWindow, ThresholdIsCheckedWhenItLosesTheFocus) {
     int organism;
     const char* typed;
     const char* shown;
-  } cases[] = {{3, "0,9", "0,9"},  {3, "1.05", "0.8"}, {0, "6.0", "6.0"},
-               {0, "6.01", "1.8"}, {1, "2.9", "2.9"},  {1, "7", "1.8"}};
+  } cases[] = {{3, "0,9", "0,9"},  {3, "1.05", "0.8"}, {3, "0.5", "0.5"},  {3, "0.49", "0.8"},
+               {3, "abc", "0.8"},  {0, "6.0", "6.0"},  {0, "6.01", "1.8"}, {0, "1.1", "1.1"},
+               {0, "1.09", "1.8"}, {1, "2.9", "2.9"},  {1, "7", "1.8"},    {2, "", "1.8"}};
   for (const auto& c : cases) {
     w.Cmb_organism->setCurrentIndex(c.organism);
     w.frmtxt_threshold->setText(c.typed);

@@ -35,8 +35,8 @@ std::vector<int32_t> Minutes(int32_t first, int32_t last) {
 TEST(ResampleCounts, PartialBinTable) {
   const struct {
     int32_t T, expect_T, expect_result, last_bin_counts;
-  } cases[] = {{120, 120, 3, 300}, {110, 90, 2, 300}, {115, 120, 3, 292}, {20, 0, -1, 0},
-               {25, 30, 0, 292}};
+  } cases[] = {
+      {120, 120, 3, 300}, {110, 90, 2, 300}, {115, 120, 3, 292}, {20, 0, -1, 0}, {25, 30, 0, 292}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.T);
     const CountsRecords in = MakeRecords(Minutes(1, c.T));
@@ -57,7 +57,8 @@ TEST(ResampleCounts, PartialBinTable) {
   BinRecords out;
   int32_t T = 120;
   ASSERT_EQ(ResampleCounts(T, 119, 30, in, out), 3);
-  for (size_t b = 0; b < 4; ++b) EXPECT_EQ(out.RecordCounts(b, 5), static_cast<int32_t>(900 * b + 435));
+  for (size_t b = 0; b < 4; ++b)
+    EXPECT_EQ(out.RecordCounts(b, 5), static_cast<int32_t>(900 * b + 435));
   EXPECT_EQ(out.RecordCounts(0, kChannelCount), 0);
 }
 

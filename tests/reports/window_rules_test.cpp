@@ -1,5 +1,5 @@
-// The rules behind the report window's controls, the settings dialog's input checks,
-// and what decides the automatic report's second pass.
+// The settings dialog's input checks and what decides the automatic report's second
+// pass.
 #include <gtest/gtest.h>
 
 #include "acquisition/run_files.h"
@@ -12,29 +12,6 @@ namespace reports {
 namespace {
 
 namespace fs = std::filesystem;
-
-TEST(ThresholdCheck, RangePerOrganism) {
-  const struct {
-    int organism;
-    const char* typed;
-    const char* reset;  // nullptr: the typed text stands
-  } cases[] = {
-      {3, "0,9", nullptr}, {3, "0.5", nullptr}, {3, "1.0", nullptr},  {3, "1.05", "0.8"},
-      {3, "0.49", "0.8"},  {3, "abc", "0.8"},   {0, "6.0", nullptr},  {0, "6.01", "1.8"},
-      {0, "1.1", nullptr}, {0, "1.09", "1.8"},  {1, "2.9", nullptr},  {1, "7", "1.8"},
-      {2, "", "1.8"},      {-1, "0.9", "1.8"},  {0, "2.5x", nullptr},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.organism) + " " + c.typed);
-    const auto reset = CheckedThreshold(c.typed, c.organism);
-    if (c.reset) {
-      ASSERT_TRUE(reset.has_value());
-      EXPECT_EQ(*reset, c.reset);
-    } else {
-      EXPECT_FALSE(reset.has_value());
-    }
-  }
-}
 
 TEST(SettingsInput, BinMustBeAWholeNumberFrom2To1440) {
   const struct {
