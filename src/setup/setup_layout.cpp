@@ -1,5 +1,6 @@
 #include "setup/setup_layout.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/numeric.h"
@@ -38,6 +39,12 @@ class Builder {
 
  private:
   ui::PixelRect Add(const char* name, const char* parent, ui::PixelRect r, bool hidden) {
+    // The frames measure in twips units of the panel, a little larger than its pixel
+    // units: what would reach past the container's edge is cut at it.
+    if (const Placement* box = layout_.Find(parent)) {
+      r.width = std::max(0, std::min(r.right(), box->rect.width) - r.x);
+      r.height = std::max(0, std::min(r.bottom(), box->rect.height) - r.y);
+    }
     layout_.controls.push_back({name, parent, r, hidden});
     return layout_.controls.back().rect;
   }

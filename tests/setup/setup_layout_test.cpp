@@ -31,7 +31,7 @@ bool OverlapAllowed(const std::string& a, const std::string& b) {
 }
 
 TEST(SetupLayout, ControlsStayApartAndInsideTheirContainers) {
-  for (const auto& [w, h] : {std::pair{1024, 698}, std::pair{1600, 978}, std::pair{800, 560}}) {
+  for (const auto& [w, h] : {std::pair{1024, 698}, std::pair{1280, 778}, std::pair{800, 538}}) {
     const SetupLayout l = ArrangeSetupControls(w, h, 24);
     const std::string where = std::to_string(w) + "x" + std::to_string(h);
     for (const Placement& a : l.controls) {

@@ -17,6 +17,7 @@
 // table order and the program only moves forward (started, main window open,
 // connected, running, ended): a state needing an earlier stage goes before the
 // states that move past it. Run `quenlar-screens --list` for the table.
+#include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -147,6 +148,21 @@ Shots SetupWindow(Program& p) {
   return {{"", &ui::Default<setup::Frm_setup>()}};
 }
 
+Shots SetupProjectList(Program& p) {
+  auto& setup = ui::Default<setup::Frm_setup>();
+  SetupWindow(p);
+  setup.cmdLoad->click();
+  return {{"", &setup}};
+}
+
+Shots SetupAdvanced(Program& p) {
+  auto& setup = ui::Default<setup::Frm_setup>();
+  SetupWindow(p);
+  setup.Cmd_cancel->click();
+  setup.mn_advanced->trigger();
+  return {{"", &setup}};
+}
+
 Shots OfflineBrowser(Program& p) {
   p.Ended();
   auto& init = ui::Default<mainwindow::Frm_Init>();
@@ -175,6 +191,8 @@ const std::vector<State>& States() {
       {"factory", "the factory window", FactoryWindow},
       {"channel-calibration", "the technical channel-calibration window", ChannelCalibration},
       {"setup", "the project setup window", SetupWindow},
+      {"setup-projects", "the setup window listing the projects to load", SetupProjectList},
+      {"setup-advanced", "the setup window with its advanced options", SetupAdvanced},
       {"offline", "the offline browser", OfflineBrowser},
   };
   return kStates;

@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -56,6 +57,15 @@ QComboBox* Combo(const char* name, QWidget* parent, bool editable) {
   c->setEditable(editable);
   if (editable) c->setInsertPolicy(QComboBox::NoInsert);
   return c;
+}
+
+// A frame in front of others paints its own background, the panel's white, so
+// nothing behind it shows through.
+void PaintBackground(QWidget* frame) {
+  QPalette palette = frame->palette();
+  palette.setColor(QPalette::Window, Qt::white);
+  frame->setPalette(palette);
+  frame->setAutoFillBackground(true);
 }
 
 mainwindow::ShapeBox* Shape(const char* name, QWidget* parent, ui::Color color, bool filled) {
@@ -257,6 +267,7 @@ void Frm_setup::BuildControls() {
 
   // Drawn after Frame_setup so that, when shown, the list covers it.
   frm_project = Named<QGroupBox>("frm_project", PicPanel2);
+  PaintBackground(frm_project);
   Label16 = Label("Label16", "SELECT PROJECT TO LOAD:", frm_project);
   List_project = Named<QListWidget>("List_project", frm_project);
   Cmd_cancel = Button("Cmd_cancel", "Cancel", frm_project);
@@ -281,7 +292,7 @@ void Frm_setup::BuildControls() {
 
 void Frm_setup::BuildAnnotationPanel() {
   frm_advance = Named<QFrame>("frm_advance", PicPanel1);
-  frm_advance->setAutoFillBackground(true);
+  PaintBackground(frm_advance);
   frm_advance->hide();
   QWidget* p = frm_advance;
   Shape_advance = Shape("Shape_advance", p, ui::RGB(160, 160, 160), false);

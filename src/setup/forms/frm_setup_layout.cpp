@@ -36,9 +36,10 @@ void Frm_setup::ArrangeControls() {
   ui::RoundButton(*cmdLoad);
   ui::RoundButton(*Cmdsavepj);
   ui::RoundButton(*Cmdnewpj);
-  for (QWidget* w : std::initializer_list<QWidget*>{cmd_goset, cmd_annot_web, Cmd_clear, cmdLoad,
-                                                    Cmdsavepj, Cmdnewpj, chk_advance, Command_main,
-                                                    Cmdoffline, Cmd_cancel, lbl_listgrupos}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           cmd_goset, cmd_annot_web, Cmd_clear, cmdLoad, Cmdsavepj, Cmdnewpj, chk_advance,
+           Command_main, Cmdoffline, Cmd_cancel, lbl_listgrupos, chklight, chktemp,
+           Check_saverealtime, Label_savereal, lbl_message}) {
     ui::FitCaption(*w);
   }
   ShowAnnotationGrid();
