@@ -40,6 +40,6 @@ function(quenlar_tests name)
   target_include_directories(test_${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   add_test(NAME ${name} COMMAND test_${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUENLAR_SOURCE_DIR=${CMAKE_SOURCE_DIR};QUENLAR_BINARY_DIR=${CMAKE_BINARY_DIR}"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
     TIMEOUT 900)
 endfunction()

@@ -6,6 +6,7 @@
 #include "fake_instrument.h"
 #include "platform/shutdown.h"
 #include "run_fixture.h"
+#include "storage/plate_layout.h"
 #include "storage/project_folders.h"
 #include "support/temp_folder.h"
 
@@ -174,21 +175,45 @@ TEST_F(RunEngineTest, PollSpreadsEvenChannelsAndZeroesOddOnes) {
   EXPECT_EQ(s.Ring_Index, 3);
 }
 
-TEST_F(RunEngineTest, NinetySixWellPlatePollsFourGroupsAndLeavesTheOthersZero) {
-  storage::Shared().Plate_format = "w96";
-  Start();
-  EXPECT_EQ(io_.frames.back(), FakeInstrument::Frame(0x4A, 1, 0));
-  io_.frames.clear();
-  Ticks(5);
-  std::vector<int> values;
-  for (const auto& f : io_.frames)
-    if (uint8_t(f[2]) == 0x30) values.push_back(uint8_t(f[3]));
-  EXPECT_EQ(std::vector<int>(values.end() - 4, values.end()), (std::vector<int>{0, 16, 32, 48}));
-  for (int s = 0; s < 5; ++s) {
-    EXPECT_NE(engine_.state.RawAt(14, s), 0);
-    EXPECT_EQ(engine_.state.RawAt(16, s), 0);
-    EXPECT_EQ(engine_.state.RawAt(128 + 30, s), 0);
-    EXPECT_EQ(engine_.state.RawAt(256 + 126, s), 0);
+TEST_F(RunEngineTest, EveryShippedLayoutListsOnlyChannelsItsPollReads) {
+  // Files as installed, and the built-in 96-well layouts; a 96-well format polls 4
+  // groups. (The built-in "w384" puts every channel on a well, odd ones included.)
+  struct Case {
+    std::string format;
+    bool file;
+    int groups;
+  } cases[] = {{"w96", true, 4},
+               {"w96u", true, 4},
+               {"w32_flytube", true, 8},
+               {"w96f", false, 8},
+               {"w96u", false, 4}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.format + (c.file ? ".dat" : " built in"));
+    auto& sh = storage::Shared();
+    sh.Plate_format = c.format;
+    int stage = 0;
+    const auto layout = c.file
+                            ? storage::ReadPlateLayoutFile(
+                                  testsupport::SourceDir() / "data" / (c.format + ".dat"), &stage)
+                            : storage::BuiltInPlateLayout(c.format);
+    ASSERT_TRUE(layout.has_value());
+    storage::ApplyPlateLayout(*layout);
+    clock_.Advance(60000);
+    engine_.controls.Auto_Run = true;
+    io_.frames.clear();
+    Start();
+    EXPECT_EQ(io_.frames.back(), FakeInstrument::Frame(0x4A, c.groups == 4 ? 1 : 0, 0));
+    const long polls = io_.polls;
+    Ticks(5);
+    EXPECT_EQ(io_.polls - polls, 5 * c.groups + 2 * c.groups);  // two primed samples
+    int on_plate = 0;
+    for (int ch = 0; ch < storage::kChannelCount; ++ch) {
+      if (sh.Channel_Well[ch] < 0) continue;
+      ++on_plate;
+      for (int r = 0; r < 5; ++r) ASSERT_NE(engine_.state.RawAt(ch, r), 0) << "channel " << ch;
+    }
+    EXPECT_GE(on_plate, 96);
+    engine_.Stop();
   }
 }
 

@@ -65,30 +65,27 @@ TEST_F(PlateLayoutTest, BuiltInTwoBeamLayoutAndUnknownNamesBecomeW96f) {
 TEST_F(PlateLayoutTest, InstalledLayoutFilesLoadWithoutFallback) {
   const auto data = testsupport::SourceDir() / "data";
   for (const char* name : {"w96", "w96u", "w32_flytube"})
-    std::filesystem::copy_file(data / (std::string(name) + ".dat"), folder_ / (std::string(name) + ".dat"));
+    std::filesystem::copy_file(data / (std::string(name) + ".dat"),
+                               folder_ / (std::string(name) + ".dat"));
 
-  LoadFormat("w96");
-  const storage::PlateLayout two = storage::BuiltInPlateLayout("w96f");
-  EXPECT_EQ(S().Channel_Well, two.channel_well);
-  EXPECT_EQ(S().Channel_Beam, two.channel_beam);
-  EXPECT_EQ(S().Max_Well, 95);
-  EXPECT_EQ(S().Max_Beam, 1);
-  EXPECT_EQ(S().Plate_Rows, 8);
-  EXPECT_EQ(S().Plate_Cols, 12);
-
-  LoadFormat("w96u");
-  EXPECT_EQ(S().Channel_Well, storage::BuiltInPlateLayout("w96u").channel_well);
-  EXPECT_DOUBLE_EQ(S().Row_Offset, -0.5);
+  // One beam per well: the poll of a 96-well format reads no other channel.
+  for (const char* name : {"w96", "w96u"}) {
+    LoadFormat(name);
+    EXPECT_EQ(S().Channel_Well, storage::BuiltInPlateLayout("w96u").channel_well) << name;
+    EXPECT_EQ(S().Max_Beam, 0);
+    EXPECT_EQ(S().Plate_Rows * 100 + S().Plate_Cols, 812);
+    EXPECT_DOUBLE_EQ(S().Row_Offset, -0.5);
+  }
 
   LoadFormat("w32_flytube");
   EXPECT_EQ(S().Max_Well, 31);
-  EXPECT_EQ(S().Max_Beam, 11);
+  EXPECT_EQ(S().Max_Beam, 5);
   EXPECT_EQ(S().Plate_Rows * S().Plate_Cols, 32);
-  // Every (tube, beam) slot is claimed by exactly one channel.
+  // Every (tube, beam) slot is claimed by exactly one channel of an even grid row.
   std::vector<int> seen(384, 0);
   for (int w = 0; w <= 31; ++w)
-    for (int b = 0; b <= 11; ++b) ++seen[static_cast<size_t>(S().WellGridAt(w, b))];
-  for (int ch = 0; ch < 384; ++ch) EXPECT_EQ(seen[static_cast<size_t>(ch)], 1) << ch;
+    for (int b = 0; b <= 5; ++b) ++seen[static_cast<size_t>(S().WellGridAt(w, b))];
+  for (int ch = 0; ch < 384; ++ch) EXPECT_EQ(seen[static_cast<size_t>(ch)], 1 - ch % 2) << ch;
   EXPECT_TRUE(dialogs_.log().empty());
 }
 
@@ -113,18 +110,21 @@ TEST_F(PlateLayoutTest, DamagedFilesTakeTheBuiltInPathOrReachTheCaller) {
   std::string spare_record_past_the_plate;
   for (int ch = 0; ch < 384; ++ch) spare_record_past_the_plate += "\"-\",-1,0\r\n";
   spare_record_past_the_plate += "\"spare\",30000,30000\r\n";
-  struct Case { std::string body; int stage; };
+  struct Case {
+    std::string body;
+    int stage;
+  };
   const Case cases[] = {
-      {"x,1,0,2,1,0\r\n", 1},                                                // geometry not a number
-      {"2,1,0,2,1,0\r\n\"h\"\r\n\"A1\",0\r\n", 2},                            // record cut short
-      {"2,1,0,2,1,0\r\n\"h\"\r\n\"A1\",4,0\r\n", 3},                          // well past the plate
-      {"2,1,0,2,1,0\r\n\"h\"\r\n\"A1\",0,-2\r\n", 3},                         // negative beam
-      {"0,1,0,2,1,0\r\n\"h\"\r\n\"A1\",0,0\r\n", 3},                          // no rows
-      {"2,1,0,2,1,0\r\n\"h\"\r\n\"A1\",70000,0\r\n", 2},                      // 16-bit overflow
-      {"2,1,0,2,1,0\r\n\"h\"\r\n\"-\",-1,30000\r\n", 3},                       // off the plate, beam past the grid
-      {"2,1,0,2,1,0\r\n\"h\"\r\n" + spare_record_past_the_plate, 3},               // the spare record too
-      {"2,0,0,2,1,0\r\n\"h\"\r\n\"A1\",0,0\r\n", 3},                          // zero row pitch
-      {"2,1,0,2,-1,0\r\n\"h\"\r\n\"A1\",0,0\r\n", 3},                         // negative column pitch
+      {"x,1,0,2,1,0\r\n", 1},                             // geometry not a number
+      {"2,1,0,2,1,0\r\n\"h\"\r\n\"A1\",0\r\n", 2},        // record cut short
+      {"2,1,0,2,1,0\r\n\"h\"\r\n\"A1\",4,0\r\n", 3},      // well past the plate
+      {"2,1,0,2,1,0\r\n\"h\"\r\n\"A1\",0,-2\r\n", 3},     // negative beam
+      {"0,1,0,2,1,0\r\n\"h\"\r\n\"A1\",0,0\r\n", 3},      // no rows
+      {"2,1,0,2,1,0\r\n\"h\"\r\n\"A1\",70000,0\r\n", 2},  // 16-bit overflow
+      {"2,1,0,2,1,0\r\n\"h\"\r\n\"-\",-1,30000\r\n", 3},  // off the plate, beam past the grid
+      {"2,1,0,2,1,0\r\n\"h\"\r\n" + spare_record_past_the_plate, 3},  // the spare record too
+      {"2,0,0,2,1,0\r\n\"h\"\r\n\"A1\",0,0\r\n", 3},                  // zero row pitch
+      {"2,1,0,2,-1,0\r\n\"h\"\r\n\"A1\",0,0\r\n", 3},                 // negative column pitch
   };
   for (const Case& c : cases) {
     Write("bad.dat", head + c.body);

@@ -1,9 +1,10 @@
 #include "support/temp_folder.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 #include "platform/program_folder.h"
 
@@ -36,9 +37,6 @@ void WriteBytes(const std::filesystem::path& file, const std::string& bytes) {
   out << bytes;
 }
 
-std::filesystem::path SourceDir() {
-  if (const char* s = std::getenv("QUENLAR_SOURCE_DIR"); s && *s) return s;
-  return std::filesystem::current_path();
-}
+std::filesystem::path SourceDir() { return QUENLAR_SOURCE_PATH; }
 
 }  // namespace testsupport
