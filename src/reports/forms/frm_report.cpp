@@ -143,6 +143,7 @@ frm_report::frm_report() {
   cmd_stopframe->setGeometry(96, 98, 80, 26);
   frmlbl_status = new QLabel("Block xx/xx", r);
   frmlbl_status->setGeometry(190, 100, 240, kControlHeight);
+  frmlbl_status->hide();  // until a re-analysis runs
 
   for (QPushButton* b : {Cmd_generate, Cmd_cancel, cmd_runframe, cmd_stopframe})
     b->setAutoDefault(false);
