@@ -17,10 +17,6 @@ namespace acquisition {
 
 namespace {
 
-constexpr int kSendsPerPass = 9;
-constexpr int kRetryPasses = 3;
-constexpr int kResyncPauseMs = 150;
-constexpr int kRetrySendPauseMs = 100;
 constexpr int kReadTries = 3;
 constexpr int kProgressFailures = 10;
 constexpr int kWriteYieldEvery = 21;
@@ -37,47 +33,18 @@ std::string Percent(double part, double whole) {
   return std::to_string(static_cast<long long>(platform::Int(part * 100.0 / whole))) + "%";
 }
 
-void WriteError(int channel) {
-  platform::GetDialogs().MsgBox("Ops...Data Writing ERROR: reg(" + std::to_string(channel) +
-                                ")... Check COM and Try again");
-}
-
 }  // namespace
 
 // ---- Write-with-verify and read-back ----
 
-bool WriteVerified(InstrumentIo& io, int reg, int value, int mode) {
-  // Only the reply to the last send of a pass is judged: the instrument may still
-  // be answering an earlier frame when the first ones arrive.
-  auto pass = [&](bool paced) {
-    int reply = -1;
-    for (int i = 0; i < kSendsPerPass; ++i) {
-      reply = io.DeviceQuery(reg, value, mode);
-      if (paced) platform::Sleep(kRetrySendPauseMs);
-    }
-    return reply != -1 && reply == reg;
-  };
-  if (pass(false)) return true;
-  for (int p = 0; p < kRetryPasses; ++p) {
-    if (p == kRetryPasses - 1) io.Flush();
-    platform::Sleep(kResyncPauseMs);
-    io.DeviceQuery(devlink::RegTemperature, 0, devlink::ModeCommand);
-    platform::Sleep(kResyncPauseMs);
-    if (pass(true)) return true;
-  }
-  return false;
-}
-
 int16_t WriteCalRegister(InstrumentIo& io, int channel, int pinhole, int gain) {
   const int value = devlink::ChannelSetting(gain, pinhole);
   if (channel < 0 || channel >= storage::kChannelCount || value < 0 || value > 255) {
-    WriteError(channel);
+    platform::GetDialogs().MsgBox(WriteErrorText(channel));
     return -1;
   }
   const devlink::SettingAddress a = devlink::ChannelSettingAddress(channel);
-  if (WriteVerified(io, a.reg, value, a.mode)) return 1;
-  WriteError(channel);
-  return -1;
+  return WriteRegisterChecked(io, a.reg, value, a.mode, kChannelWritePasses, channel);
 }
 
 int16_t ReadCalRegister(InstrumentIo& io, int address, int mode) {

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "acquisition/instrument_io.h"
+#include "acquisition/verified_write.h"
 
 namespace acquisition {
 
@@ -49,13 +50,8 @@ inline constexpr int kReadBackChannels = 255;
 inline constexpr const char* kCalibrationWhileSampling =
     "Not possible while the acquisition is running: pause it first";
 
-// One frame FF mode reg value F0 repeated and verified against the instrument's
-// echo of `reg`: nine sends back to back, then up to three passes with a
-// resynchronisation exchange and pauses (the last one after purging the port).
-// True when confirmed. No message: the callers word their own.
-bool WriteVerified(InstrumentIo& io, int reg, int value, int mode);
-
-// The write-with-verify of one channel's setting: 1 when the instrument echoed it,
+// The write-with-verify of one channel's setting (kChannelWritePasses): 1 when the
+// instrument echoed it,
 // -1 after "Ops...Data Writing ERROR: reg(<channel>)... Check COM and Try again".
 // A channel outside 0..383 or a setting that is not a byte is refused the same way
 // without sending anything.

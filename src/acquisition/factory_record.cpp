@@ -1,9 +1,12 @@
 #include "acquisition/factory_record.h"
 
+#include <cmath>
+
 #include "link/comm_port.h"
 #include "link/device_frame.h"
 #include "link/device_io.h"
 #include "platform/clock.h"
+#include "platform/numeric.h"
 
 namespace acquisition {
 
@@ -29,31 +32,65 @@ int ReadRecordByte(int address) {
   return -1;
 }
 
+// The checks of each field, shared by the reader and the writer's own check.
+bool MonthOk(int b) { return b >= 1 && b <= 12; }
+bool YearOk(int b) { return b >= 0 && b <= 99; }
+bool SignOk(int b) { return b == 0 || b == 1; }
+bool SlopeBytesOk(int low, int high) { return low >= 1 && high >= 0; }
+double OffsetOf(int magnitude, int sign) {
+  return sign == 1 ? -(magnitude / 10.0) : magnitude / 10.0;
+}
+double SlopeOf(int low, int high) { return (high * 256 + low) / 1000.0; }
+bool OffsetInRange(double offset) { return offset >= -10.0 && offset <= 10.0; }
+bool SlopeInRange(double slope) { return slope >= 0.1 && slope <= 0.45; }
+
 }  // namespace
+
+bool FactoryRecordValid(const FactoryBytes& b) {
+  return b[0] == 0 && MonthOk(b[1]) && YearOk(b[2]) && SignOk(b[3]) && b[4] >= 0 &&
+         SlopeBytesOk(b[5], b[6]) && OffsetInRange(OffsetOf(b[4], b[3])) &&
+         SlopeInRange(SlopeOf(b[5], b[6]));
+}
+
+FactoryWrite EncodeFactoryRecord(double offset, double slope, int month, int year) {
+  const double thousandths = slope * 1000;
+  const int high = static_cast<int>(std::floor(thousandths / 256));
+  return {0,
+          month,
+          year,
+          offset < 0 ? 1 : 0,
+          static_cast<int>(platform::RoundHalfEven(std::fabs(offset) * 10)),
+          static_cast<int>(platform::RoundHalfEven(thousandths - high * 256)),
+          high};
+}
+
+bool FactoryWriteValid(const FactoryWrite& w) {
+  FactoryBytes b{};
+  for (std::size_t i = 0; i < w.size(); ++i) {
+    if (w[i] < 0 || w[i] > 255) return false;
+    b[i] = w[i];
+  }
+  return FactoryRecordValid(b);
+}
 
 void ApplyFactoryRecord(const FactoryBytes& b, storage::SharedState& s) {
   // Computed wide: a high slope byte of 128 or more is just a slope out of range.
-  bool ok = true;
-  if (b[0] != 0) ok = false;
-  if (b[1] >= 1 && b[1] <= 12) s.Cal_Month = static_cast<int16_t>(b[1]);
-  else ok = false;
-  if (b[2] >= 0 && b[2] <= 99) s.Cal_Year = static_cast<int16_t>(b[2]);
-  else ok = false;
-  if (b[3] == 0 || b[3] == 1) s.Temp_Offset_Sign = static_cast<int16_t>(b[3]);
-  else ok = false;
-  if (b[4] >= 0) {
-    s.Temp_Offset = b[4] / 10.0;
-    if (s.Temp_Offset_Sign == 1) s.Temp_Offset = -s.Temp_Offset;
-  } else {
-    ok = false;
-  }
-  if (b[5] >= 1 && b[6] >= 0) s.Temp_Slope = (b[6] * 256 + b[5]) / 1000.0;
-  else ok = false;
-  if (s.Temp_Offset < -10.0 || s.Temp_Offset > 10.0) {
+  bool ok = b[0] == 0;
+  // A field whose own check fails keeps its earlier value and fails the record.
+  auto check = [&ok](bool passes) {
+    ok = ok && passes;
+    return passes;
+  };
+  if (check(MonthOk(b[1]))) s.Cal_Month = static_cast<int16_t>(b[1]);
+  if (check(YearOk(b[2]))) s.Cal_Year = static_cast<int16_t>(b[2]);
+  if (check(SignOk(b[3]))) s.Temp_Offset_Sign = static_cast<int16_t>(b[3]);
+  if (check(b[4] >= 0)) s.Temp_Offset = OffsetOf(b[4], s.Temp_Offset_Sign);
+  if (check(SlopeBytesOk(b[5], b[6]))) s.Temp_Slope = SlopeOf(b[5], b[6]);
+  if (!OffsetInRange(s.Temp_Offset)) {
     s.Temp_Offset = kDefaultTempOffset;
     ok = false;
   }
-  if (s.Temp_Slope < 0.1 || s.Temp_Slope > 0.45) {
+  if (!SlopeInRange(s.Temp_Slope)) {
     s.Temp_Slope = kDefaultTempSlope;
     ok = false;
   }

@@ -12,7 +12,8 @@
 //   207  not used
 //
 // temperature in degrees C = raw x Temp_Slope + Temp_Offset; a record that fails a
-// check gives the defaults 0.0 and 0.219.
+// check gives the defaults 0.0 and 0.219. The factory window writes the record with
+// EncodeFactoryRecord; the connection reads it back with ReadFactoryCalibration.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -26,6 +27,17 @@ inline constexpr double kDefaultTempSlope = 0.219;
 
 // The record's bytes as read, -1 where no byte was read.
 using FactoryBytes = std::array<int, 8>;
+
+// True when every check of the record passes (what ApplyFactoryRecord accepts).
+bool FactoryRecordValid(const FactoryBytes& bytes);
+
+// The bytes for addresses 200..206 (207 is never written): marker 0, month, year,
+// sign, |offset| x 10 rounded half to even, slope x 1000 split into a low byte
+// (rounded half to even) and a high byte (floor of slope x 1000 / 256).
+using FactoryWrite = std::array<int, 7>;
+FactoryWrite EncodeFactoryRecord(double offset, double slope, int month, int year);
+// True when every byte fits 0..255 and the record reads back valid.
+bool FactoryWriteValid(const FactoryWrite& bytes);
 
 // Checks a record and sets Factory_Calibrated, Cal_Month, Cal_Year,
 // Temp_Offset_Sign, Temp_Offset and Temp_Slope. Fields whose own check fails keep

@@ -57,6 +57,7 @@ Frm_Main::Frm_Main() {
   io_ = std::make_unique<acquisition::LinkIo>();
   engine_ = std::make_unique<acquisition::RunEngine>(*io_, *this);
   ConnectCalibration();
+  ConnectDeviceTest();
 }
 
 Frm_Main::~Frm_Main() = default;

@@ -15,6 +15,7 @@
 #include "acquisition/run_engine.h"
 #include "acquisition/run_view.h"
 #include "acquisition/validators.h"
+#include "service/device_test.h"
 #include "ui/caption_label.h"
 #include "ui/form.h"
 #include "ui/picture_box.h"
@@ -80,6 +81,15 @@ class Frm_Main : public ui::Form,
   void mnZero_Click();
   // Ticks COM menu item `port` only (none for a port outside 1..15).
   void CheckComMenu(int port) override;
+
+  // ---- Device test (frm_main_devtest.cpp) ----
+  void mnstatustest_Click();
+  void Timer_test_Timer();
+  void DrawTestPlateGrid();
+  void DrawTestChannelLevels();
+  // Ends a running device test (a run is starting); the channels get gain/power 2 back.
+  void StopDeviceTest();
+  service::DeviceTest& device_test() { return *device_test_; }
 
   // ---- Window switching ----
   void Cmdoffline_Click();
@@ -381,6 +391,9 @@ class Frm_Main : public ui::Form,
   std::unique_ptr<acquisition::RunEngine> engine_;
   std::unique_ptr<acquisition::ChannelCalibration> calibration_;
   std::unique_ptr<acquisition::AutoZero> auto_zero_;
+  void ConnectDeviceTest();
+  std::unique_ptr<service::DeviceTestView> device_test_view_;
+  std::unique_ptr<service::DeviceTest> device_test_;
   bool validating_ = false;
   bool ended_ = false;
   bool exit_when_run_ends_ = false;

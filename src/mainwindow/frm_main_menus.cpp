@@ -180,6 +180,8 @@ void Frm_Main::temp_ctl_Click() {
 void Frm_Main::mn_technical_Click() {
   const auto answer = platform::GetDialogs().InputBox("Enter Password", "");
   if (answer && *answer == kTechnicalPassword) {
+    // The device test's menu entry, hidden at load, is the technician's from now on.
+    mnstatustest->setVisible(true);
     auto& window = ui::Default<service::Frm_Tech_cal>();
     window.setVisible(true);
     window.Show();

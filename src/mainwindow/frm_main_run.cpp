@@ -246,7 +246,7 @@ void Frm_Main::PrepareRunStart() {
   Station_Index = 0;
   engine_->controls.Station_Index = 0;
   lbl_station->setText("STATION 1");
-  Timer_test.stop();
+  StopDeviceTest();
 }
 
 void Frm_Main::ShowRunName(const std::string& name) {

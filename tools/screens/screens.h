@@ -74,6 +74,8 @@ class Program {
   static void Settle();
 
   Answers& answers() { return answers_; }
+  // The simulated instrument, for states that need it to answer otherwise.
+  sim::SimServer& sim() { return sim_; }
   const std::filesystem::path& folder() const { return folder_; }
 
  private:

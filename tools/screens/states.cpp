@@ -128,9 +128,55 @@ Shots ReportSettings(Program& p) {
   return {{"", &dialog}};
 }
 
+// The instrument's sensor reads 1 degree low until the factory record corrects it.
+void SensorOneDegreeLow(Program& p) {
+  p.sim().WithModel([](sim::InstrumentModel& m) { m.SetSensor(1.0, 0.219); });
+}
+
 Shots FactoryWindow(Program& p) {
+  SensorOneDegreeLow(p);
   p.Ended().mn_factory_Click();
-  return {{"", &ui::Default<service::Frm_Factory>()}};
+  auto& factory = ui::Default<service::Frm_Factory>();
+  factory.Timer_temp_Timer();
+  return {{"", &factory}};
+}
+
+Shots FactorySet(Program& p) {
+  SensorOneDegreeLow(p);
+  p.Ended().mn_factory_Click();
+  auto& factory = ui::Default<service::Frm_Factory>();
+  factory.txt_set_temp->setText("25.0");
+  factory.Cmd_temp_Click();
+  factory.Timer_temp_Timer();
+  return {{"", &factory}};
+}
+
+// The device test half-way through its columns, on an instrument with a dark beam
+// (C6) and one stuck bright (I13); the timer is driven here, one step a call.
+Shots DeviceTest(Program& p) {
+  Frm_Main& w = p.Ended();
+  if (ui::IsLoaded<service::Frm_Factory>()) ui::Unload<service::Frm_Factory>();
+  p.sim().SetReplyMode(sim::ReplyMode::kBlock);
+  p.sim().WithModel([](sim::InstrumentModel& m) {
+    m.SetAnimalsPresent(false);
+    m.SetBeamFault(85, sim::BeamFault::kDark);
+    m.SetBeamFault(200, sim::BeamFault::kStuckBright);
+  });
+  p.answers().Queue("Enter Password", "Fenix8306");
+  w.mn_technical_Click();
+  if (ui::IsLoaded<service::Frm_Tech_cal>()) ui::Default<service::Frm_Tech_cal>().hide();
+  p.answers().Queue("DEVICE TEST", "yes");
+  p.answers().Queue("OK to proceed?", "yes");
+  w.Show();
+  w.mnstatustest->trigger();
+  while (w.Timer_test.isActive() && w.device_test().Test_Step() < 45) {
+    w.Timer_test.stop();
+    w.Timer_test_Timer();
+  }
+  w.Timer_test.stop();
+  p.sim().SetReplyMode(sim::ReplyMode::kAuto);
+  Program::Settle();
+  return Main(w);
 }
 
 Shots ChannelCalibration(Program& p) {
@@ -188,7 +234,9 @@ const std::vector<State>& States() {
       {"report-cancelled", "the report window shown again after Cancel", ReportCancelled},
       {"about", "the About window", About},
       {"report-settings", "the report settings dialog", ReportSettings},
-      {"factory", "the factory window", FactoryWindow},
+      {"factory", "the factory window showing the temperature", FactoryWindow},
+      {"factory-set", "the factory window after SET with 25.0", FactorySet},
+      {"device-test", "the device test at its columns, a dark and a stuck beam", DeviceTest},
       {"channel-calibration", "the technical channel-calibration window", ChannelCalibration},
       {"setup", "the project setup window", SetupWindow},
       {"setup-projects", "the setup window listing the projects to load", SetupProjectList},

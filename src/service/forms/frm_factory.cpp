@@ -1,17 +1,106 @@
 #include "service/forms/frm_factory.h"
 
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "acquisition/link_io.h"
 #include "mainwindow/frm_main.h"
 #include "mainwindow/program_end.h"
+#include "platform/numeric.h"
+#include "storage/shared_state.h"
 
 namespace service {
 
-Frm_Factory::Frm_Factory() : PlaceholderWindow("Factory settings") { Timer_temp.setInterval(1000); }
+namespace {
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+}  // namespace
+
+Frm_Factory::Frm_Factory()
+    : io_(std::make_unique<acquisition::LinkIo>()),
+      calibration_(std::make_unique<FactoryCalibration>(*io_)) {
+  setWindowTitle("Factory Settings");
+  auto* outer = new QVBoxLayout(this);
+  lblserial = new QLabel(this);
+  QFont bold = lblserial->font();
+  bold.setBold(true);
+  lblserial->setFont(bold);
+  outer->addWidget(lblserial);
+
+  Frame1 = new QGroupBox("Temperature Sensing Calibration", this);
+  auto* grid = new QGridLayout(Frame1);
+  txt_current_temp = new QLineEdit(Frame1);
+  txt_current_temp->setReadOnly(true);
+  txt_set_temp = new QLineEdit(Frame1);
+  for (QLineEdit* box : {txt_current_temp, txt_set_temp}) {
+    box->setAlignment(Qt::AlignRight);
+    box->setMaximumWidth(90);
+  }
+  Cmd_temp = new QPushButton("SET", Frame1);
+  Cmd_temp->setAutoDefault(false);
+  grid->addWidget(new QLabel("Current value =", Frame1), 0, 0);
+  grid->addWidget(txt_current_temp, 0, 1);
+  grid->addWidget(new QLabel(QString::fromUtf8("\xC2\xB0"
+                                               "C"),
+                             Frame1),
+                  0, 2);
+  grid->addWidget(new QLabel(QString::fromUtf8("Calibration T\xC2\xB0 ="), Frame1), 1, 0);
+  grid->addWidget(txt_set_temp, 1, 1);
+  grid->addWidget(new QLabel(QString::fromUtf8("\xC2\xB0"
+                                               "C"),
+                             Frame1),
+                  1, 2);
+  grid->addWidget(Cmd_temp, 1, 3);
+  grid->setColumnStretch(4, 1);
+  txt_mensaje = new QLabel(Frame1);
+  txt_mensaje->setWordWrap(true);
+  grid->addWidget(txt_mensaje, 2, 0, 1, 5);
+  outer->addWidget(Frame1);
+  outer->addStretch(1);
+  resize(420, 220);
+
+  Timer_temp.setInterval(1000);
+  connect(&Timer_temp, &QTimer::timeout, this, [this] { Timer_temp_Timer(); });
+  connect(Cmd_temp, &QPushButton::clicked, this, [this] { Cmd_temp_Click(); });
+}
+
+Frm_Factory::~Frm_Factory() = default;
+
+void Frm_Factory::Form_Load() {
+  txt_mensaje->setText(Q(calibration_->Load()));
+  txt_set_temp->setText(Q(platform::FormatFixed(25, 1)));
+  txt_current_temp->setText(Q(platform::FormatFixed(0, 1)));
+}
+
+void Frm_Factory::Form_Activate() {
+  // The display runs while another window has the focus too.
+  Timer_temp.start();
+  lblserial->setText(Q(SerialText(storage::Shared().Serial_Number)));
+  lblserial->repaint();
+}
 
 void Frm_Factory::Form_Unload() {
   Timer_temp.stop();
   if (!mainwindow::ProgramEnded() && ui::IsLoaded<mainwindow::Frm_Main>()) {
     ui::Default<mainwindow::Frm_Main>().Show();
   }
+}
+
+void Frm_Factory::Timer_temp_Timer() {
+  txt_current_temp->setText(Q(TemperatureText(calibration_->ReadRaw(), storage::Shared())));
+}
+
+void Frm_Factory::Cmd_temp_Click() {
+  // No temperature read may run under the calibration's boxes or between its writes.
+  const bool timer_was_on = Timer_temp.isActive();
+  Timer_temp.stop();
+  if (const auto text = calibration_->Calibrate(txt_set_temp->text().toStdString())) {
+    txt_mensaje->setText(Q(*text));
+  }
+  if (timer_was_on) Timer_temp.start();
 }
 
 }  // namespace service

@@ -1,20 +1,45 @@
 #pragma once
-// Factory window (placeholder) with its temperature timer; closing it shows the main
-// window.
+// "Factory Settings": the instrument's serial number, its temperature once a second,
+// and the sensor calibration that writes the factory record. Closing it shows the
+// main window again.
 #include <QTimer>
+#include <memory>
 
-#include "ui/placeholder_window.h"
+#include "acquisition/instrument_io.h"
+#include "service/factory_calibration.h"
+#include "ui/form.h"
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
 
 namespace service {
 
-class Frm_Factory : public ui::PlaceholderWindow {
+class Frm_Factory : public ui::Form {
   Q_OBJECT
 
  public:
   Frm_Factory();
-  void Form_Unload() override;
+  ~Frm_Factory() override;
 
+  void Form_Load() override;
+  void Form_Activate() override;
+  void Form_Unload() override;
+  void Timer_temp_Timer();
+  void Cmd_temp_Click();
+
+  QGroupBox* Frame1 = nullptr;
+  QLineEdit* txt_current_temp = nullptr;
+  QLineEdit* txt_set_temp = nullptr;
+  QPushButton* Cmd_temp = nullptr;
+  QLabel* txt_mensaje = nullptr;
+  QLabel* lblserial = nullptr;
   QTimer Timer_temp;
+
+ private:
+  std::unique_ptr<acquisition::InstrumentIo> io_;
+  std::unique_ptr<FactoryCalibration> calibration_;
 };
 
 }  // namespace service

@@ -1,0 +1,41 @@
+#include "acquisition/verified_write.h"
+
+#include "link/device_frame.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+
+namespace acquisition {
+
+bool WriteVerified(InstrumentIo& io, int reg, int value, int mode, const WritePasses& passes,
+                   int station) {
+  auto pass = [&](int pause_ms) {
+    int reply = -1;
+    for (int i = 0; i < kSendsPerPass; ++i) {
+      reply = io.DeviceQuery(reg, value, mode);
+      if (pause_ms > 0) platform::Sleep(pause_ms);
+    }
+    return reply != -1 && reply == reg;
+  };
+  if (pass(0)) return true;
+  for (int p = 0; p < passes.retry_passes; ++p) {
+    if (passes.flush_before_last && p == passes.retry_passes - 1) io.Flush();
+    platform::Sleep(passes.resync_pause_ms);
+    io.DeviceQuery(devlink::RegTemperature, 0, station);
+    platform::Sleep(passes.resync_pause_ms);
+    if (pass(passes.send_pause_ms)) return true;
+  }
+  return false;
+}
+
+std::string WriteErrorText(int number) {
+  return "Ops...Data Writing ERROR: reg(" + std::to_string(number) + ")... Check COM and Try again";
+}
+
+int16_t WriteRegisterChecked(InstrumentIo& io, int reg, int value, int mode,
+                             const WritePasses& passes, int shown_number, int station) {
+  if (WriteVerified(io, reg, value, mode, passes, station)) return 1;
+  platform::GetDialogs().MsgBox(WriteErrorText(shown_number));
+  return -1;
+}
+
+}  // namespace acquisition
