@@ -175,7 +175,9 @@ TEST_F(ChannelFiles, ValuesOfAnyFolderStopAtTheTableOrTheFault) {
     EXPECT_EQ(damaged, c.damaged) << c.name;
     if (!values) continue;
     EXPECT_EQ(values->size(), c.count) << c.name;
-    if (c.count > 0) EXPECT_EQ(values->back(), c.last) << c.name;
+    if (c.count > 0) {
+      EXPECT_EQ(values->back(), c.last) << c.name;
+    }
   }
 }
 
