@@ -26,6 +26,7 @@
 #include "mainwindow/frm_init.h"
 #include "mainwindow/frm_main.h"
 #include "mainwindow/program_end.h"
+#include "storage/shared_state.h"
 
 namespace setup {
 
@@ -165,6 +166,7 @@ Frm_setup::Frm_setup() {
   resize(size);
   BuildMenus();
   BuildControls();
+  annotations_ = std::make_unique<AnnotationPanel>(storage::Shared());
   main_side_ = std::make_unique<MainWindowSide>();
   controller_ = std::make_unique<SetupController>(*this, *main_side_);
   Timer1.setInterval(200);
@@ -450,6 +452,8 @@ void Frm_setup::ConnectHandlers() {
   for (QWidget* w : std::initializer_list<QWidget*>{txtprj, txt_snr, lbl_snr, Txtbuffer}) {
     w->installEventFilter(this);
   }
+  ConnectGroupHandlers();
+  ConnectAnnotationHandlers();
 }
 
 bool Frm_setup::eventFilter(QObject* watched, QEvent* event) {

@@ -9,6 +9,9 @@
 #include <memory>
 #include <string>
 
+#include "setup/group_annotations.h"
+#include "setup/group_model.h"
+#include "setup/group_picture.h"
 #include "setup/setup_controller.h"
 #include "setup/setup_sides.h"
 #include "ui/form.h"
@@ -50,16 +53,37 @@ class Frm_setup : public ui::Form, public SetupView {
   SetupController& controller() { return *controller_; }
 
   // ---- The group editor, the plate picture and the annotation panel ----
+  // (frm_setup_groups.cpp, frm_setup_annotations.cpp)
   void FillGroupCombo(int16_t group);
   void ListGroupChannels(int16_t group);
   void ListFreeChannels();
   void DrawPlateLayout();
   void ShowAnnotationGrid();
   void FillAnnotationFieldList();
+  // The group of the group list's selected entry; 0 without one.
+  int CurrentGroup() const;
+  void combogrup_Click();
+  void combogrup_DblClick();  // and Enter, and the menu's "Rename"
+  void mn_groupclr_Click();
+  void Cmd_clear_Click();
+  void lstchgrup_DblClick();  // and Enter, and Command12: a free well into the group
+  void lstgrup_DblClick();    // and Enter, and Command13: a well out of its group
+  void cmd_goset_Click();
+  void mnopciongrup_Click(int index);
+  void ApplyGroupSet(const std::string& name);
+  void Picwell_MouseDown(int button, int shift, double x, double y);
+  void Picwell_MouseMove(int button, int shift, double x, double y);
+  void Picwell_MouseUp(int button, int shift, double x, double y);
+  void chk_advance_Click();
+  void cmd_annot_web_Click();
+  void cmd_up_Click();
+  void cmd_down_Click();
+  void cmd_fill_Click();
+  void cmd_setglobal_Click();
+  int Annotation_Offset() const { return annotations_->Offset(); }
+  // The annotation row whose option button is ticked, -1 for none.
+  int TickedAnnotationRow() const;
   int16_t Layout_Ready = 0;
-  int16_t Last_Cell_Col = 0;
-  int16_t Last_Cell_Row = 0;
-  int16_t Annotation_Offset = 0;
 
   // ---- SetupView ----
   void PrepareGroupList() override;
@@ -206,6 +230,23 @@ class Frm_setup : public ui::Form, public SetupView {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The group model over the open project's tables.
+  GroupModel Groups() const;
+  void ConnectGroupHandlers();
+  void ConnectAnnotationHandlers();
+  // Both channel lists cleared and filled for `group` and the free channels.
+  void RefillChannelLists(int group);
+  // Moves the well of a channel list's selected entry in or out and keeps the
+  // selection near where it was.
+  void MoveSelectedWell(QListWidget* list, bool into_group);
+  void AnnotationModeChanged(AnnotationField field, bool global);
+  void SyncAnnotationModes();
+  QCheckBox* ModeBox(AnnotationField field) const;
+  QLineEdit* GlobalBox(AnnotationField field) const;
+
+  PlatePointer plate_pointer_;
+  std::unique_ptr<AnnotationPanel> annotations_;
+
   void BuildMenus();
   void BuildControls();
   void BuildAnnotationPanel();
