@@ -1,6 +1,7 @@
 #include "ui/caption_fit.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QFontMetricsF>
 #include <QLabel>
 
@@ -12,6 +13,8 @@ constexpr double kSmallestPoints = 6.0;
 // Room a button or box needs beside its text (frame, indicator, margins).
 constexpr double kButtonPadding = 12.0;
 constexpr double kBoxPadding = 24.0;
+// A choose-only combo box: its frame and drop-down arrow.
+constexpr double kComboPadding = 30.0;
 
 }  // namespace
 
@@ -23,6 +26,13 @@ bool FitCaption(QWidget& control) {
     padding = button->inherits("QPushButton") ? kButtonPadding : kBoxPadding;
   } else if (auto* label = qobject_cast<QLabel*>(&control)) {
     text = label->text();
+  } else if (auto* combo = qobject_cast<QComboBox*>(&control); combo && !combo->isEditable()) {
+    // The widest item, so that whichever is chosen shows whole.
+    const QFontMetricsF metrics{QFont()};
+    for (int i = 0; i < combo->count(); ++i)
+      if (metrics.horizontalAdvance(combo->itemText(i)) > metrics.horizontalAdvance(text))
+        text = combo->itemText(i);
+    padding = kComboPadding;
   } else {
     return false;
   }

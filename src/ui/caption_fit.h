@@ -5,7 +5,8 @@ class QWidget;
 
 namespace ui {
 
-// Buttons, check boxes and labels; other controls are left alone (false). The font
+// Buttons, check boxes, labels and choose-only combo boxes (their widest item); other
+// controls are left alone (false). The font
 // goes back to the window's size first, so a control that grows gets it again.
 bool FitCaption(QWidget& control);
 

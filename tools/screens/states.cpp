@@ -19,9 +19,11 @@
 // states that move past it. Run `quenlar-screens --list` for the table.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <filesystem>
 #include <fstream>
 
@@ -209,6 +211,46 @@ Shots SetupAdvanced(Program& p) {
   return {{"", &setup}};
 }
 
+// ---- The setup window's group editor (the window stays loaded from "setup") ----
+
+setup::Frm_setup& GroupEditor(Program& p) {
+  SetupWindow(p);
+  return ui::Default<setup::Frm_setup>();
+}
+
+// A left drag from B2 held over D5: the bars mark rows B-D and columns 2-5.
+Shots SetupDrag(Program& p) {
+  setup::Frm_setup& w = GroupEditor(p);
+  const auto centre = [](int cell, double offset) { return cell * 200 + offset * 100 + 100; };
+  w.Picwell_MouseMove(0, 0, centre(1, -0.5), centre(1, -0.5));
+  w.Picwell_MouseDown(1, 0, centre(1, -0.5), centre(1, -0.5));
+  w.Picwell_MouseMove(1, 0, centre(4, -0.5), centre(3, -0.5));
+  return {{"", &w}};
+}
+
+// The set of blocks two rows by three columns, chosen from the "AUTO-ARRANGE" menu.
+Shots SetupGroupSet(Program& p) {
+  setup::Frm_setup& w = GroupEditor(p);
+  w.Picwell_MouseUp(1, 0, 300, 300);
+  const int index = w.Combo_sets->findText("02x03 [RowsxColumn]");
+  if (index >= 0) w.mnopciongrup_Click(index);
+  return {{"", &w}};
+}
+
+// The annotation panel, strain per group, a few groups described.
+Shots SetupAnnotations(Program& p) {
+  setup::Frm_setup& w = GroupEditor(p);
+  w.chk_advance->setChecked(true);
+  w.Chk_global_strain->setChecked(false);
+  w.txt_compound[0]->setText("DMSO");
+  w.txt_conc[0]->setText("1%");
+  w.txt_compound[1]->setText("Ivermectin");
+  w.txt_conc[1]->setText("10uM");
+  w.txt_strain[1]->setText("CB4856");
+  w.adv_group[1]->setChecked(true);
+  return {{"", &w}};
+}
+
 Shots OfflineBrowser(Program& p) {
   p.Ended();
   auto& init = ui::Default<mainwindow::Frm_Init>();
@@ -241,6 +283,9 @@ const std::vector<State>& States() {
       {"setup", "the project setup window", SetupWindow},
       {"setup-projects", "the setup window listing the projects to load", SetupProjectList},
       {"setup-advanced", "the setup window with its advanced options", SetupAdvanced},
+      {"setup-drag", "setup: a left drag held over the plate, its bars and well name", SetupDrag},
+      {"setup-group-set", "setup: the 02x03 group set applied", SetupGroupSet},
+      {"setup-annotations", "setup: the annotation panel, strain per group", SetupAnnotations},
       {"offline", "the offline browser", OfflineBrowser},
   };
   return kStates;

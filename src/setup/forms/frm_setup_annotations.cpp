@@ -14,6 +14,7 @@
 #include "platform/launcher.h"
 #include "setup/forms/frm_setup.h"
 #include "storage/shared_state.h"
+#include "ui/caption_fit.h"
 #include "ui/layout_units.h"
 
 namespace setup {
@@ -149,10 +150,18 @@ void Frm_setup::ShowAnnotationGrid() {
     txt_strain[r]->setText(Q(annotations_->Entry(AnnotationField::kStrain, i)));
     txt_org[r]->setText(Q(annotations_->Entry(AnnotationField::kOrganisms, i)));
     txt_buffer[r]->setText(Q(annotations_->Entry(AnnotationField::kBuffer, i)));
+    // Narrow boxes show the start of their text.
+    for (QLineEdit* box : {txt_compound[r], txt_conc[r], txt_strain[r], txt_org[r], txt_buffer[r]})
+      box->setCursorPosition(0);
   }
   annotations_->ApplyDefaults();
   for (const AnnotationField f : kSwitchable)
     GlobalBox(f)->setText(Q(annotations_->GlobalValue(f)));
+  for (QWidget* caption :
+       std::initializer_list<QWidget*>{lbl_group, lbl_compound, lbl_conc, lbl_strain, lbl_org,
+                                       lbl_buff, lbl_global, Chk_global_buffer, Chk_global_strain,
+                                       Chk_global_orgnum, combo_tool, cmd_fill, cmd_setglobal})
+    ui::FitCaption(*caption);
 }
 
 void Frm_setup::FillAnnotationFieldList() {
@@ -197,8 +206,11 @@ void Frm_setup::cmd_setglobal_Click() {
 }
 
 void Frm_setup::chk_advance_Click() {
-  frm_advance->setVisible(chk_advance->isChecked());
-  if (chk_advance->isChecked()) frm_advance->raise();
+  const bool shown = chk_advance->isChecked();
+  frm_advance->setVisible(shown);
+  // The panel covers all but the edge of the page button: no half button shows.
+  cmd_annot_web->setVisible(!shown);
+  if (shown) frm_advance->raise();
 }
 
 void Frm_setup::cmd_annot_web_Click() {
