@@ -10,14 +10,6 @@ namespace {
 
 int RoundToInt16(double x) { return std::clamp(platform::RoundToInt(x), -32768, 32767); }
 
-PictureOp Op(PictureOp::Kind kind, double x1, double y1, double x2, double y2, PictureColor c) {
-  return PictureOp{kind, x1, y1, x2, y2, c, 0, {}};
-}
-
-PictureOp Text(double x, double y, std::string text, PictureColor c, int size) {
-  return PictureOp{PictureOp::Kind::kText, x, y, 0, 0, c, size, std::move(text)};
-}
-
 // The whole cells before a point along one axis: negative counts as 0, anything
 // past the plate (or a plate without a usable pitch) as `count`.
 int CellIndex(double pos, double offset, double pitch, int count) {
@@ -54,22 +46,20 @@ PictureScale PlatePictureScale(const storage::PlateView& plate) {
   return {double(g.co - 100), double(g.ro - 100), 2425, 1625};
 }
 
-std::vector<PictureOp> PlatePicture(const GroupModel& model) {
-  using K = PictureOp::Kind;
+ui::DrawPlan PlatePicture(const GroupModel& model) {
   const storage::PlateView& p = model.Plate();
   const CellGeometry g = CellGeometryOf(p);
-  std::vector<PictureOp> ops;
+  ui::DrawPlan plan;
   for (int r = 0; r < p.rows; ++r) {
     for (int c = 0; c < p.cols; ++c) {
-      ops.push_back(Op(K::kOutline, c * g.cp + g.co, r * g.rp + g.ro, (c + 1) * g.cp + g.co,
-                       (r + 1) * g.rp + g.ro, kPictureBlue));
+      plan.Outline(c * g.cp + g.co, r * g.rp + g.ro, (c + 1) * g.cp + g.co, (r + 1) * g.rp + g.ro,
+                   kPictureBlue);
     }
   }
   for (int r = 0; r < 16; ++r) {
     for (int c = 0; c < 24; ++c) {
-      const int ch = c * 16 + r;
-      ops.push_back(Op(K::kCircle, c * 100 + 50, r * 100 + 50, 5, 0,
-                       model.Usable(ch) ? kDotUsable : kDotUnusable));
+      plan.Circle(c * 100 + 50, r * 100 + 50, 5,
+                  model.Usable(c * 16 + r) ? kDotUsable : kDotUnusable);
     }
   }
   for (int c = 0; c < p.cols; ++c) {
@@ -79,20 +69,21 @@ std::vector<PictureOp> PlatePicture(const GroupModel& model) {
       const int ch = p.ClaimedChannel(p.rows * c + r, 0);
       const int group = model.GroupOf(ch);
       if (ch < 0 || group < 0) continue;
-      ops.push_back(Text(c * 100 * p.col_pitch + p.col_offset * 100 + 25,
-                         r * 100 * p.row_pitch + p.row_offset * 100 + 45,
-                         "G" + std::to_string(group), GroupLabelColor(group), 10));
+      plan.Text(c * 100 * p.col_pitch + p.col_offset * 100 + 25,
+                r * 100 * p.row_pitch + p.row_offset * 100 + 45, "G" + std::to_string(group),
+                GroupLabelColor(group));
     }
   }
+  constexpr double kNumberScale = 12.0 / kLabelPoints;
   for (int c = 0; c < p.cols; ++c) {
-    ops.push_back(Text(c * 100 * p.col_pitch + p.col_offset * 100 + 50, p.row_offset * 100 - 100,
-                       std::to_string(c + 1), kPictureBlack, 12));
+    plan.ScaledText(c * 100 * p.col_pitch + p.col_offset * 100 + 50, p.row_offset * 100 - 100,
+                    std::to_string(c + 1), kPictureBlack, kNumberScale);
   }
   for (int r = 0; r < p.rows; ++r) {
-    ops.push_back(Text(p.col_offset * 100 - 100, r * 100 * p.row_pitch + p.row_offset * 100 + 25,
-                       std::string(1, static_cast<char>(65 + r)), kPictureBlack, 12));
+    plan.ScaledText(p.col_offset * 100 - 100, r * 100 * p.row_pitch + p.row_offset * 100 + 25,
+                    std::string(1, static_cast<char>(65 + r)), kPictureBlack, kNumberScale);
   }
-  return ops;
+  return plan;
 }
 
 Cell CellAt(const storage::PlateView& p, double x, double y) {
@@ -110,23 +101,20 @@ std::string CellName(Cell cell) {
   return std::string(1, static_cast<char>(65 + cell.row)) + std::to_string(cell.col + 1);
 }
 
-std::vector<PictureOp> SelectionBars(const storage::PlateView& p, const CellRect& rect) {
-  using K = PictureOp::Kind;
+ui::DrawPlan SelectionBars(const storage::PlateView& p, const CellRect& rect) {
   const CellGeometry g = CellGeometryOf(p);
   const double co = g.co, ro = g.ro;
   const double rp = p.row_pitch * 100, cp = p.col_pitch * 100;
   const double bottom = p.rows * 100 * p.row_pitch + ro;
   const double right = p.cols * cp + co;
-  return {
-      Op(K::kFill, co, ro, co + 4, bottom, kPictureWhite),
-      Op(K::kLine, co, ro, co, bottom, kPictureBlue),
-      Op(K::kFill, co, rect.row_first * rp + ro, co + 4, (rect.row_last + 1) * rp + ro,
-         kPictureBlue),
-      Op(K::kFill, co, ro, right, ro + 4, kPictureWhite),
-      Op(K::kLine, co, ro, right, ro, kPictureBlue),
-      Op(K::kFill, rect.col_first * cp + co, ro, (rect.col_last + 1) * cp + co, ro + 4,
-         kPictureBlue),
-  };
+  ui::DrawPlan plan;
+  plan.Fill(co, ro, co + 4, bottom, kPictureWhite);
+  plan.Line(co, ro, co, bottom, kPictureBlue);
+  plan.Fill(co, rect.row_first * rp + ro, co + 4, (rect.row_last + 1) * rp + ro, kPictureBlue);
+  plan.Fill(co, ro, right, ro + 4, kPictureWhite);
+  plan.Line(co, ro, right, ro, kPictureBlue);
+  plan.Fill(rect.col_first * cp + co, ro, (rect.col_last + 1) * cp + co, ro + 4, kPictureBlue);
+  return plan;
 }
 
 int ReleaseTargetGroup(bool panel_visible, int ticked_row, int annotation_offset,

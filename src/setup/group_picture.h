@@ -1,6 +1,6 @@
 #pragma once
 // The plate picture of the group editor without the picture box: what it draws (as
-// a list of drawing steps in order, at user coordinates), which well cell a point
+// a drawing plan at user coordinates), which well cell a point
 // falls in, and the press / move / release rules of the mouse.
 //
 // User coordinates: one unit is a hundredth of the instrument's channel spacing;
@@ -13,6 +13,7 @@
 
 #include "setup/group_model.h"
 #include "storage/plate_layout.h"
+#include "ui/draw_plan.h"
 
 namespace setup {
 
@@ -29,17 +30,6 @@ inline constexpr PictureColor kDotUsable = PictureRgb(200, 200, 200);
 // Group labels by group mod 4: green, navy, red, orange.
 PictureColor GroupLabelColor(int group);
 
-struct PictureOp {
-  enum class Kind : uint8_t { kOutline, kFill, kLine, kCircle, kText };
-  Kind kind = Kind::kLine;
-  double x1 = 0, y1 = 0, x2 = 0, y2 = 0;  // a circle: centre (x1, y1), radius x2
-  PictureColor color = kPictureBlack;
-  int font_size = 0;  // texts: points
-  std::string text;
-
-  bool operator==(const PictureOp&) const = default;
-};
-
 // The user scale (left, top, right, bottom) of the picture.
 struct PictureScale {
   double left = 0, top = 0, right = 0, bottom = 0;
@@ -55,8 +45,10 @@ CellGeometry CellGeometryOf(const storage::PlateView& plate);
 
 // The whole picture over a cleared box: blue well cells, a dot per channel position
 // (grey when usable, yellow otherwise), "G" & group on each well whose beam-0
-// channel is in a group, column numbers and row letters.
-std::vector<PictureOp> PlatePicture(const GroupModel& model);
+// channel is in a group, column numbers and row letters. The group labels take the
+// picture's font size (kLabelPoints), the numbers and letters 1.2 times it.
+inline constexpr int kLabelPoints = 10;
+ui::DrawPlan PlatePicture(const GroupModel& model);
 
 // A well cell, row and column from 0. A point left of or above the plate falls in
 // column or row 0; one right of or below it gives a row or column at the plate's
@@ -74,7 +66,7 @@ std::string CellName(Cell cell);
 
 // The bars along the plate's left and top edges that mark the rows and columns of
 // a rectangle of cells.
-std::vector<PictureOp> SelectionBars(const storage::PlateView& plate, const CellRect& rect);
+ui::DrawPlan SelectionBars(const storage::PlateView& plate, const CellRect& rect);
 
 // The group that a release assigns to: with the annotation panel shown, the group of
 // the ticked annotation row (first row showing group `annotation_offset`; no row

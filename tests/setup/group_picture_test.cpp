@@ -12,7 +12,7 @@
 namespace {
 
 using grouptest::OwnTables;
-using K = setup::PictureOp::Kind;
+using K = ui::OpKind;
 
 storage::PlateLayout W96f() { return storage::BuiltInPlateLayout("w96f"); }
 
@@ -135,11 +135,20 @@ TEST(Assignment, TargetGroupOfARelease) {
   }
 }
 
-std::vector<setup::PictureOp> OpsOf(const std::vector<setup::PictureOp>& ops, K kind) {
-  std::vector<setup::PictureOp> out;
-  std::copy_if(ops.begin(), ops.end(), std::back_inserter(out),
+std::vector<ui::DrawOp> OpsOf(const ui::DrawPlan& plan, K kind) {
+  std::vector<ui::DrawOp> out;
+  std::copy_if(plan.Ops().begin(), plan.Ops().end(), std::back_inserter(out),
                [&](const auto& o) { return o.kind == kind; });
   return out;
+}
+
+// A drawing step as the plan holds it: shapes carry no text, texts their corner twice
+// and their size as a share of the labels' size.
+ui::DrawOp Shape(K kind, double x1, double y1, double x2, double y2, int32_t c) {
+  return {kind, x1, y1, x2, y2, c, 0, {}};
+}
+ui::DrawOp Text(double x, double y, const char* text, int32_t c, double scale) {
+  return {K::kText, x, y, x, y, c, 0, text, 0, scale};
 }
 
 TEST(Drawing, CellsDotsLabelsNumbersAndLetters) {
@@ -148,24 +157,21 @@ TEST(Drawing, CellsDotsLabelsNumbersAndLetters) {
   t.Put({66}, 6);   // beam 0 of B3
   t.Put({0}, 999);  // not a group
   t.enabled[2] = 0;
-  const auto ops = setup::PlatePicture(t.Model());
-  const auto cells = OpsOf(ops, K::kOutline);
+  const auto plan = setup::PlatePicture(t.Model());
+  const auto cells = OpsOf(plan, K::kOutline);
   ASSERT_EQ(cells.size(), 96u);
-  EXPECT_EQ(cells[0],
-            (setup::PictureOp{K::kOutline, 0, -50, 200, 150, setup::kPictureBlue, 0, {}}));
+  EXPECT_EQ(cells[0], Shape(K::kOutline, 0, -50, 200, 150, setup::kPictureBlue));
   EXPECT_EQ(cells[1].x1, 200);  // rows first, then columns within a row
-  const auto dots = OpsOf(ops, K::kCircle);
+  const auto dots = OpsOf(plan, K::kCircle);
   ASSERT_EQ(dots.size(), 384u);
-  EXPECT_EQ(dots[0], (setup::PictureOp{K::kCircle, 50, 50, 5, 0, setup::kDotUsable, 0, {}}));
+  EXPECT_EQ(dots[0], Shape(K::kCircle, 50, 50, 5, 0, setup::kDotUsable));
   EXPECT_EQ(dots[24].color, setup::kDotUnusable);  // channel 1 is off the plate
   EXPECT_EQ(dots[48].color, setup::kDotUnusable);  // channel 2 is disabled
-  const auto texts = OpsOf(ops, K::kText);
+  const auto texts = OpsOf(plan, K::kText);
   ASSERT_EQ(texts.size(), 1u + 12u + 8u);
-  EXPECT_EQ(texts[0],
-            (setup::PictureOp{K::kText, 425, 195, 0, 0, setup::PictureRgb(255, 0, 0), 10, "G6"}));
-  EXPECT_EQ(texts[1], (setup::PictureOp{K::kText, 50, -150, 0, 0, setup::kPictureBlack, 12, "1"}));
-  EXPECT_EQ(texts[13],
-            (setup::PictureOp{K::kText, -100, -25, 0, 0, setup::kPictureBlack, 12, "A"}));
+  EXPECT_EQ(texts[0], Text(425, 195, "G6", setup::PictureRgb(255, 0, 0), 1.0));
+  EXPECT_EQ(texts[1], Text(50, -150, "1", setup::kPictureBlack, 1.2));
+  EXPECT_EQ(texts[13], Text(-100, -25, "A", setup::kPictureBlack, 1.2));
   const setup::PictureScale sc = setup::PlatePictureScale(t.View());
   EXPECT_EQ(std::vector<double>({sc.left, sc.top, sc.right, sc.bottom}),
             std::vector<double>({-100, -150, 2425, 1625}));
@@ -175,9 +181,9 @@ TEST(Drawing, FewerWellsThanCellsDrawWithoutReadingPastTheGrid) {
   // 2 x 2 cells, three wells; channel 0 (well 0) sits in the empty slots.
   OwnTables t(grouptest::CustomLayout(2, 2, {1, 1, 1}));
   t.Put({0, 1, 2}, 0);
-  auto ops = setup::PlatePicture(t.Model());
-  EXPECT_EQ(OpsOf(ops, K::kOutline).size(), 4u);
-  EXPECT_EQ(OpsOf(ops, K::kText).size(), 3u + 2u + 2u);  // wells 0..2 only
+  const auto plan = setup::PlatePicture(t.Model());
+  EXPECT_EQ(OpsOf(plan, K::kOutline).size(), 4u);
+  EXPECT_EQ(OpsOf(plan, K::kText).size(), 3u + 2u + 2u);  // wells 0..2 only
   // A view whose Max_Well claims more wells than its grid holds.
   storage::PlateView v = t.View();
   v.max_well = 3;
@@ -191,16 +197,15 @@ TEST(Drawing, FewerWellsThanCellsDrawWithoutReadingPastTheGrid) {
 
 TEST(Drawing, BarsMarkTheRectanglesRowsAndColumns) {
   OwnTables t(W96f());
-  const auto bars = setup::SelectionBars(t.View(), {1, 2, 3, 3});
-  const std::vector<setup::PictureOp> expected = {
-      {K::kFill, 0, -50, 4, 1550, setup::kPictureWhite, 0, {}},
-      {K::kLine, 0, -50, 0, 1550, setup::kPictureBlue, 0, {}},
-      {K::kFill, 0, 150, 4, 550, setup::kPictureBlue, 0, {}},
-      {K::kFill, 0, -50, 2400, -46, setup::kPictureWhite, 0, {}},
-      {K::kLine, 0, -50, 2400, -50, setup::kPictureBlue, 0, {}},
-      {K::kFill, 600, -50, 800, -46, setup::kPictureBlue, 0, {}},
+  const std::vector<ui::DrawOp> expected = {
+      Shape(K::kFill, 0, -50, 4, 1550, setup::kPictureWhite),
+      Shape(K::kLine, 0, -50, 0, 1550, setup::kPictureBlue),
+      Shape(K::kFill, 0, 150, 4, 550, setup::kPictureBlue),
+      Shape(K::kFill, 0, -50, 2400, -46, setup::kPictureWhite),
+      Shape(K::kLine, 0, -50, 2400, -50, setup::kPictureBlue),
+      Shape(K::kFill, 600, -50, 800, -46, setup::kPictureBlue),
   };
-  EXPECT_EQ(bars, expected);
+  EXPECT_EQ(setup::SelectionBars(t.View(), {1, 2, 3, 3}).Ops(), expected);
 }
 
 }  // namespace

@@ -17,9 +17,9 @@
 #include <QRadioButton>
 #include <functional>
 
+#include "mainwindow/plot_paint.h"
 #include "platform/dialogs.h"
 #include "setup/forms/frm_setup.h"
-#include "setup/forms/plate_paint.h"
 #include "setup/group_sets.h"
 #include "storage/shared_state.h"
 #include "ui/window_shape.h"
@@ -251,7 +251,8 @@ void Frm_setup::DrawPlateLayout() {
   Picwell->Cls();
   if (!Picwell->Scale(scale.left, scale.top, scale.right, scale.bottom)) return;
   Picwell->SetFontName("Sans Serif");
-  PaintPicture(*Picwell, PlatePicture(model));
+  Picwell->SetFontSize(kLabelPoints);
+  mainwindow::PaintPlan(*Picwell, PlatePicture(model));
 }
 
 void Frm_setup::Picwell_MouseDown(int button, int, double x, double y) {
@@ -275,7 +276,7 @@ void Frm_setup::Picwell_MouseMove(int, int, double x, double y) {
   const GroupModel model = Groups();
   const PlatePointer::Move m = plate_pointer_.MoveTo(model.Plate(), x, y);
   if (!m.on_plate) return;
-  PaintPicture(*Picwell, SelectionBars(model.Plate(), m.rect));
+  mainwindow::PaintPlan(*Picwell, SelectionBars(model.Plate(), m.rect));
   lblnchannel->setText(Q(CellName(m.far_corner)));
 }
 
