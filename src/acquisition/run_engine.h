@@ -167,7 +167,7 @@ class RunEngine {
   bool Poll(int step);
   // False when the tick must end here (the restart was launched or failed).
   bool CountSerialError(bool last_failed);
-  void EnvelopeStage(int ch);
+  void EnvelopeStage(int ch, int interval, double thr);
   void ResetStage(int ch);
   void BinEnd();
   void BinDetection();

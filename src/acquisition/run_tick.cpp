@@ -79,7 +79,7 @@ void RunEngine::RunningTick() {
   for (int ch = 0; ch < storage::kChannelCount; ++ch) {
     if (sh.Channel_Well[ch] < 0) continue;
     if (envelope)
-      EnvelopeStage(ch);
+      EnvelopeStage(ch, interval, sh.ThresholdAt(0, ch));
     else
       ResetStage(ch);
   }
@@ -166,39 +166,43 @@ bool RunEngine::CountSerialError(bool last_failed) {
   return false;
 }
 
-void RunEngine::EnvelopeStage(int ch) {
+void RunEngine::EnvelopeStage(int ch, int interval, double thr) {
   RunState& s = state;
   const int r = s.Ring_Index;
-  auto R = [&](int p) -> int16_t& { return s.Raw_Ring[RunState::Cell(ch, p)]; };
-  auto U = [&](int p) -> int16_t& { return s.Envelope[RunState::Cell(ch, p)]; };
-  auto L = [&](int p) -> int16_t& { return s.RT_Planes[RunState::Cell(ch, p)]; };
-  auto P = [&](int p) -> int16_t& { return s.Peak_Hold[RunState::Cell(ch, p)]; };
-  auto T = [&](int p) -> int16_t& { return s.Trough_Hold[RunState::Cell(ch, p)]; };
-  const double thr = storage::Shared().ThresholdAt(0, ch);
+  // Column `ch` of each per-sample table, one row per sample position.
+  int16_t* const R = s.Raw_Ring.data() + ch;
+  int16_t* const U = s.Envelope.data() + ch;
+  int16_t* const L = s.RT_Planes.data() + ch;
+  int16_t* const P = s.Peak_Hold.data() + ch;
+  int16_t* const T = s.Trough_Hold.data() + ch;
+  const auto at = [](int p) { return std::size_t(p) * kChannelSlots; };
 
-  if (R(r - 1) > U(r - 1) && R(r - 1) > R(r - 2) && R(r - 1) > R(r))
-    R(r - 1) = Saturate16((int32_t(R(r)) + R(r - 2)) / 2.0);
-  P(r) = P(r - 1);
-  T(r) = T(r - 1);
-  if (R(r - 1) < R(r - 2) && R(r - 1) < R(r)) T(r) = R(r - 1);
-  if (R(r - 1) > R(r - 2) && R(r - 1) > R(r)) P(r) = R(r - 1);
-  s.Spread_Sums[ch] += int32_t(P(r)) - T(r);
-  s.Level_Sums[ch] += R(r - 1);
+  const int16_t r0 = R[at(r)], r2 = R[at(r - 2)];
+  int16_t& r1 = R[at(r - 1)];
+  if (r1 > U[at(r - 1)] && r1 > r2 && r1 > r0) r1 = Saturate16((int32_t(r0) + r2) / 2.0);
+  P[at(r)] = P[at(r - 1)];
+  T[at(r)] = T[at(r - 1)];
+  if (r1 < r2 && r1 < r0) T[at(r)] = r1;
+  if (r1 > r2 && r1 > r0) P[at(r)] = r1;
+  s.Spread_Sums[ch] += int32_t(P[at(r)]) - T[at(r)];
+  s.Level_Sums[ch] += r1;
   s.Sum_Count[ch] += 1;
 
+  // The window reaches back into the end of the previous bin: position 0 is read at
+  // the last one, -1 at the one before.
   int32_t m = 0;
   double sl = 0.0, su = 0.0;
-  for (int i = DspInterval(); i >= 1; --i) {
+  for (int i = interval; i >= 1; --i) {
     int p = r - i;
     if (p <= 0) p += kBinSamples - 1;
-    m = std::max<int32_t>(m, R(p));
+    m = std::max<int32_t>(m, R[at(p)]);
     if (i <= 3) {
-      sl += L(p);
-      su += U(p);
+      sl += L[at(p)];
+      su += U[at(p)];
     }
   }
-  L(r) = Saturate16((sl + (100.0 - thr) * m / 100.0) / 4.0);
-  U(r) = Saturate16((su + (thr + 100.0) * m / 100.0) / 4.0);
+  L[at(r)] = Saturate16((sl + (100.0 - thr) * m / 100.0) / 4.0);
+  U[at(r)] = Saturate16((su + (thr + 100.0) * m / 100.0) / 4.0);
 }
 
 void RunEngine::ResetStage(int ch) {

@@ -217,6 +217,73 @@ TEST_F(RunEngineTest, EveryShippedLayoutListsOnlyChannelsItsPollReads) {
   }
 }
 
+TEST_F(RunEngineTest, EnvelopeStageRemovesSpikesAndReadsItsWindowBackIntoThePreviousBin) {
+  // Channel 0, threshold 10 %, a window of 5 samples; the tick's own sample is 120.
+  struct Cell {
+    int pos, raw, lower, upper;
+  };
+  struct Case {
+    const char* what;
+    int r;
+    std::vector<Cell> cells;
+    int own;  // the level the poll brings for position r
+    int want_previous, want_lower, want_upper;
+  } cases[] = {
+      // Positions 0 and 495 are outside the window: 0 is read at 499, -1 at 498.
+      {"window wrapping into the previous bin",
+       2,
+       {{495, 4000, 0, 0},
+        {496, 700, 0, 0},
+        {497, 300, 0, 0},
+        {498, 200, 10, 100},
+        {499, 100, 20, 200},
+        {0, 3500, 0, 0},
+        {1, 50, 30, 300}},
+       120,
+       50,
+       172,
+       342},  // (60 + 0.9 x 700) / 4 = 172.5, (600 + 1.1 x 700) / 4 = 342.5
+      // 900 between 100 and 120 becomes 110: (0.9 x 110) / 4, (500 + 1.1 x 110) / 4.
+      {"a spike above the upper envelope",
+       12,
+       {{10, 100, 0, 0}, {11, 900, 0, 500}},
+       120,
+       110,
+       25,
+       155},
+      // (0.9 x 900) / 4 = 202.5 and (500 + 990) / 4 = 372.5, halves to even.
+      {"no spike without a fall after it",
+       12,
+       {{10, 100, 0, 0}, {11, 900, 0, 500}},
+       900,
+       900,
+       202,
+       372},
+  };
+  storage::Shared().DSP_Interval = 5;
+  for (int ch = 0; ch < storage::kChannelCount; ++ch) storage::Shared().ThresholdAt(0, ch) = 10.0;
+  Start();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto& st = engine_.state;
+    std::fill(st.Raw_Ring.begin(), st.Raw_Ring.end(), 0);
+    std::fill(st.RT_Planes.begin(), st.RT_Planes.end(), 0);
+    std::fill(st.Envelope.begin(), st.Envelope.end(), 0);
+    for (const Cell& cell : c.cells) {
+      st.RawAt(0, cell.pos) = int16_t(cell.raw);
+      st.RT_Planes[acquisition::RunState::Cell(0, cell.pos)] = int16_t(cell.lower);
+      st.Envelope[acquisition::RunState::Cell(0, cell.pos)] = int16_t(cell.upper);
+    }
+    st.Ring_Index = int16_t(c.r);
+    st.Sample_Count = 100;
+    io_.level_of = [&](int ch, long) { return ch == 0 ? c.own : 1000; };
+    Ticks(1);
+    EXPECT_EQ(st.RawAt(0, c.r - 1), c.want_previous);
+    EXPECT_EQ(st.RT_Planes[acquisition::RunState::Cell(0, c.r)], c.want_lower);
+    EXPECT_EQ(st.Envelope[acquisition::RunState::Cell(0, c.r)], c.want_upper);
+  }
+}
+
 TEST_F(RunEngineTest, FailedGroupHoldsItsPreviousSample) {
   io_.level_of = [](int ch, long poll) { return 1000 + ch + int(poll % 50) * 10; };
   Start();
