@@ -91,6 +91,9 @@ void Frm_Factory::Form_Unload() {
 
 void Frm_Factory::Timer_temp_Timer() {
   txt_current_temp->setText(Q(TemperatureText(calibration_->ReadRaw(), storage::Shared())));
+  // The next reading a full interval after this one ended: a silent instrument holds
+  // each reading for about a second, which must not take all of the window's time.
+  if (Timer_temp.isActive()) Timer_temp.start();
 }
 
 void Frm_Factory::Cmd_temp_Click() {
