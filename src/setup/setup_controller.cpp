@@ -217,7 +217,9 @@ void SetupController::CheckClicked(Check id) {
     case Check::chklight:
       s.Menu2 = c_.chklight.value == 1 ? 1 : 0;
       main_.ShowLightTools(s.Menu2 == 1);
-      main_.SetLightEnabled(s.Menu2 == 1);
+      // Showing the stored tool flag leaves the project's light schedule as stored;
+      // the user's tick switches it.
+      if (!loading_) main_.SetLightEnabled(s.Menu2 == 1);
       break;
     case Check::chktemp:
       s.Menu3 = c_.chktemp.value == 1 ? 1 : 0;
@@ -279,6 +281,7 @@ void SetupController::FillPlateFormats() {
 
 void SetupController::Form_Load() {
   auto& s = storage::Shared();
+  loading_ = true;
   view_.PrepareGroupList();
   view_.ShowAnnotationPanel();
   view_.HideStationOptions();
@@ -311,11 +314,7 @@ void SetupController::Form_Load() {
 
   FillList(List::Cmb_organism,
            {kOrganisms[0].name, kOrganisms[1].name, kOrganisms[2].name, kOrganisms[3].name});
-  if (InRange(s.MnAt(1, 0), 0, 3)) {
-    loading_ = true;
-    PlaceIndex(List::Cmb_organism, s.MnAt(1, 0));
-    loading_ = false;
-  }
+  if (InRange(s.MnAt(1, 0), 0, 3)) PlaceIndex(List::Cmb_organism, s.MnAt(1, 0));
 
   if (s.MnAt(1, 3) != 0) c_.lbl_snr.text = SnrText(s.MnAt(1, 3));
   c_.lbl_snr.enabled = false;
@@ -339,6 +338,7 @@ void SetupController::Form_Load() {
 
   view_.FillGroupSets();
   view_.FillGroupsAndPlate();
+  loading_ = false;
   view_.Refresh();
 }
 

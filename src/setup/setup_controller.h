@@ -126,7 +126,8 @@ class SetupController {
   SetupView& view_;
   MainSide& main_;
   SetupControls c_;
-  // Set while the load selects the stored organism: the stored SNR and method stay.
+  // Set while the load runs: selecting the stored organism keeps the stored SNR and
+  // method, showing the light tool flag keeps the stored light schedule.
   bool loading_ = false;
   // The format picked last, waiting for the timer.
   std::optional<std::string> picked_format_;

@@ -195,6 +195,9 @@ TEST_F(Handlers, LapseRuleRunsOnEveryKeystroke) {
 TEST_F(Handlers, ToolBoxesDriveTheMainWindowsFrames) {
   OpenProject(1, "Worms", [](storage::SharedState& s) { s.Menu2 = 1; });
   Loaded();
+  // The load shows the light tools without switching the stored light schedule.
+  EXPECT_EQ(std::count(main.calls.begin(), main.calls.end(), "LightTools 1"), 1);
+  EXPECT_EQ(std::count(main.calls.begin(), main.calls.end(), "LightEnabled 1"), 0);
   main.calls.clear();
   controller.UserCheck(Check::chklight, 0);
   controller.UserCheck(Check::chktemp, 1);
