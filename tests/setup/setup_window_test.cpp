@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -15,9 +14,8 @@
 #include <QTest>
 
 #include "mainwindow/mainwindow_fixture.h"
-#include "platform/clock.h"
+#include "mainwindow/run_window_fixture.h"
 #include "setup/setup_layout.h"
-#include "support/sim_harness.h"
 
 namespace setuptest {
 namespace {
@@ -44,14 +42,6 @@ class SetupWindow : public mainwindow_test::ProgramTest {
     EXPECT_FALSE(ui::IsLoaded<Frm_setup>());
     ui::Default<Frm_Init>().cmd_option1->click();
     return ui::Default<Frm_setup>();
-  }
-
-  template <class Done>
-  static bool RunUntil(Done done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
   }
 
   static void LeaveBox(QWidget* box) {
@@ -162,41 +152,24 @@ TEST_F(SetupWindow, LayoutPlacesEveryControlAsComputed) {
   EXPECT_EQ(w.Layout_Ready, 1);
 }
 
-TEST_F(SetupWindow, ARunGoesOnWhileProjectsAndPlatesAreRefused) {
-  platform::ManualClock clock;
-  platform::SetClock(&clock);
-  struct RestoreClock {
-    ~RestoreClock() { platform::SetClock(nullptr); }
-  } restore;
-  testsupport::SimHarness sim(4);
-  Frm_setup& w = Open();
-  auto& main = ui::Default<Frm_Main>();
-  w.hide();
-  main.Show();
-  main.cmd_connect_Click();
-  ASSERT_TRUE(storage::Shared().Connected);
-  dialogs.AllowAnyOk().AnswerInput("long run");
-  main.CmdPlay_Click();
-  main.Timeradq.stop();
-  ASSERT_EQ(storage::Shared().Acq_State, 1);
+using SetupDuringRun = mainwindow_test::RunWindowTest;
+
+TEST_F(SetupDuringRun, ProjectsAndPlatesAreRefusedAndTheRunGoesOn) {
+  Frm_Main& main = StartRun("w96", false, [](Frm_Main&) {});
+  ASSERT_EQ(storage::Shared().Acq_State, 1) << FirstBox();
   const fs::path run = folder / "p00001" / main.engine().state.Run_Folder;
-  const auto tick = [&](int n) {
-    for (int i = 0; i < n; ++i) {
-      main.Timeradq_Timer();
-      clock.Advance(30);
-    }
-  };
-  tick(510);
+  Ticks(main, 510);
   const auto recorded = fs::file_size(run / "counts.bin");
   ASSERT_GT(recorded, 0u);
 
   // The setup window shown during the run (as the calibration window's button does).
+  auto& w = ui::Default<Frm_setup>();
   w.Show();
   const size_t seen = dialogs.log().size();
+  dialogs.ExpectOk().ExpectOk().ExpectOk();
   w.Cmdnewpj->click();
   w.cmdLoad->click();
-  const int w96u = w.Combowell->findText("w96u");
-  emit w.Combowell->activated(w96u);
+  emit w.Combowell->activated(w.Combowell->findText("w96u"));
   w.controller().Timer1_Timer();
   EXPECT_EQ(std::vector<std::string>(dialogs.log().begin() + static_cast<long>(seen),
                                      dialogs.log().end()),
@@ -206,7 +179,7 @@ TEST_F(SetupWindow, ARunGoesOnWhileProjectsAndPlatesAreRefused) {
   EXPECT_FALSE(fs::exists(folder / "p00002"));
   EXPECT_TRUE(w.frm_project->isHidden());
 
-  tick(500);
+  Ticks(main, 500);
   EXPECT_GT(fs::file_size(run / "counts.bin"), recorded);
 }
 
