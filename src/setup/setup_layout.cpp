@@ -1,87 +1,30 @@
 #include "setup/setup_layout.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include "platform/numeric.h"
 
 namespace setup {
 
-namespace {
-
-constexpr double kTwipsPerPixel = 15.0;
-
-double Nearest(double x) { return platform::RoundHalfEven(x); }
-
-class Builder {
- public:
-  explicit Builder(SetupLayout& layout) : layout_(layout) {}
-
-  ui::PixelRect Pixels(const char* name, const char* parent, double l, double t, double w, double h,
-                       bool hidden = false) {
-    return Add(name, parent, ui::PixelPlace(l, t, w, h), hidden);
-  }
-  ui::PixelRect Twips(const char* name, const char* parent, double l, double t, double w, double h,
-                      bool hidden = false) {
-    return Add(name, parent, ui::TwipsPlace(l, t, w, h), hidden);
-  }
-  // A combo box keeps its own height.
-  void PixelsCombo(const char* name, const char* parent, double l, double t, double w, int h) {
-    ui::PixelRect r = ui::PixelPlace(l, t, w, 0);
-    r.height = h;
-    Add(name, parent, r, false);
-  }
-  void TwipsCombo(const char* name, const char* parent, double l, double t, double w, int h) {
-    ui::PixelRect r = ui::TwipsPlace(l, t, w, 0);
-    r.height = h;
-    Add(name, parent, r, false);
-  }
-
- private:
-  ui::PixelRect Add(const char* name, const char* parent, ui::PixelRect r, bool hidden) {
-    // The frames measure in twips units of the panel, a little larger than its pixel
-    // units: what would reach past the container's edge is cut at it.
-    if (const Placement* box = layout_.Find(parent)) {
-      r.width = std::max(0, std::min(r.right(), box->rect.width) - r.x);
-      r.height = std::max(0, std::min(r.bottom(), box->rect.height) - r.y);
-    }
-    layout_.controls.push_back({name, parent, r, hidden});
-    return layout_.controls.back().rect;
-  }
-  SetupLayout& layout_;
-};
-
-}  // namespace
-
-const Placement* SetupLayout::Find(std::string_view name) const {
-  for (const Placement& p : controls)
-    if (p.name == name) return &p;
-  return nullptr;
-}
-
 SetupLayout ArrangeSetupControls(int width, int height, int combo_height) {
   SetupLayout layout;
-  Builder add(layout);
+  ui::LayoutBuilder add(layout.controls);
   const int ch = combo_height;
+  const auto nearest = [](double x) { return platform::RoundHalfEven(x); };
+  constexpr double kTwipsPerPixel = 15.0;
 
   // The window, in twips.
-  const double fw = Nearest(std::max(width, 0) * kTwipsPerPixel);
-  const double fh = Nearest(std::max(height, 0) * kTwipsPerPixel);
-  const double u = Nearest(Nearest(0.9 * fw) / 6);
-  const double v = Nearest((Nearest(0.9 * fh) - Nearest(0.025 * fh)) / 20);
-  const double ml = Nearest(0.05 * fw);
-  const double mt = Nearest(0.025 * fh);
+  const ui::WindowUnits units = ui::WindowUnitsOf(width, height);
+  const double u = units.U, v = units.V, ml = units.M, mt = units.T;
 
   // Left panel; its units come from its size in whole pixels.
   const ui::PixelRect p1 = add.Twips("PicPanel1", "", 0.5 * ml, mt, 4.1 * u, 19.5 * v);
-  const double a = Nearest(p1.width / 4.1);
-  const double b = Nearest(p1.height / 19.5);
+  const double a = nearest(p1.width / 4.1);
+  const double b = nearest(p1.height / 19.5);
   add.Pixels("Picwell", "PicPanel1", 0.125 * a, 1.75 * b, 3.75 * a, 12.65 * b);
   const ui::PixelRect fa = add.Pixels("frm_advance", "PicPanel1", 0.05 * a, 10 * b, 3.9 * a, 9 * b);
 
   // The annotation panel, in twips of its own size.
-  const double aw = Nearest(fa.width * kTwipsPerPixel);
-  const double ah = Nearest(fa.height * kTwipsPerPixel);
+  const double aw = nearest(fa.width * kTwipsPerPixel);
+  const double ah = nearest(fa.height * kTwipsPerPixel);
   layout.annotation_width_twips = static_cast<int>(aw);
   layout.annotation_height_twips = static_cast<int>(ah);
   const char* adv = "frm_advance";
@@ -94,7 +37,7 @@ SetupLayout ArrangeSetupControls(int width, int height, int combo_height) {
   add.Twips("txt_global_strain", adv, 0.765 * aw, 0.5 * ah, 0.17 * aw, 0.1 * ah);
   add.Twips("Chk_global_orgnum", adv, 0.765 * aw, 0.6 * ah, 0.09 * aw, 0.1 * ah);
   add.Twips("txt_global_orgnum", adv, 0.86 * aw, 0.6 * ah, 0.075 * aw, 0.1 * ah);
-  add.TwipsCombo("combo_tool", adv, 0.05 * aw, 0.1 * ah, 0.1 * aw, ch);
+  add.TwipsKeepHeight("combo_tool", adv, 0.05 * aw, 0.1 * ah, 0.1 * aw, ch);
   add.Twips("txt_global", adv, 0.15 * aw, 0.1 * ah, 0.375 * aw, 0.07 * ah);
   add.Twips("cmd_fill", adv, 0.525 * aw, 0.1 * ah, 0.1 * aw, 0.07 * ah);
   add.Twips("cmd_setglobal", adv, 0.625 * aw, 0.1 * ah, 0.1 * aw, 0.07 * ah);
@@ -105,7 +48,7 @@ SetupLayout ArrangeSetupControls(int width, int height, int combo_height) {
   // The rest of the left panel.
   const char* left = "PicPanel1";
   add.Pixels("Label_wellformat", left, 0.125 * a, 0.675 * b, 0.45 * a, ch);
-  add.PixelsCombo("Combowell", left, 0.6 * a, 0.675 * b, 0.75 * a, ch);
+  add.PixelsKeepHeight("Combowell", left, 0.6 * a, 0.675 * b, 0.75 * a, ch);
   add.Pixels("lbl_listgrupos", left, 1.45 * a, 0.675 * b, 1.5 * a, ch);
   add.Pixels("plate_option0", left, 1.025 * a, 0.515 * b, 0.5 * a, 0.5 * b, true);
   add.Pixels("plate_option1", left, 1.525 * a, 0.515 * b, 0.5 * a, 0.5 * b, true);
@@ -127,10 +70,10 @@ SetupLayout ArrangeSetupControls(int width, int height, int combo_height) {
 
   // Right panel: pixel units for its own controls, twips units for its frames'.
   const ui::PixelRect p2 = add.Twips("PicPanel2", "", 4 * u + ml, mt, 2.05 * u, 19.5 * v);
-  const double c = Nearest(p2.width / 2.0);
-  const double d = Nearest(p2.height / 19.5);
-  const double e = Nearest(p2.width * kTwipsPerPixel / 2);
-  const double f = Nearest(p2.height * kTwipsPerPixel / 19.5);
+  const double c = nearest(p2.width / 2.0);
+  const double d = nearest(p2.height / 19.5);
+  const double e = nearest(p2.width * kTwipsPerPixel / 2);
+  const double f = nearest(p2.height * kTwipsPerPixel / 19.5);
   const char* right = "PicPanel2";
   add.Pixels("lbl_project", right, 0.12 * c, 0.5 * d, 1.5 * c, 0.75 * d);
   add.Pixels("chk_advance", right, 0.15 * c, 11 * d, 1.75 * c, 1 * d);
@@ -158,18 +101,18 @@ SetupLayout ArrangeSetupControls(int width, int height, int combo_height) {
   add.Twips("Shape_detection", setup, 0.075 * e, 6.25 * f, 1.75 * e, 3 * f);
   add.Twips("txt_detection", setup, 0.15 * e, 6.3 * f, 1.6 * e, 0.6 * f);
   add.Twips("lbl_organism", setup, 0.15 * e, 7 * f, 0.45 * e, 0.6 * f);
-  add.TwipsCombo("Cmb_organism", setup, 0.6 * e, 7 * f, 0.62 * e, ch);
+  add.TwipsKeepHeight("Cmb_organism", setup, 0.6 * e, 7 * f, 0.62 * e, ch);
   add.Twips("txt_snr", setup, 1.25 * e, 7 * f, 0.22 * e, 0.6 * f);
   add.Twips("lbl_snr", setup, 1.47 * e, 7 * f, 0.3 * e, 0.6 * f);
   add.Twips("lbl_dsp", setup, 0.15 * e, 8.1 * f, 0.45 * e, 0.6 * f);
-  add.TwipsCombo("ComboDSP", setup, 0.6 * e, 8.1 * f, 1.17 * e, ch);
+  add.TwipsKeepHeight("ComboDSP", setup, 0.6 * e, 8.1 * f, 1.17 * e, ch);
 
   const char* options = "Frame_advanced";
   add.Twips("chklight", options, 0.05 * e, 0.1 * f, 0.85 * e, 0.55 * f);
   add.Twips("chktemp", options, 0.05 * e, 0.7 * f, 0.85 * e, 0.55 * f);
   add.Twips("Check_saverealtime", options, 0.9 * e, 0.1 * f, 0.85 * e, 0.55 * f);
   add.Twips("Label_savereal", options, 0.9 * e, 0.7 * f, 0.5 * e, 0.55 * f);
-  add.TwipsCombo("Combosavereal", options, 1.4 * e, 0.7 * f, 0.33 * e, ch);
+  add.TwipsKeepHeight("Combosavereal", options, 1.4 * e, 0.7 * f, 0.33 * e, ch);
   add.Twips("lbl_message", options, 0.05 * e, 1.8 * f, 1.7 * e, 0.6 * f);
   return layout;
 }

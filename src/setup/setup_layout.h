@@ -14,20 +14,15 @@
 
 namespace setup {
 
-struct Placement {
-  std::string name;     // the control's name
-  std::string parent;   // its container's name; "" for the window itself
-  ui::PixelRect rect;   // in pixels of the container
-  bool hidden = false;  // placed but never shown by the layout
-};
-
 struct SetupLayout {
-  std::vector<Placement> controls;
+  std::vector<ui::Placement> controls;
   // Units, for the callers that lay out inside the annotation panel.
   int annotation_width_twips = 0;   // W
   int annotation_height_twips = 0;  // H
 
-  const Placement* Find(std::string_view name) const;
+  const ui::Placement* Find(std::string_view name) const {
+    return ui::FindPlacement(controls, name);
+  }
 };
 
 // The layout of a window whose inside measures width x height pixels; combo boxes

@@ -10,7 +10,7 @@
 namespace {
 
 using setup::ArrangeSetupControls;
-using setup::Placement;
+using ui::Placement;
 using setup::SetupLayout;
 
 const ui::PixelRect& Rect(const SetupLayout& l, const char* name) {

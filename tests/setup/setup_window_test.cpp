@@ -142,7 +142,7 @@ TEST_F(SetupWindow, LayoutPlacesEveryControlAsComputed) {
     w.ArrangeControls();
     const setup::SetupLayout layout = setup::ArrangeSetupControls(
         w.client->width(), w.client->height(), w.Combowell->sizeHint().height());
-    for (const setup::Placement& p : layout.controls) {
+    for (const ui::Placement& p : layout.controls) {
       const auto* c = w.client->findChild<QWidget*>(QString::fromStdString(p.name));
       ASSERT_NE(c, nullptr) << p.name;
       EXPECT_EQ(c->geometry(), QRect(p.rect.x, p.rect.y, p.rect.width, p.rect.height)) << p.name;
@@ -166,14 +166,18 @@ TEST_F(SetupDuringRun, ProjectsAndPlatesAreRefusedAndTheRunGoesOn) {
   auto& w = ui::Default<Frm_setup>();
   w.Show();
   const size_t seen = dialogs.log().size();
-  dialogs.ExpectOk().ExpectOk().ExpectOk();
+  const auto groups = storage::Shared().Group;
+  dialogs.ExpectOk().ExpectOk().ExpectOk().ExpectOk().ExpectOk();
   w.Cmdnewpj->click();
   w.cmdLoad->click();
   emit w.Combowell->activated(w.Combowell->findText("w96u"));
   w.controller().Timer1_Timer();
+  w.Cmd_clear->click();
+  w.combogrup_DblClick();
   EXPECT_EQ(std::vector<std::string>(dialogs.log().begin() + static_cast<long>(seen),
                                      dialogs.log().end()),
-            std::vector<std::string>(3, storage::kRunningRefusal));
+            std::vector<std::string>(5, storage::kRunningRefusal));
+  EXPECT_EQ(storage::Shared().Group, groups);
   EXPECT_EQ(storage::Shared().Plate_format, "w96");
   EXPECT_EQ(w.Combowell->currentText(), "w96");
   EXPECT_FALSE(fs::exists(folder / "p00002"));

@@ -21,6 +21,7 @@
 #include "platform/dialogs.h"
 #include "setup/forms/frm_setup.h"
 #include "setup/group_sets.h"
+#include "setup/run_guard.h"
 #include "storage/shared_state.h"
 #include "ui/window_shape.h"
 
@@ -176,6 +177,7 @@ void Frm_setup::combogrup_Click() {
 void Frm_setup::combogrup_DblClick() {
   QListWidgetItem* item = combogrup->currentItem();
   if (!item) return;
+  if (RefusedDuringRun()) return;
   GroupEntry entry{DataOf(item), item->text().toStdString()};
   GroupModel model = Groups();
   if (AskRenameGroup(model, entry)) item->setText(Q(entry.text));
@@ -184,6 +186,7 @@ void Frm_setup::combogrup_DblClick() {
 void Frm_setup::mn_groupclr_Click() {
   QListWidgetItem* item = combogrup->currentItem();
   if (!item) return;
+  if (RefusedDuringRun()) return;
   const GroupEntry entry{DataOf(item), item->text().toStdString()};
   GroupModel model = Groups();
   if (!AskClearGroup(model, entry)) return;
@@ -194,6 +197,7 @@ void Frm_setup::mn_groupclr_Click() {
 }
 
 void Frm_setup::Cmd_clear_Click() {
+  if (RefusedDuringRun()) return;
   GroupModel model = Groups();
   if (AskClearAllGroups(model)) ClearAllGroups();
 }
@@ -206,7 +210,7 @@ void Frm_setup::ClearAllGroups() {
 }
 
 void Frm_setup::MoveSelectedWell(QListWidget* list, bool into_group) {
-  if (list->count() == 0) return;
+  if (list->count() == 0 || RefusedDuringRun()) return;
   if (!list->currentItem()) list->setCurrentRow(0);
   const int selected = list->currentRow();
   const int group = CurrentGroup();
@@ -229,7 +233,7 @@ void Frm_setup::lstgrup_DblClick() { MoveSelectedWell(lstgrup, false); }
 void Frm_setup::cmd_goset_Click() { mngroup->popup(QCursor::pos()); }
 
 void Frm_setup::mnopciongrup_Click(int index) {
-  if (index < 0 || index >= static_cast<int>(mnopciongrup.size())) return;
+  if (index < 0 || index >= static_cast<int>(mnopciongrup.size()) || RefusedDuringRun()) return;
   ApplyGroupSet(mnopciongrup[static_cast<size_t>(index)]->text().toStdString());
   for (QAction* item : mnopciongrup) item->setChecked(false);
   mnopciongrup[static_cast<size_t>(index)]->setChecked(true);
@@ -258,7 +262,7 @@ void Frm_setup::DrawPlateLayout() {
 void Frm_setup::Picwell_MouseDown(int button, int, double x, double y) {
   const GroupModel model = Groups();
   const auto cell = plate_pointer_.Press(model.Plate(), button, x, y, Layout_Ready == 1);
-  if (!cell) return;
+  if (!cell || RefusedDuringRun()) return;
   const int well = WellOfCell(model.Plate(), *cell);
   lblnchannel->setText(QString::number(well));
   const int group = CurrentGroup();
@@ -283,7 +287,8 @@ void Frm_setup::Picwell_MouseMove(int, int, double x, double y) {
 void Frm_setup::Picwell_MouseUp(int button, int, double x, double y) {
   GroupModel model = Groups();
   const auto rect = plate_pointer_.Release(model.Plate(), button, x, y, Layout_Ready == 1);
-  if (!rect) return;
+  // A run's groups stay as they are; the press has said why.
+  if (!rect || storage::Shared().Acq_State != 0) return;
   const int target = ReleaseTargetGroup(!frm_advance->isHidden(), TickedAnnotationRow(),
                                         Annotation_Offset(), CurrentGroup());
   const int last = model.SetRectChannels(*rect, button == 1 ? target : -1);

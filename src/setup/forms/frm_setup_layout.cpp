@@ -20,7 +20,7 @@ namespace setup {
 void Frm_setup::ArrangeControls() {
   const SetupLayout layout =
       ArrangeSetupControls(client->width(), client->height(), Combowell->sizeHint().height());
-  for (const Placement& p : layout.controls) {
+  for (const ui::Placement& p : layout.controls) {
     QWidget* parent =
         p.parent.empty() ? client : client->findChild<QWidget*>(QString::fromStdString(p.parent));
     QWidget* w = parent ? parent->findChild<QWidget*>(QString::fromStdString(p.name)) : nullptr;
