@@ -76,7 +76,11 @@ void RunEngine::BinDetection() {
   const auto layout = detection::SampleMajor(kChannelSlots);
   detection::DetectionParams params;
   params.threshold = s.SNR_Threshold;
-  std::array<int16_t, 51> h{};
+  // The margins first, then the detection of every channel on the plate in one call
+  // (many channels at a time), then the histograms of the clipped blocks.
+  std::array<int, storage::kChannelCount> channels{};
+  std::array<double, storage::kChannelCount> margins{};
+  size_t on_plate = 0;
   for (int ch = 0; ch < storage::kChannelCount; ++ch) {
     if (sh.Channel_Well[ch] < 0) continue;
     if (s.Sum_Count[ch] > 0) {
@@ -93,15 +97,23 @@ void RunEngine::BinDetection() {
     double t = x + 1.0;
     if (t < kThresholdFloor) t = kThresholdFloor;
     sh.ThresholdAt(0, ch) = t;
-    if (sh.DSP_Method == 0) sh.DSP_Method = 1;
-
-    params.channel = ch;
-    params.method = sh.DSP_Method;
-    const int16_t c = detection::AnalyzeRawBlock(block, layout, params, Traces()).count;
+    margins[on_plate] = t;
+    channels[on_plate++] = ch;
+  }
+  if (on_plate == 0) return;
+  if (sh.DSP_Method == 0) sh.DSP_Method = 1;
+  params.method = sh.DSP_Method;
+  std::array<detection::DetectionResult, storage::kChannelCount> results{};
+  detection::AnalyzeRawBlocks(block, layout, std::span<const int>(channels.data(), on_plate),
+                              params, results, Traces());
+  std::array<int16_t, 51> h{};
+  for (size_t k = 0; k < on_plate; ++k) {
+    const int ch = channels[k];
+    const int16_t c = results[k].count;
     if (sh.Body_Bends == 1) {
       h.fill(0);
-      detection::BuildPeakIntervalHistogram(block, layout, ch, h, t);
-      for (int k = 0; k < detection::kHistogramCells; ++k) s.Histo.At(ch, k) += h[k];
+      detection::BuildPeakIntervalHistogram(block, layout, ch, h, margins[k]);
+      for (int g = 0; g < detection::kHistogramCells; ++g) s.Histo.At(ch, g) += h[g];
     }
     s.Counts[ch] = c;
     if (s.Count_Total[ch] < kCountTotalCap) s.Count_Total[ch] = int16_t(s.Count_Total[ch] + c);

@@ -55,4 +55,13 @@ struct DetectionResult {
 DetectionResult AnalyzeRawBlock(std::span<int16_t> block, BlockLayout layout,
                                 const DetectionParams& params, DetectionTraces& traces);
 
+// The same for every channel of `channels` in turn (params.channel is not used):
+// result k belongs to channels[k], `traces` ends as the last analysed channel leaves
+// it and the event marks of all accumulate. Channels are worked on many at a time, so
+// a whole plate costs far less than one call per channel. `results` holds at least
+// channels.size() entries.
+void AnalyzeRawBlocks(std::span<int16_t> block, BlockLayout layout, std::span<const int> channels,
+                      const DetectionParams& params, std::span<DetectionResult> results,
+                      DetectionTraces& traces);
+
 }  // namespace detection
