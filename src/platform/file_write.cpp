@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 #include <system_error>
@@ -15,6 +17,7 @@ namespace {
 
 constexpr std::string_view kTempSuffix = ".tmp~";
 constexpr std::size_t kTempUniqueChars = 6;  // mkstemp's XXXXXX
+constexpr std::size_t kWriterBuffer = std::size_t{1} << 18;
 
 int WriteAll(int fd, std::string_view bytes, std::size_t& done) {
   done = 0;
@@ -47,26 +50,98 @@ bool IsTemporaryName(std::string_view name) {
          name.substr(name.size() - kTempSuffix.size()) == kTempSuffix;
 }
 
-int WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes) {
+AtomicFileWriter::AtomicFileWriter(std::filesystem::path file) : file_(std::move(file)) {
   std::error_code ec;
-  if (std::filesystem::is_directory(file, ec)) return EISDIR;
-  std::string temp =
-      file.string() + "." + std::string(kTempUniqueChars, 'X') + std::string(kTempSuffix);
-  // O_EXCL under the hood: a name that exists, a planted link included, is never opened.
-  const int fd = ::mkostemps(temp.data(), static_cast<int>(kTempSuffix.size()), O_CLOEXEC);
-  if (fd < 0) return errno != 0 ? errno : EIO;
-  std::size_t done = 0;
-  int err = ::fchmod(fd, 0644) == 0 ? 0 : errno;
-  if (err == 0) err = WriteAll(fd, bytes, done);
-  // The data must be on the disk before the rename makes it the file of record.
-  if (err == 0 && ::fsync(fd) != 0) err = errno;
-  if (::close(fd) != 0 && err == 0) err = errno;
-  if (err == 0 && ::rename(temp.c_str(), file.c_str()) != 0) err = errno;
-  if (err != 0) {
-    ::unlink(temp.c_str());
-    return err;
+  if (std::filesystem::is_directory(file_, ec)) {
+    error_ = EISDIR;
+    return;
   }
-  return SyncFolder(file.parent_path());
+  temp_ = file_.string() + "." + std::string(kTempUniqueChars, 'X') + std::string(kTempSuffix);
+  // O_EXCL under the hood: a name that exists, a planted link included, is never opened.
+  fd_ = ::mkostemps(temp_.data(), static_cast<int>(kTempSuffix.size()), O_CLOEXEC);
+  if (fd_ < 0) {
+    error_ = errno != 0 ? errno : EIO;
+    return;
+  }
+  if (::fchmod(fd_, 0644) != 0) Fail(errno);
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    ::unlink(temp_.c_str());
+  }
+}
+
+void AtomicFileWriter::Flush() {
+  if (error_ != 0 || buffer_.empty()) return;
+  std::size_t done = 0;
+  if (const int err = WriteAll(fd_, buffer_, done); err != 0) Fail(err);
+  flushed_ += buffer_.size();
+  buffer_.clear();
+}
+
+void AtomicFileWriter::Write(std::string_view bytes) {
+  if (error_ != 0) return;
+  if (buffer_.size() + bytes.size() > kWriterBuffer) {
+    Flush();
+    if (bytes.size() >= kWriterBuffer) {
+      std::size_t done = 0;
+      if (const int err = WriteAll(fd_, bytes, done); err != 0) Fail(err);
+      flushed_ += bytes.size();
+      return;
+    }
+  }
+  if (buffer_.capacity() < kWriterBuffer) buffer_.reserve(kWriterBuffer);
+  buffer_.append(bytes);
+}
+
+void AtomicFileWriter::WriteAt(uint64_t offset, std::string_view bytes) {
+  if (error_ != 0) return;
+  if (offset + bytes.size() > size()) {
+    Fail(EINVAL);
+    return;
+  }
+  // The part still in the buffer is patched there, the rest on the disk.
+  std::size_t in_file = 0;
+  if (offset < flushed_) {
+    in_file = static_cast<std::size_t>(std::min<uint64_t>(bytes.size(), flushed_ - offset));
+    for (std::size_t done = 0; done < in_file;) {
+      const ssize_t n = ::pwrite(fd_, bytes.data() + done, in_file - done,
+                                 static_cast<off_t>(offset + done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        Fail(errno);
+        return;
+      }
+      done += static_cast<std::size_t>(n);
+    }
+  }
+  if (in_file < bytes.size())
+    std::memcpy(buffer_.data() + (offset + in_file - flushed_), bytes.data() + in_file,
+                bytes.size() - in_file);
+}
+
+int AtomicFileWriter::Commit() {
+  if (fd_ < 0) return error_ != 0 ? error_ : EBADF;
+  Flush();
+  // The data must be on the disk before the rename makes it the file of record.
+  if (error_ == 0 && ::fsync(fd_) != 0) Fail(errno);
+  if (::close(fd_) != 0) Fail(errno);
+  fd_ = -1;
+  if (error_ == 0 && ::rename(temp_.c_str(), file_.c_str()) != 0) Fail(errno);
+  if (error_ != 0) {
+    ::unlink(temp_.c_str());
+    return error_;
+  }
+  error_ = SyncFolder(file_.parent_path());
+  return error_;
+}
+
+int WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes) {
+  AtomicFileWriter writer(file);
+  writer.Write(bytes);
+  return writer.Commit();
 }
 
 int AppendFile(const std::filesystem::path& file, std::string_view bytes, bool sync,

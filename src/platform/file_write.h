@@ -8,7 +8,9 @@
 // synced so the rename itself survives a power loss. A kill in between leaves only
 // the temporary, which RemoveStaleTemporaries clears at the next start.
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace platform {
@@ -16,6 +18,42 @@ namespace platform {
 // 0 on success, else the errno of the first failure (the old file is then untouched
 // and no temporary file is left).
 int WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes);
+
+// The same rewrite for a file made piece by piece, so a large file never has to be
+// held in memory whole. Nothing reaches `file` until Commit; a writer dropped
+// without a successful Commit removes its temporary.
+class AtomicFileWriter {
+ public:
+  explicit AtomicFileWriter(std::filesystem::path file);
+  ~AtomicFileWriter();
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  // Appends bytes (buffered). After a failure further writes do nothing.
+  void Write(std::string_view bytes);
+  // Overwrites bytes already written, at `offset` from the start (a header whose
+  // sizes are known only afterwards).
+  void WriteAt(uint64_t offset, std::string_view bytes);
+  // Bytes written so far.
+  uint64_t size() const { return flushed_ + buffer_.size(); }
+  // The errno of the first failure, 0 while all is well.
+  int error() const { return error_; }
+  // Puts the file in place; returns error() (the old file is untouched on failure).
+  int Commit();
+
+ private:
+  void Flush();
+  void Fail(int err) {
+    if (error_ == 0) error_ = err;
+  }
+
+  std::filesystem::path file_;
+  std::string temp_;
+  int fd_ = -1;
+  int error_ = 0;
+  uint64_t flushed_ = 0;
+  std::string buffer_;
+};
 
 // Appends `bytes` to the end of `file` (created when missing) with one write; with
 // `sync` the bytes (and a new file's folder entry) reach the disk before it returns.

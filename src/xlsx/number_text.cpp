@@ -13,12 +13,8 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 NumberLocale UserNumberLocale() {
-  NumberLocale locale;
-  if (platform::ListSeparator() == ";") {
-    locale.decimal_point = ',';
-    locale.group_separator = '.';
-  }
-  return locale;
+  const platform::NumberConventions c = platform::UserNumberConventions();
+  return {c.decimal_point, c.group_separator};
 }
 
 std::optional<double> ParseLocaleNumber(std::string_view text, const NumberLocale& locale) {

@@ -12,8 +12,7 @@ struct NumberLocale {
   char group_separator = ',';
 };
 
-// The user's decimal point and digit grouping: a locale with a decimal comma groups
-// with "." (and lists with ";"), any other with ",".
+// The user's decimal point and digit grouping, as the report writer uses them.
 NumberLocale UserNumberLocale();
 
 // The locale-aware numeric test and conversion in one, so they cannot disagree.
