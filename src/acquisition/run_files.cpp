@@ -1,6 +1,7 @@
 #include "acquisition/run_files.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -113,10 +114,18 @@ std::string EncodeRawBlockRecord(const RawBlockRecord& r) {
   return EncodeRawBlock(sized.levels.data(), sized.rt_buffer);
 }
 
+int32_t DecodeCountsRecordInto(const unsigned char* p, int16_t* counts) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(counts, p + 4, 2 * kChannelSlots);
+  } else {
+    for (int c = 0; c < kChannelSlots; ++c) counts[c] = Get16(p + 4 + 2 * c);
+  }
+  return Get32(p);
+}
+
 CountsRecord DecodeCountsRecord(const unsigned char* p) {
   CountsRecord r;
-  r.Elapsed_Minutes = Get32(p);
-  for (int c = 0; c < kChannelSlots; ++c) r.Counts[c] = Get16(p + 4 + 2 * c);
+  r.Elapsed_Minutes = DecodeCountsRecordInto(p, r.Counts.data());
   return r;
 }
 

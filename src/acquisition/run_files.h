@@ -96,6 +96,8 @@ std::string EncodeRawBlockRecord(const RawBlockRecord& r);
 
 // Decode one record from exactly the record size of bytes at `p`.
 CountsRecord DecodeCountsRecord(const unsigned char* p);
+// The same straight into a caller's row of 385 values (no record in between).
+int32_t DecodeCountsRecordInto(const unsigned char* p, int16_t* counts);
 HistoRecord DecodeHistoRecord(const unsigned char* p);
 RawBlockRecord DecodeRawBlockRecord(const unsigned char* p, int rt_buffer);
 

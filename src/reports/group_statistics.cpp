@@ -1,7 +1,9 @@
 #include "reports/group_statistics.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <fstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -143,6 +145,12 @@ void FillActivity(int32_t K, int32_t N, int32_t B, const BinRecords& bins, const
   }
 }
 
+double LittleEndianDouble(const unsigned char* p) {
+  uint64_t bits = 0;
+  for (int b = 7; b >= 0; --b) bits = (bits << 8) | p[b];
+  return std::bit_cast<double>(bits);
+}
+
 // The highest file number n of the folder's histo files, -1 when there is none.
 int HighestHistoFile(const std::filesystem::path& folder) {
   int highest = -1;
@@ -174,30 +182,56 @@ StatisticsStatus FillHistograms(int32_t K, int32_t N, int32_t B,
   const int highest = HighestHistoFile(folder);
   if (highest < 0) return StatisticsStatus::kNoHistogramFiles;
 
+  // Only the last record of a slot counts, so the files are read once in order by the
+  // heads of their records (minutes and seconds), and only each slot's last record is
+  // then read whole.
+  struct Pick {
+    int file = -1;
+    size_t index = 0;
+  };
+  std::vector<Pick> picks(slots);
   SlotCursor cursor(B, slots);
-  acquisition::HistoRecord record;
   for (int k = 0; k <= highest; ++k) {
     const std::filesystem::path file = folder / acquisition::HistoFileName(k);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) continue;
+    std::ifstream in(file, std::ios::binary);
+    const size_t records = acquisition::RecordCount(file, acquisition::kHistoRecordBytes);
     double seconds = 0.0;
     int count = 0;
-    const size_t records = acquisition::RecordCount(file, acquisition::kHistoRecordBytes);
-    for (size_t i = 0; i < records; ++i) {
-      if (!acquisition::ReadHistoRecordAt(file, i, record)) break;
-      seconds += record.Sample_Seconds;
+    for (size_t i = 0; i < records && in; ++i) {
+      unsigned char head[16];
+      in.seekg(static_cast<std::streamoff>(i * acquisition::kHistoRecordBytes));
+      if (!in.read(reinterpret_cast<char*>(head), sizeof head)) break;
+      const double minutes = LittleEndianDouble(head);
+      const double sample_seconds = LittleEndianDouble(head + 8);
+      seconds += sample_seconds;
       ++count;
-      const long long s = cursor.Slot(record.Elapsed_Minutes_Exact);
+      const long long s = cursor.Slot(minutes);
       if (s < 0) continue;
-      const size_t slot = static_cast<size_t>(s);
-      // A later record of the same slot replaces an earlier one.
-      for (int cls = 0; cls < kHistoUsedClasses; ++cls)
-        for (int ch = 0; ch < kChannelCount; ++ch)
-          stats.ChannelHistogram(slot, static_cast<size_t>(ch), static_cast<size_t>(cls)) =
-              record.At(ch, cls);
-      stats.BinValid[slot] = 1;
+      picks[static_cast<size_t>(s)] = {k, i};
+      stats.BinValid[static_cast<size_t>(s)] = 1;
     }
     stats.HistoSampleSeconds = count > 0 ? seconds / count : 0.0;
+  }
+  std::vector<unsigned char> bytes(acquisition::kHistoRecordBytes);
+  std::ifstream in;
+  int open_file = -1;
+  for (size_t slot = 0; slot < slots; ++slot) {
+    const Pick& pick = picks[slot];
+    if (pick.file < 0) continue;
+    if (pick.file != open_file) {
+      in = std::ifstream(folder / acquisition::HistoFileName(pick.file), std::ios::binary);
+      open_file = pick.file;
+    }
+    in.seekg(static_cast<std::streamoff>(pick.index * acquisition::kHistoRecordBytes));
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
+      continue;
+    const acquisition::HistoRecord record = acquisition::DecodeHistoRecord(bytes.data());
+    for (int cls = 0; cls < kHistoUsedClasses; ++cls)
+      for (int ch = 0; ch < kChannelCount; ++ch)
+        stats.ChannelHistogram(slot, static_cast<size_t>(ch), static_cast<size_t>(cls)) =
+            record.At(ch, cls);
   }
 
   SlotCursor well_cursor(B, slots);

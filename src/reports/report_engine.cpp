@@ -114,7 +114,15 @@ ReportStatus ReportEngine::Run(ReportChoices& choices) {
   SettingOverride = false;
   BasalApplied = false;
 
-  if (LoadProjectGroups(folder, plate) != LoadStatus::kOk) return ReportStatus::kReportError;
+  switch (LoadProjectGroups(folder, plate)) {
+    case LoadStatus::kOk:
+      break;
+    case LoadStatus::kNoPlateLayout:
+      return ReportStatus::kLoadError;  // its own message was shown
+    case LoadStatus::kNoSetup:
+    case LoadStatus::kUnreadable:
+      return ReportStatus::kReportError;
+  }
   if (!override_setting && !ReadSetupDescription(folder, SettingText))
     return ReportStatus::kReportError;
 

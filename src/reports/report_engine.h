@@ -16,7 +16,7 @@ enum class ReportStatus {
   kNoCountsFile,      // "Activity file not Found"
   kResamplingError,   // "Resampling ERROR"
   kReportError,       // "Report Error"
-  kLoadError,         // counts.bin could not be read; its own message was shown
+  kLoadError,         // counts.bin or the plate could not be read; its own message was shown
   kCalculationError,  // the statistics failed; their own message was shown
   kCancelled,         // the user declined the basal question
 };

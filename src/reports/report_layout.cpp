@@ -35,15 +35,16 @@ int32_t At(const std::vector<int32_t>& v, long long i) {
 
 class ReportText {
  public:
-  ReportText(const ReportLayout& layout, const RunPlate& plate, const GroupStatistics& stats)
-      : lay_(layout), plate_(plate), stats_(stats), sep_(layout.separator) {
+  ReportText(const ReportLayout& layout, const RunPlate& plate, const GroupStatistics& stats,
+             const TextSink& sink)
+      : lay_(layout), plate_(plate), stats_(stats), sep_(layout.separator), sink_(sink) {
     n_ = ReportBinCount(layout.L, layout.B);
     g_ = HighestGroup(plate);
     for (int32_t j = 1; j <= n_; ++j)
       if (stats.Valid(j)) valid_.push_back(j);
   }
 
-  std::string Build();
+  void Build();
 
  private:
   // ---- cells and labels ----
@@ -82,8 +83,14 @@ class ReportText {
   void Line(const std::string& s) {
     out_ += s;
     out_ += kEol;
+    if (out_.size() >= kFlushBytes) Flush();
   }
   void Empty() { out_ += kEol; }
+  void Flush() {
+    if (!out_.empty()) sink_(out_);
+    out_.clear();
+  }
+  static constexpr size_t kFlushBytes = 1 << 16;
   void Title(const std::string& t) { Line("\"" + t + "\""); }
 
   void Header();
@@ -133,6 +140,7 @@ class ReportText {
   int32_t n_ = 1;
   int32_t g_ = 0;
   std::vector<int32_t> valid_;
+  const TextSink& sink_;
   std::string out_;
 };
 
@@ -421,7 +429,7 @@ void ReportText::ChannelArrayPerBin() {
   }
 }
 
-std::string ReportText::Build() {
+void ReportText::Build() {
   const OutputOption opt = lay_.option;
   const bool rows = opt == OutputOption::kRows;
   const bool list = opt == OutputOption::kList;
@@ -473,7 +481,7 @@ std::string ReportText::Build() {
     if (list) ChannelList();
     if (opt == OutputOption::kChannelArray) ChannelArrayPerBin();
   }
-  return out_;
+  Flush();
 }
 
 }  // namespace
@@ -493,9 +501,16 @@ int32_t HighestGroup(const RunPlate& plate) {
   return g;
 }
 
+void WriteReportText(const ReportLayout& layout, const RunPlate& plate,
+                     const GroupStatistics& stats, const TextSink& sink) {
+  ReportText(layout, plate, stats, sink).Build();
+}
+
 std::string FormatReport(const ReportLayout& layout, const RunPlate& plate,
                          const GroupStatistics& stats) {
-  return ReportText(layout, plate, stats).Build();
+  std::string text;
+  WriteReportText(layout, plate, stats, [&text](std::string_view piece) { text += piece; });
+  return text;
 }
 
 }  // namespace reports

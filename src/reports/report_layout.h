@@ -18,7 +18,9 @@
 //  10 well activity           matrix / list / plate array per bin / well histogram
 //  11 channel activity        matrix / list / channel array per bin (0, 1, 3; not basal)
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "reports/group_statistics.h"
 #include "reports/report_tables.h"
@@ -49,7 +51,13 @@ int64_t ReportTimeLabel(int32_t L, int32_t B, int32_t j);
 // Highest group number over the channels (0..384; groups above count as Free), at least 0.
 int32_t HighestGroup(const RunPlate& plate);
 
-// The whole report file.
+// Hands the report file's text to `sink` piece by piece, so a long report is never
+// held whole.
+using TextSink = std::function<void(std::string_view)>;
+void WriteReportText(const ReportLayout& layout, const RunPlate& plate,
+                     const GroupStatistics& stats, const TextSink& sink);
+
+// The whole report file as one text.
 std::string FormatReport(const ReportLayout& layout, const RunPlate& plate,
                          const GroupStatistics& stats);
 

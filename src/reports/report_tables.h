@@ -4,7 +4,9 @@
 // file is written from. Plain values; the report engine owns one set of them.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace reports {
@@ -16,6 +18,25 @@ inline constexpr int kHistoClasses = 51;      // classes 0..50 in files and tabl
 inline constexpr int kHistoUsedClasses = 50;  // classes 0..49 are filled, 50 stays 0
 inline constexpr int kLastGroup = kGroupEntries - 1;
 
+// Leaves new elements of plain types uninitialised: a table about to be filled from a
+// file is not zeroed first.
+template <typename T>
+struct DefaultInitAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = DefaultInitAllocator<U>;
+  };
+  using std::allocator<T>::allocator;
+  template <typename U>
+  void construct(U* p) {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
 // A dense row-major table; rows are records, bins or slots.
 template <typename T>
 class Table2D {
@@ -23,23 +44,31 @@ class Table2D {
   Table2D() = default;
   Table2D(size_t rows, size_t cols, T fill = T{})
       : rows_(rows), cols_(cols), data_(rows * cols, fill) {}
+  // A table whose cells the caller fills before reading them.
+  static Table2D Unfilled(size_t rows, size_t cols) {
+    Table2D t;
+    t.rows_ = rows;
+    t.cols_ = cols;
+    t.data_.resize(rows * cols);
+    return t;
+  }
   size_t rows() const { return rows_; }
   size_t cols() const { return cols_; }
   T& operator()(size_t r, size_t c) { return data_[r * cols_ + c]; }
   const T& operator()(size_t r, size_t c) const { return data_[r * cols_ + c]; }
   T* row(size_t r) { return data_.data() + r * cols_; }
   const T* row(size_t r) const { return data_.data() + r * cols_; }
-  // Keeps the first `rows` rows (new rows are zero).
+  // Keeps the first `rows` rows (new rows are zero). Shrinking keeps the memory: a copy
+  // to give it back would double the peak of a large table.
   void ResizeRows(size_t rows) {
     data_.resize(rows * cols_, T{});
-    data_.shrink_to_fit();
     rows_ = rows;
   }
 
  private:
   size_t rows_ = 0;
   size_t cols_ = 0;
-  std::vector<T> data_;
+  std::vector<T, DefaultInitAllocator<T>> data_;
 };
 
 // (slot, channel or well or group, class) histograms.

@@ -6,9 +6,10 @@
 #include <utility>
 
 #include "platform/clock.h"
+#include "platform/file_write.h"
 #include "platform/launcher.h"
+#include "platform/system.h"
 #include "reports/report_layout.h"
-#include "storage/file_io.h"
 #include "storage/run_description.h"
 #include "xlsx/convert_csv.h"
 
@@ -92,24 +93,32 @@ std::optional<std::string> WriteReport(int32_t L, int32_t B, bool basal,
   layout.std_dev = choices.std_dev;
   layout.well_count = choices.well_count;
   layout.separator = choices.separator;
-  layout.decimal_symbol = choices.decimal_symbol;
+  layout.decimal_symbol = choices.decimal_symbol != 0
+                              ? choices.decimal_symbol
+                              : platform::UserNumberConventions().decimal_point;
   const platform::WallTime now = platform::Now();
   layout.date_text = ReportDateText(now.year, now.month, now.day, now.hour, now.minute, now.second);
   layout.folder_text = folder;
   layout.subproject_name = storage::ReadSubprojectName(folder);
   layout.setting_text = setting_text;
   layout.basal_text = choices.basal_text;
-  // The whole text is made before the file is touched: a failure leaves no half report.
-  const std::string text = FormatReport(layout, plate, stats);
 
   const std::optional<std::string> base = CreateReportFile(folder, extension);
   if (!base) return std::nullopt;
   const std::string path = Join(folder, *base + extension);
-  if (!storage::WriteFileAtomic(path, text)) return std::nullopt;
-
-  // A failed copy is not reported: the report itself is there.
-  const std::string copy = ReportCopyName(layout.subproject_name);
-  if (!copy.empty()) storage::CopyFileChecked(path, Join(folder, copy + extension));
+  // The report and its copy named after the run are written side by side as the text
+  // is made; each reaches its name only when whole. A failed copy is not reported:
+  // the report itself is there.
+  platform::AtomicFileWriter report(path);
+  const std::string copy_name = ReportCopyName(layout.subproject_name);
+  std::optional<platform::AtomicFileWriter> copy;
+  if (!copy_name.empty() && copy_name != *base) copy.emplace(Join(folder, copy_name + extension));
+  WriteReportText(layout, plate, stats, [&](std::string_view piece) {
+    report.Write(piece);
+    if (copy) copy->Write(piece);
+  });
+  if (report.Commit() != 0) return std::nullopt;
+  if (copy) copy->Commit();
 
   if (choices.autoreport) return path;
   platform::Launcher& launcher = platform::GetLauncher();

@@ -26,7 +26,7 @@ struct ReportChoices {
   bool std_dev = false;    // "Std Dev"
   bool well_count = true;  // "N"
   bool autoreport = false;
-  char decimal_symbol = '.';  // of "0.0" cells
+  char decimal_symbol = 0;  // of "0.0" cells; 0: the user's locale's
 };
 
 // Creates folder/report<ext> empty, or the first of report_1<ext>, report_2<ext>, ...

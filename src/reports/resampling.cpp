@@ -104,7 +104,7 @@ int32_t ResampleCounts(int32_t& T, int32_t N, int32_t B, const CountsRecords& in
                       in.RecordTemperature.size() > static_cast<size_t>(N) &&
                       in.RecordCounts.rows() > static_cast<size_t>(N) &&
                       in.RecordCounts.cols() >= static_cast<size_t>(kChannelCount);
-  if (!usable) {
+  if (!usable || static_cast<int64_t>(T) > (static_cast<int64_t>(N) + 1) * kMaxMinutesPerRecord) {
     T = 0;
     return -1;
   }

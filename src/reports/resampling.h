@@ -20,6 +20,10 @@ namespace reports {
 // Report bins one rebinning may make: a run of 69 days in 1-minute bins. Beyond it a
 // damaged counts.bin (minutes in the millions) would ask for gigabytes.
 inline constexpr int32_t kMaxReportBins = 100000;
+// Records are bins of seconds; with pauses that keep the clock running they still
+// average far below an hour each. A file whose last minute lies beyond an hour per
+// record is damaged, and would otherwise ask for a report of millions of bins.
+inline constexpr int64_t kMaxMinutesPerRecord = 60;
 
 int32_t ResampleCounts(int32_t& T, int32_t N, int32_t B, const CountsRecords& in, BinRecords& out);
 

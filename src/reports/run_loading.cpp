@@ -40,24 +40,38 @@ void ApplyLayout(const storage::PlateLayout& layout, RunPlate& plate) {
   plate.BuildWellBeamChannel();
 }
 
-// The run's plate: its layout file, the file's backup, or the built-in layout that
-// the program itself falls back to for the same name.
-storage::PlateLayout RunPlateLayout(const std::string& format) {
+// The run's plate: its layout file, the file's backup, or the built-in layout of a
+// built-in name. A name with neither file is not reported on another plate: the
+// report would look right and be wrong.
+LoadStatus RunPlateLayout(const std::string& format, storage::PlateLayout& layout) {
   if (const auto path = storage::PlateLayoutPath(format)) {
-    int stage = 0;
-    if (auto layout = storage::ReadPlateLayoutFile(*path, &stage)) return *layout;
     std::filesystem::path backup = *path;
     backup.replace_extension(".bak");
-    if (auto layout = storage::ReadPlateLayoutFile(backup, &stage)) return *layout;
+    bool found = false;
+    for (const auto& file : {*path, backup}) {
+      if (!storage::FileExists(file)) continue;
+      found = true;
+      int stage = 0;
+      if (auto read = storage::ReadPlateLayoutFile(file, &stage)) {
+        layout = *read;
+        return LoadStatus::kOk;
+      }
+    }
+    if (found) return LoadStatus::kUnreadable;
   }
-  return storage::BuiltInPlateLayout(format);
+  if (storage::IsBuiltInPlateLayout(format)) {
+    layout = storage::BuiltInPlateLayout(format);
+    return LoadStatus::kOk;
+  }
+  platform::GetDialogs().MsgBox("Multiwell Configuration File " + format +
+                                ".dat or .bak not found");
+  return LoadStatus::kNoPlateLayout;
 }
 
-}  // namespace
-
-bool ForEachCountsRecord(
-    const std::filesystem::path& file,
-    const std::function<bool(size_t, const acquisition::CountsRecord&)>& visit) {
+// Calls visit(index, bytes) for every whole record of a counts file, reading it in
+// blocks; false when the file cannot be opened or read.
+template <typename Visit>
+bool ForEachCountsBytes(const std::filesystem::path& file, Visit visit) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(file, ec)) return false;
   std::ifstream in(file, std::ios::binary);
@@ -71,14 +85,21 @@ bool ForEachCountsRecord(
     in.read(reinterpret_cast<char*>(buffer.data()),
             static_cast<std::streamsize>(take * acquisition::kCountsRecordBytes));
     if (static_cast<size_t>(in.gcount()) != take * acquisition::kCountsRecordBytes) return false;
-    for (size_t k = 0; k < take; ++k) {
-      const acquisition::CountsRecord r =
-          acquisition::DecodeCountsRecord(buffer.data() + k * acquisition::kCountsRecordBytes);
-      if (!visit(index + k, r)) return true;
-    }
+    for (size_t k = 0; k < take; ++k)
+      if (!visit(index + k, buffer.data() + k * acquisition::kCountsRecordBytes)) return true;
     index += take;
   }
   return true;
+}
+
+}  // namespace
+
+bool ForEachCountsRecord(
+    const std::filesystem::path& file,
+    const std::function<bool(size_t, const acquisition::CountsRecord&)>& visit) {
+  return ForEachCountsBytes(file, [&visit](size_t index, const unsigned char* bytes) {
+    return visit(index, acquisition::DecodeCountsRecord(bytes));
+  });
 }
 
 LoadStatus LoadProjectGroups(const std::filesystem::path& run_folder, RunPlate& plate) {
@@ -110,7 +131,9 @@ LoadStatus LoadProjectGroups(const std::filesystem::path& run_folder, RunPlate& 
       loaded.ChGroup[i] = chgroup->ReadInt16();
     }
 
-    ApplyLayout(RunPlateLayout(format), loaded);
+    storage::PlateLayout layout;
+    if (const LoadStatus st = RunPlateLayout(format, layout); st != LoadStatus::kOk) return st;
+    ApplyLayout(layout, loaded);
   } catch (const storage::FormatError&) {
     return LoadStatus::kUnreadable;
   }
@@ -180,8 +203,9 @@ class DurationScan {
 
 int32_t GetCountsDuration(const std::filesystem::path& counts_file) {
   DurationScan scan;
-  const bool ok = ForEachCountsRecord(counts_file, [&](size_t, const acquisition::CountsRecord& r) {
-    scan.Add(r.Elapsed_Minutes);
+  const bool ok = ForEachCountsBytes(counts_file, [&](size_t, const unsigned char* bytes) {
+    int16_t counts[kChannelEntries];
+    scan.Add(acquisition::DecodeCountsRecordInto(bytes, counts));
     return true;
   });
   if (!ok) {
@@ -195,31 +219,32 @@ int32_t LoadCountsFile(const std::filesystem::path& counts_file, CountsRecords& 
                        int32_t* duration) {
   records = CountsRecords{};
   DurationScan scan;
-  // One pass loads every record; only records up to the last one at the run's largest
-  // minute count (the day offset depends on earlier records only).
+  // One pass loads every record straight into its row; only records up to the last one
+  // at the run's largest minute count (the day offset depends on earlier records only).
   const size_t available = acquisition::RecordCount(counts_file, acquisition::kCountsRecordBytes);
   records.RecordTime.assign(available + 1, 0);
   records.RecordTemperature.assign(available + 1, 0);
-  records.RecordCounts = Table2D<int16_t>(available + 1, kChannelEntries, 0);
+  records.RecordCounts = Table2D<int16_t>::Unfilled(available + 1, kChannelEntries);
   long long last = -1;
   int32_t largest = INT32_MIN;
   int64_t day = 0;
-  const bool ok = ForEachCountsRecord(counts_file, [&](size_t r,
-                                                       const acquisition::CountsRecord& rec) {
+  const bool ok = ForEachCountsBytes(counts_file, [&](size_t r, const unsigned char* bytes) {
     if (r >= available) return false;
-    scan.Add(rec.Elapsed_Minutes);
-    if (rec.Elapsed_Minutes >= largest) {
-      largest = rec.Elapsed_Minutes;
+    int16_t* row = records.RecordCounts.row(r);
+    const int32_t minute = acquisition::DecodeCountsRecordInto(bytes, row);
+    records.RecordTemperature[r] = row[kChannelCount];
+    row[kChannelCount] = 0;
+    scan.Add(minute);
+    if (minute >= largest) {
+      largest = minute;
       last = static_cast<long long>(r);
     }
-    int64_t t = day * kMinutesPerDay + rec.Elapsed_Minutes;
+    int64_t t = day * kMinutesPerDay + minute;
     if (r > 0 && records.RecordTime[r - 1] - t > 1000) {
       ++day;  // the record that drops is raised itself
-      t = day * kMinutesPerDay + rec.Elapsed_Minutes;
+      t = day * kMinutesPerDay + minute;
     }
     records.RecordTime[r] = static_cast<int32_t>(std::min<int64_t>(t, INT32_MAX));
-    std::copy(rec.Counts.begin(), rec.Counts.begin() + kChannelCount, records.RecordCounts.row(r));
-    records.RecordTemperature[r] = rec.Counts[kChannelCount];
     return true;
   });
   if (!ok) {

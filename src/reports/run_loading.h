@@ -15,13 +15,16 @@ namespace reports {
 enum class LoadStatus {
   kOk,
   kNoSetup,     // the run folder has no setup.dat: nothing was changed
-  kUnreadable,  // a missing or malformed setup.dat, groups.dat or chgroup.dat
+  kUnreadable,  // a missing or malformed setup.dat, groups.dat or chgroup.dat, or a
+                // plate layout file (and its backup) that cannot be read
+  kNoPlateLayout,  // the run's plate has neither a layout file nor a backup and is not
+                   // built in: "Multiwell Configuration File ..." was shown
 };
 
 // Reads setup.dat (the plate format on line 2), groups.dat and chgroup.dat of the run
 // folder and the plate layout file the run names (<format>.dat in the program folder,
-// else <format>.bak, else the built-in layout the program falls back to). `plate` is
-// filled anew on success.
+// else <format>.bak, else the built-in layout of a built-in name). `plate` is filled
+// anew on success and left alone otherwise.
 LoadStatus LoadProjectGroups(const std::filesystem::path& run_folder, RunPlate& plate);
 
 // The detection settings a run was recorded with: setup.dat line 4 (RT_Buffer,

@@ -128,6 +128,10 @@ std::optional<PlateLayout> ReadPlateLayoutFile(const std::filesystem::path& file
   return p;
 }
 
+bool IsBuiltInPlateLayout(const std::string& format) {
+  return format == "w96f" || format == "w384" || format == "w96u";
+}
+
 PlateLayout BuiltInPlateLayout(const std::string& format) {
   PlateLayout p;
   p.channel_well.fill(-1);
@@ -210,8 +214,7 @@ void LoadPlateLayout() {
   }
   platform::GetDialogs().MsgBox("Error [\\" + s.Plate_format + ".dat] ID#" + std::to_string(stage) +
                                 " => Loading plate format from default: 384,96f or 96u...");
-  if (s.Plate_format != "w96f" && s.Plate_format != "w384" && s.Plate_format != "w96u")
-    s.Plate_format = "w96f";
+  if (!IsBuiltInPlateLayout(s.Plate_format)) s.Plate_format = "w96f";
   ApplyPlateLayout(BuiltInPlateLayout(s.Plate_format));
 }
 

@@ -66,6 +66,8 @@ std::optional<PlateLayout> ReadPlateLayoutFile(const std::filesystem::path& file
 
 // One of the built-in layouts "w384", "w96u", "w96f"; any other name gives "w96f".
 PlateLayout BuiltInPlateLayout(const std::string& format);
+// True for the names of the built-in layouts.
+bool IsBuiltInPlateLayout(const std::string& format);
 
 // Copies a layout into the shared tables and rebuilds Well_Grid.
 void ApplyPlateLayout(const PlateLayout& layout);

@@ -5,6 +5,7 @@
 #include "acquisition/run_files.h"
 #include "platform/clock.h"
 #include "platform/launcher.h"
+#include "platform/system.h"
 #include "reports/report_engine.h"
 #include "reports/run_folder.h"
 #include "support/scripted_dialogs.h"
@@ -167,6 +168,34 @@ TEST_F(ReportEngineTest, SpreadsheetExportMakesTheWorkbook) {
   EXPECT_EQ(launcher_.calls.size(), 1u);
 }
 
+// Under either convention the report's one-decimal cells are written with the user's
+// decimal sign and the workbook reads them back as numbers, not texts.
+TEST_F(ReportEngineTest, ReportAndWorkbookShareTheUsersNumberConventions) {
+  RecordMinutes(run_, 60);
+  SetWorkbookConverter({});
+  choices_.report_type = ReportType::kXlsx;
+  for (const char* point : {".", ","}) {
+    SCOPED_TRACE(point);
+    const platform::NumberConventions conventions = platform::ConventionsFor(point);
+    platform::SetNumberConventions(&conventions);
+    choices_.separator = conventions.list_separator;
+    const std::string s = conventions.list_separator;
+    const std::string d = point;
+    testsupport::ScriptedDialogs dialogs;
+    ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+    platform::SetNumberConventions(nullptr);
+    EXPECT_NE(Report().find("\"000_Control\"" + s + "149" + d + "9" + s + "149" + d + "9\r\n"),
+              std::string::npos);
+    EXPECT_NE(Report().find("C]" + s + "25" + d + "0" + s + "25" + d + "0" + s + "\r\n"),
+              std::string::npos);
+    // Stored entries: the sheet's text is in the archive as written.
+    const std::string workbook = testsupport::ReadBytes(run_ / "report_20261206103000.xlsx");
+    EXPECT_NE(workbook.find("<v>149.9</v>"), std::string::npos);
+    EXPECT_NE(workbook.find("<v>25</v>"), std::string::npos);
+    EXPECT_EQ(workbook.find("149" + d + "9</t>"), std::string::npos);
+  }
+}
+
 TEST_F(ReportEngineTest, ReportHeldElsewhereGetsANumberedName) {
   RecordMinutes(run_, 60);
   fs::create_directories(run_ / "report.csv");  // cannot be opened as a file
@@ -196,12 +225,17 @@ TEST_F(ReportEngineTest, FailuresShowTheirMessageAndWriteNoReport) {
     const char* file;          // then replaced by `bytes`, or removed when `bytes` is null
     const char* bytes;
     const char* message;
+    const char* plate = "wtest";
   } cases[] = {
       {"no counts.bin", {}, nullptr, nullptr, "Activity file not Found"},
       {"empty counts.bin", {}, "counts.bin", "", "Resampling ERROR"},
       {"run shorter than a minute", {0, 0, 0}, nullptr, nullptr, "Resampling ERROR"},
       {"minutes in the billions", {1, 2, 2000000000}, nullptr, nullptr, "Resampling ERROR"},
-      {"garbage in setup.dat", hour, "setup.dat", "\xff\xfe garbage\r\n,,,\r\n", "Report Error"},
+      // Two records cannot cover two million minutes: a damaged file, not a huge report.
+      {"last minute beyond the records", {0, 2999999}, nullptr, nullptr, "Resampling ERROR"},
+      {"no plate layout file", hour, nullptr, nullptr,
+       "Multiwell Configuration File wgone.dat or .bak not found", "wgone"},
+      {"garbage in setup.dat", hour, "setup.dat", "\xff\xfe garbage\r\n", "Report Error"},
       {"group number out of range", hour, "chgroup.dat",
        "\"<Channel>, <Group: -1=Free>\"\r\n0,70000\r\n", "Report Error"},
       {"groups.dat missing", hour, "groups.dat", nullptr, "Report Error"},
@@ -209,7 +243,9 @@ TEST_F(ReportEngineTest, FailuresShowTheirMessageAndWriteNoReport) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     fs::remove_all(run_);
-    reports_test::WriteRunTexts(run_, texts_);
+    reports_test::RunTexts texts = texts_;
+    texts.plate = c.plate;
+    reports_test::WriteRunTexts(run_, texts);
     reports_test::AppendCounts(
         run_, static_cast<int>(c.minutes.size()),
         [&](int r) { return c.minutes[static_cast<size_t>(r)]; }, RunCount, [](int) { return 0; });

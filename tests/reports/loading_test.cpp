@@ -70,24 +70,42 @@ TEST_F(RunLoadingTest, EmptyMissingAndPartialFiles) {
                                       "Error reading " + (run_ / "gone.bin").string()}));
 }
 
-TEST_F(RunLoadingTest, PlateFromBackupOrBuiltIn) {
+// The layout file, its backup, a built-in name; a name with neither file is refused
+// with the message instead of being reported on another plate.
+TEST_F(RunLoadingTest, PlateFromFileBackupOrBuiltIn) {
   reports_test::WritePlateFile(home_.path(), "wbak");
   fs::rename(home_ / "wbak.dat", home_ / "wbak.bak");
-  reports_test::RunTexts texts;
-  texts.plate = "wbak";
-  reports_test::WriteRunTexts(run_, texts);
-  RunPlate plate;
-  ASSERT_EQ(LoadProjectGroups(run_, plate), LoadStatus::kOk);
-  EXPECT_EQ(plate.RepPlateRows, 2);
-
-  // The default project's "96f" has no file: the built-in two-beam 96 plate.
-  texts.plate = "96f";
-  reports_test::WriteRunTexts(run_, texts);
-  ASSERT_EQ(LoadProjectGroups(run_, plate), LoadStatus::kOk);
-  EXPECT_EQ(plate.RepPlateRows, 8);
-  EXPECT_EQ(plate.RepPlateCols, 12);
-  EXPECT_EQ(plate.MaxBeam, 1);
-  EXPECT_EQ(plate.WellBeamChannel(0, 1), 16);
+  testsupport::WriteBytes(home_ / "wbad.dat", "\"P\",\"x\"\r\nnot numbers\r\n");
+  const struct {
+    const char* plate;
+    LoadStatus status;
+    int rows, max_beam;
+    const char* message;
+  } cases[] = {
+      {"wtest", LoadStatus::kOk, 2, 0, nullptr},
+      {"wbak", LoadStatus::kOk, 2, 0, nullptr},
+      {"w96f", LoadStatus::kOk, 8, 1, nullptr},
+      {"w384", LoadStatus::kOk, 16, 0, nullptr},
+      {"wbad", LoadStatus::kUnreadable, 0, 0, nullptr},
+      {"96f", LoadStatus::kNoPlateLayout, 0, 0,
+       "Multiwell Configuration File 96f.dat or .bak not found"},
+      {"../w", LoadStatus::kNoPlateLayout, 0, 0,
+       "Multiwell Configuration File ../w.dat or .bak not found"},
+  };
+  reports_test::WritePlateFile(home_.path());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.plate);
+    reports_test::RunTexts texts;
+    texts.plate = c.plate;
+    reports_test::WriteRunTexts(run_, texts);
+    RunPlate plate;
+    testsupport::ScriptedDialogs dialogs;
+    if (c.message) dialogs.ExpectOk();
+    ASSERT_EQ(LoadProjectGroups(run_, plate), c.status);
+    EXPECT_EQ(plate.RepPlateRows, c.rows);
+    EXPECT_EQ(plate.MaxBeam, c.max_beam);
+    if (c.message) EXPECT_EQ(dialogs.log(), std::vector<std::string>{c.message});
+  }
 }
 
 TEST_F(RunLoadingTest, SharedPositionKeepsTheHigherChannel) {
