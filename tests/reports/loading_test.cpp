@@ -104,7 +104,8 @@ TEST_F(RunLoadingTest, PlateFromFileBackupOrBuiltIn) {
     ASSERT_EQ(LoadProjectGroups(run_, plate), c.status);
     EXPECT_EQ(plate.RepPlateRows, c.rows);
     EXPECT_EQ(plate.MaxBeam, c.max_beam);
-    if (c.message) EXPECT_EQ(dialogs.log(), std::vector<std::string>{c.message});
+    EXPECT_EQ(dialogs.log(), c.message ? std::vector<std::string>{c.message}
+                                       : std::vector<std::string>{});
   }
 }
 
