@@ -68,7 +68,7 @@ Figures Time(const std::vector<int16_t>& pristine, Work&& work) {
 }
 
 void Print(const char* what, const Figures& f) {
-  std::printf("%-44s best %6.3f ms  median %6.3f ms  (%4.1f%% of %.0f ms)  %s  [events %ld]\n",
+  std::printf("%-44s best %6.3f ms  median %6.3f ms  (%4.1f%% of %.1f ms)  %s  [events %ld]\n",
               what, f.best_ms, f.median_ms, 100.0 * f.median_ms / kBudgetMs, kBudgetMs,
               f.median_ms < kBudgetMs ? "within budget" : "OVER BUDGET", f.total_count);
 }
@@ -130,7 +130,7 @@ void RunLayout(const char* name, detection::BlockLayout layout) {
 
 int main() {
   std::printf(
-      "Detection of one bin (500 samples) for 384 channels on one core; budget %.0f ms, "
+      "Detection of one bin (500 samples) for 384 channels on one core; budget %.1f ms, "
       "%d rounds each\n",
       kBudgetMs, kRounds);
   RunLayout("Block stored sample after sample (385 levels per sample, as recorded):",

@@ -104,9 +104,9 @@ QL_INLINE Row Round(const Row& x) {
   return Select(Abs(x) < Splat(2251799813685248.0), rounded, x);
 }
 
-QL_INLINE void StoreMask(uint8_t* out, const Mask& m) {
-  QL_EACH(k)
-  for (int j = 0; j < kW; ++j) out[k * kW + j] = m.m[k][j] != 0;
+// A mask kept as 1.0 and 0.0: one vector store, where bytes would take a store each.
+QL_INLINE void StoreMask(double* out, const Mask& m) {
+  Store(out, Select(m, Splat(1.0), Splat(0.0)));
 }
 
 // The statistics pass: peak and trough tracks seeded with x(seed), their distance and
@@ -251,11 +251,13 @@ QL_INLINE void Motility(const Rows& x, const Row& amplitude, Rows& work, Rows& s
     for (int j = i + 1; j < i + kFloor; ++j) sum = sum + Load(part[j]);
     Store(floor[i], sum);
   }
+  // The replaced entries' quotients are formed once each, as they become known.
+  for (int j = kForward - (kFloor - 1); j < kForward; ++j) Store(part[j], Load(floor[j]) / fifty);
   for (int i = kForward; i < kN; ++i) {
-    Row sum = Load(floor[i - (kFloor - 1)]) / fifty;
-    for (int j = i - (kFloor - 2); j < i; ++j) sum = sum + Load(floor[j]) / fifty;
-    sum = sum + Load(part[i]);
+    Row sum = Load(part[i - (kFloor - 1)]);
+    for (int j = i - (kFloor - 2); j <= i; ++j) sum = sum + Load(part[j]);
     Store(floor[i], sum);
+    Store(part[i], sum / fifty);
   }
 
   // Excursion E(i) = x(i) - F(i), then D(i): the mean of E(i)..E(i+9) (i < 489) or of
@@ -302,7 +304,6 @@ __attribute__((target_clones("avx2", "default"))) void AnalyzeLanes(LaneBlock& b
   static thread_local Rows peaks, means, trace, smooth;
   Rows& x = block.x;
   std::memset(out.marks, 0, sizeof out.marks);
-  std::memset(out.clipped, 0, sizeof out.clipped);
 
   // Scale of the raw signal, then the upward clipping under U. A lowered sample takes
   // the 16-bit value the caller's block receives.
@@ -318,7 +319,6 @@ __attribute__((target_clones("avx2", "default"))) void AnalyzeLanes(LaneBlock& b
     const Row xi = Load(x[i]), u = Load(trace[i]);
     const Mask lower = xi > u;
     Store(x[i], Select(lower, Select(u < lowest, lowest, u), xi));
-    StoreMask(out.clipped[i], lower);
   }
 
   // Scale of the clipped signal, which every method works on.

@@ -13,7 +13,7 @@ inline constexpr int kLanes = 16;
 
 struct alignas(64) LaneBlock {
   // In: the lanes' samples. Out: the samples after the upward clipping, as the
-  // caller's 16-bit block is to hold them.
+  // caller's 16-bit block is to hold them (a changed value is a lowered sample).
   double x[kBlockSamples][kLanes];
 };
 
@@ -22,10 +22,8 @@ struct alignas(64) LaneResults {
   // The detection trace of the lane asked for (entries 0..499; method 2 fills 1..499),
   // saturated to 16 bits.
   int16_t trace[kBlockSamples];
-  // 1 where an event was counted.
-  uint8_t marks[kBlockSamples][kLanes];
-  // 1 where the clipping lowered the sample.
-  uint8_t clipped[kBlockSamples][kLanes];
+  // 1 where an event was counted, else 0.
+  double marks[kBlockSamples][kLanes];
 };
 
 // Runs the analysis of `method` (0..3; any other value only clips) with `threshold`

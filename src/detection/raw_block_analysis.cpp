@@ -53,18 +53,20 @@ class LaneBatch {
         method == kMethodWindowed || method == kMethodCrossings || method == kMethodDrosophila;
     for (int l = 0; l < count_; ++l) {
       int16_t* column = Column(l);
-      for (int i = 0; i < kN; ++i)
-        if (out_->clipped[i][l]) column[i * stride] = static_cast<int16_t>(lanes_->x[i][l]);
+      for (int i = 0; i < kN; ++i) {
+        const auto level = static_cast<int16_t>(lanes_->x[i][l]);
+        if (level != column[i * stride]) column[i * stride] = level;
+      }
       if (marks_shown) {
         for (int i = 0; i < kN; ++i)
-          if (out_->marks[i][l]) traces_.Event_Marks[i] = -1;
+          if (out_->marks[i][l] != 0) traces_.Event_Marks[i] = -1;
       }
       DetectionResult& r = results_[slot_[l]];
       r.count = static_cast<int16_t>(out_->count[l]);
       r.error = DetectionError::kNone;
       if (params_.export_flag == 1) {
         char marks[kN];
-        for (int i = 0; i < kN; ++i) marks[i] = out_->marks[i][l] ? '1' : '0';
+        for (int i = 0; i < kN; ++i) marks[i] = out_->marks[i][l] != 0 ? '1' : '0';
         if (!AppendRawMarksLine(params_.folder, channel_[l], params_.time,
                                 std::span<const char>(marks, kN)))
           r.error = DetectionError::kMarksWriteFailed;
