@@ -40,6 +40,15 @@ CellValue CellTable::At(size_t r, size_t k) const {
   return v;
 }
 
+void CellTable::ForEachRow(const RowVisitor& visit) const {
+  std::vector<CellValue> cells;
+  for (size_t r = 1; r <= rows(); ++r) {
+    cells.clear();
+    for (size_t k = 1, n = RowLength(r); k <= n; ++k) cells.push_back(At(r, k));
+    visit(cells.data(), cells.size());
+  }
+}
+
 void CellTable::Reserve(size_t cells, size_t text_bytes) {
   cells_.reserve(cells);
   texts_.reserve(text_bytes);

@@ -4,6 +4,7 @@
 // texts in one shared buffer, so a table of a million cells costs no allocation per cell.
 // A row shorter than K reads as the empty text past its end.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,7 +19,19 @@ struct CellValue {
   std::string_view text;  // valid while the table lives and is not changed
 };
 
-class CellTable {
+// Rows of cells as the workbook writer takes them, one row at a time: cells 1..n of a
+// row (n at most cols(); the cells past n are the empty text). Texts are valid during
+// the visit only.
+class SheetRows {
+ public:
+  using RowVisitor = std::function<void(const CellValue* cells, size_t count)>;
+  virtual ~SheetRows() = default;
+  virtual size_t rows() const = 0;
+  virtual size_t cols() const = 0;
+  virtual void ForEachRow(const RowVisitor& visit) const = 0;
+};
+
+class CellTable final : public SheetRows {
  public:
   // Starts a new row; the cells added next belong to it.
   void BeginRow();
@@ -26,8 +39,9 @@ class CellTable {
   void AddText(std::string_view text);
   void AddNothing();
 
-  size_t rows() const { return row_start_.size(); }
-  size_t cols() const { return cols_; }
+  size_t rows() const override { return row_start_.size(); }
+  size_t cols() const override { return cols_; }
+  void ForEachRow(const RowVisitor& visit) const override;
   // Number of cells stored in row r (1-based); at most cols().
   size_t RowLength(size_t r) const;
   // Cell (r, k), both 1-based; the empty text past the end of a short row.

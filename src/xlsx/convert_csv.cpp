@@ -1,7 +1,6 @@
 #include "xlsx/convert_csv.h"
 
 #include "platform/dialogs.h"
-#include "xlsx/cell_table.h"
 #include "xlsx/csv_reader.h"
 #include "xlsx/workbook.h"
 
@@ -19,14 +18,11 @@ XlsxResult ConvertCsvToXlsx(const std::string& csv_path, const std::string& xlsx
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   if (XlsxResult r = CheckUtf8(text); !r.ok()) return r;
 
-  CellTable table;
-  if (XlsxResult r = ParseCsv(text, separator, locale, &table); !r.ok()) return r;
-  content = std::string();  // the table holds what it needs; free the file's copy
-
-  std::string archive;
-  if (XlsxResult r = BuildXlsxBytes(table, locale, when, &archive); !r.ok()) return r;
-  table = CellTable();
-  return WriteFileReplacing(xlsx_path, archive);
+  // The rows go from the text to the workbook file one at a time: neither a table of
+  // the whole text nor the archive is ever held in memory.
+  const CsvSheetRows rows(text, separator, locale);
+  if (!rows.status().ok()) return rows.status();
+  return WriteXlsxFile(rows, locale, when, xlsx_path);
 }
 
 std::string ConversionMessage(const XlsxResult& result) {

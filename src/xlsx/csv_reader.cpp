@@ -1,9 +1,11 @@
 #include "xlsx/csv_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "xlsx/utf8.h"
@@ -32,8 +34,12 @@ XlsxResult ReadWholeFile(const std::string& path, std::string* content) {
   std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
   if (!f) return PlatformFailure(errno);
   // Read in large pieces rather than trusting a size taken beforehand: the file may be
-  // a pipe, a folder (which fails here) or still growing.
+  // a pipe, a folder (which fails here) or still growing. The size it has now is room
+  // enough for the usual case, so the text is not copied as it grows.
   constexpr size_t kChunk = 1 << 20;
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  if (!ec && size < 0xFFFFFFFFu) content->reserve(static_cast<size_t>(size) + kChunk);
   for (;;) {
     const size_t old = content->size();
     if (old >= 0xFFFFFFFFu)
@@ -112,13 +118,10 @@ void CsvFieldValue(std::string_view field, const NumberLocale& locale, CellTable
   }
 }
 
-XlsxResult ParseCsv(std::string_view text, std::string_view separator, const NumberLocale& locale,
-                    CellTable* table) {
-  *table = CellTable();
+XlsxResult SplitCsv(std::string_view text, std::string_view separator,
+                    const std::function<void(std::string_view)>& field,
+                    const std::function<void()>& row_end) {
   if (XlsxResult e = CheckSeparator(separator); !e.ok()) return e;
-  // A guess from the text's size keeps the buffers from growing step by step.
-  table->Reserve(text.size() / 4 + 16, text.size() / 4 + 16);
-
   std::array<bool, 256> special{};
   special['"'] = special['\r'] = special['\n'] = true;
   special[static_cast<unsigned char>(separator[0])] = true;
@@ -130,18 +133,23 @@ XlsxResult ParseCsv(std::string_view text, std::string_view separator, const Num
   bool building = false;  // the field is in scratch, not a plain slice of the text
   bool row_open = false;  // the current row has at least one field
   size_t run_start = 0;   // start of the field's current unquoted run
+  size_t rows = 0;
 
   const auto finish_field = [&](size_t end) {
-    if (!row_open) table->BeginRow();
     row_open = true;
     if (building) {
       scratch.append(text.data() + run_start, end - run_start);
-      CsvFieldValue(scratch, locale, table);
+      field(scratch);
       scratch.clear();
       building = false;
     } else {
-      CsvFieldValue(text.substr(run_start, end - run_start), locale, table);
+      field(text.substr(run_start, end - run_start));
     }
+  };
+  const auto finish_row = [&] {
+    row_end();
+    row_open = false;
+    ++rows;
   };
 
   size_t i = 0;
@@ -175,7 +183,7 @@ XlsxResult ParseCsv(std::string_view text, std::string_view separator, const Num
       run_start = i;
     } else if (c == '\r' || c == '\n') {
       finish_field(i);
-      row_open = false;
+      finish_row();
       i += (c == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
       run_start = i;
     } else if (c == sep0 && (sep_len == 1 || text.substr(i, sep_len) == separator)) {
@@ -187,11 +195,72 @@ XlsxResult ParseCsv(std::string_view text, std::string_view separator, const Num
     }
   }
   const bool field_empty = building ? scratch.empty() && run_start == n : run_start == n;
-  if (row_open || !field_empty) finish_field(n);
-
-  if (table->rows() == 0)
+  if (row_open || !field_empty) {
+    finish_field(n);
+    finish_row();
+  }
+  if (rows == 0)
     return Fail(XlsxStatus::kNoRows, kErrNoRows, "El archivo CSV no contiene ninguna fila");
   return {};
+}
+
+XlsxResult ParseCsv(std::string_view text, std::string_view separator, const NumberLocale& locale,
+                    CellTable* table) {
+  *table = CellTable();
+  // A guess from the text's size keeps the buffers from growing step by step.
+  table->Reserve(text.size() / 4 + 16, text.size() / 4 + 16);
+  bool row_started = false;
+  return SplitCsv(
+      text, separator,
+      [&](std::string_view raw) {
+        if (!row_started) table->BeginRow();
+        row_started = true;
+        CsvFieldValue(raw, locale, table);
+      },
+      [&] { row_started = false; });
+}
+
+CsvSheetRows::CsvSheetRows(std::string_view text, std::string_view separator,
+                           const NumberLocale& locale)
+    : text_(text), separator_(separator), locale_(locale) {
+  size_t fields = 0;
+  status_ = SplitCsv(
+      text, separator, [&](std::string_view) { ++fields; },
+      [&] {
+        ++rows_;
+        cols_ = std::max(cols_, fields);
+        fields = 0;
+      });
+}
+
+void CsvSheetRows::ForEachRow(const RowVisitor& visit) const {
+  std::vector<CellValue> cells;
+  std::string texts;  // this row's texts, trimmed
+  std::vector<std::pair<size_t, size_t>> spans;
+  SplitCsv(
+      text_, separator_,
+      [&](std::string_view raw) {
+        const std::string_view trimmed = TrimSpaces(raw);
+        CellValue v;
+        if (!trimmed.empty()) {
+          if (const auto number = ParseLocaleNumber(trimmed, locale_)) {
+            v.kind = CellKind::kNumber;
+            v.number = *number;
+          }
+        }
+        spans.emplace_back(texts.size(), v.kind == CellKind::kText ? trimmed.size() : 0);
+        if (v.kind == CellKind::kText) texts.append(trimmed);
+        cells.push_back(v);
+      },
+      [&] {
+        for (size_t k = 0; k < cells.size(); ++k)
+          if (cells[k].kind == CellKind::kText)
+            cells[k].text = std::string_view(texts).substr(spans[k].first, spans[k].second);
+        visit(cells.data(), cells.size());
+        cells.clear();
+        spans.clear();
+        texts.clear();
+      });
 }
 
 }  // namespace xlsx

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <unordered_map>
@@ -131,8 +132,9 @@ class Sink {
     return s_.data() + len_;
   }
   void Done(char* end) { len_ = static_cast<size_t>(end - s_.data()); }
-  void Put(std::string_view t) { Done(Copy(Room(t.size()), t)); }
+  size_t length() const { return len_; }
   void Close() { s_.resize(len_); }
+  void Clear() { len_ = 0; }
 
   static char* Copy(char* p, std::string_view t) {
     std::memcpy(p, t.data(), t.size());
@@ -151,37 +153,74 @@ void PutDecimal(std::string& out, uint64_t v) {
   out.append(buf, PutUnsigned(buf, v));
 }
 
-void PutPart(std::string& out, std::string_view head, std::string_view body) {
-  out.append(kBom);
-  out.append(head);
-  out.append(body);
+void PutPart(StoredZipWriter& zip, std::string_view name, std::string_view head,
+             std::string_view body) {
+  zip.BeginEntry(name);
+  zip.Append(kBom);
+  zip.Append(head);
+  zip.Append(body);
+  zip.EndEntry();
 }
 
-// The distinct texts in order of first appearance. Keys view the table's own storage.
+// The distinct texts in order of first appearance, each kept once. A long report can
+// hold a distinct text on every line, so the texts sit in large blocks and the index
+// is an open-addressed table of numbers: a few bytes per text beyond the text itself.
 class SharedStrings {
  public:
   uint32_t Index(std::string_view text) {
     ++count_;
-    const auto [it, added] = index_.try_emplace(text, static_cast<uint32_t>(order_.size()));
-    if (added) order_.push_back(text);
-    return it->second;
+    if (texts_.size() * 2 >= slots_.size()) Grow();
+    const size_t mask = slots_.size() - 1;
+    for (size_t at = Hash(text) & mask;; at = (at + 1) & mask) {
+      const uint32_t slot = slots_[at];
+      if (slot == 0) {
+        texts_.push_back(Keep(text));
+        slots_[at] = static_cast<uint32_t>(texts_.size());
+        return static_cast<uint32_t>(texts_.size() - 1);
+      }
+      if (texts_[slot - 1] == text) return slot - 1;
+    }
   }
   uint64_t count() const { return count_; }
-  const std::vector<std::string_view>& order() const { return order_; }
+  const std::vector<std::string_view>& texts() const { return texts_; }
 
  private:
-  std::unordered_map<std::string_view, uint32_t> index_;
-  std::vector<std::string_view> order_;
+  static size_t Hash(std::string_view text) { return std::hash<std::string_view>{}(text); }
+  std::string_view Keep(std::string_view text) {
+    constexpr size_t kBlock = 1 << 20;
+    if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < text.size()) {
+      blocks_.emplace_back();
+      blocks_.back().reserve(std::max(kBlock, text.size()));
+    }
+    std::string& block = blocks_.back();  // never grows past its reserve: views stay valid
+    const size_t at = block.size();
+    block.append(text);
+    return std::string_view(block).substr(at, text.size());
+  }
+  void Grow() {
+    std::vector<uint32_t> slots(std::max<size_t>(64, slots_.size() * 2), 0);
+    const size_t mask = slots.size() - 1;
+    for (size_t i = 0; i < texts_.size(); ++i) {
+      size_t at = Hash(texts_[i]) & mask;
+      while (slots[at] != 0) at = (at + 1) & mask;
+      slots[at] = static_cast<uint32_t>(i + 1);
+    }
+    slots_ = std::move(slots);
+  }
+
+  std::vector<std::string> blocks_;
+  std::vector<std::string_view> texts_;
+  std::vector<uint32_t> slots_;  // 0: free, else index + 1
   uint64_t count_ = 0;
 };
 
-// Writes sheet1.xml's body straight into the archive buffer.
-void WriteSheet(const CellTable& table, const NumberLocale& locale, SharedStrings* strings,
-                std::string& out) {
-  out.append(kBom);
-  out.append(kHead);
-  out.append(kSheetOpen);
-  const size_t rows = table.rows(), cols = table.cols();
+// Writes sheet1.xml's body into the archive a block of rows at a time.
+void WriteSheet(const SheetRows& rows, const NumberLocale& locale, SharedStrings* strings,
+                StoredZipWriter& zip) {
+  zip.Append(kBom);
+  zip.Append(kHead);
+  zip.Append(kSheetOpen);
+  const size_t cols = rows.cols();
   // `<c r="` and the column letters, once per column.
   std::vector<std::string> prefix(cols + 1);
   size_t longest_prefix = 0;
@@ -192,8 +231,12 @@ void WriteSheet(const CellTable& table, const NumberLocale& locale, SharedString
   // A cell is at most the prefix, the row number (7 digits), `" t="s"><v>`, a number
   // (kMaxNumberText) or an index, and `</v></c>`.
   const size_t cell_bound = longest_prefix + 8 + 11 + kMaxNumberText + 8;
-  Sink sink(out);
-  for (size_t r = 1; r <= rows; ++r) {
+  constexpr size_t kBlockBytes = 1 << 16;
+  std::string block;
+  Sink sink(block);
+  size_t r = 0;
+  rows.ForEachRow([&](const CellValue* cells, size_t stored) {
+    ++r;
     char row_digits[20];
     const std::string_view row_text(row_digits,
                                     static_cast<size_t>(PutUnsigned(row_digits, r) - row_digits));
@@ -201,11 +244,10 @@ void WriteSheet(const CellTable& table, const NumberLocale& locale, SharedString
     p = Sink::Copy(p, "<row r=\"");
     p = Sink::Copy(p, row_text);
     p = Sink::Copy(p, "\">");
-    const size_t stored = table.RowLength(r);
     for (size_t k = 1; k <= cols; ++k) {
       p = Sink::Copy(p, prefix[k]);
       p = Sink::Copy(p, row_text);
-      const CellValue v = k <= stored ? table.At(r, k) : CellValue{};
+      const CellValue v = k <= stored ? cells[k - 1] : CellValue{};
       bool is_number = v.kind == CellKind::kNumber;
       double number = v.number;
       if (v.kind == CellKind::kText && !v.text.empty()) {
@@ -231,26 +273,48 @@ void WriteSheet(const CellTable& table, const NumberLocale& locale, SharedString
     }
     p = Sink::Copy(p, "</row>\r\n");
     sink.Done(p);
-  }
-  sink.Close();
-  out.append(kSheetClose);
+    if (sink.length() >= kBlockBytes) {
+      zip.Append(std::string_view(block.data(), sink.length()));
+      sink.Clear();
+    }
+  });
+  zip.Append(std::string_view(block.data(), sink.length()));
+  zip.Append(kSheetClose);
 }
 
-void WriteSharedStrings(const SharedStrings& strings, std::string& out) {
+void WriteSharedStrings(const SharedStrings& strings, StoredZipWriter& zip) {
+  std::string out;
   out.append(kBom);
   out.append(kHead);
   out.append(kSstOpen);
   PutDecimal(out, strings.count());
   out.append("\" uniqueCount=\"");
-  PutDecimal(out, strings.order().size());
+  PutDecimal(out, strings.texts().size());
   out.append("\">\r\n");
-  for (std::string_view text : strings.order()) {
+  for (std::string_view text : strings.texts()) {
     out.append("<si><t xml:space=\"preserve\">");
     AppendXmlEscaped(text, &out);
     out.append("</t></si>\r\n");
+    if (out.size() >= (1 << 16)) {
+      zip.Append(out);
+      out.clear();
+    }
   }
   out.append("</sst>");
+  zip.Append(out);
 }
+
+// The workbook's bytes going to a file as they are made.
+class FileZipOutput final : public ZipOutput {
+ public:
+  explicit FileZipOutput(platform::AtomicFileWriter& file) : file_(file) {}
+  void Write(std::string_view bytes) override { file_.Write(bytes); }
+  void WriteAt(uint64_t offset, std::string_view bytes) override { file_.WriteAt(offset, bytes); }
+  uint64_t size() const override { return file_.size(); }
+
+ private:
+  platform::AtomicFileWriter& file_;
+};
 
 XlsxResult Failure(XlsxStatus status, int number, std::string description) {
   return {status, number, std::move(description)};
@@ -334,29 +398,24 @@ std::string XmlEscape(std::string_view text) {
   return out;
 }
 
-XlsxResult BuildXlsxBytes(const CellTable& table, const NumberLocale& locale,
-                          const platform::WallTime& when, std::string* archive) {
-  archive->clear();
-  if (table.rows() > kMaxSheetRows || table.cols() > kMaxSheetColumns)
+XlsxResult WriteXlsx(const SheetRows& rows, const NumberLocale& locale,
+                     const platform::WallTime& when, ZipOutput& out) {
+  if (rows.rows() > kMaxSheetRows || rows.cols() > kMaxSheetColumns)
     return Failure(XlsxStatus::kTooLarge, kErrTooLarge,
                    "La tabla supera los límites de la hoja (1048576 filas, 16384 columnas): " +
-                       std::to_string(table.rows()) + " filas, " + std::to_string(table.cols()) +
+                       std::to_string(rows.rows()) + " filas, " + std::to_string(rows.cols()) +
                        " columnas");
 
-  StoredZipWriter zip(DosTimeNow(when), DosDateNow(when));
-  // Most cells of a report are short numbers: about 24 bytes each in the sheet.
-  zip.Reserve(table.rows() * (table.cols() * 24 + 20) + 8192);
-
-  std::string& out = zip.bytes();
-  zip.BeginEntry("[Content_Types].xml");
-  PutPart(out, kContentTypesHead, kContentTypes);
-  zip.EndEntry();
+  StoredZipWriter zip(out, DosTimeNow(when), DosDateNow(when));
+  PutPart(zip, "[Content_Types].xml", kContentTypesHead, kContentTypes);
 
   SharedStrings strings;
-  WriteSheet(table, locale, &strings, zip.BeginEntry("xl/worksheets/sheet1.xml"));
+  zip.BeginEntry("xl/worksheets/sheet1.xml");
+  WriteSheet(rows, locale, &strings, zip);
   zip.EndEntry();
 
-  WriteSharedStrings(strings, zip.BeginEntry("xl/sharedStrings.xml"));
+  zip.BeginEntry("xl/sharedStrings.xml");
+  WriteSharedStrings(strings, zip);
   zip.EndEntry();
 
   const std::pair<std::string_view, std::string_view> fixed[] = {
@@ -367,27 +426,35 @@ XlsxResult BuildXlsxBytes(const CellTable& table, const NumberLocale& locale,
       {"docProps/core.xml", kCore},
       {"docProps/app.xml", kApp},
   };
-  for (const auto& [name, body] : fixed) {
-    PutPart(zip.BeginEntry(name), kHead, body);
-    zip.EndEntry();
-  }
+  for (const auto& [name, body] : fixed) PutPart(zip, name, kHead, body);
   if (!zip.Finish())
     return Failure(XlsxStatus::kTooLarge, kErrTooLarge,
                    "El libro supera el tamaño máximo de un archivo ZIP (4 GiB)");
-  *archive = std::move(zip.bytes());
   return {};
 }
 
-XlsxResult WriteFileReplacing(const std::string& target, std::string_view bytes) {
-  const int err = platform::WriteFileAtomic(target, bytes);
-  if (err != 0) return Failure(XlsxStatus::kWriteFailed, err, std::strerror(err));
+XlsxResult BuildXlsxBytes(const CellTable& table, const NumberLocale& locale,
+                          const platform::WallTime& when, std::string* archive) {
+  archive->clear();
+  StringZipOutput out;
+  XlsxResult result = WriteXlsx(table, locale, when, out);
+  if (result.ok()) *archive = std::move(out.bytes);
+  return result;
+}
+
+XlsxResult WriteXlsxFile(const SheetRows& rows, const NumberLocale& locale,
+                         const platform::WallTime& when, const std::string& target) {
+  platform::AtomicFileWriter file(target);
+  FileZipOutput out(file);
+  XlsxResult result = WriteXlsx(rows, locale, when, out);
+  if (!result.ok()) return result;  // the temporary is dropped with the writer
+  if (const int err = file.Commit(); err != 0)
+    return Failure(XlsxStatus::kWriteFailed, err, std::strerror(err));
   return {};
 }
 
 XlsxResult BuildXlsx(const CellTable& table, const std::string& target_path) {
-  std::string archive;
-  XlsxResult result = BuildXlsxBytes(table, UserNumberLocale(), platform::Now(), &archive);
-  if (result.ok()) result = WriteFileReplacing(target_path, archive);
+  const XlsxResult result = WriteXlsxFile(table, UserNumberLocale(), platform::Now(), target_path);
   if (!result.ok())
     platform::GetDialogs().MsgBox("Error al generar XLSX: " + std::to_string(result.number) +
                                   " - " + result.description);

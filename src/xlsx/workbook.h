@@ -1,6 +1,7 @@
 #pragma once
 // The XLSX workbook: a plain SpreadsheetML package of one worksheet, written as text
-// from fixed fragments and packed, stored, into a ZIP archive built in memory.
+// from fixed fragments and packed, stored, into a ZIP archive that goes to its file
+// as it is made.
 //
 // Entries, in this order, each part UTF-8 with a byte-order mark:
 //   [Content_Types].xml, xl/worksheets/sheet1.xml, xl/sharedStrings.xml, xl/styles.xml,
@@ -18,6 +19,7 @@
 #include "xlsx/cell_table.h"
 #include "xlsx/number_text.h"
 #include "xlsx/xlsx_status.h"
+#include "xlsx/zip_writer.h"
 
 namespace xlsx {
 
@@ -25,16 +27,18 @@ namespace xlsx {
 inline constexpr size_t kMaxSheetRows = 1048576;
 inline constexpr size_t kMaxSheetColumns = 16384;
 
-// Builds the workbook archive of `table` in memory. A text cell that passes the
-// locale-aware numeric test (and has no leading zero) is written as a number. Every
-// entry carries the DOS time and date of `when`.
+// Writes the workbook of `rows` to `out`. A text cell that passes the locale-aware
+// numeric test (and has no leading zero) is written as a number. Every entry carries
+// the DOS time and date of `when`.
+XlsxResult WriteXlsx(const SheetRows& rows, const NumberLocale& locale,
+                     const platform::WallTime& when, ZipOutput& out);
+// The same in memory.
 XlsxResult BuildXlsxBytes(const CellTable& table, const NumberLocale& locale,
                           const platform::WallTime& when, std::string* archive);
-
-// Writes `bytes` to a temporary name beside `target` and renames it into place, so a
-// failure never leaves a half-written file at `target`. kWriteFailed with the
-// platform's number and text on failure.
-XlsxResult WriteFileReplacing(const std::string& target, std::string_view bytes);
+// The same to a file, through a temporary name, so a failure never leaves a half-written
+// workbook at `target`: kWriteFailed with the platform's number and text.
+XlsxResult WriteXlsxFile(const SheetRows& rows, const NumberLocale& locale,
+                         const platform::WallTime& when, const std::string& target);
 
 // Builds and writes the workbook; shows "Error al generar XLSX: <number> - <text>" on
 // failure and returns what happened.

@@ -12,7 +12,6 @@ constexpr uint32_t kCentralSignature = 0x02014B50;
 constexpr uint32_t kEndSignature = 0x06054B50;
 constexpr uint16_t kVersion = 20;
 constexpr uint16_t kUtf8NameFlag = 0x0800;
-constexpr size_t kLocalHeaderSize = 30;
 constexpr uint64_t kMax32 = 0xFFFFFFFFu;
 constexpr uint64_t kMax16 = 0xFFFFu;
 
@@ -24,13 +23,6 @@ void Put16(std::string& out, uint16_t v) {
 void Put32(std::string& out, uint32_t v) {
   const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char(v >> 24)};
   out.append(b, 4);
-}
-
-void Patch32(std::string& out, size_t at, uint32_t v) {
-  out[at] = char(v & 0xFF);
-  out[at + 1] = char((v >> 8) & 0xFF);
-  out[at + 2] = char((v >> 16) & 0xFF);
-  out[at + 3] = char(v >> 24);
 }
 
 }  // namespace
@@ -50,33 +42,37 @@ int16_t DosDateNow(const platform::WallTime& t) {
   return UIntToSignedInt(word);
 }
 
-StoredZipWriter::StoredZipWriter(int16_t dos_time, int16_t dos_date)
-    : time_(static_cast<uint16_t>(dos_time)), date_(static_cast<uint16_t>(dos_date)) {}
+StoredZipWriter::StoredZipWriter(ZipOutput& out, int16_t dos_time, int16_t dos_date)
+    : out_(out), time_(static_cast<uint16_t>(dos_time)), date_(static_cast<uint16_t>(dos_date)) {}
 
 void StoredZipWriter::PutHeader(uint32_t signature, const Entry& e, bool central) {
-  Put32(out_, signature);
-  if (central) Put16(out_, kVersion);  // version made by
-  Put16(out_, kVersion);               // version needed to extract
-  Put16(out_, kUtf8NameFlag);
-  Put16(out_, 0);  // stored
-  Put16(out_, time_);
-  Put16(out_, date_);
-  Put32(out_, e.crc);
-  Put32(out_, static_cast<uint32_t>(e.size));
-  Put32(out_, static_cast<uint32_t>(e.size));
-  Put16(out_, static_cast<uint16_t>(e.name.size()));
-  Put16(out_, 0);  // extra field length
+  std::string& h = header_;
+  h.clear();
+  Put32(h, signature);
+  if (central) Put16(h, kVersion);  // version made by
+  Put16(h, kVersion);               // version needed to extract
+  Put16(h, kUtf8NameFlag);
+  Put16(h, 0);  // stored
+  Put16(h, time_);
+  Put16(h, date_);
+  Put32(h, e.crc);
+  Put32(h, static_cast<uint32_t>(e.size));
+  Put32(h, static_cast<uint32_t>(e.size));
+  Put16(h, static_cast<uint16_t>(e.name.size()));
+  Put16(h, 0);  // extra field length
   if (central) {
-    Put16(out_, 0);  // comment length
-    Put16(out_, 0);  // disk number start
-    Put16(out_, 0);  // internal attributes
-    Put32(out_, 0);  // external attributes
-    Put32(out_, static_cast<uint32_t>(e.header_offset));
+    Put16(h, 0);  // comment length
+    Put16(h, 0);  // disk number start
+    Put16(h, 0);  // internal attributes
+    Put32(h, 0);  // external attributes
+    Put32(h, static_cast<uint32_t>(e.header_offset));
   }
-  out_.append(e.name);
+  h.append(e.name);
+  out_.Write(h);
 }
 
-std::string& StoredZipWriter::BeginEntry(std::string_view utf8_name) {
+void StoredZipWriter::BeginEntry(std::string_view utf8_name) {
+  if (open_) EndEntry();
   Entry e;
   e.name.assign(utf8_name);
   e.header_offset = out_.size();
@@ -84,28 +80,35 @@ std::string& StoredZipWriter::BeginEntry(std::string_view utf8_name) {
   PutHeader(kLocalSignature, e, false);  // CRC and sizes are patched by EndEntry
   entries_.push_back(std::move(e));
   open_ = true;
-  return out_;
+}
+
+void StoredZipWriter::Append(std::string_view data) {
+  if (!open_ || data.empty()) return;
+  Entry& e = entries_.back();
+  e.crc = Crc32Update(e.crc, data.data(), data.size());
+  e.size += data.size();
+  out_.Write(data);
 }
 
 bool StoredZipWriter::EndEntry() {
   if (!open_) return false;
   open_ = false;
-  Entry& e = entries_.back();
-  const size_t data_start = e.header_offset + kLocalHeaderSize + e.name.size();
-  e.size = out_.size() - data_start;
+  const Entry& e = entries_.back();
   if (e.size > kMax32) {
     fits_ = false;
     return false;
   }
-  e.crc = Crc32Update(0, out_.data() + data_start, e.size);
-  Patch32(out_, e.header_offset + 14, e.crc);
-  Patch32(out_, e.header_offset + 18, static_cast<uint32_t>(e.size));
-  Patch32(out_, e.header_offset + 22, static_cast<uint32_t>(e.size));
+  std::string patch;
+  Put32(patch, e.crc);
+  Put32(patch, static_cast<uint32_t>(e.size));
+  Put32(patch, static_cast<uint32_t>(e.size));
+  out_.WriteAt(e.header_offset + 14, patch);
   return true;
 }
 
 bool StoredZipWriter::AddEntry(std::string_view utf8_name, std::string_view data) {
-  BeginEntry(utf8_name).append(data);
+  BeginEntry(utf8_name);
+  Append(data);
   return EndEntry();
 }
 
@@ -116,14 +119,17 @@ bool StoredZipWriter::Finish() {
   const uint64_t directory_size = out_.size() - directory_offset;
   if (entries_.size() > kMax16 || directory_offset > kMax32 || directory_size > kMax32)
     fits_ = false;
-  Put32(out_, kEndSignature);
-  Put16(out_, 0);
-  Put16(out_, 0);
-  Put16(out_, static_cast<uint16_t>(entries_.size()));
-  Put16(out_, static_cast<uint16_t>(entries_.size()));
-  Put32(out_, static_cast<uint32_t>(directory_size));
-  Put32(out_, static_cast<uint32_t>(directory_offset));
-  Put16(out_, 0);
+  std::string& end = header_;
+  end.clear();
+  Put32(end, kEndSignature);
+  Put16(end, 0);
+  Put16(end, 0);
+  Put16(end, static_cast<uint16_t>(entries_.size()));
+  Put16(end, static_cast<uint16_t>(entries_.size()));
+  Put32(end, static_cast<uint32_t>(directory_size));
+  Put32(end, static_cast<uint32_t>(directory_offset));
+  Put16(end, 0);
+  out_.Write(end);
   return fits_;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
-// A ZIP archive of stored (uncompressed) entries, built in memory.
+// A ZIP archive of stored (uncompressed) entries, written to memory or straight to a
+// file as the entries are made: each local header is written with CRC and sizes 0
+// and patched once its entry ends, so no entry has to be held whole.
 //
 // Layout, every field little-endian and packed:
 //   for each entry:  local header (30 bytes) + UTF-8 name + data
@@ -30,27 +32,42 @@ int16_t DosDateNow(const platform::WallTime& t);
 // The signed 16-bit integer with the same two bytes as `value` (0..65535).
 int16_t UIntToSignedInt(int32_t value);
 
+// Where the archive's bytes go.
+class ZipOutput {
+ public:
+  virtual ~ZipOutput() = default;
+  virtual void Write(std::string_view bytes) = 0;
+  // Overwrites bytes written before (a local header's CRC and sizes).
+  virtual void WriteAt(uint64_t offset, std::string_view bytes) = 0;
+  virtual uint64_t size() const = 0;
+};
+
+// The archive in memory.
+class StringZipOutput final : public ZipOutput {
+ public:
+  void Write(std::string_view b) override { bytes.append(b); }
+  void WriteAt(uint64_t offset, std::string_view b) override {
+    bytes.replace(static_cast<size_t>(offset), b.size(), b);
+  }
+  uint64_t size() const override { return bytes.size(); }
+  std::string bytes;
+};
+
 class StoredZipWriter {
  public:
   // Every entry carries the same time and date words.
-  StoredZipWriter(int16_t dos_time, int16_t dos_date);
+  StoredZipWriter(ZipOutput& out, int16_t dos_time, int16_t dos_date);
 
-  // Writes the local header of a new entry and returns the archive buffer: the caller
-  // appends the entry's bytes to it, then calls EndEntry, which fills in CRC and sizes.
-  // Building an entry in place saves a copy of large parts.
-  std::string& BeginEntry(std::string_view utf8_name);
-  // False when the entry is too large for the 32-bit size field.
+  // Starts an entry; its bytes follow through Append, then EndEntry fills in CRC and
+  // sizes. EndEntry is false when the entry is too large for the 32-bit size field.
+  void BeginEntry(std::string_view utf8_name);
+  void Append(std::string_view data);
   bool EndEntry();
   bool AddEntry(std::string_view utf8_name, std::string_view data);
 
   // Appends the central directory and the end record. False when a count, a size or an
   // offset does not fit its field; the archive is then not valid.
   bool Finish();
-
-  std::string& bytes() { return out_; }
-
-  // Expected archive size, to reserve the buffer before building.
-  void Reserve(size_t bytes) { out_.reserve(bytes); }
 
  private:
   struct Entry {
@@ -61,7 +78,8 @@ class StoredZipWriter {
   };
   void PutHeader(uint32_t signature, const Entry& e, bool central);
 
-  std::string out_;
+  ZipOutput& out_;
+  std::string header_;
   std::vector<Entry> entries_;
   uint16_t time_, date_;
   bool open_ = false;

@@ -6,6 +6,8 @@
 
 #include "support/scripted_dialogs.h"
 #include "support/temp_folder.h"
+#include "xlsx/csv_reader.h"
+#include "xlsx/workbook.h"
 #include "xlsx_test_util.h"
 
 namespace {
@@ -66,6 +68,26 @@ TEST(ConvertCsvToXlsx, BadInputWritesNothing) {
             "Error en Convertir_csv_xlsx: No such file or directory");
   EXPECT_EQ(Listing(folder.path()),
             "empty.csv\nlatin1.csv\nonlyquotes.csv\nquotes.csv\nseparator.csv\n");
+}
+
+// The workbook streamed to its file (its headers patched on the disk, past the write
+// buffer) has exactly the bytes of the one built in memory from the table.
+TEST(ConvertCsvToXlsx, StreamedFileEqualsTheArchiveBuiltInMemory) {
+  testsupport::TempProgramFolder folder;
+  std::string csv;
+  for (int r = 0; r < 20000; ++r)
+    csv += std::to_string(r * 5) + " CH" + std::to_string(r % 384) + ";\"00" +
+           std::to_string(r % 7) + "_G\";" + std::to_string(r % 300) + ",5\r\n";
+  testsupport::WriteBytes(folder / "r.csv", csv);
+  const auto r = xlsx::ConvertCsvToXlsx((folder / "r.csv").string(), (folder / "r.xlsx").string(),
+                                        ";", kComma, kWhen);
+  ASSERT_TRUE(r.ok()) << r.description;
+  xlsx::CellTable table;
+  ASSERT_TRUE(xlsx::ParseCsv(csv, ";", kComma, &table).ok());
+  std::string archive;
+  ASSERT_TRUE(xlsx::BuildXlsxBytes(table, kComma, kWhen, &archive).ok());
+  EXPECT_GT(archive.size(), 1u << 20);
+  EXPECT_TRUE(testsupport::ReadBytes(folder / "r.xlsx") == archive);
 }
 
 TEST(ConvertCsvToXlsx, UnwritableTargetLeavesNoFileAndKeepsTheOldOne) {

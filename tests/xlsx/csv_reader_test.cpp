@@ -44,11 +44,11 @@ std::string Parse(std::string_view text, std::string_view sep = ",",
 }
 
 TEST(ParseCsv, LineEndsAndRowCount) {
-  EXPECT_EQ(Parse("a,b\r\nc,d\r\n"), "a|b\nc|d\n");  // a final line end adds no row
-  EXPECT_EQ(Parse("a\r\rb\n\nc"), "a\n\nb\n\nc\n");  // lone CR, LF: each ends a line
-  EXPECT_EQ(Parse("a\n\rb"), "a\n\nb\n");            // LF CR is two line ends
-  EXPECT_EQ(Parse("a,\n"), "a|\n");                  // a trailing separator: empty field
-  EXPECT_EQ(Parse("\r\n"), "\n");                    // one empty row
+  EXPECT_EQ(Parse("a,b\r\nc,d\r\n"), "a|b\nc|d\n");         // a final line end adds no row
+  EXPECT_EQ(Parse("a\r\rb\n\nc"), "a\n\nb\n\nc\n");         // lone CR, LF: each ends a line
+  EXPECT_EQ(Parse("a\n\rb"), "a\n\nb\n");                   // LF CR is two line ends
+  EXPECT_EQ(Parse("a,\n"), "a|\n");                         // a trailing separator: empty field
+  EXPECT_EQ(Parse("\r\n"), "\n");                           // one empty row
   EXPECT_EQ(Parse("a\nb,c,d\ne,f"), "a||\nb|c|d\ne|f|\n");  // ragged rows padded
 }
 

@@ -150,7 +150,8 @@ TEST(BuildXlsxBytes, GoldenSmallTable) {
       {"_rels/.rels", pkg_rels},     {"docProps/core.xml", core},
       {"docProps/app.xml", app}};
   for (const auto& [name, data] : parts) EXPECT_EQ(Entry(archive, name), data) << name;
-  EXPECT_EQ(archive, xlsxtest::StoredArchive(parts, 15 * 2048 + 9 * 32 + 13, 46 * 512 + 3 * 32 + 14));
+  EXPECT_EQ(archive,
+            xlsxtest::StoredArchive(parts, 15 * 2048 + 9 * 32 + 13, 46 * 512 + 3 * 32 + 14));
 }
 
 TEST(BuildXlsxBytes, EmptyTextCellAndNoStrings) {
