@@ -11,38 +11,15 @@
 #include "storage/run_description.h"
 #include "storage/setup_file.h"
 #include "storage_fixture.h"
+#include "support/fuzz_bytes.h"
 
 namespace {
 
 class Fuzz : public storagetest::StorageTest {
  protected:
-  Fuzz() : rng_(20240611) { dialogs_.AllowAnyOk(); }
+  Fuzz() { dialogs_.AllowAnyOk(); }
 
-  // Either pure noise from a small alphabet that the reader cares about, or a
-  // valid file with a few bytes changed, cut or duplicated.
-  std::string Bytes(const std::string& valid) {
-    static const std::string kAlphabet = "0123456789,\"\r\n -.e+x\t\xE9\x80";
-    std::uniform_int_distribution<int> coin(0, 2);
-    std::string out;
-    if (coin(rng_) == 0 || valid.empty()) {
-      const size_t n = std::uniform_int_distribution<size_t>(0, 400)(rng_);
-      for (size_t i = 0; i < n; ++i)
-        out += coin(rng_) == 0 ? static_cast<char>(rng_() & 0xFF)
-                               : kAlphabet[std::uniform_int_distribution<size_t>(0, kAlphabet.size() - 1)(rng_)];
-      return out;
-    }
-    out = valid;
-    const int edits = std::uniform_int_distribution<int>(1, 6)(rng_);
-    for (int e = 0; e < edits && !out.empty(); ++e) {
-      const size_t at = std::uniform_int_distribution<size_t>(0, out.size() - 1)(rng_);
-      switch (coin(rng_)) {
-        case 0: out[at] = kAlphabet[rng_() % kAlphabet.size()]; break;
-        case 1: out.resize(at); break;
-        default: out.insert(at, out.substr(at, 9)); break;
-      }
-    }
-    return out;
-  }
+  std::string Bytes(const std::string& valid) { return fuzz_(valid); }
 
   void CheckTables() {
     const auto& s = S();
@@ -63,12 +40,13 @@ class Fuzz : public storagetest::StorageTest {
         ASSERT_EQ(s.Channel_Beam[owner], s.Channel_Beam[i]);
       }
     }
-    ASSERT_EQ(s.Well_Grid.size(), static_cast<size_t>(s.Max_Well + 1) * static_cast<size_t>(s.Max_Beam + 1));
+    ASSERT_EQ(s.Well_Grid.size(),
+              static_cast<size_t>(s.Max_Well + 1) * static_cast<size_t>(s.Max_Beam + 1));
     ASSERT_GE(s.Serial_COM, 1);
     ASSERT_LE(s.Serial_COM, 16);
   }
 
-  std::mt19937 rng_;
+  testsupport::FuzzBytes fuzz_{20240611, "0123456789,\"\r\n -.e+x\t\xE9\x80"};
 };
 
 TEST_F(Fuzz, EveryLoaderSurvivesDamagedFiles) {
@@ -82,9 +60,9 @@ TEST_F(Fuzz, EveryLoaderSurvivesDamagedFiles) {
   testsupport::WriteBytes(folder_ / "w96.dat",
                           testsupport::ReadBytes(testsupport::SourceDir() / "data" / "w96.dat"));
   testsupport::WriteBytes(folder_ / "tags_id.dat", "20240101_1000 [K1]\r\n");
-  const char* names[] = {"config.dat", "setup.dat", "status.dat", "threshld.dat", "groups.dat",
-                         "chgroup.dat", "calvalue.dat", "repoconf.dat", "subproj.dat", "w96.dat",
-                         "tags_id.dat"};
+  const char* names[] = {"config.dat",  "setup.dat",   "status.dat",   "threshld.dat",
+                         "groups.dat",  "chgroup.dat", "calvalue.dat", "repoconf.dat",
+                         "subproj.dat", "w96.dat",     "tags_id.dat"};
   std::map<std::string, std::string> valid;
   for (const char* n : names) valid[n] = Read(n);
 
