@@ -79,7 +79,8 @@ SetupLayout ArrangeSetupControls(int width, int height, int combo_height) {
   add.Pixels("chk_advance", right, 0.15 * c, 11 * d, 1.75 * c, 1 * d);
   add.Pixels("Command_main", right, 0.12 * c, 12.5 * d, 1.75 * c, 1.35 * d);
   add.Pixels("Cmdoffline", right, 0.12 * c, 14 * d, 1.75 * c, 1.35 * d);
-  add.Pixels("frm_project", right, 0, 2 * d, 1.95 * c, 8.75 * d);
+  // Down to the settings frame's bottom edge, so the list covers its outline.
+  add.Pixels("frm_project", right, 0, 2 * d, 1.95 * c, 9 * d);
   add.Pixels("Frame_setup", right, 0.05 * c, 1.75 * d, 1.9 * c, 9.25 * d);
   add.Pixels("Frame_advanced", right, 0.13 * c, 16.5 * d, 1.75 * c, 2.5 * d);
 

@@ -10,8 +10,8 @@
 namespace {
 
 using setup::ArrangeSetupControls;
-using ui::Placement;
 using setup::SetupLayout;
+using ui::Placement;
 
 const ui::PixelRect& Rect(const SetupLayout& l, const char* name) {
   const Placement* p = l.Find(name);
@@ -65,6 +65,7 @@ TEST(SetupLayout, PanelsProjectButtonsAndTheGap) {
   EXPECT_LE(std::abs(load.width - made.width), 1);
   // The project list and the settings frame share their place.
   EXPECT_TRUE(ui::Overlap(Rect(l, "frm_project"), Rect(l, "Frame_setup")));
+  EXPECT_EQ(Rect(l, "frm_project").bottom(), Rect(l, "Frame_setup").bottom());
 }
 
 TEST(SetupLayout, ATinyWindowGivesNoNegativeSize) {
