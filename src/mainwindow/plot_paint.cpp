@@ -18,6 +18,9 @@ void PaintPlan(ui::PictureBox& pic, const DrawPlan& plan) {
       case OpKind::kLine:
         pic.Line(op.x1, op.y1, op.x2, op.y2, op.color);
         break;
+      case OpKind::kPolyline:
+        pic.Polyline(op.points.data(), op.points.size() / 2, op.color);
+        break;
       case OpKind::kCircle:
         pic.Circle(op.x1, op.y1, op.x2, op.color);
         break;

@@ -20,12 +20,6 @@ constexpr const char* kCrLf = "\r\n";
 double Nearest(double x) { return platform::RoundHalfEven(x); }
 std::string Whole(double x) { return platform::FormatFixed(x, 0); }
 
-// The colour of a group label: by group number mod 4, green, blue, red, black.
-int32_t GroupLabelColour(int group) {
-  static constexpr int32_t kColours[] = {Rgb(0, 255, 0), Rgb(0, 0, 255), Rgb(255, 0, 0), kBlack};
-  return kColours[group % 4];
-}
-
 // The number an item starts with, as the line plot compares it with the selection
 // (999 for "999_Free"); -1 for no number.
 int ItemNumber(const std::string& item) {
@@ -50,6 +44,11 @@ std::string WithDecimal(std::string text, char decimal) {
 }
 
 }  // namespace
+
+int32_t GroupLabelColour(int group) {
+  static constexpr int32_t kColours[] = {Rgb(0, 255, 0), Rgb(0, 0, 255), Rgb(255, 0, 0), kBlack};
+  return kColours[((group % 4) + 4) % 4];
+}
 
 std::string FirstChars(const std::string& text, size_t count) {
   size_t i = 0;

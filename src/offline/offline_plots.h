@@ -29,6 +29,10 @@ struct PlotPicture {
 
 constexpr int32_t Rgb(int r, int g, int b) { return r | (g << 8) | (b << 16); }
 
+// The colour of a group label "G" & number: by group number mod 4, green, blue, red,
+// black.
+int32_t GroupLabelColour(int group);
+
 // The first `count` characters of a text (whole UTF-8 characters).
 std::string FirstChars(const std::string& text, size_t count);
 

@@ -17,6 +17,7 @@ enum class OpKind : uint8_t {
   kLine,     // line (x1, y1)-(x2, y2)
   kText,     // text with its top-left corner at (x1, y1)
   kCircle,   // circle centred at (x1, y1), radius x2 in horizontal user units
+  kPolyline, // lines joining the points (x, y) of `points` in turn
 };
 
 struct DrawOp {
@@ -30,6 +31,8 @@ struct DrawOp {
   double fit = 0;
   // A text's size as a share of the picture's font size taken as a whole number.
   double text_scale = 1.0;
+  // A polyline's points as x, y pairs.
+  std::vector<double> points{};
 
   bool operator==(const DrawOp&) const = default;
 };
@@ -52,6 +55,13 @@ class DrawPlan {
   }
   void Text(double x, double y, std::string text, int32_t c = 0, double fit = 0) {
     ops_.push_back({OpKind::kText, x, y, x, y, c, width_, std::move(text), fit});
+  }
+  // One figure for a trace of many samples: the same pixels as a line per pair of
+  // neighbours, in a fraction of the calls. `xy` holds x, y pairs.
+  void Polyline(std::vector<double> xy, int32_t c) {
+    DrawOp op{OpKind::kPolyline, 0, 0, 0, 0, c, width_, {}};
+    op.points = std::move(xy);
+    ops_.push_back(std::move(op));
   }
   // Text at `scale` times the picture's font size.
   void ScaledText(double x, double y, std::string text, int32_t c, double scale) {

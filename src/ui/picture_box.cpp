@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 #include "platform/numeric.h"
 
@@ -268,6 +269,48 @@ void PictureBox::Line(double x1, double y1, double x2, double y2, Color color) {
   StrokeLine(ToPixel(x1, y1), ToPixel(x2, y2), color);
   current_x_ = x2;
   current_y_ = y2;
+  update();
+}
+
+void PictureBox::Polyline(const double* xy, std::size_t count, Color color) {
+  if (count == 0) return;
+  FitImage();
+  current_x_ = xy[2 * (count - 1)];
+  current_y_ = xy[2 * (count - 1) + 1];
+  if (image_.isNull()) return;
+  // Clipped and rounded exactly as StrokeLine does each segment, then drawn together.
+  const double m = kMargin + draw_width_;
+  std::vector<QLine> lines;
+  std::vector<QPoint> dots;
+  lines.reserve(count);
+  QPointF prev = ToPixel(xy[0], xy[1]);
+  if (count == 1) {
+    if (Finite(prev)) StrokeLine(prev, prev, color);
+    update();
+    return;
+  }
+  for (std::size_t i = 1; i < count; ++i) {
+    const QPointF next = ToPixel(xy[2 * i], xy[2 * i + 1]);
+    QPointF a = prev, b = next;
+    prev = next;
+    if (!Finite(a) || !Finite(b)) continue;
+    if (!ClipSegment(a, b, -m, -m, image_.width() + m, image_.height() + m)) continue;
+    const QPoint pa = Rounded(a);
+    const QPoint pb = Rounded(b);
+    if (pa == pb && draw_width_ <= 1) {
+      dots.push_back(pa);
+    } else {
+      lines.emplace_back(pa, pb);
+    }
+  }
+  QPainter p(&image_);
+  if (draw_width_ <= 1) {
+    p.setPen(QPen(ToQColor(color), 0));
+  } else {
+    p.setPen(QPen(ToQColor(color), draw_width_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  }
+  if (!lines.empty()) p.drawLines(lines.data(), static_cast<int>(lines.size()));
+  if (!dots.empty()) p.drawPoints(dots.data(), static_cast<int>(dots.size()));
   update();
 }
 

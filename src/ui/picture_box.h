@@ -11,6 +11,7 @@
 #include <QPointF>
 #include <QString>
 #include <QWidget>
+#include <cstddef>
 
 #include "ui/color.h"
 
@@ -69,6 +70,9 @@ class PictureBox : public QWidget {
   // becomes its end.
   void Line(double x1, double y1, double x2, double y2);
   void Line(double x1, double y1, double x2, double y2, Color color);
+  // Lines joining `count` points (x, y pairs in `xy`) in turn, in one pass: the pixels
+  // of a Line call per pair of neighbours. The current point becomes the last point.
+  void Polyline(const double* xy, std::size_t count, Color color);
   // A line from the current point.
   void LineTo(double x2, double y2, Color color);
   // A box with the two corners given, corner pixels included: outlined in `color` (and

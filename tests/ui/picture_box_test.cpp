@@ -327,3 +327,29 @@ TEST(PictureBox, TextGivenARoomShrinksAndStaysInIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// A zigzag with a wild point far outside, NaN gaps and a lone repeated point.
+const std::vector<double> kTrace = {-10, 20, 15,   80, 30, 5,  45, 1e9, 60,  40, kNan, 50,
+                                    70,  70, 70,   70, kNan, 0, 75, 60,  90, 20, 120,  90};
+
+TEST(PictureBox, APolylineDrawsThePixelsOfItsSegmentsDrawnOneByOne) {
+  for (int width : {1, 3}) {
+    ui::PictureBox by_lines, by_polyline;
+    for (ui::PictureBox* pic : {&by_lines, &by_polyline}) {
+      pic->resize(100, 100);
+      ASSERT_TRUE(pic->Scale(0, 100, 100, 0));
+      pic->Cls();
+      pic->SetDrawWidth(width);
+    }
+    for (std::size_t i = 2; i < kTrace.size(); i += 2)
+      by_lines.Line(kTrace[i - 2], kTrace[i - 1], kTrace[i], kTrace[i + 1], kRed);
+    by_polyline.Polyline(kTrace.data(), kTrace.size() / 2, kRed);
+    EXPECT_EQ(by_polyline.Image(), by_lines.Image()) << "width " << width;
+    EXPECT_EQ(by_polyline.CurrentX(), 120);
+    EXPECT_EQ(by_polyline.CurrentY(), 90);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,199 @@
+// The browser's raw views on a 6-well run (32 beams a well): one page of 50 bins read
+// from its 5 raw files and drawn on a picture of the plot's size, for a 3-beam well and
+// for a 32-beam well; the re-analysis of that page; and tracking 100 blocks (10 raw
+// files), played with drawing as the 20 ms timer does and run through as the data export
+// does. Prints min and median of several runs (the files stay in the page cache after
+// the first read, so the figures are warm-cache reads).
+//
+//   bench_offline [runs]     (runs offscreen unless QT_QPA_PLATFORM is set)
+#include <QApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "acquisition/run_files.h"
+#include "mainwindow/plot_paint.h"
+#include "offline/loaded_run.h"
+#include "offline/page_reanalysis.h"
+#include "offline/path_tracking.h"
+#include "offline/raw_pages.h"
+#include "offline/signal_view.h"
+#include "ui/picture_box.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The 6-well plate: 2 x 3 wells, each over 8 x 8 grid points, the even grid rows read.
+offline::LoadedRun SixWellRun(const fs::path& folder) {
+  offline::LoadedRun run;
+  run.Chosen_Run_Path = folder;
+  run.Run_Plate_format = "w6";
+  run.Run_Plate_Rows = 2;
+  run.Run_Plate_Cols = 3;
+  run.Run_Row_Pitch = run.Run_Col_Pitch = 8;
+  run.Run_Row_Offset = run.Run_Col_Offset = 0;
+  run.Run_Channel_Well.fill(-1);
+  run.Run_Max_Well = 5;
+  run.Run_Max_Beam = 31;
+  run.Run_Well_Grid.assign(6 * 32, -1);
+  for (int wc = 0; wc < 3; ++wc)
+    for (int wr = 0; wr < 2; ++wr)
+      for (int gc = 8 * wc; gc < 8 * wc + 8; ++gc)
+        for (int gr = 8 * wr; gr < 8 * wr + 8; gr += 2) {
+          const int ch = gc * 16 + gr, well = wc * 2 + wr;
+          const int beam = (gc - 8 * wc) * 4 + (gr - 8 * wr) / 2;
+          run.Run_Channel_Well[size_t(ch)] = int16_t(well);
+          run.Run_Channel_Beam[size_t(ch)] = int16_t(beam);
+          run.Run_Well_Grid[size_t(well) * 32 + size_t(beam)] = int16_t(ch);
+        }
+  return run;
+}
+
+// Bins of levels near 2000 with noise and an animal's shadow wandering over each well.
+void WriteRawBins(const fs::path& folder, int bins) {
+  std::mt19937 rng(11);
+  std::normal_distribution<double> noise(0, 6);
+  std::vector<int16_t> rec(size_t{501} * acquisition::kChannelSlots);
+  for (int bin = 0; bin < bins; ++bin) {
+    for (int s = 0; s <= 500; ++s) {
+      const int t = bin * 500 + s;
+      const int shadow_col = (t / 37) % 8, shadow_row = (t / 91) % 8;
+      for (int c = 0; c < acquisition::kChannelSlots; ++c) {
+        double v = 2000 + noise(rng);
+        if (c < 384 && (c / 16) % 8 == shadow_col && (c % 16) % 8 == shadow_row) v -= 400;
+        rec[size_t(s) * acquisition::kChannelSlots + size_t(c)] = int16_t(v);
+      }
+    }
+    std::ofstream out(folder / acquisition::RawFileName(bin / 11),
+                      std::ios::binary | std::ios::app);
+    const std::string bytes = acquisition::EncodeRawBlock(rec.data(), 500);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+  }
+  std::string counts;
+  for (int bin = 0; bin < bins; ++bin) {
+    acquisition::CountsRecord r;
+    r.Elapsed_Minutes = bin / 4;
+    counts += acquisition::EncodeCountsRecord(r);
+  }
+  std::ofstream(folder / "counts.bin", std::ios::binary) << counts;
+}
+
+struct Figures {
+  double min = 0, median = 0;
+};
+
+Figures Measure(int runs, const std::function<void()>& f) {
+  std::vector<double> ms;
+  for (int i = 0; i < runs; ++i) {
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    ms.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+  }
+  std::sort(ms.begin(), ms.end());
+  return {ms.front(), ms[ms.size() / 2]};
+}
+
+void Report(const char* what, Figures f) {
+  std::printf("%-58s min %9.2f ms   median %9.2f ms\n", what, f.min, f.median);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+
+  std::string tmpl = (fs::temp_directory_path() / "quenlar-bench-offline-XXXXXX").string();
+  if (!mkdtemp(tmpl.data())) {
+    std::perror("mkdtemp");
+    return 1;
+  }
+  const fs::path page_run = fs::path(tmpl) / "page", track_run = fs::path(tmpl) / "track";
+  fs::create_directories(page_run);
+  fs::create_directories(track_run);
+  WriteRawBins(page_run, 55);    // 5 raw files
+  WriteRawBins(track_run, 100);  // 10 raw files
+  const offline::LoadedRun run = SixWellRun(page_run);
+
+  // The plot picture as the browser sizes it in a 1600 x 1000 window.
+  ui::PictureBox picreal;
+  picreal.resize(900, 520);
+  std::printf("Offline raw views, 6-well run, %d runs each, picture %dx%d\n", runs, picreal.width(),
+              picreal.height());
+
+  const auto show = [&](const offline::PlotPicture& pic) {
+    picreal.Scale(pic.scale.left, pic.scale.top, pic.scale.right, pic.scale.bottom);
+    picreal.Cls();
+    mainwindow::PaintPlan(picreal, pic.plan);
+  };
+  offline::RawFiles files;
+  offline::RawPage page;
+  Report("count the raw files and load page 1 (5 files)", Measure(runs, [&] {
+           files = offline::CountRawFiles(page_run, 500);
+           page = offline::LoadRawPage(page_run, 500, files, 1);
+         }));
+  for (int channel : {0, 2}) {
+    std::vector<int> beams = offline::BeamList(run, channel);
+    if (channel == 2) beams.resize(3);  // a well of three beams
+    const auto colours = offline::BeamColours(channel == 2 ? 2 : run.Run_Max_Beam);
+    const std::string what =
+        "draw the page, " +
+        std::to_string(std::count_if(beams.begin(), beams.end(), [](int c) { return c >= 0; })) +
+        " beams";
+    Report(what.c_str(),
+           Measure(runs, [&] { show(offline::SignalPagePicture(page, beams, colours)); }));
+    const std::string load_draw = "load and draw page 1, " + what.substr(15);
+    Report(load_draw.c_str(), Measure(runs, [&] {
+             const offline::RawFiles f = offline::CountRawFiles(page_run, 500);
+             const offline::RawPage p = offline::LoadRawPage(page_run, 500, f, 1);
+             show(offline::SignalPagePicture(p, beams, colours));
+           }));
+    const std::string analyse = "re-analyse and draw the page, " + what.substr(15);
+    Report(analyse.c_str(), Measure(runs, [&] {
+             const offline::PageAnalysis a =
+                 offline::AnalyzePage(page, beams, page_run / "counts.bin", 1.8, 1);
+             mainwindow::PaintPlan(picreal, offline::PageAnalysisPlan(a, colours));
+           }));
+  }
+
+  const offline::LoadedRun track = SixWellRun(track_run);
+  const offline::PlotPicture wells = offline::TrackWellsPicture(track);
+  auto tracker = [&] {
+    const offline::TrackStart start = offline::ReadTrackStart(track_run, 500);
+    return offline::PathTracker(offline::MakeTrackPlate(track), start.record_times,
+                                std::make_unique<offline::RawTrackMarks>(track_run, 500), 1.8);
+  };
+  int64_t steps = 0;
+  Report("track 100 blocks, drawing every step (playback)", Measure(runs, [&] {
+           show(wells);
+           offline::PathTracker t = tracker();
+           for (steps = 0; !t.Finished(); ++steps, ++t.play_position) {
+             ui::DrawPlan plan;
+             t.Step(&plan);
+             if (plan.Size()) mainwindow::PaintPlan(picreal, plan);
+           }
+         }));
+  std::printf("  (%lld steps; playback itself is paced at one step per 20 ms)\n",
+              static_cast<long long>(steps));
+  Report("track 100 blocks without drawing (data export)", Measure(runs, [&] {
+           offline::PathTracker t = tracker();
+           while (!t.Finished()) {
+             t.Step(nullptr);
+             ++t.play_position;
+           }
+         }));
+
+  std::error_code ec;
+  fs::remove_all(tmpl, ec);
+  return 0;
+}
