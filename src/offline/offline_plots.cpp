@@ -16,6 +16,11 @@ constexpr int32_t kSelectedBar = Rgb(200, 200, 200);
 constexpr int32_t kBar = Rgb(220, 220, 220);
 constexpr int32_t kCellRed = Rgb(255, 0, 0);
 constexpr const char* kCrLf = "\r\n";
+// The room of a bar's texts: its slot, less a unit of air.
+constexpr double kSlotRoom = 9;
+// Pixels a character of a time label takes at most, and the air between two labels.
+constexpr int kLabelCharPixels = 8;
+constexpr int kLabelAir = 8;
 
 double Nearest(double x) { return platform::RoundHalfEven(x); }
 std::string Whole(double x) { return platform::FormatFixed(x, 0); }
@@ -84,8 +89,8 @@ PlotPicture BarPlot(const BarPlotInput& in) {
       plan.Outline(10 * k + 2, 0, 10 * k + 10, v, kBlack);
       plan.SetWidth(2);
     }
-    plan.Text(10 * k + 3, -2, FirstChars(items[static_cast<size_t>(n)], 10));
-    plan.Text(10 * k + 3, m / 3, Whole(v));
+    plan.Text(10 * k + 3, -2, FirstChars(items[static_cast<size_t>(n)], 10), kBlack, kSlotRoom);
+    plan.Text(10 * k + 3, m / 3, Whole(v), kBlack, kSlotRoom);
     ++k;
   }
   plan.Line(10, 0, 119, 0, kAxisGrey);
@@ -301,8 +306,21 @@ LinePlot LinePlotPlan(const LinePlotInput& in) {
   std::string& data = out.data_text;
   if (!in.tagged) {
     const int32_t labels = platform::RoundToInt(w / b);
+    // Every step-th bin is labelled, so that the labels do not run into each other.
+    int64_t step = 1;
+    if (in.picture_width > 0) {
+      const double pixels_per_bin = in.picture_width / (1.3 * w) * b;
+      const auto widest = std::to_string(static_cast<int64_t>(b) * labels).size();
+      const double label_pixels = static_cast<double>(widest * kLabelCharPixels + kLabelAir);
+      step = std::max<int64_t>(1, static_cast<int64_t>(std::ceil(label_pixels / pixels_per_bin)));
+    }
+    // Nor into the axis caption "Time[min]" that starts left of the axis.
+    double first_x = 0;
+    if (in.picture_width > 0)
+      first_x = -0.05 * w + (9.0 * kLabelCharPixels + kLabelAir) * (1.3 * w) / in.picture_width;
     for (int32_t k = 1; k <= labels; ++k)
-      plan.Text(static_cast<double>(b) * k, -1, std::to_string(b * k));
+      if (k % step == 0 && static_cast<double>(b) * k >= first_x)
+        plan.Text(static_cast<double>(b) * k, -1, std::to_string(b * k));
   } else {
     const double days = minutes_from_first(n) / 1440.0;
     out.unit = days > 3 ? "day" : days > 1 ? "h" : "min";
@@ -372,7 +390,8 @@ LinePlot LinePlotPlan(const LinePlotInput& in) {
   for (size_t i = 0; i < items.size() && i < colours.size(); ++i) {
     const int32_t c = colours[i];
     const double y = m - static_cast<double>(i) * m / 20;
-    plan.Text(w + 10 * r, y + 1, " [#" + Format000(FirstChars(items[i], 10)) + "]", c);
+    plan.Text(w + 10 * r, y + 1, " [#" + Format000(FirstChars(items[i], 10)) + "]", c,
+              1.2 * w - (w + 10 * r));
     plan.SetWidth(ItemNumber(items[i]) == selected ? 4 : 2);
     plan.Line(w, y, w + 10 * r, y, c);
     plan.Circle(w + 5 * r, y, r, c);

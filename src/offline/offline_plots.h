@@ -48,7 +48,8 @@ struct BarPlotInput {
   int32_t max = 0;                                  // the largest group mean
   double font_size = 8;                             // the picture's font size
 };
-// Up to ten bars from `first_item`, the selected one darker, on a scale of at least 50.
+// Up to ten bars from `first_item`, the selected one darker, on a scale of at least 50;
+// a label or value wider than its bar's slot shrinks to fit it.
 // Without a loaded table the plan ends where the first bar would be.
 PlotPicture BarPlot(const BarPlotInput& in);
 // The first item after a double click on item `selected`: it becomes the tenth bar.
@@ -87,6 +88,9 @@ struct LinePlotInput {
   int32_t max = 0;            // the load's largest mean
   std::string separator = ";";
   char decimal = '.';  // the locale's decimal sign, for the time labels
+  // The picture's width in pixels: bin labels that would run into each other are
+  // left out (every k-th bin labelled). 0 labels every bin.
+  int picture_width = 0;
 };
 
 struct LinePlot {

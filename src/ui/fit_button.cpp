@@ -62,7 +62,10 @@ FitButton::FitButton(const QString& caption, QWidget* parent) : QPushButton(capt
 QRect FitButton::CaptionArea() const {
   QStyleOptionButton option;
   initStyleOption(&option);
-  return style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+  QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+  // A rounded outline cuts the button's edges: the caption stays inside it.
+  if (!mask().isEmpty()) area = area.intersected(mask().boundingRect().adjusted(2, 0, -2, 0));
+  return area;
 }
 
 void FitButton::paintEvent(QPaintEvent*) {
@@ -72,7 +75,7 @@ void FitButton::paintEvent(QPaintEvent*) {
   const QString caption = option.text;
   option.text.clear();
   painter.drawControl(QStyle::CE_PushButton, option);  // the button without its caption
-  const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+  const QRect area = CaptionArea();
   const CaptionFit fit = FitCaption(caption, font(), area.size());
   painter.setFont(fit.font);
   // Not cut at the area: a caption that could not be fitted shows as far as it goes.

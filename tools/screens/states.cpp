@@ -22,11 +22,14 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
+#include "acquisition/run_files.h"
 #include "mainwindow/frm_about.h"
 #include "mainwindow/frm_init.h"
 #include "mainwindow/frm_main.h"
@@ -259,6 +262,90 @@ Shots OfflineBrowser(Program& p) {
   return {{"", &ui::Default<offline::Frm_offline>()}};
 }
 
+// ---- The offline browser on the recorded run ----
+
+// The browser with the run's project expanded and the run loaded by a double click.
+offline::Frm_offline& OfflineRun(Program& p) {
+  OfflineBrowser(p);
+  auto& w = ui::Default<offline::Frm_offline>();
+  if (!w.RunLoaded()) {
+    w.Listpj->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    w.Listpj_DblClick();
+    w.Listpj->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+    w.Listpj_DblClick();
+  }
+  Program::Settle();
+  return w;
+}
+
+Shots OfflineBars(Program& p) { return {{"", &OfflineRun(p)}}; }
+
+// A run of `minutes` one-minute records beside the recorded one (its settings and
+// groups), each group's channels swinging on a day-long wave scaled by `scale`.
+std::filesystem::path MakeLongRun(const std::filesystem::path& recorded, const std::string& stamp,
+                                  int minutes, double scale) {
+  const std::filesystem::path run = recorded.parent_path() / stamp;
+  std::filesystem::create_directories(run);
+  for (const char* file : {"setup.dat", "groups.dat", "chgroup.dat", "status.dat", "threshld.dat"})
+    std::filesystem::copy_file(recorded / file, run / file,
+                               std::filesystem::copy_options::overwrite_existing);
+  std::vector<acquisition::CountsRecord> records(static_cast<size_t>(minutes));
+  for (int t = 0; t < minutes; ++t) {
+    records[static_cast<size_t>(t)].Elapsed_Minutes = t;
+    for (int ch = 0; ch < 384; ++ch) {
+      const double wave = 1 + std::sin(t / 240.0 + (ch / 16) * 0.5);
+      records[static_cast<size_t>(t)].Counts[static_cast<size_t>(ch)] =
+          static_cast<int16_t>(scale * (1 + wave));
+    }
+  }
+  acquisition::WriteCountsFile(run / "counts.bin", records);
+  return run;
+}
+
+// Loads a run through its list line.
+void LoadListedRun(offline::Frm_offline& w, const std::filesystem::path& run) {
+  w.RefreshProjectList();
+  w.Listpj->setCurrentRow(w.LineOfFolder(run), QItemSelectionModel::ClearAndSelect);
+  w.Listpj_DblClick();
+  Program::Settle();
+}
+
+// An eight-hour run's plate grid.
+Shots OfflineGrid(Program& p) {
+  offline::Frm_offline& w = OfflineRun(p);
+  LoadListedRun(w, MakeLongRun(w.Run().Chosen_Run_Path, "20260104_0800", 480, 10));
+  w.Cmd_gridplot_Click();
+  return {{"", &w}};
+}
+
+// An eight-hour run in the browser's line plot.
+Shots OfflineLines(Program& p) {
+  offline::Frm_offline& w = OfflineRun(p);
+  LoadListedRun(w, MakeLongRun(w.Run().Chosen_Run_Path, "20260104_0800", 480, 10));
+  w.Cmd_lineplot_Click();
+  return {{"", &w}};
+}
+
+// Three runs on three days tagged [K1], more activity on the second; their kinetics.
+Shots OfflineKinetics(Program& p) {
+  offline::Frm_offline& w = OfflineRun(p);
+  const std::filesystem::path recorded = w.Run().Chosen_Run_Path;
+  std::string tags;
+  std::filesystem::path first;
+  const std::vector<std::pair<std::string, double>> runs = {
+      {"20260105_0900", 10}, {"20260106_1000", 18}, {"20260107_0930", 12}};
+  for (const auto& [stamp, scale] : runs) {
+    const std::filesystem::path run = MakeLongRun(recorded, stamp, 120, scale);
+    if (first.empty()) first = run;
+    tags += stamp + " [K1]\r\n";
+  }
+  std::ofstream(recorded.parent_path() / "tags_id.dat", std::ios::binary) << tags;
+  LoadListedRun(w, first);
+  w.List_tags->setCurrentRow(0);
+  w.List_tags_DblClick();
+  return {{"", &w}};
+}
+
 }  // namespace
 
 const std::vector<State>& States() {
@@ -287,6 +374,10 @@ const std::vector<State>& States() {
       {"setup-group-set", "setup: the 02x03 group set applied", SetupGroupSet},
       {"setup-annotations", "setup: the annotation panel, strain per group", SetupAnnotations},
       {"offline", "the offline browser", OfflineBrowser},
+      {"offline-bars", "offline: the recorded run loaded, its group bars", OfflineBars},
+      {"offline-grid", "offline: an eight-hour run's plate grid", OfflineGrid},
+      {"offline-lines", "offline: an eight-hour run's group lines over time", OfflineLines},
+      {"offline-kinetics", "offline: kinetics of three runs tagged [K1]", OfflineKinetics},
   };
   return kStates;
 }
