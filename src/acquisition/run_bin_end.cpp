@@ -28,6 +28,16 @@ detection::DetectionTraces& Traces() {
 
 }  // namespace
 
+double BinEndThreshold(int32_t spread, int32_t level, double snr) {
+  double x;
+  if (level <= spread || level <= 0)
+    x = snr * 100.0;
+  else
+    x = (1.0 - double(level - spread) / level) * 100.0 * snr;
+  const double t = x + 1.0;
+  return t < kThresholdFloor ? kThresholdFloor : t;
+}
+
 void RunEngine::ReportStageFailure(const std::string& headline, const std::string& detail) {
   view_.ShowStatus(headline);
   view_.SetStatusDetail(detail);
@@ -87,15 +97,7 @@ void RunEngine::BinDetection() {
       s.Spread_Sums[ch] = platform::RoundToInt(double(s.Spread_Sums[ch]) / s.Sum_Count[ch]);
       s.Level_Sums[ch] = platform::RoundToInt(double(s.Level_Sums[ch]) / s.Sum_Count[ch]);
     }
-    const int32_t spread = s.Spread_Sums[ch];
-    const int32_t level = s.Level_Sums[ch];
-    double x;
-    if (level <= spread || level <= 0)
-      x = s.SNR_Threshold * 100.0;
-    else
-      x = (1.0 - double(level - spread) / level) * 100.0 * s.SNR_Threshold;
-    double t = x + 1.0;
-    if (t < kThresholdFloor) t = kThresholdFloor;
+    const double t = BinEndThreshold(s.Spread_Sums[ch], s.Level_Sums[ch], s.SNR_Threshold);
     sh.ThresholdAt(0, ch) = t;
     margins[on_plate] = t;
     channels[on_plate++] = ch;

@@ -100,19 +100,14 @@ void RunEngine::ClearRunState() {
   run_start_ms_ = bin_start_ms_ = platform::MonotonicMs();
 }
 
-bool RunEngine::CheckDiskSpace() {
-  auto& sh = storage::Shared();
-  const int32_t free_mb = platform::GetFreeDiskMB(sh.Project_Path);
-  const double bins_per_minute = 60.0 / (kBinSamples * kNominalTickSeconds);
-  const double bytes =
-      double(sh.Aq_lapse) * bins_per_minute * BytesPerBin(true, sh.Body_Bends == 1);
-  const int32_t required = platform::RoundToInt(bytes / (1024.0 * 1024.0));
-  std::string text = "Programmed Acquisition lapse = " + std::to_string(sh.Aq_lapse) +
+std::optional<std::string> DiskSpaceWarning(int lapse_minutes, int32_t free_mb,
+                                            int32_t required_mb) {
+  std::string text = "Programmed Acquisition lapse = " + std::to_string(lapse_minutes) +
                      "minutes & RealTime_recording=YES" + kCrLf +
-                     "Required Disk space for RealTime Saving = " + std::to_string(required) +
+                     "Required Disk space for RealTime Saving = " + std::to_string(required_mb) +
                      "MB" + kCrLf + "Current Disk Space=" + std::to_string(free_mb) + "MB" + kCrLf;
   bool warn = false;
-  const int64_t left = int64_t(free_mb) - required;
+  const int64_t left = int64_t(free_mb) - required_mb;
   if (left < 1000) {
     text += std::string("LOW DISK SPACE") + kCrLf;
     warn = true;
@@ -122,10 +117,20 @@ bool RunEngine::CheckDiskSpace() {
             " (Please, Increase Disk Space Availablility or Deselect Realtime recording)";
     warn = true;
   }
-  if (required > 1000) warn = true;
-  if (!warn) return true;
-  return platform::GetDialogs().AskYesNo(std::string("WARNING:") + kCrLf + text + kCrLf +
-                                         "PROCEED?");
+  if (required_mb > 1000) warn = true;
+  if (!warn) return std::nullopt;
+  return std::string("WARNING:") + kCrLf + text + kCrLf + "PROCEED?";
+}
+
+bool RunEngine::CheckDiskSpace() {
+  auto& sh = storage::Shared();
+  const double bins_per_minute = 60.0 / (kBinSamples * kNominalTickSeconds);
+  const double bytes =
+      double(sh.Aq_lapse) * bins_per_minute * BytesPerBin(true, sh.Body_Bends == 1);
+  const int32_t required = platform::RoundToInt(bytes / (1024.0 * 1024.0));
+  const auto question =
+      DiskSpaceWarning(sh.Aq_lapse, platform::GetFreeDiskMB(sh.Project_Path), required);
+  return !question || platform::GetDialogs().AskYesNo(*question);
 }
 
 StartResult RunEngine::Start() {

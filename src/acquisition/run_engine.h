@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,15 @@ int16_t Saturate16(double x);
 
 // "Acquisition finished", and how many of the run's bins could not be recorded.
 std::string FinishedText(int lost_bins, int bins);
+
+// The question before a long recorded run ("WARNING:" ... "PROCEED?") when the disk
+// would keep less than 1000 MB or the run needs more than 1000 MB; nothing otherwise.
+std::optional<std::string> DiskSpaceWarning(int lapse_minutes, int32_t free_mb,
+                                            int32_t required_mb);
+
+// A channel's detection threshold for the next bin from its bin's mean envelope spread
+// and mean level: 100 x SNR + 1 without a usable level, never below 1.8.
+double BinEndThreshold(int32_t spread, int32_t level, double snr);
 
 // What the main window's controls hold; the window keeps these in step.
 struct RunControls {

@@ -5,10 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <string>
-#include <vector>
-
 #include "acquisition/auto_zero.h"
 #include "fake_instrument.h"
 #include "run_fixture.h"
@@ -22,44 +18,42 @@ using acquisition::StepState;
 
 std::string Frame(int mode, int reg, int value) { return FakeInstrument::Frame(reg, value, mode); }
 
-class CalView final : public acquisition::CalibrationView {
- public:
-  void ShowFrame() override { frames.push_back("show"); }
-  void HideFrame() override { frames.push_back("hide"); }
-  void SetProgressText(const std::string& t) override { texts.push_back(t); }
-  void ScaleProgressBar(double r, double b) override {
-    scale = std::to_string(int(r)) + "x" + std::to_string(int(b));
-  }
-  void DrawProgressBar(double x) override { bars.push_back(x); }
-  void ClearProgressBar() override { ++clears; }
-  void ProcessEvents() override {
-    ++yields;
-    if (on_yield) on_yield(yields);
-  }
-  bool Shown(const std::string& t) const {
-    for (const auto& s : texts)
-      if (s == t) return true;
-    return false;
-  }
-  std::vector<std::string> texts, frames;
-  std::vector<double> bars;
-  std::string scale;
-  int clears = 0, yields = 0;
-  std::function<void(int)> on_yield;
-};
-
 // ---------------------------------------------------------------------------
 // Write-with-verify and read-back on a scripted port
 
 class WriteVerifyTest : public RunFixture<FakeInstrument> {};
 
-TEST_F(WriteVerifyTest, ConfirmedByTheNinthReplyOfAPassOnly) {
-  // Channel 200, power 5, gain 3: mode 0x81, register 72, value 0x65.
-  int n = 0;
-  io_.query = [&](int reg, int, int) { return ++n == 9 ? reg : 0x11; };
-  EXPECT_EQ(acquisition::WriteCalRegister(io_, 200, 5, 3), 1);
-  EXPECT_EQ(io_.Count(Frame(0x81, 0x48, 0x65)), 9);
-  EXPECT_EQ(clock_.MonotonicMs(), 0);  // pass 1 sends back to back
+TEST_F(WriteVerifyTest, OnlyTheNinthReplyOfAPassConfirmsAndTheLastPassPurgesFirst) {
+  // Channel 200, power 5, gain 3: mode 0x81, register 72, value 0x65; the echo is 72.
+  const std::string write = Frame(0x81, 0x48, 0x65), resync = Frame(0x00, 0x21, 0x00);
+  struct Case {
+    int echo_at;  // the send whose reply echoes; 0: none does
+    int result, sends, resyncs;
+    int64_t paused_ms;
+  } cases[] = {
+      {9, 1, 9, 0, 0},                            // pass 1, back to back
+      {18, 1, 18, 1, 150 + 150 + 9 * 100},        // pass 2, paced
+      {8, -1, 36, 3, 3 * (150 + 150 + 9 * 100)},  // an echo before the ninth does not count
+      {0, -1, 36, 3, 3 * (150 + 150 + 9 * 100)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.echo_at);
+    io_.frames.clear();
+    int n = 0;
+    io_.query = [&](int reg, int, int mode) {
+      return mode & 0x80 && ++n == c.echo_at ? reg : 0x11;
+    };
+    const int64_t t0 = clock_.MonotonicMs();
+    if (c.result < 0) dialogs_.ExpectOk();
+    EXPECT_EQ(acquisition::WriteCalRegister(io_, 200, 5, 3), c.result);
+    EXPECT_EQ(io_.Count(write), c.sends);
+    EXPECT_EQ(io_.Count(resync), c.resyncs);
+    EXPECT_EQ(clock_.MonotonicMs() - t0, c.paused_ms);
+  }
+  // The purge comes before the last pass only: after pass 3, before its resync.
+  EXPECT_EQ(io_.Count("flush"), 1);
+  EXPECT_EQ(io_.frames[9 + 10 + 10], "flush");
+  EXPECT_EQ(dialogs_.log().back(), "Ops...Data Writing ERROR: reg(200)... Check COM and Try again");
 
   // A setting that is not a byte is refused without sending.
   const int queries = io_.queries;
@@ -140,9 +134,8 @@ class SimCalibrationTest : public SimRunFixture {
     fs::create_directories(run_folder_);
   }
   fs::path run_folder_;
-  CalView cal_view_;
-  acquisition::ChannelCalibration cal_{io_, engine_, cal_view_};
-  acquisition::AutoZero zero_{io_, engine_, cal_view_};
+  acquisition::ChannelCalibration cal_{io_, engine_, view_};
+  acquisition::AutoZero zero_{io_, engine_, view_};
 };
 
 TEST_F(SimCalibrationTest, AutoAdjustReachesItsEndAndTheReadBackFillsTheTables) {
@@ -154,70 +147,27 @@ TEST_F(SimCalibrationTest, AutoAdjustReachesItsEndAndTheReadBackFillsTheTables) 
   testsupport::WriteBytes(folder_ / "calvalue.dat", stored);
   cal_.AutoCalibrationAtRunStart(run_folder_.string(), 7);  // a station above 3 is 0
 
-  EXPECT_EQ(cal_view_.scale, "383x10");
+  EXPECT_EQ(view_.scale, "383x10");
   EXPECT_EQ(OnWire(Frame(0x00, 0x40, 0x6E)), 1);
-  EXPECT_TRUE(cal_view_.Shown("Calibrating...100%"));
-  EXPECT_TRUE(cal_view_.Shown("Saving Calibration values...100%"));
+  EXPECT_TRUE(view_.Logged("progress:Calibrating...100%"));
+  EXPECT_TRUE(view_.Logged("progress:Saving Calibration values...100%"));
   EXPECT_EQ(sh.Acq_State, 1);
+  EXPECT_EQ(OnWire(Frame(0x00, 0x20, 200)), 0);  // the factory record is not read back
 
+  // The read-back channels take the instrument's settings; the factory record's
+  // addresses and the channels past the read-back keep the stored ones.
+  std::string want = "channel, power, gain\r\n";
   int adjusted = 0;
   for (int ch = 0; ch < storage::kChannelCount; ++ch) {
-    SCOPED_TRACE(ch);
-    if (ch < 255 && (ch < 200 || ch > 207)) {
-      const int setting = ModelSetting(ch);
-      EXPECT_EQ(sh.PinHole[ch], setting % 32);
-      EXPECT_EQ(sh.Gain[ch], setting / 32);
-      adjusted += setting != 3 * 32 + 2;
-    } else {
-      // The factory record's addresses and the channels past the read-back keep theirs.
-      EXPECT_EQ(sh.PinHole[ch], 7);
-      EXPECT_EQ(sh.Gain[ch], 5);
-    }
-  }
-  EXPECT_GT(adjusted, 100);  // the instrument really moved its settings
-  // No read-back of the factory record's addresses.
-  EXPECT_EQ(OnWire(Frame(0x00, 0x20, 200)), 0);
-
-  std::string want = "channel, power, gain\r\n";
-  for (int ch = 0; ch < storage::kChannelCount; ++ch) {
     const int setting = ch < 255 && (ch < 200 || ch > 207) ? ModelSetting(ch) : 5 * 32 + 7;
+    adjusted += ch < 200 && setting != 3 * 32 + 2;
     want += std::to_string(ch) + "," + std::to_string(setting % 32) + "," +
             std::to_string(setting / 32) + "\r\n";
   }
+  EXPECT_GT(adjusted, 100);  // the instrument really moved its settings
   EXPECT_EQ(testsupport::ReadBytes(folder_ / "calvalue.dat"), want);
   EXPECT_EQ(testsupport::ReadBytes(run_folder_ / "calvalue.dat"), want);
-}
-
-TEST_F(SimCalibrationTest, StopDuringTheAutoAdjustEndsWithoutReadBack) {
-  auto& sh = storage::Shared();
-  sh.Acq_State = 1;
-  cal_view_.on_yield = [&](int n) {
-    if (n == 3) engine_.Stop();
-  };
-  cal_.RunAutoCalibration(run_folder_.string(), 0);
-  EXPECT_EQ(sh.Acq_State, 0);
-  EXPECT_EQ(cal_view_.yields, 3);
-  EXPECT_EQ(OnWire(Frame(0x00, 0x20, 0)), 0);
-  EXPECT_FALSE(fs::exists(folder_ / "calvalue.dat"));
-  EXPECT_EQ(sh.PinHole[0], 2);
-}
-
-TEST_F(SimCalibrationTest, AWriteThatIsNotEchoedIsRetriedThenReported) {
-  (*sim_)->WithModel([](sim::InstrumentModel& m) { m.SetWriteEchoFailures(9); });
-  EXPECT_EQ(acquisition::WriteCalRegister(io_, 200, 5, 3), 1);  // confirmed by pass 2
-  EXPECT_EQ(ModelSetting(200), 0x65);
-  EXPECT_EQ(clock_.MonotonicMs(), 150 + 150 + 9 * 100);  // pass 2 is paced
-  EXPECT_EQ(OnWire(Frame(0x81, 0x48, 0x65)), 18);
-  EXPECT_EQ(OnWire(Frame(0x00, 0x21, 0x00)), 1);
-
-  (*sim_)->ClearReceived();
-  (*sim_)->WithModel([](sim::InstrumentModel& m) { m.SetWriteEchoFailures(-1); });
-  dialogs_.ExpectOk();
-  EXPECT_EQ(acquisition::WriteCalRegister(io_, 200, 6, 1), -1);
-  EXPECT_EQ(dialogs_.log().back(), "Ops...Data Writing ERROR: reg(200)... Check COM and Try again");
-  EXPECT_EQ(OnWire(Frame(0x81, 0x48, 0x26)), 36);
-  EXPECT_EQ(OnWire(Frame(0x00, 0x21, 0x00)), 3);
-  EXPECT_EQ(ModelSetting(200), 0x65);
+  EXPECT_EQ(sh.PinHole[300] * 10 + sh.Gain[300], 75);
 }
 
 TEST_F(SimCalibrationTest, StepCalibrationConvergesOnSimulatedChannels) {
@@ -231,25 +181,23 @@ TEST_F(SimCalibrationTest, StepCalibrationConvergesOnSimulatedChannels) {
 
   cal_.cmd_calibra_Click("2,5");
   EXPECT_EQ(engine_.state.SNR_Threshold, 2.5);
-  EXPECT_EQ(cal_view_.frames, (std::vector<std::string>{"show", "hide"}));
-  EXPECT_TRUE(cal_view_.Shown("Writing First Time Calibration..."));
-  EXPECT_TRUE(cal_view_.Shown("Writing calibration...383"));
-  EXPECT_TRUE(cal_view_.Shown("Calibrating... [383]"));
-  EXPECT_EQ(cal_view_.texts.back(), "Calibration OK");
+  EXPECT_EQ(view_.log.front() + "," + view_.log.back(), "frame,hide");
+  for (const char* shown :
+       {"Writing First Time Calibration...", "Writing calibration...383", "Calibrating... [383]"})
+    EXPECT_TRUE(view_.Logged(std::string("progress:") + shown)) << shown;
+  EXPECT_EQ(view_.With("progress:").back(), "Calibration OK");
   EXPECT_TRUE(dialogs_.log().empty());
   EXPECT_EQ(engine_.state.Ring_Index, 0);
-
+  // Channels off the plate get 0; those on it end inside the window, but for the
+  // beam's own noise of half a percent.
   for (int ch = 0; ch < storage::kChannelCount; ++ch) {
-    SCOPED_TRACE(ch);
-    EXPECT_EQ(ModelSetting(ch), sh.Gain[ch] * 32 + sh.PinHole[ch]);
+    ASSERT_EQ(ModelSetting(ch), sh.Gain[ch] * 32 + sh.PinHole[ch]) << ch;
     if (sh.Channel_Well[ch] < 0) {
-      EXPECT_EQ(ModelSetting(ch), 0);
-      continue;
+      ASSERT_EQ(ModelSetting(ch), 0) << ch;
+    } else {
+      ASSERT_NEAR(ModelLevel(ch), (1638 + 1843) / 2.0, (1843 - 1638) / 2.0 + 12) << ch;
+      ASSERT_NEAR(engine_.state.RawAt(ch, 0), ModelLevel(ch), 12) << ch;
     }
-    // Inside the window but for the beam's own noise of half a percent.
-    EXPECT_GE(ModelLevel(ch), 1638 - 12);
-    EXPECT_LE(ModelLevel(ch), 1843 + 12);
-    EXPECT_NEAR(engine_.state.RawAt(ch, 0), ModelLevel(ch), 12);
   }
   // The settings reached are in calvalue.dat.
   const auto pinhole = sh.PinHole;
@@ -258,78 +206,36 @@ TEST_F(SimCalibrationTest, StepCalibrationConvergesOnSimulatedChannels) {
   EXPECT_EQ(sh.PinHole, pinhole);
 }
 
-TEST_F(SimCalibrationTest, AFirstStageWriteFailureIsReportedTwiceAndNothingSaved) {
-  auto& sh = storage::Shared();
-  sh.Acq_State = 2;
-  (*sim_)->WithModel([](sim::InstrumentModel& m) { m.SetWriteEchoFailures(-1); });
-  dialogs_.ExpectOk().ExpectOk();
-  cal_.CalibrateChannels();
-  EXPECT_EQ(dialogs_.log(), (std::vector<std::string>{
-                                "Ops...Data Writing ERROR: reg(0)... Check COM and Try again",
-                                "Communication error. Check COM PORT and equipment connection."}));
-  EXPECT_FALSE(cal_view_.Shown("Calibration OK"));
-  EXPECT_EQ(sh.Acq_State, 2);  // the run goes on
-}
-
 TEST_F(SimCalibrationTest, AutoZeroSetsEveryChannelsStartingThreshold) {
   auto& sh = storage::Shared();
   (*sim_)->SetReplyMode(sim::ReplyMode::kGroup);
   (*sim_)->SetPacing(sim::kWireBytesPerSecond);  // samples spread over real time
   sh.Acq_State = 1;
   engine_.state.Plate_96 = true;
-  engine_.state.SNR_Threshold = 1.8;
-  engine_.controls.Auto_Calibration = true;
-  engine_.controls.Auto_Zero = true;
+  engine_.controls.Auto_Calibration = engine_.controls.Auto_Zero = true;  // 30 samples
   for (int ch = 0; ch < storage::kTableSize; ++ch) sh.ThresholdAt(0, ch) = -5;
   (*sim_)->ClearReceived();
 
   zero_.RunAutoZero();
-  EXPECT_EQ(cal_view_.texts.front(), "AutoZero Calculation .... <000>");
-  EXPECT_EQ(cal_view_.texts.back(), "AutoZero... <29>");
-  EXPECT_EQ(cal_view_.scale, "30x10");
-  EXPECT_EQ(cal_view_.yields, 3);  // after samples 0, 10, 20
+  const auto progress = view_.With("progress:");
+  EXPECT_EQ(progress.front(), "AutoZero Calculation .... <000>");
+  EXPECT_EQ(progress.back(), "AutoZero... <29>");
+  EXPECT_EQ(view_.scale, "30x10");
+  EXPECT_EQ(view_.yields, 3);  // after samples 0, 10, 20
   // Priming asks for the 96-well groups only; every sample asks for all eight.
   EXPECT_EQ(OnWire(Frame(0x00, 0x30, 16)), 1 + 30);
   EXPECT_EQ(OnWire(Frame(0x00, 0x30, 8)), 30);
-
+  // Each channel's threshold from its own 30 samples; odd channels read 0: the floor.
   int moving = 0;
   std::vector<int16_t> series(30);
   for (int ch = 0; ch < storage::kChannelCount; ++ch) {
-    SCOPED_TRACE(ch);
     for (int i = 0; i < 30; ++i) series[i] = engine_.state.RawAt(ch, i);
-    EXPECT_DOUBLE_EQ(sh.ThresholdAt(0, ch), acquisition::AutoZeroThreshold(series, 1.8));
-    if (ch % 2 == 1) {
-      EXPECT_DOUBLE_EQ(sh.ThresholdAt(0, ch), 1.8);
-    } else {
-      EXPECT_GT(series[29], 0);
-    }
+    ASSERT_DOUBLE_EQ(sh.ThresholdAt(0, ch), acquisition::AutoZeroThreshold(series, 1.8)) << ch;
+    ASSERT_EQ(series[29] > 0, ch % 2 == 0) << ch;
     moving += sh.ThresholdAt(0, ch) > 1.8;
   }
   EXPECT_GT(moving, 50);
   EXPECT_EQ(sh.ThresholdAt(0, 384), -5);
-}
-
-TEST_F(SimCalibrationTest, AutoZeroStoppedMeanwhileChangesNoThreshold) {
-  auto& sh = storage::Shared();
-  (*sim_)->SetReplyMode(sim::ReplyMode::kGroup);
-  sh.Acq_State = 1;
-  for (int ch = 0; ch < storage::kTableSize; ++ch) sh.ThresholdAt(0, ch) = 7;
-  cal_view_.on_yield = [&](int n) {
-    if (n == 2) engine_.Stop();
-  };
-  (*sim_)->ClearReceived();
-  zero_.RunAutoZero();
-  EXPECT_EQ(cal_view_.texts.back(), "AutoZero... <10>");
-  EXPECT_EQ(OnWire(Frame(0x00, 0x30, 56)), 1 + 11);
-  for (int ch = 0; ch < storage::kChannelCount; ++ch) EXPECT_EQ(sh.ThresholdAt(0, ch), 7);
-
-  // From the button with no run: one sample pass, then nothing.
-  cal_view_.on_yield = nullptr;
-  cal_view_.texts.clear();
-  zero_.Cmd_autozero_Click("1,2");
-  EXPECT_EQ(engine_.state.SNR_Threshold, 1.2);  // no floor from the button
-  EXPECT_EQ(cal_view_.texts.back(), "AutoZero... <0>");
-  EXPECT_EQ(sh.ThresholdAt(0, 0), 7);
 }
 
 // ---------------------------------------------------------------------------
@@ -337,129 +243,141 @@ TEST_F(SimCalibrationTest, AutoZeroStoppedMeanwhileChangesNoThreshold) {
 
 class ScriptCalibrationTest : public RunFixture<FakeInstrument> {
  protected:
-  CalView cal_view_;
-  acquisition::ChannelCalibration cal_{io_, engine_, cal_view_};
-  acquisition::AutoZero zero_{io_, engine_, cal_view_};
+  acquisition::ChannelCalibration cal_{io_, engine_, view_};
+  acquisition::AutoZero zero_{io_, engine_, view_};
 };
 
-TEST_F(ScriptCalibrationTest, AFailedReadBackStopsTheRunAndChangesNothing) {
+TEST_F(ScriptCalibrationTest, TheAdjustmentWaitIsBoundedAndTheReadBackAllOrNothing) {
   auto& sh = storage::Shared();
-  sh.Acq_State = 1;
-  io_.read = [](const std::string& frame, int) {
+  const auto adjusted = [](const std::string& frame, int) {
     return uint8_t(frame[2]) == 0x40 ? std::string(1, char(191)) : std::string();
   };
-  io_.query = [](int reg, int value, int) { return reg == 0x20 && value == 17 ? -1 : 101; };
-  dialogs_.ExpectOk();
-  cal_.RunAutoCalibration((project_ / "run").string(), 0);
-  EXPECT_EQ(dialogs_.log(), std::vector<std::string>{"COM Error"});
-  EXPECT_EQ(sh.Acq_State, 0);
-  EXPECT_EQ(sh.PinHole[3], 2);
-  EXPECT_FALSE(fs::exists(folder_ / "calvalue.dat"));
-  EXPECT_EQ(io_.Count(Frame(0x00, 0x20, 17)), 3);  // three tries
-  EXPECT_EQ(io_.Count(Frame(0x00, 0x20, 18)), 0);
-}
-
-TEST_F(ScriptCalibrationTest, ASilentAdjustmentIsBoundedAndTheStopButtonCanEndIt) {
-  auto& sh = storage::Shared();
-  sh.Acq_State = 1;
-  io_.query = [](int, int, int) { return 101; };
-  cal_.RunAutoCalibration((project_ / "run").string(), 0);
-  // Ten empty reads, each a yield, then the read-back follows silently.
-  EXPECT_EQ(cal_view_.yields, 10 + 254 / 16);
-  EXPECT_TRUE(dialogs_.log().empty());
-  EXPECT_EQ(sh.PinHole[17], 5);
-  EXPECT_EQ(sh.Gain[17], 3);
-
-  // Progress that never reaches the end: bounded by the time limit.
-  io_.read = [](const std::string&, int) { return std::string(1, char(20)); };
-  cal_view_.on_yield = [&](int) { clock_.Advance(1000); };
-  cal_.RunAutoCalibration((project_ / "run").string(), 0);
-  EXPECT_TRUE(cal_view_.Shown("Calibrating...10%"));
-  EXPECT_EQ(sh.Acq_State, 1);
-  EXPECT_EQ(io_.Count(Frame(0x00, 0x20, 254)), 2);
-
-  // A line that answers only after a long wait: the read-back gives up as failed.
-  io_.read = [](const std::string& frame, int) {
-    return uint8_t(frame[2]) == 0x40 ? std::string(1, char(191)) : std::string();
+  struct Case {
+    const char* what;
+    std::function<std::string(const std::string&, int)> read;  // progress bytes
+    std::function<int(int reg, int value, int mode)> query;    // read-back answers
+    int acq_state;
+    int unread;  // a channel the read-back no longer reaches; -1: none
+  } cases[] = {
+      // Ten silent reads, each a yield, then the read-back follows silently.
+      {"a silent adjustment", nullptr, [](int, int, int) { return 101; }, 1, -1},
+      // Progress that never reaches the end: bounded by the time limit.
+      {"progress that never ends", [](const std::string&, int) { return std::string(1, char(20)); },
+       [](int, int, int) { return 101; }, 1, -1},
+      {"a channel that never answers", adjusted,
+       [](int reg, int value, int) { return reg == 0x20 && value == 17 ? -1 : 99; }, 0, 18},
+      {"a line that answers only after long waits", adjusted,
+       [&](int, int, int) { return clock_.Advance(400), 99; }, 0, 254},
   };
-  cal_view_.on_yield = nullptr;
-  io_.query = [&](int, int, int) {
-    clock_.Advance(400);
-    return 99;
-  };
-  dialogs_.ExpectOk();
-  cal_.RunAutoCalibration((project_ / "run").string(), 0);
-  EXPECT_EQ(dialogs_.log().back(), "COM Error");
-  EXPECT_EQ(sh.Acq_State, 0);
-  EXPECT_EQ(sh.PinHole[17], 5);  // as the first read-back left it
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sh.Acq_State = 1;
+    io_.frames.clear();
+    io_.read = c.read;
+    io_.query = c.query;
+    view_.on_yield = [&](int) { clock_.Advance(1000); };
+    testsupport::ScriptedDialogs dialogs;
+    if (c.acq_state == 0) dialogs.ExpectOk();
+    cal_.RunAutoCalibration((project_ / "run").string(), 0);
+    EXPECT_EQ(dialogs.log(), c.acq_state == 0 ? std::vector<std::string>{"COM Error"}
+                                              : std::vector<std::string>{});
+    EXPECT_EQ(sh.Acq_State, c.acq_state);
+    EXPECT_EQ(sh.PinHole[17] * 10 + sh.Gain[17], 53);  // 101 read back once, then kept
+    EXPECT_EQ(io_.Count(Frame(0x00, 0x20, c.unread < 0 ? 254 : c.unread)), c.unread < 0);
+  }
+  EXPECT_TRUE(view_.Logged("progress:Calibrating...10%"));
 
   // The stop button pressed during a silent wait.
   sh.Acq_State = 1;
   io_.read = nullptr;
-  cal_view_.on_yield = [&](int) { engine_.Stop(); };
+  view_.on_yield = [&](int) {
+    if (sh.Acq_State != 0) engine_.Stop();
+  };
   io_.frames.clear();
   cal_.RunAutoCalibration((project_ / "run").string(), 0);
   EXPECT_EQ(io_.Count(Frame(0x00, 0x20, 0)), 0);
 }
 
-TEST_F(ScriptCalibrationTest, ASilentInstrumentEndsTheAutoZeroAfterTwoPasses) {
+TEST_F(ScriptCalibrationTest, AnAutoZeroEndedEarlyChangesNoThreshold) {
   auto& sh = storage::Shared();
-  sh.Acq_State = 1;
-  for (int ch = 0; ch < storage::kTableSize; ++ch) sh.ThresholdAt(0, ch) = 7;
-  io_.silent = true;
-  zero_.RunAutoZero();
-  EXPECT_EQ(io_.CountFrames(0x30), 8 + 2 * 8);
+  struct Case {
+    const char* what;
+    bool silent;
+    int stop_at_yield;
+    int requests, acq_state;
+  } cases[] = {
+      {"a silent instrument: two passes", true, 0, 8 + 2 * 8, 1},
+      {"stopped at the second yield (sample 10)", false, 2, 8 + 11 * 8, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sh.Acq_State = 1;
+    for (int ch = 0; ch < storage::kTableSize; ++ch) sh.ThresholdAt(0, ch) = 7;
+    io_.silent = c.silent;
+    io_.frames.clear();
+    view_.yields = 0;
+    view_.on_yield = [&](int n) {
+      if (n == c.stop_at_yield) engine_.Stop();
+    };
+    zero_.RunAutoZero();
+    EXPECT_EQ(io_.CountFrames(0x30), c.requests);
+    EXPECT_EQ(sh.Acq_State, c.acq_state);
+    for (int ch = 0; ch < storage::kChannelCount; ++ch) ASSERT_EQ(sh.ThresholdAt(0, ch), 7);
+  }
+  // From the button with no run: one sample pass, then nothing.
+  view_.on_yield = nullptr;
+  zero_.Cmd_autozero_Click("1,2");
+  EXPECT_EQ(engine_.state.SNR_Threshold, 1.2);  // no floor from the button
+  EXPECT_EQ(view_.With("progress:").back(), "AutoZero... <0>");
   EXPECT_EQ(sh.ThresholdAt(0, 0), 7);
-  EXPECT_EQ(sh.Acq_State, 1);
 }
 
-TEST_F(ScriptCalibrationTest, AWriteFailureDuringTheAdjustmentStopsTheRun) {
+TEST_F(ScriptCalibrationTest, AWriteFailureOfTheStepCalibration) {
   auto& sh = storage::Shared();
-  sh.Acq_State = 2;
   for (int ch = 0; ch < storage::kChannelCount; ++ch) sh.Channel_Well[ch] = ch == 5 ? 0 : -1;
-  // Every block reads 1000: channel 5 must step up, and that write is not echoed.
+  // Every block reads 1000: channel 5 must step up.
   io_.read = [](const std::string& frame, int count) {
     if (uint8_t(frame[2]) != 0x30) return std::string();
     std::string half;
     for (int i = 0; i < count / 2; ++i) half += std::string{char(0x03), char(0xE8)};
     return half;
   };
-  int writes = 0;
-  io_.query = [&](int reg, int, int mode) {
-    if (!(mode & 0x80)) return 0;
-    return ++writes <= 384 * 9 ? reg : -1;
+  struct Case {
+    int echoed;  // writes echoed before they fail
+    std::vector<std::string> messages;
+    int acq_state;
+  } cases[] = {
+      // The first stage: both messages, nothing saved, the run goes on.
+      {0,
+       {"Ops...Data Writing ERROR: reg(0)... Check COM and Try again",
+        "Communication error. Check COM PORT and equipment connection."},
+       2},
+      // A step: the run is stopped, nothing saved.
+      {384 * 9, {"Ops...Data Writing ERROR: reg(5)... Check COM and Try again"}, 0},
   };
-  dialogs_.ExpectOk();
-  cal_.CalibrateChannels();
-  EXPECT_EQ(dialogs_.log(), std::vector<std::string>{
-                                "Ops...Data Writing ERROR: reg(5)... Check COM and Try again"});
-  EXPECT_EQ(sh.Acq_State, 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.echoed);
+    sh.Acq_State = 2;
+    std::filesystem::remove(folder_ / "calvalue.dat");
+    int writes = 0;
+    io_.query = [&](int reg, int, int mode) {
+      if (!(mode & 0x80)) return 0;
+      return ++writes <= c.echoed ? reg : -1;
+    };
+    testsupport::ScriptedDialogs dialogs;
+    for (std::size_t i = 0; i < c.messages.size(); ++i) dialogs.ExpectOk();
+    cal_.CalibrateChannels();
+    EXPECT_EQ(dialogs.log(), c.messages);
+    EXPECT_EQ(sh.Acq_State, c.acq_state);
+    EXPECT_FALSE(view_.Logged("progress:Calibration OK"));
+    // Only the file made at the start (the defaults) exists.
+    ASSERT_TRUE(storage::LoadCalValues());
+    EXPECT_EQ(sh.Gain[5], 3);
+  }
   EXPECT_EQ(engine_.state.RawAt(5, 0), 1000);
-  EXPECT_FALSE(cal_view_.Shown("Calibration OK"));
-  // Only the file made at the start (the defaults) exists.
-  const auto gain = sh.Gain[5];
-  ASSERT_TRUE(storage::LoadCalValues());
-  EXPECT_EQ(sh.Gain[5], 3);
-  EXPECT_EQ(gain, 4);
 }
 
-TEST_F(ScriptCalibrationTest, WithoutARunTheButtonOnlyRewritesTheFile) {
-  auto& sh = storage::Shared();
-  for (int ch = 0; ch < storage::kChannelCount; ++ch) sh.Channel_Well[ch] = ch < 10 ? 0 : -1;
-  std::string file = "\"<Num_Channel>, <PinHole>, <Gain> \"\r\n0,0,0\r\n1,4,5\r\n";
-  for (int ch = 2; ch < 384; ++ch) file += std::to_string(ch) + ",3,3\r\n";
-  testsupport::WriteBytes(folder_ / "calvalue.dat", file);
-
-  cal_.cmd_calibra_Click("1.8");
-  EXPECT_TRUE(io_.frames.empty());
-  EXPECT_TRUE(cal_view_.Shown("Writing Calibration..."));
-  EXPECT_EQ(cal_view_.texts.back(), "Calibration OK");
-  std::string want = "\"<Num_Channel>, <PinHole>, <Gain> \"\r\n0,2,0\r\n1,4,5\r\n";
-  for (int ch = 2; ch < 384; ++ch) want += std::to_string(ch) + (ch < 10 ? ",3,3\r\n" : ",0,0\r\n");
-  EXPECT_EQ(testsupport::ReadBytes(folder_ / "calvalue.dat"), want);
-}
-
-TEST_F(ScriptCalibrationTest, OfflineAndWhileSamplingTheButtonsRefuse) {
+TEST_F(ScriptCalibrationTest, TheButtonsWithoutARunOfflineAndWhileSampling) {
   auto& sh = storage::Shared();
   sh.Offline_Mode = true;
   dialogs_.ExpectOk();
@@ -467,18 +385,30 @@ TEST_F(ScriptCalibrationTest, OfflineAndWhileSamplingTheButtonsRefuse) {
   EXPECT_EQ(dialogs_.log().back(), "Operation not possible in OFFLINE mode");
   EXPECT_FALSE(fs::exists(folder_ / "calvalue.dat"));
 
+  // No run: the file only, with 0,0 off the plate and 2 for a power left at 0,0.
   sh.Offline_Mode = false;
+  for (int ch = 0; ch < storage::kChannelCount; ++ch) sh.Channel_Well[ch] = ch < 10 ? 0 : -1;
+  std::string file = "\"<Num_Channel>, <PinHole>, <Gain> \"\r\n0,0,0\r\n1,4,5\r\n";
+  for (int ch = 2; ch < 384; ++ch) file += std::to_string(ch) + ",3,3\r\n";
+  testsupport::WriteBytes(folder_ / "calvalue.dat", file);
+  cal_.cmd_calibra_Click("1.8");
+  EXPECT_TRUE(view_.Logged("progress:Writing Calibration..."));
+  EXPECT_EQ(view_.With("progress:").back(), "Calibration OK");
+  std::string want = "\"<Num_Channel>, <PinHole>, <Gain> \"\r\n0,2,0\r\n1,4,5\r\n";
+  for (int ch = 2; ch < 384; ++ch) want += std::to_string(ch) + (ch < 10 ? ",3,3\r\n" : ",0,0\r\n");
+  EXPECT_EQ(testsupport::ReadBytes(folder_ / "calvalue.dat"), want);
+
+  // While the tick polls both buttons refuse.
   io_.read = [](const std::string&, int) { return std::string(); };
   Start();
-  ASSERT_TRUE(engine_.TimerEnabled());
-  io_.frames.clear();
+  view_.log.clear();
   dialogs_.ExpectOk().ExpectOk();
   cal_.cmd_calibra_Click("1.8");
   zero_.Cmd_autozero_Click("1.8");
   EXPECT_EQ(dialogs_.log().back(), acquisition::kCalibrationWhileSampling);
   EXPECT_EQ(dialogs_.log()[dialogs_.log().size() - 2], acquisition::kCalibrationWhileSampling);
-  EXPECT_TRUE(io_.frames.empty());
-  EXPECT_TRUE(cal_view_.frames.empty());
+  EXPECT_EQ(io_.CountFrames(0x30) + io_.CountFrames(0x20), 0);
+  EXPECT_FALSE(view_.Logged("frame"));
 }
 
 }  // namespace

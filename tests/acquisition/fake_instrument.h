@@ -19,7 +19,7 @@ namespace acqtest {
 class FakeInstrument final : public acquisition::InstrumentIo {
  public:
   void Flush() override {
-    ++flushes;
+    frames.push_back("flush");
     input_.clear();
   }
   int DiscardInput(int wait_us) override {
@@ -106,7 +106,6 @@ class FakeInstrument final : public acquisition::InstrumentIo {
   int temperature_raw = 100;
   long polls = 0;
   int queries = 0;
-  int flushes = 0;
 
  private:
   void Answer(int g) {

@@ -1,18 +1,21 @@
+// The run engine on a scripted instrument: start and its refusals, the poll with its
+// faults, the envelope stage, the bin end's rules, serial errors, pause and stop.
 #include "acquisition/run_engine.h"
 
 #include <gtest/gtest.h>
 
-#include "acquisition/run_files.h"
+#include <functional>
+
 #include "fake_instrument.h"
 #include "platform/shutdown.h"
 #include "run_fixture.h"
 #include "storage/plate_layout.h"
 #include "storage/project_folders.h"
-#include "support/temp_folder.h"
 
 namespace acqtest {
 namespace {
 
+using acquisition::RunState;
 using acquisition::StartResult;
 namespace fs = std::filesystem;
 
@@ -24,155 +27,122 @@ TEST_F(RunEngineTest, StartMakesTheRunFolderWithSettingsAndPreparesTheInstrument
   storage::Shared().RT_Buffer = 400;  // the setup's value; a run's bin is 500 samples
   dialogs_.AnswerInput("Larvae \"A\"\nday 2");
   Start();
-  EXPECT_EQ(engine_.state.Run_Folder, "20260314_1005");
   const fs::path run = project_ / "20260314_1005";
+  EXPECT_EQ(RunFolder(), run);
   // The name loses its line break, the description keeps it as CR LF.
   EXPECT_EQ(testsupport::ReadBytes(run / "subproj.dat"),
             "\"Larvae Aday 2\"\r\n\"line one\r\nwith quotes\"\r\n");
-  const std::string setup = testsupport::ReadBytes(run / "setup.dat");
-  EXPECT_NE(setup.find("\r\n1,30,99,500,"), std::string::npos) << setup;
+  EXPECT_NE(testsupport::ReadBytes(run / "setup.dat").find("\r\n1,30,99,500,"), std::string::npos);
   EXPECT_EQ(storage::Shared().RT_Buffer, 400);
-  EXPECT_TRUE(engine_.TimerEnabled());
-  // The prompt warns about the blank when the calibrations are not both ticked.
-  ASSERT_FALSE(dialogs_.log().empty());
   EXPECT_NE(dialogs_.log()[0].find("> Auto Calibration is OFF: Remember to read Blank."),
             std::string::npos);
-  // Plate type twice (0 for a 384 plate), after the temperature query.
-  EXPECT_EQ(io_.CountFrames(0x4A), 2);
-  EXPECT_EQ(io_.frames.back(), FakeInstrument::Frame(0x4A, 0, 0));
-  EXPECT_EQ(io_.CountFrames(0x21), 1);
+  // The temperature first, then the plate type twice (0 for a 384 plate).
+  EXPECT_EQ(std::vector<std::string>(io_.frames.end() - 3, io_.frames.end()),
+            (std::vector<std::string>{FakeInstrument::Frame(0x21, 0, 0),
+                                      FakeInstrument::Frame(0x4A, 0, 0),
+                                      FakeInstrument::Frame(0x4A, 0, 0)}));
   EXPECT_EQ(storage::Shared().Temp_Text, "21.9");  // 100 x 0.219 + 0.0
 }
 
 TEST_F(RunEngineTest, StartRefusals) {
   auto& sh = storage::Shared();
-  engine_.controls.Auto_Run = false;
-  dialogs_.CancelInput().ExpectOk();
-  EXPECT_EQ(engine_.Start(), StartResult::kNoName);
-  EXPECT_EQ(dialogs_.log().back(), "Each Experiment Requires a name");
-
-  engine_.controls.Auto_Run = true;
-  sh.Actual_Project_Number = 0;
-  dialogs_.ExpectOk();
-  EXPECT_EQ(engine_.Start(), StartResult::kDefaultProject);
-  EXPECT_EQ(dialogs_.log().back(),
-            "Operation not allowed in Project #0:Default. Go to <Setup> and Save it with another "
-            "name");
-  EXPECT_TRUE(view_.Logged("setup"));
-
-  sh.Actual_Project_Number = 1;
-  sh.Offline_Mode = true;
-  dialogs_.ExpectOk();
-  EXPECT_EQ(engine_.Start(), StartResult::kOffline);
-  EXPECT_EQ(dialogs_.log().back(),
-            "Acquisition not allowed in OFFLINE MODE. Connect the equipment and restart the "
-            "program.");
-
-  sh.Offline_Mode = false;
-  sh.Aq_lapse = 0;
-  dialogs_.ExpectOk();
-  EXPECT_EQ(engine_.Start(), StartResult::kBadLapse);
-
-  sh.Aq_lapse = 30;
-  sh.Project_Path = (folder_ / "p00009").string();  // vanished
-  dialogs_.ExpectOk();
-  EXPECT_EQ(engine_.Start(), StartResult::kFolderFailed);
-  EXPECT_EQ(sh.Acq_State, 0);
-  EXPECT_FALSE(engine_.TimerEnabled());
+  struct Case {
+    std::function<void()> set;
+    StartResult result;
+    const char* message;
+  } cases[] = {
+      {[&] { engine_.controls.Auto_Run = false, dialogs_.CancelInput(); }, StartResult::kNoName,
+       "Each Experiment Requires a name"},
+      {[&] { sh.Actual_Project_Number = 0; }, StartResult::kDefaultProject,
+       "Operation not allowed in Project #0:Default. Go to <Setup> and Save it with another name"},
+      {[&] { sh.Offline_Mode = true; }, StartResult::kOffline,
+       "Acquisition not allowed in OFFLINE MODE. Connect the equipment and restart the program."},
+      {[&] { sh.Aq_lapse = 0; }, StartResult::kBadLapse,
+       "Invalid Acquisition lapse: 0 minutes. Set it between 1 and 32000 in <Setup>."},
+      {[&] { sh.Project_Path = (folder_ / "p00009").string(); }, StartResult::kFolderFailed,
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    c.set();
+    dialogs_.ExpectOk();
+    EXPECT_EQ(engine_.Start(), c.result);
+    if (c.message) {
+      EXPECT_EQ(dialogs_.log().back(), c.message);
+    }
+    EXPECT_EQ(sh.Acq_State, 0);
+    EXPECT_FALSE(engine_.TimerEnabled());
+  }
+  EXPECT_TRUE(view_.Logged("setup"));  // project 0 opens the setup window
   EXPECT_TRUE(dialogs_.Exhausted());
 }
 
-TEST_F(RunEngineTest, SecondStartInTheSameMinuteIsRefused) {
-  Start();
-  Ticks(3);
-  engine_.Stop();
-  EXPECT_FALSE(engine_.controls.Auto_Run);
-  clock_.Advance(20000);
-  dialogs_.AnswerInput("again").ExpectOk();
-  EXPECT_EQ(engine_.Start(), StartResult::kSameMinute);
-  EXPECT_NE(dialogs_.log().back().find("20260314_1005"), std::string::npos);
-  EXPECT_EQ(storage::Shared().Acq_State, 0);
-}
-
-TEST_F(RunEngineTest, UnattendedStartInTheSameMinuteWaitsForTheNextOne) {
-  // The automatic restart can come within the minute its run started: the new start
-  // must record, in a folder of its own, without a box nobody answers.
+TEST_F(RunEngineTest, ASecondStartInTheSameMinute) {
   Start();
   Ticks(600);
   engine_.Stop();
   const auto first_counts = testsupport::ReadBytes(project_ / "20260314_1005" / "counts.bin");
   ASSERT_EQ(first_counts.size(), acquisition::kCountsRecordBytes);
   clock_.Advance(20000);
+  // Started by hand: refused, nothing added to the first run.
+  dialogs_.AnswerInput("again").ExpectOk();
+  EXPECT_EQ(engine_.Start(), StartResult::kSameMinute);
+  EXPECT_NE(dialogs_.log().back().find("20260314_1005"), std::string::npos);
+  // Unattended (the automatic restart): it waits for a folder of its own.
   engine_.controls.Auto_Run = true;
   Start();
   EXPECT_EQ(engine_.state.Run_Folder, "20260314_1006");
-  EXPECT_TRUE(engine_.TimerEnabled());
   Ticks(600);
   EXPECT_EQ(testsupport::ReadBytes(project_ / "20260314_1005" / "counts.bin"), first_counts);
   EXPECT_EQ(fs::file_size(project_ / "20260314_1006" / "counts.bin"),
             acquisition::kCountsRecordBytes);
-  EXPECT_TRUE(dialogs_.log().empty());
 
-  // A termination request during the wait ends it at once, and no folder is made.
-  struct SignalOnThirdSleep final : platform::Clock {
-    explicit SignalOnThirdSleep(platform::ManualClock& c) : inner(c) {}
-    platform::WallTime Now() const override { return inner.Now(); }
-    int64_t MonotonicMs() const override { return inner.MonotonicMs(); }
-    void Sleep(int64_t ms) override {
-      inner.Sleep(ms);
-      if (++sleeps == 3) platform::RequestShutdown();
-    }
-    platform::ManualClock& inner;
-    int sleeps = 0;
-  } signalling(clock_);
+  // A termination request ends the wait at once, and no folder is made.
   engine_.Stop();
-  platform::SetClock(&signalling);
   engine_.controls.Auto_Run = true;
+  platform::RequestShutdown();
+  const int64_t before = clock_.MonotonicMs();
   EXPECT_EQ(engine_.Start(), StartResult::kShutdown);
   platform::ResetShutdown();
-  platform::SetClock(&clock_);
-  EXPECT_EQ(signalling.sleeps, 3);
+  EXPECT_EQ(clock_.MonotonicMs(), before);
   EXPECT_EQ(storage::ListRunFolders(project_).size(), 2u);
 }
 
-TEST_F(RunEngineTest, DiskSpaceEstimateUsesTheRecordSizes) {
-  auto& sh = storage::Shared();
+TEST_F(RunEngineTest, DiskSpaceQuestion) {
+  const std::string head =
+      "WARNING:\r\nProgrammed Acquisition lapse = 31minutes & RealTime_recording=YES\r\n"
+      "Required Disk space for RealTime Saving = ";
+  struct Case {
+    int32_t free_mb, required_mb;
+    const char* lines;  // nullptr: no question
+  } cases[] = {
+      {1100, 12, nullptr},
+      {1012, 12, nullptr},
+      {1011, 12, "LOW DISK SPACE\r\n"},
+      {212, 12, "LOW DISK SPACE\r\n"},
+      {211, 12,
+       "LOW DISK SPACE\r\nNOT ENOUGH DISK SPACE\r\n (Please, Increase Disk Space Availablility "
+       "or Deselect Realtime recording)"},
+      {900000, 1000, nullptr},
+      {900000, 1001, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.free_mb << " MB free, " << c.required_mb << " needed");
+    const auto q = acquisition::DiskSpaceWarning(31, c.free_mb, c.required_mb);
+    ASSERT_EQ(q.has_value(), c.lines != nullptr);
+    if (c.lines) {
+      EXPECT_EQ(*q, head + std::to_string(c.required_mb) + "MB\r\nCurrent Disk Space=" +
+                        std::to_string(c.free_mb) + "MB\r\n" + c.lines + "\r\nPROCEED?");
+    }
+  }
+  // 3000 min x 4 bins x (385,770 + 774) bytes = 4424 MB: asked; No opens the setup.
+  storage::Shared().Aq_lapse = 3000;
   engine_.controls.Auto_Run = false;
-  sh.Aq_lapse = 3000;
-  // 3000 min x 4 bins x (385,770 + 774) bytes = 4424 MB, over 1000: always asked.
   dialogs_.AnswerInput("big").AnswerNo();
   EXPECT_EQ(engine_.Start(), StartResult::kDiskDeclined);
-  const std::string q = dialogs_.log().back();
-  EXPECT_EQ(q.rfind("WARNING:\r\nProgrammed Acquisition lapse = 3000minutes & "
-                    "RealTime_recording=YES\r\nRequired Disk space for RealTime Saving = 4424MB\r\n"
-                    "Current Disk Space=",
-                    0),
-            0u)
-      << q;
-  EXPECT_EQ(q.substr(q.size() - 10), "\r\nPROCEED?");
+  EXPECT_NE(dialogs_.log().back().find("Saving = 4424MB"), std::string::npos);
   EXPECT_TRUE(view_.Logged("setup"));
   EXPECT_TRUE(fs::is_empty(project_));
-
-  // 30 minutes: no check at all.
-  sh.Aq_lapse = 30;
-  dialogs_.AnswerInput("short");
-  Start();
-}
-
-TEST_F(RunEngineTest, PollSpreadsEvenChannelsAndZeroesOddOnes) {
-  Start();
-  Ticks(1);
-  // Priming pass then the poll: 16 level requests, values 0, 8, ..., 56.
-  EXPECT_EQ(io_.CountFrames(0x30), 16);
-  EXPECT_EQ(io_.frames[io_.frames.size() - 1], FakeInstrument::Frame(0x30, 56, 0));
-  const auto& s = engine_.state;
-  EXPECT_EQ(s.RawAt(0, 0), io_.level_of(0, 0) & 0xFFF);
-  EXPECT_EQ(s.RawAt(1, 0), 0);
-  EXPECT_EQ(s.RawAt(382, 0), 1500 + 382);
-  EXPECT_EQ(s.RawAt(383, 0), 0);
-  Ticks(2);
-  EXPECT_EQ(io_.CountFrames(0x30), 16 + 16 + 8);  // no priming from the third sample
-  EXPECT_EQ(s.Ring_Index, 3);
 }
 
 TEST_F(RunEngineTest, EveryShippedLayoutListsOnlyChannelsItsPollReads) {
@@ -187,20 +157,19 @@ TEST_F(RunEngineTest, EveryShippedLayoutListsOnlyChannelsItsPollReads) {
                {"w32_flytube", true, 8},
                {"w96f", false, 8},
                {"w96u", false, 4}};
+  io_.level_of = [](int ch, long) { return 1000 + ch; };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.format + (c.file ? ".dat" : " built in"));
     auto& sh = storage::Shared();
     sh.Plate_format = c.format;
-    int stage = 0;
     const auto layout = c.file
                             ? storage::ReadPlateLayoutFile(
-                                  testsupport::SourceDir() / "data" / (c.format + ".dat"), &stage)
+                                  testsupport::SourceDir() / "data" / (c.format + ".dat"), nullptr)
                             : storage::BuiltInPlateLayout(c.format);
     ASSERT_TRUE(layout.has_value());
     storage::ApplyPlateLayout(*layout);
     clock_.Advance(60000);
     engine_.controls.Auto_Run = true;
-    io_.frames.clear();
     Start();
     EXPECT_EQ(io_.frames.back(), FakeInstrument::Frame(0x4A, c.groups == 4 ? 1 : 0, 0));
     const long polls = io_.polls;
@@ -208,17 +177,63 @@ TEST_F(RunEngineTest, EveryShippedLayoutListsOnlyChannelsItsPollReads) {
     EXPECT_EQ(io_.polls - polls, 5 * c.groups + 2 * c.groups);  // two primed samples
     int on_plate = 0;
     for (int ch = 0; ch < storage::kChannelCount; ++ch) {
-      if (sh.Channel_Well[ch] < 0) continue;
-      ++on_plate;
-      for (int r = 0; r < 5; ++r) ASSERT_NE(engine_.state.RawAt(ch, r), 0) << "channel " << ch;
+      on_plate += sh.Channel_Well[ch] >= 0;
+      const int want = sh.Channel_Well[ch] >= 0 ? 1000 + ch : ch % 2 ? 0 : -1;
+      for (int r = 0; r < 5 && want >= 0; ++r)
+        ASSERT_EQ(engine_.state.RawAt(ch, r), want) << "channel " << ch;
     }
     EXPECT_GE(on_plate, 96);
     engine_.Stop();
   }
 }
 
+TEST_F(RunEngineTest, FailedAndShiftedRepliesHoldTheirSamples) {
+  // Two stray bytes form a good word, so a reply they shift still passes parity.
+  const std::string two("\x00\x00", 2);
+  struct Case {
+    const char* what;
+    int parity_group, short_group, stray_group;  // -1: none
+    std::string stray;
+    bool late_tail;  // the bytes after the 48 read arrive later
+    int held_group;  // -1: every group of the tick
+    int errors;      // the tick counts as failed
+  } cases[] = {
+      {"bad parity in group 8", 8, -1, -1, "", false, 8, 0},
+      {"a short reply from the last group", -1, 56, -1, "", false, 56, 1},
+      {"stray bytes ahead of a middle reply, the tail waiting", -1, -1, 24, two, false, -1, 1},
+      {"stray bytes ahead of a middle reply, the tail shifting the next", -1, -1, 24, two, true, -1,
+       1},
+      {"stray bytes ahead of the last reply, the tail after it", -1, -1, 56, two, true, -1, 1},
+      {"an odd count of stray bytes", -1, -1, 0, "\x5A", true, -1, 1},
+  };
+  io_.level_of = [](int ch, long poll) { return 1000 + ch + int(poll % 3) * 100; };
+  Start();
+  Ticks(10);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const int r = engine_.state.Ring_Index;
+    io_.bad_parity_groups = {c.parity_group};
+    io_.short_groups = {c.short_group};
+    io_.stray_groups = {{c.stray_group, c.stray}};
+    io_.late_tails = c.late_tail;
+    Ticks(1);
+    for (int ch = 0; ch < storage::kChannelCount; ch += 2) {
+      const bool held = c.held_group < 0 || (ch % 128) / 16 == c.held_group / 8;
+      ASSERT_EQ(engine_.state.RawAt(ch, r) == engine_.state.RawAt(ch, r - 1), held) << ch;
+    }
+    EXPECT_EQ(engine_.state.Com_Error_Count, c.errors);
+    io_.bad_parity_groups.clear();
+    io_.short_groups.clear();
+    io_.stray_groups.clear();
+    io_.late_tails = false;
+    Ticks(1);
+    EXPECT_EQ(engine_.state.RawAt(2, r + 1), io_.level_of(2, io_.polls - 7));
+    EXPECT_EQ(engine_.state.Com_Error_Count, 0);
+  }
+}
+
 TEST_F(RunEngineTest, EnvelopeStageRemovesSpikesAndReadsItsWindowBackIntoThePreviousBin) {
-  // Channel 0, threshold 10 %, a window of 5 samples; the tick's own sample is 120.
+  // Channel 0, threshold 10 %, a window of 5 samples.
   struct Cell {
     int pos, raw, lower, upper;
   };
@@ -230,6 +245,7 @@ TEST_F(RunEngineTest, EnvelopeStageRemovesSpikesAndReadsItsWindowBackIntoThePrev
     int want_previous, want_lower, want_upper;
   } cases[] = {
       // Positions 0 and 495 are outside the window: 0 is read at 499, -1 at 498.
+      // (60 + 0.9 x 700) / 4 = 172.5 and (600 + 1.1 x 700) / 4 = 342.5, halves to even.
       {"window wrapping into the previous bin",
        2,
        {{495, 4000, 0, 0},
@@ -242,7 +258,7 @@ TEST_F(RunEngineTest, EnvelopeStageRemovesSpikesAndReadsItsWindowBackIntoThePrev
        120,
        50,
        172,
-       342},  // (60 + 0.9 x 700) / 4 = 172.5, (600 + 1.1 x 700) / 4 = 342.5
+       342},
       // 900 between 100 and 120 becomes 110: (0.9 x 110) / 4, (500 + 1.1 x 110) / 4.
       {"a spike above the upper envelope",
        12,
@@ -251,7 +267,6 @@ TEST_F(RunEngineTest, EnvelopeStageRemovesSpikesAndReadsItsWindowBackIntoThePrev
        110,
        25,
        155},
-      // (0.9 x 900) / 4 = 202.5 and (500 + 990) / 4 = 372.5, halves to even.
       {"no spike without a fall after it",
        12,
        {{10, 100, 0, 0}, {11, 900, 0, 500}},
@@ -266,74 +281,63 @@ TEST_F(RunEngineTest, EnvelopeStageRemovesSpikesAndReadsItsWindowBackIntoThePrev
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     auto& st = engine_.state;
-    std::fill(st.Raw_Ring.begin(), st.Raw_Ring.end(), 0);
-    std::fill(st.RT_Planes.begin(), st.RT_Planes.end(), 0);
-    std::fill(st.Envelope.begin(), st.Envelope.end(), 0);
+    for (auto* table : {&st.Raw_Ring, &st.RT_Planes, &st.Envelope})
+      std::fill(table->begin(), table->end(), 0);
     for (const Cell& cell : c.cells) {
       st.RawAt(0, cell.pos) = int16_t(cell.raw);
-      st.RT_Planes[acquisition::RunState::Cell(0, cell.pos)] = int16_t(cell.lower);
-      st.Envelope[acquisition::RunState::Cell(0, cell.pos)] = int16_t(cell.upper);
+      st.RT_Planes[RunState::Cell(0, cell.pos)] = int16_t(cell.lower);
+      st.Envelope[RunState::Cell(0, cell.pos)] = int16_t(cell.upper);
     }
     st.Ring_Index = int16_t(c.r);
     st.Sample_Count = 100;
     io_.level_of = [&](int ch, long) { return ch == 0 ? c.own : 1000; };
     Ticks(1);
     EXPECT_EQ(st.RawAt(0, c.r - 1), c.want_previous);
-    EXPECT_EQ(st.RT_Planes[acquisition::RunState::Cell(0, c.r)], c.want_lower);
-    EXPECT_EQ(st.Envelope[acquisition::RunState::Cell(0, c.r)], c.want_upper);
+    EXPECT_EQ(st.RT_Planes[RunState::Cell(0, c.r)], c.want_lower);
+    EXPECT_EQ(st.Envelope[RunState::Cell(0, c.r)], c.want_upper);
   }
 }
 
-TEST_F(RunEngineTest, FailedGroupHoldsItsPreviousSample) {
-  io_.level_of = [](int ch, long poll) { return 1000 + ch + int(poll % 50) * 10; };
-  Start();
-  Ticks(10);
-  ASSERT_EQ(engine_.state.Ring_Index, 10);
-  io_.bad_parity_groups = {8};
-  Ticks(1);
-  const auto& s = engine_.state;
-  for (int ch : {16, 31, 144, 159, 272, 287}) EXPECT_EQ(s.RawAt(ch, 10), s.RawAt(ch, 9)) << ch;
-  EXPECT_EQ(s.RawAt(0, 10), io_.level_of(0, io_.polls - 7)) << "group 0 answered";
-  EXPECT_NE(s.RawAt(0, 10), s.RawAt(0, 9));
-  // Only the last group decides the tick's status.
-  EXPECT_EQ(s.Com_Error_Count, 0);
-  io_.bad_parity_groups.clear();
-  io_.short_groups = {56};
-  Ticks(1);
-  EXPECT_EQ(s.Com_Error_Count, 1);
-}
-
-TEST_F(RunEngineTest, RepliesShiftedByStrayBytesAreHeldAsAFailedPoll) {
-  // Two stray bytes form a good word, so a shifted reply still passes parity.
-  const std::string two("\x00\x00", 2);
+TEST_F(RunEngineTest, BinEndThresholdsMethodAndTotals) {
   struct Case {
-    const char* what;
-    int group;
-    std::string stray;
-    bool late_tail;
+    int32_t spread, level;
+    double snr, want;
   } cases[] = {
-      {"ahead of a middle reply, its tail waiting for the next request", 24, two, false},
-      {"ahead of a middle reply, its tail shifting the next reply", 24, two, true},
-      {"ahead of the last reply, its tail arriving after it", 56, two, true},
-      {"an odd count", 0, "\x5A", true},
+      {200, 200, 1.8, 181.0},                  // level not above the spread
+      {0, 0, 1.8, 181.0},                      // a bin without samples
+      {-5, -1, 2.0, 201.0},                    // no level at all
+      {10, 105, 1.8, 1.0 + 10.0 / 105 * 180},  // (1 - (L - S) / L) x 100 x SNR + 1
+      {5, 1000, 1.8, 1.9},
+      {2, 1000, 1.8, 1.8},  // 1.36 is raised to the floor
+      {0, 1000, 1.8, 1.8},
   };
-  io_.level_of = [](int ch, long poll) { return 1000 + ch + int(poll % 3) * 100; };
+  for (const Case& c : cases)
+    EXPECT_NEAR(acquisition::BinEndThreshold(c.spread, c.level, c.snr), c.want, 1e-9)
+        << c.spread << " / " << c.level;
+
+  // Animals cross every beam now and then; method 0 becomes 1 at the first bin end; a
+  // running total stops growing once it reached 10000.
+  auto& sh = storage::Shared();
+  sh.DSP_Method = 0;
+  io_.level_of = [](int ch, long poll) { return (poll / 8 + ch) % 40 < 3 ? 600 : 1500; };
   Start();
-  Ticks(10);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    const int r = engine_.state.Ring_Index;
-    io_.stray_groups = {{c.group, c.stray}};
-    io_.late_tails = c.late_tail;
-    Ticks(1);
-    for (int ch = 0; ch < storage::kChannelCount; ++ch)
-      ASSERT_EQ(engine_.state.RawAt(ch, r), engine_.state.RawAt(ch, r - 1)) << ch;
-    EXPECT_EQ(engine_.state.Com_Error_Count, 1);
-    io_.stray_groups.clear();
-    Ticks(1);
-    EXPECT_EQ(engine_.state.RawAt(2, r + 1), io_.level_of(2, io_.polls - 7));
-    EXPECT_EQ(engine_.state.Com_Error_Count, 0);
-  }
+  engine_.state.Count_Total[0] = 9999;
+  engine_.state.Count_Total[2] = 10000;
+  Ticks(500);
+  ASSERT_GT(engine_.state.Counts[0], 0);
+  ASSERT_GT(engine_.state.Counts[2], 0);
+  EXPECT_EQ(engine_.state.Count_Total[0], 9999 + engine_.state.Counts[0]);
+  EXPECT_EQ(engine_.state.Count_Total[2], 10000);
+  EXPECT_EQ(sh.DSP_Method, 1);
+  engine_.Stop();
+  // Without a channel on the plate the method is left as it is.
+  sh.DSP_Method = 0;
+  sh.Channel_Well.fill(-1);
+  clock_.Advance(60000);
+  engine_.controls.Auto_Run = true;
+  Start();
+  Ticks(500);
+  EXPECT_EQ(sh.DSP_Method, 0);
 }
 
 TEST_F(RunEngineTest, SerialErrorsReportAndRestart) {
@@ -356,19 +360,18 @@ TEST_F(RunEngineTest, SerialErrorsReportAndRestart) {
   EXPECT_EQ(view_.log.back(), "detail:Restarting COM..1");
   Ticks(1);
   EXPECT_EQ(view_.log.back(), "detail:Restarting COM..0");
-  ASSERT_EQ(launcher_.calls.size(), 1u);
-  EXPECT_EQ(launcher_.calls[0], "self: /run");
+  EXPECT_EQ(launcher_.calls, std::vector<std::string>{"self: /run"});
   EXPECT_EQ(process_ends_, 1);
-}
 
-TEST_F(RunEngineTest, SerialErrorsWithoutRestartKeepPolling) {
+  // Without the automatic restart the count stays at 20 and the run goes on.
   engine_.controls.chk_zmonitor = false;
+  clock_.Advance(60000);
   Start();
   io_.silent = true;
   Ticks(40);
   EXPECT_EQ(engine_.state.Com_Error_Count, 20);
   EXPECT_EQ(view_.log.back(), "detail:VERIFY COM PORT!");
-  EXPECT_TRUE(launcher_.calls.empty());
+  EXPECT_EQ(launcher_.calls.size(), 1u);
   EXPECT_TRUE(engine_.TimerEnabled());
 }
 
@@ -377,8 +380,7 @@ TEST_F(RunEngineTest, PauseFreezesOrKeepsTheTimeCounter) {
   sh.Aq_lapse = 100;
   Start();
   Ticks(20000);  // 10 minutes and a bit
-  const int at_pause = engine_.state.Elapsed_Minutes;
-  ASSERT_EQ(at_pause, 10);
+  ASSERT_EQ(engine_.state.Elapsed_Minutes, 10);
   dialogs_.AnswerYes();
   engine_.Pause();
   EXPECT_EQ(sh.Acq_State, 2);

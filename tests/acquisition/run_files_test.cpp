@@ -1,12 +1,10 @@
-// The run files: the byte layout of each record, appends that never leave a torn
-// record behind, and a run's bins spread over its numbered files.
+// The run files: the byte layout of each record, and appends of whole records only.
 #include "acquisition/run_files.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "run_fixture.h"
 #include "support/temp_folder.h"
 
 namespace acquisition {
@@ -73,6 +71,8 @@ TEST(RunFiles, RecordLayouts) {
   ASSERT_EQ(b.size(), 5u * 385 * 2);
   EXPECT_EQ(Hex(b, 2 * 4 * 385, 2), "07 00");
   EXPECT_EQ(DecodeRawBlockRecord(Bytes(b), 4).levels, small.levels);
+  EXPECT_EQ(HistoFileName(2), "histo0002.bin");
+  EXPECT_EQ(HistoFileName(10000), "histo10000.bin");
 }
 
 TEST(RunFiles, AppendsKeepWholeRecordsOnly) {
@@ -96,57 +96,12 @@ TEST(RunFiles, AppendsKeepWholeRecordsOnly) {
   EXPECT_EQ(at.Counts[5], 20);
   EXPECT_FALSE(ReadCountsRecordAt(counts, 2, at));
 
-  // Rewriting replaces the whole file through a temporary that does not stay.
+  // Rewriting replaces the whole file.
   std::vector<CountsRecord> one(1);
   one[0].Counts[3] = 99;
   ASSERT_TRUE(WriteCountsFile(counts, one));
   ASSERT_EQ(ReadCountsFile(counts).size(), 1u);
   EXPECT_EQ(ReadCountsFile(counts)[0].Counts[3], 99);
-  EXPECT_FALSE(std::filesystem::exists(folder / "counts.bin.tmp"));
-
-  // A record that only half fits (a full disk) is cut back to the last whole one.
-  const auto histo = folder / "histo0000.bin";
-  HistoRecord h;
-  ASSERT_EQ(AppendHistoRecord(histo, h), AppendResult::kOk);
-  {
-    acqtest::FileSizeLimit full(kHistoRecordBytes + kHistoRecordBytes / 2);
-    EXPECT_EQ(AppendHistoRecord(histo, h), AppendResult::kShortWrite);
-  }
-  EXPECT_EQ(ReadBytes(histo).size(), kHistoRecordBytes);
-  ASSERT_EQ(AppendHistoRecord(histo, h), AppendResult::kOk);
-  EXPECT_EQ(RecordCount(histo, kHistoRecordBytes), 2u);
-}
-
-TEST(RunFiles, RunOfTwentyFiveBinsSpreadsOverElevenRecordFiles) {
-  TempProgramFolder folder;
-  const auto run = folder.path();
-  RawBlockRecord raw(500);
-  HistoRecord histo;
-  for (int bin = 0; bin < 25; ++bin) {
-    const int file_index = bin / kRecordsPerFile;
-    raw.At(0, 0) = int16_t(bin);
-    histo.At(0, 0) = bin;
-    histo.Elapsed_Minutes_Exact = bin * 0.25;
-    ASSERT_EQ(AppendRawBlock(run / RawFileName(file_index), raw.levels.data(), 500),
-              AppendResult::kOk);
-    ASSERT_EQ(AppendCountsRecord(run / CountsFileName(), CountsRecord{}), AppendResult::kOk);
-    ASSERT_EQ(AppendHistoRecord(run / HistoFileName(file_index), histo), AppendResult::kOk);
-  }
-  EXPECT_EQ(ReadBytes(run / "counts.bin").size(), 19350u);
-  EXPECT_EQ(RecordCount(run / "histo0001.bin", kHistoRecordBytes), 11u);
-  EXPECT_EQ(ReadHistoFile(run / "histo0002.bin").size(), 3u);
-  EXPECT_EQ(ReadBytes(run / "2.bin").size(), 3u * 385770);
-  EXPECT_EQ(ReadRawFile(run / "1.bin", 500).size(), 11u);
-  EXPECT_EQ(HistoFileName(10000), "histo10000.bin");
-
-  RawBlockRecord block;
-  ASSERT_TRUE(ReadRunRawBlock(run, 13, 500, block));
-  EXPECT_EQ(block.At(0, 0), 13);
-  EXPECT_FALSE(ReadRunRawBlock(run, 25, 500, block));
-  HistoRecord h;
-  ASSERT_TRUE(ReadRunHistoRecord(run, 24, h));
-  EXPECT_EQ(h.At(0, 0), 24);
-  EXPECT_EQ(h.Elapsed_Minutes_Exact, 6.0);
 }
 
 }  // namespace

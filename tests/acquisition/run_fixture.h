@@ -6,11 +6,15 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "acquisition/calibration.h"
+#include "acquisition/connection.h"
 #include "acquisition/link_io.h"
 #include "acquisition/run_engine.h"
 #include "link/comm_port.h"
@@ -47,31 +51,58 @@ class FileSizeLimit {
   rlimit old_{};
 };
 
-class RecordingView final : public acquisition::RunView {
+// What the main window would show, as one log: "status:", "detail:" and "progress:"
+// lines, "frame" / "hide" for the panel, window hand-offs; yields run `on_yield`.
+class RecordingView final : public acquisition::RunView,
+                            public acquisition::CalibrationView,
+                            public acquisition::ConnectionView {
  public:
-  void WarmUpRefresh(int16_t) override { ++warmups; }
-  void DrawRealtimeTraces(int16_t) override { ++traces; }
+  // The run.
   void DrawActivityPlot(int16_t) override { ++activity_plots; }
   void ShowStatus(const std::string& h) override { log.push_back("status:" + h); }
   void SetStatusDetail(const std::string& d) override { log.push_back("detail:" + d); }
   void HideStatus() override { log.push_back("hide"); }
   void OpenReport(bool automatic) override { log.push_back(automatic ? "report:auto" : "report"); }
   void OpenSetup() override { log.push_back("setup"); }
-  void SetElapsedText(const std::string& t) override { elapsed = t; }
-  void DrawProgress(double p) override { progress = p; }
   void ShowTempLightState(bool l, bool h, bool p) override {
     panel = std::string(l ? "ON" : "OFF") + "/" + (h ? "HEAT" : "COOL") + "/" + (p ? "ON" : "OFF");
   }
+  void ProcessEvents() override {
+    ++yields;
+    if (on_yield) on_yield(yields);
+  }
+  // Calibration and connection share the panel's progress label.
+  void ShowFrame() override { log.push_back("frame"); }
+  void HideFrame() override { log.push_back("hide"); }
+  void SetProgressText(const std::string& t) override { log.push_back("progress:" + t); }
+  void ScaleProgressBar(double r, double b) override {
+    scale = std::to_string(int(r)) + "x" + std::to_string(int(b));
+  }
+  void ShowProgressFrame() override { log.push_back("frame"); }
+  void SetHeading(const std::string& t) override { log.push_back("heading:" + t); }
+  void SetProgress(const std::string& t) override { log.push_back("progress:" + t); }
+  void HideProgressFrame() override { log.push_back("hide"); }
+  void SetStartWindowStatus(const std::string& t) override { log.push_back("news:" + t); }
+  void CheckComMenu(int port) override { log.push_back("menu:" + std::to_string(port)); }
+  void ShowStartWindow() override { log.push_back("start-window"); }
+  void ArmUnattendedStart() override { log.push_back("arm"); }
+  void DoEvents() override { ProcessEvents(); }
+
   bool Logged(const std::string& entry) const {
+    return std::find(log.begin(), log.end(), entry) != log.end();
+  }
+  // The entries that start with `prefix`, without it.
+  std::vector<std::string> With(const std::string& prefix) const {
+    std::vector<std::string> out;
     for (const auto& e : log)
-      if (e == entry) return true;
-    return false;
+      if (e.rfind(prefix, 0) == 0) out.push_back(e.substr(prefix.size()));
+    return out;
   }
 
   std::vector<std::string> log;
-  std::string elapsed, panel;
-  double progress = -1;
-  int warmups = 0, traces = 0, activity_plots = 0;
+  std::string panel, scale;
+  int activity_plots = 0, yields = 0;
+  std::function<void(int)> on_yield;
 };
 
 template <typename Io>

@@ -4,8 +4,6 @@
 
 #include <memory>
 
-#include "acquisition/run_engine.h"
-#include "acquisition/run_files.h"
 #include "fake_instrument.h"
 #include "run_fixture.h"
 
@@ -87,50 +85,48 @@ TEST_F(RunOutputsTest, LightPulsesFromTheRunStart) {
   EXPECT_FALSE(light_at(10.0));
 }
 
-TEST_F(RunOutputsTest, FullDiskLosesNoRecordAlreadyWrittenAndKeepsFilesPaired) {
-  storage::Shared().Aq_lapse = 100;
-  Start();
-  ToBinEnd();
-  ToBinEnd();
-  const auto run = RunFolder();
-  ASSERT_EQ(acquisition::RecordCount(run / "0.bin", 385770), 2u);
-  // The disk is full for one bin: the raw block fits only partly.
-  {
-    FileSizeLimit full(2 * 385770 + 1000);
-    ToBinEnd();
+TEST_F(RunOutputsTest, LostBinsAreCountedAtTheEndAndLeaveTheOthersInPlace) {
+  storage::Shared().Aq_lapse = 1;  // four bins
+  struct Case {
+    const char* what;
+    int full_from_bin, full_to_bin;  // a file size limit during these bins
+    bool vanish;
+    int lost;
+  } cases[] = {
+      {"the disk full for the third bin: its raw block fits only partly", 3, 3, false, 1},
+      {"the disk full from the start", 1, 4, false, 4},
+      {"the run folder gone", 0, 0, true, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    clock_.Advance(60000);  // a new minute, a new run folder
+    engine_.controls.Auto_Run = true;
+    dialogs_.ExpectOk();
+    std::unique_ptr<FileSizeLimit> full;
+    if (c.full_from_bin == 1) full = std::make_unique<FileSizeLimit>(0);
+    Start();
+    const auto run = RunFolder();
+    if (c.vanish) std::filesystem::remove_all(run);
+    for (int bin = 1; bin <= 4; ++bin) {
+      if (bin == c.full_from_bin && bin > 1)
+        full = std::make_unique<FileSizeLimit>(2 * 385770 + 1000);
+      ToBinEnd();
+      if (bin == c.full_to_bin) full.reset();
+    }
+    EXPECT_TRUE(view_.Logged("status:<DISK ERROR>"));
+    EXPECT_EQ(storage::Shared().Acq_State, 0) << "the end of run still came";
+    EXPECT_EQ(engine_.LostBins(), c.lost);
+    EXPECT_EQ(dialogs_.log().back(), "Acquisition finished\r\n" + std::to_string(c.lost) +
+                                         " of 4 bins could not be recorded: check the disk");
   }
-  EXPECT_TRUE(view_.Logged("status:<DISK ERROR>"));
-  EXPECT_TRUE(engine_.TimerEnabled());
-  // The bin's counts went in; its raw block is missing and the next one keeps its place.
-  EXPECT_EQ(acquisition::RecordCount(run / "counts.bin", 774), 3u);
-  EXPECT_EQ(testsupport::ReadBytes(run / "0.bin").size(), 2u * 385770);
-  ToBinEnd();
+  // The bin that lost its raw block kept its counts, and the next block its place.
+  const auto run = project_ / "20260314_1006";
   EXPECT_EQ(acquisition::RecordCount(run / "counts.bin", 774), 4u);
   acquisition::RawBlockRecord block;
   ASSERT_TRUE(acquisition::ReadRunRawBlock(run, 3, 500, block));
   EXPECT_NE(block.At(0, 0), 0);
   ASSERT_TRUE(acquisition::ReadRunRawBlock(run, 2, 500, block));
   EXPECT_EQ(block.At(0, 0), 0) << "the lost block reads as empty";
-}
-
-TEST_F(RunOutputsTest, BinsThatCouldNotBeRecordedAreCountedAtTheEnd) {
-  storage::Shared().Aq_lapse = 1;
-  for (bool vanish : {true, false}) {
-    SCOPED_TRACE(vanish ? "run folder gone" : "disk full from the start");
-    clock_.Advance(60000);  // a new minute, a new run folder
-    engine_.controls.Auto_Run = true;
-    std::unique_ptr<FileSizeLimit> full;
-    if (!vanish) full = std::make_unique<FileSizeLimit>(0);
-    dialogs_.ExpectOk();
-    Start();
-    if (vanish) std::filesystem::remove_all(RunFolder());
-    Ticks(5000);
-    EXPECT_TRUE(view_.Logged("status:<DISK ERROR>"));
-    EXPECT_EQ(storage::Shared().Acq_State, 0) << "the end of run still came";
-    EXPECT_EQ(engine_.LostBins(), 4);
-    EXPECT_EQ(dialogs_.log().back(),
-              "Acquisition finished\r\n4 of 4 bins could not be recorded: check the disk");
-  }
 }
 
 }  // namespace

@@ -12,13 +12,12 @@ TEST(TempLight, RegulationAroundTheSetPoint) {
     double t;
     bool heat_before, heat, power;
   } cases[] = {
-      {24.5, false, true, false},  // heat, output off
-      {24.3, false, true, true},   // heat, output on
-      {25.3, true, true, false},   // direction unchanged, output off
-      {25.3, false, false, false},
-      {25.55, true, false, false},  // cool, off
-      {25.7, true, false, true},    // cool, on
-      {10.0, true, false, false},   // the window's edges count as outside
+      {24.5, false, true, false},                                // heat, output off
+      {24.3, false, true, true},                                 // heat, output on
+      {25.3, true, true, false},                                 // direction unchanged, output off
+      {25.3, false, false, false}, {25.55, true, false, false},  // cool, off
+      {25.7, true, false, true},                                 // cool, on
+      {10.0, true, false, false},  // the window's edges count as outside
       {38.0, true, false, false},
   };
   for (const auto& c : cases) {

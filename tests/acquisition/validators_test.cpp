@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "storage/shared_state.h"
@@ -58,12 +59,12 @@ TEST_F(ValidatorsTest, BoundariesInAndOutWithMessagesAndDefaults) {
     const char* shown;
     int stored;
   } accepted[] = {
-      {1, "0", "00", 0},         {1, " 7 ", "07", 7},        {1, "23", "23", 23},
-      {1, "22.5", "22", 22},     {1, "21.5", "22", 22},      {0, "1e1", "10", 10},
-      {2, "99", "99", 99},       {3, "2.25", "2.3", 23},     {3, "2.24", "2.2", 22},
-      {3, "0", "0.0", 0},        {3, "1440", "1440.0", 14400}, {4, ".05", "0.1", 1},
-      {4, "+5.", "5.0", 50},     {5, "1.05", "1.1", 11},     {5, "5.0", "5.0", 50},
-      {6, "5", "5.0", 50},       {6, "50", "50.0", 500},     {6, "37.45", "37.5", 375},
+      {1, "0", "00", 0},     {1, " 7 ", "07", 7},          {1, "23", "23", 23},
+      {1, "22.5", "22", 22}, {1, "21.5", "22", 22},        {0, "1e1", "10", 10},
+      {2, "99", "99", 99},   {3, "2.25", "2.3", 23},       {3, "2.24", "2.2", 22},
+      {3, "0", "0.0", 0},    {3, "1440", "1440.0", 14400}, {4, ".05", "0.1", 1},
+      {4, "+5.", "5.0", 50}, {5, "1.05", "1.1", 11},       {5, "5.0", "5.0", 50},
+      {6, "5", "5.0", 50},   {6, "50", "50.0", 500},       {6, "37.45", "37.5", 375},
   };
   for (const auto& c : accepted) {
     const Box& b = kBoxes[c.box];
@@ -75,30 +76,24 @@ TEST_F(ValidatorsTest, BoundariesInAndOutWithMessagesAndDefaults) {
   }
   // Refused just outside each range; SNR 1.0 is excluded, and so is what shows as 1.0.
   const std::pair<int, const char*> refused[] = {
-      {1, "24"}, {1, "23.5"}, {1, "-1"},     {0, "-0.4"},   {2, "100"},  {3, "1440.04"},
-      {3, "-5"}, {4, "1440.1"}, {5, "1.0"}, {5, "1.04"},    {5, "5.01"}, {6, "4.9"},
-      {6, "50.04"}};
+      {1, "24"},     {1, "23.5"}, {1, "-1"},   {0, "-0.4"}, {2, "100"}, {3, "1440.04"}, {3, "-5"},
+      {4, "1440.1"}, {5, "1.0"},  {5, "1.04"}, {5, "5.01"}, {6, "4.9"}, {6, "50.04"}};
   for (const auto& [box, text] : refused) ExpectRefused(dialogs_, kBoxes[box], text);
   EXPECT_TRUE(dialogs_.Exhausted());
+  // Light pulses replace the daily hours: the hour boxes are off while there are any.
+  acquisition::ValidateRunParam(B::txt_pulsetimes, "3");
+  EXPECT_FALSE(acquisition::LightHourBoxesEnabled());
+  ExpectRefused(dialogs_, kBoxes[2], "-3");
+  EXPECT_TRUE(acquisition::LightHourBoxesEnabled());
 }
 
 TEST_F(ValidatorsTest, BadInputOfEveryKindGetsTheMessageAndTheDefault) {
-  const char* bad[] = {"",      "abc",   "1,5",   ",",    ".",     "-",     "1.2.3", "e5",
-                       "1e",    "0x10",  "&H10",  "$5",   "1 5",   "--1",   "+",     "1e+",
-                       "inf",   "nan",   "1e308", "1e999", "99999999999999999999999", "12abc"};
+  const char* bad[] = {"",     "abc", "1,5",  ",",    ".",     "-",     "1.2.3",
+                       "e5",   "1e",  "0x10", "&H10", "$5",    "1 5",   "--1",
+                       "+",    "1e+", "inf",  "nan",  "1e308", "1e999", "99999999999999999999999",
+                       "12abc"};
   for (const Box& b : kBoxes)
     for (const char* text : bad) ExpectRefused(dialogs_, b, text);
-}
-
-TEST_F(ValidatorsTest, PulsesDisableTheHourBoxes) {
-  acquisition::ValidateRunParam(B::txt_pulsetimes, "3");
-  EXPECT_FALSE(acquisition::LightHourBoxesEnabled());
-  acquisition::ValidateRunParam(B::txt_pulsetimes, "0");
-  EXPECT_TRUE(acquisition::LightHourBoxesEnabled());
-  acquisition::ValidateRunParam(B::txt_pulsetimes, "2");
-  dialogs_.ExpectOk();
-  acquisition::ValidateRunParam(B::txt_pulsetimes, "-3");
-  EXPECT_TRUE(acquisition::LightHourBoxesEnabled());
 }
 
 TEST_F(ValidatorsTest, BeamBoxSelectsTheChannelOfTheWellAndBeam) {
@@ -107,21 +102,16 @@ TEST_F(ValidatorsTest, BeamBoxSelectsTheChannelOfTheWellAndBeam) {
   sh.Max_Beam = 1;
   sh.ResizeWellGrid(95, 1);
   sh.SetWellGrid(9, 1, 37);  // column 2, row B, beam 1
-  sh.Selected_Channel = 4;
-
-  auto r = acquisition::SelectBeam("5", "2", "B");
+  // No row chosen, a negative beam, a well past the plate, a row before "A": nothing.
+  for (auto [beam, column, row] :
+       {std::tuple{"1", "2", ""}, {"-1", "2", "B"}, {"0", "99", "B"}, {"0", "1", "@"}})
+    EXPECT_FALSE(acquisition::SelectBeam(beam, column, row).channel.has_value()) << beam << row;
+  EXPECT_EQ(sh.Selected_Channel, 0);
+  // A beam past the plate's beams is the last one.
+  const auto r = acquisition::SelectBeam("5", "2", "B");
   EXPECT_EQ(r.txtsub, "1");
-  ASSERT_TRUE(r.channel.has_value());
-  EXPECT_EQ(*r.channel, 37);
+  EXPECT_EQ(r.channel.value_or(-1), 37);
   EXPECT_EQ(sh.Selected_Channel, 37);
-
-  sh.Selected_Channel = 4;
-  r = acquisition::SelectBeam("1", "2", "");  // no row chosen
-  EXPECT_FALSE(r.channel.has_value());
-  EXPECT_FALSE(acquisition::SelectBeam("-1", "2", "B").channel.has_value());
-  EXPECT_FALSE(acquisition::SelectBeam("0", "99", "B").channel.has_value());
-  EXPECT_FALSE(acquisition::SelectBeam("0", "1", "@").channel.has_value());
-  EXPECT_EQ(sh.Selected_Channel, 4);
   EXPECT_TRUE(dialogs_.log().empty());
 }
 

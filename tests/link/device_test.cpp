@@ -16,12 +16,11 @@ TEST(LevelWord, GroupParityAndBlockRange) {
     bool good;
     int level;
   } cases[] = {
-      {0x81, 0x00, true, 256},    // one level bit, parity set
-      {0x01, 0x00, false, 256},   // one level bit, parity clear
-      {0x80, 0x03, false, 3},     // two level bits, parity set
-      {0x00, 0x03, true, 3},
-      {0x87, 0x00, true, 1792},   // three bits, set
-      {0x8F, 0x00, false, 3840},  // four bits, set
+      {0x81, 0x00, true, 256},                              // one level bit, parity set
+      {0x01, 0x00, false, 256},                             // one level bit, parity clear
+      {0x80, 0x03, false, 3},                               // two level bits, parity set
+      {0x00, 0x03, true, 3},     {0x87, 0x00, true, 1792},  // three bits, set
+      {0x8F, 0x00, false, 3840},                            // four bits, set
       {0x91, 0x00, false, 3840},  // parity right but hi 17: limited to 15 and bad
       {0x8F, 0xFE, true, 4094},   // 4 + 7 ones: odd
   };
@@ -65,6 +64,19 @@ TEST(Replies, WordsMapToChannelsAndGroupRepliesNeedEveryWord) {
   EXPECT_EQ(levels[2], 256);
   EXPECT_FALSE(devlink::DecodeGroupReply(std::string(47, '\0'), levels));
   EXPECT_FALSE(devlink::DecodeGroupReply(std::string(50, '\0'), levels));
+
+  // Identification b1 x 255 + b2: only 10..250 is the instrument.
+  const std::pair<std::string, int32_t> ids[] = {{"", -1},
+                                                 {"\x01", 255},
+                                                 {std::string("\x00\x05", 2), 5},
+                                                 {std::string("\x00\x0A", 2), 10},
+                                                 {std::string("\x00\xFA", 2), 250},
+                                                 {std::string("\x00\xFB", 2), 251},
+                                                 {"\xFF\xFF", 65280}};
+  for (const auto& [reply, id] : ids) {
+    EXPECT_EQ(devlink::IdentificationValue(reply), id);
+    EXPECT_EQ(devlink::IsInstrumentId(id), id == 10 || id == 250);
+  }
 }
 
 TEST_F(LinkTest, ExactFramesOnTheWireAndNothingForArgumentsThatAreNotBytes) {
@@ -120,7 +132,8 @@ TEST_F(LinkTest, BlockReadMapsWordsToChannels) {
   ASSERT_EQ(devlink::DeviceReadChannels(devlink::RegLevels, 32, 0), 0);
   for (int word = 0; word < 96; ++word) {
     int base = 0;
-    sim_->WithModel([&](sim::InstrumentModel& m) { base = m.BaseLevel(devlink::BlockWordChannel(32, word)); });
+    sim_->WithModel(
+        [&](sim::InstrumentModel& m) { base = m.BaseLevel(devlink::BlockWordChannel(32, word)); });
     // An animal may dim the beam; it never brightens it past the noise.
     EXPECT_LE(devlink::Level_Block[word], base * 1.01) << word;
     EXPECT_GE(devlink::Level_Block[word], base * 0.3) << word;
@@ -165,7 +178,8 @@ TEST_F(LinkTest, GroupRepliesFromTheSimulatorDecodeAndFaultsShow) {
     ASSERT_TRUE(poll(g)) << g;
     for (int w = 0; w < 24; ++w) {
       int base = 0;
-      sim_->WithModel([&](sim::InstrumentModel& m) { base = m.BaseLevel(devlink::GroupWordChannel(g, w)); });
+      sim_->WithModel(
+          [&](sim::InstrumentModel& m) { base = m.BaseLevel(devlink::GroupWordChannel(g, w)); });
       EXPECT_LE(levels[w], base * 1.01);
     }
   }
