@@ -28,11 +28,25 @@ std::array<int, kChannels> SlotOfChannels(const storage::ChannelTable16& groups)
   return slot;
 }
 
-void AddCounts(double* row, const std::array<int, kChannels>& slot,
-               const acquisition::CountsRecord& r) {
-  for (int ch = 0; ch < kChannels; ++ch)
-    row[slot[static_cast<size_t>(ch)]] += r.Counts[static_cast<size_t>(ch)];
-}
+// Channel sums of the records of one bin, moved into the bin's group slots when the
+// bin is done: whole-number adds per channel instead of one long chain per group.
+class BinSums {
+ public:
+  explicit BinSums(const std::array<int, kChannels>& slot) : slot_(slot) {}
+  void Add(const acquisition::CountsRecord& r) {
+    for (size_t ch = 0; ch < kChannels; ++ch) sums_[ch] += r.Counts[ch];
+  }
+  void MoveTo(double* row) {
+    for (size_t ch = 0; ch < kChannels; ++ch) {
+      row[slot_[ch]] += static_cast<double>(sums_[ch]);
+      sums_[ch] = 0;
+    }
+  }
+
+ private:
+  const std::array<int, kChannels>& slot_;
+  std::array<int64_t, kChannels> sums_{};
+};
 
 // Rows first..last of sums become group means; returns the largest mean before rounding
 // (at least `max`).
@@ -79,8 +93,10 @@ ActivityLoad LoadGroupActivity(const fs::path& run_folder, const storage::Channe
     result.status = ActivityStatus::kNoFile;
     return result;
   }
+  // The run's last minute sizes the time bins; the whole-run load needs no first pass.
   int64_t max_t = 0;
-  if (!reports::ForEachCountsRecord(file, [&](size_t, const acquisition::CountsRecord& r) {
+  if (by_time &&
+      !reports::ForEachCountsRecord(file, [&](size_t, const acquisition::CountsRecord& r) {
         max_t = std::max<int64_t>(max_t, r.Elapsed_Minutes);
         return true;
       })) {
@@ -99,6 +115,8 @@ ActivityLoad LoadGroupActivity(const fs::path& run_folder, const storage::Channe
   int64_t end = b_size;  // the end of the current bin: records up to end - 1 belong to it
   bool last_bin = false;
   int64_t previous = 0;
+  BinSums sums(slot);
+  int64_t current = 1;  // the bin `sums` holds
   const bool ok =
       reports::ForEachCountsRecord(file, [&](size_t, const acquisition::CountsRecord& r) {
         const int64_t minute = r.Elapsed_Minutes;
@@ -113,7 +131,11 @@ ActivityLoad LoadGroupActivity(const fs::path& run_folder, const storage::Channe
           }
         }
         const int64_t b = end / b_size;
-        if (b <= bins) AddCounts(table.row(static_cast<size_t>(b)), slot, r);
+        if (b != current) {
+          if (current <= bins) sums.MoveTo(table.row(static_cast<size_t>(current)));
+          current = b;
+        }
+        if (b <= bins) sums.Add(r);
         if (by_time && (minute >= end - 1 || (minute == max_t && !last_bin))) {
           if (minute == max_t) last_bin = true;
           end += b_size;
@@ -125,6 +147,7 @@ ActivityLoad LoadGroupActivity(const fs::path& run_folder, const storage::Channe
     result.status = ActivityStatus::kUnreadable;
     return result;
   }
+  if (current <= bins) sums.MoveTo(table.row(static_cast<size_t>(current)));
   const double max = ToMeans(table, 1, static_cast<size_t>(bins), slot, 0.0);
   t.Group_Activity = std::move(table);
   t.Bin_Count = static_cast<int32_t>(bins);
@@ -149,7 +172,8 @@ ActivityStatus LoadChannelTotals(const fs::path& run_folder, ActivityTables& t) 
 }
 
 KineticsLoad LoadTaggedKinetics(const fs::path& project_folder, const std::string& tag_list,
-                                const storage::ChannelTable16& groups, ActivityTables& t) {
+                                const storage::ChannelTable16& groups, ActivityTables& t,
+                                const std::function<void(size_t, size_t)>& progress) {
   KineticsLoad result;
   std::vector<std::string> ids;
   size_t from = 0;
@@ -191,21 +215,22 @@ KineticsLoad LoadTaggedKinetics(const fs::path& project_folder, const std::strin
   const auto slot = SlotOfChannels(groups);
   double max = 0.0;
   for (size_t k = 0; k < n; ++k) {
+    if (progress) progress(k, n);
     fresh.Point_Dates[k + 1] = points[k].date;
     fresh.Sorted_Tag_List += " " + points[k].id;
     const fs::path folder = project_folder / points[k].id;
-    double* row = fresh.Group_Activity.row(k + 1);
+    BinSums sums(slot);
     const bool read = storage::FileExists(CountsOf(folder)) &&
                       reports::ForEachCountsRecord(CountsOf(folder),
                                                    [&](size_t, const acquisition::CountsRecord& r) {
-                                                     AddCounts(row, slot, r);
+                                                     sums.Add(r);
                                                      return true;
                                                    });
     if (!read) {
-      std::fill(row, row + kGroupSlots, 0.0);
       result.without_counts.push_back(folder);
       continue;
     }
+    sums.MoveTo(fresh.Group_Activity.row(k + 1));
     max = ToMeans(fresh.Group_Activity, k + 1, k + 1, slot, max);
   }
   t = std::move(fresh);

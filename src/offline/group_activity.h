@@ -9,6 +9,7 @@
 // keeps the plain sum of the Free channels. Sums are 64-bit, so no run is too long.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -73,9 +74,10 @@ struct KineticsLoad {
 // One point per tagged run of `tag_list` (blank-separated run folder names of the
 // project), the whole run's group means, in date order (equal dates keep the list's
 // order), grouped by the loaded run's `groups`. More than 99 names: kTooMany and `t`
-// unchanged.
+// unchanged. `progress(done, total)` is told before each run is read.
 KineticsLoad LoadTaggedKinetics(const std::filesystem::path& project_folder,
                                 const std::string& tag_list, const storage::ChannelTable16& groups,
-                                ActivityTables& t);
+                                ActivityTables& t,
+                                const std::function<void(size_t, size_t)>& progress = {});
 
 }  // namespace offline

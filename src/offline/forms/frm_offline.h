@@ -243,6 +243,7 @@ class Frm_offline : public ui::Form {
   void SaveDescription();
   void PaintPicture(const PlotPicture& picture);
   void ExportPicture(const char* file_name);
+  void ShowLoadProgress(size_t done, size_t total);
   void WriteJointReport(const std::string& header_text, const std::string& data_text);
   void SetCaptionColour(QLabel* label, int32_t colour);
   std::vector<std::string> PlotItems() const;

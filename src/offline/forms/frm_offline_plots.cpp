@@ -51,6 +51,18 @@ void Frm_offline::PaintPicture(const PlotPicture& picture) {
   Picreal->update();
 }
 
+// Reading many tagged runs takes a while: a bar along the foot of the picture, which
+// the plot then replaces.
+void Frm_offline::ShowLoadProgress(size_t done, size_t total) {
+  if (done == 0) {
+    Picreal->Scale(0, 100, 100, 0);
+    Picreal->Cls();
+  }
+  Picreal->Box(0, 0, 100.0 * static_cast<double>(done + 1) / static_cast<double>(total), 2,
+               ui::RGB(0, 0, 255), true);
+  Picreal->repaint();
+}
+
 // ---- Views ----
 
 void Frm_offline::Cmd_leegroups_Click() {
