@@ -9,7 +9,7 @@
 
 #include "mainwindow/connection_glue.h"
 #include "mainwindow/frm_main.h"
-#include "mainwindow/program_end.h"
+#include "ui/program_end.h"
 #include "platform/dialogs.h"
 #include "platform/program_folder.h"
 #include "platform/shutdown.h"
@@ -69,15 +69,15 @@ int main(int argc, char** argv) {
   QObject::connect(&shutdown_poll, &QTimer::timeout, [] {
     if (!platform::ShutdownRequested()) return;
     platform::RunShutdownHooks();
-    mainwindow::EndProgram(0);
+    ui::EndProgram(0);
   });
   shutdown_poll.start(100);
 
   auto& main_window = ui::Default<mainwindow::Frm_Main>();
   main_window.SetExitWhenRunEnds(headless);
   int code = 0;
-  if (!mainwindow::ProgramEnded()) code = app.exec();
+  if (!ui::ProgramEnded()) code = app.exec();
   platform::RunShutdownHooks();
   platform::SetDialogs(nullptr);
-  return mainwindow::ProgramEnded() ? mainwindow::ProgramExitCode() : code;
+  return ui::ProgramEnded() ? ui::ProgramExitCode() : code;
 }

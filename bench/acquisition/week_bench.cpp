@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "acquisition/run_engine.h"
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 #include "instrument-sim/instrument_model.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -200,7 +200,7 @@ int main(int argc, char** argv) {
 
   // Every record whole, minutes from the run start, never falling back at midnight.
   const auto bytes = fs::file_size(run / "counts.bin");
-  const auto records = acquisition::ReadCountsFile(run / "counts.bin");
+  const auto records = storage::ReadCountsFile(run / "counts.bin");
   int drops = 0, jumps = 0, midnights = 0;
   const int start_minute_of_day = 10 * 60 + 5;
   for (std::size_t i = 1; i < records.size(); ++i) {
@@ -210,7 +210,7 @@ int main(int argc, char** argv) {
     midnights += (start_minute_of_day + b) / 1440 > (start_minute_of_day + a) / 1440;
   }
   const bool whole =
-      bytes % acquisition::kCountsRecordBytes == 0 && long(records.size()) == view.bins;
+      bytes % storage::kCountsRecordBytes == 0 && long(records.size()) == view.bins;
   std::printf(
       "  counts.bin: %.1f MB, %zu records (%s), minutes 0..%d, %d midnights crossed, "
       "%d falls, %d gaps\n",

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "mainwindow/plot_geometry.h"
-#include "mainwindow/plot_paint.h"
+#include "ui/plot_paint.h"
 #include "mainwindow/realtime_view.h"
 #include "storage/plate_layout.h"
 #include "storage/shared_state.h"
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
       mainwindow::DrawPlan plan;
       mainwindow::RealtimeTraces(plan, rt);
       mainwindow::TickCounter(plan, ++tick);
-      mainwindow::PaintPlan(picreal, plan);
+      ui::PaintPlan(picreal, plan);
     });
     Report(zoom == 0 ? "real-time update (every 2nd tick), zoom 0" : "real-time update (every 2nd tick), zoom 4",
            per_tick);
@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
              picreal.Cls();
              mainwindow::DrawPlan plan;
              mainwindow::RealtimePlot(plan, rt);
-             mainwindow::PaintPlan(picreal, plan);
+             ui::PaintPlan(picreal, plan);
            }));
   }
 
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
            double scale = 1.0;
            mainwindow::DrawPlan plan;
            mainwindow::TimePlot(plan, data, "002_Group2", wells, 8, scale);
-           mainwindow::PaintPlan(picact, plan);
+           ui::PaintPlan(picact, plan);
          }));
   std::vector<int16_t> all_wells;
   for (int w = 0; w < 96; ++w) all_wells.push_back(int16_t(w));
@@ -131,26 +131,26 @@ int main(int argc, char** argv) {
            double scale = 1.0;
            mainwindow::DrawPlan plan;
            mainwindow::TimePlot(plan, data, "002_Group2", all_wells, 96, scale);
-           mainwindow::PaintPlan(picact, plan);
+           ui::PaintPlan(picact, plan);
          }));
   Report("bin end: bar view (12 groups)", MsPerCall(reps, [&] {
            mainwindow::ActivityPlotState st{1.0, 0, 0, false};
            mainwindow::DrawPlan plan;
            mainwindow::BarPlot(plan, data, st);
-           mainwindow::PaintPlan(picact, plan);
+           ui::PaintPlan(picact, plan);
          }));
   Report("bin end: histogram view (26 classes)", MsPerCall(reps, [&] {
            mainwindow::ActivityPlotState st{1.0, 2, 0, false};
            mainwindow::DrawPlan plan;
            mainwindow::HistoPlot(plan, data, st);
-           mainwindow::PaintPlan(picact, plan);
+           ui::PaintPlan(picact, plan);
          }));
   const auto gs = mainwindow::GridFrameScale(s);
   picact.Scale(gs[0], gs[1], gs[2], gs[3]);
   Report("bin end: plate grid view (96 wells)", MsPerCall(reps, [&] {
            mainwindow::DrawPlan plan;
            mainwindow::GridPlot(plan, data);
-           mainwindow::PaintPlan(picact, plan);
+           ui::PaintPlan(picact, plan);
          }));
   Report("grid view button (frame, fills, frame)", MsPerCall(reps, [&] {
            picact.Cls();
@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
            mainwindow::GridFrame(plan, s);
            mainwindow::GridPlot(plan, data);
            mainwindow::GridFrame(plan, s);
-           mainwindow::PaintPlan(picact, plan);
+           ui::PaintPlan(picact, plan);
          }));
   return 0;
 }

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/run_files.h"
-#include "mainwindow/plot_paint.h"
+#include "storage/run_files.h"
+#include "ui/plot_paint.h"
 #include "offline/forms/frm_offline.h"
 #include "offline/group_activity.h"
 #include "offline/loaded_run.h"
@@ -63,13 +63,13 @@ void MakeRun(const fs::path& run, int records, unsigned seed) {
   WriteText(run / "chgroup.dat", chgroup);
   std::mt19937 rng(seed);
   std::uniform_int_distribution<int> count(0, 40);
-  std::vector<acquisition::CountsRecord> rec(static_cast<size_t>(records));
+  std::vector<storage::CountsRecord> rec(static_cast<size_t>(records));
   for (int k = 0; k < records; ++k) {
     rec[static_cast<size_t>(k)].Elapsed_Minutes = k / 4;
     for (int c = 0; c < 384; ++c)
       rec[static_cast<size_t>(k)].Counts[static_cast<size_t>(c)] = int16_t(count(rng));
   }
-  acquisition::WriteCountsFile(run / "counts.bin", rec);
+  storage::WriteCountsFile(run / "counts.bin", rec);
 }
 
 struct Figures {
@@ -95,7 +95,7 @@ void Report(const char* what, const Figures& f) {
 void Paint(ui::PictureBox& pic, const offline::PlotPicture& p) {
   pic.Scale(p.scale.left, p.scale.top, p.scale.right, p.scale.bottom);
   pic.Cls();
-  mainwindow::PaintPlan(pic, p.plan);
+  ui::PaintPlan(pic, p.plan);
 }
 
 }  // namespace

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/run_files.h"
-#include "mainwindow/plot_paint.h"
+#include "storage/run_files.h"
+#include "ui/plot_paint.h"
 #include "offline/loaded_run.h"
 #include "offline/page_reanalysis.h"
 #include "offline/path_tracking.h"
@@ -61,27 +61,27 @@ offline::LoadedRun SixWellRun(const fs::path& folder) {
 void WriteRawBins(const fs::path& folder, int bins) {
   std::mt19937 rng(11);
   std::normal_distribution<double> noise(0, 6);
-  std::vector<int16_t> rec(size_t{501} * acquisition::kChannelSlots);
+  std::vector<int16_t> rec(size_t{501} * storage::kChannelSlots);
   for (int bin = 0; bin < bins; ++bin) {
     for (int s = 0; s <= 500; ++s) {
       const int t = bin * 500 + s;
       const int shadow_col = (t / 37) % 8, shadow_row = (t / 91) % 8;
-      for (int c = 0; c < acquisition::kChannelSlots; ++c) {
+      for (int c = 0; c < storage::kChannelSlots; ++c) {
         double v = 2000 + noise(rng);
         if (c < 384 && (c / 16) % 8 == shadow_col && (c % 16) % 8 == shadow_row) v -= 400;
-        rec[size_t(s) * acquisition::kChannelSlots + size_t(c)] = int16_t(v);
+        rec[size_t(s) * storage::kChannelSlots + size_t(c)] = int16_t(v);
       }
     }
-    std::ofstream out(folder / acquisition::RawFileName(bin / 11),
+    std::ofstream out(folder / storage::RawFileName(bin / 11),
                       std::ios::binary | std::ios::app);
-    const std::string bytes = acquisition::EncodeRawBlock(rec.data(), 500);
+    const std::string bytes = storage::EncodeRawBlock(rec.data(), 500);
     out.write(bytes.data(), std::streamsize(bytes.size()));
   }
   std::string counts;
   for (int bin = 0; bin < bins; ++bin) {
-    acquisition::CountsRecord r;
+    storage::CountsRecord r;
     r.Elapsed_Minutes = bin / 4;
-    counts += acquisition::EncodeCountsRecord(r);
+    counts += storage::EncodeCountsRecord(r);
   }
   std::ofstream(folder / "counts.bin", std::ios::binary) << counts;
 }
@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
   const auto show = [&](const offline::PlotPicture& pic) {
     picreal.Scale(pic.scale.left, pic.scale.top, pic.scale.right, pic.scale.bottom);
     picreal.Cls();
-    mainwindow::PaintPlan(picreal, pic.plan);
+    ui::PaintPlan(picreal, pic.plan);
   };
   offline::RawFiles files;
   offline::RawPage page;
@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
     Report(analyse.c_str(), Measure(runs, [&] {
              const offline::PageAnalysis a =
                  offline::AnalyzePage(page, beams, page_run / "counts.bin", 1.8, 1);
-             mainwindow::PaintPlan(picreal, offline::PageAnalysisPlan(a, colours));
+             ui::PaintPlan(picreal, offline::PageAnalysisPlan(a, colours));
            }));
   }
 
@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
            for (steps = 0; !t.Finished(); ++steps, ++t.play_position) {
              ui::DrawPlan plan;
              t.Step(&plan);
-             if (plan.Size()) mainwindow::PaintPlan(picreal, plan);
+             if (plan.Size()) ui::PaintPlan(picreal, plan);
            }
          }));
   std::printf("  (%lld steps; playback itself is paced at one step per 20 ms)\n",

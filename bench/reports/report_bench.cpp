@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 #include "platform/dialogs.h"
 #include "platform/launcher.h"
 #include "platform/program_folder.h"
@@ -22,7 +22,7 @@
 #include "reports/report_engine.h"
 #include "reports/report_layout.h"
 #include "reports/resampling.h"
-#include "reports/run_loading.h"
+#include "storage/run_loading.h"
 
 namespace fs = std::filesystem;
 
@@ -73,14 +73,14 @@ void MakeRun(const fs::path& run) {
   std::mt19937 rng(7);
   std::uniform_int_distribution<int> count(0, 40);
   std::string bytes;
-  bytes.reserve(static_cast<size_t>(kRecords) * acquisition::kCountsRecordBytes);
-  acquisition::CountsRecord r;
+  bytes.reserve(static_cast<size_t>(kRecords) * storage::kCountsRecordBytes);
+  storage::CountsRecord r;
   for (int k = 0; k < kRecords; ++k) {
     r.Elapsed_Minutes = k / 4;
     for (int c = 0; c < 384; ++c)
       r.Counts[static_cast<size_t>(c)] = static_cast<int16_t>(count(rng));
     r.Counts[384] = 250;
-    bytes += acquisition::EncodeCountsRecord(r);
+    bytes += storage::EncodeCountsRecord(r);
   }
   WriteText(run / "counts.bin", bytes);
 }
@@ -158,10 +158,10 @@ int main() {
       return ms;
     };
     auto t = Clock::now();
-    const int32_t duration = reports::GetCountsDuration(run / "counts.bin");
+    const int32_t duration = storage::GetCountsDuration(run / "counts.bin");
     const double d_ms = lap(t);
     reports::CountsRecords loaded;
-    int32_t n = reports::LoadCountsFile(run / "counts.bin", loaded);
+    int32_t n = storage::LoadCountsFile(run / "counts.bin", loaded);
     const double l_ms = lap(t);
     int32_t end = duration;
     reports::BinRecords bins;
@@ -192,16 +192,16 @@ int main() {
   // The same week in body-bends mode: a histogram record per counts record, eleven to a
   // histo file (about 3.2 GB), reported in the histogram layout.
   {
-    acquisition::HistoRecord h;
+    storage::HistoRecord h;
     h.Sample_Seconds = 0.03;
     std::string file_bytes;
     for (int k = 0; k < kRecords; ++k) {
       h.Elapsed_Minutes_Exact = k / 4.0;
       for (int c = 0; c < 384; ++c) h.At(c, 2 + (k + c) % 40) += 1;
-      file_bytes += acquisition::EncodeHistoRecord(h);
-      if (k % acquisition::kRecordsPerFile == acquisition::kRecordsPerFile - 1 ||
+      file_bytes += storage::EncodeHistoRecord(h);
+      if (k % storage::kRecordsPerFile == storage::kRecordsPerFile - 1 ||
           k + 1 == kRecords) {
-        WriteText(run / acquisition::HistoFileName(k / acquisition::kRecordsPerFile), file_bytes);
+        WriteText(run / storage::HistoFileName(k / storage::kRecordsPerFile), file_bytes);
         file_bytes.clear();
       }
     }

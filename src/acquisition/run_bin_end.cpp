@@ -83,7 +83,7 @@ void RunEngine::BinDetection() {
   auto& sh = storage::Shared();
   RunState& s = state;
   std::span<int16_t> block(s.Raw_Ring);
-  const auto layout = detection::SampleMajor(kChannelSlots);
+  const auto layout = detection::SampleMajor(storage::kChannelSlots);
   detection::DetectionParams params;
   params.threshold = s.SNR_Threshold;
   // The margins first, then the detection of every channel on the plate in one call
@@ -126,33 +126,33 @@ bool RunEngine::AppendRecords() {
   auto& sh = storage::Shared();
   RunState& s = state;
   const std::size_t slot = std::size_t(s.Histo_Bin_Index);
-  const auto raw_file = run_path_ / RawFileName(s.File_Index);
-  const auto histo_file = run_path_ / HistoFileName(s.File_Index);
-  const auto counts_file = run_path_ / CountsFileName();
+  const auto raw_file = run_path_ / storage::RawFileName(s.File_Index);
+  const auto histo_file = run_path_ / storage::HistoFileName(s.File_Index);
+  const auto counts_file = run_path_ / storage::CountsFileName();
 
   // Record k of every file belongs to bin k: a record lost to an earlier failure is
   // filled with zeros first, so the raw blocks and histograms stay paired with counts.
   bool all_written = true;
   bool raw_written = false;
   if (sh.Save_real == 1) {
-    const std::size_t size = RawBlockRecordBytes(kBinSamples);
-    if (AlignRecordCount(raw_file, slot, size) &&
-        AppendRawBlock(raw_file, s.Raw_Ring.data(), kBinSamples) == AppendResult::kOk)
+    const std::size_t size = storage::RawBlockRecordBytes(kBinSamples);
+    if (storage::AlignRecordCount(raw_file, slot, size) &&
+        storage::AppendRawBlock(raw_file, s.Raw_Ring.data(), kBinSamples) == storage::AppendResult::kOk)
       raw_written = true;
     else
-      ReportStageFailure("<DISK ERROR>", RawFileName(s.File_Index) + " not written");
+      ReportStageFailure("<DISK ERROR>", storage::RawFileName(s.File_Index) + " not written");
     all_written = raw_written;
   }
 
   s.Counts[storage::kChannelCount] = Saturate16(sh.Temperature * 10.0);
-  CountsRecord record;
+  storage::CountsRecord record;
   record.Elapsed_Minutes = s.Elapsed_Minutes;
   record.Counts = s.Counts;
-  if (!AlignRecordCount(counts_file, recorded_bins_, kCountsRecordBytes) ||
-      AppendCountsRecord(counts_file, record) != AppendResult::kOk) {
+  if (!storage::AlignRecordCount(counts_file, recorded_bins_, storage::kCountsRecordBytes) ||
+      storage::AppendCountsRecord(counts_file, record) != storage::AppendResult::kOk) {
     // Without its counts the bin is not recorded at all: take its raw block back.
-    ReportStageFailure("<DISK ERROR>", CountsFileName() + " not written");
-    if (raw_written) AlignRecordCount(raw_file, slot, RawBlockRecordBytes(kBinSamples));
+    ReportStageFailure("<DISK ERROR>", storage::CountsFileName() + " not written");
+    if (raw_written) storage::AlignRecordCount(raw_file, slot, storage::RawBlockRecordBytes(kBinSamples));
     return false;
   }
   ++recorded_bins_;
@@ -160,17 +160,17 @@ bool RunEngine::AppendRecords() {
   if (sh.Body_Bends == 1) {
     s.Histo.Elapsed_Minutes_Exact = s.Elapsed_Minutes_Exact;
     s.Histo.Sample_Seconds = s.Sample_Seconds;
-    if (AlignRecordCount(histo_file, slot, kHistoRecordBytes) &&
-        AppendHistoRecord(histo_file, s.Histo) == AppendResult::kOk) {
+    if (storage::AlignRecordCount(histo_file, slot, storage::kHistoRecordBytes) &&
+        storage::AppendHistoRecord(histo_file, s.Histo) == storage::AppendResult::kOk) {
       s.Sample_Seconds_Total += s.Sample_Seconds;
       ++s.Histo_Records;
     } else {
-      ReportStageFailure("<DISK ERROR>", HistoFileName(s.File_Index) + " not written");
+      ReportStageFailure("<DISK ERROR>", storage::HistoFileName(s.File_Index) + " not written");
       all_written = false;
     }
   }
 
-  if (s.Histo_Bin_Index < kRecordsPerFile - 1) {
+  if (s.Histo_Bin_Index < storage::kRecordsPerFile - 1) {
     ++s.Histo_Bin_Index;
   } else {
     s.Histo_Bin_Index = 0;

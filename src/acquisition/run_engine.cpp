@@ -54,11 +54,11 @@ std::string NamePrompt(bool both_calibrations) {
 }  // namespace
 
 RunState::RunState()
-    : Raw_Ring(std::size_t(kRingRows) * kChannelSlots, 0),
-      Envelope(std::size_t(kRingRows) * kChannelSlots, 0),
-      RT_Planes(std::size_t(kRingRows) * kChannelSlots, 0),
-      Peak_Hold(std::size_t(kHoldRows) * kChannelSlots, 0),
-      Trough_Hold(std::size_t(kHoldRows) * kChannelSlots, 0) {}
+    : Raw_Ring(std::size_t(kRingRows) * storage::kChannelSlots, 0),
+      Envelope(std::size_t(kRingRows) * storage::kChannelSlots, 0),
+      RT_Planes(std::size_t(kRingRows) * storage::kChannelSlots, 0),
+      Peak_Hold(std::size_t(kHoldRows) * storage::kChannelSlots, 0),
+      Trough_Hold(std::size_t(kHoldRows) * storage::kChannelSlots, 0) {}
 
 RunEngine::RunEngine(InstrumentIo& io, RunView& view) : io_(io), view_(view) {
   EndProcess = [] { std::_Exit(0); };
@@ -67,9 +67,9 @@ RunEngine::RunEngine(InstrumentIo& io, RunView& view) : io_(io), view_(view) {
 fs::path RunEngine::RunFolderPath() const { return run_path_; }
 
 double RunEngine::BytesPerBin(bool save_raw, bool body_bends) {
-  double bytes = double(kCountsRecordBytes);
-  if (save_raw) bytes += double(RawBlockRecordBytes(kBinSamples));
-  if (body_bends) bytes += double(kHistoRecordBytes);
+  double bytes = double(storage::kCountsRecordBytes);
+  if (save_raw) bytes += double(storage::RawBlockRecordBytes(kBinSamples));
+  if (body_bends) bytes += double(storage::kHistoRecordBytes);
   return bytes;
 }
 

@@ -16,14 +16,14 @@
 #include <vector>
 
 #include "acquisition/instrument_io.h"
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 #include "acquisition/run_view.h"
 #include "acquisition/temp_light.h"
 
 namespace acquisition {
 
 // The bin of the acquisition: one detection block, whatever setup.dat says.
-inline constexpr int kBinSamples = kDefaultRtBuffer;
+inline constexpr int kBinSamples = storage::kDefaultRtBuffer;
 inline constexpr int kRingRows = kBinSamples + 1;  // sample positions 0..500
 inline constexpr int kHoldRows = 502;              // peak/trough tracks 0..501
 inline constexpr int kErrorsBeforeReport = 20;
@@ -74,13 +74,13 @@ struct RunState {
   std::vector<int16_t> RT_Planes;    // lower envelope (plane 0), kRingRows rows
   std::vector<int16_t> Peak_Hold;    // kHoldRows rows
   std::vector<int16_t> Trough_Hold;  // kHoldRows rows
-  std::array<int32_t, kChannelSlots> Spread_Sums{};
-  std::array<int32_t, kChannelSlots> Level_Sums{};
-  std::array<int32_t, kChannelSlots> Sum_Count{};
-  std::array<int16_t, kChannelSlots> Level_Peak{};
-  std::array<int16_t, kChannelSlots> Counts{};       // last bin; [384] = temperature x 10
-  std::array<int16_t, kChannelSlots> Count_Total{};  // station 1's running totals
-  HistoRecord Histo;  // cumulative peak-interval histograms of the run
+  std::array<int32_t, storage::kChannelSlots> Spread_Sums{};
+  std::array<int32_t, storage::kChannelSlots> Level_Sums{};
+  std::array<int32_t, storage::kChannelSlots> Sum_Count{};
+  std::array<int16_t, storage::kChannelSlots> Level_Peak{};
+  std::array<int16_t, storage::kChannelSlots> Counts{};       // last bin; [384] = temperature x 10
+  std::array<int16_t, storage::kChannelSlots> Count_Total{};  // station 1's running totals
+  storage::HistoRecord Histo;  // cumulative peak-interval histograms of the run
 
   int16_t Ring_Index = 0;
   int16_t Redraw_Count = 0;
@@ -107,7 +107,7 @@ struct RunState {
   int16_t& RawAt(int channel, int sample) { return Raw_Ring[Cell(channel, sample)]; }
   int16_t RawAt(int channel, int sample) const { return Raw_Ring[Cell(channel, sample)]; }
   static std::size_t Cell(int channel, int sample) {
-    return std::size_t(sample) * kChannelSlots + std::size_t(channel);
+    return std::size_t(sample) * storage::kChannelSlots + std::size_t(channel);
   }
 };
 

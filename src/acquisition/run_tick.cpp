@@ -175,7 +175,7 @@ void RunEngine::EnvelopeStage(int ch, int interval, double thr) {
   int16_t* const L = s.RT_Planes.data() + ch;
   int16_t* const P = s.Peak_Hold.data() + ch;
   int16_t* const T = s.Trough_Hold.data() + ch;
-  const auto at = [](int p) { return std::size_t(p) * kChannelSlots; };
+  const auto at = [](int p) { return std::size_t(p) * storage::kChannelSlots; };
 
   const int16_t r0 = R[at(r)], r2 = R[at(r - 2)];
   int16_t& r1 = R[at(r - 1)];

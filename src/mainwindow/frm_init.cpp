@@ -9,7 +9,7 @@
 
 #include "mainwindow/connection_glue.h"
 #include "mainwindow/frm_main.h"
-#include "mainwindow/program_end.h"
+#include "ui/program_end.h"
 #include "mainwindow/startup.h"
 #include "offline/forms/frm_offline.h"
 #include "platform/clock.h"
@@ -116,7 +116,7 @@ void Frm_Init::QuitProgram() {
   if (storage::Shared().Connected) ClosePort();
   ui::DoEvents();
   platform::Sleep(100);
-  EndProgram(0);
+  ui::EndProgram(0);
 }
 
 void Frm_Init::Image1_DblClick() {

@@ -18,7 +18,7 @@
 #include <QVBoxLayout>
 
 #include "acquisition/link_io.h"
-#include "mainwindow/controls.h"
+#include "ui/controls.h"
 #include "ui/fit_button.h"
 #include "ui/frame.h"
 
@@ -112,7 +112,7 @@ void Frm_Main::BuildControls() {
   cmd_pgdown = Button("<", PicPanel1);
   cmd_pgup->hide();
   cmd_pgdown->hide();
-  shape_real = new ShapeBox(PicPanel1, ui::RGB(255, 255, 255), false);
+  shape_real = new ui::ShapeBox(PicPanel1, ui::RGB(255, 255, 255), false);
   Picreal = new ui::PictureBox(PicPanel1);
   combogrup = new QComboBox(PicPanel1);
   cmdbeam_minus = Button("<", PicPanel1);
@@ -130,7 +130,7 @@ void Frm_Main::BuildControls() {
   lst_report_export = new QListWidget(PicPanel1);
   lst_report_export->setGeometry(40, 40, 200, 160);
   lst_report_export->hide();
-  shape_stacks = new ShapeBox(PicPanel1, ui::RGB(255, 255, 255), false);
+  shape_stacks = new ui::ShapeBox(PicPanel1, ui::RGB(255, 255, 255), false);
   shape_stacks->hide();
   for (int i = 0; i < 4; ++i) {
     chk_enabled[i] = new QCheckBox(PicPanel1);
@@ -178,7 +178,7 @@ void Frm_Main::BuildControls() {
   chk_bodybends->adjustSize();
   chk_bodybends->hide();
   txt_detection = Label("", Frame_setup);
-  Shape_sq = new ShapeBox(Frame_setup, ui::RGB(255, 255, 255), false);
+  Shape_sq = new ui::ShapeBox(Frame_setup, ui::RGB(255, 255, 255), false);
   lbl_subproject = Label("Current Acquisition", Frame_setup);
   txt_subproject = Label("", Frame_setup);
   Lbl_keywords = Label("Notes:", Frame_setup);
@@ -196,7 +196,7 @@ void Frm_Main::BuildControls() {
   cmd_ontemp = Button("OFF", Frame_temp);
   cmd_frio = Button("COOL", Frame_temp);
   Chk_tenabled = new QCheckBox("Enabled", Frame_temp);
-  shape_temp = new ShapeBox(Frame_temp, ui::RGB(255, 255, 255));
+  shape_temp = new ui::ShapeBox(Frame_temp, ui::RGB(255, 255, 255));
   Cmd_settemp = Button("SET", Frame_temp);
   Label_C = Label("*C", Frame_temp);
   txttemp = TextBox("20", Frame_temp);
@@ -206,7 +206,7 @@ void Frm_Main::BuildControls() {
   Chk_lenabled = new QCheckBox("Enable", Frame_light);
   cmd_luz = Button("OFF", Frame_light);
   cmd_cyclepulse = Button("Cycle/Pulse", Frame_light);
-  shape_light = new ShapeBox(Frame_light, ui::RGB(255, 0, 0));
+  shape_light = new ui::ShapeBox(Frame_light, ui::RGB(255, 0, 0));
   Label_lon = Label("ON", Frame_light);
   Label_loff = Label("OFF", Frame_light);
   txt_lon = TextBox("09", Frame_light);
@@ -214,8 +214,8 @@ void Frm_Main::BuildControls() {
   Label_lbar = Label("/", Frame_light);
   Label_lh = Label("h", Frame_light);
   frm_pulse = Frame("", Frame_light);
-  Shape_white = new ShapeBox(frm_pulse, ui::RGB(255, 255, 255));
-  Shape_dark = new ShapeBox(frm_pulse, ui::RGB(64, 64, 64));
+  Shape_white = new ui::ShapeBox(frm_pulse, ui::RGB(255, 255, 255));
+  Shape_dark = new ui::ShapeBox(frm_pulse, ui::RGB(64, 64, 64));
   Label_ltimes = Label("times", frm_pulse);
   txt_pulsetimes = TextBox("0", frm_pulse);
   Label_X = Label("X", frm_pulse);
@@ -243,7 +243,7 @@ void Frm_Main::BuildControls() {
   frm_mn1->setGeometry(8, 50, 380, 140);
   Cmb_organism = new QComboBox(frm_mn1);
   Cmb_organism->setGeometry(8, 8, 160, 22);
-  lbl_umbral = new ClickLabel(">>>>", frm_mn1);
+  lbl_umbral = new ui::ClickLabel(">>>>", frm_mn1);
   lbl_umbral->setGeometry(176, 8, 90, 22);
   txt_snr_umbral = TextBox("1.7", frm_mn1);
   txt_snr_umbral->setGeometry(270, 8, 50, 22);
@@ -271,7 +271,7 @@ void Frm_Main::ConnectHandlers() {
   connect(Chk_tenabled, &QCheckBox::stateChanged, this, [this] { Chk_tenabled_Click(); });
   connect(mnZero, &QCheckBox::stateChanged, this, [this] { mnZero_Click(); });
   connect(Cmb_organism, &QComboBox::currentIndexChanged, this, [this] { Cmb_organism_Click(); });
-  connect(lbl_umbral, &ClickLabel::Click, this, [this] { lbl_umbral_Click(); });
+  connect(lbl_umbral, &ui::ClickLabel::Click, this, [this] { lbl_umbral_Click(); });
   connect(lblcanal, &ui::CaptionLabel::Change, this, [this] { lblcanal_Change(); });
 
   for (int n = 1; n <= 15; ++n) {

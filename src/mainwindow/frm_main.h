@@ -32,10 +32,12 @@ class QMenuBar;
 class QPlainTextEdit;
 class QPushButton;
 
-namespace mainwindow {
-
+namespace ui {
 class ClickLabel;
 class ShapeBox;
+}  // namespace ui
+
+namespace mainwindow {
 
 class Frm_Main : public ui::Form,
                  public acquisition::RunView,
@@ -208,7 +210,7 @@ class Frm_Main : public ui::Form,
   QPushButton* cmd_pgup = nullptr;
   QPushButton* cmd_pgdown = nullptr;
   ui::PictureBox* Picreal = nullptr;
-  ShapeBox* shape_real = nullptr;
+  ui::ShapeBox* shape_real = nullptr;
   QComboBox* combogrup = nullptr;
   QPushButton* cmdbeam_minus = nullptr;
   QLineEdit* txtbeam = nullptr;
@@ -220,7 +222,7 @@ class Frm_Main : public ui::Form,
   QLabel* Txt_time = nullptr;
   QLabel* lblcalibrando = nullptr;
   QListWidget* lst_report_export = nullptr;
-  ShapeBox* shape_stacks = nullptr;
+  ui::ShapeBox* shape_stacks = nullptr;
   std::array<QCheckBox*, 4> chk_enabled{};
   std::array<QPushButton*, 4> cmd_stack_pos{};
 
@@ -251,7 +253,7 @@ class Frm_Main : public ui::Form,
   QLabel* txt_wellformat = nullptr;
   QCheckBox* chk_bodybends = nullptr;
   QLabel* txt_detection = nullptr;
-  ShapeBox* Shape_sq = nullptr;
+  ui::ShapeBox* Shape_sq = nullptr;
   QLabel* lbl_subproject = nullptr;
   QLabel* txt_subproject = nullptr;
   QLabel* Lbl_keywords = nullptr;
@@ -270,7 +272,7 @@ class Frm_Main : public ui::Form,
   QPushButton* cmd_ontemp = nullptr;
   QPushButton* cmd_frio = nullptr;
   QCheckBox* Chk_tenabled = nullptr;
-  ShapeBox* shape_temp = nullptr;
+  ui::ShapeBox* shape_temp = nullptr;
   QPushButton* Cmd_settemp = nullptr;
   QLabel* Label_C = nullptr;
   QLineEdit* txttemp = nullptr;
@@ -280,7 +282,7 @@ class Frm_Main : public ui::Form,
   QCheckBox* Chk_lenabled = nullptr;
   QPushButton* cmd_luz = nullptr;
   QPushButton* cmd_cyclepulse = nullptr;
-  ShapeBox* shape_light = nullptr;
+  ui::ShapeBox* shape_light = nullptr;
   QGroupBox* frm_pulse = nullptr;
   QLabel* Label_lon = nullptr;
   QLabel* Label_loff = nullptr;
@@ -291,8 +293,8 @@ class Frm_Main : public ui::Form,
   QLabel* Label_ltimes = nullptr;
   QLineEdit* txt_pulsetimes = nullptr;
   QLabel* Label_X = nullptr;
-  ShapeBox* Shape_white = nullptr;
-  ShapeBox* Shape_dark = nullptr;
+  ui::ShapeBox* Shape_white = nullptr;
+  ui::ShapeBox* Shape_dark = nullptr;
   QLineEdit* txt_pulseon = nullptr;
   QLineEdit* txt_pulseoff = nullptr;
   QLabel* Label_min1 = nullptr;
@@ -305,7 +307,7 @@ class Frm_Main : public ui::Form,
   QGroupBox* frm_mn1 = nullptr;
   QComboBox* Cmb_organism = nullptr;
   QLineEdit* txt_snr_umbral = nullptr;
-  ClickLabel* lbl_umbral = nullptr;
+  ui::ClickLabel* lbl_umbral = nullptr;
   QCheckBox* mnCalibra = nullptr;
   QCheckBox* mnZero = nullptr;
   QPushButton* cmd_calibra = nullptr;

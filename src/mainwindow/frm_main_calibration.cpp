@@ -7,7 +7,7 @@
 #include <QPushButton>
 
 #include "mainwindow/frm_main.h"
-#include "mainwindow/controls.h"
+#include "ui/controls.h"
 #include "ui/events.h"
 
 namespace mainwindow {

@@ -12,7 +12,7 @@
 #include <cmath>
 #include <limits>
 
-#include "mainwindow/controls.h"
+#include "ui/controls.h"
 #include "mainwindow/frm_main.h"
 #include "platform/numeric.h"
 #include "storage/shared_state.h"

@@ -13,11 +13,11 @@
 #include <system_error>
 
 #include "mainwindow/connection_glue.h"
-#include "mainwindow/controls.h"
+#include "ui/controls.h"
 #include "mainwindow/frm_about.h"
 #include "mainwindow/frm_init.h"
 #include "mainwindow/frm_main.h"
-#include "mainwindow/program_end.h"
+#include "ui/program_end.h"
 #include "mainwindow/startup.h"
 #include "offline/forms/frm_offline.h"
 #include "platform/clock.h"
@@ -64,7 +64,7 @@ bool AnyFileMatches(const std::filesystem::path& folder, const std::string& pref
 void Frm_Main::chk_bodybends_Click() {
   auto& s = storage::Shared();
   const bool plate_w96u = txt_wellformat->text() == "w96u";
-  if (IsTicked(*chk_bodybends)) {
+  if (ui::IsTicked(*chk_bodybends)) {
     if (plate_w96u) {
       s.Body_Bends = 1;
       platform::GetDialogs().MsgBox(
@@ -73,7 +73,7 @@ void Frm_Main::chk_bodybends_Click() {
       Cmd_histoplot->show();
     } else {
       s.Body_Bends = 0;
-      SetCheckValue(*chk_bodybends, 0);
+      ui::SetCheckValue(*chk_bodybends, 0);
       chk_bodybends->hide();
     }
   } else {
@@ -84,13 +84,13 @@ void Frm_Main::chk_bodybends_Click() {
 }
 
 void Frm_Main::Chk_lenabled_Click() {
-  const bool on = IsTicked(*Chk_lenabled);
+  const bool on = ui::IsTicked(*Chk_lenabled);
   engine_->controls.Light_Enabled = on;
   storage::Shared().MnAt(2, 0) = on ? 1 : 0;
 }
 
 void Frm_Main::Chk_tenabled_Click() {
-  const bool on = IsTicked(*Chk_tenabled);
+  const bool on = ui::IsTicked(*Chk_tenabled);
   engine_->controls.Temp_Enabled = on;
   storage::Shared().MnAt(3, 0) = on ? 1 : 0;
 }
@@ -213,7 +213,7 @@ void Frm_Main::lbl_umbral_Click() {
 }
 
 void Frm_Main::mnZero_Click() {
-  const int value = CheckValue(*mnZero);
+  const int value = ui::CheckValue(*mnZero);
   engine_->controls.Auto_Zero = value == 1;
   engine_->controls.mnZero = value == 1;
   storage::Shared().MnAt(1, 2) = static_cast<int16_t>(value);

@@ -11,7 +11,7 @@
 
 #include "mainwindow/frm_main.h"
 #include "mainwindow/plot_geometry.h"
-#include "mainwindow/plot_paint.h"
+#include "ui/plot_paint.h"
 #include "mainwindow/realtime_view.h"
 #include "storage/shared_state.h"
 
@@ -43,7 +43,7 @@ RealtimeData RealtimeOf(Frm_Main& f, int station) {
     d.ring = st.Raw_Ring.data();
     d.planes = st.RT_Planes.data();
     d.rows = static_cast<int>(std::min(st.Raw_Ring.size(), st.RT_Planes.size()) /
-                              acquisition::kChannelSlots);
+                              storage::kChannelSlots);
   }
   d.Ring_Index = st.Ring_Index;
   d.RT_Buffer = storage::Shared().RT_Buffer;
@@ -85,14 +85,14 @@ void Frm_Main::DrawActivityPlot(int16_t station) {
 void Frm_Main::DrawActivityAxes() {
   DrawPlan plan;
   ActivityAxes(plan, engine().state.Plot_Scale);
-  PaintPlan(*Picact, plan);
+  ui::PaintPlan(*Picact, plan);
 }
 
 void Frm_Main::UpdateTimePlot(int16_t station) {
   DrawPlan plan;
   TimePlot(plan, ActivityOf(*this, station), combogrup->currentText().toStdString(), Group_Channels,
            Group_Channel_Count, engine().state.Plot_Scale);
-  PaintPlan(*Picact, plan);
+  ui::PaintPlan(*Picact, plan);
 }
 
 void Frm_Main::UpdateBarPlot(int16_t station) {
@@ -105,13 +105,13 @@ void Frm_Main::UpdateBarPlot(int16_t station) {
     cmd_pgup->show();
     cmd_pgdown->show();
   }
-  PaintPlan(*Picact, plan);
+  ui::PaintPlan(*Picact, plan);
 }
 
 void Frm_Main::UpdateGridPlot(int16_t station) {
   DrawPlan plan;
   GridPlot(plan, ActivityOf(*this, station));
-  PaintPlan(*Picact, plan);
+  ui::PaintPlan(*Picact, plan);
 }
 
 void Frm_Main::UpdateHistoPlot(int16_t station) {
@@ -122,13 +122,13 @@ void Frm_Main::UpdateHistoPlot(int16_t station) {
   Page_Count = ps.Page_Count;
   cmd_pgdown->show();
   cmd_pgup->show();
-  PaintPlan(*Picact, plan);
+  ui::PaintPlan(*Picact, plan);
 }
 
 void Frm_Main::Dibujar_ejes_barplot() {
   DrawPlan plan;
   BarAxes(plan);
-  PaintPlan(*Picact, plan);
+  ui::PaintPlan(*Picact, plan);
 }
 
 void Frm_Main::Dibujar_ejes_histoplot() { Dibujar_ejes_barplot(); }
@@ -136,7 +136,7 @@ void Frm_Main::Dibujar_ejes_histoplot() { Dibujar_ejes_barplot(); }
 void Frm_Main::Dibujar_ejes_gridplot() {
   DrawPlan plan;
   GridFrame(plan, storage::Shared());
-  PaintPlan(*Picact, plan);
+  ui::PaintPlan(*Picact, plan);
 }
 
 void Frm_Main::Dibujar_barplot(int16_t station) {
@@ -216,21 +216,21 @@ void Frm_Main::ClearRealtimePlot() { Picreal->Cls(); }
 void Frm_Main::DrawRealtimeTraces(int16_t station) {
   DrawPlan plan;
   RealtimeTraces(plan, RealtimeOf(*this, station));
-  PaintPlan(*Picreal, plan);
+  ui::PaintPlan(*Picreal, plan);
 }
 
 void Frm_Main::DrawRealtimePlot(int16_t station) {
   ClearRealtimePlot();
   DrawPlan plan;
   RealtimePlot(plan, RealtimeOf(*this, station));
-  PaintPlan(*Picreal, plan);
+  ui::PaintPlan(*Picreal, plan);
 }
 
 void Frm_Main::ShowTemperatureReading() {
   lbl_temperature->setText(QString::fromStdString("T=" + storage::Shared().Temp_Text + "*C"));
   DrawPlan plan;
   TickCounter(plan, engine().state.Tick_Count);
-  PaintPlan(*Picreal, plan);
+  ui::PaintPlan(*Picreal, plan);
 }
 
 namespace {

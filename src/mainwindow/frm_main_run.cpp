@@ -14,10 +14,10 @@
 #include <filesystem>
 
 #include "mainwindow/connection_glue.h"
-#include "mainwindow/controls.h"
+#include "ui/controls.h"
 #include "mainwindow/frm_init.h"
 #include "mainwindow/frm_main.h"
-#include "mainwindow/program_end.h"
+#include "ui/program_end.h"
 #include "offline/forms/frm_offline.h"
 #include "platform/dialogs.h"
 #include "platform/shutdown.h"
@@ -42,8 +42,8 @@ void Frm_Main::SyncRunControls() {
   c.txt_pulsetimes = txt_pulsetimes->text().toStdString();
   c.txt_snr_umbral = txt_snr_umbral->text().toStdString();
   c.Txt_description = Txt_description->toPlainText().toStdString();
-  c.mnCalibra = IsTicked(*mnCalibra);
-  c.mnZero = IsTicked(*mnZero);
+  c.mnCalibra = ui::IsTicked(*mnCalibra);
+  c.mnZero = ui::IsTicked(*mnZero);
   c.chk_zmonitor = chk_zmonitor->isChecked();
   c.mn_userbin = mn_userbin->isChecked();
   c.Station_Index = Station_Index;
@@ -101,7 +101,7 @@ void Frm_Main::ArmUnattendedStart() {
 
 void Frm_Main::DoEvents() { ui::DoEvents(); }
 
-bool Frm_Main::Ending() { return ended_ || ProgramEnded() || platform::ShutdownRequested(); }
+bool Frm_Main::Ending() { return ended_ || ui::ProgramEnded() || platform::ShutdownRequested(); }
 
 // ---- Run control ----
 
@@ -110,7 +110,7 @@ void Frm_Main::CmdPlay_Click() {
   engine_->Start();
   // The start lets window events run (calibration, auto-zero): an exit or a
   // termination signal taken meanwhile must not leave a run going on behind it.
-  if (ProgramEnded() || platform::ShutdownRequested()) {
+  if (ui::ProgramEnded() || platform::ShutdownRequested()) {
     ShutdownRun();
     return;
   }
@@ -242,7 +242,7 @@ void Frm_Main::DrawProgress(double percent) {
 
 void Frm_Main::PrepareRunStart() {
   lst_report_export->hide();
-  SetCheckValue(*chk_enabled[0], 1);
+  ui::SetCheckValue(*chk_enabled[0], 1);
   Station_Index = 0;
   engine_->controls.Station_Index = 0;
   lbl_station->setText("STATION 1");

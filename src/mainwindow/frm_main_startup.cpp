@@ -15,10 +15,10 @@
 #include <exception>
 #include <string>
 
-#include "mainwindow/controls.h"
+#include "ui/controls.h"
 #include "mainwindow/frm_init.h"
 #include "mainwindow/frm_main.h"
-#include "mainwindow/program_end.h"
+#include "ui/program_end.h"
 #include "mainwindow/startup.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -44,7 +44,7 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 // the project default instead of ending the start-up.
 void SetCheckFromProject(QCheckBox& box, int16_t& value, int16_t fallback) {
   if (value < 0 || value > 2) value = fallback;
-  SetCheckValue(box, value);
+  ui::SetCheckValue(box, value);
 }
 
 }  // namespace
@@ -55,10 +55,10 @@ bool Frm_Main::RunStartStep(int16_t step) {
   Start_Step = step;
   Start_Step_Done = 0;
   Timerinicio.start();
-  while (Start_Step_Done == 0 && !ended_ && !ProgramEnded()) {
+  while (Start_Step_Done == 0 && !ended_ && !ui::ProgramEnded()) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
-  return !ended_ && !ProgramEnded();
+  return !ended_ && !ui::ProgramEnded();
 }
 
 void Frm_Main::Timerinicio_Timer() {
@@ -161,7 +161,7 @@ void Frm_Main::Form_Load() {
     cmd_ontemp->setText("OFF");
     cmd_luz->setText("OFF");
     ctl.Light_Enabled = true;
-    SetCheckValue(*Chk_lenabled, 1);
+    ui::SetCheckValue(*Chk_lenabled, 1);
     frm_autotext->hide();
     engine_->state.Sample_Count = 0;
 
@@ -243,7 +243,7 @@ void Frm_Main::Form_Load() {
 
     // Calibration and zero.
     SetCheckFromProject(*mnCalibra, s.MnAt(1, 1), 1);
-    ctl.mnCalibra = IsTicked(*mnCalibra);
+    ctl.mnCalibra = ui::IsTicked(*mnCalibra);
     if (s.MnAt(1, 1) == 1) {
       cmd_calibra->hide();
       ctl.Auto_Calibration = true;
@@ -259,7 +259,7 @@ void Frm_Main::Form_Load() {
       Cmd_autozero->show();
       ctl.Auto_Zero = false;
     }
-    ctl.mnZero = IsTicked(*mnZero);
+    ctl.mnZero = ui::IsTicked(*mnZero);
 
     // Lights.
     SetCheckFromProject(*Chk_lenabled, s.MnAt(2, 0), 0);
@@ -372,7 +372,7 @@ void Frm_Main::Form_Activate() {
       chk_bodybends->show();
     } else {
       chk_bodybends->setEnabled(false);
-      SetCheckValue(*chk_bodybends, 0);
+      ui::SetCheckValue(*chk_bodybends, 0);
       chk_bodybends->hide();
     }
   } catch (const std::exception&) {
@@ -384,7 +384,7 @@ void Frm_Main::EndProgramNow(int exit_code) {
   ended_ = true;
   Timerinicio.stop();
   Timeradq.stop();
-  EndProgram(exit_code);
+  ui::EndProgram(exit_code);
 }
 
 }  // namespace mainwindow

@@ -8,7 +8,7 @@
 
 #include "offline/loaded_run.h"
 #include "platform/numeric.h"
-#include "reports/run_loading.h"
+#include "storage/run_loading.h"
 #include "storage/file_io.h"
 
 namespace offline {
@@ -33,7 +33,7 @@ std::array<int, kChannels> SlotOfChannels(const storage::ChannelTable16& groups)
 class BinSums {
  public:
   explicit BinSums(const std::array<int, kChannels>& slot) : slot_(slot) {}
-  void Add(const acquisition::CountsRecord& r) {
+  void Add(const storage::CountsRecord& r) {
     for (size_t ch = 0; ch < kChannels; ++ch) sums_[ch] += r.Counts[ch];
   }
   void MoveTo(double* row) {
@@ -50,7 +50,7 @@ class BinSums {
 
 // Rows first..last of sums become group means; returns the largest mean before rounding
 // (at least `max`).
-double ToMeans(reports::Table2D<double>& table, size_t first, size_t last,
+double ToMeans(storage::Table2D<double>& table, size_t first, size_t last,
                const std::array<int, kChannels>& slot, double max) {
   std::array<int32_t, kChannels> channels{};
   for (int s : slot)
@@ -96,7 +96,7 @@ ActivityLoad LoadGroupActivity(const fs::path& run_folder, const storage::Channe
   // The run's last minute sizes the time bins; the whole-run load needs no first pass.
   int64_t max_t = 0;
   if (by_time &&
-      !reports::ForEachCountsRecord(file, [&](size_t, const acquisition::CountsRecord& r) {
+      !storage::ForEachCountsRecord(file, [&](size_t, const storage::CountsRecord& r) {
         max_t = std::max<int64_t>(max_t, r.Elapsed_Minutes);
         return true;
       })) {
@@ -109,7 +109,7 @@ ActivityLoad LoadGroupActivity(const fs::path& run_folder, const storage::Channe
   if (by_time)
     bins =
         std::min<int64_t>(platform::RoundToInt(static_cast<double>(max_t) / b_size) + 1, kMaxBins);
-  reports::Table2D<double> table(static_cast<size_t>(bins) + 1, kGroupSlots, 0.0);
+  storage::Table2D<double> table(static_cast<size_t>(bins) + 1, kGroupSlots, 0.0);
   const auto slot = SlotOfChannels(groups);
 
   int64_t end = b_size;  // the end of the current bin: records up to end - 1 belong to it
@@ -118,7 +118,7 @@ ActivityLoad LoadGroupActivity(const fs::path& run_folder, const storage::Channe
   BinSums sums(slot);
   int64_t current = 1;  // the bin `sums` holds
   const bool ok =
-      reports::ForEachCountsRecord(file, [&](size_t, const acquisition::CountsRecord& r) {
+      storage::ForEachCountsRecord(file, [&](size_t, const storage::CountsRecord& r) {
         const int64_t minute = r.Elapsed_Minutes;
         if (minute < previous) return true;  // minutes that go back are no time of this run
         previous = minute;
@@ -160,7 +160,7 @@ ActivityStatus LoadChannelTotals(const fs::path& run_folder, ActivityTables& t) 
   const fs::path file = CountsOf(run_folder);
   if (!storage::FileExists(file)) return ActivityStatus::kNoFile;
   std::vector<int64_t> totals(storage::kTableSize, 0);
-  if (!reports::ForEachCountsRecord(file, [&](size_t, const acquisition::CountsRecord& r) {
+  if (!storage::ForEachCountsRecord(file, [&](size_t, const storage::CountsRecord& r) {
         for (int ch = 0; ch < kChannels; ++ch)
           totals[static_cast<size_t>(ch)] += r.Counts[static_cast<size_t>(ch)];
         return true;
@@ -209,7 +209,7 @@ KineticsLoad LoadTaggedKinetics(const fs::path& project_folder, const std::strin
   const size_t n = points.size();
   ActivityTables fresh = t;
   fresh.Bin_Count = static_cast<int32_t>(n);
-  fresh.Group_Activity = reports::Table2D<double>(n + 1, kGroupSlots, 0.0);
+  fresh.Group_Activity = storage::Table2D<double>(n + 1, kGroupSlots, 0.0);
   fresh.Point_Dates.assign(n + 1, 0);
   fresh.Sorted_Tag_List.clear();
   const auto slot = SlotOfChannels(groups);
@@ -221,8 +221,8 @@ KineticsLoad LoadTaggedKinetics(const fs::path& project_folder, const std::strin
     const fs::path folder = project_folder / points[k].id;
     BinSums sums(slot);
     const bool read = storage::FileExists(CountsOf(folder)) &&
-                      reports::ForEachCountsRecord(CountsOf(folder),
-                                                   [&](size_t, const acquisition::CountsRecord& r) {
+                      storage::ForEachCountsRecord(CountsOf(folder),
+                                                   [&](size_t, const storage::CountsRecord& r) {
                                                      sums.Add(r);
                                                      return true;
                                                    });

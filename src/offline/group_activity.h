@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "reports/report_tables.h"
+#include "storage/run_tables.h"
 #include "storage/shared_state.h"
 
 namespace offline {
@@ -29,7 +29,7 @@ inline constexpr int kMaxTaggedRuns = 99;
 
 struct ActivityTables {
   // (bin or point 0..Bin_Count, group slot 0..384); row 0 is never filled.
-  reports::Table2D<double> Group_Activity;
+  storage::Table2D<double> Group_Activity;
   int32_t Bin_Count = 0;
   int32_t Bin_Size_Used = 0;
   // Kinetics: the date of point k (minutes since 1970), and " run1 run2 ..." in date order.

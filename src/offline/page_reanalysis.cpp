@@ -58,8 +58,8 @@ PageAnalysis AnalyzePage(const RawPage& page, const std::vector<int>& beams,
   }
   for (int t = 0; t < kSumsPerPage; ++t) {
     const int64_t record = PageBin(page.page, (t + 1) * kBlocksPerSum - 1);
-    acquisition::CountsRecord r;
-    if (record >= 0 && acquisition::ReadCountsRecordAt(counts_file, static_cast<size_t>(record), r))
+    storage::CountsRecord r;
+    if (record >= 0 && storage::ReadCountsRecordAt(counts_file, static_cast<size_t>(record), r))
       out.minutes[static_cast<size_t>(t)] = r.Elapsed_Minutes;
   }
   return out;

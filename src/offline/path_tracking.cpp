@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 #include "detection/raw_block_analysis.h"
 
 namespace offline {
@@ -23,9 +23,9 @@ void RawTrackMarks::Marks(int64_t block, double threshold, const std::vector<int
                           BlockMarks& marks) {
   for (int c : channels)
     for (int s = 0; s < kDisplaySamples; ++s) marks.Set(c, s, false);
-  acquisition::RawBlockRecord record(0);  // sized by the read
+  storage::RawBlockRecord record(0);  // sized by the read
   if (block < 0 || rt_buffer_ < kBlockSamples ||
-      !acquisition::ReadRunRawBlock(folder_, static_cast<size_t>(block), rt_buffer_, record))
+      !storage::ReadRunRawBlock(folder_, static_cast<size_t>(block), rt_buffer_, record))
     return;
   detection::DetectionParams params;
   params.channel = 0;
@@ -185,13 +185,13 @@ void PathTracker::Frame(ui::DrawPlan& plan, int well, GridPoint at) {
 
 TrackStart ReadTrackStart(const fs::path& run_folder, int rt_buffer) {
   TrackStart out;
-  const fs::path counts = run_folder / acquisition::CountsFileName();
+  const fs::path counts = run_folder / storage::CountsFileName();
   std::error_code ec;
   if (!fs::is_regular_file(counts, ec)) {
     out.message = kActivityFileNotFound;
     return out;
   }
-  for (const auto& r : acquisition::ReadCountsFile(counts))
+  for (const auto& r : storage::ReadCountsFile(counts))
     out.record_times.push_back(r.Elapsed_Minutes);
   if (out.record_times.empty()) {
     out.message = kNoCountsRecords;

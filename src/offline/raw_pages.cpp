@@ -15,7 +15,7 @@ constexpr int kMaxFileNumberDigits = 9;  // 11 x n stays far inside 64 bits
 constexpr int kMaxProblemLines = 5;
 
 std::string FileProblem(int number, const std::string& what) {
-  return "Raw data file " + acquisition::RawFileName(number) + " " + what;
+  return "Raw data file " + storage::RawFileName(number) + " " + what;
 }
 
 }  // namespace
@@ -44,7 +44,7 @@ bool RawFileNumber(const std::string& name, int& number) {
 
 RawFiles CountRawFiles(const fs::path& run_folder, int rt_buffer) {
   RawFiles out;
-  const std::size_t record_bytes = acquisition::RawBlockRecordBytes(rt_buffer);
+  const std::size_t record_bytes = storage::RawBlockRecordBytes(rt_buffer);
   std::map<int, std::uintmax_t> sizes;  // by file number, for the report in file order
   std::error_code ec;
   for (fs::directory_iterator it(run_folder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -68,12 +68,12 @@ RawFiles CountRawFiles(const fs::path& run_folder, int rt_buffer) {
     const std::uintmax_t whole = size / record_bytes;
     const bool partial = size % record_bytes != 0;
     const int64_t records =
-        static_cast<int64_t>(std::min<std::uintmax_t>(whole, acquisition::kRecordsPerFile));
-    out.records = std::max(out.records, int64_t{acquisition::kRecordsPerFile} * n + records);
-    if (whole > acquisition::kRecordsPerFile || (partial && n != last)) {
+        static_cast<int64_t>(std::min<std::uintmax_t>(whole, storage::kRecordsPerFile));
+    out.records = std::max(out.records, int64_t{storage::kRecordsPerFile} * n + records);
+    if (whole > storage::kRecordsPerFile || (partial && n != last)) {
       problems.push_back(
           FileProblem(n, "does not match this run's block size: only its whole blocks are shown"));
-    } else if (n != last && whole < acquisition::kRecordsPerFile) {
+    } else if (n != last && whole < storage::kRecordsPerFile) {
       problems.push_back(FileProblem(n, "is truncated: its missing blocks show as flat lines"));
     }
   }
@@ -100,11 +100,11 @@ void RawPage::CopySamples(int channel, int block, int16_t* out) const {
     return;
   }
   const int16_t* p = b.data() + channel;
-  for (int s = 0; s < kBlockSamples; ++s) out[s] = p[std::size_t(s) * acquisition::kChannelSlots];
+  for (int s = 0; s < kBlockSamples; ++s) out[s] = p[std::size_t(s) * storage::kChannelSlots];
 }
 
 void RawPage::SetBlock(int block, std::vector<int16_t> levels) {
-  constexpr std::size_t kRow = acquisition::kChannelSlots;
+  constexpr std::size_t kRow = storage::kChannelSlots;
   auto& b = blocks_[static_cast<std::size_t>(block)];
   if (levels.size() < kRow * kDisplaySamples) {
     b.clear();
@@ -122,9 +122,9 @@ RawPage LoadRawPage(const fs::path& run_folder, int rt_buffer, const RawFiles& f
   out.page = page;
   for (int b = 0; b < kPageBlocks; ++b) {
     const int64_t bin = PageBin(page, b);
-    acquisition::RawBlockRecord record(0);  // sized by the read
+    storage::RawBlockRecord record(0);  // sized by the read
     if (bin >= 0 && bin < files.records && rt_buffer >= kBlockSamples &&
-        acquisition::ReadRunRawBlock(run_folder, static_cast<std::size_t>(bin), rt_buffer,
+        storage::ReadRunRawBlock(run_folder, static_cast<std::size_t>(bin), rt_buffer,
                                      record)) {
       out.SetBlock(b, std::move(record.levels));
     }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 
 namespace offline {
 
@@ -20,7 +20,7 @@ inline constexpr int kDisplaySamples = 501;  // 0..500; sample 500 repeats 499
 inline constexpr int kPageSamples = kPageBlocks * kBlockSamples;  // 25,000
 inline constexpr int kViewChannels = 384;  // channels 0..383 are shown and analysed
 // The raw views show bins of exactly this many samples.
-inline constexpr int kRawViewRtBuffer = acquisition::kDefaultRtBuffer;
+inline constexpr int kRawViewRtBuffer = storage::kDefaultRtBuffer;
 
 // "" when the raw views can show a run recorded with `rt_buffer` samples per bin, else
 // the message that refuses them.
@@ -60,7 +60,7 @@ class RawPage {
   int16_t Level(int channel, int block, int sample) const {
     const auto& b = blocks_[static_cast<std::size_t>(block)];
     return b.empty() ? int16_t{0}
-                     : b[static_cast<std::size_t>(sample) * acquisition::kChannelSlots +
+                     : b[static_cast<std::size_t>(sample) * storage::kChannelSlots +
                          static_cast<std::size_t>(channel)];
   }
   // Samples 0..499 of a channel's block into out[0..499].

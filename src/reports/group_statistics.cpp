@@ -8,7 +8,7 @@
 #include <system_error>
 #include <vector>
 
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 #include "platform/numeric.h"
 
 namespace reports {
@@ -192,16 +192,16 @@ StatisticsStatus FillHistograms(int32_t K, int32_t N, int32_t B,
   std::vector<Pick> picks(slots);
   SlotCursor cursor(B, slots);
   for (int k = 0; k <= highest; ++k) {
-    const std::filesystem::path file = folder / acquisition::HistoFileName(k);
+    const std::filesystem::path file = folder / storage::HistoFileName(k);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) continue;
     std::ifstream in(file, std::ios::binary);
-    const size_t records = acquisition::RecordCount(file, acquisition::kHistoRecordBytes);
+    const size_t records = storage::RecordCount(file, storage::kHistoRecordBytes);
     double seconds = 0.0;
     int count = 0;
     for (size_t i = 0; i < records && in; ++i) {
       unsigned char head[16];
-      in.seekg(static_cast<std::streamoff>(i * acquisition::kHistoRecordBytes));
+      in.seekg(static_cast<std::streamoff>(i * storage::kHistoRecordBytes));
       if (!in.read(reinterpret_cast<char*>(head), sizeof head)) break;
       const double minutes = LittleEndianDouble(head);
       const double sample_seconds = LittleEndianDouble(head + 8);
@@ -214,20 +214,20 @@ StatisticsStatus FillHistograms(int32_t K, int32_t N, int32_t B,
     }
     stats.HistoSampleSeconds = count > 0 ? seconds / count : 0.0;
   }
-  std::vector<unsigned char> bytes(acquisition::kHistoRecordBytes);
+  std::vector<unsigned char> bytes(storage::kHistoRecordBytes);
   std::ifstream in;
   int open_file = -1;
   for (size_t slot = 0; slot < slots; ++slot) {
     const Pick& pick = picks[slot];
     if (pick.file < 0) continue;
     if (pick.file != open_file) {
-      in = std::ifstream(folder / acquisition::HistoFileName(pick.file), std::ios::binary);
+      in = std::ifstream(folder / storage::HistoFileName(pick.file), std::ios::binary);
       open_file = pick.file;
     }
-    in.seekg(static_cast<std::streamoff>(pick.index * acquisition::kHistoRecordBytes));
+    in.seekg(static_cast<std::streamoff>(pick.index * storage::kHistoRecordBytes));
     if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
       continue;
-    const acquisition::HistoRecord record = acquisition::DecodeHistoRecord(bytes.data());
+    const storage::HistoRecord record = storage::DecodeHistoRecord(bytes.data());
     for (int cls = 0; cls < kHistoUsedClasses; ++cls)
       for (int ch = 0; ch < kChannelCount; ++ch)
         stats.ChannelHistogram(slot, static_cast<size_t>(ch), static_cast<size_t>(cls)) =

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 #include "platform/dialogs.h"
-#include "reports/run_loading.h"
+#include "storage/run_loading.h"
 
 namespace reports {
 
@@ -40,17 +40,17 @@ RawDataTools& GetRawDataTools() {
 void SetRawDataTools(RawDataTools* tools) { Installed() = tools; }
 
 bool RawBlocksComplete(const std::filesystem::path& run_folder) {
-  RunAnalysis run;
-  if (!ReadRunAnalysis(run_folder, run) || run.rt_buffer < 1) return false;
-  const size_t records = acquisition::RecordCount(run_folder / acquisition::CountsFileName(),
-                                                  acquisition::kCountsRecordBytes);
+  storage::RunAnalysis run;
+  if (!storage::ReadRunAnalysis(run_folder, run) || run.rt_buffer < 1) return false;
+  const size_t records = storage::RecordCount(run_folder / storage::CountsFileName(),
+                                                  storage::kCountsRecordBytes);
   if (records == 0) return false;
-  const size_t block_bytes = acquisition::RawBlockRecordBytes(run.rt_buffer);
-  const size_t per_file = acquisition::kRecordsPerFile;
+  const size_t block_bytes = storage::RawBlockRecordBytes(run.rt_buffer);
+  const size_t per_file = storage::kRecordsPerFile;
   for (size_t first = 0; first < records; first += per_file) {
     const size_t needed = std::min(per_file, records - first);
-    const auto file = run_folder / acquisition::RawFileName(static_cast<int>(first / per_file));
-    if (acquisition::RecordCount(file, block_bytes) < needed) return false;
+    const auto file = run_folder / storage::RawFileName(static_cast<int>(first / per_file));
+    if (storage::RecordCount(file, block_bytes) < needed) return false;
   }
   return true;
 }

@@ -12,7 +12,7 @@
 #include "platform/numeric.h"
 #include "reports/group_statistics.h"
 #include "reports/resampling.h"
-#include "reports/run_loading.h"
+#include "storage/run_loading.h"
 
 namespace reports {
 
@@ -114,22 +114,22 @@ ReportStatus ReportEngine::Run(ReportChoices& choices) {
   SettingOverride = false;
   BasalApplied = false;
 
-  switch (LoadProjectGroups(folder, plate)) {
-    case LoadStatus::kOk:
+  switch (storage::LoadProjectGroups(folder, plate)) {
+    case storage::LoadStatus::kOk:
       break;
-    case LoadStatus::kNoPlateLayout:
+    case storage::LoadStatus::kNoPlateLayout:
       return ReportStatus::kLoadError;  // its own message was shown
-    case LoadStatus::kNoSetup:
-    case LoadStatus::kUnreadable:
+    case storage::LoadStatus::kNoSetup:
+    case storage::LoadStatus::kUnreadable:
       return ReportStatus::kReportError;
   }
-  if (!override_setting && !ReadSetupDescription(folder, SettingText))
+  if (!override_setting && !storage::ReadSetupDescription(folder, SettingText))
     return ReportStatus::kReportError;
 
   // One pass over counts.bin gives both the run length for the bin clamp and the records.
   CountsRecords loaded;
   int32_t D = 0;
-  int32_t N = LoadCountsFile(counts_file, loaded, &D);
+  int32_t N = storage::LoadCountsFile(counts_file, loaded, &D);
   if (N == -2) return ReportStatus::kLoadError;
   int32_t B = 0;
   if (!ParseBinText(choices.bin_text, B)) return ReportStatus::kReportError;
@@ -215,7 +215,7 @@ ReportStatus ReportEngine::NormaliseToBasal(const std::string& folder, int32_t B
   const std::filesystem::path basal_folder =
       std::filesystem::path(folder).parent_path() / BasalFolderName(basal_text);
   CountsRecords loaded;
-  int32_t NB = LoadCountsFile(basal_folder / "counts.bin", loaded);
+  int32_t NB = storage::LoadCountsFile(basal_folder / "counts.bin", loaded);
   if (NB == -2) return ReportStatus::kLoadError;
   int32_t TB = LargestTime(loaded.RecordTime, NB);
   NB = ResampleCounts(TB, NB, B, loaded, basal_records);

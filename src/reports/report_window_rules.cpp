@@ -42,7 +42,7 @@ std::optional<int16_t> ParseSettingsBin(const std::string& text) {
 
 bool SeparatorStorable(const std::string& spacer) { return spacer.find('"') == std::string::npos; }
 
-ChainAnalysis ChainAnalysisFor(const RunAnalysis& run) {
+ChainAnalysis ChainAnalysisFor(const storage::RunAnalysis& run) {
   ChainAnalysis a;
   a.organism =
       run.organism >= 0 && run.organism < static_cast<int>(kOrganisms.size()) ? run.organism : 0;

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "reports/run_loading.h"
+#include "storage/run_loading.h"
 
 namespace reports {
 
@@ -59,6 +59,6 @@ struct ChainAnalysis {
   int method = 1;
   std::string threshold_text = "1.8";
 };
-ChainAnalysis ChainAnalysisFor(const RunAnalysis& run);
+ChainAnalysis ChainAnalysisFor(const storage::RunAnalysis& run);
 
 }  // namespace reports

@@ -82,7 +82,7 @@ TEST_F(RunEngineTest, ASecondStartInTheSameMinute) {
   Ticks(600);
   engine_.Stop();
   const auto first_counts = testsupport::ReadBytes(project_ / "20260314_1005" / "counts.bin");
-  ASSERT_EQ(first_counts.size(), acquisition::kCountsRecordBytes);
+  ASSERT_EQ(first_counts.size(), storage::kCountsRecordBytes);
   clock_.Advance(20000);
   // Started by hand: refused, nothing added to the first run.
   dialogs_.AnswerInput("again").ExpectOk();
@@ -95,7 +95,7 @@ TEST_F(RunEngineTest, ASecondStartInTheSameMinute) {
   Ticks(600);
   EXPECT_EQ(testsupport::ReadBytes(project_ / "20260314_1005" / "counts.bin"), first_counts);
   EXPECT_EQ(fs::file_size(project_ / "20260314_1006" / "counts.bin"),
-            acquisition::kCountsRecordBytes);
+            storage::kCountsRecordBytes);
 
   // A termination request ends the wait at once, and no folder is made.
   engine_.Stop();

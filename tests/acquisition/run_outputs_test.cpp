@@ -39,7 +39,7 @@ TEST_F(RunOutputsTest, BinEndRegulatesAndAppliesTheLightHours) {
   engine_.controls.txt_lon = "x";  // a box being edited: that stage alone fails
   ToBinEnd();
   EXPECT_TRUE(view_.Logged("status:<LIGHT ERROR>"));
-  EXPECT_EQ(acquisition::RecordCount(RunFolder() / "counts.bin", 774), 3u);
+  EXPECT_EQ(storage::RecordCount(RunFolder() / "counts.bin", 774), 3u);
   EXPECT_EQ(sh.Temp_Text, "43.8");
 }
 
@@ -121,11 +121,11 @@ TEST_F(RunOutputsTest, LostBinsAreCountedAtTheEndAndLeaveTheOthersInPlace) {
   }
   // The bin that lost its raw block kept its counts, and the next block its place.
   const auto run = project_ / "20260314_1006";
-  EXPECT_EQ(acquisition::RecordCount(run / "counts.bin", 774), 4u);
-  acquisition::RawBlockRecord block;
-  ASSERT_TRUE(acquisition::ReadRunRawBlock(run, 3, 500, block));
+  EXPECT_EQ(storage::RecordCount(run / "counts.bin", 774), 4u);
+  storage::RawBlockRecord block;
+  ASSERT_TRUE(storage::ReadRunRawBlock(run, 3, 500, block));
   EXPECT_NE(block.At(0, 0), 0);
-  ASSERT_TRUE(acquisition::ReadRunRawBlock(run, 2, 500, block));
+  ASSERT_TRUE(storage::ReadRunRawBlock(run, 2, 500, block));
   EXPECT_EQ(block.At(0, 0), 0) << "the lost block reads as empty";
 }
 

@@ -50,14 +50,14 @@ TEST_F(SimRunFixture, ThirtyMinuteRunEndsByItselfWithItsFiles) {
        {"setup.dat", "status.dat", "threshld.dat", "groups.dat", "chgroup.dat", "subproj.dat"})
     EXPECT_TRUE(fs::exists(run / f)) << f;
   // Eleven bins a raw and a histogram file: bin k is record k % 11 of file k / 11.
-  EXPECT_EQ(acquisition::RecordCount(run / "1.bin", 385770), 11u);
-  EXPECT_EQ(acquisition::ReadHistoFile(run / "histo0002.bin").size(), 2u);
-  acquisition::RawBlockRecord block;
-  EXPECT_TRUE(acquisition::ReadRunRawBlock(run, 23, 500, block));
-  EXPECT_FALSE(acquisition::ReadRunRawBlock(run, 24, 500, block));
+  EXPECT_EQ(storage::RecordCount(run / "1.bin", 385770), 11u);
+  EXPECT_EQ(storage::ReadHistoFile(run / "histo0002.bin").size(), 2u);
+  storage::RawBlockRecord block;
+  EXPECT_TRUE(storage::ReadRunRawBlock(run, 23, 500, block));
+  EXPECT_FALSE(storage::ReadRunRawBlock(run, 24, 500, block));
   EXPECT_NE(block.At(0, 0), 0);
   // Bins of 500 x 150 ms (plus two 50 ms priming pauses): 75.1 s; the 24th ends at 30 min 2 s.
-  const auto counts = acquisition::ReadCountsFile(run / "counts.bin");
+  const auto counts = storage::ReadCountsFile(run / "counts.bin");
   ASSERT_EQ(counts.size(), 24u);
   EXPECT_EQ(fs::file_size(run / "counts.bin"), 24u * 774);
   for (std::size_t i = 1; i < counts.size(); ++i)
@@ -85,8 +85,8 @@ TEST_F(SimRunFixture, ThirtyMinuteRunEndsByItselfWithItsFiles) {
       [&](sim::InstrumentModel& m) { sim_temperature = m.Temperature((*sim_)->NowMs()); });
   EXPECT_LT(sim_temperature, 25.0);
   EXPECT_NEAR(counts.back().Counts[384] / 10.0, sim_temperature, 1.0);
-  acquisition::HistoRecord last;
-  ASSERT_TRUE(acquisition::ReadRunHistoRecord(run, 23, last));
+  storage::HistoRecord last;
+  ASSERT_TRUE(storage::ReadRunHistoRecord(run, 23, last));
   EXPECT_NEAR(last.Sample_Seconds, 0.150, 0.001);
 }
 

@@ -8,7 +8,7 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 
-#include "mainwindow/controls.h"
+#include "ui/controls.h"
 #include "run_window_fixture.h"
 
 namespace mainwindow_test {
@@ -76,7 +76,7 @@ class Look : public RunWindowTest {};
 TEST_F(Look, FramesHideWhatIsBehindThemAndViewButtonsShowWholeCaptions) {
   dialogs.ExpectOk().ExpectOk().ExpectOk();  // body-bends warning, two tool frames
   Frm_Main& w = StartRun("w96u", false, [](Frm_Main& w) {
-    mainwindow::SetCheckValue(*w.chk_bodybends, 1);
+    ui::SetCheckValue(*w.chk_bodybends, 1);
     w.temp_ctl_Click();
     w.lght_ctl_Click();
   });

@@ -11,15 +11,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "mainwindow/controls.h"
+#include "ui/controls.h"
 #include "mainwindow_fixture.h"
 
 namespace mainwindow_test {
 namespace {
 
-using mainwindow::CheckValue;
+using ui::CheckValue;
 using mainwindow::Frm_Main;
-using mainwindow::SetCheckValue;
+using ui::SetCheckValue;
 
 class MainWindow : public ProgramTest {
  protected:
@@ -42,9 +42,9 @@ TEST_F(MainWindow, BodyBendsModeOnlyOnTheW96uPlate) {
   for (const char* plate : {"w96", "W96U"}) {
     w->txt_wellformat->setText(plate);
     w->chk_bodybends->show();
-    SetCheckValue(*w->chk_bodybends, 1);
+    ui::SetCheckValue(*w->chk_bodybends, 1);
     EXPECT_EQ(storage::Shared().Body_Bends, 0) << plate;
-    EXPECT_EQ(CheckValue(*w->chk_bodybends), 0) << plate;
+    EXPECT_EQ(ui::CheckValue(*w->chk_bodybends), 0) << plate;
     EXPECT_TRUE(w->chk_bodybends->isHidden()) << plate;
     EXPECT_TRUE(w->Cmd_histoplot->isHidden()) << plate;
   }
@@ -53,13 +53,13 @@ TEST_F(MainWindow, BodyBendsModeOnlyOnTheW96uPlate) {
   w->txt_wellformat->setText("w96u");
   w->chk_bodybends->show();
   dialogs.ExpectOk();
-  SetCheckValue(*w->chk_bodybends, 1);
+  ui::SetCheckValue(*w->chk_bodybends, 1);
   EXPECT_EQ(dialogs.log(),
             std::vector<std::string>{"WARNING!\r\nExperimental functionality! Beta testing.\r\n"
                                      "Contact us for more information"});
   EXPECT_EQ(storage::Shared().Body_Bends, 1);
   EXPECT_FALSE(w->Cmd_histoplot->isHidden());
-  SetCheckValue(*w->chk_bodybends, 0);
+  ui::SetCheckValue(*w->chk_bodybends, 0);
   EXPECT_EQ(storage::Shared().Body_Bends, 0);
   EXPECT_TRUE(w->Cmd_histoplot->isHidden());
   EXPECT_FALSE(w->chk_bodybends->isHidden());
@@ -101,20 +101,20 @@ TEST_F(MainWindow, OrganismSetsTheThresholdRow) {
 
 TEST_F(MainWindow, LightTemperatureAndZeroBoxesCopyTheirState) {
   auto& s = storage::Shared();
-  SetCheckValue(*w->Chk_lenabled, 1);
+  ui::SetCheckValue(*w->Chk_lenabled, 1);
   EXPECT_TRUE(w->engine().controls.Light_Enabled);
   EXPECT_EQ(s.MnAt(2, 0), 1);
-  SetCheckValue(*w->Chk_lenabled, 2);  // greyed counts as not ticked
+  ui::SetCheckValue(*w->Chk_lenabled, 2);  // greyed counts as not ticked
   EXPECT_FALSE(w->engine().controls.Light_Enabled);
   EXPECT_EQ(s.MnAt(2, 0), 0);
-  SetCheckValue(*w->Chk_tenabled, 1);
+  ui::SetCheckValue(*w->Chk_tenabled, 1);
   EXPECT_TRUE(w->engine().controls.Temp_Enabled);
   EXPECT_EQ(s.MnAt(3, 0), 1);
-  SetCheckValue(*w->mnZero, 1);
+  ui::SetCheckValue(*w->mnZero, 1);
   EXPECT_TRUE(w->engine().controls.Auto_Zero);
   EXPECT_EQ(s.MnAt(1, 2), 1);
   EXPECT_TRUE(w->Cmd_autozero->isHidden());
-  SetCheckValue(*w->mnZero, 0);
+  ui::SetCheckValue(*w->mnZero, 0);
   EXPECT_FALSE(w->engine().controls.Auto_Zero);
   EXPECT_FALSE(w->Cmd_autozero->isHidden());
 
@@ -333,13 +333,13 @@ TEST_F(MainWindow, ExitAsksToSaveAndYesWritesTheProject) {
   w->mnexit_Click();
   EXPECT_EQ(dialogs.log(),
             std::vector<std::string>{"Update values to project 12_Larvae before Exit?"});
-  EXPECT_TRUE(mainwindow::ProgramEnded());
+  EXPECT_TRUE(ui::ProgramEnded());
   EXPECT_FALSE(std::filesystem::exists(project / "setup.dat"));
 
-  mainwindow::ResetProgramEnd();
+  ui::ResetProgramEnd();
   dialogs.AnswerYes();
   w->Form_Unload();
-  EXPECT_TRUE(mainwindow::ProgramEnded());
+  EXPECT_TRUE(ui::ProgramEnded());
   const std::string setup = testsupport::ReadBytes(project / "setup.dat");
   EXPECT_NE(setup.find("12,\"Larvae\","), std::string::npos);
   EXPECT_NE(setup.find("\r\n1,77,"), std::string::npos);
@@ -348,10 +348,10 @@ TEST_F(MainWindow, ExitAsksToSaveAndYesWritesTheProject) {
   }
 
   // Offline: no question, nothing saved.
-  mainwindow::ResetProgramEnd();
+  ui::ResetProgramEnd();
   s.Offline_Mode = true;
   w->Form_Unload();
-  EXPECT_TRUE(mainwindow::ProgramEnded());
+  EXPECT_TRUE(ui::ProgramEnded());
   EXPECT_EQ(dialogs.log().size(), 2u);
 }
 

@@ -19,7 +19,7 @@
 #include "service/forms/frm_factory.h"
 #include "service/forms/frm_tech_cal.h"
 #include "setup/forms/frm_setup.h"
-#include "mainwindow/program_end.h"
+#include "ui/program_end.h"
 #include "mainwindow/startup.h"
 #include "platform/shutdown.h"
 #include "storage/config_file.h"
@@ -57,14 +57,14 @@ inline void UnloadWindows() {
   ui::Unload<service::Frm_Tech_cal>();
   ui::Unload<service::Frm_Factory>();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  mainwindow::ResetProgramEnd();
+  ui::ResetProgramEnd();
 }
 
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
     storage::ResetSharedState();
-    mainwindow::ResetProgramEnd();
+    ui::ResetProgramEnd();
     mainwindow::Frm_Main::SetCommandLine("");
     for (const char* layout : {"w96.dat", "w96u.dat", "w32_flytube.dat"}) {
       std::filesystem::copy_file(testsupport::SourceDir() / "data" / layout, folder / layout);

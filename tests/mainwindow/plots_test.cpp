@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "mainwindow/plot_geometry.h"
-#include "mainwindow/plot_paint.h"
+#include "ui/plot_paint.h"
 #include "plot_fixture.h"
 #include "ui/picture_box.h"
 
@@ -356,7 +356,7 @@ TEST_F(BarPlot, PaintedBarsAndAxesLandOnTheirPixels) {
   DrawPlan plan;
   mainwindow::BarAxes(plan);
   mainwindow::BarPlot(plan, Data(), st);
-  mainwindow::PaintPlan(pic, plan);
+  ui::PaintPlan(pic, plan);
   // The slot at x0 = 18, pitch 50: grey 25..61 up to 100, white above.
   EXPECT_EQ(Pixel(pic, 40, 50), ui::RGB(200, 200, 200));
   EXPECT_EQ(Pixel(pic, 40, 150), ui::RGB(255, 255, 255));
@@ -377,7 +377,7 @@ TEST_F(GridPlot, PaintedCellsShowTheirGreyInsideARedFrame) {
   mainwindow::GridFrame(plan, storage::Shared());
   mainwindow::GridPlot(plan, Data());
   mainwindow::GridFrame(plan, storage::Shared());
-  mainwindow::PaintPlan(pic, plan);
+  ui::PaintPlan(pic, plan);
   EXPECT_EQ(Pixel(pic, 100, 50), ui::RGB(0, 0, 0));         // A1 centre
   EXPECT_EQ(Pixel(pic, 100, 250), ui::RGB(127, 127, 127));  // B1 centre
   EXPECT_EQ(Pixel(pic, 300, 50), ui::RGB(255, 255, 255));   // A2 centre

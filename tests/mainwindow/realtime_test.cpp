@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-#include "mainwindow/plot_paint.h"
+#include "ui/plot_paint.h"
 #include "mainwindow/realtime_view.h"
 #include "plot_fixture.h"
 #include "ui/picture_box.h"
@@ -179,7 +179,7 @@ TEST_F(Realtime, PaintedTraceAtZoomZeroAndZoomTwo) {
   DrawPlan flat;
   pic.Cls();
   mainwindow::RealtimePlot(flat, d);
-  mainwindow::PaintPlan(pic, flat);
+  ui::PaintPlan(pic, flat);
   EXPECT_EQ(pic.Point(30, 1000), ui::RGB(255, 0, 0));
   EXPECT_EQ(pic.Point(67, 1000), ui::RGB(255, 255, 255));  // the cursor gap 64..70
   EXPECT_EQ(pic.Point(30, 1500), ui::RGB(255, 255, 255));
@@ -189,7 +189,7 @@ TEST_F(Realtime, PaintedTraceAtZoomZeroAndZoomTwo) {
   DrawPlan zoomed;
   pic.Cls();
   mainwindow::RealtimePlot(zoomed, d);
-  mainwindow::PaintPlan(pic, zoomed);
+  ui::PaintPlan(pic, zoomed);
   EXPECT_EQ(pic.Point(30, 1950), ui::RGB(255, 0, 0));
   EXPECT_EQ(pic.Point(30, 1000), ui::RGB(255, 255, 255));
 }

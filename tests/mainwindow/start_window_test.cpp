@@ -36,17 +36,17 @@ class StartWindow : public ProgramTest {
 TEST_F(StartWindow, QuitAskedNoKeepsRunningYesEnds) {
   Prepare();
   Start();
-  ASSERT_FALSE(mainwindow::ProgramEnded());
+  ASSERT_FALSE(ui::ProgramEnded());
   auto& init = ui::Default<Frm_Init>();
   dialogs.AnswerNo();
   init.cmd_option4->click();
   EXPECT_EQ(dialogs.log(), std::vector<std::string>{"Sure to Quit?"});
-  EXPECT_FALSE(mainwindow::ProgramEnded());
+  EXPECT_FALSE(ui::ProgramEnded());
   EXPECT_TRUE(init.isVisible());
   dialogs.AnswerYes();
   init.cmd_option4->click();
-  EXPECT_TRUE(mainwindow::ProgramEnded());
-  EXPECT_EQ(mainwindow::ProgramExitCode(), 0);
+  EXPECT_TRUE(ui::ProgramEnded());
+  EXPECT_EQ(ui::ProgramExitCode(), 0);
   // The main window's exit question is not asked on this way out.
   EXPECT_EQ(dialogs.log().size(), 2u);
 }
@@ -62,7 +62,7 @@ TEST_F(StartWindow, QuitAndSetupAreRefusedDuringARun) {
   // Connecting again would close the port the run polls.
   ui::Default<mainwindow::Frm_Main>().cmd_connect_Click();
   EXPECT_EQ(dialogs.log(), std::vector<std::string>(3, mainwindow::kRunningRefusal));
-  EXPECT_FALSE(mainwindow::ProgramEnded());
+  EXPECT_FALSE(ui::ProgramEnded());
   EXPECT_FALSE(ui::IsLoaded<setup::Frm_setup>() &&
                ui::Default<setup::Frm_setup>().isVisible());
   storage::Shared().Acq_State = 0;
@@ -137,7 +137,7 @@ TEST_F(StartWindow, SlashRunConnectsAndStartsTheRun) {
   testsupport::SimHarness sim(4);
   mainwindow::Frm_Main::SetCommandLine(" /run ");
   Frm_Main& w = Start();
-  ASSERT_FALSE(mainwindow::ProgramEnded());
+  ASSERT_FALSE(ui::ProgramEnded());
   EXPECT_TRUE(w.Auto_Run());
   EXPECT_EQ(w.Start_Step, 5);
   ASSERT_TRUE(RunUntil([] { return storage::Shared().Acq_State == 1; }, 15000))
@@ -161,7 +161,7 @@ TEST_F(StartWindow, SlashRunConnectsAndStartsTheRun) {
   w.mnexit_Click();
   EXPECT_EQ(storage::Shared().Acq_State, 0);
   EXPECT_FALSE(w.Timeradq.isActive());
-  EXPECT_TRUE(mainwindow::ProgramEnded());
+  EXPECT_TRUE(ui::ProgramEnded());
   EXPECT_EQ(dialogs.log().back(), "Update values to project 1_Worms before Exit?");
 }
 
@@ -183,8 +183,8 @@ TEST_F(StartWindow, WithoutAScreenTheUnattendedRunEndsTheProgram) {
   dialogs.AnswerNo().ExpectOk().ExpectOk().AnswerNo();
   w.CmdPause_Click();
   clock.Advance(61 * 1000);
-  ASSERT_TRUE(RunUntil([] { return mainwindow::ProgramEnded(); }, 5000));
-  EXPECT_EQ(mainwindow::ProgramExitCode(), 0);
+  ASSERT_TRUE(RunUntil([] { return ui::ProgramEnded(); }, 5000));
+  EXPECT_EQ(ui::ProgramExitCode(), 0);
   EXPECT_EQ(storage::Shared().Acq_State, 0);
   EXPECT_FALSE(w.Timeradq.isActive());
   EXPECT_EQ(dialogs.log(), (std::vector<std::string>{
@@ -213,8 +213,8 @@ TEST_F(StartWindow, WithoutAScreenAnUnattendedRunThatLostBinsEndsWithAFailure) {
     clock.Advance(30);
     w.Timeradq_Timer();
   }
-  ASSERT_TRUE(RunUntil([] { return mainwindow::ProgramEnded(); }, 5000));
-  EXPECT_EQ(mainwindow::ProgramExitCode(), 3);
+  ASSERT_TRUE(RunUntil([] { return ui::ProgramEnded(); }, 5000));
+  EXPECT_EQ(ui::ProgramExitCode(), 3);
   EXPECT_NE(std::find(dialogs.log().begin(), dialogs.log().end(),
                       "Acquisition finished\r\n4 of 4 bins could not be recorded: check the disk"),
             dialogs.log().end());

@@ -9,7 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "mainwindow/controls.h"
+#include "ui/controls.h"
 #include "mainwindow_fixture.h"
 
 namespace mainwindow_test {
@@ -52,8 +52,8 @@ TEST_F(Startup, WithoutConfigFileTheProgramEndsWithItsMessage) {
   Start();
   EXPECT_EQ(dialogs.log(),
             std::vector<std::string>{"Config file not found: Check correct software installation"});
-  EXPECT_TRUE(mainwindow::ProgramEnded());
-  EXPECT_NE(mainwindow::ProgramExitCode(), 0);
+  EXPECT_TRUE(ui::ProgramEnded());
+  EXPECT_NE(ui::ProgramExitCode(), 0);
   EXPECT_FALSE(ui::IsLoaded<Frm_Init>());
 }
 
@@ -72,7 +72,7 @@ TEST_F(Startup, LoadsTheProjectAndLeavesTheStartWindowWaiting) {
   WriteConfig(5);
   WriteReportConfig(1, 45);
   Frm_Main& w = Start();
-  ASSERT_FALSE(mainwindow::ProgramEnded()) << (dialogs.log().empty() ? "" : dialogs.log()[0]);
+  ASSERT_FALSE(ui::ProgramEnded()) << (dialogs.log().empty() ? "" : dialogs.log()[0]);
   EXPECT_TRUE(dialogs.log().empty()) << dialogs.log()[0];
   const auto& s = storage::Shared();
 
@@ -94,7 +94,7 @@ TEST_F(Startup, LoadsTheProjectAndLeavesTheStartWindowWaiting) {
   EXPECT_EQ(w.txt_snr_umbral->text(), "1.8");
   EXPECT_DOUBLE_EQ(w.engine().state.SNR_Threshold, 1.8);
   // Calibration and zero switches.
-  EXPECT_EQ(mainwindow::CheckValue(*w.mnCalibra), 0);
+  EXPECT_EQ(ui::CheckValue(*w.mnCalibra), 0);
   EXPECT_FALSE(w.cmd_calibra->isHidden());
   EXPECT_TRUE(w.Cmd_autozero->isHidden());
   EXPECT_TRUE(w.engine().controls.Auto_Zero);
@@ -119,7 +119,7 @@ TEST_F(Startup, DefaultProjectWhenTheConfiguredFolderIsMissing) {
   WriteReportConfig(0, 30);
   dialogs.AllowAnyOk();  // the Default project's files are missing: their loaders say so
   Frm_Main& w = Start();
-  ASSERT_FALSE(mainwindow::ProgramEnded());
+  ASSERT_FALSE(ui::ProgramEnded());
   EXPECT_EQ(storage::Shared().Actual_Project_Number, 0);
   EXPECT_EQ(storage::Shared().Project_Path, folder.path().string());
   EXPECT_FALSE(w.mn_userbin->isChecked());
@@ -139,13 +139,13 @@ TEST_F(Startup, GarbageConfigAndOutOfRangeProjectValuesDoNotEndStartUp) {
   WriteReportConfig(0, 30);
   dialogs.AllowAnyOk();
   Frm_Main& w = Start();
-  ASSERT_FALSE(mainwindow::ProgramEnded());
+  ASSERT_FALSE(ui::ProgramEnded());
   // The damaged config.dat gives its defaults: project 1.
   EXPECT_EQ(storage::Shared().Actual_Project_Number, 1);
   EXPECT_EQ(w.Cmb_organism->currentIndex(), 0);
   EXPECT_EQ(storage::Shared().MnAt(1, 0), 0);
-  EXPECT_EQ(mainwindow::CheckValue(*w.mnCalibra), 1);
-  EXPECT_EQ(mainwindow::CheckValue(*w.Chk_lenabled), 0);
+  EXPECT_EQ(ui::CheckValue(*w.mnCalibra), 1);
+  EXPECT_EQ(ui::CheckValue(*w.Chk_lenabled), 0);
   EXPECT_FALSE(w.engine().controls.Light_Enabled);
 }
 
@@ -154,7 +154,7 @@ TEST_F(Startup, EachStepWritesItsCaption) {
   WriteConfig(1);
   WriteReportConfig(0, 30);
   Frm_Main& w = Start();
-  ASSERT_FALSE(mainwindow::ProgramEnded());
+  ASSERT_FALSE(ui::ProgramEnded());
   auto& news = *ui::Default<Frm_Init>().LblNews;
   const std::pair<int, const char*> steps[] = {{0, "STARTING........... Reading Configuration..."},
                                                {1, "STARTING........... Configuration OK..."},
@@ -192,7 +192,7 @@ TEST_F(Startup, TheProjectsThresholdSurvivesTheLoadAndActivation) {
   WriteConfig(3);
   WriteReportConfig(0, 30);
   Frm_Main& w = Start();
-  ASSERT_FALSE(mainwindow::ProgramEnded());
+  ASSERT_FALSE(ui::ProgramEnded());
   EXPECT_DOUBLE_EQ(w.engine().state.SNR_Threshold, 1.2);
   // The window's scale and threshold are no run buffers: showing it keeps them.
   w.Cmb_organism->setCurrentIndex(1);
@@ -208,7 +208,7 @@ TEST_F(Startup, ActivationRefreshesOnlyAStoppedWindow) {
   WriteConfig(2);
   WriteReportConfig(0, 30);
   Frm_Main& w = Start();
-  ASSERT_FALSE(mainwindow::ProgramEnded());
+  ASSERT_FALSE(ui::ProgramEnded());
   auto& s = storage::Shared();
 
   s.Project_Name = "Renamed";
@@ -241,7 +241,7 @@ TEST_F(Startup, ActivationRefreshesOnlyAStoppedWindow) {
   w.Form_Activate();
   EXPECT_TRUE(w.chk_bodybends->isHidden());
   EXPECT_FALSE(w.chk_bodybends->isEnabled());
-  EXPECT_EQ(mainwindow::CheckValue(*w.chk_bodybends), 0);
+  EXPECT_EQ(ui::CheckValue(*w.chk_bodybends), 0);
 }
 
 }  // namespace

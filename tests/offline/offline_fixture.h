@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 #include "storage/setup_file.h"
 #include "storage/shared_state.h"
 #include "support/scripted_dialogs.h"
@@ -87,11 +87,11 @@ class OfflineTest : public ::testing::Test {
 
   static void AppendRecords(const fs::path& folder, const std::vector<Record>& records) {
     for (const Record& r : records) {
-      acquisition::CountsRecord c;
+      storage::CountsRecord c;
       c.Elapsed_Minutes = r.minute;
       for (const auto& [ch, v] : r.counts)
         c.Counts[static_cast<size_t>(ch)] = static_cast<int16_t>(v);
-      acquisition::AppendCountsRecord(folder / "counts.bin", c);
+      storage::AppendCountsRecord(folder / "counts.bin", c);
     }
   }
 

@@ -28,7 +28,7 @@ ActivityTables Table(int bins, const std::function<double(int, int)>& value) {
   t.Bin_Count = bins;
   t.Bin_Size_Used = 5;
   t.Group_Activity =
-      reports::Table2D<double>(static_cast<size_t>(bins) + 1, offline::kGroupSlots, 0.0);
+      storage::Table2D<double>(static_cast<size_t>(bins) + 1, offline::kGroupSlots, 0.0);
   for (int b = 1; b <= bins; ++b)
     for (int g = 0; g < offline::kGroupSlots; ++g)
       t.Group_Activity(static_cast<size_t>(b), static_cast<size_t>(g)) = value(b, g);

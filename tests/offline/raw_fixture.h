@@ -11,27 +11,27 @@
 #include <tuple>
 #include <vector>
 
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 #include "offline/loaded_run.h"
 #include "offline_fixture.h"
 
 namespace offline_test {
 
-inline constexpr std::size_t kRecordBytes = acquisition::RawBlockRecordBytes(500);
+inline constexpr std::size_t kRecordBytes = storage::RawBlockRecordBytes(500);
 
 // level(bin, channel, row) for rows 0..500 of every channel 0..384.
 using LevelOf = std::function<int16_t(int64_t, int, int)>;
 
 inline void AppendRawBins(const fs::path& folder, int64_t first_bin, int64_t bins,
                           const LevelOf& level) {
-  std::vector<int16_t> rec(std::size_t{501} * acquisition::kChannelSlots);
+  std::vector<int16_t> rec(std::size_t{501} * storage::kChannelSlots);
   for (int64_t bin = first_bin; bin < first_bin + bins; ++bin) {
     for (int s = 0; s <= 500; ++s)
-      for (int c = 0; c < acquisition::kChannelSlots; ++c)
-        rec[std::size_t(s) * acquisition::kChannelSlots + std::size_t(c)] = level(bin, c, s);
-    const fs::path file = folder / acquisition::RawFileName(static_cast<int>(bin / 11));
+      for (int c = 0; c < storage::kChannelSlots; ++c)
+        rec[std::size_t(s) * storage::kChannelSlots + std::size_t(c)] = level(bin, c, s);
+    const fs::path file = folder / storage::RawFileName(static_cast<int>(bin / 11));
     std::ofstream out(file, std::ios::binary | std::ios::app);
-    const std::string bytes = acquisition::EncodeRawBlock(rec.data(), 500);
+    const std::string bytes = storage::EncodeRawBlock(rec.data(), 500);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     ASSERT_TRUE(out.good());
   }
@@ -41,11 +41,11 @@ inline void AppendRawBins(const fs::path& folder, int64_t first_bin, int64_t bin
 inline void WriteCountsMinutes(const fs::path& folder, const std::vector<int32_t>& minutes) {
   std::string bytes;
   for (int32_t m : minutes) {
-    acquisition::CountsRecord r;
+    storage::CountsRecord r;
     r.Elapsed_Minutes = m;
-    bytes += acquisition::EncodeCountsRecord(r);
+    bytes += storage::EncodeCountsRecord(r);
   }
-  testsupport::WriteBytes(folder / acquisition::CountsFileName(), bytes);
+  testsupport::WriteBytes(folder / storage::CountsFileName(), bytes);
 }
 
 // A file of `bytes` zero bytes without writing them.

@@ -101,13 +101,13 @@ int16_t Marker(int64_t bin, int c, int s) {
 }
 
 void WriteRecordAt(const fs::path& file, int64_t index, int64_t bin) {
-  std::vector<int16_t> levels(std::size_t{501} * acquisition::kChannelSlots);
+  std::vector<int16_t> levels(std::size_t{501} * storage::kChannelSlots);
   for (int s = 0; s <= 500; ++s)
-    for (int c = 0; c < acquisition::kChannelSlots; ++c)
-      levels[std::size_t(s) * acquisition::kChannelSlots + std::size_t(c)] = Marker(bin, c, s);
+    for (int c = 0; c < storage::kChannelSlots; ++c)
+      levels[std::size_t(s) * storage::kChannelSlots + std::size_t(c)] = Marker(bin, c, s);
   std::fstream out(file, std::ios::in | std::ios::out | std::ios::binary);
   out.seekp(static_cast<std::streamoff>(index * static_cast<int64_t>(kRecordBytes)));
-  const std::string bytes = acquisition::EncodeRawBlock(levels.data(), 500);
+  const std::string bytes = storage::EncodeRawBlock(levels.data(), 500);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   ASSERT_TRUE(out.good());
 }
@@ -115,10 +115,10 @@ void WriteRecordAt(const fs::path& file, int64_t index, int64_t bin) {
 TEST_F(RawTest, APageShowsFiftyBinsFromTheirFilesAndRecords) {
   const fs::path run = MakeRawRun();
   // Files 0..5 (file 3 missing), the last with 6 whole records and a partial one.
-  for (int n : {0, 1, 2, 4}) SparseFile(run / acquisition::RawFileName(n), 11 * kRecordBytes);
+  for (int n : {0, 1, 2, 4}) SparseFile(run / storage::RawFileName(n), 11 * kRecordBytes);
   SparseFile(run / "5.bin", 6 * kRecordBytes + 99);
   for (int64_t bin : {0, 10, 11, 32, 49, 50, 54, 55, 60})
-    WriteRecordAt(run / acquisition::RawFileName(static_cast<int>(bin / 11)), bin % 11, bin);
+    WriteRecordAt(run / storage::RawFileName(static_cast<int>(bin / 11)), bin % 11, bin);
   const offline::RawFiles files = CountRawFiles(run, 500);
   ASSERT_EQ(files.records, 61);
   ASSERT_EQ(files.pages, 2);

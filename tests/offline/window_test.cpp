@@ -9,9 +9,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "mainwindow/controls.h"
+#include "ui/controls.h"
 #include "mainwindow/frm_init.h"
-#include "mainwindow/program_end.h"
+#include "ui/program_end.h"
 #include "offline/forms/frm_offline.h"
 #include "offline_fixture.h"
 #include "platform/clock.h"

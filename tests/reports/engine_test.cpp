@@ -2,7 +2,7 @@
 // opened, the messages of every failure, and the basal normalisation's questions.
 #include <gtest/gtest.h>
 
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 #include "platform/clock.h"
 #include "platform/launcher.h"
 #include "platform/system.h"

@@ -5,11 +5,11 @@
 
 #include <map>
 
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 #include "platform/launcher.h"
 #include "reports/report_engine.h"
 #include "reports/run_folder.h"
-#include "reports/run_loading.h"
+#include "storage/run_loading.h"
 #include "support/fuzz_bytes.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_folder.h"
@@ -22,13 +22,13 @@ namespace fs = std::filesystem;
 
 std::string ValidCounts(int records) {
   std::string bytes;
-  acquisition::CountsRecord r;
+  storage::CountsRecord r;
   for (int k = 0; k < records; ++k) {
     r.Elapsed_Minutes = k + 1;
     for (int c = 0; c < 385; ++c)
       r.Counts[static_cast<size_t>(c)] = static_cast<int16_t>((k * c) % 50);
     r.Counts[384] = 250;
-    bytes += acquisition::EncodeCountsRecord(r);
+    bytes += storage::EncodeCountsRecord(r);
   }
   return bytes;
 }
@@ -41,14 +41,14 @@ TEST(Fuzz, RunFilesThroughTheirReadersAndEveryReportLayout) {
   const std::map<std::string, std::string> valid = [&] {
     std::map<std::string, std::string> v;
     v["counts.bin"] = ValidCounts(40);
-    acquisition::HistoRecord h;
+    storage::HistoRecord h;
     h.Elapsed_Minutes_Exact = 12.5;
     h.Sample_Seconds = 0.03;
     h.At(0, 3) = 7;
-    v["histo0000.bin"] = acquisition::EncodeHistoRecord(h) + acquisition::EncodeHistoRecord(h);
-    acquisition::RawBlockRecord raw;
+    v["histo0000.bin"] = storage::EncodeHistoRecord(h) + storage::EncodeHistoRecord(h);
+    storage::RawBlockRecord raw;
     raw.At(16, 3) = 900;
-    v["0.bin"] = acquisition::EncodeRawBlockRecord(raw);
+    v["0.bin"] = storage::EncodeRawBlockRecord(raw);
     for (const char* text : {"setup.dat", "groups.dat", "chgroup.dat"})
       v[text] = testsupport::ReadBytes(run / text);
     return v;
@@ -64,15 +64,15 @@ TEST(Fuzz, RunFilesThroughTheirReadersAndEveryReportLayout) {
       testsupport::WriteBytes(run / name, round % 4 == 0 || name.find(".bin") != std::string::npos
                                               ? fuzz(bytes, 4000)
                                               : bytes);
-    (void)acquisition::ReadCountsFile(run / "counts.bin");
-    (void)acquisition::ReadHistoFile(run / "histo0000.bin");
-    (void)acquisition::ReadRawFile(run / "0.bin", 500);
-    acquisition::RawBlockRecord raw;
-    (void)acquisition::ReadRunRawBlock(run, 0, 500, raw);
-    acquisition::HistoRecord histo;
-    (void)acquisition::ReadRunHistoRecord(run, 1, histo);
+    (void)storage::ReadCountsFile(run / "counts.bin");
+    (void)storage::ReadHistoFile(run / "histo0000.bin");
+    (void)storage::ReadRawFile(run / "0.bin", 500);
+    storage::RawBlockRecord raw;
+    (void)storage::ReadRunRawBlock(run, 0, 500, raw);
+    storage::HistoRecord histo;
+    (void)storage::ReadRunHistoRecord(run, 1, histo);
     CountsRecords loaded;
-    const int32_t last = LoadCountsFile(run / "counts.bin", loaded);
+    const int32_t last = storage::LoadCountsFile(run / "counts.bin", loaded);
     ASSERT_GE(last, -2);
     if (last >= 0) {
       ASSERT_EQ(loaded.RecordTime.size(), static_cast<size_t>(last) + 2);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "reports/run_folder.h"
-#include "reports/run_loading.h"
+#include "storage/run_loading.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_folder.h"
 
@@ -28,15 +28,15 @@ TEST_F(RunLoadingTest, RecordsUpToTheLargestMinute) {
   fs::create_directories(run_);
   WriteMinutes({1, 2, 3});
   CountsRecords r;
-  ASSERT_EQ(LoadCountsFile(run_ / "counts.bin", r), 2);
+  ASSERT_EQ(storage::LoadCountsFile(run_ / "counts.bin", r), 2);
   EXPECT_EQ(r.RecordTime, (std::vector<int32_t>{1, 2, 3, 0}));
   EXPECT_EQ(r.RecordCounts(2, 3), 3);
   EXPECT_EQ(r.RecordTemperature[1], 201);
-  EXPECT_EQ(GetCountsDuration(run_ / "counts.bin"), 3);
+  EXPECT_EQ(storage::GetCountsDuration(run_ / "counts.bin"), 3);
 
   fs::remove(run_ / "counts.bin");
   WriteMinutes({1, 3, 2});
-  ASSERT_EQ(LoadCountsFile(run_ / "counts.bin", r), 1);
+  ASSERT_EQ(storage::LoadCountsFile(run_ / "counts.bin", r), 1);
   EXPECT_EQ(r.RecordTime, (std::vector<int32_t>{1, 3, 0}));
 }
 
@@ -44,27 +44,27 @@ TEST_F(RunLoadingTest, MinutesFallingBackAddADay) {
   fs::create_directories(run_);
   WriteMinutes({100, 1200, 50, 1300});
   CountsRecords r;
-  ASSERT_EQ(LoadCountsFile(run_ / "counts.bin", r), 3);
+  ASSERT_EQ(storage::LoadCountsFile(run_ / "counts.bin", r), 3);
   // The record that drops is raised itself, and every later one.
   EXPECT_EQ(r.RecordTime, (std::vector<int32_t>{100, 1200, 1490, 2740, 0}));
   // The duration adds the day from the record after the drop.
-  EXPECT_EQ(GetCountsDuration(run_ / "counts.bin"), 2740);
+  EXPECT_EQ(storage::GetCountsDuration(run_ / "counts.bin"), 2740);
 }
 
 TEST_F(RunLoadingTest, EmptyMissingAndPartialFiles) {
   fs::create_directories(run_);
   testsupport::WriteBytes(run_ / "counts.bin", "");
   CountsRecords r;
-  EXPECT_EQ(LoadCountsFile(run_ / "counts.bin", r), -1);
-  EXPECT_EQ(GetCountsDuration(run_ / "counts.bin"), 0);
+  EXPECT_EQ(storage::LoadCountsFile(run_ / "counts.bin", r), -1);
+  EXPECT_EQ(storage::GetCountsDuration(run_ / "counts.bin"), 0);
 
   testsupport::WriteBytes(run_ / "counts.bin", std::string(700, '\x01'));  // less than one record
-  EXPECT_EQ(LoadCountsFile(run_ / "counts.bin", r), -1);
+  EXPECT_EQ(storage::LoadCountsFile(run_ / "counts.bin", r), -1);
 
   testsupport::ScriptedDialogs dialogs;
   dialogs.ExpectOk().ExpectOk();
-  EXPECT_EQ(LoadCountsFile(run_ / "gone.bin", r), -2);
-  EXPECT_EQ(GetCountsDuration(run_ / "gone.bin"), 0);
+  EXPECT_EQ(storage::LoadCountsFile(run_ / "gone.bin", r), -2);
+  EXPECT_EQ(storage::GetCountsDuration(run_ / "gone.bin"), 0);
   EXPECT_EQ(dialogs.log(),
             (std::vector<std::string>{"Error loading " + (run_ / "gone.bin").string(),
                                       "Error reading " + (run_ / "gone.bin").string()}));
@@ -78,18 +78,18 @@ TEST_F(RunLoadingTest, PlateFromFileBackupOrBuiltIn) {
   testsupport::WriteBytes(home_ / "wbad.dat", "\"P\",\"x\"\r\nnot numbers\r\n");
   const struct {
     const char* plate;
-    LoadStatus status;
+    storage::LoadStatus status;
     int rows, max_beam;
     const char* message;
   } cases[] = {
-      {"wtest", LoadStatus::kOk, 2, 0, nullptr},
-      {"wbak", LoadStatus::kOk, 2, 0, nullptr},
-      {"w96f", LoadStatus::kOk, 8, 1, nullptr},
-      {"w384", LoadStatus::kOk, 16, 0, nullptr},
-      {"wbad", LoadStatus::kUnreadable, 0, 0, nullptr},
-      {"96f", LoadStatus::kNoPlateLayout, 0, 0,
+      {"wtest", storage::LoadStatus::kOk, 2, 0, nullptr},
+      {"wbak", storage::LoadStatus::kOk, 2, 0, nullptr},
+      {"w96f", storage::LoadStatus::kOk, 8, 1, nullptr},
+      {"w384", storage::LoadStatus::kOk, 16, 0, nullptr},
+      {"wbad", storage::LoadStatus::kUnreadable, 0, 0, nullptr},
+      {"96f", storage::LoadStatus::kNoPlateLayout, 0, 0,
        "Multiwell Configuration File 96f.dat or .bak not found"},
-      {"../w", LoadStatus::kNoPlateLayout, 0, 0,
+      {"../w", storage::LoadStatus::kNoPlateLayout, 0, 0,
        "Multiwell Configuration File ../w.dat or .bak not found"},
   };
   reports_test::WritePlateFile(home_.path());
@@ -101,7 +101,7 @@ TEST_F(RunLoadingTest, PlateFromFileBackupOrBuiltIn) {
     RunPlate plate;
     testsupport::ScriptedDialogs dialogs;
     if (c.message) dialogs.ExpectOk();
-    ASSERT_EQ(LoadProjectGroups(run_, plate), c.status);
+    ASSERT_EQ(storage::LoadProjectGroups(run_, plate), c.status);
     EXPECT_EQ(plate.RepPlateRows, c.rows);
     EXPECT_EQ(plate.MaxBeam, c.max_beam);
     EXPECT_EQ(dialogs.log(), c.message ? std::vector<std::string>{c.message}
@@ -117,7 +117,7 @@ TEST_F(RunLoadingTest, SharedPositionKeepsTheHigherChannel) {
   texts.plate = "wdup";
   reports_test::WriteRunTexts(run_, texts);
   RunPlate plate;
-  ASSERT_EQ(LoadProjectGroups(run_, plate), LoadStatus::kOk);
+  ASSERT_EQ(storage::LoadProjectGroups(run_, plate), storage::LoadStatus::kOk);
   EXPECT_EQ(plate.WellBeamChannel(0, 0), 1);
 }
 

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 #include "platform/clock.h"
 #include "platform/launcher.h"
 #include "reports/report_engine.h"
@@ -43,7 +43,7 @@ TEST(RecordedRun, ReportOfARunRecordedAgainstTheSimulator) {
   platform::SetLauncher(&launcher);
   const fs::path run = reports_test::RecordSimulatedRun(home.path(), 10, false);
   ASSERT_FALSE(run.empty());
-  const auto records = acquisition::ReadCountsFile(run / "counts.bin");
+  const auto records = storage::ReadCountsFile(run / "counts.bin");
   ASSERT_GE(records.size(), 7u);
   int64_t recorded = 0;
   for (const auto& r : records)

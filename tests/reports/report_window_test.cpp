@@ -8,7 +8,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 #include "reports/raw_data_tools.h"
 #include "reports/report_window_rules.h"
 #include "storage/report_settings.h"
@@ -284,8 +284,8 @@ class AutoReport : public ReportWindowTest {
   void WriteRawBlocks(int blocks) {
     for (int f = 0; f * 11 < blocks; ++f) {
       const size_t in_file = static_cast<size_t>(std::min(11, blocks - f * 11));
-      testsupport::WriteBytes(run_ / acquisition::RawFileName(f),
-                              std::string(acquisition::RawBlockRecordBytes(500) * in_file, '\0'));
+      testsupport::WriteBytes(run_ / storage::RawFileName(f),
+                              std::string(storage::RawBlockRecordBytes(500) * in_file, '\0'));
     }
   }
   std::unique_ptr<QSignalSpy> spy_;

@@ -4,7 +4,7 @@
 
 #include "acquisition/link_io.h"
 #include "acquisition/run_engine.h"
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 #include "link/comm_port.h"
 #include "link/device_io.h"
 #include "platform/clock.h"
@@ -97,22 +97,22 @@ void AppendCounts(const fs::path& folder, int count, const std::function<int(int
                   const std::function<int(int, int)>& counts,
                   const std::function<int(int)>& temperature) {
   for (int r = 0; r < count; ++r) {
-    acquisition::CountsRecord rec;
+    storage::CountsRecord rec;
     rec.Elapsed_Minutes = minute(r);
     for (int c = 0; c < 384; ++c)
       rec.Counts[static_cast<size_t>(c)] = static_cast<int16_t>(counts(r, c));
     rec.Counts[384] = static_cast<int16_t>(temperature(r));
-    acquisition::AppendCountsRecord(folder / acquisition::CountsFileName(), rec);
+    storage::AppendCountsRecord(folder / storage::CountsFileName(), rec);
   }
 }
 
 void AppendHisto(const fs::path& folder, int file_number, double minutes, double sample_seconds,
                  int cls, int value) {
-  acquisition::HistoRecord rec;
+  storage::HistoRecord rec;
   rec.Elapsed_Minutes_Exact = minutes;
   rec.Sample_Seconds = sample_seconds;
   for (int ch : {0, 1, 16, 17}) rec.At(ch, cls) = value;
-  acquisition::AppendHistoRecord(folder / acquisition::HistoFileName(file_number), rec);
+  storage::AppendHistoRecord(folder / storage::HistoFileName(file_number), rec);
 }
 
 fs::path RecordSimulatedRun(const fs::path& home, int lapse_minutes, bool save_raw) {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 #include "reports/group_statistics.h"
 #include "reports/run_folder.h"
 #include "support/temp_folder.h"

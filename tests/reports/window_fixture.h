@@ -28,7 +28,7 @@ class ReportWindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     storage::ResetSharedState();
-    mainwindow::ResetProgramEnd();
+    ui::ResetProgramEnd();
     mainwindow::Frm_Main::SetCommandLine("");
     home_ = new testsupport::TempProgramFolder;
     const std::filesystem::path& home = home_->path();

@@ -2,7 +2,7 @@
 // pass.
 #include <gtest/gtest.h>
 
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 #include "reports/raw_data_tools.h"
 #include "reports/report_window_rules.h"
 #include "reports/run_folder.h"
@@ -30,7 +30,7 @@ TEST(SettingsInput, BinMustBeAWholeNumberFrom2To1440) {
 
 TEST(ChainAnalysis, TheRunsOwnSettingsAsItsAcquisitionUsedThem) {
   const struct {
-    RunAnalysis run;  // method, organism, snr_x10
+    storage::RunAnalysis run;  // method, organism, snr_x10
     ChainAnalysis expected;
   } cases[] = {
       {{3, 3, 8}, {3, 3, "0.8"}},  {{2, 1, 28}, {1, 2, "2.8"}},
@@ -50,7 +50,7 @@ TEST(ChainAnalysis, RawBlocksMustCoverEveryRecord) {
   testsupport::TempProgramFolder home;
   const fs::path run = home / "run";
   reports_test::WriteRunTexts(run);
-  const size_t block = acquisition::RawBlockRecordBytes(500);
+  const size_t block = storage::RawBlockRecordBytes(500);
   const struct {
     const char* what;
     int records;
@@ -75,7 +75,7 @@ TEST(ChainAnalysis, RawBlocksMustCoverEveryRecord) {
     for (size_t f = 0; f < c.blocks_per_file.size(); ++f) {
       std::string bytes(c.blocks_per_file[f] * block, '\0');
       if (f + 1 == c.blocks_per_file.size()) bytes += std::string(c.extra_bytes, '\0');
-      testsupport::WriteBytes(run / acquisition::RawFileName(static_cast<int>(f)), bytes);
+      testsupport::WriteBytes(run / storage::RawFileName(static_cast<int>(f)), bytes);
     }
     EXPECT_EQ(RawBlocksComplete(run), c.complete);
   }

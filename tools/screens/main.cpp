@@ -19,7 +19,7 @@
 #include <string>
 
 #include "mainwindow/frm_main.h"
-#include "mainwindow/program_end.h"
+#include "ui/program_end.h"
 #include "platform/program_folder.h"
 #include "screens.h"
 
@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
           ++failures;
         }
       }
-      if (mainwindow::ProgramEnded()) {
+      if (ui::ProgramEnded()) {
         std::fprintf(stderr, "quenlar-screens: the program ended in state %s\n", state.name);
         ++failures;
         break;

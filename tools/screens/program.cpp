@@ -9,10 +9,10 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "mainwindow/controls.h"
+#include "ui/controls.h"
 #include "mainwindow/frm_init.h"
 #include "mainwindow/frm_main.h"
-#include "mainwindow/program_end.h"
+#include "ui/program_end.h"
 #include "platform/program_folder.h"
 #include "screens.h"
 #include "storage/plate_layout.h"
@@ -147,7 +147,7 @@ void Program::Settle() {
 mainwindow::Frm_Main& Program::Started() {
   auto& main = ui::Default<mainwindow::Frm_Main>();
   if (stage_ == Stage::kNone) {
-    if (mainwindow::ProgramEnded()) throw std::runtime_error("the program ended at its start");
+    if (ui::ProgramEnded()) throw std::runtime_error("the program ended at its start");
     stage_ = Stage::kStarted;
     Settle();
   }
@@ -180,7 +180,7 @@ mainwindow::Frm_Main& Program::Connected() {
 mainwindow::Frm_Main& Program::Running() {
   auto& main = Connected();
   if (stage_ < Stage::kRunning) {
-    mainwindow::SetCheckValue(*main.chk_bodybends, 1);
+    ui::SetCheckValue(*main.chk_bodybends, 1);
     main.lght_ctl_Click();
     main.temp_ctl_Click();
     answers_.Queue("", "Screens run");

@@ -29,7 +29,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 #include "mainwindow/frm_about.h"
 #include "mainwindow/frm_init.h"
 #include "mainwindow/frm_main.h"
@@ -289,7 +289,7 @@ std::filesystem::path MakeLongRun(const std::filesystem::path& recorded, const s
   for (const char* file : {"setup.dat", "groups.dat", "chgroup.dat", "status.dat", "threshld.dat"})
     std::filesystem::copy_file(recorded / file, run / file,
                                std::filesystem::copy_options::overwrite_existing);
-  std::vector<acquisition::CountsRecord> records(static_cast<size_t>(minutes));
+  std::vector<storage::CountsRecord> records(static_cast<size_t>(minutes));
   for (int t = 0; t < minutes; ++t) {
     records[static_cast<size_t>(t)].Elapsed_Minutes = t;
     for (int ch = 0; ch < 384; ++ch) {
@@ -298,7 +298,7 @@ std::filesystem::path MakeLongRun(const std::filesystem::path& recorded, const s
           static_cast<int16_t>(scale * (1 + wave));
     }
   }
-  acquisition::WriteCountsFile(run / "counts.bin", records);
+  storage::WriteCountsFile(run / "counts.bin", records);
   return run;
 }
 

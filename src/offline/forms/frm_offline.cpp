@@ -17,9 +17,9 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "mainwindow/controls.h"
+#include "ui/controls.h"
 #include "mainwindow/frm_init.h"
-#include "mainwindow/program_end.h"
+#include "ui/program_end.h"
 #include "platform/dialogs.h"
 #include "platform/program_folder.h"
 #include "ui/fit_button.h"
@@ -117,9 +117,9 @@ void Frm_offline::BuildControls() {
 
   // The list panel.
   PicPanel1 = place("PicPanel1", new ui::PictureBox(client));
-  lbl_orden = place("lbl_orden", new mainwindow::ClickLabel("^", PicPanel1));
-  lbl_date = place("lbl_date", new mainwindow::ClickLabel("Date", PicPanel1));
-  lblproject = place("lblproject", new mainwindow::ClickLabel("Project", PicPanel1));
+  lbl_orden = place("lbl_orden", new ui::ClickLabel("^", PicPanel1));
+  lbl_date = place("lbl_date", new ui::ClickLabel("Date", PicPanel1));
+  lblproject = place("lblproject", new ui::ClickLabel("Project", PicPanel1));
   for (QLabel* l : {static_cast<QLabel*>(lbl_date), static_cast<QLabel*>(lblproject)})
     l->setMouseTracking(true);
   txt_search = place("txt_search", new QLineEdit(PicPanel1));
@@ -205,9 +205,9 @@ void Frm_offline::ConnectHandlers() {
 
   connect(Cmd_main, &QPushButton::clicked, this, [this] { Cmd_main_Click(); });
   connect(Cmd_report, &QPushButton::clicked, this, [this] { Cmd_report_Click(); });
-  connect(lbl_orden, &mainwindow::ClickLabel::Click, this, [this] { lbl_date_Click(); });
-  connect(lbl_date, &mainwindow::ClickLabel::Click, this, [this] { lbl_date_Click(); });
-  connect(lblproject, &mainwindow::ClickLabel::Click, this, [this] { lblproject_Click(); });
+  connect(lbl_orden, &ui::ClickLabel::Click, this, [this] { lbl_date_Click(); });
+  connect(lbl_date, &ui::ClickLabel::Click, this, [this] { lbl_date_Click(); });
+  connect(lblproject, &ui::ClickLabel::Click, this, [this] { lblproject_Click(); });
   connect(&Timer_button, &QTimer::timeout, this, [this] { Timer_button_Timer(); });
   connect(cmd_lupa, &QPushButton::clicked, this, [this] { cmd_lupa_Click(); });
   connect(txt_search, &QLineEdit::returnPressed, this, [this] { txt_search_KeyPress(kEnter); });
@@ -294,7 +294,7 @@ void Frm_offline::Form_Unload() {
   Cmd_leegroups->setText("[Group Activity]");
   View_Mode = 0;
   cmdchannels->setEnabled(false);
-  if (!mainwindow::ProgramEnded() && ui::IsLoaded<mainwindow::Frm_Init>())
+  if (!ui::ProgramEnded() && ui::IsLoaded<mainwindow::Frm_Init>())
     ui::Default<mainwindow::Frm_Init>().Show();
 }
 

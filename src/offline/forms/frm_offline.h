@@ -41,7 +41,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
 
-namespace mainwindow {
+namespace ui {
 class ClickLabel;
 }
 
@@ -172,9 +172,9 @@ class Frm_offline : public ui::Form {
   QPushButton* Cmd_main = nullptr;
 
   ui::PictureBox* PicPanel1 = nullptr;
-  mainwindow::ClickLabel* lbl_orden = nullptr;
-  mainwindow::ClickLabel* lbl_date = nullptr;
-  mainwindow::ClickLabel* lblproject = nullptr;
+  ui::ClickLabel* lbl_orden = nullptr;
+  ui::ClickLabel* lbl_date = nullptr;
+  ui::ClickLabel* lblproject = nullptr;
   QLineEdit* txt_search = nullptr;
   QPushButton* cmd_lupa = nullptr;
   QListWidget* Listpj = nullptr;

@@ -7,7 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "mainwindow/controls.h"
+#include "ui/controls.h"
 #include "offline/forms/frm_offline.h"
 #include "offline/offline_layout.h"
 #include "ui/caption_fit.h"

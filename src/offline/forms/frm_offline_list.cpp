@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
-#include "mainwindow/controls.h"
+#include "ui/controls.h"
 #include "offline/forms/frm_offline.h"
 #include "platform/dialogs.h"
 #include "platform/program_folder.h"

@@ -11,7 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "mainwindow/plot_paint.h"
+#include "ui/plot_paint.h"
 #include "offline/forms/frm_offline.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -47,7 +47,7 @@ void Frm_offline::PaintPicture(const PlotPicture& picture) {
   Picreal->Scale(picture.scale.left, picture.scale.top, picture.scale.right, picture.scale.bottom);
   Picreal->Cls();
   Picreal->SetDrawWidth(1);
-  mainwindow::PaintPlan(*Picreal, picture.plan);
+  ui::PaintPlan(*Picreal, picture.plan);
   Picreal->update();
 }
 

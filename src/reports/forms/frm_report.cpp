@@ -14,7 +14,7 @@
 #include <QScreen>
 #include <filesystem>
 
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 #include "mainwindow/frm_main.h"
 #include "platform/dialogs.h"
 #include "reports/forms/report_controls.h"
@@ -305,7 +305,7 @@ void frm_report::mnrecalculate_Click() {
   if (storage::Shared().Acq_State != 0) return;
   std::error_code ec;
   const std::filesystem::path first =
-      std::filesystem::path(S(Txt_inputfile->text())) / acquisition::RawFileName(0);
+      std::filesystem::path(S(Txt_inputfile->text())) / storage::RawFileName(0);
   if (std::filesystem::is_regular_file(first, ec)) {
     SetHeightTwips(kRawFrameHeight);
   } else {
@@ -396,12 +396,12 @@ void frm_report::RunRawPass() {
   std::error_code ec;
   // A re-analysis of part of a run would replace a whole report with a partial one.
   if (!RawBlocksComplete(folder)) {
-    if (std::filesystem::is_regular_file(folder / acquisition::RawFileName(0), ec))
+    if (std::filesystem::is_regular_file(folder / storage::RawFileName(0), ec))
       platform::GetDialogs().MsgBox(kRawDataIncomplete);
     return;
   }
-  RunAnalysis run;
-  if (!ReadRunAnalysis(folder, run)) return;
+  storage::RunAnalysis run;
+  if (!storage::ReadRunAnalysis(folder, run)) return;
   const ChainAnalysis analysis = ChainAnalysisFor(run);
   Cmb_organism->setCurrentIndex(analysis.organism);
   Cmb_dspmethod->setCurrentIndex(analysis.method);

@@ -9,7 +9,7 @@
 
 #include "acquisition/link_io.h"
 #include "mainwindow/frm_main.h"
-#include "mainwindow/program_end.h"
+#include "ui/program_end.h"
 #include "platform/numeric.h"
 #include "storage/shared_state.h"
 
@@ -84,7 +84,7 @@ void Frm_Factory::Form_Activate() {
 
 void Frm_Factory::Form_Unload() {
   Timer_temp.stop();
-  if (!mainwindow::ProgramEnded() && ui::IsLoaded<mainwindow::Frm_Main>()) {
+  if (!ui::ProgramEnded() && ui::IsLoaded<mainwindow::Frm_Main>()) {
     ui::Default<mainwindow::Frm_Main>().Show();
   }
 }

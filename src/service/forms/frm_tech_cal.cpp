@@ -1,14 +1,14 @@
 #include "service/forms/frm_tech_cal.h"
 
 #include "mainwindow/frm_main.h"
-#include "mainwindow/program_end.h"
+#include "ui/program_end.h"
 
 namespace service {
 
 Frm_Tech_cal::Frm_Tech_cal() : PlaceholderWindow("Technical calibration") {}
 
 void Frm_Tech_cal::Form_Unload() {
-  if (!mainwindow::ProgramEnded() && ui::IsLoaded<mainwindow::Frm_Main>()) {
+  if (!ui::ProgramEnded() && ui::IsLoaded<mainwindow::Frm_Main>()) {
     ui::Default<mainwindow::Frm_Main>().Show();
   }
 }

@@ -22,10 +22,10 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "mainwindow/controls.h"
+#include "ui/controls.h"
 #include "mainwindow/frm_init.h"
 #include "mainwindow/frm_main.h"
-#include "mainwindow/program_end.h"
+#include "ui/program_end.h"
 #include "storage/shared_state.h"
 
 namespace setup {
@@ -69,8 +69,8 @@ void PaintBackground(QWidget* frame) {
   frame->setAutoFillBackground(true);
 }
 
-mainwindow::ShapeBox* Shape(const char* name, QWidget* parent, ui::Color color, bool filled) {
-  auto* shape = new mainwindow::ShapeBox(parent, color, filled);
+ui::ShapeBox* Shape(const char* name, QWidget* parent, ui::Color color, bool filled) {
+  auto* shape = new ui::ShapeBox(parent, color, filled);
   shape->setObjectName(name);
   return shape;
 }
@@ -106,7 +106,7 @@ class MainWindowSide final : public MainSide {
     }
   }
   void SetLightEnabled(bool ticked) override {
-    if (auto* m = Main()) mainwindow::SetCheckValue(*m->Chk_lenabled, ticked ? 1 : 0);
+    if (auto* m = Main()) ui::SetCheckValue(*m->Chk_lenabled, ticked ? 1 : 0);
   }
   void ShowTemperatureTools(bool visible) override {
     if (auto* m = Main()) m->Frame_temp->setVisible(visible);
@@ -118,14 +118,14 @@ class MainWindowSide final : public MainSide {
     if (auto* m = Main()) m->cmd_connect_Click();
   }
   void ShowStartWindow() override {
-    if (!mainwindow::ProgramEnded() && ui::IsLoaded<mainwindow::Frm_Init>()) {
+    if (!ui::ProgramEnded() && ui::IsLoaded<mainwindow::Frm_Init>()) {
       ui::Default<mainwindow::Frm_Init>().Show();
     }
   }
 
  private:
   static mainwindow::Frm_Main* Main() {
-    if (mainwindow::ProgramEnded() || !ui::IsLoaded<mainwindow::Frm_Main>()) return nullptr;
+    if (ui::ProgramEnded() || !ui::IsLoaded<mainwindow::Frm_Main>()) return nullptr;
     return &ui::Default<mainwindow::Frm_Main>();
   }
 };

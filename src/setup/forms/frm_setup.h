@@ -31,7 +31,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 
-namespace mainwindow {
+namespace ui {
 class ShapeBox;
 }
 
@@ -135,9 +135,9 @@ class Frm_setup : public ui::Form, public SetupView {
 
   // The annotation panel.
   QFrame* frm_advance = nullptr;
-  mainwindow::ShapeBox* Shape_advance = nullptr;
-  mainwindow::ShapeBox* Shape_globals = nullptr;
-  mainwindow::ShapeBox* Shape_track = nullptr;
+  ui::ShapeBox* Shape_advance = nullptr;
+  ui::ShapeBox* Shape_globals = nullptr;
+  ui::ShapeBox* Shape_track = nullptr;
   QLabel* lbl_global = nullptr;
   QCheckBox* Chk_global_buffer = nullptr;
   QLineEdit* txt_global_buffer = nullptr;
@@ -206,7 +206,7 @@ class Frm_setup : public ui::Form, public SetupView {
   QLabel* Label_acqlapse2 = nullptr;
   QLabel* Lbl_keywords = nullptr;
   QPlainTextEdit* Txt_description = nullptr;
-  mainwindow::ShapeBox* Shape_detection = nullptr;
+  ui::ShapeBox* Shape_detection = nullptr;
   QLabel* txt_detection = nullptr;
   QLabel* lbl_organism = nullptr;
   QComboBox* Cmb_organism = nullptr;

@@ -17,7 +17,7 @@
 #include <QRadioButton>
 #include <functional>
 
-#include "mainwindow/plot_paint.h"
+#include "ui/plot_paint.h"
 #include "platform/dialogs.h"
 #include "setup/forms/frm_setup.h"
 #include "setup/group_sets.h"
@@ -256,7 +256,7 @@ void Frm_setup::DrawPlateLayout() {
   if (!Picwell->Scale(scale.left, scale.top, scale.right, scale.bottom)) return;
   Picwell->SetFontName("Sans Serif");
   Picwell->SetFontSize(kLabelPoints);
-  mainwindow::PaintPlan(*Picwell, PlatePicture(model));
+  ui::PaintPlan(*Picwell, PlatePicture(model));
 }
 
 void Frm_setup::Picwell_MouseDown(int button, int, double x, double y) {
@@ -280,7 +280,7 @@ void Frm_setup::Picwell_MouseMove(int, int, double x, double y) {
   const GroupModel model = Groups();
   const PlatePointer::Move m = plate_pointer_.MoveTo(model.Plate(), x, y);
   if (!m.on_plate) return;
-  mainwindow::PaintPlan(*Picwell, SelectionBars(model.Plate(), m.rect));
+  ui::PaintPlan(*Picwell, SelectionBars(model.Plate(), m.rect));
   lblnchannel->setText(Q(CellName(m.far_corner)));
 }
 

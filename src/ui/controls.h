@@ -7,7 +7,7 @@
 
 #include "ui/color.h"
 
-namespace mainwindow {
+namespace ui {
 
 class ClickLabel : public QLabel {
   Q_OBJECT
@@ -47,4 +47,4 @@ int CheckValue(const QCheckBox& box);
 bool SetCheckValue(QCheckBox& box, int value);
 inline bool IsTicked(const QCheckBox& box) { return CheckValue(box) == 1; }
 
-}  // namespace mainwindow
+}  // namespace ui

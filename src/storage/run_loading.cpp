@@ -1,4 +1,4 @@
-#include "reports/run_loading.h"
+#include "storage/run_loading.h"
 
 #include <algorithm>
 #include <fstream>
@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 #include "platform/dialogs.h"
 #include "platform/numeric.h"
 #include "platform/program_folder.h"
@@ -14,7 +14,7 @@
 #include "storage/plate_layout.h"
 #include "storage/settings_text.h"
 
-namespace reports {
+namespace storage {
 
 namespace {
 
@@ -25,12 +25,12 @@ std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& f
   return storage::SplitLines(storage::DecodeText(*bytes));
 }
 
-void ApplyLayout(const storage::PlateLayout& layout, RunPlate& plate) {
+void ApplyLayout(const PlateLayout& layout, RunPlate& plate) {
   plate.RepPlateRows = layout.rows;
   plate.RepPlateCols = layout.cols;
   plate.MaxWell = 0;
   plate.MaxBeam = 0;
-  for (int ch = 0; ch < kChannelEntries; ++ch) {
+  for (int ch = 0; ch < kRunChannelEntries; ++ch) {
     const auto i = static_cast<size_t>(ch);
     plate.Well[i] = layout.channel_well[i];
     plate.Beam[i] = layout.channel_beam[i];
@@ -43,8 +43,8 @@ void ApplyLayout(const storage::PlateLayout& layout, RunPlate& plate) {
 // The run's plate: its layout file, the file's backup, or the built-in layout of a
 // built-in name. A name with neither file is not reported on another plate: the
 // report would look right and be wrong.
-LoadStatus RunPlateLayout(const std::string& format, storage::PlateLayout& layout) {
-  if (const auto path = storage::PlateLayoutPath(format)) {
+LoadStatus RunPlateLayout(const std::string& format, PlateLayout& layout) {
+  if (const auto path = PlateLayoutPath(format)) {
     std::filesystem::path backup = *path;
     backup.replace_extension(".bak");
     bool found = false;
@@ -76,17 +76,17 @@ bool ForEachCountsBytes(const std::filesystem::path& file, Visit visit) {
   if (!std::filesystem::is_regular_file(file, ec)) return false;
   std::ifstream in(file, std::ios::binary);
   if (!in) return false;
-  const size_t records = acquisition::RecordCount(file, acquisition::kCountsRecordBytes);
+  const size_t records = storage::RecordCount(file, storage::kCountsRecordBytes);
   constexpr size_t kBlock = 1024;
-  std::vector<unsigned char> buffer(kBlock * acquisition::kCountsRecordBytes);
+  std::vector<unsigned char> buffer(kBlock * storage::kCountsRecordBytes);
   size_t index = 0;
   while (index < records) {
     const size_t take = std::min(kBlock, records - index);
     in.read(reinterpret_cast<char*>(buffer.data()),
-            static_cast<std::streamsize>(take * acquisition::kCountsRecordBytes));
-    if (static_cast<size_t>(in.gcount()) != take * acquisition::kCountsRecordBytes) return false;
+            static_cast<std::streamsize>(take * storage::kCountsRecordBytes));
+    if (static_cast<size_t>(in.gcount()) != take * storage::kCountsRecordBytes) return false;
     for (size_t k = 0; k < take; ++k)
-      if (!visit(index + k, buffer.data() + k * acquisition::kCountsRecordBytes)) return true;
+      if (!visit(index + k, buffer.data() + k * storage::kCountsRecordBytes)) return true;
     index += take;
   }
   return true;
@@ -96,9 +96,9 @@ bool ForEachCountsBytes(const std::filesystem::path& file, Visit visit) {
 
 bool ForEachCountsRecord(
     const std::filesystem::path& file,
-    const std::function<bool(size_t, const acquisition::CountsRecord&)>& visit) {
+    const std::function<bool(size_t, const CountsRecord&)>& visit) {
   return ForEachCountsBytes(file, [&visit](size_t index, const unsigned char* bytes) {
-    return visit(index, acquisition::DecodeCountsRecord(bytes));
+    return visit(index, storage::DecodeCountsRecord(bytes));
   });
 }
 
@@ -118,7 +118,7 @@ LoadStatus LoadProjectGroups(const std::filesystem::path& run_folder, RunPlate& 
     auto groups = storage::SettingsReader::Open(run_folder / "groups.dat");
     if (!groups) return LoadStatus::kUnreadable;
     groups->SkipField();
-    for (size_t i = 0; i < kGroupEntries && !groups->Eof(); ++i) {
+    for (size_t i = 0; i < kRunGroupEntries && !groups->Eof(); ++i) {
       groups->SkipField();
       loaded.GroupName[i] = groups->ReadString();
     }
@@ -126,12 +126,12 @@ LoadStatus LoadProjectGroups(const std::filesystem::path& run_folder, RunPlate& 
     auto chgroup = storage::SettingsReader::Open(run_folder / "chgroup.dat");
     if (!chgroup) return LoadStatus::kUnreadable;
     chgroup->SkipField();
-    for (size_t i = 0; i < kChannelEntries && !chgroup->Eof(); ++i) {
+    for (size_t i = 0; i < kRunChannelEntries && !chgroup->Eof(); ++i) {
       chgroup->SkipField();
       loaded.ChGroup[i] = chgroup->ReadInt16();
     }
 
-    storage::PlateLayout layout;
+    PlateLayout layout;
     if (const LoadStatus st = RunPlateLayout(format, layout); st != LoadStatus::kOk) return st;
     ApplyLayout(layout, loaded);
   } catch (const storage::FormatError&) {
@@ -204,8 +204,8 @@ class DurationScan {
 int32_t GetCountsDuration(const std::filesystem::path& counts_file) {
   DurationScan scan;
   const bool ok = ForEachCountsBytes(counts_file, [&](size_t, const unsigned char* bytes) {
-    int16_t counts[kChannelEntries];
-    scan.Add(acquisition::DecodeCountsRecordInto(bytes, counts));
+    int16_t counts[kRunChannelEntries];
+    scan.Add(storage::DecodeCountsRecordInto(bytes, counts));
     return true;
   });
   if (!ok) {
@@ -221,19 +221,19 @@ int32_t LoadCountsFile(const std::filesystem::path& counts_file, CountsRecords& 
   DurationScan scan;
   // One pass loads every record straight into its row; only records up to the last one
   // at the run's largest minute count (the day offset depends on earlier records only).
-  const size_t available = acquisition::RecordCount(counts_file, acquisition::kCountsRecordBytes);
+  const size_t available = storage::RecordCount(counts_file, storage::kCountsRecordBytes);
   records.RecordTime.assign(available + 1, 0);
   records.RecordTemperature.assign(available + 1, 0);
-  records.RecordCounts = Table2D<int16_t>::Unfilled(available + 1, kChannelEntries);
+  records.RecordCounts = Table2D<int16_t>::Unfilled(available + 1, kRunChannelEntries);
   long long last = -1;
   int32_t largest = INT32_MIN;
   int64_t day = 0;
   const bool ok = ForEachCountsBytes(counts_file, [&](size_t r, const unsigned char* bytes) {
     if (r >= available) return false;
     int16_t* row = records.RecordCounts.row(r);
-    const int32_t minute = acquisition::DecodeCountsRecordInto(bytes, row);
-    records.RecordTemperature[r] = row[kChannelCount];
-    row[kChannelCount] = 0;
+    const int32_t minute = storage::DecodeCountsRecordInto(bytes, row);
+    records.RecordTemperature[r] = row[kRunChannelCount];
+    row[kRunChannelCount] = 0;
     scan.Add(minute);
     if (minute >= largest) {
       largest = minute;
@@ -262,8 +262,8 @@ int32_t LoadCountsFile(const std::filesystem::path& counts_file, CountsRecords& 
   records.RecordTime[entries - 1] = 0;
   records.RecordTemperature[entries - 1] = 0;
   std::fill(records.RecordCounts.row(entries - 1),
-            records.RecordCounts.row(entries - 1) + kChannelEntries, int16_t{0});
+            records.RecordCounts.row(entries - 1) + kRunChannelEntries, int16_t{0});
   return static_cast<int32_t>(last);
 }
 
-}  // namespace reports
+}  // namespace storage

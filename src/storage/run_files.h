@@ -36,7 +36,7 @@
 #include <string>
 #include <vector>
 
-namespace acquisition {
+namespace storage {
 
 inline constexpr int kChannelSlots = 385;     // channels 0..383 and the spare 384
 inline constexpr int kHistoClasses = 51;      // peak-interval classes 0..50
@@ -145,4 +145,4 @@ bool ReadRunHistoRecord(const std::filesystem::path& run_folder, std::size_t bin
 // re-analysis that rewrites a run's counts. False when it could not be written.
 bool WriteCountsFile(const std::filesystem::path& file, const std::vector<CountsRecord>& records);
 
-}  // namespace acquisition
+}  // namespace storage

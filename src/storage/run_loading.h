@@ -7,10 +7,10 @@
 #include <functional>
 #include <string>
 
-#include "acquisition/run_files.h"
-#include "reports/report_tables.h"
+#include "storage/run_files.h"
+#include "storage/run_tables.h"
 
-namespace reports {
+namespace storage {
 
 enum class LoadStatus {
   kOk,
@@ -60,10 +60,10 @@ int32_t LoadCountsFile(const std::filesystem::path& counts_file, CountsRecords& 
 // to stop early. False when the file is missing or cannot be read.
 bool ForEachCountsRecord(
     const std::filesystem::path& file,
-    const std::function<bool(size_t, const acquisition::CountsRecord&)>& visit);
+    const std::function<bool(size_t, const CountsRecord&)>& visit);
 
 // Minutes a day adds when a counts file's minutes fall back (a run over midnight in
 // files of minutes of the day).
 inline constexpr int32_t kMinutesPerDay = 1440;
 
-}  // namespace reports
+}  // namespace storage

@@ -1,11 +1,11 @@
-#include "reports/report_tables.h"
+#include "storage/run_tables.h"
 
-namespace reports {
+namespace storage {
 
 void RunPlate::BuildWellBeamChannel() {
   well_beam_channel = Table2D<int16_t>(static_cast<size_t>(MaxWell) + 1,
                                        static_cast<size_t>(MaxBeam) + 1, int16_t{-1});
-  for (int c = 0; c < kChannelCount; ++c) {
+  for (int c = 0; c < kRunChannelCount; ++c) {
     const int w = Well[static_cast<size_t>(c)];
     const int b = Beam[static_cast<size_t>(c)];
     if (w >= 0 && w <= MaxWell && b >= 0 && b <= MaxBeam)
@@ -13,4 +13,4 @@ void RunPlate::BuildWellBeamChannel() {
   }
 }
 
-}  // namespace reports
+}  // namespace storage

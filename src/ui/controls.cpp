@@ -1,9 +1,9 @@
-#include "mainwindow/controls.h"
+#include "ui/controls.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
-namespace mainwindow {
+namespace ui {
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
   QLabel::mouseReleaseEvent(event);
@@ -57,4 +57,4 @@ bool SetCheckValue(QCheckBox& box, int value) {
   }
 }
 
-}  // namespace mainwindow
+}  // namespace ui

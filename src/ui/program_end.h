@@ -3,7 +3,7 @@
 // and a failed start-up do: every window goes away and the event loop ends with the
 // exit code. Nothing else is unloaded. Before the event loop runs, the caller of the
 // start-up sees Ended() and returns the code itself.
-namespace mainwindow {
+namespace ui {
 
 void EndProgram(int exit_code);
 bool ProgramEnded();
@@ -11,4 +11,4 @@ int ProgramExitCode();
 // Forgets an ending (tests start several programs in one process).
 void ResetProgramEnd();
 
-}  // namespace mainwindow
+}  // namespace ui

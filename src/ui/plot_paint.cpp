@@ -1,11 +1,11 @@
-#include "mainwindow/plot_paint.h"
+#include "ui/plot_paint.h"
 
 #include <QString>
 #include <cmath>
 
-namespace mainwindow {
+namespace ui {
 
-void PaintPlan(ui::PictureBox& pic, const DrawPlan& plan) {
+void PaintPlan(PictureBox& pic, const DrawPlan& plan) {
   for (const DrawOp& op : plan.Ops()) {
     if (op.width > 0 && op.width != pic.DrawWidth()) pic.SetDrawWidth(op.width);
     switch (op.kind) {
@@ -44,4 +44,4 @@ void PaintPlan(ui::PictureBox& pic, const DrawPlan& plan) {
   }
 }
 
-}  // namespace mainwindow
+}  // namespace ui

@@ -1,5 +1,5 @@
 // The run files: the byte layout of each record, and appends of whole records only.
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include "support/temp_folder.h"
 
-namespace acquisition {
+namespace storage {
 namespace {
 
 using testsupport::ReadBytes;
@@ -105,4 +105,4 @@ TEST(RunFiles, AppendsKeepWholeRecordsOnly) {
 }
 
 }  // namespace
-}  // namespace acquisition
+}  // namespace storage

@@ -1,4 +1,4 @@
-#include "acquisition/run_files.h"
+#include "storage/run_files.h"
 
 #include <algorithm>
 #include <bit>
@@ -12,7 +12,7 @@
 #include "platform/file_write.h"
 #include "storage/file_io.h"
 
-namespace acquisition {
+namespace storage {
 namespace fs = std::filesystem;
 
 namespace {
@@ -271,4 +271,4 @@ bool WriteCountsFile(const fs::path& file, const std::vector<CountsRecord>& reco
   return storage::WriteFileAtomic(file, data);
 }
 
-}  // namespace acquisition
+}  // namespace storage

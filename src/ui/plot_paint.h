@@ -1,12 +1,12 @@
 #pragma once
 // Puts a drawing plan on a picture box, in the box's current scale, over what it shows.
-#include "mainwindow/plot_geometry.h"
+#include "ui/draw_plan.h"
 #include "ui/picture_box.h"
 
-namespace mainwindow {
+namespace ui {
 
 // Each operation sets the line width it carries (when not 0); a text is printed in
 // its own colour and size, and the fore colour is black afterwards.
-void PaintPlan(ui::PictureBox& pic, const DrawPlan& plan);
+void PaintPlan(PictureBox& pic, const DrawPlan& plan);
 
-}  // namespace mainwindow
+}  // namespace ui

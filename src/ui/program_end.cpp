@@ -1,9 +1,9 @@
-#include "mainwindow/program_end.h"
+#include "ui/program_end.h"
 
 #include <QApplication>
 #include <QWidget>
 
-namespace mainwindow {
+namespace ui {
 namespace {
 bool g_ended = false;
 int g_exit_code = 0;
@@ -24,4 +24,4 @@ void ResetProgramEnd() {
   g_exit_code = 0;
 }
 
-}  // namespace mainwindow
+}  // namespace ui
