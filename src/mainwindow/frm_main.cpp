@@ -223,9 +223,13 @@ void Frm_Main::BuildControls() {
   txt_pulseoff = TextBox("9", frm_pulse);
   Label_min1 = Label("min", frm_pulse);
   Label_min2 = Label("min", frm_pulse);
+  // The second one lies on the dark phase's shape.
+  QPalette on_dark = Label_min2->palette();
+  on_dark.setColor(QPalette::WindowText, Qt::white);
+  Label_min2->setPalette(on_dark);
 
-  // The play and stop buttons share their band with the tool frames; the buttons
-  // stay in front so a shown frame never hides them.
+  // The play and stop buttons share their band with the tool frames (the layout puts
+  // the frames in front).
   CmdPlay = Button("Start Acquisition", PicPanel2);
   CmdStop = Button("Stop Acquisition", PicPanel2);
   Cmdreport = Button("Show my report", PicPanel2);
@@ -321,6 +325,9 @@ void Frm_Main::ConnectHandlers() {
   connect(Combocol, &QComboBox::currentIndexChanged, this, [this] { Combocol_Click(); });
   connect(lstgrup, &QListWidget::itemDoubleClicked, this, [this] { lstgrup_DblClick(); });
   lstgrup->installEventFilter(this);
+  // The run buttons draw their captions in the part the tool frames leave them.
+  Frame_temp->installEventFilter(this);
+  Frame_light->installEventFilter(this);
   for (int i = 0; i < 4; ++i) {
     connect(cmd_stack_pos[i], &QPushButton::clicked, this, [this, i] { cmd_stack_pos_Click(i); });
   }
@@ -335,6 +342,12 @@ bool Frm_Main::eventFilter(QObject* watched, QEvent* event) {
       lstgrup_KeyPress(13);
       return true;
     }
+  }
+  if ((watched == Frame_temp || watched == Frame_light) &&
+      (event->type() == QEvent::Show || event->type() == QEvent::Hide ||
+       event->type() == QEvent::ZOrderChange || event->type() == QEvent::Move)) {
+    CmdPlay->update();
+    CmdStop->update();
   }
   return ui::Form::eventFilter(watched, event);
 }

@@ -326,6 +326,8 @@ class Frm_Main : public ui::Form,
   void FillLightShape(bool light_on) override;
   void SetElapsedText(const std::string& text) override;
   void DrawProgress(double percent) override;
+  // The progress strip emptied.
+  void ClearProgress();
   void PrepareRunStart() override;
   void ShowRunName(const std::string& name) override;
   void OpenSetup() override;
@@ -397,6 +399,8 @@ class Frm_Main : public ui::Form,
   std::unique_ptr<service::DeviceTestView> device_test_view_;
   std::unique_ptr<service::DeviceTest> device_test_;
   bool validating_ = false;
+  // The progress strip's fill in percent, drawn again when the strip changes size.
+  double progress_shown_ = 0;
   bool ended_ = false;
   bool exit_when_run_ends_ = false;
   // The exit code of a program end through Form_Unload.

@@ -28,10 +28,8 @@ class DeviceTestPanel final : public service::DeviceTestView {
   }
   void DrawTestPlateGrid() override { w_.DrawTestPlateGrid(); }
   void DrawTestChannelLevels(const service::TestLevels&) override { w_.DrawTestChannelLevels(); }
-  void DrawTestProgress(double x) override {
-    w_.picturetime->Box(0, 0, x, 100, ui::RGB(0, 0, 255), true);
-  }
-  void ClearTestProgress() override { w_.picturetime->Cls(); }
+  void DrawTestProgress(double x) override { w_.DrawProgress(x); }
+  void ClearTestProgress() override { w_.ClearProgress(); }
   void SetTestLabel(const std::string& text) override {
     w_.lbl_temperature->setText(QString::fromStdString(text));
     w_.lbl_temperature->repaint();

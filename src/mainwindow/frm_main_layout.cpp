@@ -9,9 +9,12 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
+#include "ui/caption_fit.h"
 #include "ui/controls.h"
 #include "mainwindow/frm_main.h"
 #include "platform/numeric.h"
@@ -42,6 +45,18 @@ void PlaceTwips(QWidget* w, double left, double top, double width, double height
   const double t = ui::kTwipsPerPixel;
   PlacePixels(w, left / t, top / t, std::isnan(width) ? width : width / t,
               std::isnan(height) ? height : height / t);
+}
+
+// A control whose caption is wider than the table makes it grows to the left, no
+// further than `leftmost`, and shrinks its caption for what is still missing.
+void GrowLeftToFit(QWidget* w, int leftmost) {
+  w->setFont(QFont());
+  const int missing = ui::CaptionWidth(*w) - w->width();
+  if (missing > 0) {
+    const int left = std::max(leftmost, w->x() - missing);
+    w->setGeometry(left, w->y(), w->x() + w->width() - left, w->height());
+  }
+  ui::FitCaption(*w);
 }
 
 }  // namespace
@@ -95,6 +110,18 @@ void Frm_Main::LayoutMainWindow() {
     PlacePixels(cmdbeam_plus, 2.83 * c1 + 0.65 * c1, 15.1 * r1, 0.2 * c1, 0.5 * r1);
     PlacePixels(Cmdzoom_minus, 2.83 * c1 + 0.3 * c1, 15.75 * r1, 0.275 * c1, 0.5 * r1);
     PlacePixels(Cmdzoom_plus, 2.83 * c1 + 0.575 * c1, 15.75 * r1, 0.275 * c1, 0.5 * r1);
+    // The group selector and the channel box show their whole text: the selector grows
+    // over the plot to its left, the channel box takes room from its arrow buttons.
+    GrowLeftToFit(combogrup, Picreal->x());
+    const int beam_room = txtbeam->fontMetrics().horizontalAdvance("W00.0") + 8;
+    if (const int extra = (beam_room - txtbeam->width() + 1) / 2; extra > 0) {
+      txtbeam->setGeometry(txtbeam->x() - extra, txtbeam->y(), txtbeam->width() + 2 * extra,
+                           txtbeam->height());
+      cmdbeam_minus->resize(cmdbeam_minus->width() - extra, cmdbeam_minus->height());
+      cmdbeam_plus->setGeometry(cmdbeam_plus->x() + extra, cmdbeam_plus->y(),
+                                cmdbeam_plus->width() - extra, cmdbeam_plus->height());
+    }
+    txtbeam->setCursorPosition(0);
     // The real-time controls lie over the right end of the real-time plot.
     for (QWidget* w : std::initializer_list<QWidget*>{combogrup, cmdbeam_minus, txtbeam,
                                                       cmdbeam_plus, Cmdzoom_minus, Cmdzoom_plus}) {
@@ -150,6 +177,14 @@ void Frm_Main::LayoutMainWindow() {
   PlaceTwips(txt_subproject, 0.1 * u, 4.5 * v, 1.7 * u, 0.75 * v);
   PlaceTwips(Lbl_keywords, 0.1 * u, 5.5 * v, 0.35 * u, 0.5 * v);
   PlaceTwips(Txt_description, 0.4 * u, 5.5 * v, 1.4 * u, 1.5 * v);
+  // The notes start below the body-bends box, whose own height the table leaves no
+  // room for, and keep inside the frame.
+  if (const int below = chk_bodybends->geometry().bottom() + 2; Lbl_keywords->y() < below) {
+    const int bottom = std::min(Txt_description->geometry().bottom(), Frame_setup->height() - 4);
+    Lbl_keywords->move(Lbl_keywords->x(), below);
+    Txt_description->setGeometry(Txt_description->x(), below, Txt_description->width(),
+                                 std::max(0, bottom - below + 1));
+  }
 
   // Step 10.
   Frame_setup->show();
@@ -166,6 +201,11 @@ void Frm_Main::LayoutMainWindow() {
 
   // Step 11: the run buttons.
   PlacePixels(lbl_torun, 0.15 * c2, 11.5 * r2, 1.6 * c2, 12.5 * r2);
+  // Its first line ends above the tool frames (at 11.75) however small the window.
+  if (const int clear = ui::PixelPlace(0, 11.75 * r2, 0, 0).y - lbl_torun->fontMetrics().height() - 1;
+      lbl_torun->y() > clear) {
+    lbl_torun->move(lbl_torun->x(), clear);
+  }
   PlacePixels(CmdPlay, 0.15 * c2, 12.75 * r2, 0.875 * c2, 1.975 * r2);
   ui::RoundControl(*CmdPlay);
   PlacePixels(CmdStop, 1.025 * c2, 12.75 * r2, 0.875 * c2, 1.975 * r2);
@@ -206,10 +246,35 @@ void Frm_Main::LayoutMainWindow() {
   PlaceTwips(txt_loff, 0.33 * u, 1 * v, 0.135 * u, 0.5 * v);
   PlaceTwips(Label_lbar, 0.26 * u, 1.03 * v, 0.05 * u, 0.5 * v);
   PlaceTwips(Label_lh, 0.49 * u, 1.03 * v, 0.05 * u, 0.5 * v);
+  // The pulse frame's "min" labels sit under their minute boxes, as "times" does.
+  PlaceTwips(Label_min1, 0.06 * u, 0.9 * v, 0.13 * u, 0.34 * v);
+  PlaceTwips(Label_min2, 0.23 * u, 0.9 * v, 0.13 * u, 0.34 * v);
   frm_pulse->raise();
-  for (QWidget* w : std::initializer_list<QWidget*>{CmdPlay, CmdStop, Cmdreport, Cmdoffline}) {
-    w->raise();
+  // Small windows: the labels get the height of their text within their frame, and
+  // the minute boxes the width of their phase's shape, so that "0.0" shows whole.
+  for (QWidget* w : std::initializer_list<QWidget*>{Label_C, Label_lon, Label_loff, Label_ltimes,
+                                                    Label_X, Label_min1, Label_min2}) {
+    ui::FitCaption(*w);
+    const int h = std::max(w->height(), w->fontMetrics().height());
+    const int top = std::max(0, std::min(w->y(), w->parentWidget()->height() - h));
+    w->setGeometry(w->x(), top, w->width(), h);
   }
+  for (auto [box, shape] : {std::pair{txt_pulseon, Shape_white}, std::pair{txt_pulseoff, Shape_dark}}) {
+    box->setAlignment(Qt::AlignCenter);
+    if (box->width() < shape->width() - 4)
+      box->setGeometry(shape->x() + 2, box->y(), shape->width() - 4, box->height());
+  }
+  txt_pulsetimes->setAlignment(Qt::AlignCenter);
+  // The "Enable(d)" boxes may grow over the free band left of them to show their caption.
+  GrowLeftToFit(Chk_lenabled, shape_light->geometry().right() + 2);
+  GrowLeftToFit(Chk_tenabled, shape_temp->geometry().right() + 2);
+  // The tool frames lie over the top of the run buttons: their controls lie wholly in
+  // that band, the buttons keep their lower part, where their captions move.
+  // Their order between themselves stays as the narrow buttons left it.
+  const QObjectList& right_panel = PicPanel2->children();
+  const bool light_front = right_panel.indexOf(Frame_light) > right_panel.indexOf(Frame_temp);
+  (light_front ? Frame_temp : Frame_light)->raise();
+  (light_front ? Frame_light : Frame_temp)->raise();
 
   // Step 13: the activity plot, re-scaled and redrawn for the current view.
   Picact->Cls();
@@ -253,8 +318,10 @@ void Frm_Main::LayoutMainWindow() {
   Picreal->Scale(0, 2100, s.RT_Buffer + 20, 0);
   ClearRealtimePlot();
 
-  // Step 15.
+  // Step 15. The strip's picture was drawn at the old size: it is drawn again.
   picturetime->Scale(0, 0, 100, 100);
+  picturetime->Cls();
+  if (progress_shown_ > 0) picturetime->Box(0, 0, progress_shown_, 100, ui::RGB(0, 0, 255), true);
 
   // Step 16.
   update();

@@ -115,7 +115,7 @@ void Frm_Main::UpdateGridPlot(int16_t station) {
 }
 
 void Frm_Main::UpdateHistoPlot(int16_t station) {
-  ActivityPlotState ps{engine().state.Plot_Scale, Page, Page_Count, false};
+  ActivityPlotState ps{engine().state.Plot_Scale, Page, Page_Count, false, Picact->width()};
   DrawPlan plan;
   HistoPlot(plan, ActivityOf(*this, station), ps);
   engine().state.Plot_Scale = ps.Plot_Scale;

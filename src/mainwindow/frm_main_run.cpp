@@ -237,7 +237,13 @@ void Frm_Main::HideStatus() { frm_autotext->hide(); }
 void Frm_Main::SetElapsedText(const std::string& text) { Txt_time->setText(Q(text)); }
 
 void Frm_Main::DrawProgress(double percent) {
+  progress_shown_ = std::max(progress_shown_, percent);
   picturetime->Box(0, 0, percent, 100, ui::RGB(0, 0, 255), true);
+}
+
+void Frm_Main::ClearProgress() {
+  picturetime->Cls();
+  progress_shown_ = 0;
 }
 
 void Frm_Main::PrepareRunStart() {
@@ -306,7 +312,7 @@ void Frm_Main::RunStarted() {
   if (Zoom_Level == 0) Picreal->Scale(0, 2259 + 50, storage::Shared().RT_Buffer + 20, 0);
   engine_->state.Plot_Scale = 1.0;
   ClearRealtimePlot();
-  picturetime->Cls();
+  ClearProgress();
   chk_bodybends->setEnabled(false);
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <utility>
 
@@ -15,6 +16,11 @@ namespace {
 constexpr int kGroups = storage::kChannelCount;  // group numbers 0..383
 constexpr int kGroupsPerPage = 12;
 constexpr int kHistoShownClasses = 26;
+// The activity picture's user width (x from -30 to 300), and the pixels a character
+// of a class label takes at most with the air between two labels.
+constexpr double kActivityUnits = 330;
+constexpr int kLabelCharPixels = 8;
+constexpr int kLabelAir = 6;
 
 std::string Whole(double x) { return platform::FormatFixed(x, 0); }
 
@@ -273,6 +279,13 @@ void HistoPlot(DrawPlan& plan, const ActivityData& data, ActivityPlotState& stat
   const std::string label = GroupLabel(data.groups, g);
   if (!label.empty()) labels.Text(260, 260, label, kBlack, 40);
 
+  // Every step-th class is labelled, so that the labels do not run into each other.
+  int step = 1;
+  if (state.picture_width > 0) {
+    const double slot_pixels = 10 * state.picture_width / kActivityUnits;
+    const double label_pixels = 3 * kLabelCharPixels + kLabelAir;  // "0.0"
+    step = std::max(1, static_cast<int>(std::ceil(label_pixels / slot_pixels)));
+  }
   int32_t largest = 0;
   for (int k = 0; k < kHistoShownClasses; ++k) {
     const int32_t v =
@@ -281,7 +294,8 @@ void HistoPlot(DrawPlan& plan, const ActivityData& data, ActivityPlotState& stat
     const double t = data.histo_records >= 1
                          ? data.sample_seconds_total / data.histo_records * (k + 1)
                          : (k + 1) * data.sample_seconds_total;
-    BarCell(plan, labels, k * 10 + 4, 10, v, platform::FormatFixed(t, 1), state.Plot_Scale);
+    BarCell(plan, labels, k * 10 + 4, 10, v, k % step == 0 ? platform::FormatFixed(t, 1) : "",
+            state.Plot_Scale);
   }
   plan.Append(labels);
   if (largest / state.Plot_Scale > 50) state.Plot_Scale += 0.2;

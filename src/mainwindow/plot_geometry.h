@@ -63,6 +63,9 @@ struct ActivityPlotState {
   int16_t Page_Count = 0;
   // Set by a view that makes cmd_pgup and cmd_pgdown visible (never hidden there).
   bool show_page_buttons = false;
+  // The activity picture's width in pixels: histogram class labels that would run into
+  // each other are thinned to every k-th class. 0 labels every class.
+  int picture_width = 0;
 };
 
 // "G" & group & "_" & name; an empty text for a group outside the name table.

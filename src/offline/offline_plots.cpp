@@ -21,6 +21,10 @@ constexpr double kSlotRoom = 9;
 // Pixels a character of a time label takes at most, and the air between two labels.
 constexpr int kLabelCharPixels = 8;
 constexpr int kLabelAir = 8;
+// The width of a legend row's colour swatch in pixels.
+constexpr int kSwatchPixels = 10;
+// Pixels a digit of a scale label takes at most.
+constexpr int kDigitPixels = 7;
 
 double Nearest(double x) { return platform::RoundHalfEven(x); }
 std::string Whole(double x) { return platform::FormatFixed(x, 0); }
@@ -342,9 +346,16 @@ LinePlot LinePlotPlan(const LinePlotInput& in) {
   }
 
   plan.Text(-0.05 * w, -1, "Time[" + out.unit + "]");
-  plan.Text(-0.05 * w, m + 1, Whole(m));
+  // The scale labels end a few pixels left of the axis, however many digits they have.
+  const auto scale_label_x = [&](const std::string& label) {
+    if (in.picture_width <= 0) return -0.05 * w;
+    const double units_per_pixel = 1.3 * w / in.picture_width;
+    const double pixels = static_cast<double>(label.size() * kDigitPixels + kLabelAir / 2);
+    return std::max(-0.1 * w, std::min(-0.05 * w, -pixels * units_per_pixel));
+  };
+  plan.Text(scale_label_x(Whole(m)), m + 1, Whole(m));
   plan.Line(-0.01 * w, m, 0, m, kAxisGrey);
-  plan.Text(-0.05 * w, m / 2 + 1, Whole(m / 2));
+  plan.Text(scale_label_x(Whole(m / 2)), m / 2 + 1, Whole(m / 2));
   plan.Line(-0.01 * w, m / 2, 0, m / 2, kAxisGrey);
 
   const int selected = in.selected >= 0 && in.selected < static_cast<int>(items.size())
@@ -386,12 +397,17 @@ LinePlot LinePlotPlan(const LinePlotInput& in) {
     }
   }
 
-  // The legend, one row a group at the right of the plot.
+  // The legend, one row a group at the right of the plot: the text in black beside the
+  // line's colour, so that light colours (yellow) read as well on white.
+  const double swatch =
+      in.picture_width > 0 ? kSwatchPixels * 1.3 * w / in.picture_width : 0.02 * w;
   for (size_t i = 0; i < items.size() && i < colours.size(); ++i) {
     const int32_t c = colours[i];
     const double y = m - static_cast<double>(i) * m / 20;
-    plan.Text(w + 10 * r, y + 1, " [#" + Format000(FirstChars(items[i], 10)) + "]", c,
-              1.2 * w - (w + 10 * r));
+    const double text_x = w + 10 * r + swatch;
+    plan.Fill(w + 10 * r, y + m / 80, text_x, y - m / 80, c);
+    plan.Text(text_x, y + 1, " [#" + Format000(FirstChars(items[i], 10)) + "]", kBlack,
+              1.2 * w - text_x);
     plan.SetWidth(ItemNumber(items[i]) == selected ? 4 : 2);
     plan.Line(w, y, w + 10 * r, y, c);
     plan.Circle(w + 5 * r, y, r, c);

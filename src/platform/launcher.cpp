@@ -78,15 +78,15 @@ bool SystemLauncher::StartSelf(const std::string& argument) {
 
 bool RecordingLauncher::Shell(const std::string& command_line) {
   calls.push_back("shell: " + command_line);
-  return true;
+  return !refuse;
 }
 bool RecordingLauncher::Open(const std::string& target) {
   calls.push_back("open: " + target);
-  return true;
+  return !refuse;
 }
 bool RecordingLauncher::StartSelf(const std::string& argument) {
   calls.push_back("self: " + argument);
-  return true;
+  return !refuse;
 }
 
 namespace {

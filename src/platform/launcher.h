@@ -35,6 +35,8 @@ class RecordingLauncher final : public Launcher {
   bool Open(const std::string& target) override;
   bool StartSelf(const std::string& argument) override;
   std::vector<std::string> calls;  // "shell: ...", "open: ...", "self: ..."
+  // Answers as a machine where nothing can be started (no file opener).
+  bool refuse = false;
 };
 
 // How a "explorer"/"notepad"/"mspaint" command line maps onto what xdg-open is given;

@@ -7,6 +7,7 @@
 
 #include "platform/clock.h"
 #include "platform/file_write.h"
+#include "platform/dialogs.h"
 #include "platform/launcher.h"
 #include "platform/system.h"
 #include "reports/report_layout.h"
@@ -121,19 +122,23 @@ std::optional<std::string> WriteReport(int32_t L, int32_t B, bool basal,
   if (copy) copy->Commit();
 
   if (choices.autoreport) return path;
-  platform::Launcher& launcher = platform::GetLauncher();
+  // Without a program to open it (no desktop file opener) the user is told where it is.
+  const auto open = [](const std::string& command, const std::string& file) {
+    if (!platform::GetLauncher().Shell(command + file))
+      platform::GetDialogs().MsgBox("No program could open the report. It is saved as:\r\n" + file);
+  };
   switch (choices.report_type) {
     case ReportType::kCsv:
-      launcher.Shell("explorer " + Join(folder, *base + ".csv"));
+      open("explorer ", Join(folder, *base + ".csv"));
       break;
     case ReportType::kText:
-      launcher.Shell("notepad " + Join(folder, *base + ".txt"));
+      open("notepad ", Join(folder, *base + ".txt"));
       break;
     case ReportType::kXlsx: {
       const std::string workbook = Join(folder, *base + "_" + Stamp(platform::Now()) + ".xlsx");
       Converter()(Join(folder, *base + ".csv"), workbook, choices.separator);
       platform::Sleep(100);
-      launcher.Shell("explorer " + workbook);
+      open("explorer ", workbook);
       break;
     }
   }

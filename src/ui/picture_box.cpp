@@ -21,7 +21,7 @@ constexpr double kMargin = 64.0;
 // A circle this many pixels across is outside any window we have.
 constexpr double kMaxRadiusPixels = 1.0e5;
 // Text fitted into a width shrinks no further than this.
-constexpr double kSmallestPoints = 5.0;
+constexpr double kSmallestPoints = 7.0;
 
 double PixelRound(double v) { return platform::RoundHalfEven(v); }
 
@@ -433,7 +433,9 @@ void PictureBox::Print(const QString& text, double max_width) {
          font.pointSizeF() - 0.5 >= kSmallestPoints) {
     font.setPointSizeF(font.pointSizeF() - 0.5);
   }
-  PrintIn(text, font, static_cast<int>(std::floor(pixels)));
+  // Still too wide at a readable size: the text is elided, so a cut shows as one.
+  const int room = static_cast<int>(std::floor(pixels));
+  PrintIn(QFontMetrics(font).elidedText(text, Qt::ElideRight, room), font, room);
 }
 
 void PictureBox::PrintIn(const QString& text, const QFont& font, int clip_width) {

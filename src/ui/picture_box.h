@@ -92,8 +92,8 @@ class PictureBox : public QWidget {
   // current point is at the start of the next line. Text is drawn without smoothing,
   // so the same text printed again in the background colour leaves nothing behind.
   void Print(const QString& text);
-  // The same within `max_width` user units: the font shrinks (down to 5 points) until
-  // the text fits, and what still does not fit is cut off at that width.
+  // The same within `max_width` user units: the font shrinks (down to 7 points, still
+  // readable) until the text fits; a text still too wide is elided to that width.
   void Print(const QString& text, double max_width);
 
   // Writes the picture as a 24-bit BMP; false when it cannot be written (a missing

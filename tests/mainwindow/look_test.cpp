@@ -1,15 +1,25 @@
 // The main window during a run as a user sees it, checked from its pixels at two
-// screen sizes: frames that share a place hide what lies behind them, and every view
-// button shows its whole caption.
+// screen sizes: frames that share a place hide what lies behind them, every view
+// button shows its whole caption, no control is covered by anything outside its own
+// frame, and no caption is drawn below a readable size.
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <string>
+#include <vector>
 
-#include "ui/controls.h"
 #include "run_window_fixture.h"
+#include "ui/controls.h"
+#include "ui/fit_button.h"
 
 namespace mainwindow_test {
 namespace {
@@ -71,6 +81,74 @@ QRect CaptionArea(QPushButton* button) {
   return button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
 }
 
+bool IsControl(const QWidget* w) {
+  return qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QLineEdit*>(w) ||
+         qobject_cast<const QComboBox*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
+         qobject_cast<const QPlainTextEdit*>(w);
+}
+
+std::string Name(const QWidget* w) {
+  if (const auto* b = qobject_cast<const QAbstractButton*>(w); b && !b->text().isEmpty())
+    return "\"" + b->text().toStdString() + "\"";
+  if (const auto* l = qobject_cast<const QLabel*>(w)) return "\"" + l->text().toStdString() + "\"";
+  return std::string(w->metaObject()->className()) + " at " + std::to_string(w->x()) + "," +
+         std::to_string(w->y());
+}
+
+// Controls that something outside their own frame covers: a later sibling of one of
+// the frames around them. Siblings in the same frame may lie over each other (a
+// frame's controls are arranged together), and a frame that wholly takes another's
+// place (the temperature and light frames) hides it whole, as a card does.
+std::vector<std::string> CoveredControls(QWidget* top) {
+  std::vector<std::string> covered;
+  for (QWidget* control : top->findChildren<QWidget*>()) {
+    if (!IsControl(control) || !control->isVisible()) continue;
+    for (QWidget* a = control->parentWidget(); a && a != top; a = a->parentWidget()) {
+      QWidget* parent = a->parentWidget();
+      const QRect place(control->mapTo(parent, QPoint(0, 0)), control->size());
+      const QObjectList& siblings = parent->children();
+      bool behind_card = false;
+      for (qsizetype i = siblings.indexOf(a) + 1; i < siblings.size() && !behind_card; ++i) {
+        const auto* s = qobject_cast<const QWidget*>(siblings[i]);
+        if (!s || s->isWindow() || !s->isVisible() || !s->geometry().intersects(place)) continue;
+        if (s->geometry() == a->geometry()) {
+          behind_card = true;
+        } else {
+          covered.push_back(Name(control) + " under " + Name(s));
+        }
+      }
+      if (behind_card) break;
+    }
+  }
+  return covered;
+}
+
+// Captions drawn below the readable size: the font a fitting button paints with, the
+// font of every other captioned control.
+std::vector<std::string> SmallCaptions(QWidget* top) {
+  std::vector<std::string> small;
+  for (QWidget* w : top->findChildren<QWidget*>()) {
+    if (!w->isVisible()) continue;
+    double points = w->font().pointSizeF();
+    if (const auto* b = qobject_cast<const ui::FitButton*>(w)) {
+      if (b->text().isEmpty()) continue;
+      points = b->Fit().font.pointSizeF();
+    } else if (const auto* l = qobject_cast<const QLabel*>(w)) {
+      if (l->text().isEmpty()) continue;
+    } else if (!qobject_cast<const QAbstractButton*>(w) && !qobject_cast<const QComboBox*>(w)) {
+      continue;
+    }
+    if (points < ui::kReadablePoints) small.push_back(Name(w) + " at " + std::to_string(points));
+  }
+  return small;
+}
+
+std::string Joined(const std::vector<std::string>& items) {
+  std::string text;
+  for (const std::string& item : items) text += "\n  " + item;
+  return text;
+}
+
 class Look : public RunWindowTest {};
 
 TEST_F(Look, FramesHideWhatIsBehindThemAndViewButtonsShowWholeCaptions) {
@@ -97,6 +175,14 @@ TEST_F(Look, FramesHideWhatIsBehindThemAndViewButtonsShowWholeCaptions) {
     const std::string at = std::to_string(size.width()) + "x" + std::to_string(size.height());
 
     ASSERT_TRUE(w.Frame_light->geometry().intersects(w.Frame_temp->geometry())) << at;
+    // With the hour boxes and with the pulse settings.
+    for (int pulse = 0; pulse < 2; ++pulse) {
+      const std::vector<std::string> covered = CoveredControls(&w);
+      EXPECT_TRUE(covered.empty()) << at << " pulse " << pulse << Joined(covered);
+      w.cmd_cyclepulse_Click();
+    }
+    const std::vector<std::string> small = SmallCaptions(&w);
+    EXPECT_TRUE(small.empty()) << at << Joined(small);
     EXPECT_EQ(PrintThrough(window, &w, w.Frame_light), 0) << at;
     EXPECT_EQ(PrintThrough(window, &w, w.frm_autotext), 0) << at;
 

@@ -222,6 +222,40 @@ ActivityTables Points(const std::vector<int64_t>& minutes, const std::vector<dou
   return t;
 }
 
+// Legend texts are black beside a swatch of their line's colour (yellow reads on
+// white), and the scale labels end left of the axis whatever their digits.
+TEST(LinePlot, LegendInBlackBesideItsColourAndScaleLabelsClearOfTheAxis) {
+  const ActivityTables t = Table(4, [](int b, int g) { return g == 0 ? 1000.0 * b : 20; });
+  const std::vector<std::string> items = {"000_Control", "001_Drug", "002_A", "003_Yellow"};
+  offline::LinePlotInput in;
+  in.tables = &t;
+  in.items = &items;
+  in.bin = 5;
+  in.max = 3000;
+  in.picture_width = 400;
+  const offline::LinePlot plot = offline::LinePlotPlan(in);
+  ASSERT_TRUE(plot.drawn);
+  const auto& ops = plot.picture.plan.Ops();
+  const double units_per_pixel = 1.3 * 20 / 400;
+  int legend_rows = 0;
+  for (size_t i = 0; i < ops.size(); ++i) {
+    if (ops[i].kind != OpKind::kText) continue;
+    if (ops[i].text.rfind(" [#", 0) == 0) {
+      ++legend_rows;
+      EXPECT_EQ(ops[i].color, 0) << ops[i].text;
+      ASSERT_GT(i, 0u);
+      EXPECT_EQ(ops[i - 1].kind, OpKind::kFill) << ops[i].text;
+      EXPECT_EQ(ops[i - 1].color, offline::LineColours()[size_t(legend_rows - 1)]) << ops[i].text;
+      EXPECT_EQ(ops[i - 1].x2, ops[i].x1) << ops[i].text;
+    } else if (ops[i].text == "3000" || ops[i].text == "1500") {
+      // Four digits at 7 pixels and air: clear of the axis at x = 0.
+      EXPECT_LE(ops[i].x1 + 4 * 7 * units_per_pixel, 0) << ops[i].text;
+      EXPECT_GE(ops[i].x1, -0.1 * 20) << ops[i].text;
+    }
+  }
+  EXPECT_EQ(legend_rows, 4);
+}
+
 TEST(LinePlot, KineticsUnitsAndRelativisation) {
   const std::vector<std::string> items = {"000_Control"};
   struct Case {

@@ -158,6 +158,21 @@ TEST_F(ReportEngineTest, EachReportTypeIsHandedOn) {
   }
 }
 
+// A machine with no file opener: the report is written and the user told its path.
+TEST_F(ReportEngineTest, WithNothingToOpenTheReportTheUserIsToldWhereItIs) {
+  RecordMinutes(run_, 60);
+  launcher_.refuse = true;
+  for (const ReportType type : {ReportType::kCsv, ReportType::kText}) {
+    choices_.report_type = type;
+    const std::string file = (run_ / (type == ReportType::kCsv ? "report.csv" : "report.txt")).string();
+    testsupport::ScriptedDialogs dialogs;
+    dialogs.ExpectOk();
+    ASSERT_EQ(engine_.Generate(choices_), ReportStatus::kWritten);
+    ASSERT_EQ(dialogs.log().size(), 1u);
+    EXPECT_NE(dialogs.log()[0].find(file), std::string::npos) << dialogs.log()[0];
+  }
+}
+
 TEST_F(ReportEngineTest, SpreadsheetExportMakesTheWorkbook) {
   RecordMinutes(run_, 60);
   SetWorkbookConverter({});  // the program's own export

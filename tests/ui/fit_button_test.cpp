@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(FitCaption, OneLineThenTwoThenASmallerFont) {
+TEST(FitCaption, OneLineThenTwoThenASmallerFontThenElided) {
   QFont font("DejaVu Sans");
   font.setPointSizeF(9);
   const QFontMetricsF m(font);
@@ -18,39 +18,49 @@ TEST(FitCaption, OneLineThenTwoThenASmallerFont) {
     const char* why;
     const char* caption;
     QSize area;
-    bool full_size;
+    double points;  // 9: the full size, 0: smaller but readable
     QStringList lines;
+    bool elided;
   };
   const Row rows[] = {
-      {"fits", "Bar Plot", {wide("Bar Plot"), high(1)}, true, {"Bar Plot"}},
-      {"too narrow: two lines", "Bar Plot", {wide("Plot"), high(2)}, true, {"Bar", "Plot"}},
+      {"fits", "Bar Plot", {wide("Bar Plot"), high(1)}, 9, {"Bar Plot"}, false},
+      {"too narrow: two lines", "Bar Plot", {wide("Plot"), high(2)}, 9, {"Bar", "Plot"}, false},
       {"the split with the shorter longer line",
        "BodyBends Histogram PLOT",
        {wide("Histogram PLOT"), high(2)},
-       true,
-       {"BodyBends", "Histogram PLOT"}},
+       9,
+       {"BodyBends", "Histogram PLOT"},
+       false},
       {"one line high: smaller",
        "Heatmap PLOT",
-       {wide("Heatmap"), high(1)},
-       false,
-       {"Heatmap PLOT"}},
-      {"no blank: smaller", "Connect", {wide("Conn"), high(2)}, false, {"Connect"}},
+       {wide("Heatmap PLO"), high(1)},
+       0,
+       {"Heatmap PLOT"},
+       false},
+      {"no blank: smaller", "Connect", {wide("Connec"), high(2)}, 0, {"Connect"}, false},
       {"two lines still too wide: smaller",
        "BodyBends Histogram PLOT",
-       {wide("Bod"), high(2)},
-       false,
-       {"BodyBends", "Histogram PLOT"}},
-      {"nothing to fit", "", {10, 10}, true, {""}},
+       {wide("Histogram PLO"), high(2)},
+       0,
+       {"BodyBends", "Histogram PLOT"},
+       false},
+      {"nothing to fit", "", {10, 10}, 9, {""}, false},
   };
   for (const Row& r : rows) {
     const ui::CaptionFit fit = ui::FitCaption(r.caption, font, r.area);
     EXPECT_EQ(fit.lines, r.lines) << r.why;
-    EXPECT_EQ(fit.font.pointSizeF() == 9, r.full_size) << r.why << " " << fit.font.pointSizeF();
+    EXPECT_EQ(fit.elided, r.elided) << r.why;
+    if (r.points == 9) {
+      EXPECT_EQ(fit.font.pointSizeF(), 9) << r.why;
+    } else {
+      EXPECT_LT(fit.font.pointSizeF(), 9) << r.why;
+      EXPECT_GE(fit.font.pointSizeF(), ui::kReadablePoints) << r.why;
+    }
     const QFontMetricsF fm(fit.font);
     for (const QString& line : fit.lines)
       EXPECT_LE(fm.horizontalAdvance(line), r.area.width() - 2) << r.why;
     // Half a point larger would not have fitted.
-    if (!r.full_size) {
+    if (r.points != 9) {
       QFont larger = fit.font;
       larger.setPointSizeF(fit.font.pointSizeF() + 0.5);
       const QFontMetricsF lm(larger);
@@ -59,8 +69,53 @@ TEST(FitCaption, OneLineThenTwoThenASmallerFont) {
       EXPECT_GT(widest, r.area.width() - 2) << r.why;
     }
   }
-  // No room at all: the shrinking ends at 2 points.
-  EXPECT_EQ(ui::FitCaption("Start Acquisition", font, {3, 3}).font.pointSizeF(), 2);
+}
+
+TEST(FitCaption, BelowTheReadableSizeTheLinesAreElided) {
+  QFont font("DejaVu Sans");
+  font.setPointSizeF(9);
+  const QFontMetricsF m(font);
+  const int line = int(std::ceil(m.height()));
+  struct Row {
+    const char* why;
+    QSize area;
+    int lines;
+  };
+  const Row rows[] = {
+      {"two lines high: both lines elided", {40, 3 * line}, 2},
+      {"one line high: one elided line", {40, line}, 1},
+      {"no room at all", {3, 3}, 1},
+  };
+  for (const Row& r : rows) {
+    const ui::CaptionFit fit = ui::FitCaption("BodyBends Histogram PLOT", font, r.area);
+    EXPECT_TRUE(fit.elided) << r.why;
+    EXPECT_EQ(fit.font.pointSizeF(), ui::kReadablePoints) << r.why;
+    ASSERT_EQ(fit.lines.size(), r.lines) << r.why;
+    const QFontMetricsF fm(fit.font);
+    for (const QString& text : fit.lines) {
+      EXPECT_LE(fm.horizontalAdvance(text), std::max(0, r.area.width() - 2)) << r.why;
+      if (!text.isEmpty()) EXPECT_TRUE(text.endsWith(QChar(0x2026))) << r.why;
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// An elided caption is read whole from the tooltip, which goes once it fits again.
+TEST(FitButton, AnElidedCaptionIsItsTooltip) {
+  ui::FitButton button("BodyBends Histogram PLOT");
+  button.resize(30, 20);
+  button.grab();
+  EXPECT_EQ(button.toolTip(), "BodyBends Histogram PLOT");
+  button.resize(400, 40);
+  button.grab();
+  EXPECT_EQ(button.toolTip(), "");
+  button.setToolTip("given");
+  button.resize(30, 20);
+  button.grab();
+  EXPECT_EQ(button.toolTip(), "given");
 }
 
 }  // namespace

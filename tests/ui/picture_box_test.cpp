@@ -319,11 +319,19 @@ TEST(PictureBox, TextGivenARoomShrinksAndStaysInIt) {
   EXPECT_GT(InkedPixels(pic, QRect(0, 0, 40, 60)), 0);
   EXPECT_LT(InkedPixels(pic), whole);
   EXPECT_EQ(InkedPixels(pic, QRect(40, 0, 260, 60)), 0);
-  // Far too little even at the smallest size: cut at the room's edge.
+  // Too little even at the smallest readable size: elided within the room, at a height
+  // no smaller than the shrunk text above.
+  const int shrunk_ink = InkedPixels(pic);
   pic.Cls();
-  pic.Print(label, 8);
+  pic.Print(label, 24);
   EXPECT_GT(InkedPixels(pic), 0);
-  EXPECT_EQ(InkedPixels(pic, QRect(8, 0, 292, 60)), 0);
+  EXPECT_LT(InkedPixels(pic), shrunk_ink);
+  EXPECT_EQ(InkedPixels(pic, QRect(24, 0, 276, 60)), 0);
+  QRect ink;
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 24; ++x)
+      if (pic.Image().pixel(x, y) != pic.Image().pixel(299, 59)) ink |= QRect(x, y, 1, 1);
+  EXPECT_GE(ink.height(), 6);  // a 5-point text's capitals are about 5 pixels high
 }
 
 }  // namespace

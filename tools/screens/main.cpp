@@ -55,6 +55,19 @@ void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& tex
   std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
+// Empty, or one colour throughout: nothing of the window was drawn.
+bool Blank(const QImage& image) {
+  if (image.isNull() || image.width() == 0 || image.height() == 0) return true;
+  const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+  const QRgb first = rgb.pixel(0, 0);
+  for (int y = 0; y < rgb.height(); ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+    for (int x = 0; x < rgb.width(); ++x)
+      if (line[x] != first) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -131,18 +144,30 @@ int main(int argc, char** argv) {
         continue;
       }
       screens::Program::Settle();
+      if (shots.empty()) {
+        std::fprintf(stderr, "quenlar-screens: %s: no window to draw\n", state.name);
+        ++failures;
+      }
       for (const auto& shot : shots) {
         char prefix[16];
         std::snprintf(prefix, sizeof prefix, "%02d-", number);
         std::string file = prefix + std::string(state.name);
         if (!shot.name.empty()) file += "-" + shot.name;
         file += ".png";
-        if (!shot.window || !shot.window->isVisible()) {
-          std::fprintf(stderr, "quenlar-screens: %s: the window is not shown\n", file.c_str());
-          ++failures;
-          if (!shot.window) continue;
+        QImage image = shot.image;
+        if (image.isNull()) {
+          if (!shot.window || !shot.window->isVisible()) {
+            std::fprintf(stderr, "quenlar-screens: %s: the window is not shown\n", file.c_str());
+            ++failures;
+            if (!shot.window) continue;
+          }
+          image = shot.window->grab().toImage();
         }
-        if (!shot.window->grab().toImage().save(QString::fromStdString((dir / file).string()))) {
+        if (Blank(image)) {
+          std::fprintf(stderr, "quenlar-screens: %s: the picture is blank\n", file.c_str());
+          ++failures;
+        }
+        if (!image.save(QString::fromStdString((dir / file).string()))) {
           std::fprintf(stderr, "quenlar-screens: cannot write %s\n", file.c_str());
           ++failures;
         }

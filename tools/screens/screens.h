@@ -3,6 +3,7 @@
 // program runs in a scratch program folder on the offscreen platform, with the
 // simulated instrument on COM4 and a clock that moves only when told to. The states
 // and how to add one are in states.cpp; scripts/screens.sh builds and runs it.
+#include <QImage>
 #include <QWidget>
 #include <deque>
 #include <filesystem>
@@ -91,10 +92,12 @@ class Program {
 };
 
 // One window to draw; `name` is added to the state's name in the file name (empty
-// for the state's only window).
+// for the state's only window). A state that shows a passing moment (a progress
+// frame during a call) grabs the window itself into `image`.
 struct Shot {
   std::string name;
   QWidget* window = nullptr;
+  QImage image;
 };
 using Shots = std::vector<Shot>;
 

@@ -25,9 +25,11 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
 #include "storage/run_files.h"
 #include "mainwindow/frm_about.h"
@@ -58,7 +60,18 @@ Shots StartWindow(Program& p) {
 
 Shots BeforeConnecting(Program& p) { return Main(p.MainOpen()); }
 
-Shots Connected(Program& p) { return Main(p.Connected()); }
+// Connecting shows its progress frame only while it talks to the instrument: the
+// window is grabbed from inside the call, when it lets events run.
+Shots Connecting(Program& p) {
+  Frm_Main& w = p.MainOpen();
+  QImage during;
+  QTimer::singleShot(0, &w, [&] {
+    if (w.frm_autotext->isVisible()) during = w.grab().toImage();
+  });
+  p.Connected();
+  if (during.isNull()) throw std::runtime_error("connecting showed no progress");
+  return {{"", &w, during}};
+}
 
 // ---- During a run, one state per view; each view gets a bin of its own ----
 
@@ -85,8 +98,16 @@ Shots RunHistogram(Program& p) {
   return Main(w);
 }
 
+// The light frame's pulse settings, opened with "Cycle/Pulse" (closed by the next state).
+Shots RunPulse(Program& p) {
+  Frm_Main& w = p.Running();
+  if (w.frm_pulse->isHidden()) w.cmd_cyclepulse_Click();
+  return Main(w);
+}
+
 Shots Paused(Program& p) {
   Frm_Main& w = p.Running();
+  if (!w.frm_pulse->isHidden()) w.cmd_cyclepulse_Click();
   p.answers().Queue("Pause Time Counter?", "yes");
   w.CmdPause_Click();
   Program::Settle();
@@ -98,6 +119,17 @@ Shots Paused(Program& p) {
 Shots Ended(Program& p) {
   Frm_Main& w = p.Ended();
   return {{"main", &w}, {"report", &ui::Default<reports::frm_report>()}};
+}
+
+// "< Back" to the start window, then "Run Latest Project": the main window again.
+Shots BackAndRunLatest(Program& p) {
+  Frm_Main& w = p.Ended();
+  ui::Default<reports::frm_report>().hide();
+  w.Cmdoffline_Click();
+  Program::Settle();
+  ui::Default<mainwindow::Frm_Init>().cmd_option2_Click();
+  Program::Settle();
+  return Main(w);
 }
 
 // The raw data frame opens for a run with raw blocks; a first block file stands in.
@@ -285,6 +317,7 @@ Shots OfflineBars(Program& p) { return {{"", &OfflineRun(p)}}; }
 std::filesystem::path MakeLongRun(const std::filesystem::path& recorded, const std::string& stamp,
                                   int minutes, double scale) {
   const std::filesystem::path run = recorded.parent_path() / stamp;
+  if (std::filesystem::exists(run / "counts.bin")) return run;  // made by an earlier state
   std::filesystem::create_directories(run);
   for (const char* file : {"setup.dat", "groups.dat", "chgroup.dat", "status.dat", "threshld.dat"})
     std::filesystem::copy_file(recorded / file, run / file,
@@ -352,13 +385,15 @@ const std::vector<State>& States() {
   static const std::vector<State> kStates = {
       {"start", "the start window after start-up", StartWindow},
       {"main-before-connect", "the main window opened, not yet connected", BeforeConnecting},
-      {"main-connected", "the main window connected to the instrument", Connected},
+      {"main-connecting", "the main window connecting to the instrument", Connecting},
       {"run-wells", "a run two bins in: the wells of the first group", RunWells},
       {"run-bars", "the run: one bar per group", RunBars},
       {"run-grid", "the run: the plate grid", RunGrid},
       {"run-histogram", "the run: the body-bends histogram of group 0", RunHistogram},
+      {"run-pulse", "the run: the light frame's pulse settings", RunPulse},
       {"paused", "the run paused with its time counter stopped", Paused},
       {"end", "the run ended at its lapse: main window and report window", Ended},
+      {"back-run-latest", "the main window after < Back and Run Latest Project", BackAndRunLatest},
       {"report-raw", "the report window with its raw data frame open", ReportRawFrame},
       {"report-cancelled", "the report window shown again after Cancel", ReportCancelled},
       {"about", "the About window", About},

@@ -58,6 +58,9 @@ class Frm_offline : public ui::Form {
   void Form_Unload() override;
   void Form_Resize() override;
   void ArrangeControls();
+  // The details box's font, made smaller (to the readable floor) until its lines show
+  // without scrolling.
+  void FitDetailsBox();
   // The back button: the start window again.
   void Cmd_main_Click();
 

@@ -126,6 +126,7 @@ void Frm_offline::DrawGroupBars() {
   PaintPicture(BarPlot(in));
   txt_pj_details->setPlainText(
       QString::fromStdString(DetailsBoxText(run_.Details_Text)).replace("\r\n", "\n"));
+  FitDetailsBox();
 }
 
 void Frm_offline::DrawGridPlot() {

@@ -30,8 +30,8 @@ namespace {
 constexpr int kWidth = 680;
 constexpr int kMenuHeight = 22;
 constexpr int kFrameTop = 24;
-// The content frame's own height; a shorter window clips it at the bottom.
-constexpr int kFrameHeight = 245;
+// The content frame's own height: whole in the shortest window (after Cancel).
+constexpr int kFrameHeight = 204;
 constexpr int kRunFrameTop = kFrameTop + kFrameHeight + 6;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -83,7 +83,7 @@ frm_report::frm_report() {
   Cmb_binsize = new QComboBox(f);
   Cmb_binsize->setEditable(true);
   Cmb_binsize->setGeometry(104, 46, 108, kControlHeight);
-  Caption("Basal Meassure:", f, 8, 72, 96);
+  Caption("Basal Meassure:", f, 8, 72, 94);
   cmbbasal = new QComboBox(f);
   cmbbasal->setGeometry(104, 72, 108, kControlHeight);
   auto* file_type = new QGroupBox(f);
@@ -93,9 +93,9 @@ frm_report::frm_report() {
     Option_report[i] = new QRadioButton(types[i], file_type);
     Option_report[i]->setGeometry(8, 4 + i * kOptionPitch, 190, kControlHeight);
   }
-  Caption("spacer =", f, 8, 178, 60);
+  Caption("spacer =", f, 8, 176, 60);
   txt_customspacer = new QLineEdit(f);
-  txt_customspacer->setGeometry(70, 178, 44, kControlHeight);
+  txt_customspacer->setGeometry(70, 176, 44, kControlHeight);
 
   // Middle column: the layout; right column: the statistics columns.
   auto* output = new QGroupBox("Output format:", f);
@@ -109,12 +109,11 @@ frm_report::frm_report() {
   Chk_statistic = StatisticsBox(f, QRect(510, 44, kWidth - 8 - 518, 128));
 
   Cmd_generate = new QPushButton("Generate...", f);
-  Cmd_generate->setGeometry(228, 178, 124, 26);
+  Cmd_generate->setGeometry(228, 174, 124, 26);
   Cmd_cancel = new QPushButton("Cancel", f);
-  Cmd_cancel->setGeometry(360, 178, 100, 26);
-  // Below the height a cancelled window keeps: the openers tick it, not the user.
+  Cmd_cancel->setGeometry(360, 174, 100, 26);
   chk_autoreport = new QCheckBox("Autoreport", f);
-  chk_autoreport->setGeometry(8, 214, 120, kControlHeight);
+  chk_autoreport->setGeometry(510, 176, 120, kControlHeight);
 
   Frame_run = new QGroupBox("Raw data processing:", this);
   Frame_run->setGeometry(4, kRunFrameTop, kWidth - 8, 130);

@@ -1,6 +1,7 @@
 // The setup window's annotation panel frm_advance: the six-row grid over groups
 // 0..383, the global fields and their mode boxes, Fill and SET Global; the box that
 // shows the panel; the maker's annotation page.
+#include <algorithm>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -157,11 +158,22 @@ void Frm_setup::ShowAnnotationGrid() {
   annotations_->ApplyDefaults();
   for (const AnnotationField f : kSwitchable)
     GlobalBox(f)->setText(Q(annotations_->GlobalValue(f)));
+  // One font size for the whole frame: the size its tightest caption fits at (not
+  // below the readable floor, where a caption still too wide keeps its tooltip).
+  double points = QFont().pointSizeF();
   for (QWidget* caption :
        std::initializer_list<QWidget*>{lbl_group, lbl_compound, lbl_conc, lbl_strain, lbl_org,
                                        lbl_buff, lbl_global, Chk_global_buffer, Chk_global_strain,
-                                       Chk_global_orgnum, combo_tool, cmd_fill, cmd_setglobal})
+                                       Chk_global_orgnum, combo_tool, cmd_fill, cmd_setglobal}) {
+    if (!caption->isVisibleTo(frm_advance)) continue;
     ui::FitCaption(*caption);
+    points = std::min(points, caption->font().pointSizeF());
+  }
+  QFont font;
+  font.setPointSizeF(points);
+  for (QWidget* w : frm_advance->findChildren<QWidget*>()) w->setFont(font);
+  // A box narrower than its text shows the text's start.
+  for (QLineEdit* box : frm_advance->findChildren<QLineEdit*>()) box->setCursorPosition(0);
 }
 
 void Frm_setup::FillAnnotationFieldList() {
