@@ -15,6 +15,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "setup/group_sets.h"
+#include "ui/caption_fit.h"
 #include "ui/events.h"
 #include "ui/frame.h"
 
@@ -113,6 +114,7 @@ void Frm_offline::OpenPlateEditor() {
   Combo_sets->clear();
   for (const std::string& name : sets) Combo_sets->addItem(Q(name));
   Combo_sets->setCurrentIndex(setup::PreselectedGroupSet(sets.size()));
+  ui::FitCaption(*Combo_sets);
   editor_groups_ = run_.Run_Group;
   editor_names_ = run_.Run_Group_Name;
   FillEditorGroupCombo(0);

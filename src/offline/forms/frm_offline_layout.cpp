@@ -32,7 +32,8 @@ void Frm_offline::ArrangeControls() {
     ui::RoundButton(*b);
   for (QWidget* w :
        std::initializer_list<QWidget*>{lbl_orden, lbl_date, lblproject, lbl_tagplot, chk_bmp,
-                                       Label_page, lbl_binsize, lbl_threshold, lblset})
+                                       Label_page, lbl_binsize, lbl_threshold, lblset,
+                                       Combo_sets})
     ui::FitCaption(*w);
   Listpj->repaint();
   ui::DrawRoundedFrame(*PicPanel1);
