@@ -74,8 +74,7 @@ bool SaveRunGroupFiles(const fs::path& run_folder, const LoadedRun& run) {
     storage::CopyFileChecked(source, (run_folder / (std::string(name) + ".bak")).string());
     // The time is read again for each stamped copy.
     storage::CopyFileChecked(
-        source,
-        (run_folder / (name + GroupBackupStamp(platform::Now()) + ".bak")).string());
+        source, (run_folder / (name + GroupBackupStamp(platform::Now()) + ".bak")).string());
   };
   copy("chgroup");
   copy("groups");

@@ -168,7 +168,8 @@ ArchiveResult ArchiveRun(const fs::path& run_folder, const platform::WallTime& n
 
 std::vector<std::string> BasalChoices(const fs::path& project_folder, int order) {
   std::vector<std::string> choices = {"-"};
-  for (const std::string& run : ListedRuns(project_folder, order)) choices.push_back(run.substr(0, 13));
+  for (const std::string& run : ListedRuns(project_folder, order))
+    choices.push_back(run.substr(0, 13));
   return choices;
 }
 

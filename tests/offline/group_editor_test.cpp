@@ -1,13 +1,13 @@
+#include "offline/group_editor.h"
+
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 
 #include "browser_fixture.h"
-#include "offline/group_editor.h"
 #include "ui/frame.h"
-
-#include <QLabel>
 
 namespace offline_test {
 namespace {
@@ -28,7 +28,8 @@ class Editor : public BrowserTest {
         channels.emplace_back(Beam0(r, c) + 1, 8 * c + r, 1);
       }
     WritePlate("w8x12", 8, 12, channels, 2.0);
-    WritePlate("w2x3", 2, 3, {{0, 0, 0}, {1, 1, 0}, {16, 2, 0}, {17, 3, 0}, {32, 4, 0}, {33, 5, 0}});
+    WritePlate("w2x3", 2, 3,
+               {{0, 0, 0}, {1, 1, 0}, {16, 2, 0}, {17, 3, 0}, {32, 4, 0}, {33, 5, 0}});
     project_ = MakeProject(3, "Plates");
     run_ = MakeRun(project_, "20240315_0930", "Plate run", {{0, {{0, 1}}}}, {"w8x12"});
     // Groups 0..5 on wells A1..F1; B1's beam 1 (channel 3) disabled, in group 5.
@@ -85,8 +86,8 @@ TEST_F(Editor, OpensOnTheLoadedRunWithItsBlockSetsAndGroupList) {
   EXPECT_EQ(w.View_Mode, 3);
   EXPECT_EQ(w.Editor_Opened, 1);
   EXPECT_FALSE(w.Framegrup->isHidden());
-  for (QWidget* off : std::initializer_list<QWidget*>{w.Listpj, w.Cmd_report, w.Cmd_main,
-                                                      w.frame_plotbutton})
+  for (QWidget* off :
+       std::initializer_list<QWidget*>{w.Listpj, w.Cmd_report, w.Cmd_main, w.frame_plotbutton})
     EXPECT_FALSE(off->isEnabled()) << off->objectName().toStdString();
   EXPECT_FALSE(w.mnadvanced->isEnabled());
   ASSERT_EQ(w.Combo_sets->count(), 24);
@@ -94,8 +95,8 @@ TEST_F(Editor, OpensOnTheLoadedRunWithItsBlockSetsAndGroupList) {
   EXPECT_EQ(w.Combo_sets->currentText(), "04x01 [RowsxColumn]");
   EXPECT_EQ(w.Combo_sets->itemText(23), "08x12 [RowsxColumn]");
   EXPECT_EQ(Items(w.combogrup2),
-            (std::vector<std::string>{"000_Control", "001_Drug", "002_Free", "003_Free",
-                                      "004_Free", "005_Free", "006_Free"}));
+            (std::vector<std::string>{"000_Control", "001_Drug", "002_Free", "003_Free", "004_Free",
+                                      "005_Free", "006_Free"}));
   EXPECT_EQ(Items(w.lstgrup2), (std::vector<std::string>{"A1"}));
   EXPECT_EQ(w.lstchgrup2->count(), 96 * 2 - 1 - 7);  // less disabled and grouped channels
   EXPECT_EQ(w.Picreal->ScaleLeft(), -50);
@@ -182,7 +183,8 @@ class EditorSave : public Editor {
   }
   static std::string ChgroupFile(const std::function<int(int)>& group) {
     std::string out = "\"<Channel>, <Group: -1=Free>\"\r\n";
-    for (int ch = 0; ch < 384; ++ch) out += std::to_string(ch) + "," + std::to_string(group(ch)) + "\r\n";
+    for (int ch = 0; ch < 384; ++ch)
+      out += std::to_string(ch) + "," + std::to_string(group(ch)) + "\r\n";
     return out;
   }
 };

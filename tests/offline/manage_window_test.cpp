@@ -179,8 +179,8 @@ TEST_F(Manage, ReportHandOffFillsTheReportWindowForTheLoadedRun) {
   std::vector<std::string> basal;
   for (int i = 0; i < report.cmbbasal->count(); ++i)
     basal.push_back(report.cmbbasal->itemText(i).toStdString());
-  EXPECT_EQ(basal, (std::vector<std::string>{"-", "20240316_0930", "20240316_0930",
-                                             "20240315_0930"}));
+  EXPECT_EQ(basal,
+            (std::vector<std::string>{"-", "20240316_0930", "20240316_0930", "20240315_0930"}));
   EXPECT_EQ(report.cmbbasal->currentIndex(), 0);
   EXPECT_EQ(report.frm_report_frame->title(), W().lbl_subpj_title->text());
   EXPECT_FALSE(report.Option_output[4]->isHidden());
@@ -191,7 +191,8 @@ TEST_F(Manage, ReportHandOffFillsTheReportWindowForTheLoadedRun) {
   W().Cmd_report_Click();
   EXPECT_TRUE(report.Option_output[4]->isHidden());
   EXPECT_TRUE(report.Option_output[0]->isChecked());
-  EXPECT_EQ(report.frm_report_frame->title().toStdString(), " 2024.0316\t ACQ09:30 \"Renamed\"\t\t[K1]");
+  EXPECT_EQ(report.frm_report_frame->title().toStdString(),
+            " 2024.0316\t ACQ09:30 \"Renamed\"\t\t[K1]");
 
   report.hide();
   fs::remove(run_b_ / "counts.bin");
@@ -233,8 +234,8 @@ TEST_F(Manage, KineticsShowProgressPerRunAndSayWhatIsMissing) {
   fs::remove(run_s2_ / "counts.bin");
   std::string tags = "20240315_0930 [K1] [K2]\r\n20240316_0930 [K1]\r\n20240316_0930_s2 [K1]\r\n";
   for (int k = 0; k < 100; ++k) {
-    const std::string id = "20240201_" + std::to_string(10 + k / 60) +
-                           (k % 60 < 10 ? "0" : "") + std::to_string(k % 60);
+    const std::string id = "20240201_" + std::to_string(10 + k / 60) + (k % 60 < 10 ? "0" : "") +
+                           std::to_string(k % 60);
     fs::create_directories(project_ / id);
     tags += id + " [K2]\r\n";
   }

@@ -1,5 +1,6 @@
-#include "offline/run_catalogue.h"
 #include "offline/run_management.h"
+
+#include "offline/run_catalogue.h"
 #include "offline_fixture.h"
 #include "storage/run_description.h"
 
@@ -23,17 +24,37 @@ TEST(Tags, AddTagOverTheLinesOfTheFile) {
       {"first tag", {}, r, "[K1]", Status::kChanged, {r + " [K1]"}},
       {"[K2] twice", {r + " [K2]"}, r, "[K2]", Status::kChanged, {r + " [K2]"}},
       {"[K1] then [K3]", {r + " [K1]"}, r, "[K3]", Status::kChanged, {r + " [K1] [K3]"}},
-      {"clear", {r + " [K1] [K3]", "20240316_0930 [K1]"}, r, "", Status::kChanged,
+      {"clear",
+       {r + " [K1] [K3]", "20240316_0930 [K1]"},
+       r,
+       "",
+       Status::kChanged,
        {r, "20240316_0930 [K1]"}},
       {"clear a bare line", {r}, r, "", Status::kChanged, {r}},
-      {"clear without a line", {"20240316_0930 [K1]"}, r, "", Status::kUnchanged,
+      {"clear without a line",
+       {"20240316_0930 [K1]"},
+       r,
+       "",
+       Status::kUnchanged,
        {"20240316_0930 [K1]"}},
       {"a cleared line takes a tag", {r}, r, "[K4]", Status::kChanged, {r + " [K4]"}},
-      {"a station suffix is another run", {r + "_s2 [K1]"}, r, "[K1]", Status::kChanged,
+      {"a station suffix is another run",
+       {r + "_s2 [K1]"},
+       r,
+       "[K1]",
+       Status::kChanged,
        {r + "_s2 [K1]", r + " [K1]"}},
-      {"a line starting with a blank has no key", {" " + r + " [K1]"}, r, "[K2]",
-       Status::kChanged, {" " + r + " [K1]", r + " [K2]"}},
-      {"every line of the key", {r + " [K1]", r}, r, "[K2]", Status::kChanged,
+      {"a line starting with a blank has no key",
+       {" " + r + " [K1]"},
+       r,
+       "[K2]",
+       Status::kChanged,
+       {" " + r + " [K1]", r + " [K2]"}},
+      {"every line of the key",
+       {r + " [K1]", r},
+       r,
+       "[K2]",
+       Status::kChanged,
        {r + " [K1] [K2]", r + " [K2]"}},
   };
   for (const Case& c : cases) {
@@ -45,8 +66,8 @@ TEST(Tags, AddTagOverTheLinesOfTheFile) {
 
 TEST(Tags, AThousandLinesAtMost) {
   Lines full;
-  for (int i = 0; i < 1000; ++i) full.push_back("2024010" + std::to_string(i % 10) + "_" +
-                                                std::to_string(1000 + i) + " [K1]");
+  for (int i = 0; i < 1000; ++i)
+    full.push_back("2024010" + std::to_string(i % 10) + "_" + std::to_string(1000 + i) + " [K1]");
   EXPECT_EQ(offline::AddTag(full, "20250101_0000", "[K1]").status, Status::kTooMany);
   EXPECT_EQ(offline::AddTag(full, full[5].substr(0, 13), "[K2]").status, Status::kChanged);
   Lines over = full;

@@ -30,8 +30,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kKineticEntries = 5;
-constexpr const char* kKineticCaptions[kKineticEntries] = {"CLEAR", "[K1]", "[K2]", "[K3]",
-                                                           "[K4]"};
+constexpr const char* kKineticCaptions[kKineticEntries] = {"CLEAR", "[K1]", "[K2]", "[K3]", "[K4]"};
 
 }  // namespace
 
@@ -52,10 +51,10 @@ void Frm_offline::ConnectListMenu() {
   connect(lst_rename, &QAction::triggered, this, [this] { lst_rename_Click(); });
   connect(lst_explorefind, &QAction::triggered, this, [this] { lst_explorefind_Click(); });
   for (int i = 0; i < kKineticEntries; ++i)
-    connect(tagjk[static_cast<size_t>(i)], &QAction::triggered, this, [this, i] { tagjk_Click(i); });
+    connect(tagjk[static_cast<size_t>(i)], &QAction::triggered, this,
+            [this, i] { tagjk_Click(i); });
   for (size_t i = 0; i < tagjr.size(); ++i)
-    connect(tagjr[i], &QAction::triggered, this,
-            [this, i] { tagjr_Click(static_cast<int>(i)); });
+    connect(tagjr[i], &QAction::triggered, this, [this, i] { tagjr_Click(static_cast<int>(i)); });
   connect(lst_plateconfig, &QAction::triggered, this, [this] { lst_plateconfig_Click(); });
   connect(lst_delete, &QAction::triggered, this, [this] { lst_delete_Click(); });
   connect(mnadvanced, &QAction::triggered, this, [this] { mnadvanced_Click(); });

@@ -151,12 +151,12 @@ void Frm_offline::DrawLinePlot(int32_t bin, const std::string& tag_list, bool re
     if (load.status != ActivityStatus::kOk) return;
     in.max = load.max;
   } else {
-    const KineticsLoad load = LoadTaggedKinetics(
-        run_.ProjectFolder(), tag_list, run_.Run_Group, tables_,
-        [this, &progress_shown](size_t done, size_t total) {
-          progress_shown = true;
-          ShowLoadProgress(done, total);
-        });
+    const KineticsLoad load =
+        LoadTaggedKinetics(run_.ProjectFolder(), tag_list, run_.Run_Group, tables_,
+                           [this, &progress_shown](size_t done, size_t total) {
+                             progress_shown = true;
+                             ShowLoadProgress(done, total);
+                           });
     if (load.status == KineticsLoad::Status::kTooMany) {
       platform::GetDialogs().MsgBox("To many Tagged Sub_Projects! (max=99)");
       return;
