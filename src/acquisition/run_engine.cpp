@@ -215,6 +215,7 @@ StartResult RunEngine::Start() {
   state.Run_Folder = folder;
   state.Run_Name = name;
   run_path_ = path;
+  sh.Run_Folder_Path = path.string();
 
   // The run's copy records the bin the run really uses, whatever the setup asked for:
   // the readers size its raw records by it.

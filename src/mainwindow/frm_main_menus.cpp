@@ -31,6 +31,7 @@
 #include "setup/forms/frm_setup.h"
 #include "storage/config_file.h"
 #include "storage/report_settings.h"
+#include "storage/run_files.h"
 #include "storage/setup_file.h"
 #include "storage/shared_state.h"
 #include "ui/events.h"
@@ -40,22 +41,6 @@ namespace mainwindow {
 namespace {
 
 double TextValue(const QLineEdit& box) { return platform::Val(box.text().toStdString()); }
-
-bool AnyFileMatches(const std::filesystem::path& folder, const std::string& prefix,
-                    const std::string& suffix) {
-  std::error_code ec;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-       it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (name.size() >= prefix.size() + suffix.size() &&
-        name.compare(0, prefix.size(), prefix) == 0 &&
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
-        it->is_regular_file(ec)) {
-      return true;
-    }
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -264,7 +249,7 @@ void Frm_Main::Cmdreport_Click() {
     return;
   }
   report.Txt_inputfile->setText(QString::fromStdString(folder.string()));
-  if (AnyFileMatches(folder, "histo", ".bin")) {
+  if (storage::HoldsHistoFiles(folder)) {
     report.Option_output[4]->setVisible(true);
     report.Option_output[4]->setChecked(true);
   } else {

@@ -170,7 +170,15 @@ PlotPicture GridPlot(const LoadedRun& run, const ActivityTables& tables) {
     }
   }
 
-  // The wells: outlines, group labels, column numbers and row letters.
+  PlateWells(run, {px, ox, py, oy}, 120 * run.Run_Row_Offset - 50, plan);
+  return pic;
+}
+
+void PlateWells(const LoadedRun& run, const PlateCells& cells, double numbers_y,
+                ui::DrawPlan& plan) {
+  const int rows = std::max<int>(run.Run_Plate_Rows, 0);
+  const int cols = std::max<int>(run.Run_Plate_Cols, 0);
+  const double px = cells.px, ox = cells.ox, py = cells.py, oy = cells.oy;
   for (int i = 0; i < rows; ++i)
     for (int j = 0; j < cols; ++j)
       plan.Outline(j * px + ox, i * py + oy, (j + 1) * px + ox, (i + 1) * py + oy, kCellRed);
@@ -186,12 +194,11 @@ PlotPicture GridPlot(const LoadedRun& run, const ActivityTables& tables) {
     }
   }
   for (int j = 0; j < cols; ++j)
-    plan.Text(100 * (j * run.Run_Col_Pitch + run.Run_Col_Offset) + 25,
-              120 * run.Run_Row_Offset - 50, std::to_string(j + 1));
+    plan.Text(100 * (j * run.Run_Col_Pitch + run.Run_Col_Offset) + 25, numbers_y,
+              std::to_string(j + 1));
   for (int i = 0; i < rows; ++i)
     plan.Text(100 * run.Run_Col_Offset - 50, 100 * (i * run.Run_Row_Pitch + run.Run_Row_Offset),
               std::string(1, static_cast<char>(65 + i)));
-  return pic;
 }
 
 // ---- Line plot ----
@@ -262,6 +269,9 @@ LinePlot LinePlotPlan(const LinePlotInput& in) {
   const int32_t n =
       std::min<int32_t>(t.Bin_Count, static_cast<int32_t>(t.Group_Activity.rows()) - 1);
   const int32_t b = in.bin;
+  // Kinetics without a single run (all of them gone or no run folders): nothing to draw,
+  // and no first point to measure time from.
+  if (in.tagged && n < 1) return out;
 
   // The values drawn: the table's, or percentages of each group's first point.
   std::vector<std::vector<double>> values(items.size());

@@ -67,6 +67,16 @@ PlotPicture GridPlot(const LoadedRun& run, const ActivityTables& tables);
 // The grey level of a well total against the scale total.
 int GridGreyLevel(int64_t total, int64_t scale_total);
 
+// A well cell's width and height and the plate's left and top, in picture units.
+struct PlateCells {
+  double px = 0, ox = 0, py = 0, oy = 0;
+};
+// What the plate pictures share: the red well outlines, "G" & group on each well whose
+// beam-0 channel is grouped (coloured by group mod 4), the column numbers at height
+// `numbers_y` and the row letters left of the plate.
+void PlateWells(const LoadedRun& run, const PlateCells& cells, double numbers_y,
+                ui::DrawPlan& plan);
+
 // ---- Line plot and kinetics ----
 // 385 colours; item n of the group list is drawn in entry n.
 std::array<int32_t, storage::kTableSize> LineColours();

@@ -143,6 +143,14 @@ std::vector<std::string> SplitSearchTerms(const std::string& text) {
   return terms;
 }
 
+std::vector<std::string> ListedRuns(const fs::path& project_folder, int order) {
+  std::vector<std::string> listed;
+  InOrder(storage::ListRunFolders(project_folder), order, [&](const std::string& run) {
+    if (!IsArchived(run) && HoldsCounts(project_folder / run)) listed.push_back(run);
+  });
+  return listed;
+}
+
 // ---- RunCatalogue ----
 
 RunCatalogue::RunCatalogue(fs::path program_folder) : program_folder_(std::move(program_folder)) {}
@@ -165,15 +173,14 @@ void RunCatalogue::FillProjectList(int order) {
                       "", folder});
     if (!IsExpanded(project)) return;
     const bool has_tags = storage::FileExists(folder / kTagFile);
-    InOrder(runs, order, [&](const std::string& run) {
+    for (const std::string& run : ListedRuns(folder, order)) {
       const fs::path run_folder = folder / run;
-      if (IsArchived(run) || !HoldsCounts(run_folder)) return;
       const std::string tags = has_tags ? storage::GetTagText(folder.string(), run) : "";
       lines_.push_back(
           {LineKind::kRun,
            RunLineText(run, storage::ReadSubprojectName(run_folder.string()), has_tags, tags),
            project, run, run_folder});
-    });
+    }
   });
 }
 

@@ -60,6 +60,10 @@ std::string ProjectText(const std::filesystem::path& project_folder);
 inline constexpr int kMaxSearchTerms = 10;
 std::vector<std::string> SplitSearchTerms(const std::string& text);
 
+// The runs listed under a project, in list order: run folders holding counts.bin and
+// not archived, first to last for order 0, else last to first.
+std::vector<std::string> ListedRuns(const std::filesystem::path& project_folder, int order);
+
 // ---- The list ----
 class RunCatalogue {
  public:

@@ -169,16 +169,21 @@ bool SaveChannelFiles(const std::string& folder, int16_t station) {
       return true;  // no group files for an unknown station
   }
 
+  return SaveGroupFiles(folder, *names, *groups);
+}
+
+bool SaveGroupFiles(const std::string& folder, const ChannelTableText& names,
+                    const ChannelTable16& groups) {
   SettingsWriter name_file;
   name_file.Str(kGroupsHeader).EndLine();
   for (int k = 0; k < kChannelCount; ++k)
-    name_file.Int(k).Str(CleanQuotedText((*names)[static_cast<size_t>(k)])).EndLine();
+    name_file.Int(k).Str(CleanQuotedText(names[static_cast<size_t>(k)])).EndLine();
   if (!WriteFileAtomic(InFolder(folder, "groups.dat"), name_file.Bytes())) return false;
 
   SettingsWriter group_file;
   group_file.Str(kChannelGroupsHeader).EndLine();
   for (int k = 0; k < kChannelCount; ++k)
-    group_file.Int(k).Int((*groups)[static_cast<size_t>(k)]).EndLine();
+    group_file.Int(k).Int(groups[static_cast<size_t>(k)]).EndLine();
   return WriteFileAtomic(InFolder(folder, "chgroup.dat"), group_file.Bytes());
 }
 

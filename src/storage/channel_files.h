@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "storage/shared_state.h"
+
 namespace storage {
 
 // Each loader reads its file from Project_Path; `number` only names the project in
@@ -38,5 +40,9 @@ int16_t ChannelGroupValue(const std::string& text);
 // (stations 2..4), groups.dat and chgroup.dat into `folder`. False on a write failure
 // (the files already written stay).
 bool SaveChannelFiles(const std::string& folder, int16_t station);
+// Writes groups.dat, then chgroup.dat, into `folder` from the group names and the
+// channel groups given (a project's or a recorded run's). False on a write failure.
+bool SaveGroupFiles(const std::string& folder, const ChannelTableText& names,
+                    const ChannelTable16& groups);
 
 }  // namespace storage

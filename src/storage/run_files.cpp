@@ -85,6 +85,18 @@ std::string HistoFileName(int n) {
 
 std::string RawFileName(int n) { return std::to_string(n) + ".bin"; }
 
+bool HoldsHistoFiles(const std::filesystem::path& run_folder) {
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(run_folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() >= 9 && name.compare(0, 5, "histo") == 0 &&
+        name.compare(name.size() - 4, 4, ".bin") == 0 && it->is_regular_file(ec))
+      return true;
+  }
+  return false;
+}
+
 std::string EncodeCountsRecord(const CountsRecord& r) {
   std::string b(kCountsRecordBytes, '\0');
   Put32(b.data(), r.Elapsed_Minutes);

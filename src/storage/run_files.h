@@ -86,6 +86,8 @@ struct RawBlockRecord {
 std::string CountsFileName();            // "counts.bin"
 std::string HistoFileName(int n);        // "histo0000.bin"
 std::string RawFileName(int n);          // "0.bin"
+// True when the run folder holds a file "histo*.bin" (a body-bends run).
+bool HoldsHistoFiles(const std::filesystem::path& run_folder);
 
 // Byte images of one record (exactly the record size).
 std::string EncodeCountsRecord(const CountsRecord& r);

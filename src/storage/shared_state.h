@@ -131,6 +131,8 @@ struct SharedState {
   bool Offline_Mode = false;      // true when no instrument is used
   int16_t Serial_Number = 0;      // identification value of the instrument, 10..250
   bool Save_Run = false;          // the run is named and recorded
+  // The folder of the run started last; while Acq_State is not 0, the run's own.
+  std::string Run_Folder_Path;
   int16_t Body_Bends = 0;         // 1 = body-bends mode
   int16_t Selected_Channel = 0;   // channel shown in the real-time view, 0..384
   int16_t Load_Step = 0;          // last stage reached by the main window's load

@@ -153,10 +153,13 @@ TEST_F(Kinetics, OnePointPerRunInDateOrder) {
   Tagged("20240501_0900_s2", 4);  // the same minute: keeps its place in the list
   fs::create_directories(project_ / "20240503_0900");  // no counts.bin: a point of 0
   ActivityTables t;
+  std::vector<std::pair<size_t, size_t>> progress;
   const auto k = offline::LoadTaggedKinetics(
       project_,
       "20240502_0900 20240501_0900_s2  20240503_0900 20240501_0900 ../p00002 20240509_0900",
-      OneChannelGroup(), t);
+      OneChannelGroup(), t, [&](size_t done, size_t total) { progress.emplace_back(done, total); });
+  // Once per run read, the skipped names not counted.
+  EXPECT_EQ(progress, (std::vector<std::pair<size_t, size_t>>{{0, 4}, {1, 4}, {2, 4}, {3, 4}}));
   EXPECT_EQ(k.status, offline::KineticsLoad::Status::kOk);
   EXPECT_EQ(t.Sorted_Tag_List, " 20240501_0900_s2 20240501_0900 20240502_0900 20240503_0900");
   EXPECT_EQ(Bins(t), (std::vector<double>{8, 6, 10, 0}));

@@ -208,6 +208,8 @@ TEST(LinePlot, ScaleAndLinesOverTime) {
 
   in.max = 49;
   EXPECT_EQ(offline::LinePlotPlan(in).scale_max, 74);  // 73.5 halves to even
+  in.max = 50;
+  EXPECT_EQ(offline::LinePlotPlan(in).scale_max, 50);  // only below 50 is it raised
   in.max = 0;
   EXPECT_FALSE(offline::LinePlotPlan(in).drawn);
 }
@@ -301,6 +303,14 @@ TEST(LinePlot, KineticsUnitsAndRelativisation) {
   offline::LinePlot g = offline::LinePlotPlan(in);
   EXPECT_EQ(g.scale_max, 250);
   EXPECT_EQ(g.data_text, "Group/Time[min];0;60;120\r\n[#000_A];100;50;250\r\n");
+
+  // Every tagged run gone: an empty table, nothing drawn, relativised or not.
+  ActivityTables none;
+  none.Point_Dates.assign(1, 0);
+  in.tables = &none;
+  EXPECT_FALSE(offline::LinePlotPlan(in).drawn);
+  in.relativize = false;
+  EXPECT_FALSE(offline::LinePlotPlan(in).drawn);
 }
 
 class JointReport : public OfflineTest {};

@@ -23,6 +23,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -379,6 +380,34 @@ Shots OfflineKinetics(Program& p) {
   return {{"", &w}};
 }
 
+// The list's pop-up menu over the recorded run's line, beside the window.
+Shots OfflineListMenu(Program& p) {
+  offline::Frm_offline& w = OfflineRun(p);
+  w.Listpj->setCurrentRow(w.LineOfFolder(w.Run().Chosen_Run_Path),
+                          QItemSelectionModel::ClearAndSelect);
+  w.Listpj_MouseDown(2);
+  Program::Settle();
+  return {{"", &w}, {"menu", w.mnrename}};
+}
+
+// The group editor of the recorded run: four-row blocks applied, a left drag held
+// from B2 to D5 with its rectangle.
+Shots OfflineGroupEditor(Program& p) {
+  offline::Frm_offline& w = OfflineRun(p);
+  w.mnrename->hide();
+  w.Listpj->setCurrentRow(w.LineOfFolder(w.Run().Chosen_Run_Path),
+                          QItemSelectionModel::ClearAndSelect);
+  w.lst_plateconfig_Click();
+  w.cmd_goset_Click();
+  w.combogrup2->setCurrentRow(3);
+  const double pitch = 100 * w.Run().Run_Col_Pitch, row_pitch = 100 * w.Run().Run_Row_Pitch;
+  const double x0 = 100 * w.Run().Run_Col_Offset, y0 = 100 * w.Run().Run_Row_Offset;
+  w.Picreal_MouseMove(0, 0, x0 + 1.5 * pitch, y0 + 1.5 * row_pitch);
+  w.Picreal_MouseDown(1, 0, x0 + 1.5 * pitch, y0 + 1.5 * row_pitch);
+  w.Picreal_MouseMove(1, 0, x0 + 4.5 * pitch, y0 + 3.5 * row_pitch);
+  return {{"", &w}};
+}
+
 }  // namespace
 
 const std::vector<State>& States() {
@@ -413,6 +442,8 @@ const std::vector<State>& States() {
       {"offline-grid", "offline: an eight-hour run's plate grid", OfflineGrid},
       {"offline-lines", "offline: an eight-hour run's group lines over time", OfflineLines},
       {"offline-kinetics", "offline: kinetics of three runs tagged [K1]", OfflineKinetics},
+      {"offline-list-menu", "offline: the list's pop-up menu on a run", OfflineListMenu},
+      {"offline-group-editor", "offline: the run's group editor, a drag held", OfflineGroupEditor},
   };
   return kStates;
 }

@@ -59,8 +59,8 @@ void Frm_offline::BuildMenus() {
     Txtfolder[static_cast<size_t>(i)] =
         mnwatching->addAction(QString::fromStdString(captions[static_cast<size_t>(i)]));
 
-  // The list's menu is filled by the run management commands.
   mnrename = new QMenu(this);
+  BuildListMenu();
   mnexporta = new QMenu(this);
   bmpexporta = mnexporta->addAction("Export to BMP...");
   asciiexporta = mnexporta->addAction("Export to ASCII...");
@@ -184,6 +184,7 @@ void Frm_offline::BuildControls() {
   Combo_sets = place("Combo_sets", new QComboBox(Framegrup));
   cmd_goset = button("cmd_goset", "Go...", Framegrup);
   combogrup2 = place("combogrup2", new QListWidget(Framegrup));
+  BuildGroupEditor();
   Framegrup->hide();
 
   for (QWidget* w : std::initializer_list<QWidget*>{Cmd_report, cmdchannels, Cmd_analyze})
@@ -235,6 +236,9 @@ void Frm_offline::ConnectHandlers() {
           [this](int button, int shift, double x, double y) {
             Picreal_MouseDown(button, shift, x, y);
           });
+  Txt_description->viewport()->installEventFilter(this);
+  ConnectListMenu();
+  ConnectGroupEditor();
 }
 
 bool Frm_offline::eventFilter(QObject* watched, QEvent* event) {
@@ -249,9 +253,15 @@ bool Frm_offline::eventFilter(QObject* watched, QEvent* event) {
         lstgrup_plot_KeyPress(kEnter);
         return true;
       }
+      if (watched == combogrup2) {
+        combogrup2_KeyPress(kEnter);
+        return true;
+      }
     }
   } else if (event->type() == QEvent::FocusOut && watched == Txt_description) {
     Txt_description_LostFocus();
+  } else if (event->type() == QEvent::MouseButtonPress && watched == Txt_description->viewport()) {
+    Txt_description_Click();
   } else if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
     if (watched == lbl_date) lbl_date_MouseMove();
     if (watched == lblproject) lblproject_MouseMove();
@@ -362,8 +372,6 @@ void Frm_offline::ShowPageControls(bool visible) {
 void Frm_offline::cmdchannels_Click() { NotAvailable("The channel signal view"); }
 void Frm_offline::Cmd_analyze_Click() { NotAvailable("The offline re-analysis"); }
 void Frm_offline::cmd_track_Click() { NotAvailable("Path tracking"); }
-void Frm_offline::Cmd_report_Click() { NotAvailable("The report of a browsed run"); }
-void Frm_offline::mn_plateedit_Click() { NotAvailable("The group editor of a recorded run"); }
 // The channel view's text export; outside that view it does nothing.
 void Frm_offline::asciiexporta_Click() {}
 

@@ -16,10 +16,12 @@
 #include <vector>
 
 #include "offline/group_activity.h"
+#include "offline/group_editor.h"
 #include "offline/loaded_run.h"
 #include "offline/offline_plots.h"
 #include "offline/run_catalogue.h"
 #include "offline/watched_folders.h"
+#include "setup/group_picture.h"
 #include "ui/caption_label.h"
 #include "ui/form.h"
 #include "ui/picture_box.h"
@@ -83,6 +85,7 @@ class Frm_offline : public ui::Form {
   // Typing in the description box marks it edited; leaving it saves it to the loaded
   // run's folder.
   void Txt_description_Change();
+  void Txt_description_Click() { Description_Edited = false; }
   void Txt_description_LostFocus();
   // The list line of a project or run folder; -1 when the list does not show it.
   int LineOfFolder(const std::filesystem::path& folder) const;
@@ -129,8 +132,35 @@ class Frm_offline : public ui::Form {
   void asciiexporta_Click();
   void Cmd_analyze_Click();
   void cmd_track_Click();
+
+  // ---- The list's pop-up menu and the report hand-off (frm_offline_menu.cpp) ----
+  // They act on the list line's own folders; the report and "Plate Config" on the
+  // loaded run's.
+  void lst_rename_Click();
+  void lst_explorefind_Click();
+  void tagjk_Click(int index);
+  void tagjr_Click(int) {}
+  void lst_plateconfig_Click();
+  void lst_delete_Click();
   void Cmd_report_Click();
-  void mn_plateedit_Click();
+  void mnadvanced_Click() { Cmd_report_Click(); }
+
+  // ---- The group editor of the loaded run (frm_offline_groups.cpp) ----
+  void mn_plateedit_Click() { OpenPlateEditor(); }
+  void OpenPlateEditor();
+  void DrawPlateEditor();
+  void ClearGroups();
+  void Picreal_MouseMove(int button, int shift, double x, double y);
+  void Picreal_MouseUp(int button, int shift, double x, double y);
+  void cmd_goset_Click();
+  void Cmd_clear_Click();
+  void cmdcancelgrups_Click();
+  void combogrup2_Click();
+  void combogrup2_DblClick();
+  void combogrup2_KeyPress(int key);
+  void FillEditorGroupCombo(int group);
+  void ListGroupWells(int group);
+  void FillEditorGroupLists();
 
   // ---- Fields of the window ----
   int16_t List_Order = 1;        // 1: last folder first ("^"), 0: first folder first ("v")
@@ -145,6 +175,7 @@ class Frm_offline : public ui::Form {
   // A folder whose runs the order toggle lists instead of the projects (set by the run
   // management commands; empty: the projects).
   std::filesystem::path Run_List_Folder;
+  int16_t Editor_Opened = 0;  // 1 once the group editor has been opened
 
   // ---- Controls ----
   QMenuBar* menu_bar = nullptr;
@@ -166,6 +197,15 @@ class Frm_offline : public ui::Form {
   QAction* mn_platebmp = nullptr;
   QAction* mn_plateedit = nullptr;
   QMenu* mntrack = nullptr;
+  QAction* lst_rename = nullptr;
+  QAction* lst_explorefind = nullptr;
+  QMenu* mntag_jk = nullptr;
+  std::array<QAction*, 5> tagjk{};
+  QMenu* mntag_jr = nullptr;
+  std::array<QAction*, 9> tagjr{};
+  QAction* lst_plateconfig = nullptr;
+  QAction* lst_delete = nullptr;
+  QAction* mnadvanced = nullptr;
 
   QLabel* lbl_pj_title = nullptr;
   QLabel* lbl_subpj_title = nullptr;
@@ -228,6 +268,12 @@ class Frm_offline : public ui::Form {
   QComboBox* Combo_sets = nullptr;
   QPushButton* cmd_goset = nullptr;
   QListWidget* combogrup2 = nullptr;
+  // The chosen group's wells and the free channels: filled as the group list and the
+  // plate change, not placed on the frame.
+  QLabel* lbl_assigned = nullptr;
+  QListWidget* lstgrup2 = nullptr;
+  QLabel* lbl_free = nullptr;
+  QListWidget* lstchgrup2 = nullptr;
 
   QTimer Timer_button;
   QTimer Timer_play;
@@ -253,12 +299,33 @@ class Frm_offline : public ui::Form {
   int32_t BinBoxValue() const;
   // "<name> is not available yet." for the views built later.
   void NotAvailable(const std::string& name);
+  // The list's pop-up menu and the group editor's frame and their wiring.
+  void BuildListMenu();
+  void ConnectListMenu();
+  void BuildGroupEditor();
+  void ConnectGroupEditor();
+  // The list line the menu acts on (the current one); nullptr when there is none.
+  const ListLine* CurrentLine() const;
+  // Its run folder and its project's, from the line's own folder.
+  static std::filesystem::path ProjectFolderOf(const ListLine& line);
+  setup::GroupModel EditorModel() { return RunGroupModel(run_); }
+  int EditorGroup() const;
+  // The press on the plate while the editor is shown.
+  void EditorMouseDown(int button, double x, double y);
+  void RefreshEditorLists(int group);
+  // Loads the run again from its folder (after the editor), keeping its titles.
+  bool ReloadRun();
 
   RunCatalogue catalogue_;
   WatchedFolders folders_;
   LoadedRun run_;
   bool run_loaded_ = false;
   ActivityTables tables_;
+  setup::PlatePointer editor_pointer_;
+  // The run's groups as the editor found them, put back when leaving without a save
+  // cannot reload the run.
+  storage::ChannelTable16 editor_groups_{};
+  storage::ChannelTableText editor_names_;
   // Every control the layout places, by name.
   std::map<std::string, QWidget*> placed_;
 };

@@ -35,7 +35,8 @@ void Frm_offline::ArrangeControls() {
     ui::RoundButton(*b);
   for (QWidget* w :
        std::initializer_list<QWidget*>{lbl_orden, lbl_date, lblproject, lbl_tagplot, chk_bmp,
-                                       Label_page, lbl_binsize, lbl_threshold, lblset})
+                                       Label_page, lbl_binsize, lbl_threshold, lblset,
+                                       Combo_sets})
     ui::FitCaption(*w);
   FitDetailsBox();
   Listpj->repaint();

@@ -13,6 +13,7 @@
 
 #include "ui/controls.h"
 #include "offline/forms/frm_offline.h"
+#include "offline/run_management.h"
 #include "platform/dialogs.h"
 #include "platform/program_folder.h"
 #include "reports/forms/frm_report.h"
@@ -103,8 +104,8 @@ void Frm_offline::Listpj_KeyPress(int key) {
 }
 
 void Frm_offline::Listpj_MouseDown(int button) {
-  // The list's commands (rename, tags, archive...) fill this menu; until then it has none.
-  if (button != 2 || mnrename->actions().isEmpty()) return;
+  if (button != 2) return;
+  mntag_jk->menuAction()->setVisible(Chosen_Line_Kind != 0);
   mnrename->popup(QCursor::pos());
 }
 
@@ -164,6 +165,8 @@ bool Frm_offline::LoadRun(const std::filesystem::path& run_folder, int list_inde
   Tag_Mode = false;
   Tag_List.clear();
   Chosen_Line_Kind = 1;
+  // The order toggle lists a folder's runs only after run management named one.
+  Run_List_Folder.clear();
 
   for (QWidget* w :
        std::initializer_list<QWidget*>{cmdchannels, Cmd_analyze, Cmd_report, Cmd_leegroups})
@@ -236,7 +239,7 @@ void Frm_offline::List_tags_DblClick() {
   const std::string tag = item ? item->text().toStdString() : "";
   if (tag.empty()) return;
   mnrel0->setChecked(false);
-  Tag_List = storage::FindTagIds(run_.ProjectFolder().string(), tag);
+  Tag_List = LiveTaggedRuns(run_.ProjectFolder(), tag);
   if (Tag_List.empty()) return;
   View_Mode = 4;
   txt_binsize->setText("5");
@@ -271,7 +274,8 @@ void Frm_offline::cmd_lupa_Click() {
 void Frm_offline::Txtfolder_Click(int index) {
   if (index < 0 || index >= kWatchedFolders) return;
   std::string& caption = folders_[static_cast<size_t>(index)];
-  const auto answer = platform::GetDialogs().InputBox("Write folder to watch:", caption);
+  const auto answer =
+      platform::GetDialogs().InputBoxTitled("Write folder to watch:", "Folder", caption);
   if (!answer || !IsWatchable(*answer)) return;
   caption = *answer;
   Txtfolder[static_cast<size_t>(index)]->setText(Text(caption));

@@ -144,6 +144,7 @@ void Frm_offline::DrawLinePlot(int32_t bin, const std::string& tag_list, bool re
   in.decimal = xlsx::UserNumberLocale().decimal_point;
   in.bin = bin;
   in.tagged = !tag_list.empty();
+  bool progress_shown = false;
   if (!in.tagged) {
     const ActivityLoad load =
         LoadGroupActivity(run_.Chosen_Run_Path, run_.Run_Group, bin, true, tables_);
@@ -152,7 +153,11 @@ void Frm_offline::DrawLinePlot(int32_t bin, const std::string& tag_list, bool re
     in.max = load.max;
   } else {
     const KineticsLoad load =
-        LoadTaggedKinetics(run_.ProjectFolder(), tag_list, run_.Run_Group, tables_);
+        LoadTaggedKinetics(run_.ProjectFolder(), tag_list, run_.Run_Group, tables_,
+                           [this, &progress_shown](size_t done, size_t total) {
+                             progress_shown = true;
+                             ShowLoadProgress(done, total);
+                           });
     if (load.status == KineticsLoad::Status::kTooMany) {
       platform::GetDialogs().MsgBox("To many Tagged Sub_Projects! (max=99)");
       return;
@@ -174,7 +179,14 @@ void Frm_offline::DrawLinePlot(int32_t bin, const std::string& tag_list, bool re
   in.relativize = in.tagged && mnrel0->isChecked();
   in.picture_width = Picreal->width();
   const LinePlot plot = LinePlotPlan(in);
-  if (!plot.drawn) return;
+  if (!plot.drawn) {
+    // The progress bar is no plot: nothing is left of it.
+    if (progress_shown) {
+      Picreal->Cls();
+      Picreal->update();
+    }
+    return;
+  }
   PaintPicture(plot.picture);
   if (report) WriteJointReport(plot.header_text, plot.data_text);
 }
@@ -225,7 +237,11 @@ void Frm_offline::mnrel0_Click() { DrawLinePlot(5, Tag_List, false); }
 
 void Frm_offline::mn_jointexport_Click() { DrawLinePlot(5, Tag_List, true); }
 
-void Frm_offline::Picreal_MouseDown(int button, int, double, double) {
+void Frm_offline::Picreal_MouseDown(int button, int shift, double x, double y) {
+  if (View_Mode == 3) {
+    EditorMouseDown(button, x, y);
+    return;
+  }
   if (button != 2) return;
   QMenu* menu = nullptr;
   if (View_Mode < 3) {

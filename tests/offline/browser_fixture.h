@@ -1,0 +1,52 @@
+#pragma once
+// The browser window over a program folder of recorded runs, with a recording
+// launcher, a clock that stands still and any OK box accepted (and logged).
+#include <QCoreApplication>
+#include <QEvent>
+#include <QListWidget>
+
+#include "mainwindow/frm_init.h"
+#include "offline/forms/frm_offline.h"
+#include "offline_fixture.h"
+#include "platform/clock.h"
+#include "platform/launcher.h"
+#include "reports/forms/frm_report.h"
+
+namespace offline_test {
+
+class BrowserTest : public OfflineTest {
+ protected:
+  BrowserTest() {
+    platform::SetLauncher(&launcher_);
+    platform::SetClock(&clock_);
+    dialogs_.AllowAnyOk();
+  }
+  ~BrowserTest() override {
+    ui::Unload<offline::Frm_offline>();
+    ui::Unload<reports::frm_report>();
+    ui::Unload<mainwindow::Frm_Init>();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    platform::SetLauncher(nullptr);
+    platform::SetClock(nullptr);
+  }
+
+  offline::Frm_offline& W() { return ui::Default<offline::Frm_offline>(); }
+  void Choose(int row) { W().Listpj->setCurrentRow(row, QItemSelectionModel::ClearAndSelect); }
+  void DoubleClick(int row) {
+    Choose(row);
+    W().Listpj_DblClick();
+  }
+  int LineOf(const fs::path& folder) { return W().LineOfFolder(folder); }
+  void DoubleClickFolder(const fs::path& folder) { DoubleClick(LineOf(folder)); }
+  // Expands a project and loads one of its runs.
+  void LoadRun(const fs::path& run) {
+    if (LineOf(run) < 0) DoubleClickFolder(run.parent_path());
+    DoubleClickFolder(run);
+  }
+  std::string LastBox() const { return dialogs_.log().empty() ? "" : dialogs_.log().back(); }
+
+  platform::RecordingLauncher launcher_;
+  platform::ManualClock clock_{{2024, 5, 2, 14, 7, 31}};
+};
+
+}  // namespace offline_test
