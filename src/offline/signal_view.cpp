@@ -121,12 +121,29 @@ WellChoice ChooseWell(const LoadedRun& run, std::string_view row_text, std::stri
   return out;
 }
 
+std::vector<std::string> GroupChannelLabels(const LoadedRun& run, int group) {
+  std::vector<std::string> out;
+  if (group < -1) return out;
+  const storage::PlateView plate = run.Plate();
+  for (int c = 0; c < storage::kChannelCount; ++c) {
+    const size_t i = static_cast<size_t>(c);
+    if (run.Run_Enabled[i] == 0 || run.Run_Group[i] != group) continue;
+    std::string label = storage::ChannelLabel(plate, c);
+    if (!label.empty()) out.push_back(std::move(label));
+  }
+  return out;
+}
+
 WellIndexes WellOfListEntry(const LoadedRun& run, std::string_view entry) {
   WellIndexes out;
   int col = 0;
   const int row = entry.empty() ? -1 : static_cast<unsigned char>(entry.front()) - 65;
-  if (row < 0 || row >= run.Run_Plate_Rows ||
-      !WholeIn(entry.substr(entry.empty() ? 0 : 1), 1, run.Run_Plate_Cols, col)) {
+  const std::string_view column =
+      entry.empty() ? entry : entry.substr(1, entry.find('.') == std::string_view::npos
+                                                  ? std::string_view::npos
+                                                  : entry.find('.') - 1);
+  if (row < 0 || row >= run.Run_Plate_Rows || column.empty() ||
+      !WholeIn(column, 1, run.Run_Plate_Cols, col)) {
     out.message = "Well " + std::string(entry) + " is not on this plate";
     return out;
   }

@@ -2,10 +2,10 @@
 // The offline browser: recorded projects and runs listed from the program folder, a
 // chosen run loaded from its own folder, and its group activity drawn as bars, a
 // plate grid, lines over time, or kinetics across the project's tagged runs, with the
-// joint report and picture exports. The channel signal view, the re-analysis, the
-// tracking, the run management commands and the group editor of a recorded run work
-// on the same loaded run and plot picture; their buttons and menus are here and lead
-// to the hooks at the end of the class.
+// joint report and picture exports. The channel signal view with its re-analysis
+// (frm_offline_raw.cpp) and the path tracking (frm_offline_track.cpp) work on the same
+// loaded run and plot picture, as do the run management commands and the group
+// editor of a recorded run, whose buttons and menus lead to hooks here.
 #include <QTimer>
 #include <array>
 #include <cstdint>
@@ -18,6 +18,8 @@
 #include "offline/group_activity.h"
 #include "offline/loaded_run.h"
 #include "offline/offline_plots.h"
+#include "offline/path_tracking.h"
+#include "offline/raw_pages.h"
 #include "offline/run_catalogue.h"
 #include "offline/watched_folders.h"
 #include "ui/caption_label.h"
@@ -121,13 +123,34 @@ class Frm_offline : public ui::Form {
   const ActivityTables& Tables() const { return tables_; }
 
   // ---- Views and commands built on this window's loaded run and picture ----
-  void cmdchannels_Click();
-  void ShowPageControls(bool visible);
-  void asciiexporta_Click();
-  void Cmd_analyze_Click();
-  void cmd_track_Click();
   void Cmd_report_Click();
   void mn_plateedit_Click();
+
+  // ---- The channel signal view and its re-analysis (frm_offline_raw.cpp) ----
+  void cmdchannels_Click();
+  void CountSignalPages();
+  void ShowPageControls(bool visible);
+  void scrollpage_Change();
+  void Combocol_Click();
+  void Combofila_Click();
+  void combogrup_Click();
+  void lstgrup_DblClick();
+  void lstgrup_KeyPress(int key);
+  void asciiexporta_Click();
+  void Cmd_analyze_Click();
+  // The channel the well choice names (lblcanal), -1 when none is chosen.
+  int ChosenChannel() const;
+  const RawFiles& SignalFiles() const { return raw_files_; }
+  const RawPage& SignalPage() const { return raw_page_; }
+  int16_t Current_Page = 1;
+  int Page_Count = 0;
+
+  // ---- Path tracking (frm_offline_track.cpp) ----
+  void cmd_track_Click();
+  void Timer_play_Timer();
+  void mn_bmptrack_Click();
+  void mn_datatrack_Click();
+  const PathTracker* Tracker() const { return tracker_.get(); }
 
   // ---- Fields of the window ----
   int16_t List_Order = 1;        // 1: last folder first ("^"), 0: first folder first ("v")
@@ -163,6 +186,8 @@ class Frm_offline : public ui::Form {
   QAction* mn_platebmp = nullptr;
   QAction* mn_plateedit = nullptr;
   QMenu* mntrack = nullptr;
+  QAction* mn_bmptrack = nullptr;
+  QAction* mn_datatrack = nullptr;
 
   QLabel* lbl_pj_title = nullptr;
   QLabel* lbl_subpj_title = nullptr;
@@ -211,7 +236,11 @@ class Frm_offline : public ui::Form {
   QLineEdit* frmtxt_threshold = nullptr;
   QComboBox* cmb_modeanalisis = nullptr;
   QPushButton* Cmd_analyze = nullptr;
-  // The well choice of the channel view.
+  // The well choice of the channel view, in its frame beside the page bar.
+  ui::Frame* frame_well = nullptr;
+  QLabel* lbl_well = nullptr;
+  QLabel* lbl_beam = nullptr;
+  QLabel* lbl_channel = nullptr;
   QComboBox* Combofila = nullptr;
   QComboBox* Combocol = nullptr;
   QLineEdit* txtsub = nullptr;
@@ -250,12 +279,38 @@ class Frm_offline : public ui::Form {
   int32_t BinBoxValue() const;
   // "<name> is not available yet." for the views built later.
   void NotAvailable(const std::string& name);
+  // The raw views' controls, menus and wiring; their places beyond the layout's.
+  void BuildRawViews();
+  void ArrangeRawViews();
+  // The raw views read the run loaded now; false (with a message) when they cannot.
+  bool RawViewsAllowed();
+  void SyncChosenChannel();
+  void FillGroupList();
+  void LoadSignalPage(int page);
+  void DrawSignalPage();
+  // While a page loads or a track is run through, the controls that could start
+  // other work are disabled (and enabled again as they were).
+  void SetRawBusy(bool busy);
+  void PrepareTrack();
+  void StartPlayback();
+  void ComputeTrack(bool draw);
+  double TrackThreshold();
 
   RunCatalogue catalogue_;
   WatchedFolders folders_;
   LoadedRun run_;
   bool run_loaded_ = false;
   ActivityTables tables_;
+  // The raw views' state: the files and page of `raw_run_` (the run whose damage was
+  // last told too), and the track.
+  std::filesystem::path raw_run_;
+  RawFiles raw_files_;
+  RawPage raw_page_;
+  std::filesystem::path problems_shown_for_;
+  bool raw_busy_ = false;
+  std::vector<std::pair<QWidget*, bool>> busy_disabled_;
+  std::unique_ptr<PathTracker> tracker_;
+  bool pictures_failed_ = false;
   // Every control the layout places, by name.
   std::map<std::string, QWidget*> placed_;
 };

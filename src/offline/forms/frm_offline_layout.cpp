@@ -34,6 +34,7 @@ void Frm_offline::ArrangeControls() {
        std::initializer_list<QWidget*>{lbl_orden, lbl_date, lblproject, lbl_tagplot, chk_bmp,
                                        Label_page, lbl_binsize, lbl_threshold, lblset})
     ui::FitCaption(*w);
+  ArrangeRawViews();
   Listpj->repaint();
   ui::DrawRoundedFrame(*PicPanel1);
   ui::DrawRoundedFrame(*PicPanel2);
