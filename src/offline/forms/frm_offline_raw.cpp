@@ -68,6 +68,7 @@ void Frm_offline::BuildRawViews() {
   place("lblcanal", lblcanal);
   txtsub->setToolTip("Beam of the well");
   lblcanal->setToolTip("Channel shown");
+  lblcanal->setIndent(6);
   for (QWidget* w : std::initializer_list<QWidget*>{Combofila, Combocol, txtsub, lblcanal})
     w->show();
   frame_well->hide();
@@ -93,6 +94,10 @@ void Frm_offline::BuildRawViews() {
 void Frm_offline::ArrangeRawViews() {
   for (QWidget* w : std::initializer_list<QWidget*>{lbl_well, lbl_beam, lbl_channel})
     ui::FitCaption(*w);
+  // The picture check box takes the width its frame has left, so its caption shows.
+  chk_bmp->resize(std::max(chk_bmp->width(), frame_plotbutton->width() - chk_bmp->x() - 2),
+                  chk_bmp->height());
+  ui::FitCaption(*chk_bmp);
   // While tracking the page box shows step numbers, wider than a page's.
   if (View_Mode == 6 || View_Mode == 99) {
     const int wide = Txtpage->fontMetrics().horizontalAdvance("000000/000000") + 12;
