@@ -368,6 +368,27 @@ TEST_F(TrackWindow, PicturesPerStepAreAskedForAboveAThousand) {
   w.mn_bmptrack_Click();
   EXPECT_TRUE(fs::exists(Home() / "trackimg.bmp"));
   EXPECT_EQ(launcher_.calls.back(), "shell: mspaint " + (Home() / "trackimg.bmp").string());
+
+  // Where nothing can be written, each says so once and nothing starts or opens.
+  dialogs_.AllowAnyOk();
+  fs::remove(Home() / "trackimg.bmp");
+  fs::create_directories(Home() / "trackimg.bmp" / "in the way");
+  const size_t launches = launcher_.calls.size();
+  w.mn_bmptrack_Click();
+  EXPECT_EQ(dialogs_.log().back(),
+            "The picture could not be written: " + (Home() / "trackimg.bmp").string());
+  EXPECT_EQ(launcher_.calls.size(), launches);
+  w.cmd_track_Click();  // pause
+  fs::remove_all(w.Run().Chosen_Run_Path / "bmp");
+  testsupport::WriteBytes(w.Run().Chosen_Run_Path / "bmp", "a file in the way");
+  dialogs_.AnswerYes();
+  w.cmd_track_Click();
+  EXPECT_EQ(dialogs_.log().back().rfind("Could not make the folder " +
+                                            (w.Run().Chosen_Run_Path / "bmp").string(),
+                                        0),
+            0u)
+      << dialogs_.log().back();
+  EXPECT_FALSE(w.Timer_play.isActive());
 }
 
 TEST_F(TrackWindow, TheDataExportRunsThroughAndNeverOverwrites) {
