@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "mainwindow/frm_init.h"
+#include "browser_windows.h"
 #include "offline/forms/frm_offline.h"
 #include "offline/path_tracking.h"
 #include "platform/clock.h"
@@ -57,10 +58,7 @@ class RawWindow : public RawTest {
     WritePlate("w3b", 2, 2, {{0, 0, 0}, {2, 0, 1}, {4, 0, 2}, {1, 1, 0}, {16, 2, 0}, {17, 3, 0}});
   }
   ~RawWindow() override {
-    ui::Unload<Frm_offline>();
-    ui::Unload<reports::frm_report>();
-    ui::Unload<mainwindow::Frm_Init>();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    UnloadBrowserWindows();
     platform::SetLauncher(nullptr);
     platform::SetClock(nullptr);
   }

@@ -7,6 +7,7 @@
 
 #include "acquisition/run_fixture.h"
 #include "mainwindow/frm_init.h"
+#include "browser_windows.h"
 #include "offline/forms/frm_offline.h"
 #include "reports/forms/frm_report.h"
 #include "storage/plate_layout.h"
@@ -33,10 +34,7 @@ class RecordedRaw : public acqtest::SimRunFixture {
     (*sim_)->SetReplyMode(sim::ReplyMode::kGroup);
   }
   void TearDown() override {
-    ui::Unload<Frm_offline>();
-    ui::Unload<reports::frm_report>();
-    ui::Unload<mainwindow::Frm_Init>();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    UnloadBrowserWindows();
     SimRunFixture::TearDown();
   }
 };
