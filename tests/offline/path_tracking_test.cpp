@@ -202,6 +202,9 @@ TEST_F(TrackRunTest, TheStartNeedsRecordsAndRawData) {
   EXPECT_EQ(offline::ReadTrackStart(folder_, 500).message, offline::kNoCountsRecords);
   WriteCountsMinutes(folder_, {0, 1, 3});
   EXPECT_EQ(offline::ReadTrackStart(folder_, 500).message, offline::kNoRawDataToTrack);
+  // A stray empty file far out is no raw data, and costs nothing to look at.
+  SparseFile(folder_ / "999999999.bin", 0);
+  EXPECT_EQ(offline::ReadTrackStart(folder_, 500).message, offline::kNoRawDataToTrack);
   SparseFile(folder_ / "0.bin", kRecordBytes);
   const offline::TrackStart start = offline::ReadTrackStart(folder_, 500);
   EXPECT_EQ(start.message, "");

@@ -142,7 +142,7 @@ class Frm_offline : public ui::Form {
   int ChosenChannel() const;
   const RawFiles& SignalFiles() const { return raw_files_; }
   const RawPage& SignalPage() const { return raw_page_; }
-  int16_t Current_Page = 1;
+  int Current_Page = 1;
   int Page_Count = 0;
 
   // ---- Path tracking (frm_offline_track.cpp) ----

@@ -237,7 +237,7 @@ void Frm_offline::scrollpage_Change() {
   }
   const int page = scrollpage->value();
   Txtpage->setText(Text(PageText(page, Page_Count)));
-  Current_Page = static_cast<int16_t>(std::min<int>(page, INT16_MAX));
+  Current_Page = page;
   LoadSignalPage(page);
   DrawSignalPage();
 }
