@@ -369,33 +369,24 @@ std::filesystem::path MakeRawRun(const std::filesystem::path& recorded, const st
   return run;
 }
 
-// 60 bins of the simulated instrument's own levels, sampled every 30 ms as a run
-// polls them (the even channels), and the browser's channel view on the well whose
-// animals are the busiest.
+// 60 bins of the simulated instrument's own levels (a fresh instrument: the states
+// before may have switched the simulator's beams), sampled every 30 ms as a run polls
+// them (the even channels), and the browser's channel view on the well whose animals
+// are the busiest.
 offline::Frm_offline& SignalView(Program& p) {
   offline::Frm_offline& w = OfflineRun(p);
   const std::filesystem::path run = w.Run().Chosen_Run_Path.parent_path() / "20260108_0900";
-  const bool made = std::filesystem::exists(run);
+  const sim::InstrumentModel m;
   int busiest = 0, most = -1;
-  std::vector<int16_t> levels;
-  constexpr int kBins = 60;
-  p.sim().WithModel([&](sim::InstrumentModel& m) {
-    for (int ch = 0; ch < 384; ch += 2)
-      if (m.ActivityPerMille(ch) > most && w.Run().Run_Channel_Well[size_t(ch)] >= 0) {
-        most = m.ActivityPerMille(ch);
-        busiest = ch;
-      }
-    if (made) return;
-    levels.resize(size_t{kBins} * 501 * storage::kChannelSlots);
-    for (int bin = 0; bin < kBins; ++bin)
-      for (int s = 0; s <= 500; ++s)
-        for (int c = 0; c < 384; c += 2)
-          levels[(size_t(bin) * 501 + size_t(s)) * storage::kChannelSlots + size_t(c)] =
-              static_cast<int16_t>(m.Level(c, (int64_t{bin} * 500 + s) * 30));
-  });
-  if (!made) {
-    MakeRawRun(w.Run().Chosen_Run_Path, run.filename().string(), kBins, [&](int bin, int c, int s) {
-      return levels[(size_t(bin) * 501 + size_t(s)) * storage::kChannelSlots + size_t(c)];
+  for (int ch = 0; ch < 384; ch += 2)
+    if (m.ActivityPerMille(ch) > most && w.Run().Run_Channel_Well[size_t(ch)] >= 0) {
+      most = m.ActivityPerMille(ch);
+      busiest = ch;
+    }
+  if (!std::filesystem::exists(run)) {
+    MakeRawRun(w.Run().Chosen_Run_Path, run.filename().string(), 60, [&](int bin, int c, int s) {
+      return static_cast<int16_t>(c < 384 && c % 2 == 0 ? m.Level(c, (int64_t{bin} * 500 + s) * 30)
+                                                       : 0);
     });
   }
   LoadListedRun(w, run);
