@@ -2,12 +2,16 @@
 // from its 5 raw files and drawn on a picture of the plot's size, for a 3-beam well and
 // for a 32-beam well; the re-analysis of that page; and tracking 100 blocks (10 raw
 // files), played with drawing as the 20 ms timer does and run through as the data export
-// does. Prints min and median of several runs (the files stay in the page cache after
-// the first read, so the figures are warm-cache reads).
+// does. The re-analysis and the tracking without drawing are also timed the way they
+// went before the plate analysis took them in batches (one call per channel and block),
+// and both ways are checked to give the same results. Prints min and median of several
+// runs (the files stay in the page cache after the first read, so the figures are
+// warm-cache reads).
 //
 //   bench_offline [runs]     (runs offscreen unless QT_QPA_PLATFORM is set)
 #include <QApplication>
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "detection/raw_block_analysis.h"
 #include "storage/run_files.h"
 #include "ui/plot_paint.h"
 #include "offline/loaded_run.h"
@@ -86,6 +91,67 @@ void WriteRawBins(const fs::path& folder, int bins) {
   std::ofstream(folder / "counts.bin", std::ios::binary) << counts;
 }
 
+// The route the re-analysis and the tracking took before they used the plate
+// analysis in batches: one call per channel and block, each on its own copy.
+offline::PageAnalysis OneChannelPageAnalysis(const offline::RawPage& page,
+                                             const std::vector<int>& beams, double threshold,
+                                             int method) {
+  offline::PageAnalysis out;
+  out.page = page.page;
+  out.beams = beams;
+  out.traces.assign(beams.size(),
+                    std::vector<std::array<int16_t, offline::kBlockSamples>>(offline::kPageBlocks));
+  out.sums.assign(beams.size(), {});
+  detection::DetectionParams params;
+  params.threshold = threshold;
+  params.method = method;
+  detection::DetectionTraces traces;
+  std::array<int16_t, offline::kBlockSamples> copy{};
+  for (int b = 0; b < offline::kPageBlocks; ++b) {
+    for (size_t k = 0; k < beams.size(); ++k) {
+      if (beams[k] < 0) continue;
+      page.CopySamples(beams[k], b, copy.data());
+      const auto result =
+          detection::AnalyzeRawBlock(copy, detection::ChannelMajor(500), params, traces);
+      out.sums[k][static_cast<size_t>(b / offline::kBlocksPerSum)] += result.count;
+      std::copy_n(traces.Threshold_Trace.begin(), offline::kBlockSamples,
+                  out.traces[k][static_cast<size_t>(b)].begin());
+    }
+  }
+  return out;
+}
+
+class OneChannelMarks final : public offline::TrackMarksSource {
+ public:
+  explicit OneChannelMarks(fs::path folder) : folder_(std::move(folder)) {}
+  void Marks(int64_t block, double threshold, const std::vector<int>& channels,
+             offline::BlockMarks& marks) override {
+    for (int c : channels)
+      for (int s = 0; s <= 500; ++s) marks.Set(c, s, false);
+    storage::RawBlockRecord record(0);
+    if (!storage::ReadRunRawBlock(folder_, static_cast<size_t>(block), 500, record)) return;
+    detection::DetectionParams params;
+    params.threshold = threshold;
+    params.method = 1;
+    detection::DetectionTraces traces;
+    std::array<int16_t, 500> copy{};
+    for (int c : channels) {
+      for (int s = 0; s < 500; ++s) copy[static_cast<size_t>(s)] = record.At(c, s);
+      traces.Event_Marks.fill(0);
+      detection::AnalyzeRawBlock(copy, detection::ChannelMajor(500), params, traces);
+      for (int s = 0; s <= 500; ++s)
+        if (traces.Event_Marks[static_cast<size_t>(s)] == -1) marks.Set(c, s, true);
+    }
+  }
+
+ private:
+  fs::path folder_;
+};
+
+bool SameAnalysis(const offline::PageAnalysis& a, const offline::PageAnalysis& b) {
+  return a.sums == b.sums && a.traces == b.traces;
+}
+
 struct Figures {
   double min = 0, median = 0;
 };
@@ -103,7 +169,7 @@ Figures Measure(int runs, const std::function<void()>& f) {
 }
 
 void Report(const char* what, Figures f) {
-  std::printf("%-58s min %9.2f ms   median %9.2f ms\n", what, f.min, f.median);
+  std::printf("%-66s min %8.2f ms  median %8.2f ms\n", what, f.min, f.median);
 }
 
 }  // namespace
@@ -158,8 +224,17 @@ int main(int argc, char** argv) {
              const offline::RawPage p = offline::LoadRawPage(page_run, 500, f, 1);
              show(offline::SignalPagePicture(p, beams, colours));
            }));
-    const std::string analyse = "re-analyse and draw the page, " + what.substr(15);
-    Report(analyse.c_str(), Measure(runs, [&] {
+    offline::PageAnalysis before, after;
+    const std::string beams_text = what.substr(15);
+    Report(("re-analyse the page, " + beams_text + ", one call per channel (before)").c_str(),
+           Measure(runs, [&] { before = OneChannelPageAnalysis(page, beams, 1.8, 1); }));
+    Report(("re-analyse the page, " + beams_text + ", plate analysis in batches").c_str(),
+           Measure(runs, [&] {
+             after = offline::AnalyzePage(page, beams, page_run / "counts.bin", 1.8, 1);
+           }));
+    std::printf("  (the same counts and traces both ways: %s)\n",
+                SameAnalysis(before, after) ? "yes" : "NO");
+    Report(("re-analyse and draw the page, " + beams_text).c_str(), Measure(runs, [&] {
              const offline::PageAnalysis a =
                  offline::AnalyzePage(page, beams, page_run / "counts.bin", 1.8, 1);
              ui::PaintPlan(picreal, offline::PageAnalysisPlan(a, colours));
@@ -168,11 +243,29 @@ int main(int argc, char** argv) {
 
   const offline::LoadedRun track = SixWellRun(track_run);
   const offline::PlotPicture wells = offline::TrackWellsPicture(track);
-  auto tracker = [&] {
+  auto tracker = [&](bool one_channel = false) {
     const offline::TrackStart start = offline::ReadTrackStart(track_run, 500);
+    std::unique_ptr<offline::TrackMarksSource> marks;
+    if (one_channel) {
+      marks = std::make_unique<OneChannelMarks>(track_run);
+    } else {
+      marks = std::make_unique<offline::RawTrackMarks>(track_run, 500);
+    }
     return offline::PathTracker(offline::MakeTrackPlate(track), start.record_times,
-                                std::make_unique<offline::RawTrackMarks>(track_run, 500), 1.8);
+                                std::move(marks), 1.8);
   };
+  const auto run_through = [](offline::PathTracker& t) {
+    while (!t.Finished()) {
+      t.Step(nullptr);
+      ++t.play_position;
+    }
+  };
+  std::string csv_before, csv_after;
+  Report("track 100 blocks without drawing, one call per channel (before)", Measure(runs, [&] {
+           offline::PathTracker t = tracker(true);
+           run_through(t);
+           csv_before = offline::TravelDistanceCsv(track, t, t.Blocks() - 1, ",", "");
+         }));
   int64_t steps = 0;
   Report("track 100 blocks, drawing every step (playback)", Measure(runs, [&] {
            show(wells);
@@ -187,11 +280,11 @@ int main(int argc, char** argv) {
               static_cast<long long>(steps));
   Report("track 100 blocks without drawing (data export)", Measure(runs, [&] {
            offline::PathTracker t = tracker();
-           while (!t.Finished()) {
-             t.Step(nullptr);
-             ++t.play_position;
-           }
+           run_through(t);
+           csv_after = offline::TravelDistanceCsv(track, t, t.Blocks() - 1, ",", "");
          }));
+  std::printf("  (the same travel distances both ways: %s)\n",
+              csv_before == csv_after ? "yes" : "NO");
 
   std::error_code ec;
   fs::remove_all(tmpl, ec);

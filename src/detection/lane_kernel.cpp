@@ -178,10 +178,13 @@ QL_INLINE void SmoothedTrace(const Rows& means, const Row& first, const Row& fac
   }
 }
 
-// Only the lane the caller shows has its trace kept.
+// Only the lanes the caller shows have their traces kept.
 QL_INLINE void StoreTrace(const Rows& trace, int from, int lane, LaneResults& out) {
-  if (lane < 0 || lane >= kLanes) return;
-  for (int i = from; i < kN; ++i) out.trace[i] = SaturateInt16(trace[i][lane]);
+  if (lane < 0 || lane > kEveryLane) return;
+  const int first = lane == kEveryLane ? 0 : lane;
+  const int last = lane == kEveryLane ? kLanes - 1 : lane;
+  for (int l = first; l <= last; ++l)
+    for (int i = from; i < kN; ++i) out.trace[l][i] = SaturateInt16(trace[i][l]);
 }
 
 // Method 2: the excursion of the signal over its smoothed 50-sample floor, averaged

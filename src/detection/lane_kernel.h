@@ -17,17 +17,21 @@ struct alignas(64) LaneBlock {
   double x[kBlockSamples][kLanes];
 };
 
+// The trace_lane that keeps the trace of every lane.
+inline constexpr int kEveryLane = kLanes;
+
 struct alignas(64) LaneResults {
   double count[kLanes];
-  // The detection trace of the lane asked for (entries 0..499; method 2 fills 1..499),
-  // saturated to 16 bits.
-  int16_t trace[kBlockSamples];
+  // trace[l]: the detection trace of lane l when it was asked for (entries 0..499;
+  // method 2 fills 1..499), saturated to 16 bits.
+  int16_t trace[kLanes][kBlockSamples];
   // 1 where an event was counted, else 0.
   double marks[kBlockSamples][kLanes];
 };
 
 // Runs the analysis of `method` (0..3; any other value only clips) with `threshold`
-// over every lane of `block`; the trace is kept for lane `trace_lane` only.
+// over every lane of `block`; the trace is kept for lane `trace_lane` only, or for
+// every lane with kEveryLane.
 void AnalyzeLanes(LaneBlock& block, double threshold, int method, int trace_lane, LaneResults& out);
 
 }  // namespace detection::internal

@@ -19,8 +19,14 @@ constexpr int kN = kBlockSamples;
 class LaneBatch {
  public:
   LaneBatch(std::span<int16_t> block, BlockLayout layout, const DetectionParams& params,
-            std::span<DetectionResult> results, DetectionTraces& traces)
-      : block_(block), layout_(layout), params_(params), results_(results), traces_(traces) {
+            std::span<DetectionResult> results, DetectionTraces& traces,
+            std::span<DetectionTraces> each)
+      : block_(block),
+        layout_(layout),
+        params_(params),
+        results_(results),
+        traces_(traces),
+        each_(each) {
     static thread_local std::unique_ptr<LaneBlock> lanes(new LaneBlock);
     static thread_local std::unique_ptr<LaneResults> out(new LaneResults);
     lanes_ = lanes.get();
@@ -47,7 +53,8 @@ class LaneBatch {
       for (int l = 0; l < count_; ++l) row[l] = base[offset[l] + i * stride];
       for (int l = count_; l < kLanes; ++l) row[l] = 0.0;
     }
-    internal::AnalyzeLanes(*lanes_, params_.threshold, params_.method, count_ - 1, *out_);
+    internal::AnalyzeLanes(*lanes_, params_.threshold, params_.method,
+                           each_.empty() ? count_ - 1 : internal::kEveryLane, *out_);
     const int method = params_.method;
     const bool marks_shown =
         method == kMethodWindowed || method == kMethodCrossings || method == kMethodDrosophila;
@@ -57,10 +64,15 @@ class LaneBatch {
         const auto level = static_cast<int16_t>(lanes_->x[i][l]);
         if (level != column[i * stride]) column[i * stride] = level;
       }
+      DetectionTraces* own = each_.empty() ? nullptr : &each_[slot_[l]];
       if (marks_shown) {
-        for (int i = 0; i < kN; ++i)
-          if (out_->marks[i][l] != 0) traces_.Event_Marks[i] = -1;
+        for (int i = 0; i < kN; ++i) {
+          if (out_->marks[i][l] == 0) continue;
+          traces_.Event_Marks[i] = -1;
+          if (own) own->Event_Marks[i] = -1;
+        }
       }
+      if (own) KeepTrace(l, own->Threshold_Trace);
       DetectionResult& r = results_[slot_[l]];
       r.count = static_cast<int16_t>(out_->count[l]);
       r.error = DetectionError::kNone;
@@ -73,14 +85,19 @@ class LaneBatch {
       }
     }
     // The display keeps the trace of the channel analysed last.
-    if (marks_shown || method == kMethodMotility) {
-      for (int i = method == kMethodMotility ? 1 : 0; i < kN; ++i)
-        traces_.Threshold_Trace[i] = out_->trace[i];
-    }
+    KeepTrace(count_ - 1, traces_.Threshold_Trace);
     count_ = 0;
   }
 
  private:
+  void KeepTrace(int lane, std::array<int16_t, kTraceEntries>& trace) const {
+    const int method = params_.method;
+    if (method != kMethodWindowed && method != kMethodCrossings && method != kMethodMotility &&
+        method != kMethodDrosophila)
+      return;
+    for (int i = method == kMethodMotility ? 1 : 0; i < kN; ++i) trace[i] = out_->trace[lane][i];
+  }
+
   int16_t* Column(int lane) const {
     return block_.data() + static_cast<std::size_t>(channel_[lane]) * layout_.channel_stride;
   }
@@ -90,6 +107,7 @@ class LaneBatch {
   const DetectionParams& params_;
   std::span<DetectionResult> results_;
   DetectionTraces& traces_;
+  std::span<DetectionTraces> each_;
   LaneBlock* lanes_;
   LaneResults* out_;
   int channel_[kLanes] = {};
@@ -102,8 +120,15 @@ class LaneBatch {
 void AnalyzeRawBlocks(std::span<int16_t> block, BlockLayout layout, std::span<const int> channels,
                       const DetectionParams& params, std::span<DetectionResult> results,
                       DetectionTraces& traces) {
-  LaneBatch batch(block, layout, params, results, traces);
-  const size_t n = std::min(channels.size(), results.size());
+  AnalyzeRawBlocks(block, layout, channels, params, results, traces, {});
+}
+
+void AnalyzeRawBlocks(std::span<int16_t> block, BlockLayout layout, std::span<const int> channels,
+                      const DetectionParams& params, std::span<DetectionResult> results,
+                      DetectionTraces& traces, std::span<DetectionTraces> each) {
+  LaneBatch batch(block, layout, params, results, traces, each);
+  size_t n = std::min(channels.size(), results.size());
+  if (!each.empty()) n = std::min(n, each.size());
   for (size_t k = 0; k < n; ++k) {
     if (!HoldsChannel(block.size(), layout, channels[k])) {
       results[k] = {0, DetectionError::kBlockTooSmall};

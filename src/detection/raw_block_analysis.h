@@ -64,4 +64,13 @@ void AnalyzeRawBlocks(std::span<int16_t> block, BlockLayout layout, std::span<co
                       const DetectionParams& params, std::span<DetectionResult> results,
                       DetectionTraces& traces);
 
+// The same, also leaving each channel's own display: each[k] receives the trace and
+// the event marks of channels[k] as AnalyzeRawBlock would leave them after analysing
+// that channel alone (its Event_Marks, too, are only ever set to -1). For callers that
+// show or use every channel's marks or trace, which one call per channel would give
+// at many times the cost. `each` holds at least channels.size() entries.
+void AnalyzeRawBlocks(std::span<int16_t> block, BlockLayout layout, std::span<const int> channels,
+                      const DetectionParams& params, std::span<DetectionResult> results,
+                      DetectionTraces& traces, std::span<DetectionTraces> each);
+
 }  // namespace detection

@@ -79,6 +79,20 @@ OfflineLayout ArrangeOfflineControls(int width, int height, int line_height) {
   add.Pixels("txt_binsize", bins, 0.6 * bw, 0, 0.25 * bw, bh);
   add.Pixels("cmd_plus", bins, 0.85 * bw, 0, 0.15 * bw, bh);
 
+  // The channel view's well choice, on the same row, from the picture's left edge to
+  // the page bar.
+  const ui::PixelRect well =
+      add.Pixels("frame_well", plots, 1.525 * p2, bar_top, 2.95 * p2, bar_height);
+  const char* wells = "frame_well";
+  const double ww = well.width, wh = well.height;
+  add.Pixels("lbl_well", wells, 0, 0, 0.11 * ww, wh);
+  add.Pixels("Combofila", wells, 0.11 * ww, 0, 0.12 * ww, wh);
+  add.Pixels("Combocol", wells, 0.24 * ww, 0, 0.14 * ww, wh);
+  add.Pixels("lbl_beam", wells, 0.42 * ww, 0, 0.12 * ww, wh);
+  add.Pixels("txtsub", wells, 0.54 * ww, 0, 0.1 * ww, wh);
+  add.Pixels("lbl_channel", wells, 0.68 * ww, 0, 0.18 * ww, wh);
+  add.Pixels("lblcanal", wells, 0.86 * ww, 0, 0.14 * ww, wh);
+
   // The group lists and the channel view's controls.
   add.Pixels("framecanal", plots, 0.125 * p2, 0.5 * q2, 1.35 * p2, 9 * q2);
   const char* canal = "framecanal";

@@ -27,19 +27,19 @@ void RawTrackMarks::Marks(int64_t block, double threshold, const std::vector<int
   if (block < 0 || rt_buffer_ < kBlockSamples ||
       !storage::ReadRunRawBlock(folder_, static_cast<size_t>(block), rt_buffer_, record))
     return;
+  // The record is this block's own copy: the analysis may clip it in place. All the
+  // wells' channels go through the plate analysis in one call.
   detection::DetectionParams params;
-  params.channel = 0;
   params.threshold = threshold;
   params.method = detection::kMethodCrossings;
-  detection::DetectionTraces traces;
-  std::array<int16_t, kBlockSamples> copy{};
-  for (int c : channels) {
-    for (int s = 0; s < kBlockSamples; ++s) copy[static_cast<size_t>(s)] = record.At(c, s);
-    traces.Event_Marks.fill(0);
-    detection::AnalyzeRawBlock(copy, detection::ChannelMajor(kBlockSamples), params, traces);
+  std::vector<detection::DetectionResult> results(channels.size());
+  std::vector<detection::DetectionTraces> each(channels.size());
+  detection::DetectionTraces last;
+  detection::AnalyzeRawBlocks(record.levels, detection::SampleMajor(storage::kChannelSlots),
+                              channels, params, results, last, each);
+  for (size_t k = 0; k < channels.size(); ++k)
     for (int s = 0; s < kDisplaySamples; ++s)
-      if (traces.Event_Marks[static_cast<size_t>(s)] == -1) marks.Set(c, s, true);
-  }
+      if (each[k].Event_Marks[static_cast<size_t>(s)] == -1) marks.Set(channels[k], s, true);
 }
 
 std::vector<int> TrackPlate::Channels() const {

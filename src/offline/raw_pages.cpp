@@ -12,11 +12,34 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kMaxFileNumberDigits = 9;  // 11 x n stays far inside 64 bits
-constexpr int kMaxProblemLines = 5;
+constexpr std::size_t kMaxProblemLines = 5;
 
 std::string FileProblem(int number, const std::string& what) {
   return "Raw data file " + storage::RawFileName(number) + " " + what;
 }
+
+// The first few problems as text; the rest are only counted, so a folder of many odd
+// files costs no more memory than one of a few.
+class ProblemList {
+ public:
+  void Add(std::string text) {
+    if (shown_.size() < kMaxProblemLines) {
+      shown_.push_back(std::move(text));
+    } else {
+      ++more_;
+    }
+  }
+  std::string Text() const {
+    std::string out;
+    for (const std::string& line : shown_) out += (out.empty() ? "" : "\r\n") + line;
+    if (more_ > 0) out += "\r\n...";
+    return out;
+  }
+
+ private:
+  std::vector<std::string> shown_;
+  int64_t more_ = 0;
+};
 
 }  // namespace
 
@@ -58,31 +81,41 @@ RawFiles CountRawFiles(const fs::path& run_folder, int rt_buffer) {
   out.files = static_cast<int>(sizes.size());
   if (sizes.empty() || record_bytes == 0) return out;
 
+  // The run reaches as far as the last file that holds a whole block: a file without
+  // one past it (a stray empty "999999999.bin") neither stretches the run nor makes
+  // every number before it missing.
+  int last_with_blocks = -1;
+  for (const auto& [n, size] : sizes)
+    if (size >= record_bytes) last_with_blocks = n;
   const int last = sizes.rbegin()->first;
-  std::vector<std::string> problems;
+  ProblemList problems;
   int expected = 0;
   for (const auto& [n, size] : sizes) {
-    for (; expected < n; ++expected)
-      problems.push_back(FileProblem(expected, "is missing: its blocks show as flat lines"));
+    // Gaps are reported as ranges: a count of names, never one text per number.
+    const int gap_end = std::min(n, last_with_blocks + 1);
+    if (expected < gap_end) {
+      problems.Add(gap_end - expected == 1
+                       ? FileProblem(expected, "is missing: its blocks show as flat lines")
+                       : "Raw data files " + storage::RawFileName(expected) + " to " +
+                             storage::RawFileName(gap_end - 1) +
+                             " are missing: their blocks show as flat lines");
+    }
     expected = n + 1;
     const std::uintmax_t whole = size / record_bytes;
     const bool partial = size % record_bytes != 0;
     const int64_t records =
         static_cast<int64_t>(std::min<std::uintmax_t>(whole, storage::kRecordsPerFile));
-    out.records = std::max(out.records, int64_t{storage::kRecordsPerFile} * n + records);
+    if (records > 0)
+      out.records = std::max(out.records, int64_t{storage::kRecordsPerFile} * n + records);
     if (whole > storage::kRecordsPerFile || (partial && n != last)) {
-      problems.push_back(
+      problems.Add(
           FileProblem(n, "does not match this run's block size: only its whole blocks are shown"));
-    } else if (n != last && whole < storage::kRecordsPerFile) {
-      problems.push_back(FileProblem(n, "is truncated: its missing blocks show as flat lines"));
+    } else if (n < last_with_blocks && whole < storage::kRecordsPerFile) {
+      problems.Add(FileProblem(n, "is truncated: its missing blocks show as flat lines"));
     }
   }
   out.pages = PageCount(out.records);
-  for (std::size_t i = 0; i < problems.size() && i < kMaxProblemLines; ++i) {
-    if (i) out.problem += "\r\n";
-    out.problem += problems[i];
-  }
-  if (problems.size() > kMaxProblemLines) out.problem += "\r\n...";
+  out.problem = problems.Text();
   return out;
 }
 

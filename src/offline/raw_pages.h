@@ -40,7 +40,9 @@ struct RawFiles {
 // Counts the raw block files of a run folder. A file's records come from its size; a
 // trailing partial record of the last file (a run cut off mid-write) is ignored
 // silently, any other file whose size is not up to 11 whole records is reported in
-// `problem` (its whole records up to 11 are still read).
+// `problem` (its whole records up to 11 are still read). The run ends with the last
+// file holding a whole block; missing numbers before it are reported as ranges. The
+// report keeps its first five problems and "..." for the rest.
 RawFiles CountRawFiles(const std::filesystem::path& run_folder, int rt_buffer);
 
 // Pages of 50 bins: ceil(records / 50); 0 without records.

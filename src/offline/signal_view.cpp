@@ -73,8 +73,9 @@ PlotPicture SignalPagePicture(const RawPage& page, const std::vector<int>& beams
   ui::DrawPlan& plan = pic.plan;
   plan.Line(0, 2150, 0, 0, kBlack);
   plan.Line(0, 0, 24900, 0, kBlack);
-  plan.Text(-1000, 2150, "100%");
-  plan.Text(-1000, 100, "  0%");
+  // The marks keep to the margin left of the axis, whatever the picture's width.
+  plan.Text(-1000, 2150, "100%", kBlack, 1000);
+  plan.Text(-1000, 100, "  0%", kBlack, 1000);
   plan.Text(0, -30, Thousands(page.page - 1));
   plan.Text(12000, -25, "[sample]");
   plan.Text(23500, -30, Thousands(page.page));
@@ -121,12 +122,29 @@ WellChoice ChooseWell(const LoadedRun& run, std::string_view row_text, std::stri
   return out;
 }
 
+std::vector<std::string> GroupChannelLabels(const LoadedRun& run, int group) {
+  std::vector<std::string> out;
+  if (group < -1) return out;
+  const storage::PlateView plate = run.Plate();
+  for (int c = 0; c < storage::kChannelCount; ++c) {
+    const size_t i = static_cast<size_t>(c);
+    if (run.Run_Enabled[i] == 0 || run.Run_Group[i] != group) continue;
+    std::string label = storage::ChannelLabel(plate, c);
+    if (!label.empty()) out.push_back(std::move(label));
+  }
+  return out;
+}
+
 WellIndexes WellOfListEntry(const LoadedRun& run, std::string_view entry) {
   WellIndexes out;
   int col = 0;
   const int row = entry.empty() ? -1 : static_cast<unsigned char>(entry.front()) - 65;
-  if (row < 0 || row >= run.Run_Plate_Rows ||
-      !WholeIn(entry.substr(entry.empty() ? 0 : 1), 1, run.Run_Plate_Cols, col)) {
+  const std::string_view column =
+      entry.empty() ? entry : entry.substr(1, entry.find('.') == std::string_view::npos
+                                                  ? std::string_view::npos
+                                                  : entry.find('.') - 1);
+  if (row < 0 || row >= run.Run_Plate_Rows || column.empty() ||
+      !WholeIn(column, 1, run.Run_Plate_Cols, col)) {
     out.message = "Well " + std::string(entry) + " is not on this plate";
     return out;
   }

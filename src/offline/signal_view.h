@@ -44,7 +44,12 @@ struct WellChoice {
 WellChoice ChooseWell(const LoadedRun& run, std::string_view row_text, std::string_view col_text,
                       std::string_view sub_text);
 
-// A group list entry such as "B7" as the combo indexes it selects (row 1, column 6).
+// The group list of the channel view: the enabled channels of group `group` that lie
+// on a well, channel by channel, each as its label ("B7.1": well, "." and beam).
+std::vector<std::string> GroupChannelLabels(const LoadedRun& run, int group);
+
+// A group list entry such as "B7" or "B7.1" as the combo indexes it selects (row 1,
+// column 6); the beam after "." is not part of the choice.
 struct WellIndexes {
   int row_index = -1;
   int col_index = -1;

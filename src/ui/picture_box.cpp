@@ -387,6 +387,14 @@ void PictureBox::Arc(double x, double y, double radius, Color color, double star
   // Whole pixels for the centre, like every other figure, so circles sit on the grid.
   const QPointF centre = Rounded(c);
   const QRectF box(centre.x() - r, centre.y() - r, 2 * r, 2 * r);
+  // A circle smaller than a pixel still marks its centre, as the toolkit this replaces
+  // did (the paint engine would draw nothing at all).
+  if (full && r < 1.0 && draw_width_ <= 1) {
+    const QPoint px = centre.toPoint();
+    if (image_.valid(px)) image_.setPixel(px, ToQColor(color).rgb());
+    update();
+    return;
+  }
   QPainter p(&image_);
   if (draw_width_ <= 1) {
     p.setPen(QPen(ToQColor(color), 0));

@@ -155,6 +155,7 @@ TEST_F(RunEngineTest, EveryShippedLayoutListsOnlyChannelsItsPollReads) {
   } cases[] = {{"w96", true, 4},
                {"w96u", true, 4},
                {"w32_flytube", true, 8},
+               {"w6", true, 8},
                {"w96f", false, 8},
                {"w96u", false, 4}};
   io_.level_of = [](int ch, long) { return 1000 + ch; };

@@ -69,18 +69,21 @@ TEST_F(ReanalysisTest, CountsEachBeamOnACopyAndLeavesThePageAsRecorded) {
   const offline::PageAnalysis got =
       offline::AnalyzePage(page_, beams_, folder_ / "counts.bin", 2.5, 1);
 
-  // The sums of blocks 0..9 per beam are the counts of bins 50..59 analysed one by one.
+  // The sums of blocks 0..9 per beam are the counts of bins 50..59 analysed one by one,
+  // and each block's trace is the one its own call leaves.
   for (size_t k = 0; k < 3; ++k) {
     int32_t expected = 0;
     for (int b = 0; b < 10; ++b) {
       std::array<int16_t, 500> samples{};
       for (int s = 0; s < 500; ++s) samples[size_t(s)] = Activity(50 + b, beams_[k], s);
-      if (b >= 12) samples.fill(0);
       detection::DetectionParams p;
       p.threshold = 2.5;
       p.method = 1;
       detection::DetectionTraces t;
       expected += detection::AnalyzeRawBlock(samples, detection::ChannelMajor(500), p, t).count;
+      for (int s = 0; s < 500; ++s)
+        ASSERT_EQ(got.traces[k][size_t(b)][size_t(s)], t.Threshold_Trace[size_t(s)])
+            << "beam " << k << " block " << b << " sample " << s;
     }
     EXPECT_GT(expected, 0);
     EXPECT_EQ(got.sums[k][0], expected) << "beam " << k;

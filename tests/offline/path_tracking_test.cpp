@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 
+#include "detection/raw_block_analysis.h"
 #include "platform/launcher.h"
 #include "raw_fixture.h"
 #include "reports/report_writer.h"
@@ -201,6 +202,9 @@ TEST_F(TrackRunTest, TheStartNeedsRecordsAndRawData) {
   EXPECT_EQ(offline::ReadTrackStart(folder_, 500).message, offline::kNoCountsRecords);
   WriteCountsMinutes(folder_, {0, 1, 3});
   EXPECT_EQ(offline::ReadTrackStart(folder_, 500).message, offline::kNoRawDataToTrack);
+  // A stray empty file far out is no raw data, and costs nothing to look at.
+  SparseFile(folder_ / "999999999.bin", 0);
+  EXPECT_EQ(offline::ReadTrackStart(folder_, 500).message, offline::kNoRawDataToTrack);
   SparseFile(folder_ / "0.bin", kRecordBytes);
   const offline::TrackStart start = offline::ReadTrackStart(folder_, 500);
   EXPECT_EQ(start.message, "");
@@ -260,6 +264,18 @@ TEST_F(TrackRunTest, MarksComeFromBinBOfFileBDiv11AtRecordBMod11) {
     source.Marks(r.block, 1.8, {18, 34}, marks);
     EXPECT_EQ(count(18) > 0, r.on_18) << "block " << r.block;
     EXPECT_EQ(count(34) > 0, r.on_34) << "block " << r.block;
+  }
+  // The marks of a block are those of one call per channel on its samples.
+  source.Marks(2, 1.8, {34, 18}, marks);
+  for (int c : {18, 34}) {
+    std::array<int16_t, 500> samples{};
+    for (int s = 0; s < 500; ++s) samples[size_t(s)] = Dips(2, c, s, 2, 34);
+    detection::DetectionParams p;
+    p.method = 1;
+    detection::DetectionTraces t;
+    detection::AnalyzeRawBlock(samples, detection::ChannelMajor(500), p, t);
+    for (int s = 0; s <= 500; ++s)
+      ASSERT_EQ(marks.At(c, s), t.Event_Marks[size_t(s)] == -1) << c << " " << s;
   }
 }
 

@@ -368,12 +368,15 @@ TEST(Layout, UnitsOfTheWorkedWindowAndATinyOne) {
   const ui::Placement* pic = l.Find("Picreal");
   EXPECT_EQ(pic->rect, (ui::PixelRect{235, 20, 577, 331}));
   // The page bar lies in its panel, under the picture.
-  for (const char* name : {"Label_page", "Txtpage", "scrollpage", "Frame_bisize"}) {
+  for (const char* name : {"Label_page", "Txtpage", "scrollpage", "Frame_bisize", "frame_well"}) {
     const ui::Placement* p = l.Find(name);
     EXPECT_EQ(p->parent, "PicPanel2") << name;
     EXPECT_GE(p->rect.y, pic->rect.bottom()) << name;
     EXPECT_LE(p->rect.bottom(), panel->rect.height) << name;
   }
+  // The well choice stays left of the page bar.
+  EXPECT_FALSE(ui::Overlap(l.Find("frame_well")->rect, l.Find("Label_page")->rect));
+  EXPECT_GE(l.Find("frame_well")->rect.x, pic->rect.x);
   EXPECT_EQ(l.Find("Cmd_cloud")->rect, l.Find("cmd_track")->rect);
 
   const offline::OfflineLayout again = offline::ArrangeOfflineControls(1024, 768, 22);

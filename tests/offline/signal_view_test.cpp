@@ -69,6 +69,9 @@ TEST_F(SignalTest, TheWellChoiceIsValidated) {
   };
   for (const Entry& e : std::vector<Entry>{{"B2", 1, 1},
                                            {"A1", 0, 0},
+                                           {"A1.2", 0, 0},
+                                           {"B2.0", 1, 1},
+                                           {"B.1", -1, -1},
                                            {"C1", -1, -1},
                                            {"A0", -1, -1},
                                            {"A3", -1, -1},
@@ -78,6 +81,19 @@ TEST_F(SignalTest, TheWellChoiceIsValidated) {
     EXPECT_EQ(got.col_index, e.col) << e.text;
     EXPECT_EQ(got.message.empty(), e.row >= 0) << e.text;
   }
+}
+
+TEST_F(SignalTest, TheGroupListHoldsTheEnabledChannelsOfTheGroupOnAWell) {
+  // Group 1: A1's beams 0 and 2, B2 and the off-plate channel 300; group 0: B1. Beam 2
+  // of A1 (channel 4) is disabled.
+  WriteGroups(folder_, {"G0", "G1"}, {{0, 1}, {4, 1}, {17, 1}, {1, 0}, {300, 1}});
+  testsupport::WriteBytes(folder_ / "status.dat", Crlf({"\"h\"", "0,1", "1,1", "2,1", "3,1", "4,0"}));
+  const offline::LoadedRun run = LoadRun(folder_);
+  EXPECT_EQ(offline::GroupChannelLabels(run, 1), (std::vector<std::string>{"A1.0", "B2.0"}));
+  EXPECT_EQ(offline::GroupChannelLabels(run, 0), (std::vector<std::string>{"B1.0"}));
+  EXPECT_EQ(offline::GroupChannelLabels(run, -1), (std::vector<std::string>{"A1.1", "A2.0"}));
+  EXPECT_TRUE(offline::GroupChannelLabels(run, -2).empty());
+  EXPECT_TRUE(offline::GroupChannelLabels(run, 384).empty());
 }
 
 // Bin b, channel c, row s: 1000 c + 10 b + s % 10.

@@ -12,6 +12,7 @@
 #include "ui/controls.h"
 #include "mainwindow/frm_init.h"
 #include "ui/program_end.h"
+#include "browser_windows.h"
 #include "offline/forms/frm_offline.h"
 #include "offline_fixture.h"
 #include "platform/clock.h"
@@ -34,10 +35,7 @@ class Browser : public OfflineTest {
     dialogs_.AllowAnyOk();
   }
   ~Browser() override {
-    ui::Unload<Frm_offline>();
-    ui::Unload<reports::frm_report>();
-    ui::Unload<mainwindow::Frm_Init>();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    UnloadBrowserWindows();
     platform::SetLauncher(nullptr);
     platform::SetClock(nullptr);
   }

@@ -63,7 +63,7 @@ TEST_F(PlateLayoutTest, BuiltInTwoBeamLayoutAndUnknownNamesBecomeW96f) {
 
 TEST_F(PlateLayoutTest, InstalledLayoutFilesLoadWithoutFallback) {
   const auto data = testsupport::SourceDir() / "data";
-  for (const char* name : {"w96", "w96u", "w32_flytube"})
+  for (const char* name : {"w96", "w96u", "w32_flytube", "w6"})
     std::filesystem::copy_file(data / (std::string(name) + ".dat"),
                                folder_ / (std::string(name) + ".dat"));
 
@@ -84,6 +84,17 @@ TEST_F(PlateLayoutTest, InstalledLayoutFilesLoadWithoutFallback) {
   std::vector<int> seen(384, 0);
   for (int w = 0; w <= 31; ++w)
     for (int b = 0; b <= 5; ++b) ++seen[static_cast<size_t>(S().WellGridAt(w, b))];
+  for (int ch = 0; ch < 384; ++ch) EXPECT_EQ(seen[static_cast<size_t>(ch)], 1 - ch % 2) << ch;
+
+  // Six wells of 32 beams: again every even-row channel claimed once.
+  LoadFormat("w6");
+  EXPECT_EQ(S().Max_Well, 5);
+  EXPECT_EQ(S().Max_Beam, 31);
+  EXPECT_EQ(S().Plate_Rows * 100 + S().Plate_Cols, 203);
+  EXPECT_EQ(S().WellGridAt(3, 5), 9 * 16 + 10);  // well B2: grid column 9, row 10
+  std::fill(seen.begin(), seen.end(), 0);
+  for (int w = 0; w <= 5; ++w)
+    for (int b = 0; b <= 31; ++b) ++seen[static_cast<size_t>(S().WellGridAt(w, b))];
   for (int ch = 0; ch < 384; ++ch) EXPECT_EQ(seen[static_cast<size_t>(ch)], 1 - ch % 2) << ch;
   EXPECT_TRUE(dialogs_.log().empty());
 }

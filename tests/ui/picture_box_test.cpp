@@ -93,6 +93,11 @@ TEST(PictureBox, MapsAStretchedScaleBothWays) {
   EXPECT_TRUE(ColourNear(pic, c.x() - 20, c.y(), kBlue));
   EXPECT_TRUE(ColourNear(pic, c.x(), c.y() - 20, kBlue));
   EXPECT_FALSE(ColourNear(pic, c.x(), c.y(), kBlue, 5));
+
+  // A circle smaller than a pixel is its centre pixel.
+  pic.Circle(200, 200, 0.4, kRed);
+  const QPoint dot = pic.PixelAt(200, 200);
+  ExpectPixels(pic, {{dot.x(), dot.y(), kRed}, {dot.x() + 1, dot.y(), kWhite}});
 }
 
 TEST(PictureBox, PrintsAtTheCurrentPointAndMovesToTheNextLine) {

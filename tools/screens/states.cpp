@@ -30,6 +30,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <stdexcept>
 
 #include "storage/run_files.h"
@@ -44,6 +45,7 @@
 #include "service/forms/frm_tech_cal.h"
 #include "setup/forms/frm_setup.h"
 #include "storage/shared_state.h"
+#include "storage/setup_file.h"
 
 namespace screens {
 namespace {
@@ -408,6 +410,136 @@ Shots OfflineGroupEditor(Program& p) {
   return {{"", &w}};
 }
 
+// ---- The raw views ----
+
+// A copy of the recorded run (its settings and groups, counts.bin of `bins` records)
+// holding `bins` bins of raw levels: level(bin, channel, row).
+std::filesystem::path MakeRawRun(const std::filesystem::path& recorded, const std::string& stamp,
+                                 int bins,
+                                 const std::function<int16_t(int, int, int)>& level) {
+  const std::filesystem::path run = MakeLongRun(recorded, stamp, bins, 3);
+  std::vector<int16_t> rec(size_t{501} * storage::kChannelSlots);
+  for (int bin = 0; bin < bins; ++bin) {
+    for (int s = 0; s <= 500; ++s)
+      for (int c = 0; c < storage::kChannelSlots; ++c)
+        rec[size_t(s) * storage::kChannelSlots + size_t(c)] = level(bin, c, s);
+    std::ofstream out(run / storage::RawFileName(bin / storage::kRecordsPerFile),
+                      std::ios::binary | std::ios::app);
+    const std::string bytes = storage::EncodeRawBlock(rec.data(), 500);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+  return run;
+}
+
+// 60 bins of the simulated instrument's own levels (a fresh instrument: the states
+// before may have switched the simulator's beams), sampled every 30 ms as a run polls
+// them (the even channels), and the browser's channel view on the well whose animals
+// are the busiest.
+offline::Frm_offline& SignalView(Program& p) {
+  offline::Frm_offline& w = OfflineRun(p);
+  const std::filesystem::path run = w.Run().Chosen_Run_Path.parent_path() / "20260108_0900";
+  const sim::InstrumentModel m;
+  int busiest = 0, most = -1;
+  for (int ch = 0; ch < 384; ch += 2)
+    if (m.ActivityPerMille(ch) > most && w.Run().Run_Channel_Well[size_t(ch)] >= 0) {
+      most = m.ActivityPerMille(ch);
+      busiest = ch;
+    }
+  if (!std::filesystem::exists(run)) {
+    MakeRawRun(w.Run().Chosen_Run_Path, run.filename().string(), 60, [&](int bin, int c, int s) {
+      return static_cast<int16_t>(c < 384 && c % 2 == 0 ? m.Level(c, (int64_t{bin} * 500 + s) * 30)
+                                                       : 0);
+    });
+  }
+  LoadListedRun(w, run);
+  const int well = w.Run().Run_Channel_Well[size_t(busiest)];
+  const int rows = std::max<int>(w.Run().Run_Plate_Rows, 1);
+  w.Combofila->setCurrentIndex(well % rows);
+  w.Combocol->setCurrentIndex(well / rows);
+  w.cmdchannels_Click();
+  Program::Settle();
+  return w;
+}
+
+Shots OfflineSignal(Program& p) { return {{"", &SignalView(p)}}; }
+
+Shots OfflineAnalysis(Program& p) {
+  offline::Frm_offline& w = SignalView(p);
+  w.frmtxt_threshold->setText("2.5");
+  w.cmb_modeanalisis->setCurrentIndex(1);
+  w.Cmd_analyze_Click();
+  Program::Settle();
+  return {{"", &w}};
+}
+
+// A Zebrafish run on the 6-well plate, each well its own group, an animal's shadow
+// wandering through each well; tracking played back for three blocks.
+Shots OfflineTracking(Program& p) {
+  offline::Frm_offline& w = OfflineRun(p);
+  const std::filesystem::path recorded = w.Run().Chosen_Run_Path;
+  const std::filesystem::path run = recorded.parent_path() / "20260109_1000";
+  std::filesystem::create_directories(run);
+  for (const char* file : {"status.dat", "threshld.dat"})
+    std::filesystem::copy_file(recorded / file, run / file,
+                               std::filesystem::copy_options::overwrite_existing);
+  {
+    auto& s = storage::Shared();
+    const storage::SharedState saved = s;
+    s.Plate_format = "w6";
+    s.MnAt(1, 0) = 1;
+    std::ofstream(run / "setup.dat", std::ios::binary) << storage::SetupFileBytes();
+    s = saved;
+  }
+  std::string groups = "\"<Group_Number>, <Group_Name>\"\r\n";
+  const char* names[] = {"Control", "Drug 1uM", "Drug 10uM", "Control", "Drug 1uM", "Drug 10uM"};
+  for (int g = 0; g < 384; ++g)
+    groups += std::to_string(g) + ",\"" + (g < 6 ? names[g] : "Free") + "\"\r\n";
+  std::ofstream(run / "groups.dat", std::ios::binary) << groups;
+  // Well (column c, row r) covers grid columns 8c..8c+7 and rows 8r..8r+7.
+  std::string chgroup = "\"<Channel>, <Group: -1=Free>\"\r\n";
+  for (int ch = 0; ch < 384; ++ch)
+    chgroup += std::to_string(ch) + "," + std::to_string((ch / 16 / 8) * 2 + (ch % 16) / 8) + "\r\n";
+  std::ofstream(run / "chgroup.dat", std::ios::binary) << chgroup;
+  constexpr int kBins = 4;
+  std::vector<storage::CountsRecord> records(kBins);
+  for (int t = 0; t < kBins; ++t) records[size_t(t)].Elapsed_Minutes = t / 2;
+  storage::WriteCountsFile(run / "counts.bin", records);
+  // The shadow of well w at sample t: a slow loop through the well, its own pace.
+  const auto shadow = [](int well, int t, double& x, double& y) {
+    const double a = t / (260.0 + 40 * well) + well;
+    x = 3.5 + 2.6 * std::cos(a) + 0.8 * std::sin(3.1 * a);
+    y = 3.5 + 2.4 * std::sin(1.3 * a);
+  };
+  std::vector<int16_t> rec(size_t{501} * storage::kChannelSlots);
+  for (int bin = 0; bin < kBins; ++bin) {
+    for (int s = 0; s <= 500; ++s) {
+      for (int c = 0; c < storage::kChannelSlots; ++c) {
+        int v = 2000 + (s * 7 + c * 3) % 17;
+        const int gc = c / 16, gr = c % 16;
+        if (c < 384 && gr % 2 == 0) {
+          double x = 0, y = 0;
+          shadow((gc / 8) * 2 + gr / 8, bin * 500 + s, x, y);
+          if (std::hypot(gc % 8 - x, gr % 8 - y) < 1.2) v -= 500;
+        }
+        rec[size_t(s) * storage::kChannelSlots + size_t(c)] = static_cast<int16_t>(v);
+      }
+    }
+    std::ofstream out(run / storage::RawFileName(bin / storage::kRecordsPerFile),
+                      std::ios::binary | std::ios::app);
+    const std::string bytes = storage::EncodeRawBlock(rec.data(), 500);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+  LoadListedRun(w, run);
+  w.cmd_track_Click();
+  w.cmd_track_Click();
+  w.Timer_play.stop();
+  for (int i = 0; i < 3 * 500 && w.Tracker() && !w.Tracker()->Finished(); ++i)
+    w.Timer_play_Timer();
+  w.Timer_play.stop();
+  Program::Settle();
+  return {{"", &w}};
+}
+
 }  // namespace
 
 const std::vector<State>& States() {
@@ -442,6 +574,12 @@ const std::vector<State>& States() {
       {"offline-grid", "offline: an eight-hour run's plate grid", OfflineGrid},
       {"offline-lines", "offline: an eight-hour run's group lines over time", OfflineLines},
       {"offline-kinetics", "offline: kinetics of three runs tagged [K1]", OfflineKinetics},
+      {"offline-signal", "offline: the raw signal of the busiest well, page 1 of 2",
+       OfflineSignal},
+      {"offline-analysis", "offline: that page re-analysed (threshold 2.5, mode 1)",
+       OfflineAnalysis},
+      {"offline-tracking", "offline: a 6-well run's tracks after three blocks of playback",
+       OfflineTracking},
       {"offline-list-menu", "offline: the list's pop-up menu on a run", OfflineListMenu},
       {"offline-group-editor", "offline: the run's group editor, a drag held", OfflineGroupEditor},
   };

@@ -45,6 +45,7 @@ Frm_offline::Frm_offline() : catalogue_(platform::ProgramFolder()) {
   BuildMenus();
   BuildControls();
   ConnectHandlers();
+  BuildRawViews();
   Timer_button.setInterval(1000);
   Timer_play.setInterval(20);
 }
@@ -257,6 +258,10 @@ bool Frm_offline::eventFilter(QObject* watched, QEvent* event) {
         combogrup2_KeyPress(kEnter);
         return true;
       }
+      if (watched == lstgrup) {
+        lstgrup_KeyPress(kEnter);
+        return true;
+      }
     }
   } else if (event->type() == QEvent::FocusOut && watched == Txt_description) {
     Txt_description_LostFocus();
@@ -356,23 +361,5 @@ void Frm_offline::DisableBrowserControls() {
   for (QWidget* w : std::initializer_list<QWidget*>{scrollpage, Label_page, Txtpage, framecanal})
     w->hide();
 }
-
-// ---- The views and commands built on this window ----
-
-void Frm_offline::NotAvailable(const std::string& name) {
-  platform::GetDialogs().MsgBox(name + " is not available yet.");
-}
-
-void Frm_offline::ShowPageControls(bool visible) {
-  scrollpage->setVisible(visible);
-  Label_page->setVisible(visible);
-  Txtpage->setVisible(visible);
-}
-
-void Frm_offline::cmdchannels_Click() { NotAvailable("The channel signal view"); }
-void Frm_offline::Cmd_analyze_Click() { NotAvailable("The offline re-analysis"); }
-void Frm_offline::cmd_track_Click() { NotAvailable("Path tracking"); }
-// The channel view's text export; outside that view it does nothing.
-void Frm_offline::asciiexporta_Click() {}
 
 }  // namespace offline

@@ -2,10 +2,10 @@
 // The offline browser: recorded projects and runs listed from the program folder, a
 // chosen run loaded from its own folder, and its group activity drawn as bars, a
 // plate grid, lines over time, or kinetics across the project's tagged runs, with the
-// joint report and picture exports. The channel signal view, the re-analysis, the
-// tracking, the run management commands and the group editor of a recorded run work
-// on the same loaded run and plot picture; their buttons and menus are here and lead
-// to the hooks at the end of the class.
+// joint report and picture exports. The channel signal view with its re-analysis
+// (frm_offline_raw.cpp) and the path tracking (frm_offline_track.cpp) work on the same
+// loaded run and plot picture, as do the run management commands and the group
+// editor of a recorded run, whose buttons and menus lead to hooks here.
 #include <QTimer>
 #include <array>
 #include <cstdint>
@@ -19,6 +19,8 @@
 #include "offline/group_editor.h"
 #include "offline/loaded_run.h"
 #include "offline/offline_plots.h"
+#include "offline/path_tracking.h"
+#include "offline/raw_pages.h"
 #include "offline/run_catalogue.h"
 #include "offline/watched_folders.h"
 #include "setup/group_picture.h"
@@ -126,13 +128,6 @@ class Frm_offline : public ui::Form {
   void Picreal_MouseDown(int button, int shift, double x, double y);
   const ActivityTables& Tables() const { return tables_; }
 
-  // ---- Views and commands built on this window's loaded run and picture ----
-  void cmdchannels_Click();
-  void ShowPageControls(bool visible);
-  void asciiexporta_Click();
-  void Cmd_analyze_Click();
-  void cmd_track_Click();
-
   // ---- The list's pop-up menu and the report hand-off (frm_offline_menu.cpp) ----
   // They act on the list line's own folders; the report and "Plate Config" on the
   // loaded run's.
@@ -161,6 +156,32 @@ class Frm_offline : public ui::Form {
   void FillEditorGroupCombo(int group);
   void ListGroupWells(int group);
   void FillEditorGroupLists();
+
+  // ---- The channel signal view and its re-analysis (frm_offline_raw.cpp) ----
+  void cmdchannels_Click();
+  void CountSignalPages();
+  void ShowPageControls(bool visible);
+  void scrollpage_Change();
+  void Combocol_Click();
+  void Combofila_Click();
+  void combogrup_Click();
+  void lstgrup_DblClick();
+  void lstgrup_KeyPress(int key);
+  void asciiexporta_Click();
+  void Cmd_analyze_Click();
+  // The channel the well choice names (lblcanal), -1 when none is chosen.
+  int ChosenChannel() const;
+  const RawFiles& SignalFiles() const { return raw_files_; }
+  const RawPage& SignalPage() const { return raw_page_; }
+  int Current_Page = 1;
+  int Page_Count = 0;
+
+  // ---- Path tracking (frm_offline_track.cpp) ----
+  void cmd_track_Click();
+  void Timer_play_Timer();
+  void mn_bmptrack_Click();
+  void mn_datatrack_Click();
+  const PathTracker* Tracker() const { return tracker_.get(); }
 
   // ---- Fields of the window ----
   int16_t List_Order = 1;        // 1: last folder first ("^"), 0: first folder first ("v")
@@ -206,6 +227,8 @@ class Frm_offline : public ui::Form {
   QAction* lst_plateconfig = nullptr;
   QAction* lst_delete = nullptr;
   QAction* mnadvanced = nullptr;
+  QAction* mn_bmptrack = nullptr;
+  QAction* mn_datatrack = nullptr;
 
   QLabel* lbl_pj_title = nullptr;
   QLabel* lbl_subpj_title = nullptr;
@@ -254,7 +277,11 @@ class Frm_offline : public ui::Form {
   QLineEdit* frmtxt_threshold = nullptr;
   QComboBox* cmb_modeanalisis = nullptr;
   QPushButton* Cmd_analyze = nullptr;
-  // The well choice of the channel view.
+  // The well choice of the channel view, in its frame beside the page bar.
+  ui::Frame* frame_well = nullptr;
+  QLabel* lbl_well = nullptr;
+  QLabel* lbl_beam = nullptr;
+  QLabel* lbl_channel = nullptr;
   QComboBox* Combofila = nullptr;
   QComboBox* Combocol = nullptr;
   QLineEdit* txtsub = nullptr;
@@ -297,8 +324,6 @@ class Frm_offline : public ui::Form {
   void SetCaptionColour(QLabel* label, int32_t colour);
   std::vector<std::string> PlotItems() const;
   int32_t BinBoxValue() const;
-  // "<name> is not available yet." for the views built later.
-  void NotAvailable(const std::string& name);
   // The list's pop-up menu and the group editor's frame and their wiring.
   void BuildListMenu();
   void ConnectListMenu();
@@ -315,6 +340,22 @@ class Frm_offline : public ui::Form {
   void RefreshEditorLists(int group);
   // Loads the run again from its folder (after the editor), keeping its titles.
   bool ReloadRun();
+  // The raw views' controls, menus and wiring; their places beyond the layout's.
+  void BuildRawViews();
+  void ArrangeRawViews();
+  // The raw views read the run loaded now; false (with a message) when they cannot.
+  bool RawViewsAllowed();
+  void SyncChosenChannel();
+  void FillGroupList();
+  void LoadSignalPage(int page);
+  void DrawSignalPage();
+  // While a page loads or a track is run through, the controls that could start
+  // other work are disabled (and enabled again as they were).
+  void SetRawBusy(bool busy);
+  void PrepareTrack();
+  void StartPlayback();
+  void ComputeTrack(bool draw);
+  double TrackThreshold();
 
   RunCatalogue catalogue_;
   WatchedFolders folders_;
@@ -326,6 +367,16 @@ class Frm_offline : public ui::Form {
   // cannot reload the run.
   storage::ChannelTable16 editor_groups_{};
   storage::ChannelTableText editor_names_;
+  // The raw views' state: the files and page of `raw_run_` (the run whose damage was
+  // last told too), and the track.
+  std::filesystem::path raw_run_;
+  RawFiles raw_files_;
+  RawPage raw_page_;
+  std::filesystem::path problems_shown_for_;
+  bool raw_busy_ = false;
+  std::vector<std::pair<QWidget*, bool>> busy_disabled_;
+  std::unique_ptr<PathTracker> tracker_;
+  bool pictures_failed_ = false;
   // Every control the layout places, by name.
   std::map<std::string, QWidget*> placed_;
 };

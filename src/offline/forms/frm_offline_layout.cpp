@@ -39,6 +39,7 @@ void Frm_offline::ArrangeControls() {
                                        Combo_sets})
     ui::FitCaption(*w);
   FitDetailsBox();
+  ArrangeRawViews();
   Listpj->repaint();
   ui::DrawRoundedFrame(*PicPanel1);
   ui::DrawRoundedFrame(*PicPanel2);

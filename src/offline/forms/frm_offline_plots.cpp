@@ -270,7 +270,10 @@ void Frm_offline::WriteJointReport(const std::string& header_text, const std::st
 
 void Frm_offline::ExportPicture(const char* file_name) {
   const std::filesystem::path file = platform::ProgramFolder() / file_name;
-  if (!Picreal->SavePicture(QString::fromStdString(file.string()))) return;
+  if (!Picreal->SavePicture(QString::fromStdString(file.string()))) {
+    platform::GetDialogs().MsgBox("The picture could not be written: " + file.string());
+    return;
+  }
   platform::GetLauncher().Shell("mspaint " + file.string());
 }
 
