@@ -69,14 +69,13 @@ class SwallowEnter final : public QObject {
   }
 };
 
-// In an editable list only a pick from the list counts: typed text, completed or
-// confirmed with Enter, selects nothing and so runs nothing.
+// In an editable list only a pick from the list counts: typed text, even confirmed
+// with Enter, selects nothing and so runs nothing.
 QComboBox* Combo(const char* name, QWidget* parent, bool editable) {
   auto* c = Named<QComboBox>(name, parent);
   c->setEditable(editable);
   if (editable) {
     c->setInsertPolicy(QComboBox::NoInsert);
-    c->setCompleter(nullptr);
     c->lineEdit()->installEventFilter(new SwallowEnter(c));
   }
   return c;
