@@ -247,8 +247,6 @@ void SetupController::txt_snr_DblClick() {
 }
 
 void SetupController::lbl_snr_LostFocus() {
-  // Typing was refused while a run exists: there is nothing new to take.
-  if (storage::Shared().Acq_State != 0) return;
   const SnrCheck check = CheckSnrEntry(c_.lbl_snr.text, c_.Cmb_organism.index);
   if (check.message) platform::GetDialogs().MsgBox(check.message);
   c_.lbl_snr.text = check.box_text;
@@ -260,7 +258,6 @@ void SetupController::lbl_snr_LostFocus() {
 }
 
 void SetupController::Txtbuffer_LostFocus() {
-  if (storage::Shared().Acq_State != 0) return;
   const BoxRule rule = BufferRule(c_.Txtbuffer.text);
   if (rule.box_text) PlaceText(Text::Txtbuffer, *rule.box_text);
   storage::Shared().RT_Buffer = rule.value;

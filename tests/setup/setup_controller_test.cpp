@@ -248,8 +248,6 @@ TEST_F(Handlers, WhileARunExistsTheSettingsItReadsStay) {
     edit();
   }
   EXPECT_EQ(dialogs.log(), std::vector<std::string>(std::size(edits), storage::kRunningRefusal));
-  controller.lbl_snr_LostFocus();
-  controller.Txtbuffer_LostFocus();
   // The same value again is no edit.
   controller.UserText(Text::Txtlapse, before.Txtlapse.text);
   controller.UserSelect(List::Cmb_organism, before.Cmb_organism.index);
