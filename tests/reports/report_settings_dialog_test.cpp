@@ -90,6 +90,8 @@ TEST_F(ReportSettingsDialog, ApplyRefusesABadBinOrSeparatorAndStoresNothing) {
   } cases[] = {
       {"abc", ";", reports::kBadBinMessage},
       {"1441", ";", reports::kBadBinMessage},
+      {"0x1E", ";", reports::kBadBinMessage},
+      {"1e2", ";", reports::kBadBinMessage},
       {"45", "a\"b", reports::kBadSeparatorMessage},
   };
   for (const auto& c : cases) {
