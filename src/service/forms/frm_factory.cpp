@@ -116,7 +116,6 @@ void Frm_Factory::Timer_temp_Timer() {
 }
 
 void Frm_Factory::Cmd_temp_Click() {
-  if (calibrating_) return;
   // No temperature read may run under the calibration's boxes or between its writes.
   const bool timer_was_on = Timer_temp.isActive();
   Timer_temp.stop();
