@@ -3,11 +3,11 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QTest>
-#include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
+#include <QTimer>
 
 #include "acquisition/verified_write.h"
 #include "link/comm_port.h"
@@ -154,11 +154,12 @@ TEST_F(ServiceWindows, WhileSetRunsTheWindowShowsItIsBusyAndReadsNoTemperature) 
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    (*sim_)->SetIntercept([deaf = c.deaf_203](const std::array<uint8_t, 5>& frame, std::string& reply) {
-      if (!deaf || frame[1] != 0x80 || frame[2] != 203) return false;
-      reply = std::string(2, '\0');
-      return true;
-    });
+    (*sim_)->SetIntercept(
+        [deaf = c.deaf_203](const std::array<uint8_t, 5>& frame, std::string& reply) {
+          if (!deaf || frame[1] != 0x80 || frame[2] != 203) return false;
+          reply = std::string(2, '\0');
+          return true;
+        });
     (*sim_)->ClearReceived();
     testsupport::ScriptedDialogs boxes;
     // A real box runs the window's events while it waits: timers included.

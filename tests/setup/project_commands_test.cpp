@@ -98,7 +98,8 @@ TEST_F(Projects, CancelledNameOrAFileInTheWayChangesNothing) {
   fs::create_directories(folder / "p00002" / "setup.dat");
   dialogs.AnswerOk().AnswerInput("Unwritable").AnswerYes().AllowAnyOk();
   controller.Cmdnewpj_Click();
-  EXPECT_EQ(dialogs.log().back(), "Error saving the project files in " + (folder / "p00002").string());
+  EXPECT_EQ(dialogs.log().back(),
+            "Error saving the project files in " + (folder / "p00002").string());
   EXPECT_EQ(s.Last_Project, 1);
   EXPECT_EQ(s.Actual_Project_Number, 1);
   EXPECT_EQ(s.Project_Name, "Worms");

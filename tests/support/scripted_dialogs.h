@@ -35,7 +35,10 @@ class ScriptedDialogs final : public platform::Dialogs {
   ScriptedDialogs& CancelInput() { script_.push_back({Kind::kInput, std::nullopt}); return *this; }
   // Runs `f` at every box before it is answered, as a real box runs the window
   // system's events while it waits for its answer.
-  ScriptedDialogs& WhileShown(std::function<void()> f) { while_shown_ = std::move(f); return *this; }
+  ScriptedDialogs& WhileShown(std::function<void()> f) {
+    while_shown_ = std::move(f);
+    return *this;
+  }
   // Accept any number of OK boxes without scripting each (they are still logged).
   ScriptedDialogs& AllowAnyOk(bool allow = true) { allow_any_ok_ = allow; return *this; }
 
