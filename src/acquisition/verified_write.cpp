@@ -8,20 +8,26 @@ namespace acquisition {
 
 bool WriteVerified(InstrumentIo& io, int reg, int value, int mode, const WritePasses& passes,
                    int station) {
+  const auto wait = [&](int ms) {
+    if (passes.wait)
+      passes.wait(ms);
+    else
+      platform::Sleep(ms);
+  };
   auto pass = [&](int pause_ms) {
     int reply = -1;
     for (int i = 0; i < kSendsPerPass; ++i) {
       reply = io.DeviceQuery(reg, value, mode);
-      if (pause_ms > 0) platform::Sleep(pause_ms);
+      if (pause_ms > 0) wait(pause_ms);
     }
     return reply != -1 && reply == reg;
   };
   if (pass(0)) return true;
   for (int p = 0; p < passes.retry_passes; ++p) {
     if (passes.flush_before_last && p == passes.retry_passes - 1) io.Flush();
-    platform::Sleep(passes.resync_pause_ms);
+    wait(passes.resync_pause_ms);
     io.DeviceQuery(devlink::RegTemperature, 0, station);
-    platform::Sleep(passes.resync_pause_ms);
+    wait(passes.resync_pause_ms);
     if (pass(passes.send_pause_ms)) return true;
   }
   return false;

@@ -20,6 +20,9 @@ struct WritePasses {
   int resync_pause_ms = 0;         // before and after the resynchronising read
   int send_pause_ms = 0;           // after each send of a retry pass
   bool flush_before_last = false;  // both queues purged before the last retry pass
+  // Waits out each pause; a window passes one that also lets itself repaint. A plain
+  // sleep when unset.
+  void (*wait)(int ms) = nullptr;
 };
 
 inline constexpr int kSendsPerPass = 9;

@@ -336,11 +336,16 @@ void Frm_Main::ProcessEvents() { ui::DoEvents(); }
 void Frm_Main::OpenReport(bool auto_report) {
   if (auto_report) ui::Default<reports::frm_report>().chk_autoreport->setChecked(true);
   Cmdreport_Click();
-  if (auto_report) Show();
+  auto& report = ui::Default<reports::frm_report>();
+  if (auto_report) {
+    // Refused (no counts yet): a tick left behind would make the next opening of the
+    // report window write a report nobody asked for.
+    if (!report.AutoReportRunning()) report.chk_autoreport->setChecked(false);
+    Show();
+  }
   // The end of a run comes to the front, the report over this window, with or without
   // anybody at the screen; an automatic report leaves its news in the status panel.
   ui::BringToFront(*this);
-  auto& report = ui::Default<reports::frm_report>();
   if (report.isVisible()) ui::BringToFront(report, this);
   if (auto_report)
     finished_run_ =

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
-#include <cstdlib>
 
 #include "platform/numeric.h"
 
@@ -32,11 +30,14 @@ std::optional<int16_t> ParseSettingsBin(const std::string& text) {
   while (a < b && std::isspace(static_cast<unsigned char>(text[a]))) ++a;
   while (b > a && std::isspace(static_cast<unsigned char>(text[b - 1]))) --b;
   if (a == b) return std::nullopt;
-  const std::string t = text.substr(a, b - a);
-  char* end = nullptr;
-  const double v = std::strtod(t.c_str(), &end);
-  if (end != t.c_str() + t.size() || !std::isfinite(v) || v != std::floor(v)) return std::nullopt;
-  if (v < 2 || v > 1440) return std::nullopt;
+  // Decimal digits only: a number reader would also take "0x1E", "1e2" or "60.0".
+  int v = 0;
+  for (size_t i = a; i < b; ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
+    v = v * 10 + (text[i] - '0');
+    if (v > 1440) return std::nullopt;
+  }
+  if (v < 2) return std::nullopt;
   return static_cast<int16_t>(v);
 }
 

@@ -40,17 +40,14 @@ std::optional<std::string> CheckedThreshold(const std::string& text, int organis
 // A stored threshold x 10 as the box shows it: "0.0" with ".".
 std::string ThresholdText(int threshold_x10);
 
-// The bin the settings dialog may store: a whole number of minutes in 2..1440.
+// The bin the settings dialog may store: whole minutes in 2..1440, written as decimal
+// digits (blanks around them allowed).
 std::optional<int16_t> ParseSettingsBin(const std::string& text);
 // A separator is stored in quotes: one holding a quote would break the file.
 bool SeparatorStorable(const std::string& spacer);
 inline constexpr const char* kBadBinMessage =
     "Bin size must be a whole number of minutes from 2 to 1440";
 inline constexpr const char* kBadSeparatorMessage = "The separator cannot contain \"";
-
-// The automatic report keeps its first report when the raw blocks do not cover the run.
-inline constexpr const char* kRawDataIncomplete =
-    "Real Time Data incomplete: the report was made without raw data processing";
 
 // What the automatic report's second pass re-analyses with: the run's own detection
 // settings, as its acquisition used them.

@@ -84,9 +84,10 @@ std::optional<std::string> FactoryCalibration::Calibrate(const std::string& targ
   writes[0] = {devlink::kFactoryRecordFirst, kUnfinishedMarker};
   for (int i = 1; i < 7; ++i) writes[i] = {devlink::kFactoryRecordFirst + i, record[i]};
   writes[7] = {devlink::kFactoryRecordFirst, record[0]};
+  acquisition::WritePasses passes = acquisition::kServiceWritePasses;
+  passes.wait = wait_;
   for (const auto& [reg, value] : writes) {
-    if (acquisition::WriteRegisterChecked(io_, reg, value, devlink::ModeWrite,
-                                          acquisition::kServiceWritePasses, reg) != 1) {
+    if (acquisition::WriteRegisterChecked(io_, reg, value, devlink::ModeWrite, passes, reg) != 1) {
       s.Factory_Calibrated = false;
       return std::string(kNonCalibrated);
     }

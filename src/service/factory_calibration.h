@@ -29,6 +29,13 @@ inline constexpr const char* kOffsetRangeMessage =
     "C";
 inline constexpr const char* kNoTemperatureMessage =
     "No temperature answer from the instrument... Check COM and Try again";
+// txt_mensaje while the temperature readings get no answer.
+inline constexpr const char* kInstrumentSilentText = "The instrument does not answer... Check COM";
+
+// The temperature display's pace: a reading a second, and after one that got no
+// answer (it held the window about a second) a longer wait before the next.
+inline constexpr int kReadingIntervalMs = 1000;
+inline constexpr int kSilentReadingIntervalMs = 5000;
 
 // txt_mensaje of a calibrated instrument: "OK Last Factory Calibration 06/24 [mm/yy]".
 std::string CalibratedText(int month, int year);
@@ -41,7 +48,9 @@ std::string TemperatureText(int raw, const storage::SharedState& s);
 
 class FactoryCalibration {
  public:
-  explicit FactoryCalibration(acquisition::InstrumentIo& io) : io_(io) {}
+  // `wait` waits out the pauses between the record's writes (a sleep when null).
+  explicit FactoryCalibration(acquisition::InstrumentIo& io, void (*wait)(int ms) = nullptr)
+      : io_(io), wait_(wait) {}
 
   // Form_Load: an instrument without a valid record gets the default offset and
   // slope before anything is shown. The text for txt_mensaje.
@@ -57,6 +66,7 @@ class FactoryCalibration {
 
  private:
   acquisition::InstrumentIo& io_;
+  void (*wait_)(int ms);
 };
 
 }  // namespace service

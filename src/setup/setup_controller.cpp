@@ -6,6 +6,7 @@
 #include "platform/program_folder.h"
 #include "setup/plate_choice.h"
 #include "setup/project_list.h"
+#include "setup/run_guard.h"
 #include "setup/setting_rules.h"
 #include "storage/project_folders.h"
 #include "storage/setup_file.h"
@@ -21,6 +22,11 @@ std::vector<std::string> Items(const std::array<const char*, N>& texts) {
 }
 
 bool InRange(int v, int low, int high) { return v >= low && v <= high; }
+
+// The settings a run reads while it goes on (the lapse at every tick, the method at
+// every bin end, the raw blocks' saving): a run keeps those it started with.
+bool RunReads(Text id) { return id != Text::txtprj && id != Text::Txtfolder; }
+bool RunReads(List id) { return id != List::Combowell && id != List::Combosavecount; }
 
 }  // namespace
 
@@ -113,11 +119,15 @@ void SetupController::FillList(List id, const std::vector<std::string>& items) {
   box.text.clear();
 }
 
-void SetupController::UserText(Text id, const std::string& text) { PlaceText(id, text); }
+void SetupController::UserText(Text id, const std::string& text) {
+  if (RunReads(id) && Box(id).text != text && RefusedDuringRun()) return;
+  PlaceText(id, text);
+}
 
 void SetupController::UserSelect(List id, int index) {
   // The format list acts on the pick itself (Combowell_Click), not on a change.
   if (id == List::Combowell) return;
+  if (RunReads(id) && Box(id).index != index && RefusedDuringRun()) return;
   PlaceIndex(id, index);
 }
 
@@ -217,9 +227,9 @@ void SetupController::CheckClicked(Check id) {
     case Check::chklight:
       s.Menu2 = c_.chklight.value == 1 ? 1 : 0;
       main_.ShowLightTools(s.Menu2 == 1);
-      // Showing the stored tool flag leaves the project's light schedule as stored;
-      // the user's tick switches it.
-      if (!loading_) main_.SetLightEnabled(s.Menu2 == 1);
+      // The main window's light box follows, and with it the light schedule; a run
+      // keeps the schedule it has while the window is loaded again.
+      if (!loading_ || s.Acq_State == 0) main_.SetLightEnabled(s.Menu2 == 1);
       break;
     case Check::chktemp:
       s.Menu3 = c_.chktemp.value == 1 ? 1 : 0;

@@ -71,6 +71,8 @@ class SetupController {
   void Form_Unload();
 
   // ---- The user's changes to the modelled controls ----
+  // While a run exists, a change to a setting the run reads is refused with a message
+  // and the control shows the setting again.
   void UserText(Text id, const std::string& text);
   void UserSelect(List id, int index);
   // Text typed into an editable combo box: kept, runs nothing.
@@ -127,7 +129,7 @@ class SetupController {
   MainSide& main_;
   SetupControls c_;
   // Set while the load runs: selecting the stored organism keeps the stored SNR and
-  // method, showing the light tool flag keeps the stored light schedule.
+  // method.
   bool loading_ = false;
   // The format picked last, waiting for the timer.
   std::optional<std::string> picked_format_;

@@ -1,6 +1,7 @@
 // The end of a run as the user finds it: the report window in front of the main
 // window, or, when the report writes itself, the news in the main window's status panel.
 #include <QAction>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -67,6 +68,25 @@ TEST_F(EndOfRun, AnAutomaticReportLeavesTheNewsInTheStatusPanel) {
   w.Timeradq.stop();
   EXPECT_EQ(storage::Shared().Acq_State, 1);
   EXPECT_TRUE(w.frm_autotext->isHidden());
+}
+
+TEST_F(EndOfRun, ARefusedAutomaticReportLeavesNoTickBehind) {
+  Frm_Main& w = StartRun("w96", true, [](Frm_Main&) {});
+  ASSERT_EQ(storage::Shared().Acq_State, 1) << FirstBox();
+  // Paused with the time running, the run ends before its first bin.
+  dialogs.AnswerNo();
+  w.CmdPause_Click();
+  clock.Advance(60 * 1000);
+  dialogs.ExpectOk();
+  Ticks(w, 2);
+  ASSERT_EQ(storage::Shared().Acq_State, 0);
+  EXPECT_EQ(dialogs.log().back(), "Activity file not Found");
+  auto& report = ui::Default<reports::frm_report>();
+  EXPECT_FALSE(report.chk_autoreport->isChecked());
+  // The user's next opening shows the window and makes no report by itself.
+  report.Show();
+  EXPECT_FALSE(report.AutoReportRunning());
+  EXPECT_TRUE(report.isVisible());
 }
 
 }  // namespace

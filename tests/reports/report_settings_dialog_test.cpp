@@ -88,8 +88,8 @@ TEST_F(ReportSettingsDialog, ApplyRefusesABadBinOrSeparatorAndStoresNothing) {
     const char* spacer;
     const char* message;
   } cases[] = {
-      {"abc", ";", reports::kBadBinMessage},
-      {"1441", ";", reports::kBadBinMessage},
+      {"abc", ";", reports::kBadBinMessage},         {"1441", ";", reports::kBadBinMessage},
+      {"0x1E", ";", reports::kBadBinMessage},        {"1e2", ";", reports::kBadBinMessage},
       {"45", "a\"b", reports::kBadSeparatorMessage},
   };
   for (const auto& c : cases) {

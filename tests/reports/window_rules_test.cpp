@@ -17,8 +17,12 @@ TEST(SettingsInput, BinMustBeAWholeNumberFrom2To1440) {
   const struct {
     const char* text;
     int bin;  // 0: refused
-  } cases[] = {{"45", 45},  {" 2 ", 2}, {"1440", 1440}, {"60.0", 60}, {"1", 0},   {"1441", 0},
-               {"45.5", 0}, {"", 0},    {"abc", 0},     {"30min", 0}, {"-30", 0}, {"1e9", 0}};
+  } cases[] = {{"45", 45},   {" 2 ", 2},   {"1440", 1440},
+               {"0030", 30}, {"60.0", 0},  {"1", 0},
+               {"1441", 0},  {"45.5", 0},  {"", 0},
+               {"abc", 0},   {"30min", 0}, {"-30", 0},
+               {"+30", 0},   {"1e9", 0},   {"1e2", 0},
+               {"0x1E", 0},  {"3 0", 0},   {"99999999999999999999", 0}};
   for (const auto& c : cases) {
     const auto bin = ParseSettingsBin(c.text);
     EXPECT_EQ(bin.value_or(0), c.bin) << c.text;

@@ -188,6 +188,55 @@ TEST_F(DeviceTestTest, EarlyStopsGiveGainPower2Back) {
   }
 }
 
+// The instrument's port that falls silent on demand: from then on every exchange fails
+// at once, and what the program still tries is counted.
+class SilenceableIo final : public acquisition::InstrumentIo {
+ public:
+  explicit SilenceableIo(acquisition::InstrumentIo& port) : port_(port) {}
+  void Flush() override { port_.Flush(); }
+  int DiscardInput(int wait_us) override { return silent ? 0 : port_.DiscardInput(wait_us); }
+  int Write(const std::string& bytes) override {
+    return silent ? static_cast<int>(bytes.size()) : port_.Write(bytes);
+  }
+  int Read(std::string& data, int count) override {
+    data.clear();
+    return silent ? 0 : port_.Read(data, count);
+  }
+  bool DeviceWrite(int reg, int value, int mode) override {
+    return silent ? false : port_.DeviceWrite(reg, value, mode);
+  }
+  int DeviceQuery(int reg, int value, int mode) override {
+    if (!silent) return port_.DeviceQuery(reg, value, mode);
+    ++queries_while_silent;
+    if (mode & devlink::ModeWrite) ++writes_while_silent;
+    return -1;
+  }
+  bool silent = false;
+  int queries_while_silent = 0;
+  int writes_while_silent = 0;
+
+ private:
+  acquisition::InstrumentIo& port_;
+};
+
+TEST_F(DeviceTestTest, AnInstrumentFallenSilentIsAskedOnceAndNotWritten) {
+  SilenceableIo port(io_);
+  service::DeviceTest test(port, view_);
+  dialogs_.AnswerOk().ExpectOk().ExpectOk().AnswerYes();
+  test.mnstatustest_Click();
+  while (view_.timer && test.Test_Step() < 6) test.Tick();  // rows A and B switched on
+  port.silent = true;
+  dialogs_.ExpectOk();
+  const int64_t t0 = clock_.MonotonicMs();
+  test.Tick();
+  EXPECT_EQ(dialogs_.log().back(), "COM Error");
+  EXPECT_FALSE(view_.timer);
+  // One question tells the instrument is gone; no channel write is tried after it.
+  EXPECT_EQ(port.queries_while_silent, 1);
+  EXPECT_EQ(port.writes_while_silent, 0);
+  EXPECT_EQ(clock_.MonotonicMs() - t0, 100);  // the pause between the two level reads
+}
+
 TEST_F(DeviceTestTest, CancelCreatesNoFileAndRefusalsComeFirst) {
   dialogs_.AnswerCancel();
   test_.mnstatustest_Click();

@@ -1,11 +1,17 @@
 // The factory window and the device test from the main window's menus, against the
 // simulated instrument: what the user sees and the pictures drawn.
 #include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
+#include <QTimer>
 
+#include "acquisition/verified_write.h"
 #include "link/comm_port.h"
+#include "link/device_frame.h"
 #include "link/device_io.h"
 #include "mainwindow/mainwindow_fixture.h"
 #include "platform/clock.h"
@@ -128,6 +134,90 @@ TEST_F(ServiceWindows, FactoryWindowShowsTheTemperatureAndWritesTheCalibration) 
   EXPECT_FALSE(w.isVisible());
   ui::Unload<service::Frm_Factory>();
   EXPECT_TRUE(w.isVisible());
+}
+
+TEST_F(ServiceWindows, WhileSetRunsTheWindowShowsItIsBusyAndReadsNoTemperature) {
+  (*sim_)->SetTemperature(24.09);
+  Frm_Main& w = Online();
+  storage::Shared().Factory_Calibrated = false;
+  w.mn_factory_Click();
+  auto& f = ui::Default<service::Frm_Factory>();
+  const struct {
+    const char* what;
+    const char* target;
+    bool deaf_203;  // register 203 is never echoed
+    std::string box;
+    int temperature_reads;  // SET's own, and the resync reads of the failing register
+  } cases[] = {
+      {"a write that fails", "25.0", true, acquisition::WriteErrorText(203), 1 + 2},
+      {"a target out of range", "3.9", false, service::kTargetRangeMessage, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    (*sim_)->SetIntercept(
+        [deaf = c.deaf_203](const std::array<uint8_t, 5>& frame, std::string& reply) {
+          if (!deaf || frame[1] != 0x80 || frame[2] != 203) return false;
+          reply = std::string(2, '\0');
+          return true;
+        });
+    (*sim_)->ClearReceived();
+    testsupport::ScriptedDialogs boxes;
+    // A real box runs the window's events while it waits: timers included.
+    boxes.ExpectOk().WhileShown([] { QTest::qWait(20); });
+    // Due at once, a temperature reading would run at the first chance it got.
+    f.Timer_temp.start(1);
+    // The first event the window gets during SET: a pause between the writes, or the box.
+    bool busy = false;
+    bool before_the_box = false;
+    QTimer::singleShot(0, &f, [&] {
+      busy = !f.Cmd_temp->isEnabled() && f.cursor().shape() == Qt::WaitCursor;
+      before_the_box = boxes.log().empty();
+    });
+    QCoreApplication::postEvent(&f, new QCloseEvent);
+    f.txt_set_temp->setText(c.target);
+    f.Cmd_temp->click();
+    const std::string wire = (*sim_)->Received();
+    int reads = 0;
+    const std::string read = devlink::DeviceFrame(0x21, 0, 0);
+    for (auto p = wire.find(read); p != std::string::npos; p = wire.find(read, p + 1)) ++reads;
+    EXPECT_EQ(reads, c.temperature_reads);
+    EXPECT_TRUE(busy);
+    EXPECT_EQ(before_the_box, c.deaf_203);
+    EXPECT_EQ(boxes.log(), std::vector<std::string>{c.box});
+    EXPECT_EQ(f.txt_mensaje->text().toStdString(), service::kNonCalibrated);
+    EXPECT_TRUE(f.Cmd_temp->isEnabled());
+    EXPECT_EQ(f.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_TRUE(f.Timer_temp.isActive());
+    ASSERT_TRUE(ui::IsLoaded<service::Frm_Factory>());  // the close waited
+  }
+}
+
+TEST_F(ServiceWindows, ASilentInstrumentIsReadLessOftenAndTheWindowSaysSo) {
+  (*sim_)->WithModel([](sim::InstrumentModel& m) { m.SetSensor(0.0, 0.219); });
+  (*sim_)->SetTemperature(24.09);
+  Frm_Main& w = Online();
+  storage::Shared().Factory_Calibrated = false;
+  w.mn_factory_Click();
+  auto& f = ui::Default<service::Frm_Factory>();
+  const struct {
+    bool silent;
+    const char* shown;
+    const char* message;
+    int next_ms;
+  } readings[] = {
+      {false, "24.1", service::kNonCalibrated, 1000},
+      {true, "-0.2", service::kInstrumentSilentText, 5000},
+      {true, "-0.2", service::kInstrumentSilentText, 5000},
+      {false, "24.1", service::kNonCalibrated, 1000},
+  };
+  for (const auto& r : readings) {
+    if (r.silent) (*sim_)->SetFault(sim::Fault::kSilence, 1);
+    f.Timer_temp_Timer();
+    EXPECT_EQ(f.txt_current_temp->text().toStdString(), r.shown);
+    EXPECT_EQ(f.txt_mensaje->text().toStdString(), r.message);
+    EXPECT_TRUE(f.Timer_temp.isActive());
+    EXPECT_EQ(f.Timer_temp.interval(), r.next_ms);
+  }
 }
 
 }  // namespace

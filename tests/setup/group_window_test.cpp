@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <functional>
 
 #include "platform/launcher.h"
 #include "setup/forms/frm_setup.h"
@@ -149,6 +150,39 @@ TEST_F(GroupWindow, ListMovesKeepTheSelectionNearby) {
   w_->Command13->click();
   EXPECT_TRUE(ChannelsOf(0).empty());
   EXPECT_EQ(w_->lstgrup->currentRow(), -1);
+}
+
+TEST_F(GroupWindow, AReloadListsEachFreeChannelOnce) {
+  EXPECT_EQ(w_->lstchgrup->count(), 192);
+  w_->controller().Form_Load();
+  w_->controller().Form_Load();
+  EXPECT_EQ(w_->lstchgrup->count(), 192);
+}
+
+TEST_F(GroupWindow, WhileARunExistsNoEditReachesTheGroups) {
+  w_->lstchgrup->setCurrentRow(0);
+  w_->lstchgrup_DblClick();  // A1 into group 0
+  storage::Shared().Acq_State = 1;
+  const auto groups = storage::Shared().Group;
+  const struct {
+    const char* what;
+    std::function<void()> edit;
+  } cases[] = {
+      {"press and release", [&] { Drag(1, 1, 1, 2, 2); }},
+      {"right press and release", [&] { Drag(2, 0, 0, 0, 0); }},
+      {"group set", [&] { w_->mnopciongrup[0]->trigger(); }},
+      {"free well in", [&] { w_->Command12->click(); }},
+      {"well out", [&] { w_->Command13->click(); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::ScriptedDialogs boxes;
+    boxes.ExpectOk();
+    c.edit();
+    EXPECT_EQ(boxes.log(), std::vector<std::string>{storage::kRunningRefusal});
+    EXPECT_EQ(storage::Shared().Group, groups);
+  }
+  EXPECT_EQ(Items(w_->lstgrup), (std::vector<std::string>{"A1.0", "A1.1"}));
 }
 
 TEST_F(GroupWindow, GroupSetsMenuAndItsCheckMark) {

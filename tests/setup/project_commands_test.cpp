@@ -92,6 +92,20 @@ TEST_F(Projects, CancelledNameOrAFileInTheWayChangesNothing) {
   EXPECT_EQ(s.Project_Path, (folder / "p00001").string());
   EXPECT_EQ(controller.controls().txtprj.text, "1_Worms");
   EXPECT_FALSE(fs::exists(folder / "config.dat"));
+
+  // A project folder whose files cannot be written: the number is given back.
+  fs::remove(folder / "p00002");
+  fs::create_directories(folder / "p00002" / "setup.dat");
+  dialogs.AnswerOk().AnswerInput("Unwritable").AnswerYes().AllowAnyOk();
+  controller.Cmdnewpj_Click();
+  EXPECT_EQ(dialogs.log().back(),
+            "Error saving the project files in " + (folder / "p00002").string());
+  EXPECT_EQ(s.Last_Project, 1);
+  EXPECT_EQ(s.Actual_Project_Number, 1);
+  EXPECT_EQ(s.Project_Name, "Worms");
+  EXPECT_EQ(s.Project_Path, (folder / "p00001").string());
+  EXPECT_EQ(controller.controls().txtprj.text, "1_Worms");
+  EXPECT_FALSE(fs::exists(folder / "config.dat"));
 }
 
 TEST_F(Projects, NamesLoseQuotesAndControlCharactersAndKeepCommas) {

@@ -2,6 +2,8 @@
 // window.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "setup/setting_rules.h"
 #include "setup_fixture.h"
 
@@ -195,9 +197,10 @@ TEST_F(Handlers, LapseRuleRunsOnEveryKeystroke) {
 TEST_F(Handlers, ToolBoxesDriveTheMainWindowsFrames) {
   OpenProject(1, "Worms", [](storage::SharedState& s) { s.Menu2 = 1; });
   Loaded();
-  // The load shows the light tools without switching the stored light schedule.
+  // Showing the light flag runs the box's handler: the main window's light box, and
+  // with it the light schedule, follow.
   EXPECT_EQ(std::count(main.calls.begin(), main.calls.end(), "LightTools 1"), 1);
-  EXPECT_EQ(std::count(main.calls.begin(), main.calls.end(), "LightEnabled 1"), 0);
+  EXPECT_EQ(std::count(main.calls.begin(), main.calls.end(), "LightEnabled 1"), 1);
   main.calls.clear();
   controller.UserCheck(Check::chklight, 0);
   controller.UserCheck(Check::chktemp, 1);
@@ -208,6 +211,64 @@ TEST_F(Handlers, ToolBoxesDriveTheMainWindowsFrames) {
   EXPECT_EQ(storage::Shared().Menu2, 0);
   EXPECT_EQ(storage::Shared().Menu3, 1);
   EXPECT_EQ(storage::Shared().Menu1, 1);
+}
+
+TEST_F(Handlers, WhileARunExistsTheSettingsItReadsStay) {
+  OpenProject(1, "Worms", [](storage::SharedState& s) {
+    s.Menu2 = 1;
+    s.Save_real = 0;
+  });
+  auto& s = storage::Shared();
+  s.Acq_State = 2;
+  Loaded();
+  // A load during a run leaves the run's light schedule alone.
+  EXPECT_EQ(std::count(main.calls.begin(), main.calls.end(), "LightEnabled 1"), 0);
+  controller.txt_snr_DblClick();
+  const setup::SetupControls before = controller.controls();
+  const auto lapse = s.Aq_lapse;
+  const auto organism = s.MnAt(1, 0);
+  const auto snr = s.MnAt(1, 3);
+  const auto method = s.DSP_Method;
+  const auto buffer = s.RT_Buffer;
+  const auto rate = s.Sample_Rate;
+  const auto interval = s.DSP_Interval;
+  const std::function<void()> edits[] = {
+      [&] { controller.UserText(Text::Txtlapse, "45"); },
+      [&] { controller.UserText(Text::lbl_snr, "2.5"); },
+      [&] { controller.UserSelect(List::Cmb_organism, 1); },
+      [&] { controller.UserSelect(List::ComboDSP, 2); },
+      [&] { controller.UserSelect(List::Combosavereal, 1); },
+      [&] { controller.UserSelect(List::Combo_aqmode, 3); },
+      [&] { controller.UserText(Text::Txtsample, "1234"); },
+      [&] { controller.UserText(Text::Txt_dspinterval, "1234"); },
+      [&] { controller.UserText(Text::Txtbuffer, "900"); },
+  };
+  for (const auto& edit : edits) {
+    dialogs.ExpectOk();
+    edit();
+  }
+  EXPECT_EQ(dialogs.log(), std::vector<std::string>(std::size(edits), storage::kRunningRefusal));
+  // The same value again is no edit.
+  controller.UserText(Text::Txtlapse, before.Txtlapse.text);
+  controller.UserSelect(List::Cmb_organism, before.Cmb_organism.index);
+  EXPECT_EQ(dialogs.log().size(), std::size(edits));
+
+  const auto& c = controller.controls();
+  EXPECT_EQ(c.Txtlapse.text, before.Txtlapse.text);
+  EXPECT_EQ(c.lbl_snr.text, before.lbl_snr.text);
+  EXPECT_EQ(c.Cmb_organism.index, before.Cmb_organism.index);
+  EXPECT_EQ(c.ComboDSP.index, before.ComboDSP.index);
+  EXPECT_EQ(c.Combosavereal.index, before.Combosavereal.index);
+  EXPECT_EQ(c.Combo_aqmode.index, before.Combo_aqmode.index);
+  EXPECT_EQ(c.Txtbuffer.text, before.Txtbuffer.text);
+  EXPECT_EQ(s.Aq_lapse, lapse);
+  EXPECT_EQ(s.MnAt(1, 0), organism);
+  EXPECT_EQ(s.MnAt(1, 3), snr);
+  EXPECT_EQ(s.DSP_Method, method);
+  EXPECT_EQ(s.Save_real, 0);
+  EXPECT_EQ(s.RT_Buffer, buffer);
+  EXPECT_EQ(s.Sample_Rate, rate);
+  EXPECT_EQ(s.DSP_Interval, interval);
 }
 
 using Exits = ControllerTest;

@@ -135,6 +135,59 @@ TEST_F(SetupWindow, APlatePickChangesThePlateFromTheTimer) {
   EXPECT_EQ(dialogs.log().size(), 2u);
 }
 
+TEST_F(SetupWindow, TextTypedIntoAListRunsNothing) {
+  Frm_setup& w = Open();
+  const auto& s = storage::Shared();
+  const int16_t mode = s.Aq_mode;
+  const struct {
+    QComboBox* box;
+    const char* typed;
+  } cases[] = {{w.Combowell, "w96u"}, {w.Combo_aqmode, "3_Fast(32.63)"}, {w.Combosavereal, "YES"}};
+  for (const auto& c : cases) {
+    c.box->lineEdit()->clear();
+    QTest::keyClicks(c.box->lineEdit(), c.typed);
+    QTest::keyClick(c.box->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(c.box->currentText(), c.typed);
+  }
+  EXPECT_FALSE(w.Timer1.isActive());
+  EXPECT_EQ(s.Aq_mode, mode);
+  EXPECT_EQ(s.Save_real, 0);
+  EXPECT_TRUE(dialogs.log().empty());
+  // A pick from the list still counts.
+  w.Combosavereal->setCurrentIndex(1);
+  EXPECT_EQ(s.Save_real, 1);
+}
+
+TEST_F(SetupWindow, LoadingAProjectBringsItsLightScheduleToTheMainWindow) {
+  MakeProject(2, "Dark", "w96", [](storage::SharedState& s) {
+    s.MnAt(2, 0) = 0;
+    s.Menu2 = 0;
+  });
+  MakeProject(1, "Lit", "w96", [](storage::SharedState& s) {
+    s.MnAt(2, 0) = 1;
+    s.Menu2 = 1;
+  });
+  WriteConfig(1);
+  WriteReportConfig(0, 30);
+  Frm_Main& main = Start();
+  ui::Default<Frm_Init>().cmd_option1->click();
+  Frm_setup& w = ui::Default<Frm_setup>();
+  ASSERT_TRUE(main.Chk_lenabled->isChecked());
+  for (const auto& [project, lit] : {std::pair{2, false}, std::pair{1, true}}) {
+    dialogs.Answer3(platform::Dialogs::Answer::kNo);
+    w.cmdLoad->click();
+    const auto entries = w.List_project->findItems(
+        QString::fromStdString(storage::ProjectFolderName(project)), Qt::MatchStartsWith);
+    ASSERT_EQ(entries.size(), 1);
+    w.List_project->setCurrentItem(entries[0]);
+    emit w.List_project->itemDoubleClicked(entries[0]);
+    EXPECT_EQ(storage::Shared().Actual_Project_Number, project);
+    EXPECT_EQ(main.Chk_lenabled->isChecked(), lit) << project;
+    EXPECT_EQ(main.engine().controls.Light_Enabled, lit) << project;
+    EXPECT_EQ(storage::Shared().MnAt(2, 0), lit ? 1 : 0) << project;
+  }
+}
+
 TEST_F(SetupWindow, LayoutPlacesEveryControlAsComputed) {
   Frm_setup& w = Open();
   for (const QSize size : {QSize(1024, 720), QSize(1600, 1000)}) {
@@ -185,6 +238,32 @@ TEST_F(SetupDuringRun, ProjectsAndPlatesAreRefusedAndTheRunGoesOn) {
 
   Ticks(main, 500);
   EXPECT_GT(fs::file_size(run / "counts.bin"), recorded);
+}
+
+TEST_F(SetupDuringRun, SettingsTypedWhileARunGoesOnLeaveItsLapse) {
+  Frm_Main& main = StartRun("w96", false, [](Frm_Main&) {});
+  ASSERT_EQ(storage::Shared().Acq_State, 1) << FirstBox();
+  Ticks(main, 500);
+  auto& w = ui::Default<Frm_setup>();
+  w.Show();
+  const size_t seen = dialogs.log().size();
+  dialogs.ExpectOk().ExpectOk().ExpectOk();
+  QTest::keyClicks(w.Txtlapse, "30");  // each keystroke refused
+  w.Cmb_organism->setCurrentIndex(1);
+  EXPECT_EQ(std::vector<std::string>(dialogs.log().begin() + static_cast<long>(seen),
+                                     dialogs.log().end()),
+            std::vector<std::string>(3, storage::kRunningRefusal));
+  EXPECT_EQ(w.Txtlapse->text(), "1");
+  EXPECT_EQ(w.Cmb_organism->currentIndex(), 0);
+  EXPECT_EQ(storage::Shared().Aq_lapse, 1);
+  EXPECT_EQ(storage::Shared().MnAt(1, 0), 0);
+
+  // The one-minute run ends at its first bin end past the minute.
+  dialogs.ExpectOk();
+  clock.Advance(60 * 1000);
+  Ticks(main, 501);
+  EXPECT_EQ(storage::Shared().Acq_State, 0);
+  EXPECT_EQ(dialogs.log().back(), "Acquisition finished");
 }
 
 }  // namespace

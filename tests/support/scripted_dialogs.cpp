@@ -12,6 +12,7 @@ ScriptedDialogs::~ScriptedDialogs() { platform::SetDialogs(previous_); }
 
 std::optional<ScriptedDialogs::Step> ScriptedDialogs::Next(Kind kind, const std::string& text) {
   log_.push_back(text);
+  if (while_shown_) while_shown_();
   if (!script_.empty() && script_.front().kind == kind) {
     Step s = script_.front();
     script_.pop_front();

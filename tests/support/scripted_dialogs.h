@@ -2,6 +2,7 @@
 // Answers the program's boxes from a script and logs their texts. A box that the
 // script did not expect fails the current test with its text.
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +33,12 @@ class ScriptedDialogs final : public platform::Dialogs {
   ScriptedDialogs& AnswerCancel() { script_.push_back({Kind::kOkCancel, "cancel"}); return *this; }
   ScriptedDialogs& AnswerInput(const std::string& text) { script_.push_back({Kind::kInput, text}); return *this; }
   ScriptedDialogs& CancelInput() { script_.push_back({Kind::kInput, std::nullopt}); return *this; }
+  // Runs `f` at every box before it is answered, as a real box runs the window
+  // system's events while it waits for its answer.
+  ScriptedDialogs& WhileShown(std::function<void()> f) {
+    while_shown_ = std::move(f);
+    return *this;
+  }
   // Accept any number of OK boxes without scripting each (they are still logged).
   ScriptedDialogs& AllowAnyOk(bool allow = true) { allow_any_ok_ = allow; return *this; }
 
@@ -66,6 +73,7 @@ class ScriptedDialogs final : public platform::Dialogs {
   std::vector<std::string> input_defaults_;
   std::vector<std::string> input_titles_;
   bool allow_any_ok_ = false;
+  std::function<void()> while_shown_;
   platform::Dialogs* previous_;
 };
 

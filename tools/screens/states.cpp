@@ -21,6 +21,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -187,6 +188,39 @@ Shots FactorySet(Program& p) {
   auto& factory = ui::Default<service::Frm_Factory>();
   factory.txt_set_temp->setText("25.0");
   factory.Cmd_temp_Click();
+  factory.Timer_temp_Timer();
+  return {{"", &factory}};
+}
+
+// SET against an instrument that never confirms register 203: the window as it
+// repaints in the first pause between the writes (SET disabled), kept in a picture.
+Shots FactoryBusy(Program& p) {
+  SensorOneDegreeLow(p);
+  p.Ended().mn_factory_Click();
+  auto& factory = ui::Default<service::Frm_Factory>();
+  p.sim().SetIntercept([](const std::array<uint8_t, 5>& frame, std::string& reply) {
+    if (frame[1] != 0x80 || frame[2] != 203) return false;
+    reply = std::string(2, '\0');
+    return true;
+  });
+  static QLabel picture;
+  picture.setWindowTitle(factory.windowTitle());
+  QTimer::singleShot(0, &factory, [&factory] {
+    picture.setPixmap(factory.grab());
+    picture.adjustSize();
+  });
+  factory.txt_set_temp->setText("25.0");
+  factory.Cmd_temp_Click();
+  p.sim().SetIntercept({});
+  picture.show();
+  return {{"", &picture}};
+}
+
+// The instrument no longer answers the temperature readings.
+Shots FactorySilent(Program& p) {
+  p.Ended().mn_factory_Click();
+  auto& factory = ui::Default<service::Frm_Factory>();
+  p.sim().SetFault(sim::Fault::kSilence, 1);
   factory.Timer_temp_Timer();
   return {{"", &factory}};
 }
@@ -561,6 +595,10 @@ const std::vector<State>& States() {
       {"report-settings", "the report settings dialog", ReportSettings},
       {"factory", "the factory window showing the temperature", FactoryWindow},
       {"factory-set", "the factory window after SET with 25.0", FactorySet},
+      {"factory-busy", "the factory window while SET writes, one register unconfirmed",
+       FactoryBusy},
+      {"factory-silent", "the factory window when the instrument does not answer",
+       FactorySilent},
       {"device-test", "the device test at its columns, a dark and a stuck beam", DeviceTest},
       {"channel-calibration", "the technical channel-calibration window", ChannelCalibration},
       {"setup", "the project setup window", SetupWindow},

@@ -366,8 +366,12 @@ void frm_report::Timerchain_Timer() {
     case ChainStep::kAfterReport:
       repaint();
       ui::DoEvents();
-      // Nothing to re-analyse when the first report could not be made.
-      if (storage::Shared().rawexport == 1 && chain_reported_) {
+      // Nothing to re-analyse when the first report could not be made, nor when the
+      // raw blocks do not cover the run (none were saved, or some are missing): a
+      // re-analysis of part of a run would replace a whole report with a partial one.
+      // The first report stays, and nothing needs saying.
+      if (storage::Shared().rawexport == 1 && chain_reported_ &&
+          RawBlocksComplete(std::filesystem::path(S(Txt_inputfile->text())))) {
         mnrecalculate_Click();
         repaint();
         ui::DoEvents();
@@ -391,16 +395,8 @@ void frm_report::Timerchain_Timer() {
 }
 
 void frm_report::RunRawPass() {
-  const std::filesystem::path folder(S(Txt_inputfile->text()));
-  std::error_code ec;
-  // A re-analysis of part of a run would replace a whole report with a partial one.
-  if (!RawBlocksComplete(folder)) {
-    if (std::filesystem::is_regular_file(folder / storage::RawFileName(0), ec))
-      platform::GetDialogs().MsgBox(kRawDataIncomplete);
-    return;
-  }
   storage::RunAnalysis run;
-  if (!storage::ReadRunAnalysis(folder, run)) return;
+  if (!storage::ReadRunAnalysis(std::filesystem::path(S(Txt_inputfile->text())), run)) return;
   const ChainAnalysis analysis = ChainAnalysisFor(run);
   Cmb_organism->setCurrentIndex(analysis.organism);
   Cmb_dspmethod->setCurrentIndex(analysis.method);

@@ -1,5 +1,7 @@
 #include "service/forms/frm_factory.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -10,6 +12,7 @@
 #include "acquisition/link_io.h"
 #include "mainwindow/frm_main.h"
 #include "ui/program_end.h"
+#include "platform/clock.h"
 #include "platform/numeric.h"
 #include "storage/shared_state.h"
 
@@ -17,11 +20,18 @@ namespace service {
 
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// A pause between the record's writes, after which the windows repaint (the user's
+// input waits): against a late instrument SET takes tens of seconds.
+void WaitRepainting(int ms) {
+  platform::Sleep(ms);
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
 }  // namespace
 
 Frm_Factory::Frm_Factory()
     : io_(std::make_unique<acquisition::LinkIo>()),
-      calibration_(std::make_unique<FactoryCalibration>(*io_)) {
+      calibration_(std::make_unique<FactoryCalibration>(*io_, &WaitRepainting)) {
   setWindowTitle("Factory Settings");
   auto* outer = new QVBoxLayout(this);
   lblserial = new QLabel(this);
@@ -90,20 +100,43 @@ void Frm_Factory::Form_Unload() {
 }
 
 void Frm_Factory::Timer_temp_Timer() {
-  txt_current_temp->setText(Q(TemperatureText(calibration_->ReadRaw(), storage::Shared())));
+  const int raw = calibration_->ReadRaw();
+  txt_current_temp->setText(Q(TemperatureText(raw, storage::Shared())));
+  const bool answered = raw != -1;
+  if (!answered) {
+    txt_mensaje->setText(kInstrumentSilentText);
+  } else if (silent_) {
+    txt_mensaje->setText(Q(CalibrationStateText(storage::Shared())));
+  }
+  silent_ = !answered;
   // The next reading a full interval after this one ended: a silent instrument holds
-  // each reading for about a second, which must not take all of the window's time.
-  if (Timer_temp.isActive()) Timer_temp.start();
+  // each reading for about a second, which must not take most of the window's time.
+  if (Timer_temp.isActive())
+    Timer_temp.start(answered ? kReadingIntervalMs : kSilentReadingIntervalMs);
 }
 
 void Frm_Factory::Cmd_temp_Click() {
   // No temperature read may run under the calibration's boxes or between its writes.
   const bool timer_was_on = Timer_temp.isActive();
   Timer_temp.stop();
-  if (const auto text = calibration_->Calibrate(txt_set_temp->text().toStdString())) {
-    txt_mensaje->setText(Q(*text));
-  }
+  calibrating_ = true;
+  Cmd_temp->setEnabled(false);
+  setCursor(Qt::WaitCursor);
+  repaint();
+  const auto text = calibration_->Calibrate(txt_set_temp->text().toStdString());
+  unsetCursor();
+  Cmd_temp->setEnabled(true);
+  calibrating_ = false;
+  if (text) txt_mensaje->setText(Q(*text));
   if (timer_was_on) Timer_temp.start();
+}
+
+void Frm_Factory::closeEvent(QCloseEvent* event) {
+  if (calibrating_) {
+    event->ignore();
+    return;
+  }
+  ui::Form::closeEvent(event);
 }
 
 }  // namespace service

@@ -9,6 +9,7 @@
 #include "service/factory_calibration.h"
 #include "ui/form.h"
 
+class QCloseEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -37,9 +38,16 @@ class Frm_Factory : public ui::Form {
   QLabel* lblserial = nullptr;
   QTimer Timer_temp;
 
+ protected:
+  // Not while SET writes the record: the window stays until the write has ended.
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   std::unique_ptr<acquisition::InstrumentIo> io_;
   std::unique_ptr<FactoryCalibration> calibration_;
+  bool calibrating_ = false;
+  // The last reading got no answer: txt_mensaje says so until one comes.
+  bool silent_ = false;
 };
 
 }  // namespace service

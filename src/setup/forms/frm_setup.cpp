@@ -9,6 +9,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -53,10 +54,30 @@ QLabel* Label(const char* name, const QString& caption, QWidget* parent) {
 
 QLineEdit* MakeTextBox(const char* name, QWidget* parent) { return Named<QLineEdit>(name, parent); }
 
+// Enter in an editable list's text: Qt would pick the item the text names.
+class SwallowEnter final : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+// In an editable list only a pick from the list counts: typed text, even confirmed
+// with Enter, selects nothing and so runs nothing.
 QComboBox* Combo(const char* name, QWidget* parent, bool editable) {
   auto* c = Named<QComboBox>(name, parent);
   c->setEditable(editable);
-  if (editable) c->setInsertPolicy(QComboBox::NoInsert);
+  if (editable) {
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->lineEdit()->installEventFilter(new SwallowEnter(c));
+  }
   return c;
 }
 

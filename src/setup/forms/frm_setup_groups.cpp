@@ -136,9 +136,9 @@ void Frm_setup::FillGroupSets() {
 
 void Frm_setup::FillGroupsAndPlate() {
   FillGroupCombo(0);
-  lstgrup->clear();
-  ListGroupChannels(static_cast<int16_t>(CurrentGroup()));
-  ListFreeChannels();
+  // Both lists start empty at every load: appended to, the free list would grow by a
+  // plate's worth each time.
+  RefillChannelLists(CurrentGroup());
   Layout_Ready = 1;
   DrawPlateLayout();
 }
