@@ -191,6 +191,33 @@ Shots ChannelCalibration(Program& p) {
   return {{"", &ui::Default<service::Frm_Tech_cal>()}};
 }
 
+// The live view on the compact instrument model, with E3 (channel 36) picked on the
+// map and zoomed once; the window's step timer is driven here, one read a call.
+Shots ChannelCalibrationLive(Program& p) {
+  p.Ended();
+  p.sim().SetReplyMode(sim::ReplyMode::kGroup);
+  p.sim().WithModel([](sim::InstrumentModel& m) { m.SetCompact(true); });
+  p.answers().Queue("Enter Password", "Fenix8306");
+  ui::Default<Frm_Main>().mn_technical_Click();
+  auto& w = ui::Default<service::Frm_Tech_cal>();
+  auto steps = [&w](int n) {
+    for (int i = 0; i < n; ++i) {
+      w.step_timer.stop();
+      w.Step_Timer();
+    }
+    w.step_timer.stop();
+  };
+  w.Cmd_online_Click();
+  steps(40);
+  w.Picwell_MouseMove(0, 0, 250, 450);
+  w.Picwell_MouseDown(1, 0, 250, 450);
+  steps(150);
+  w.Command10_Click();
+  p.sim().WithModel([](sim::InstrumentModel& m) { m.SetCompact(false); });
+  p.sim().SetReplyMode(sim::ReplyMode::kAuto);
+  return {{"", &w}};
+}
+
 Shots SetupWindow(Program& p) {
   p.Ended();
   auto& init = ui::Default<mainwindow::Frm_Init>();
@@ -366,7 +393,10 @@ const std::vector<State>& States() {
       {"factory", "the factory window showing the temperature", FactoryWindow},
       {"factory-set", "the factory window after SET with 25.0", FactorySet},
       {"device-test", "the device test at its columns, a dark and a stuck beam", DeviceTest},
-      {"channel-calibration", "the technical channel-calibration window", ChannelCalibration},
+      {"channel-calibration", "the channel-calibration window, its live view stopped",
+       ChannelCalibration},
+      {"channel-calibration-live", "channel calibration: the live view, E3 picked on the map",
+       ChannelCalibrationLive},
       {"setup", "the project setup window", SetupWindow},
       {"setup-projects", "the setup window listing the projects to load", SetupProjectList},
       {"setup-advanced", "the setup window with its advanced options", SetupAdvanced},
