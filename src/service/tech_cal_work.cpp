@@ -173,7 +173,7 @@ int TechCal::ScanStep() {
     view_.DrawFanLine(sc.previous_readings);
     return kScanPauseMs;
   }
-  const int reading = tick - 1 - kScanDiscarded;
+  const int reading = tick - 2 - kScanDiscarded;
   if (reading < 0) {
     ReadAllLevels();
     return 0;
