@@ -8,7 +8,7 @@
 // the window's timer steps: Step() does one step of whichever runs (one read of the
 // live view, one register of the calibration, one sample of the scan test) and says
 // how long to wait before the next. Between steps the window stays usable, and its
-// OFFLINE button ends them through the flags the Parts name: the online flag, the
+// OFFLINE button ends them through three flags: the online flag, the
 // progress label's visibility and the scan test's running flag. Only one of them
 // runs at a time, and none while a run exists: a run started meanwhile ends them
 // at their next step, with a message.
