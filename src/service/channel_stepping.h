@@ -25,7 +25,8 @@ class LevelSource {
  public:
   virtual ~LevelSource() = default;
   virtual void Write(int16_t power, int16_t gain) = 0;
-  // The level after the last write; nullopt when it could not be read (the rule stops).
+  // The level after the last write; nullopt when it could not be read or the write
+  // failed (the rule stops).
   virtual std::optional<int> Measure() = 0;
 };
 

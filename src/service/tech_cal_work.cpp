@@ -32,10 +32,12 @@ class RegisterLevels final : public LevelSource {
   RegisterLevels(CompactInstrument& instrument, ChannelTraces& traces, int reg)
       : instrument_(instrument), traces_(traces), reg_(reg) {}
   void Write(int16_t power, int16_t gain) override {
-    // A failed write has shown its message; the next measure tells whether to go on.
-    instrument_.WriteChannelSetting(reg_, power, gain);
+    write_failed_ = instrument_.WriteChannelSetting(reg_, power, gain) == -1;
   }
   std::optional<int> Measure() override {
+    // A write that failed every pass has shown its message: a link that fails would
+    // otherwise show one for every step of every register.
+    if (write_failed_) return std::nullopt;
     platform::Sleep(kMeasurePauseMs);
     const int channel = ChannelOfRegister(reg_);
     if (instrument_.ReadLevelBlock(LevelBlockOf(channel), traces_) == -1) return std::nullopt;
@@ -46,6 +48,7 @@ class RegisterLevels final : public LevelSource {
   CompactInstrument& instrument_;
   ChannelTraces& traces_;
   int reg_;
+  bool write_failed_ = false;
 };
 
 }  // namespace
@@ -93,7 +96,7 @@ int TechCal::SteppingStep() {
   progress_text_ = "Calibrating CH" + std::to_string(ChannelOfRegister(st.reg));
   view_.ShowState();
   RegisterLevels source(instrument_, traces_, st.reg);
-  // A failed block read has shown its message; the label stays until OFFLINE.
+  // A failed block read or write has shown its message; the label stays until OFFLINE.
   if (!StepChannelToBand(source, st.band, st.power[r], st.gain[r])) return -1;
   if (++st.reg == kCompactRegisters) {
     progress_visible_ = false;

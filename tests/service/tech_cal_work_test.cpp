@@ -104,6 +104,19 @@ TEST_F(SteppingCalibration, AFailedBlockReadStopsWithTheLabelShown) {
   EXPECT_TRUE(cal_.online_enabled());
 }
 
+TEST_F(SteppingCalibration, AFailedWriteEndsItAfterItsOneMessage) {
+  Model([](sim::InstrumentModel& m) { m.compact().SetLevels(0, Flat(100)); });
+  cal_.Cmdcalibrar_Click("90", "Max.Gain");
+  for (int i = 0; i < 192; ++i) ASSERT_EQ(cal_.Step(), 0);
+  Model([](sim::InstrumentModel& m) { m.SetWriteEchoFailures(27); });  // one whole write
+  dialogs_.ExpectOk();
+  EXPECT_EQ(cal_.Step(), -1);
+  EXPECT_EQ(dialogs_.log(), (std::vector<std::string>{
+                                "Ops...Data Writing ERROR: reg(0)... Check COM and Try again"}));
+  EXPECT_TRUE(cal_.progress_visible());
+  EXPECT_FALSE(cal_.online_enabled());
+}
+
 // ---- Scan test ----
 
 class ScanTest : public TechCalSim {
