@@ -22,6 +22,12 @@ void ShapeBox::SetFillColor(ui::Color color) {
   update();
 }
 
+void ShapeBox::SetFilled(bool filled) {
+  if (filled == filled_) return;
+  filled_ = filled;
+  update();
+}
+
 void ShapeBox::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (filled_) painter.fillRect(rect(), ui::ToQColor(fill_));

@@ -32,6 +32,8 @@ class ShapeBox : public QWidget {
   ui::Color FillColor() const { return fill_; }
   void SetFillColor(ui::Color color);
   bool Filled() const { return filled_; }
+  // A solid fill, or only the outline (a lamp that is out).
+  void SetFilled(bool filled);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -144,6 +144,7 @@ int InstrumentModel::RawTemperature(int64_t now_ms) {
 }
 
 int InstrumentModel::BaseLevel(int channel) const {
+  if (compact_on_) return compact_.ChannelBaseLevel(channel);
   int s = channel_setting(channel);
   int gain = s >> 5;
   int pinhole = s & 31;
@@ -170,6 +171,7 @@ BeamFault InstrumentModel::beam_fault(int channel) const {
 
 int InstrumentModel::Level(int channel, int64_t now_ms) const {
   if (channel < 0 || channel >= kSimChannels) return 0;
+  if (int exact = 0; compact_on_ && compact_.ExactLevel(channel, exact)) return exact;
   const BeamFault fault = faults_[static_cast<size_t>(channel)];
   if (fault == BeamFault::kDark) return kDarkLevel;
   if (fault == BeamFault::kStuckBright) return 4095;
@@ -223,6 +225,10 @@ std::vector<ReplyPiece> InstrumentModel::AutoAdjust(int target) {
     }
     set_channel_setting(ch, best);
   }
+  return ProgressBytes();
+}
+
+std::vector<ReplyPiece> InstrumentModel::ProgressBytes() const {
   std::vector<ReplyPiece> pieces;
   for (int progress = 0; progress < 191; progress += 16)
     pieces.push_back({progress == 0 ? 0 : progress_interval_ms_, std::string(1, static_cast<char>(progress))});
@@ -236,6 +242,7 @@ std::vector<ReplyPiece> InstrumentModel::HandleFrame(const std::array<uint8_t, 5
   const int reg = frame[2];
   const int value = frame[3];
   Drift(now_ms);
+  if (std::vector<ReplyPiece> reply; compact_on_ && HandleCompactFrame(frame, reply)) return reply;
   if (mode & 0x80) {
     const bool factory = reg >= 200 && reg <= 207 && (mode & 0x7F) == 0;
     if (!factory && write_echo_failures_ != 0) {

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "instrument-sim/compact_model.h"
+
 namespace sim {
 
 // Which reply a level request (register 0x30) gets. The frame is the same for a
@@ -100,7 +102,16 @@ class InstrumentModel {
   // Interruptions per 1000 slots of 50 ms: 0 for an empty well.
   int ActivityPerMille(int channel) const;
 
+  // The compact instrument model (compact_model.h) in place of 384 channel settings.
+  void SetCompact(bool on) { compact_on_ = on; }
+  bool compact_on() const { return compact_on_; }
+  CompactModel& compact() { return compact_; }
+
  private:
+  // The frames the compact model answers its own way; false leaves them to HandleFrame.
+  bool HandleCompactFrame(const std::array<uint8_t, 5>& frame, std::vector<ReplyPiece>& reply);
+  // The auto-adjust's progress bytes, 0 up to 191.
+  std::vector<ReplyPiece> ProgressBytes() const;
   std::string GroupReply(int group, int64_t now_ms) const;
   std::string BlockReply(int start, int64_t now_ms) const;
   std::vector<ReplyPiece> AutoAdjust(int target);
@@ -121,6 +132,8 @@ class InstrumentModel {
   bool sensor_set_ = false;
   double sensor_offset_ = 0.0;
   double sensor_slope_ = 0.219;
+  bool compact_on_ = false;
+  CompactModel compact_;
 };
 
 }  // namespace sim

@@ -30,6 +30,14 @@ const char kHelp[] =
     "  --temperature C   starting temperature in degrees C (default 24)\n"
     "  --fault KIND      misbehave on every reply: silence, short, parity, stray or late\n"
     "  --no-plate        no plate in the slot: no animal ever crosses a beam\n"
+    "  --compact         the compact instrument model of the channel-calibration window:\n"
+    "                    192 channel registers (FF 80 r V F0, r = 0..191; read back with\n"
+    "                    FF 00 20 r F0); register r is the beam of window channel 2r,\n"
+    "                    so group g word 3m+b is register g+m+64b and in a block the odd\n"
+    "                    channels read 0. Each register's level follows its setting\n"
+    "                    (gain x 32 + power), from about 60 all off to about 4000 all on.\n"
+    "                    Its live view reads groups (--reply group or auto), its stepping\n"
+    "                    calibration blocks 0, 32, 64 and 96 (--reply block)\n"
     "\n"
     "Beam faults (LIST: channels 0..383 and ranges, e.g. 37,100-103; each option\n"
     "may be given more than once):\n"
@@ -54,7 +62,8 @@ const char kHelp[] =
     "\n"
     "Examples:\n"
     "  quenlar-sim --home \"$QUENLAR_HOME\" --com 4\n"
-    "  quenlar-sim --reply block --no-plate --dark 37 --bright 200 --weak 300-303\n";
+    "  quenlar-sim --reply block --no-plate --dark 37 --bright 200 --weak 300-303\n"
+    "  quenlar-sim --compact --reply group     (live view of the calibration window)\n";
 
 bool ParseInt(const char* text, int& out) {
   char* end = nullptr;
@@ -82,6 +91,7 @@ int main(int argc, char** argv) {
   sim::ReplyMode mode = sim::ReplyMode::kAuto;
   sim::Fault fault = sim::Fault::kNone;
   bool no_plate = false;
+  bool compact = false;
   std::vector<std::pair<int, sim::BeamFault>> beam_faults;
   bool sensor = false;
   double sensor_offset = 0.0, sensor_slope = 0.219;
@@ -127,6 +137,8 @@ int main(int argc, char** argv) {
       else return Usage("--fault needs silence, short, parity, stray or late");
     } else if (a == "--no-plate") {
       no_plate = true;
+    } else if (a == "--compact") {
+      compact = true;
     } else if (a == "--dark" || a == "--bright" || a == "--weak") {
       const char* v = value();
       std::vector<int> channels;
@@ -166,6 +178,7 @@ int main(int argc, char** argv) {
   if (fault != sim::Fault::kNone) server.SetFault(fault);
   server.WithModel([&](sim::InstrumentModel& m) {
     if (no_plate) m.SetAnimalsPresent(false);
+    if (compact) m.SetCompact(true);
     for (const auto& [channel, kind] : beam_faults) m.SetBeamFault(channel, kind);
     if (sensor) m.SetSensor(sensor_offset, sensor_slope);
   });

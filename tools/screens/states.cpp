@@ -203,17 +203,13 @@ Shots FactoryBusy(Program& p) {
     reply = std::string(2, '\0');
     return true;
   });
-  static QLabel picture;
-  picture.setWindowTitle(factory.windowTitle());
-  QTimer::singleShot(0, &factory, [&factory] {
-    picture.setPixmap(factory.grab());
-    picture.adjustSize();
-  });
+  QImage during;
+  QTimer::singleShot(0, &factory, [&] { during = factory.grab().toImage(); });
   factory.txt_set_temp->setText("25.0");
   factory.Cmd_temp_Click();
   p.sim().SetIntercept({});
-  picture.show();
-  return {{"", &picture}};
+  if (during.isNull()) throw std::runtime_error("SET let no repaint happen");
+  return {{"", &factory, during}};
 }
 
 // The instrument no longer answers the temperature readings.
@@ -258,6 +254,33 @@ Shots ChannelCalibration(Program& p) {
   p.answers().Queue("Enter Password", "Fenix8306");
   ui::Default<Frm_Main>().mn_technical_Click();
   return {{"", &ui::Default<service::Frm_Tech_cal>()}};
+}
+
+// The live view on the compact instrument model, with E3 (channel 36) picked on the
+// map and zoomed once; the window's step timer is driven here, one read a call.
+Shots ChannelCalibrationLive(Program& p) {
+  p.Ended();
+  p.sim().SetReplyMode(sim::ReplyMode::kGroup);
+  p.sim().WithModel([](sim::InstrumentModel& m) { m.SetCompact(true); });
+  p.answers().Queue("Enter Password", "Fenix8306");
+  ui::Default<Frm_Main>().mn_technical_Click();
+  auto& w = ui::Default<service::Frm_Tech_cal>();
+  auto steps = [&w](int n) {
+    for (int i = 0; i < n; ++i) {
+      w.step_timer.stop();
+      w.Step_Timer();
+    }
+    w.step_timer.stop();
+  };
+  w.Cmd_online_Click();
+  steps(40);
+  w.Picwell_MouseMove(0, 0, 250, 450);
+  w.Picwell_MouseDown(1, 0, 250, 450);
+  steps(150);
+  w.Command10_Click();
+  p.sim().WithModel([](sim::InstrumentModel& m) { m.SetCompact(false); });
+  p.sim().SetReplyMode(sim::ReplyMode::kAuto);
+  return {{"", &w}};
 }
 
 Shots SetupWindow(Program& p) {
@@ -600,7 +623,10 @@ const std::vector<State>& States() {
       {"factory-silent", "the factory window when the instrument does not answer",
        FactorySilent},
       {"device-test", "the device test at its columns, a dark and a stuck beam", DeviceTest},
-      {"channel-calibration", "the technical channel-calibration window", ChannelCalibration},
+      {"channel-calibration", "the channel-calibration window, its live view stopped",
+       ChannelCalibration},
+      {"channel-calibration-live", "channel calibration: the live view, E3 picked on the map",
+       ChannelCalibrationLive},
       {"setup", "the project setup window", SetupWindow},
       {"setup-projects", "the setup window listing the projects to load", SetupProjectList},
       {"setup-advanced", "the setup window with its advanced options", SetupAdvanced},

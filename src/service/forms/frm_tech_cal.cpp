@@ -1,16 +1,395 @@
 #include "service/forms/frm_tech_cal.h"
 
+#include <QComboBox>
+#include <QEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHideEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <algorithm>
+
+#include "acquisition/link_io.h"
+#include "mainwindow/frm_init.h"
 #include "mainwindow/frm_main.h"
+#include "offline/forms/frm_offline.h"
+#include "platform/numeric.h"
+#include "setup/forms/frm_setup.h"
+#include "storage/settings_text.h"
+#include "storage/shared_state.h"
+#include "ui/controls.h"
+#include "ui/picture_box.h"
+#include "ui/plot_paint.h"
 #include "ui/program_end.h"
 
 namespace service {
 
-Frm_Tech_cal::Frm_Tech_cal() : PlaceholderWindow("Technical calibration") {}
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+std::string S(const QString& s) { return s.toStdString(); }
+QString N(long long v) { return QString::number(v); }
+
+constexpr ui::Color kMapBack = ui::RGB(48, 48, 48);
+// The scan display's user units: cells of 10 x 10.
+constexpr double kScanWidth = 240;
+constexpr double kScanHeight = 160;
+
+}  // namespace
+
+Frm_Tech_cal::Frm_Tech_cal() : io_(std::make_unique<acquisition::LinkIo>()) {
+  setWindowTitle("Channel Calibration");
+  logic_ = std::make_unique<TechCal>(*io_, static_cast<TechCalView&>(*this));
+  BuildControls();
+  ConnectHandlers();
+  // The designed size, or most of a larger screen; never more than the screen.
+  QSize size(1024, 700);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QSize room = screen->availableGeometry().size();
+    size = size.expandedTo(room * 0.8).boundedTo(room);
+  }
+  resize(size);
+  step_timer.setSingleShot(true);
+}
+
+Frm_Tech_cal::~Frm_Tech_cal() = default;
+
+void Frm_Tech_cal::ConnectHandlers() {
+  auto click = [this](QPushButton* b, void (Frm_Tech_cal::*handler)()) {
+    connect(b, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+  };
+  click(Cmd_online, &Frm_Tech_cal::Cmd_online_Click);
+  click(Cmd_offline, &Frm_Tech_cal::Cmd_offline_Click);
+  click(Command10, &Frm_Tech_cal::Command10_Click);
+  click(Command11, &Frm_Tech_cal::Command11_Click);
+  click(mas, &Frm_Tech_cal::mas_Click);
+  click(menos, &Frm_Tech_cal::menos_Click);
+  click(pix_mas, &Frm_Tech_cal::pix_mas_Click);
+  click(pix_menos, &Frm_Tech_cal::pix_menos_Click);
+  click(Cmd_setall, &Frm_Tech_cal::Cmd_setall_Click);
+  click(cmd_setcalibra, &Frm_Tech_cal::cmd_setcalibra_Click);
+  click(Cmdcalibrar, &Frm_Tech_cal::Cmdcalibrar_Click);
+  click(cmd_autocalibra, &Frm_Tech_cal::cmd_autocalibra_Click);
+  click(cmdTEST, &Frm_Tech_cal::cmdTEST_Click);
+  click(Command2, &Frm_Tech_cal::Command2_Click);
+  click(Command21, &Frm_Tech_cal::Command21_Click);
+  click(Command22, &Frm_Tech_cal::Command22_Click);
+  click(Command24, &Frm_Tech_cal::Command24_Click);
+  connect(Combocol, &QComboBox::currentIndexChanged, this, [this] { Combocol_Click(); });
+  connect(Combofila, &QComboBox::currentIndexChanged, this, [this] { Combofila_Click(); });
+  connect(Picwell, &ui::PictureBox::MouseMove, this,
+          [this](int b, int s, double x, double y) { Picwell_MouseMove(b, s, x, y); });
+  connect(Picwell, &ui::PictureBox::MouseDown, this,
+          [this](int b, int s, double x, double y) { Picwell_MouseDown(b, s, x, y); });
+  // Only the user's moves reach these: values set by code are set with signals blocked.
+  connect(Scroll_threshold, &QScrollBar::valueChanged, this, [this] { Scroll_threshold_Change(); });
+  connect(scrollgain, &QScrollBar::valueChanged, this, [this] { scrollgain_Change(); });
+  connect(scrollpower, &QScrollBar::valueChanged, this, [this] { scrollpower_Change(); });
+  connect(&step_timer, &QTimer::timeout, this, [this] { Step_Timer(); });
+  lblstatus->installEventFilter(this);
+}
+
+void Frm_Tech_cal::Form_Load() {
+  const auto& s = storage::Shared();
+  frame_station->hide();
+  last_mouse_ = {};
+  Combomode->addItems({kMaxGainMode, "Max.Power"});
+  for (char letter = 'A'; letter <= 'P'; ++letter) Combofila->addItem(QString(QChar(letter)));
+  for (int c = 1; c <= kMapColumns; ++c) Combocol->addItem(N(c));
+  {
+    const QSignalBlocker block_row(Combofila), block_col(Combocol);
+    Combofila->setCurrentIndex(-1);
+    Combofila->setEditText("A");
+    Combocol->setCurrentIndex(-1);
+    Combocol->setEditText("0");
+  }
+  Txtajuste->setText(N(s.Cal_value));
+  Combomode->setCurrentIndex(0);
+  Combomode->setEditText(Q(CalibrationModeText(s.Cal_mode)));
+  lblstatus->setText(s.Enabled[0] == 0 ? kDisabledText : kEnabledText);
+  Picwell_out->SetBackColor(ui::RGB(0, 0, 0));
+  Picwell_out->Scale(0, 0, kScanWidth, kScanHeight);
+  picturecal->Scale(0, 0, 383, 10);
+  DrawPlateMap();
+  Picreal->Scale(-60, 2150, 620, -250);
+  Picreal->Cls();
+  ui::PaintPlan(*Picreal, SignalAxesPlan());
+  ShowState();
+}
+
+void Frm_Tech_cal::Form_Resize() {
+  // The pictures keep what was drawn at their old size: draw them again at the new one.
+  DrawPlateMap();
+  const ChannelTraces& t = logic_->traces();
+  if (t.read_count > 0) {
+    ui::PaintPlan(*Picwell, CellShadingPlan(t, (t.sample_index + kTraceSamples - 1) % kTraceSamples));
+  }
+  RedrawSignal();
+}
 
 void Frm_Tech_cal::Form_Unload() {
+  step_timer.stop();
+  logic_->StopLiveView();
   if (!ui::ProgramEnded() && ui::IsLoaded<mainwindow::Frm_Main>()) {
     ui::Default<mainwindow::Frm_Main>().Show();
   }
+}
+
+void Frm_Tech_cal::hideEvent(QHideEvent* event) {
+  // A minimised window keeps its live view; one that was put away does not.
+  if (!event->spontaneous()) logic_->StopLiveView();
+  ui::Form::hideEvent(event);
+}
+
+bool Frm_Tech_cal::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == lblstatus && event->type() == QEvent::MouseButtonDblClick) {
+    lblstatus_DblClick();
+    return true;
+  }
+  return ui::Form::eventFilter(watched, event);
+}
+
+int Frm_Tech_cal::Channel() const {
+  return std::clamp<int32_t>(platform::RoundToInt(platform::Val(S(lblcanal->text()))), 0,
+                             storage::kChannelCount - 1);
+}
+
+void Frm_Tech_cal::RunSteps() {
+  if (logic_->Stepping()) step_timer.start(0);
+}
+
+void Frm_Tech_cal::Step_Timer() {
+  const int next = logic_->Step();
+  if (next >= 0) step_timer.start(next);
+}
+
+// ---- Live view ----
+
+void Frm_Tech_cal::Cmd_online_Click() {
+  if (logic_->Cmd_online_Click(Picwell_out->ScaleWidth(), Picwell_out->ScaleHeight())) RunSteps();
+}
+
+void Frm_Tech_cal::Cmd_offline_Click() {
+  Timerreal.stop();
+  logic_->Cmd_offline_Click();
+}
+
+void Frm_Tech_cal::DrawPlateMap() {
+  Picwell->SetBackColor(kMapBack);
+  Picwell->Scale(-75, -75, 2400, 1600);
+  Picwell->Cls();
+  ui::PaintPlan(*Picwell, PlateMapPlan());
+}
+
+void Frm_Tech_cal::RedrawSignal() {
+  storage::Shared().Selected_Channel = static_cast<int16_t>(Channel());
+  Picreal->Cls();
+  const ChannelTraces& t = logic_->traces();
+  ui::PaintPlan(*Picreal, ChannelSignalPlan(t, Channel(), t.sample_index, logic_->zoom()));
+}
+
+void Frm_Tech_cal::DrawLevels() {
+  ui::PaintPlan(*Picwell, CellShadingPlan(logic_->traces(), logic_->traces().sample_index));
+  RedrawSignal();
+}
+
+void Frm_Tech_cal::StartLiveDisplay(int width, int height) {
+  Picwell_out_border->setFrameShape(QFrame::NoFrame);
+  DrawPlateMap();
+  Picreal->Cls();
+  ui::PaintPlan(*Picreal, SignalAxesPlan());
+  Picwell_out->Cls();
+  Picwell_out->Scale(0, 0, width, height);
+}
+
+void Frm_Tech_cal::DrawScanPoints(const std::vector<std::pair<double, double>>& points, int grey,
+                                  int size) {
+  Picwell_out->SetDrawWidth(size);
+  for (const auto& [x, y] : points) Picwell_out->PSet(x, y, ui::RGB(grey, grey, grey));
+}
+
+int Frm_Tech_cal::ScanBrightness() {
+  return static_cast<int>(std::clamp(platform::Int(platform::Val(S(txt_brillo->text()))), -1e6, 1e6));
+}
+
+int Frm_Tech_cal::ScanDotSize() {
+  return static_cast<int>(std::clamp(platform::Int(platform::Val(S(txt_pixsize->text()))), 1.0, 30.0));
+}
+
+void Frm_Tech_cal::ClearFan() { picturecal->Cls(); }
+
+void Frm_Tech_cal::DrawFanLine(double x) { picturecal->Line(0, 0, x, 10, ui::RGB(0, 0, 0)); }
+
+void Frm_Tech_cal::ShowOut(int reply) { lblout->setText(N(reply)); }
+
+void Frm_Tech_cal::ShowAutoProgress(int value) {
+  cmd_autocalibra->setText(N(value));
+  cmd_autocalibra->repaint();
+}
+
+void Frm_Tech_cal::ShowState() {
+  const bool live = logic_->online();
+  shapeonline->SetFilled(live);
+  shapeoffline->SetFilled(!live);
+  Picwell_out_border->setFrameShape(live ? QFrame::NoFrame : QFrame::Box);
+  lblcalibrando->setText(Q(logic_->progress_text()));
+  lblcalibrando->setVisible(logic_->progress_visible());
+  Cmd_online->setEnabled(logic_->online_enabled());
+  cmdTEST->setEnabled(logic_->test_enabled());
+  if (txt_test->text() != Q(logic_->test_text())) txt_test->setText(Q(logic_->test_text()));
+}
+
+// ---- Selection ----
+
+void Frm_Tech_cal::Combocol_Click() { Combofila_Click(); }
+
+void Frm_Tech_cal::Combofila_Click() {
+  const int ch = ChannelFromBoxes(S(Combofila->currentText()), S(Combocol->currentText()));
+  storage::Shared().Selected_Channel = static_cast<int16_t>(ch);
+  lblcanal->setText(N(ch));
+  lblstatus->setText(storage::Shared().Enabled[static_cast<size_t>(ch)] == 0 ? kDisabledText
+                                                                          : kEnabledText);
+}
+
+void Frm_Tech_cal::Picwell_MouseMove(int, int, double x, double y) {
+  const MapCell now = CellAt(x, y);
+  ui::PaintPlan(*Picwell, MapMarkerPlan(last_mouse_, now));
+  lblnchannel->setText(now.inside ? Q(CellName(now.row, now.column)) : QString());
+  last_mouse_ = now;
+}
+
+void Frm_Tech_cal::Picwell_MouseDown(int button, int shift, double x, double y) {
+  if (button != 1) return;
+  Picwell_MouseMove(0, shift, x, y);
+  const MapCell cell = last_mouse_;
+  if (cell.row < 0 || cell.row >= kMapRows || cell.column >= kMapColumns) return;
+  auto& s = storage::Shared();
+  const int ch = std::max(0, cell.column * kMapRows + cell.row);
+  {
+    const QSignalBlocker block_row(Combofila), block_col(Combocol);
+    Combofila->setEditText(QString(QChar('A' + cell.row)));
+    Combocol->setEditText(N(cell.column + 1));
+  }
+  lblcanal->setText(N(ch));
+  lblstatus->setText(s.Enabled[static_cast<size_t>(ch)] == 0 ? kDisabledText : kEnabledText);
+  const double threshold = s.ThresholdAt(0, ch);
+  txt_threshold->setText(Q(storage::FormatNumber(threshold)));
+  txt_threshold->setCursorPosition(0);
+  const ThresholdBar bar = ThresholdBarFor(threshold);
+  {
+    const QSignalBlocker block(Scroll_threshold);
+    Scroll_threshold->setMaximum(bar.maximum);
+    Scroll_threshold->setValue(bar.value);
+  }
+  if (!logic_->online()) return;
+  Picreal->Cls();
+  ui::PaintPlan(*Picreal, SignalAxesPlan());
+  if (const auto setting = logic_->ReadBackSetting(ch)) {
+    const QSignalBlocker block_gain(scrollgain), block_power(scrollpower);
+    scrollgain->setValue(setting->gain);
+    txtgain->setText(N(setting->gain));
+    scrollpower->setValue(setting->power);
+    txtpower->setText(N(setting->power));
+  }
+}
+
+// ---- Display controls ----
+
+void Frm_Tech_cal::Command10_Click() {
+  logic_->ZoomIn();
+  txtzoom->setText(N(logic_->zoom()));
+  RedrawSignal();
+}
+
+void Frm_Tech_cal::Command11_Click() {
+  logic_->ZoomOut();
+  txtzoom->setText(N(logic_->zoom()));
+  RedrawSignal();
+}
+
+void Frm_Tech_cal::mas_Click() { txt_brillo->setText(Q(StepBrightness(S(txt_brillo->text()), true))); }
+
+void Frm_Tech_cal::menos_Click() {
+  txt_brillo->setText(Q(StepBrightness(S(txt_brillo->text()), false)));
+}
+
+void Frm_Tech_cal::pix_mas_Click() { txt_pixsize->setText(Q(StepDotSize(S(txt_pixsize->text()), true))); }
+
+void Frm_Tech_cal::pix_menos_Click() {
+  txt_pixsize->setText(Q(StepDotSize(S(txt_pixsize->text()), false)));
+}
+
+// ---- The selected channel ----
+
+void Frm_Tech_cal::lblstatus_DblClick() {
+  lblstatus->setText(Q(logic_->ToggleEnabled(S(lblcanal->text()), S(lblstatus->text()))));
+}
+
+void Frm_Tech_cal::Scroll_threshold_Change() {
+  txt_threshold->setText(N(Scroll_threshold->value()));
+  storage::Shared().ThresholdAt(0, Channel()) = Scroll_threshold->value();
+}
+
+void Frm_Tech_cal::scrollgain_Change() {
+  txtgain->setText(N(scrollgain->value()));
+  logic_->WriteSelectedSetting(Channel(), S(txtgain->text()), S(txtpower->text()));
+}
+
+void Frm_Tech_cal::scrollpower_Change() {
+  txtpower->setText(N(scrollpower->value()));
+  logic_->WriteSelectedSetting(Channel(), S(txtgain->text()), S(txtpower->text()));
+}
+
+// ---- Writes and calibrations ----
+
+void Frm_Tech_cal::Cmd_setall_Click() {
+  logic_->Cmd_setall_Click(S(txtgain->text()), S(txtpower->text()));
+}
+
+void Frm_Tech_cal::cmd_setcalibra_Click() {
+  const auto [gain, power] =
+      logic_->cmd_setcalibra_Click(S(txt_ganancia->text()), S(txt_power->text()));
+  txt_ganancia->setText(Q(gain));
+  txt_power->setText(Q(power));
+}
+
+void Frm_Tech_cal::Cmdcalibrar_Click() {
+  logic_->Cmdcalibrar_Click(S(Txtajuste->text()), S(Combomode->currentText()));
+  RunSteps();
+}
+
+void Frm_Tech_cal::cmd_autocalibra_Click() {
+  txt_autocal->setText(Q(logic_->cmd_autocalibra_Click(S(txt_autocal->text()))));
+}
+
+void Frm_Tech_cal::cmdTEST_Click() {
+  logic_->cmdTEST_Click();
+  RunSteps();
+}
+
+// ---- Leaving ----
+
+void Frm_Tech_cal::Command2_Click() {
+  Cmd_offline_Click();
+  ui::Default<mainwindow::Frm_Init>().Show();
+  hide();
+}
+
+void Frm_Tech_cal::Command21_Click() { Command2_Click(); }
+
+void Frm_Tech_cal::Command22_Click() {
+  ui::Default<setup::Frm_setup>().Show();
+  hide();
+}
+
+void Frm_Tech_cal::Command24_Click() {
+  ui::Default<offline::Frm_offline>().Show();
+  hide();
 }
 
 }  // namespace service

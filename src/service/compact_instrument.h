@@ -1,0 +1,66 @@
+#pragma once
+// The channel-calibration window's exchanges with the compact instrument model, whose
+// channel settings live in registers 0..191. The window shows 384 cells (channel =
+// column x 16 + row) of which only the even ones have a beam: window channel 2r is
+// register r. Odd channels are never written or read back; in the level replies
+// they read 0.
+//
+// The setting byte is gain x 32 + power (power is the emitter setting the channel
+// tables call PinHole). Every frame goes out with station 0.
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "acquisition/instrument_io.h"
+#include "service/channel_traces.h"
+
+namespace service {
+
+inline constexpr int kCompactRegisters = 192;
+// The starts of the four 192-byte level blocks that hold all 384 window channels.
+inline constexpr int kLevelBlocks[] = {0, 32, 64, 96};
+
+// The register of a window channel: channel / 2 for an even channel 0..382, none for
+// an odd one or one outside the grid.
+std::optional<int> RegisterOfChannel(int channel);
+inline int ChannelOfRegister(int reg) { return 2 * reg; }
+// The block holding a window channel: 32 x ((channel mod 128) \ 32).
+inline int LevelBlockOf(int channel) { return 32 * ((channel % 128) / 32); }
+
+// "Ops...Data Sending ERROR reg(<block>)... Try again"
+std::string BlockReadErrorText(int block);
+
+class CompactInstrument {
+ public:
+  explicit CompactInstrument(acquisition::InstrumentIo& io) : io_(io) {}
+
+  // The service preset of the verified write (three passes): 1 when the instrument
+  // echoed `reg`, -1 after "Ops...Data Writing ERROR: reg(<reg>)... Check COM and Try
+  // again".
+  int16_t WriteChannelSetting(int reg, int power, int gain);
+  // Every register at once (FF 00 11 v F0, sent once more when unanswered, 10 ms
+  // after each send): 0 when the instrument answered, -1 when it did not.
+  int16_t SetAllChannels(int power, int gain);
+  // Nine sends of the write frame without echo check or pause; `shown` gets each
+  // reply (-1 for none). False when not one of the nine was answered.
+  bool SendSetting(int reg, int value, const std::function<void(int)>& shown);
+  // Up to three read-back queries without pause: the setting byte, or -1.
+  int16_t ReadBack(int reg);
+
+  // Reads blocks 0, 32, 64 and 96 in turn (each up to three tries, 200 ms after a
+  // failed one; every try has its own deadline) and copies the one starting at `block`
+  // into sample 0 of the traces (negative levels as 0). 0 when all four came; -1
+  // after the message naming the block that did not.
+  int16_t ReadLevelBlock(int block, ChannelTraces& traces);
+
+  // One live sample of all channels into sample `traces.sample_index`: the eight
+  // group requests 0, 8, .., 56, each decoded by the run's group decoder. A group
+  // whose reply is not 48 good bytes, or is followed by more bytes (it was shifted),
+  // keeps the sample of its 48 channels as it was.
+  void ReadLiveSample(ChannelTraces& traces);
+
+ private:
+  acquisition::InstrumentIo& io_;
+};
+
+}  // namespace service
