@@ -1,16 +1,12 @@
 #pragma once
 // The browser window over a program folder of recorded runs, with a recording
 // launcher, a clock that stands still and any OK box accepted (and logged).
-#include <QCoreApplication>
-#include <QEvent>
 #include <QListWidget>
 
-#include "mainwindow/frm_init.h"
-#include "offline/forms/frm_offline.h"
+#include "browser_windows.h"
 #include "offline_fixture.h"
 #include "platform/clock.h"
 #include "platform/launcher.h"
-#include "reports/forms/frm_report.h"
 
 namespace offline_test {
 
@@ -22,10 +18,7 @@ class BrowserTest : public OfflineTest {
     dialogs_.AllowAnyOk();
   }
   ~BrowserTest() override {
-    ui::Unload<offline::Frm_offline>();
-    ui::Unload<reports::frm_report>();
-    ui::Unload<mainwindow::Frm_Init>();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    UnloadBrowserWindows();
     platform::SetLauncher(nullptr);
     platform::SetClock(nullptr);
   }
