@@ -7,8 +7,6 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <chrono>
-#include <thread>
 
 #include "storage/run_files.h"
 #include "reports/raw_data_tools.h"
@@ -280,22 +278,6 @@ class AutoReport : public ReportWindowTest {
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(w.AutoReportRunning());
     EXPECT_EQ(spy_->count(), 1);
-  }
-  // Polls a re-analysis under way until it has ended, as the window's timer does.
-  static void FinishReanalysis(frm_report& w) {
-    for (int i = 0; i < 2000 && w.ReanalysisRunning(); ++i) {
-      w.Timerreanalysis_Timer();
-      if (w.ReanalysisRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ASSERT_FALSE(w.ReanalysisRunning());
-  }
-  // Blocks of zero levels, eleven to a file.
-  void WriteRawBlocks(int blocks) {
-    for (int f = 0; f * 11 < blocks; ++f) {
-      const size_t in_file = static_cast<size_t>(std::min(11, blocks - f * 11));
-      testsupport::WriteBytes(run_ / storage::RawFileName(f),
-                              std::string(storage::RawBlockRecordBytes(500) * in_file, '\0'));
-    }
   }
   std::unique_ptr<QSignalSpy> spy_;
 };
