@@ -69,6 +69,11 @@ class BlockPassRun {
   size_t failed_block() const { return failed_block_; }
 
  private:
+  struct Lines {
+    std::string bytes;
+    std::vector<size_t> ends;
+  };
+
   void WorkOn() {
     const size_t n = plan_.blocks();
     storage::RunRawBlockReader reader(plan_.run_folder, plan_.rt_buffer);
@@ -125,40 +130,46 @@ class BlockPassRun {
     return !Ending();
   }
 
-  // Hands block k's lines over; whoever completes the oldest waiting block writes every
-  // block that is then in order.
+  // Hands block k's lines over. One worker at a time writes: it takes every block that
+  // is next in order and writes it outside the lock, so the others go on analysing.
   bool Commit(size_t k, BlockMarks& lines) {
     if (!lines.Complete()) {
       Fail(PassOutcome::kMarksFailed, k);
       return false;
     }
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     waiting_.emplace(k, Lines{std::move(lines.bytes_), std::move(lines.ends_)});
-    while (!waiting_.empty() && waiting_.begin()->first == next_to_write_) {
-      const Lines& ready = waiting_.begin()->second;
-      size_t start = 0;
-      for (size_t i = 0; i < ready.ends.size(); ++i) {
-        const std::string_view line(ready.bytes.data() + start, ready.ends[i] - start);
-        if (!marks_->Append(i, line)) {
-          failure_ = PassOutcome::kMarksFailed;
-          failed_block_ = next_to_write_;
-          failed_.store(true);
-          turn_.notify_all();
-          return false;
-        }
-        start = ready.ends[i];
-      }
+    if (writing_) return true;
+    writing_ = true;
+    while (!waiting_.empty() && waiting_.begin()->first == next_to_write_ && !failed_.load()) {
+      const Lines ready = std::move(waiting_.begin()->second);
       waiting_.erase(waiting_.begin());
+      lock.unlock();
+      const bool written = Write(ready);
+      lock.lock();
+      if (!written) {
+        failure_ = PassOutcome::kMarksFailed;
+        failed_block_ = next_to_write_;
+        failed_.store(true);
+        break;
+      }
       ++next_to_write_;
+      turn_.notify_all();
     }
+    writing_ = false;
     turn_.notify_all();
-    return true;
+    return !failed_.load();
   }
 
-  struct Lines {
-    std::string bytes;
-    std::vector<size_t> ends;
-  };
+  bool Write(const Lines& ready) {
+    size_t start = 0;
+    for (size_t i = 0; i < ready.ends.size(); ++i) {
+      if (!marks_->Append(i, std::string_view(ready.bytes.data() + start, ready.ends[i] - start)))
+        return false;
+      start = ready.ends[i];
+    }
+    return true;
+  }
 
   const BlockPassPlan& plan_;
   MarksFiles* marks_;
@@ -171,6 +182,7 @@ class BlockPassRun {
   std::condition_variable turn_;
   std::map<size_t, Lines> waiting_;
   size_t next_to_write_ = 0;
+  bool writing_ = false;  // a worker is writing blocks in order
   PassOutcome failure_ = PassOutcome::kDone;
   size_t failed_block_ = 0;
 };

@@ -8,6 +8,8 @@ namespace reports {
 
 namespace fs = std::filesystem;
 
+constexpr std::streamsize kStreamBuffer = 32 * 1024;
+
 MarksFiles::~MarksFiles() {
   if (!files_.empty()) CutBack();
 }
@@ -21,7 +23,13 @@ bool MarksFiles::Open(const fs::path& folder, const std::vector<int>& channels) 
     std::error_code ec;
     f.existed = fs::exists(f.path, ec);
     f.size = f.existed ? fs::file_size(f.path, ec) : 0;
-    if (!ec) f.out = std::make_unique<std::ofstream>(f.path, std::ios::binary | std::ios::app);
+    if (!ec) {
+      // Lines of 500 marks: a buffer of many lines spares most write calls.
+      f.buffer = std::make_unique<char[]>(kStreamBuffer);
+      f.out = std::make_unique<std::ofstream>();
+      f.out->rdbuf()->pubsetbuf(f.buffer.get(), kStreamBuffer);
+      f.out->open(f.path, std::ios::binary | std::ios::app);
+    }
     if (ec || !*f.out) {
       failed_ = f.path;
       // A file this pass just created is removed with the others.

@@ -39,6 +39,7 @@ class MarksFiles {
     std::filesystem::path path;
     bool existed = false;
     std::uintmax_t size = 0;
+    std::unique_ptr<char[]> buffer;
     std::unique_ptr<std::ofstream> out;
   };
   std::vector<File> files_;
