@@ -3,6 +3,11 @@
 // afterwards), counted with one worker and with one per core, beside the time to read
 // the same files alone (warm cache: every timing follows a full read). Prints the best
 // and the median of several runs, and the machine's load around them.
+//
+//   bench_reanalysis                     the one-day run
+//   bench_reanalysis --callgrind N       N blocks, one read and one single-thread pass
+//                                        only: for valgrind --tool=callgrind, whose
+//                                        instruction counts do not depend on the load
 #include <stdlib.h>
 
 #include <algorithm>
@@ -26,7 +31,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kBlocks = 4 * 60 * 24;  // one day of 15-second bins
+int kBlocks = 4 * 60 * 24;  // one day of 15-second bins
 constexpr int kRt = 500;
 constexpr int kTemplates = 23;  // distinct blocks, cycled (prime: no file repeats another)
 constexpr int kRunsOne = 3;
@@ -150,7 +155,9 @@ struct Scratch {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const bool callgrind = argc == 3 && std::string(argv[1]) == "--callgrind";
+  if (callgrind) kBlocks = std::max(1, std::atoi(argv[2]));
   const fs::path tmp = fs::temp_directory_path();
   const double raw_gb = double(kBlocks) * double(storage::RawBlockRecordBytes(kRt)) / 1e9;
   const std::uintmax_t free_bytes = fs::space(tmp).available;
@@ -188,6 +195,13 @@ int main() {
   plan.method = 1;
 
   ReadAll(run, 1);  // warm the cache
+  if (callgrind) {
+    storage::Table2D<int16_t> counts;
+    reports::PassControl control;
+    reports::RunBlockPass(plan, nullptr, 1, control, counts);
+    std::printf("  one read and one single-thread pass of %d blocks done\n", kBlocks);
+    return 0;
+  }
   const Figures read_one = Time(kRunsAll, [&] { ReadAll(run, 1); });
   const Figures read_all = Time(kRunsAll, [&] { ReadAll(run, cores); });
 

@@ -169,6 +169,23 @@ TEST_F(ReanalysisTest, ReplaceRewritesOnlyTheCountsOfTwelveRecordsFromTwoBlockFi
             std::string::npos);
 }
 
+TEST_F(ReanalysisTest, BlocksOfALongerBinAreReadWithTheirOwnStride) {
+  std::string setup = testsupport::ReadBytes(run_ / "setup.dat");
+  setup.replace(setup.find("1,30,99,500"), 11, "1,30,99,600");
+  testsupport::WriteBytes(run_ / "setup.dat", setup);
+  Record(12);
+  for (int k = 0; k < 12; ++k)
+    storage::AppendRawBlock(run_ / storage::RawFileName(k / 11), Block(k, 600).levels.data(), 600);
+  request_.replace_data = true;
+  testsupport::ScriptedDialogs dialogs;
+  ASSERT_EQ(Reanalyse(), ToolOutcome::kDone);
+  const std::vector<storage::CountsRecord> records = storage::ReadCountsFile(run_ / "counts.bin");
+  ASSERT_EQ(records.size(), 12u);
+  for (int k = 0; k < 12; ++k)
+    for (int c : kPlateChannels)
+      EXPECT_EQ(records[static_cast<size_t>(k)].Counts[static_cast<size_t>(c)], Expected(k, c, 1, 1.8));
+}
+
 TEST_F(ReanalysisTest, ManyThreadsCountAndMarkByteForByteAsOne) {
   texts_.plate = "w384";  // the built-in plate: every channel analysed
   const fs::path one = home_ / "p00001" / "20261207_1000";

@@ -202,9 +202,10 @@ void frm_report::Form_Load() {
 
 void frm_report::Form_Unload() {
   Timerchain.stop();
-  // A re-analysis not finished writes nothing: its workers stop here.
+  // A re-analysis not finished writes nothing: its workers stop here. One finishing
+  // (behind its message box) is dropped by its own handler.
   Timerreanalysis.stop();
-  reanalysis_.reset();
+  if (!finishing_) reanalysis_.reset();
   frm_report_frame->setTitle("Report");
   if (ui::IsLoaded<mainwindow::Frm_Main>()) {
     ui::Default<mainwindow::Frm_Main>().combo_minutes->setCurrentText(
@@ -353,7 +354,9 @@ void frm_report::Timerreanalysis_Timer() {
     frmlbl_status->setText("Saving...");
     frmlbl_status->repaint();
   }
+  finishing_ = true;
   reanalysis_->Finish();
+  finishing_ = false;
   reanalysis_.reset();
   frmlbl_status->setText(Q(progress));
   ShowReanalysisRunning(false);

@@ -121,6 +121,7 @@ class frm_report : public ui::Form {
   bool chain_reported_ = false;
   std::unique_ptr<ReanalysisJob> reanalysis_;
   bool reanalysis_replaces_ = false;
+  bool finishing_ = false;
 };
 
 }  // namespace reports
