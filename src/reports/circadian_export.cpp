@@ -110,16 +110,7 @@ ToolOutcome Export(CircadianRequest& request, bool with_time) {
     return ToolOutcome::kFailed;
   }
   RunPlate plate;
-  switch (storage::LoadProjectGroups(folder, plate)) {
-    case storage::LoadStatus::kOk:
-      break;
-    case storage::LoadStatus::kNoPlateLayout:
-      return ToolOutcome::kFailed;  // its own message was shown
-    case storage::LoadStatus::kNoSetup:
-    case storage::LoadStatus::kUnreadable:
-      Say("Report Error");
-      return ToolOutcome::kFailed;
-  }
+  if (!LoadRunPlate(folder, plate)) return ToolOutcome::kFailed;
   WholeRun run;
   if (!ReadWholeRun(counts_file, run, true) || run.size() == 0 || plate.RepPlateRows < 1) {
     Say("Report Error");

@@ -101,16 +101,7 @@ std::optional<Plan> MakePlan(ReanalysisRequest& request, ReportChoices& choices)
     choices.bin_text = "2";
   }
 
-  switch (storage::LoadProjectGroups(folder, plan.plate)) {
-    case storage::LoadStatus::kOk:
-      break;
-    case storage::LoadStatus::kNoPlateLayout:
-      return std::nullopt;  // its own message was shown
-    case storage::LoadStatus::kNoSetup:
-    case storage::LoadStatus::kUnreadable:
-      Say("Report Error");
-      return std::nullopt;
-  }
+  if (!LoadRunPlate(folder, plan.plate)) return std::nullopt;
   storage::RunAnalysis recorded;
   if (!storage::ReadRunAnalysis(folder, recorded)) {
     Say("Report Error");

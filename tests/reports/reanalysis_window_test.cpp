@@ -56,15 +56,22 @@ class ScriptedTools final : public reports::RawDataTools {
   JobLog log;
 };
 
-using ReanalysisWindow = ReportWindowTest;
+class ReanalysisWindow : public ReportWindowTest {
+ protected:
+  // RUN pressed on the synthetic run, the scripted job given to the window.
+  frm_report& Running() {
+    RecordRun();
+    reports::SetRawDataTools(&tools);
+    auto& w = OpenOn(run_);
+    w.Show();
+    w.cmd_runframe_Click();
+    return w;
+  }
+  ScriptedTools tools;
+};
 
 TEST_F(ReanalysisWindow, WhileItRunsOnlyStopWorksAndTheWindowStays) {
-  RecordRun();
-  ScriptedTools tools;
-  reports::SetRawDataTools(&tools);
-  auto& w = OpenOn(run_);
-  w.Show();
-  w.cmd_runframe_Click();
+  frm_report& w = Running();
   ASSERT_TRUE(w.ReanalysisRunning());
   EXPECT_TRUE(w.Timerreanalysis.isActive());
   EXPECT_EQ(w.frmlbl_status->text().toStdString(), "Block 0/10");
@@ -96,12 +103,7 @@ TEST_F(ReanalysisWindow, WhileItRunsOnlyStopWorksAndTheWindowStays) {
 }
 
 TEST_F(ReanalysisWindow, UnloadedMidwayItFinishesNothing) {
-  RecordRun();
-  ScriptedTools tools;
-  reports::SetRawDataTools(&tools);
-  auto& w = OpenOn(run_);
-  w.Show();
-  w.cmd_runframe_Click();
+  Running();
   ui::Unload<frm_report>();
   EXPECT_TRUE(tools.log.dropped);
   EXPECT_FALSE(tools.log.finished);
