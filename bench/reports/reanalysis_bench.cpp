@@ -12,9 +12,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -92,11 +92,26 @@ std::vector<int16_t> TemplateBlock(int t) {
 
 void MakeRun(const fs::path& run) {
   fs::create_directories(run);
-  const char* lines[20] = {"\"Project Setup\"", "1,\"Bench\",\"/tmp/\",\"w384\"", "\"h\"",
-                           "1,1440,99,500,1,30", "\"h\"", "1,300,80,1,1,1", "\"h\"",
-                           "1,0,0,0,0,0", "\"h\"", "0,1,1,18,0,0", "\"h\"", "0,9,21,0,0,0",
-                           "\"h\"", "0,200,0,0,0,0", "\"h\"", "0,0,0,0,0,0", "\"h\"",
-                           "0,0,0,0,0,0", "\"h\"", "0,0,0,0,0,0"};
+  const char* lines[20] = {"\"Project Setup\"",
+                           "1,\"Bench\",\"/tmp/\",\"w384\"",
+                           "\"h\"",
+                           "1,1440,99,500,1,30",
+                           "\"h\"",
+                           "1,300,80,1,1,1",
+                           "\"h\"",
+                           "1,0,0,0,0,0",
+                           "\"h\"",
+                           "0,1,1,18,0,0",
+                           "\"h\"",
+                           "0,9,21,0,0,0",
+                           "\"h\"",
+                           "0,200,0,0,0,0",
+                           "\"h\"",
+                           "0,0,0,0,0,0",
+                           "\"h\"",
+                           "0,0,0,0,0,0",
+                           "\"h\"",
+                           "0,0,0,0,0,0"};
   std::string setup;
   for (const char* l : lines) setup += std::string(l) + "\r\n";
   WriteText(run / "setup.dat", setup);
@@ -181,9 +196,10 @@ int main(int argc, char** argv) {
   const fs::path run = scratch.path / "p00001" / "20260101_0000";
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
-  std::printf("re-analysis of a one-day run: %d blocks of %d samples x 384 channels, %.2f GB of "
-              "raw files, %d cores\n",
-              kBlocks, kRt, raw_gb, cores);
+  std::printf(
+      "re-analysis of a one-day run: %d blocks of %d samples x 384 channels, %.2f GB of "
+      "raw files, %d cores\n",
+      kBlocks, kRt, raw_gb, cores);
   std::printf("  load average before: %s\n", LoadAverage().c_str());
   const auto made = Clock::now();
   MakeRun(run);
@@ -250,19 +266,23 @@ int main(int argc, char** argv) {
               read_one.best, read_one.median, raw_gb / read_one.best);
   std::printf("  read alone, %2d threads       best %6.3f s  median %6.3f s  (%.2f GB/s best)\n",
               cores, read_all.best, read_all.median, raw_gb / read_all.best);
-  std::printf("  block pass, 1 thread         best %6.3f s  median %6.3f s  = %6.0f blocks/s best, "
-              "%6.0f median\n",
-              one.best, one.median, rate(one.best), rate(one.median));
-  std::printf("  block pass, %2d threads       best %6.3f s  median %6.3f s  = %6.0f blocks/s best, "
-              "%6.0f median\n",
-              cores, all.best, all.median, rate(all.best), rate(all.median));
+  std::printf(
+      "  block pass, 1 thread         best %6.3f s  median %6.3f s  = %6.0f blocks/s best, "
+      "%6.0f median\n",
+      one.best, one.median, rate(one.best), rate(one.median));
+  std::printf(
+      "  block pass, %2d threads       best %6.3f s  median %6.3f s  = %6.0f blocks/s best, "
+      "%6.0f median\n",
+      cores, all.best, all.median, rate(all.best), rate(all.median));
   std::printf("  counts of %d threads %s those of 1\n", cores, same ? "equal" : "DIFFER FROM");
-  std::printf("  processor time of the median pass: %.3f s on 1 thread, %.3f s on %d (the "
-              "workers add %.1f%%; the rest of the gap is cores busy elsewhere)\n",
-              one.cpu, all.cpu, cores, 100.0 * (all.cpu / one.cpu - 1.0));
-  std::printf("  scaling: %.2f x one thread (goal >= 0.6 x %d = %.1f), best against best; "
-              "%.2f x median against median\n",
-              one.best / all.best, cores, 0.6 * cores, one.median / all.median);
+  std::printf(
+      "  processor time of the median pass: %.3f s on 1 thread, %.3f s on %d (the "
+      "workers add %.1f%%; the rest of the gap is cores busy elsewhere)\n",
+      one.cpu, all.cpu, cores, 100.0 * (all.cpu / one.cpu - 1.0));
+  std::printf(
+      "  scaling: %.2f x one thread (goal >= 0.6 x %d = %.1f), best against best; "
+      "%.2f x median against median\n",
+      one.best / all.best, cores, 0.6 * cores, one.median / all.median);
   std::printf("  whole re-analysis with its report, %d threads: best %.3f s  median %.3f s\n",
               cores, reanalysis.best, reanalysis.median);
   std::printf("  re-analysis / read alone (1 thread): %.2f best, %.2f median (goal <= 2)\n",

@@ -51,8 +51,11 @@ class BlockPassRun {
  public:
   BlockPassRun(const BlockPassPlan& plan, MarksFiles* marks, int workers, PassControl& control,
                storage::Table2D<int16_t>& counts)
-      : plan_(plan), marks_(marks), lead_(kMarksLeadPerWorker * size_t(workers)),
-        control_(control), counts_(counts) {}
+      : plan_(plan),
+        marks_(marks),
+        lead_(kMarksLeadPerWorker * size_t(workers)),
+        control_(control),
+        counts_(counts) {}
 
   void Work() {
     try {

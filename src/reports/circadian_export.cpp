@@ -71,9 +71,10 @@ bool WriteWellFiles(const fs::path& folder, const RunPlate& plate, const GroupSt
     std::snprintf(name, sizeof name, "%03d_%c%d.txt", w, 'A' + row, column + 1);
     std::string text;
     for (int32_t k = 1; k <= N; ++k) {
-      text += Stamp(start + std::chrono::minutes(int64_t{k} * bin)) + " " +
-              std::to_string(stats.WellBinActivity(static_cast<size_t>(k), static_cast<size_t>(w))) +
-              "\r\n";
+      text +=
+          Stamp(start + std::chrono::minutes(int64_t{k} * bin)) + " " +
+          std::to_string(stats.WellBinActivity(static_cast<size_t>(k), static_cast<size_t>(w))) +
+          "\r\n";
     }
     if (!WriteText(folder / name, text)) return false;
   }
@@ -87,7 +88,8 @@ bool WriteChannelFiles(const fs::path& folder, const GroupStatistics& stats, int
     std::string line;
     for (int32_t k = 1; k <= N; ++k) {
       if (k > 1) line += ' ';
-      line += std::to_string(stats.ChannelBinActivity(static_cast<size_t>(k), static_cast<size_t>(c)));
+      line +=
+          std::to_string(stats.ChannelBinActivity(static_cast<size_t>(k), static_cast<size_t>(c)));
     }
     char name[32];
     std::snprintf(name, sizeof name, "ch%06d.txt", c);
@@ -160,8 +162,9 @@ ToolOutcome Export(CircadianRequest& request, bool with_time) {
   BuildGroupStatistics(static_cast<int32_t>(T), static_cast<int32_t>(records) - 1, bin,
                        OutputOption::kRows, folder, bins, plate, stats);
 
-  const bool written = with_time ? WriteWellFiles(folder, plate, stats, static_cast<int32_t>(N), bin)
-                                 : WriteChannelFiles(folder, stats, static_cast<int32_t>(N), bin);
+  const bool written = with_time
+                           ? WriteWellFiles(folder, plate, stats, static_cast<int32_t>(N), bin)
+                           : WriteChannelFiles(folder, stats, static_cast<int32_t>(N), bin);
   if (!written) {
     Say("Report Error");
     return ToolOutcome::kFailed;

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "storage/run_files.h"
 #include "reports/circadian_export.h"
 #include "reports/raw_reanalysis.h"
+#include "storage/run_files.h"
 #include "storage/run_loading.h"
 
 namespace reports {
@@ -43,8 +43,8 @@ void SetRawDataTools(RawDataTools* tools) { Installed() = tools; }
 bool RawBlocksComplete(const std::filesystem::path& run_folder) {
   storage::RunAnalysis run;
   if (!storage::ReadRunAnalysis(run_folder, run) || run.rt_buffer < 1) return false;
-  const size_t records = storage::RecordCount(run_folder / storage::CountsFileName(),
-                                                  storage::kCountsRecordBytes);
+  const size_t records =
+      storage::RecordCount(run_folder / storage::CountsFileName(), storage::kCountsRecordBytes);
   if (records == 0) return false;
   const size_t block_bytes = storage::RawBlockRecordBytes(run.rt_buffer);
   const size_t per_file = storage::kRecordsPerFile;

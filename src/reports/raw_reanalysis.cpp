@@ -55,7 +55,8 @@ std::vector<int> AnalysedChannels(const storage::RunPlate& plate) {
 std::string RawFilesProblem(const fs::path& folder, size_t blocks, int rt_buffer) {
   const size_t block_bytes = storage::RawBlockRecordBytes(rt_buffer);
   for (size_t first = 0; first < blocks; first += storage::kRecordsPerFile) {
-    const std::string name = storage::RawFileName(static_cast<int>(first / storage::kRecordsPerFile));
+    const std::string name =
+        storage::RawFileName(static_cast<int>(first / storage::kRecordsPerFile));
     std::error_code ec;
     if (!fs::is_regular_file(folder / name, ec)) return "Raw data file " + name + " is missing";
     const size_t needed = std::min<size_t>(storage::kRecordsPerFile, blocks - first);
@@ -150,7 +151,8 @@ std::optional<Plan> MakePlan(ReanalysisRequest& request, ReportChoices& choices)
   choices.bin_text = std::to_string(bin);
   plan.bin = bin;
 
-  if (const std::string problem = RawFilesProblem(folder, n, recorded.rt_buffer); !problem.empty()) {
+  if (const std::string problem = RawFilesProblem(folder, n, recorded.rt_buffer);
+      !problem.empty()) {
     Say(problem + kNothingAnalysed);
     return std::nullopt;
   }
@@ -163,8 +165,8 @@ std::optional<Plan> MakePlan(ReanalysisRequest& request, ReportChoices& choices)
   plan.pass.channels = AnalysedChannels(plan.plate);
   plan.pass.threshold = platform::Val(threshold);
   plan.pass.method = request.method;
-  plan.setting_text = request.method_text + " " + request.organism_text + " [SNR=" +
-                      request.threshold_text + "]";
+  plan.setting_text =
+      request.method_text + " " + request.organism_text + " [SNR=" + request.threshold_text + "]";
   plan.request = request;
   plan.choices = choices;
   return plan;
@@ -253,10 +255,9 @@ bool RawReanalysis::ReplaceRunFiles() {
   const double snr = platform::RoundHalfEven(plan_.pass.threshold * 10.0);
   const std::optional<std::string> setup =
       platform::FitsInt16(static_cast<long long>(std::clamp(snr, -1e6, 1e6)))
-          ? storage::SetupWithAnalysis(plan_.request.run_folder,
-                                       static_cast<int16_t>(plan_.request.method),
-                                       static_cast<int16_t>(plan_.request.organism),
-                                       static_cast<int16_t>(snr))
+          ? storage::SetupWithAnalysis(
+                plan_.request.run_folder, static_cast<int16_t>(plan_.request.method),
+                static_cast<int16_t>(plan_.request.organism), static_cast<int16_t>(snr))
           : std::nullopt;
   if (!setup) {
     Say("error Updating setup.dat");

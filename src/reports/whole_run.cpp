@@ -21,8 +21,8 @@ bool ReadWholeRun(const std::filesystem::path& counts_file, WholeRun& run, bool 
   run.temperatures.reserve(records);
   if (with_counts) run.counts = storage::Table2D<int16_t>(records, storage::kRunChannelEntries);
   int64_t day = 0;
-  const bool ok = storage::ForEachCountsRecord(
-      counts_file, [&](size_t k, const storage::CountsRecord& r) {
+  const bool ok =
+      storage::ForEachCountsRecord(counts_file, [&](size_t k, const storage::CountsRecord& r) {
         if (k >= records) return false;
         const int32_t minute = r.Elapsed_Minutes;
         int64_t t = day * storage::kMinutesPerDay + minute;

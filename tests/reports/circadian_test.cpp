@@ -121,10 +121,10 @@ TEST_F(CircadianTest, ChannelFilesAndTheirTimes) {
 TEST_F(CircadianTest, WithoutAStampedFolderTheStampsStartNowAndOddWellsAreSkipped) {
   run_ = home_ / "p00001" / "run";
   // Well 3 of a 2 x 2 plate has only a beam-1 channel.
-  testsupport::WriteBytes(home_ / "w96.dat",
-                          reports_test::Lines({"\"Plate\",\"w\"", "2,1,0,2,1,0", "\"Channels\"",
-                                               "\"A1\",0,0", "\"B1\",1,0", "\"A2\",2,0",
-                                               "\"B2\",3,1"}));
+  testsupport::WriteBytes(
+      home_ / "w96.dat",
+      reports_test::Lines({"\"Plate\",\"w\"", "2,1,0,2,1,0", "\"Channels\"", "\"A1\",0,0",
+                           "\"B1\",1,0", "\"A2\",2,0", "\"B2\",3,1"}));
   Record(60);
   ASSERT_EQ(Export("30", true), ToolOutcome::kDone);
   EXPECT_EQ(FileLines(run_ / "002_A2.txt"),

@@ -1,9 +1,8 @@
 // The re-analysis of a run's raw blocks: which blocks each record reads, what Replace
 // rewrites and keeps, the marks files, STOP, the same counts on one thread and on many,
 // and the runs it refuses without touching a file.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -97,10 +96,12 @@ class ReanalysisTest : public ::testing::Test {
 
   // `n` records at minute(r), temperature 200 + r, every channel counting 7.
   void Record(const fs::path& run, int n, const std::function<int(int)>& minute) {
-    reports_test::AppendCounts(run, n, minute, [](int, int) { return 7; },
-                               [](int r) { return 200 + r; });
+    reports_test::AppendCounts(
+        run, n, minute, [](int, int) { return 7; }, [](int r) { return 200 + r; });
   }
-  void Record(int n) { Record(run_, n, [](int r) { return r + 1; }); }
+  void Record(int n) {
+    Record(run_, n, [](int r) { return r + 1; });
+  }
   static void WriteBlocks(const fs::path& run, int n) {
     for (int k = 0; k < n; ++k)
       storage::AppendRawBlock(run / storage::RawFileName(k / 11), Block(k).levels.data(), 500);
@@ -145,8 +146,7 @@ TEST_F(ReanalysisTest, ReplaceRewritesOnlyTheCountsOfTwelveRecordsFromTwoBlockFi
   std::set<int16_t> seen;
   for (int k = 0; k < 12; ++k) seen.insert(Expected(k, 0, 3, 0.8));
   ASSERT_GE(seen.size(), 5u);
-  const std::vector<storage::CountsRecord> records =
-      storage::ReadCountsFile(run_ / "counts.bin");
+  const std::vector<storage::CountsRecord> records = storage::ReadCountsFile(run_ / "counts.bin");
   ASSERT_EQ(records.size(), 12u);
   for (int k = 0; k < 12; ++k) {
     SCOPED_TRACE(k);
@@ -183,7 +183,8 @@ TEST_F(ReanalysisTest, BlocksOfALongerBinAreReadWithTheirOwnStride) {
   ASSERT_EQ(records.size(), 12u);
   for (int k = 0; k < 12; ++k)
     for (int c : kPlateChannels)
-      EXPECT_EQ(records[static_cast<size_t>(k)].Counts[static_cast<size_t>(c)], Expected(k, c, 1, 1.8));
+      EXPECT_EQ(records[static_cast<size_t>(k)].Counts[static_cast<size_t>(c)],
+                Expected(k, c, 1, 1.8));
 }
 
 TEST_F(ReanalysisTest, ManyThreadsCountAndMarkByteForByteAsOne) {
@@ -274,8 +275,10 @@ TEST_F(ReanalysisTest, RefusedRunsChangeNothing) {
        "The run was recorded with 300 samples per bin, the analysis needs 500: nothing was "
        "analysed"},
       {"a partial last record",
-       [&] { testsupport::WriteBytes(run_ / "counts.bin",
-                                     testsupport::ReadBytes(run_ / "counts.bin") + "abc"); },
+       [&] {
+         testsupport::WriteBytes(run_ / "counts.bin",
+                                 testsupport::ReadBytes(run_ / "counts.bin") + "abc");
+       },
        "counts.bin is damaged (it ends in a partial record): nothing was analysed"},
       {"minutes going back",
        [&] {

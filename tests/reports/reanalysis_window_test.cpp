@@ -123,9 +123,9 @@ TEST_F(ReanalysisWindow, ItsSettingHeadsItsOwnReportOnly) {
                       "[SNR=1.8]\""),
             std::string::npos);
   w.Cmd_generate_Click();
-  EXPECT_NE(testsupport::ReadBytes(run_ / "report.csv")
-                .find("\"SETTING:\",\"Mode1 C.elegans[snr=1.8]\""),
-            std::string::npos);
+  EXPECT_NE(
+      testsupport::ReadBytes(run_ / "report.csv").find("\"SETTING:\",\"Mode1 C.elegans[snr=1.8]\""),
+      std::string::npos);
   EXPECT_TRUE(dialogs.log().empty());
 }
 
