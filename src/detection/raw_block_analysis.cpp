@@ -79,9 +79,11 @@ class LaneBatch {
       if (params_.export_flag == 1) {
         char marks[kN];
         for (int i = 0; i < kN; ++i) marks[i] = out_->marks[i][l] != 0 ? '1' : '0';
-        if (!AppendRawMarksLine(params_.folder, channel_[l], params_.time,
-                                std::span<const char>(marks, kN)))
-          r.error = DetectionError::kMarksWriteFailed;
+        const std::span<const char> line(marks, kN);
+        const bool kept = params_.marks_sink
+                              ? params_.marks_sink->Append(channel_[l], params_.time, line)
+                              : AppendRawMarksLine(params_.folder, channel_[l], params_.time, line);
+        if (!kept) r.error = DetectionError::kMarksWriteFailed;
       }
     }
     // The display keeps the trace of the channel analysed last.

@@ -30,6 +30,15 @@ struct DetectionTraces {
   std::array<int16_t, kTraceEntries> Event_Marks{};
 };
 
+// Takes the marks lines of an export in place of the ch<N>.raw files: for a caller
+// that keeps the files open over many blocks, or that orders the lines of blocks
+// analysed on several threads. Append returns false when the line could not be kept.
+class MarksSink {
+ public:
+  virtual ~MarksSink() = default;
+  virtual bool Append(int channel, int32_t time, std::span<const char> marks) = 0;
+};
+
 struct DetectionParams {
   int channel = 0;                // row of the block, and the number in the marks file name
   double threshold = 1.8;         // signal-to-noise factor
@@ -37,6 +46,7 @@ struct DetectionParams {
   int export_flag = 0;            // exactly 1 appends the marks line to folder/ch<channel>.raw
   std::string folder;             // folder of the marks file
   int32_t time = 0;               // number that opens the marks line
+  MarksSink* marks_sink = nullptr;  // when set, receives the export's lines (folder unused)
 };
 
 enum class DetectionError {

@@ -67,10 +67,8 @@ AtomicFileWriter::AtomicFileWriter(std::filesystem::path file) : file_(std::move
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    ::unlink(temp_.c_str());
-  }
+  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0 || prepared_) ::unlink(temp_.c_str());
 }
 
 void AtomicFileWriter::Flush() {
@@ -122,14 +120,26 @@ void AtomicFileWriter::WriteAt(uint64_t offset, std::string_view bytes) {
                 bytes.size() - in_file);
 }
 
-int AtomicFileWriter::Commit() {
+int AtomicFileWriter::Prepare() {
+  if (prepared_) return error_;
   if (fd_ < 0) return error_ != 0 ? error_ : EBADF;
   Flush();
   // The data must be on the disk before the rename makes it the file of record.
   if (error_ == 0 && ::fsync(fd_) != 0) Fail(errno);
   if (::close(fd_) != 0) Fail(errno);
   fd_ = -1;
-  if (error_ == 0 && ::rename(temp_.c_str(), file_.c_str()) != 0) Fail(errno);
+  if (error_ != 0) {
+    ::unlink(temp_.c_str());
+    return error_;
+  }
+  prepared_ = true;
+  return 0;
+}
+
+int AtomicFileWriter::Commit() {
+  if (const int err = Prepare(); err != 0) return err;
+  prepared_ = false;
+  if (::rename(temp_.c_str(), file_.c_str()) != 0) Fail(errno);
   if (error_ != 0) {
     ::unlink(temp_.c_str());
     return error_;

@@ -40,6 +40,10 @@ class AtomicFileWriter {
   int error() const { return error_; }
   // Puts the file in place; returns error() (the old file is untouched on failure).
   int Commit();
+  // The first half of Commit: the temporary reaches the disk, the target is not yet
+  // touched. Several files prepared first can then be committed together with only
+  // renames left to fail. Returns error().
+  int Prepare();
 
  private:
   void Flush();
@@ -51,6 +55,7 @@ class AtomicFileWriter {
   std::string temp_;
   int fd_ = -1;
   int error_ = 0;
+  bool prepared_ = false;  // on the disk, waiting for its rename
   uint64_t flushed_ = 0;
   std::string buffer_;
 };

@@ -2,26 +2,23 @@
 
 #include <algorithm>
 
+#include "reports/circadian_export.h"
+#include "reports/raw_reanalysis.h"
 #include "storage/run_files.h"
-#include "platform/dialogs.h"
 #include "storage/run_loading.h"
 
 namespace reports {
 
 namespace {
 
-class UnavailableTools final : public RawDataTools {
+class ProgramTools final : public RawDataTools {
  public:
-  ToolOutcome Reanalyse(ReanalysisRequest&, ReportEngine&, ReportChoices&,
-                        ReanalysisProgress&) override {
-    return Unavailable();
+  std::unique_ptr<ReanalysisJob> StartReanalysis(ReanalysisRequest& request,
+                                                 ReportChoices& choices) override {
+    return StartRawReanalysis(request, choices);
   }
-  ToolOutcome ExportCircadian(CircadianRequest&, ReportEngine&) override { return Unavailable(); }
-
- private:
-  static ToolOutcome Unavailable() {
-    platform::GetDialogs().MsgBox(kRawProcessingUnavailable);
-    return ToolOutcome::kNotAvailable;
+  ToolOutcome ExportCircadian(CircadianRequest& request) override {
+    return reports::ExportCircadian(request);
   }
 };
 
@@ -32,9 +29,13 @@ RawDataTools*& Installed() {
 
 }  // namespace
 
+std::string BlockStatusText(size_t done, size_t count) {
+  return "Block " + std::to_string(done) + "/" + std::to_string(count);
+}
+
 RawDataTools& GetRawDataTools() {
-  static UnavailableTools unavailable;
-  return Installed() ? *Installed() : unavailable;
+  static ProgramTools program;
+  return Installed() ? *Installed() : program;
 }
 
 void SetRawDataTools(RawDataTools* tools) { Installed() = tools; }
@@ -42,8 +43,8 @@ void SetRawDataTools(RawDataTools* tools) { Installed() = tools; }
 bool RawBlocksComplete(const std::filesystem::path& run_folder) {
   storage::RunAnalysis run;
   if (!storage::ReadRunAnalysis(run_folder, run) || run.rt_buffer < 1) return false;
-  const size_t records = storage::RecordCount(run_folder / storage::CountsFileName(),
-                                                  storage::kCountsRecordBytes);
+  const size_t records =
+      storage::RecordCount(run_folder / storage::CountsFileName(), storage::kCountsRecordBytes);
   if (records == 0) return false;
   const size_t block_bytes = storage::RawBlockRecordBytes(run.rt_buffer);
   const size_t per_file = storage::kRecordsPerFile;

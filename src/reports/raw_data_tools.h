@@ -2,28 +2,24 @@
 // What the report window asks of the raw-data tools behind its "Advanced" menu: the
 // re-analysis of a run's raw blocks (the "Raw data processing:" frame's RUN, and the
 // automatic report's second pass) and the one-file-per-well export. The window owns
-// the controls and the report tables; the work lives behind RawDataTools so it is
-// built and tested apart and installed once at start-up.
+// the controls; the work lives behind RawDataTools so it is built and tested apart.
+// The program's own tools are installed from the start; tests may install others.
 //
-// Until real tools are installed the program's own say "Raw data processing is not
-// available" (one OK box) and return kNotAvailable: the automatic report then keeps
-// its first report and writes no marks files.
-//
-// Contract for an implementation:
-// - Everything runs on the GUI thread. Reanalyse shows its progress with
-//   progress.ShowStatus ("Block k/n") and calls progress.StopRequested() once per
-//   block: that lets window events run once and is true once STOP was pressed; the
-//   re-analysis then ends at once with kStopped, rewriting and reporting nothing.
-// - The report of the new counts is made with `engine` (the window's tables and its
-//   SettingText/SettingOverride, which a re-analysis without "Replace old data" sets
-//   for the next report) and written with `choices`, the window's report choices. A
-//   clamped bin is written back into choices.bin_text and a rewritten lapse into
-//   request.lapse_text; the window shows both.
+// Contract:
+// - A re-analysis is started on the window's thread and analyses its blocks on worker
+//   threads. The window polls the job (about ten times a second) for its progress,
+//   passes STOP on with Stop() and, once Analysed(), calls Finish() on its own thread:
+//   only Finish writes counts.bin, setup.dat and the report. A job dropped before
+//   Finish (STOP, the window unloaded) stops its workers and leaves every file as it
+//   was.
+// - The re-analysis works on tables of its own, never on the window's report tables.
 // - Every message goes through platform::GetDialogs(); kFailed means one was shown.
+#include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <string>
 
-#include "reports/report_engine.h"
+#include "reports/report_writer.h"
 
 namespace reports {
 
@@ -44,36 +40,46 @@ struct ReanalysisRequest {
 struct CircadianRequest {
   std::string run_folder;  // Txt_inputfile
   std::string bin_text;    // Cmb_binsize; comes back as the box is to show it
-  std::string start_text;  // the offline browser's current run line, "" when none
 };
 
 enum class ToolOutcome {
-  kDone,          // the report or the export was written
-  kStopped,       // STOP: nothing rewritten or reported
-  kFailed,        // a message said why
-  kNotAvailable,  // no raw-data tools in this program
+  kDone,     // the report or the export was written
+  kStopped,  // STOP, or a first question answered No: nothing rewritten or reported
+  kFailed,   // a message said why
 };
 
-class ReanalysisProgress {
+// One re-analysis under way.
+class ReanalysisJob {
  public:
-  virtual ~ReanalysisProgress() = default;
-  // The status label ("Block 3/40", "Saving..."), repainted at once.
-  virtual void ShowStatus(const std::string& text) = 0;
-  // Lets pending window events run once; true once STOP was pressed.
-  virtual bool StopRequested() = 0;
+  // Stops the workers and waits for them; without Finish nothing was written.
+  virtual ~ReanalysisJob() = default;
+  virtual size_t BlocksDone() const = 0;
+  virtual size_t BlockCount() const = 0;
+  // True once the workers have ended: every block analysed, stopped, or failed.
+  virtual bool Analysed() const = 0;
+  // STOP: each worker ends after the block it holds.
+  virtual void Stop() = 0;
+  // After Analysed(), on the window's thread: the rewrite ("Replace old data") and the
+  // report of the new counts, or the message of a failed analysis.
+  virtual ToolOutcome Finish() = 0;
 };
 
 class RawDataTools {
  public:
   virtual ~RawDataTools() = default;
-  virtual ToolOutcome Reanalyse(ReanalysisRequest& request, ReportEngine& engine,
-                                ReportChoices& choices, ReanalysisProgress& progress) = 0;
-  virtual ToolOutcome ExportCircadian(CircadianRequest& request, ReportEngine& engine) = 0;
+  // Checks the run and the frame's values and starts the analysis; nullptr when it is
+  // refused (a message said why; nothing was changed). The clamped bin goes back into
+  // choices.bin_text and a rewritten lapse into request.lapse_text for the window to
+  // show; the report is written with `choices`.
+  virtual std::unique_ptr<ReanalysisJob> StartReanalysis(ReanalysisRequest& request,
+                                                         ReportChoices& choices) = 0;
+  virtual ToolOutcome ExportCircadian(CircadianRequest& request) = 0;
 };
 
-inline constexpr const char* kRawProcessingUnavailable = "Raw data processing is not available";
+// The re-analysis label: "Block k/n".
+std::string BlockStatusText(size_t done, size_t count);
 
-// The installed tools; without any, the ones that say they are not available.
+// The installed tools: the program's own unless a test installed others.
 RawDataTools& GetRawDataTools();
 // Installs `tools` (not owned); nullptr restores the program's own.
 void SetRawDataTools(RawDataTools* tools);

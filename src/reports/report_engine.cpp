@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -70,15 +71,26 @@ const char* ReportStatusMessage(ReportStatus status) {
   return "";
 }
 
-bool ParseBinText(const std::string& text, int32_t& bin) {
+bool ParseNumberText(const std::string& text, double& value) {
   size_t a = 0, b = text.size();
   while (a < b && std::isspace(static_cast<unsigned char>(text[a]))) ++a;
   while (b > a && std::isspace(static_cast<unsigned char>(text[b - 1]))) --b;
+  // from_chars takes no "+"; a number may still carry one.
+  if (a < b && text[a] == '+') {
+    ++a;
+    if (a < b && text[a] == '-') return false;
+  }
   if (a == b) return false;
-  const std::string t = text.substr(a, b - a);
-  char* end = nullptr;
-  const double v = std::strtod(t.c_str(), &end);
-  if (end != t.c_str() + t.size() || !std::isfinite(v)) return false;
+  double v = 0.0;
+  const auto [end, ec] = std::from_chars(text.data() + a, text.data() + b, v);
+  if (ec != std::errc() || end != text.data() + b || !std::isfinite(v)) return false;
+  value = v;
+  return true;
+}
+
+bool ParseBinText(const std::string& text, int32_t& bin) {
+  double v = 0.0;
+  if (!ParseNumberText(text, v)) return false;
   const double r = platform::RoundHalfEven(v);
   if (!platform::FitsInt16(static_cast<long long>(r))) return false;
   bin = static_cast<int32_t>(r);
@@ -91,16 +103,27 @@ int32_t ClampBin(int32_t bin, int32_t D) {
   return bin;
 }
 
-ReportStatus ReportEngine::Generate(ReportChoices& choices) {
+template <typename Report>
+ReportStatus ReportEngine::Shown(Report report) {
   ReportStatus status;
   try {
-    status = Run(choices);
+    status = report();
   } catch (const std::bad_alloc&) {
     status = ReportStatus::kReportError;
   }
   const char* message = ReportStatusMessage(status);
   if (*message) platform::GetDialogs().MsgBox(message);
   return status;
+}
+
+ReportStatus ReportEngine::Generate(ReportChoices& choices) {
+  return Shown([&] { return Run(choices); });
+}
+
+ReportStatus ReportEngine::Generate(CountsRecords& loaded, int32_t N, int32_t B,
+                                    ReportChoices& choices) {
+  BasalApplied = false;
+  return Shown([&] { return ReportRecords(loaded, N, B, choices); });
 }
 
 ReportStatus ReportEngine::Run(ReportChoices& choices) {
@@ -140,7 +163,12 @@ ReportStatus ReportEngine::Run(ReportChoices& choices) {
   }
   B = ClampBin(B, D);
   choices.bin_text = std::to_string(B);
+  return ReportRecords(loaded, N, B, choices);
+}
 
+ReportStatus ReportEngine::ReportRecords(CountsRecords& loaded, int32_t N, int32_t B,
+                                         ReportChoices& choices) {
+  const std::filesystem::path folder(choices.input_folder);
   int32_t T = LargestTime(loaded.RecordTime, N);
   N = ResampleCounts(T, N, B, loaded, records);
   loaded = CountsRecords{};

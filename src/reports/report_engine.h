@@ -29,6 +29,10 @@ class ReportEngine {
   // Runs the whole report; every user message goes through platform::GetDialogs().
   // `choices.bin_text` is replaced by the bin actually used once it is known.
   ReportStatus Generate(ReportChoices& choices);
+  // The same for records already loaded into `loaded` (records 0..N, emptied on
+  // return) in bins of B minutes, with `plate` and SettingText in place: the report of
+  // a re-analysis, made by an engine of its own.
+  ReportStatus Generate(CountsRecords& loaded, int32_t N, int32_t B, ReportChoices& choices);
 
   // A SETTING text prepared by a re-analysis; it serves the next report only.
   void OverrideSetting(std::string text) {
@@ -48,7 +52,10 @@ class ReportEngine {
   std::string last_report_path;
 
  private:
+  template <typename Report>
+  ReportStatus Shown(Report report);
   ReportStatus Run(ReportChoices& choices);
+  ReportStatus ReportRecords(CountsRecords& loaded, int32_t N, int32_t B, ReportChoices& choices);
   ReportStatus NormaliseToBasal(const std::string& folder, int32_t B, int32_t N,
                                 const std::string& basal_text);
   int32_t AskBasalMinutes(int32_t B, int32_t L);
@@ -58,6 +65,10 @@ class ReportEngine {
 
 // The message a status shows ("" when none is due).
 const char* ReportStatusMessage(ReportStatus status);
+
+// A text that is a decimal number and nothing else (blanks around it allowed, "." as
+// the decimal point whatever the locale); false otherwise.
+bool ParseNumberText(const std::string& text, double& value);
 
 // The bin text as a 16-bit whole number (fractions round half to even); false for a
 // text that is not a number or does not fit.

@@ -1,6 +1,7 @@
 #include "storage/project_folders.h"
 
 #include <algorithm>
+#include <chrono>
 #include <system_error>
 
 #include "platform/file_write.h"
@@ -60,6 +61,24 @@ std::vector<ProjectFolder> ListProjectFolders(const fs::path& program_folder) {
 
 bool IsRunFolderName(const std::string& name) {
   return name.size() >= 13 && name[8] == '_' && name.find('.') == std::string::npos;
+}
+
+std::optional<platform::WallTime> RunFolderStart(const std::string& name) {
+  if (!IsRunFolderName(name)) return std::nullopt;
+  for (size_t i = 0; i < 13; ++i)
+    if (i != 8 && !IsDigit(name[i])) return std::nullopt;
+  auto number = [&](size_t at, size_t digits) { return std::stoi(name.substr(at, digits)); };
+  platform::WallTime t;
+  t.year = number(0, 4);
+  t.month = number(4, 2);
+  t.day = number(6, 2);
+  t.hour = number(9, 2);
+  t.minute = number(11, 2);
+  const std::chrono::year_month_day date{std::chrono::year(t.year),
+                                         std::chrono::month(static_cast<unsigned>(t.month)),
+                                         std::chrono::day(static_cast<unsigned>(t.day))};
+  if (!date.ok() || t.hour > 23 || t.minute > 59) return std::nullopt;
+  return t;
 }
 
 std::vector<std::string> ListRunFolders(const fs::path& project_folder) {

@@ -8,8 +8,11 @@
 // mark), and holds no ".".
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/clock.h"
 
 namespace storage {
 
@@ -36,6 +39,10 @@ std::vector<ProjectFolder> ListProjectFolders(const std::filesystem::path& progr
 // True for a run-folder name: eight characters, "_", four characters, then anything
 // without a ".".
 bool IsRunFolderName(const std::string& name);
+
+// The moment a run folder's name stamps ("yyyymmdd_hhmm", more characters may follow);
+// nullopt for a name that does not start with a real date and time.
+std::optional<platform::WallTime> RunFolderStart(const std::string& name);
 
 // The run folders of a project folder (folders whose names pass IsRunFolderName),
 // sorted by name, oldest stamp first. Callers filter further (counts.bin, archives).

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <system_error>
 
 #include "platform/file_write.h"
@@ -267,8 +268,45 @@ bool ReadRawBlockAt(const fs::path& file, std::size_t index, int rt_buffer,
 
 bool ReadRunRawBlock(const fs::path& run_folder, std::size_t bin, int rt_buffer,
                      RawBlockRecord& out) {
-  return ReadRawBlockAt(run_folder / RawFileName(int(bin / kRecordsPerFile)),
-                        bin % kRecordsPerFile, rt_buffer, out);
+  if (rt_buffer < 0) return false;
+  RunRawBlockReader reader(run_folder, rt_buffer);
+  std::vector<int16_t> levels(std::size_t(rt_buffer + 1) * kChannelSlots);
+  if (!reader.Read(bin, levels.data())) return false;
+  out.rt_buffer = rt_buffer;
+  out.levels = std::move(levels);
+  return true;
+}
+
+RunRawBlockReader::RunRawBlockReader(fs::path run_folder, int rt_buffer)
+    : folder_(std::move(run_folder)),
+      block_bytes_(rt_buffer < 0 ? 0 : RawBlockRecordBytes(rt_buffer)) {}
+
+bool RunRawBlockReader::Read(std::size_t bin, int16_t* levels) {
+  if (block_bytes_ == 0) return false;
+  const auto file = static_cast<long long>(bin / kRecordsPerFile);
+  const std::size_t index = bin % kRecordsPerFile;
+  if (file != open_file_) {
+    in_.close();
+    in_.clear();
+    open_file_ = -1;
+    const fs::path path = folder_ / RawFileName(static_cast<int>(file));
+    records_in_file_ = RecordCount(path, block_bytes_);
+    in_.open(path, std::ios::binary);
+    if (!in_) return false;
+    open_file_ = file;
+  }
+  if (index >= records_in_file_) return false;
+  in_.clear();
+  in_.seekg(static_cast<std::streamoff>(index * block_bytes_));
+  in_.read(reinterpret_cast<char*>(levels), static_cast<std::streamsize>(block_bytes_));
+  if (static_cast<std::size_t>(in_.gcount()) != block_bytes_) return false;
+  if constexpr (std::endian::native != std::endian::little) {
+    const auto* p = reinterpret_cast<const unsigned char*>(levels);
+    std::vector<int16_t> swapped(block_bytes_ / 2);
+    for (std::size_t i = 0; i < swapped.size(); ++i) swapped[i] = Get16(p + 2 * i);
+    std::copy(swapped.begin(), swapped.end(), levels);
+  }
+  return true;
 }
 
 bool ReadRunHistoRecord(const fs::path& run_folder, std::size_t bin, HistoRecord& out) {
@@ -281,6 +319,32 @@ bool WriteCountsFile(const fs::path& file, const std::vector<CountsRecord>& reco
   data.reserve(records.size() * kCountsRecordBytes);
   for (const auto& r : records) data += EncodeCountsRecord(r);
   return storage::WriteFileAtomic(file, data);
+}
+
+RunRewrite ReplaceCountsAndSetup(const fs::path& run_folder,
+                                 const std::vector<CountsRecord>& records,
+                                 const std::string& setup_bytes) {
+  const fs::path counts = run_folder / CountsFileName();
+  const fs::path setup = run_folder / "setup.dat";
+  const std::optional<std::string> old_counts = ReadWholeFile(counts);
+  const std::optional<std::string> old_setup = ReadWholeFile(setup);
+  if (!old_counts || !old_setup) return RunRewrite::kUnreadable;
+
+  platform::AtomicFileWriter new_counts(counts);
+  for (const auto& r : records) new_counts.Write(EncodeCountsRecord(r));
+  platform::AtomicFileWriter new_setup(setup);
+  new_setup.Write(setup_bytes);
+  if (new_counts.Prepare() != 0 || new_setup.Prepare() != 0) return RunRewrite::kWriteFailed;
+  if (!WriteFileAtomic(run_folder / "counts.bak", *old_counts) ||
+      !WriteFileAtomic(run_folder / "setup.bak", *old_setup))
+    return RunRewrite::kBackupFailed;
+  // Only renames are left to fail; the second one failing puts the first file back.
+  if (new_counts.Commit() != 0) return RunRewrite::kWriteFailed;
+  if (new_setup.Commit() != 0) {
+    WriteFileAtomic(counts, *old_counts);
+    return RunRewrite::kWriteFailed;
+  }
+  return RunRewrite::kOk;
 }
 
 }  // namespace storage

@@ -33,6 +33,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,25 @@ bool ReadRawBlockAt(const std::filesystem::path& file, std::size_t index, int rt
 // Raw block of bin `bin` of a run: record bin % 11 of file bin / 11.
 bool ReadRunRawBlock(const std::filesystem::path& run_folder, std::size_t bin, int rt_buffer,
                      RawBlockRecord& out);
+
+// Reads a run's raw blocks one after another straight into a caller's table of
+// (rt_buffer + 1) x 385 levels ([s * 385 + c], as recorded), keeping the block file
+// open while the bins stay in it: a pass over a long run neither reopens a file for
+// every block nor allocates. One reader per thread.
+class RunRawBlockReader {
+ public:
+  RunRawBlockReader(std::filesystem::path run_folder, int rt_buffer);
+  // False when the bin's file is missing or holds no such whole record.
+  bool Read(std::size_t bin, int16_t* levels);
+  std::size_t block_bytes() const { return block_bytes_; }
+
+ private:
+  std::filesystem::path folder_;
+  std::size_t block_bytes_;
+  std::ifstream in_;
+  long long open_file_ = -1;
+  std::size_t records_in_file_ = 0;
+};
 // Histogram record of bin `bin` of a run, likewise.
 bool ReadRunHistoRecord(const std::filesystem::path& run_folder, std::size_t bin,
                         HistoRecord& out);
@@ -146,5 +166,19 @@ bool ReadRunHistoRecord(const std::filesystem::path& run_folder, std::size_t bin
 // Replaces counts.bin with `records` (a temporary file renamed into place), for the
 // re-analysis that rewrites a run's counts. False when it could not be written.
 bool WriteCountsFile(const std::filesystem::path& file, const std::vector<CountsRecord>& records);
+
+enum class RunRewrite {
+  kOk,
+  kUnreadable,    // the old counts.bin or setup.dat could not be read
+  kWriteFailed,   // a new file could not be written whole (a full disk, no rights)
+  kBackupFailed,  // counts.bak or setup.bak could not be written
+};
+// Puts new counts records and new setup.dat bytes into a run folder together. Both new
+// files are written whole beside the old ones first; only then are the old ones kept
+// as counts.bak and setup.bak and the new ones renamed into place. Whatever fails,
+// counts.bin and setup.dat are either both old or both new.
+RunRewrite ReplaceCountsAndSetup(const std::filesystem::path& run_folder,
+                                 const std::vector<CountsRecord>& records,
+                                 const std::string& setup_bytes);
 
 }  // namespace storage

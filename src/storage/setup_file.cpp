@@ -317,6 +317,31 @@ std::string RenameProject(const std::string& folder, const std::string& new_name
   return name;
 }
 
+std::optional<std::string> SetupWithAnalysis(const std::string& folder, int16_t method,
+                                             int16_t organism, int16_t snr_x10) {
+  // Bytes as stored: a name in another encoding must come back unchanged.
+  const auto bytes = ReadWholeFile(InFolder(folder, "setup.dat"));
+  if (!bytes) return std::nullopt;
+  std::vector<std::string> lines = SplitLines(*bytes);
+  if (lines.size() < 10) return std::nullopt;
+  std::vector<std::string> line4 = SplitRawFields(lines[3]);
+  std::vector<std::string> line10 = SplitRawFields(lines[9]);
+  if (line4.size() < 5 || line10.size() < 4) return std::nullopt;
+  line4[4] = std::to_string(method);
+  line10[0] = std::to_string(organism);
+  line10[3] = std::to_string(snr_x10);
+  auto join = [](const std::vector<std::string>& fields) {
+    std::string line = fields[0];
+    for (size_t f = 1; f < fields.size(); ++f) line += "," + fields[f];
+    return line;
+  };
+  lines[3] = join(line4);
+  lines[9] = join(line10);
+  std::string out;
+  for (const std::string& line : lines) out += line + "\r\n";
+  return out;
+}
+
 std::string FindLatestRunFolder(const std::string& path) {
   std::error_code ec;
   std::vector<std::string> names;

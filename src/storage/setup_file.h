@@ -19,6 +19,7 @@
 // setup.bak is a byte copy of the previous setup.dat, made before every rewrite.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace storage {
@@ -44,6 +45,13 @@ std::string GetProjectTitle(const std::string& folder);
 // Replaces the project name on line 2 of folder's setup.dat (after a backup to
 // setup.bak); returns the name stored, or "" when it could not be done.
 std::string RenameProject(const std::string& folder, const std::string& new_name);
+
+// folder's setup.dat with the detection fields a re-analysis sets: DSP_Method (the
+// fifth value of line 4), Organism and SNRx10 (the first and fourth of line 10); every
+// other value and line as it was, each line ended by CR LF. nullopt when the file
+// cannot be read or those lines lack their values.
+std::optional<std::string> SetupWithAnalysis(const std::string& folder, int16_t method,
+                                             int16_t organism, int16_t snr_x10);
 
 // The newest run folder ("yyyymmdd_hhmm") inside `path`, or "".
 std::string FindLatestRunFolder(const std::string& path);

@@ -3,8 +3,6 @@
 // recorder around one run engine, the engine on the simulated instrument, and a
 // stand-in for a full disk.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -22,34 +20,14 @@
 #include "platform/clock.h"
 #include "platform/launcher.h"
 #include "storage/shared_state.h"
+#include "support/file_size_limit.h"
 #include "support/scripted_dialogs.h"
 #include "support/sim_harness.h"
 #include "support/temp_folder.h"
 
 namespace acqtest {
 
-// A file size limit standing in for a full disk while it lives; writes past it come
-// up short instead of raising SIGXFSZ.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &ignore, &previous_);
-    getrlimit(RLIMIT_FSIZE, &old_);
-    rlimit lowered = old_;
-    lowered.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &lowered);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &old_);
-    sigaction(SIGXFSZ, &previous_, nullptr);
-  }
-
- private:
-  struct sigaction previous_ {};
-  rlimit old_{};
-};
+using testsupport::FileSizeLimit;
 
 // What the main window would show, as one log: "status:", "detail:" and "progress:"
 // lines, "frame" / "hide" for the panel, window hand-offs; yields run `on_yield`.

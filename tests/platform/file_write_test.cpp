@@ -64,6 +64,25 @@ TEST(FileWrite, StaleTemporariesGoAtStartAndNothingElse) {
   EXPECT_EQ(platform::RemoveStaleTemporaries(home / "missing"), 0);
 }
 
+TEST(FileWrite, APreparedFileWaitsForItsCommitAndGoesWhenDropped) {
+  testsupport::TempProgramFolder home;
+  testsupport::WriteBytes(home / "counts.bin", "old");
+  {
+    platform::AtomicFileWriter dropped(home / "counts.bin");
+    dropped.Write("lost");
+    ASSERT_EQ(dropped.Prepare(), 0);
+  }
+  EXPECT_EQ(Names(home.path()), std::vector<std::string>{"counts.bin"});
+  platform::AtomicFileWriter kept(home / "counts.bin");
+  kept.Write("new");
+  ASSERT_EQ(kept.Prepare(), 0);
+  EXPECT_EQ(ReadBytes(home / "counts.bin"), "old");
+  ASSERT_EQ(kept.Commit(), 0);
+  EXPECT_EQ(ReadBytes(home / "counts.bin"), "new");
+  EXPECT_EQ(Names(home.path()), std::vector<std::string>{"counts.bin"});
+  EXPECT_NE(kept.Commit(), 0);
+}
+
 TEST(FileWrite, AppendsCreateAndExtend) {
   testsupport::TempProgramFolder home;
   std::size_t written = 99;

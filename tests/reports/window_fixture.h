@@ -8,8 +8,11 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "mainwindow/frm_main.h"
 #include "mainwindow/mainwindow_fixture.h"
@@ -18,6 +21,7 @@
 #include "reports/forms/frm_report.h"
 #include "reports/forms/frm_reportset.h"
 #include "reports/run_folder.h"
+#include "storage/run_files.h"
 #include "storage/shared_state.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_folder.h"
@@ -97,6 +101,22 @@ class ReportWindowTest : public ::testing::Test {
     AppendCounts(
         run_, 60, [](int r) { return r + 1; }, [](int, int ch) { return ch < 20 ? 10 : 0; },
         [](int) { return 250; });
+  }
+  // Blocks of zero levels, eleven to a file.
+  void WriteRawBlocks(int blocks) {
+    for (int f = 0; f * 11 < blocks; ++f) {
+      const size_t in_file = static_cast<size_t>(std::min(11, blocks - f * 11));
+      testsupport::WriteBytes(run_ / storage::RawFileName(f),
+                              std::string(storage::RawBlockRecordBytes(500) * in_file, '\0'));
+    }
+  }
+  // Polls a re-analysis under way until it has ended, as the window's timer does.
+  static void FinishReanalysis(reports::frm_report& w) {
+    for (int i = 0; i < 2000 && w.ReanalysisRunning(); ++i) {
+      w.Timerreanalysis_Timer();
+      if (w.ReanalysisRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_FALSE(w.ReanalysisRunning());
   }
   // The report window on the run, as the main window opens it.
   reports::frm_report& OpenOn(const std::filesystem::path& run, const char* bin = "30") {

@@ -147,9 +147,52 @@ Shots ReportRawFrame(Program& p) {
   return {{"", &report}};
 }
 
+// A re-analysis that holds still a third of the way through, so the picture does not
+// depend on the machine's speed; STOP ends it.
+class HeldReanalysis final : public reports::ReanalysisJob {
+ public:
+  size_t BlocksDone() const override { return 1920; }
+  size_t BlockCount() const override { return 5760; }
+  bool Analysed() const override { return stopped_; }
+  void Stop() override { stopped_ = true; }
+  reports::ToolOutcome Finish() override { return reports::ToolOutcome::kStopped; }
+
+ private:
+  bool stopped_ = false;
+};
+
+class HeldTools final : public reports::RawDataTools {
+ public:
+  std::unique_ptr<reports::ReanalysisJob> StartReanalysis(reports::ReanalysisRequest&,
+                                                          reports::ReportChoices&) override {
+    return std::make_unique<HeldReanalysis>();
+  }
+  reports::ToolOutcome ExportCircadian(reports::CircadianRequest&) override {
+    return reports::ToolOutcome::kStopped;
+  }
+};
+
+// RUN pressed with "Replace old data": the label follows the blocks, only STOP works.
+Shots ReportReanalysing(Program& p) {
+  ReportRawFrame(p);
+  auto& report = ui::Default<reports::frm_report>();
+  HeldTools tools;
+  reports::SetRawDataTools(&tools);
+  report.Chk_replacedata->setChecked(true);
+  report.cmd_runframe_Click();
+  reports::SetRawDataTools(nullptr);
+  report.Timerreanalysis_Timer();
+  return {{"", &report}};
+}
+
 Shots ReportCancelled(Program& p) {
   p.Ended();
   auto& report = ui::Default<reports::frm_report>();
+  // A re-analysis left running by the state before is stopped first.
+  if (report.ReanalysisRunning()) {
+    report.cmd_stopframe_Click();
+    report.Timerreanalysis_Timer();
+  }
   report.Cmd_cancel_Click();
   report.Show();
   return {{"", &report}};
@@ -613,6 +656,8 @@ const std::vector<State>& States() {
       {"end", "the run ended at its lapse: main window and report window", Ended},
       {"back-run-latest", "the main window after < Back and Run Latest Project", BackAndRunLatest},
       {"report-raw", "the report window with its raw data frame open", ReportRawFrame},
+      {"report-reanalysing", "the report window while a re-analysis runs: progress, STOP",
+       ReportReanalysing},
       {"report-cancelled", "the report window shown again after Cancel", ReportCancelled},
       {"about", "the About window", About},
       {"report-settings", "the report settings dialog", ReportSettings},

@@ -1,6 +1,7 @@
 #include "reports/forms/frm_report.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
@@ -36,23 +37,6 @@ constexpr int kRunFrameTop = kFrameTop + kFrameHeight + 6;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
-
-// The report window's re-analysis progress: its status label and its STOP button.
-class WindowProgress final : public ReanalysisProgress {
- public:
-  explicit WindowProgress(frm_report& window) : window_(window) {}
-  void ShowStatus(const std::string& text) override {
-    window_.frmlbl_status->setText(Q(text));
-    window_.frmlbl_status->repaint();
-  }
-  bool StopRequested() override {
-    ui::DoEvents();
-    return window_.StopAnalysis;
-  }
-
- private:
-  frm_report& window_;
-};
 
 // The main window's menu item, when the main window is there (it always is once the
 // program has started; a window tested on its own has none).
@@ -150,6 +134,8 @@ frm_report::frm_report() {
 
   Timerchain.setSingleShot(true);
   connect(&Timerchain, &QTimer::timeout, this, [this] { Timerchain_Timer(); });
+  Timerreanalysis.setInterval(kReanalysisPollMs);
+  connect(&Timerreanalysis, &QTimer::timeout, this, [this] { Timerreanalysis_Timer(); });
   connect(Cmd_generate, &QPushButton::clicked, this, [this] { Cmd_generate_Click(); });
   connect(Cmd_cancel, &QPushButton::clicked, this, [this] { Cmd_cancel_Click(); });
   connect(cmd_runframe, &QPushButton::clicked, this, [this] { cmd_runframe_Click(); });
@@ -215,6 +201,10 @@ void frm_report::Form_Load() {
 
 void frm_report::Form_Unload() {
   Timerchain.stop();
+  // A re-analysis not finished writes nothing: its workers stop here. One finishing
+  // (behind its message box) is dropped by its own handler.
+  Timerreanalysis.stop();
+  if (!finishing_) reanalysis_.reset();
   frm_report_frame->setTitle("Report");
   if (ui::IsLoaded<mainwindow::Frm_Main>()) {
     ui::Default<mainwindow::Frm_Main>().combo_minutes->setCurrentText(
@@ -257,6 +247,14 @@ void frm_report::Chk_rawexport_Click() {
 
 void frm_report::Chk_replacedata_Click() {
   frmtxt_datalapse->setEnabled(!Chk_replacedata->isChecked());
+}
+
+void frm_report::closeEvent(QCloseEvent* event) {
+  if (ReanalysisRunning()) {
+    event->ignore();
+    return;
+  }
+  ui::Form::closeEvent(event);
 }
 
 bool frm_report::eventFilter(QObject* watched, QEvent* event) {
@@ -313,6 +311,7 @@ void frm_report::mnrecalculate_Click() {
 }
 
 void frm_report::cmd_runframe_Click() {
+  if (ReanalysisRunning()) return;
   frmlbl_status->show();
   StopAnalysis = false;
   ReanalysisRequest request;
@@ -326,22 +325,61 @@ void frm_report::cmd_runframe_Click() {
   request.replace_data = Chk_replacedata->isChecked();
   request.raw_export = Chk_rawexport->isChecked();
   ReportChoices choices = ReadChoices();
-  // The re-analysis lets window events run: no second one, and no report, meanwhile.
-  cmd_runframe->setEnabled(false);
-  Cmd_generate->setEnabled(false);
-  WindowProgress progress(*this);
-  GetRawDataTools().Reanalyse(request, engine, choices, progress);
-  cmd_runframe->setEnabled(true);
-  Cmd_generate->setEnabled(true);
+  reanalysis_ = GetRawDataTools().StartReanalysis(request, choices);
   Cmb_binsize->setCurrentText(Q(choices.bin_text));
   frmtxt_datalapse->setText(Q(request.lapse_text));
+  if (!reanalysis_) return;
+  reanalysis_replaces_ = request.replace_data;
+  frmlbl_status->setText(Q(BlockStatusText(0, reanalysis_->BlockCount())));
+  ShowReanalysisRunning(true);
+  Timerreanalysis.start();
+}
+
+void frm_report::cmd_stopframe_Click() {
+  StopAnalysis = true;
+  if (reanalysis_) reanalysis_->Stop();
+}
+
+void frm_report::Timerreanalysis_Timer() {
+  if (!reanalysis_) {
+    Timerreanalysis.stop();
+    return;
+  }
+  const std::string progress = BlockStatusText(reanalysis_->BlocksDone(), reanalysis_->BlockCount());
+  frmlbl_status->setText(Q(progress));
+  if (!reanalysis_->Analysed()) return;
+  Timerreanalysis.stop();
+  if (reanalysis_replaces_ && !StopAnalysis) {
+    frmlbl_status->setText("Saving...");
+    frmlbl_status->repaint();
+  }
+  finishing_ = true;
+  reanalysis_->Finish();
+  finishing_ = false;
+  reanalysis_.reset();
+  frmlbl_status->setText(Q(progress));
+  ShowReanalysisRunning(false);
+  if (chain_step_ == ChainStep::kRawWait) {
+    repaint();
+    ui::DoEvents();
+    ArmChain(ChainStep::kFinish, 500);
+  }
+}
+
+void frm_report::ShowReanalysisRunning(bool running) {
+  frm_report_frame->setEnabled(!running && !AutoReportRunning());
+  mnadvance->setEnabled(!running);
+  for (QWidget* control : Frame_run->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    if (control != cmd_stopframe && control != frmlbl_status) control->setEnabled(!running);
+  // The lapse box follows "Replace old data" again.
+  if (!running) Chk_replacedata_Click();
 }
 
 void frm_report::mncircadian_Click() {
   CircadianRequest request;
   request.run_folder = S(Txt_inputfile->text());
   request.bin_text = S(Cmb_binsize->currentText());
-  GetRawDataTools().ExportCircadian(request, engine);
+  GetRawDataTools().ExportCircadian(request);
   Cmb_binsize->setCurrentText(Q(request.bin_text));
 }
 
@@ -382,6 +420,11 @@ void frm_report::Timerchain_Timer() {
       break;
     case ChainStep::kRawPass:
       RunRawPass();
+      // A re-analysis under way moves the chain on when it ends.
+      if (ReanalysisRunning()) {
+        chain_step_ = ChainStep::kRawWait;
+        break;
+      }
       repaint();
       ui::DoEvents();
       ArmChain(ChainStep::kFinish, 500);
@@ -389,6 +432,7 @@ void frm_report::Timerchain_Timer() {
     case ChainStep::kFinish:
       FinishChain();
       break;
+    case ChainStep::kRawWait:
     case ChainStep::kIdle:
       break;
   }

@@ -6,6 +6,7 @@
 // chain, paced by Timerchain so the window thread never sleeps.
 #include <QTimer>
 #include <array>
+#include <memory>
 #include <string>
 
 #include "reports/raw_data_tools.h"
@@ -43,8 +44,13 @@ class frm_report : public ui::Form {
   void Option_report_Click(int index);
   void mnrecalculate_Click();
   void cmd_runframe_Click();
-  void cmd_stopframe_Click() { StopAnalysis = true; }
+  void cmd_stopframe_Click();
   void mncircadian_Click();
+
+  // Polls a re-analysis under way (about ten times a second): its label, STOP, and its
+  // end, which is finished here on the window's thread.
+  void Timerreanalysis_Timer();
+  bool ReanalysisRunning() const { return reanalysis_ != nullptr; }
 
   // One step of the automatic chain; the timer calls it, tests may too.
   void Timerchain_Timer();
@@ -80,6 +86,7 @@ class frm_report : public ui::Form {
   QAction* mncircadian = nullptr;
 
   QTimer Timerchain;
+  QTimer Timerreanalysis;
 
   // The report tables, SettingText and SettingOverride of this window.
   ReportEngine engine;
@@ -89,6 +96,7 @@ class frm_report : public ui::Form {
   static constexpr int kLoadedHeight = 4100;
   static constexpr int kCancelledHeight = 3500;
   static constexpr int kRawFrameHeight = 6150;
+  static constexpr int kReanalysisPollMs = 100;
 
  signals:
   // The automatic chain has ended (the window is hidden, the box unticked).
@@ -96,17 +104,24 @@ class frm_report : public ui::Form {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Not while a re-analysis runs: its end is finished by this window.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
-  enum class ChainStep { kIdle, kAfterReport, kRawPass, kFinish };
+  enum class ChainStep { kIdle, kAfterReport, kRawPass, kRawWait, kFinish };
   void SetHeightTwips(int twips);
   ReportChoices ReadChoices() const;
   void RunRawPass();
   void FinishChain();
   void ArmChain(ChainStep next, int ms);
+  // While a re-analysis runs only STOP can be used.
+  void ShowReanalysisRunning(bool running);
 
   ChainStep chain_step_ = ChainStep::kIdle;
   bool chain_reported_ = false;
+  std::unique_ptr<ReanalysisJob> reanalysis_;
+  bool reanalysis_replaces_ = false;
+  bool finishing_ = false;
 };
 
 }  // namespace reports

@@ -1,0 +1,415 @@
+// The re-analysis of a run's raw blocks: which blocks each record reads, what Replace
+// rewrites and keeps, the marks files, STOP, the same counts on one thread and on many,
+// and the runs it refuses without touching a file.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "detection/raw_block_analysis.h"
+#include "platform/clock.h"
+#include "platform/launcher.h"
+#include "reports/raw_reanalysis.h"
+#include "reports/run_folder.h"
+#include "storage/run_files.h"
+#include "support/file_size_limit.h"
+#include "support/scripted_dialogs.h"
+#include "support/temp_folder.h"
+
+namespace reports {
+namespace {
+
+namespace fs = std::filesystem;
+using reports_test::Lines;
+
+// Channel-tagged levels: a base of its own per channel, a small ripple, and
+// 1 + (block + channel) % 6 dips, so every block of a channel counts differently.
+int16_t Level(int block, int channel, int sample) {
+  const int base = 1500 + 10 * channel;
+  const int ripple = (sample * 7 + channel * 13 + block * 5) % 7 - 3;
+  const int dips = 1 + (block + channel) % 6;
+  for (int d = 0; d < dips; ++d)
+    if (sample >= 30 + d * 80 && sample < 38 + d * 80) return static_cast<int16_t>(base - 600);
+  return static_cast<int16_t>(base + ripple);
+}
+
+storage::RawBlockRecord Block(int block, int rt_buffer = 500) {
+  storage::RawBlockRecord r(rt_buffer);
+  for (int s = 0; s <= rt_buffer; ++s)
+    for (int c = 0; c < 384; ++c) r.At(c, s) = Level(block, c, s);
+  return r;
+}
+
+// What the detection counts on block `block` of channel `channel`, one channel alone.
+int16_t Expected(int block, int channel, int method, double threshold) {
+  storage::RawBlockRecord r = Block(block);
+  detection::DetectionParams p;
+  p.channel = channel;
+  p.method = method;
+  p.threshold = threshold;
+  detection::DetectionTraces traces;
+  return detection::AnalyzeRawBlock(r.levels, detection::SampleMajor(385), p, traces).count;
+}
+
+// Every file of a folder with its size and a hash of its bytes (raw block files are
+// megabytes: a failure must not print them).
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    const std::string bytes = testsupport::ReadBytes(e.path());
+    files[e.path().filename().string()] =
+        std::to_string(bytes.size()) + ":" + std::to_string(std::hash<std::string>{}(bytes));
+  }
+  return files;
+}
+
+const std::vector<int> kPlateChannels = {0, 1, 16, 17};
+
+class ReanalysisTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::SetClock(&clock_);
+    platform::SetLauncher(&launcher_);
+    reports_test::WritePlateFile(home_.path());
+    run_ = home_ / "p00001" / "20261206_1000";
+    reports_test::WriteRunTexts(run_, texts_);
+    request_.run_folder = run_.string();
+    request_.method_text = "1_Threshold Avrg (Default.Agar&Liquid)";
+    request_.organism_text = "C elegans(>L4)";
+    request_.threshold_text = "1.8";
+    request_.lapse_text = "533";
+    choices_.input_folder = run_.string();
+    choices_.bin_text = "2";
+  }
+  void TearDown() override {
+    platform::SetLauncher(nullptr);
+    platform::SetClock(nullptr);
+  }
+
+  // `n` records at minute(r), temperature 200 + r, every channel counting 7.
+  void Record(const fs::path& run, int n, const std::function<int(int)>& minute) {
+    reports_test::AppendCounts(
+        run, n, minute, [](int, int) { return 7; }, [](int r) { return 200 + r; });
+  }
+  void Record(int n) {
+    Record(run_, n, [](int r) { return r + 1; });
+  }
+  static void WriteBlocks(const fs::path& run, int n) {
+    for (int k = 0; k < n; ++k)
+      storage::AppendRawBlock(run / storage::RawFileName(k / 11), Block(k).levels.data(), 500);
+  }
+  void WriteBlocks(int n) { WriteBlocks(run_, n); }
+
+  // Starts, lets `during` act while the blocks are analysed, and finishes.
+  std::optional<ToolOutcome> Reanalyse(int threads = 0,
+                                       const std::function<void(ReanalysisJob&)>& during = {}) {
+    std::unique_ptr<ReanalysisJob> job = StartRawReanalysis(request_, choices_, threads);
+    if (!job) return std::nullopt;
+    while (!job->Analysed()) {
+      if (during) during(*job);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return job->Finish();
+  }
+
+  testsupport::TempProgramFolder home_;
+  platform::ManualClock clock_{platform::WallTime{2026, 12, 6, 10, 30, 0}};
+  platform::RecordingLauncher launcher_;
+  reports_test::RunTexts texts_;
+  fs::path run_;
+  ReanalysisRequest request_;
+  ReportChoices choices_;
+};
+
+TEST_F(ReanalysisTest, ReplaceRewritesOnlyTheCountsOfTwelveRecordsFromTwoBlockFiles) {
+  Record(12);
+  WriteBlocks(12);
+  const std::string old_counts = testsupport::ReadBytes(run_ / "counts.bin");
+  const std::string old_setup = testsupport::ReadBytes(run_ / "setup.dat");
+  request_.replace_data = true;
+  request_.organism = 3;
+  request_.method = 3;
+  request_.threshold_text = "0.8";
+  testsupport::ScriptedDialogs dialogs;
+  ASSERT_EQ(Reanalyse(), ToolOutcome::kDone);
+  EXPECT_TRUE(dialogs.log().empty());
+
+  // Record 11 is block 0 of 1.bin: its counts differ from every block of 0.bin.
+  std::set<int16_t> seen;
+  for (int k = 0; k < 12; ++k) seen.insert(Expected(k, 0, 3, 0.8));
+  ASSERT_GE(seen.size(), 5u);
+  const std::vector<storage::CountsRecord> records = storage::ReadCountsFile(run_ / "counts.bin");
+  ASSERT_EQ(records.size(), 12u);
+  for (int k = 0; k < 12; ++k) {
+    SCOPED_TRACE(k);
+    const auto& r = records[static_cast<size_t>(k)];
+    EXPECT_EQ(r.Elapsed_Minutes, k + 1);
+    EXPECT_EQ(r.Counts[384], 200 + k);
+    for (int c = 0; c < 384; ++c) {
+      const bool on_plate = std::count(kPlateChannels.begin(), kPlateChannels.end(), c) > 0;
+      ASSERT_EQ(r.Counts[static_cast<size_t>(c)], on_plate ? Expected(k, c, 3, 0.8) : 0) << c;
+    }
+  }
+  std::string setup = old_setup;
+  setup.replace(setup.find("1,30,99,500,1,30"), 16, "1,30,99,500,3,30");
+  setup.replace(setup.find("0,1,1,18,0,0"), 12, "3,1,1,8,0,0");
+  EXPECT_EQ(testsupport::ReadBytes(run_ / "setup.dat"), setup);
+  EXPECT_EQ(testsupport::ReadBytes(run_ / "setup.bak"), old_setup);
+  EXPECT_EQ(testsupport::ReadBytes(run_ / "counts.bak"), old_counts);
+  // The report of the new counts is headed by the rewritten setup.
+  EXPECT_NE(testsupport::ReadBytes(run_ / "report.csv").find("\"SETTING:\",\"Mode3 [snr=0.8]\""),
+            std::string::npos);
+}
+
+TEST_F(ReanalysisTest, BlocksOfALongerBinAreReadWithTheirOwnStride) {
+  std::string setup = testsupport::ReadBytes(run_ / "setup.dat");
+  setup.replace(setup.find("1,30,99,500"), 11, "1,30,99,600");
+  testsupport::WriteBytes(run_ / "setup.dat", setup);
+  Record(12);
+  for (int k = 0; k < 12; ++k)
+    storage::AppendRawBlock(run_ / storage::RawFileName(k / 11), Block(k, 600).levels.data(), 600);
+  request_.replace_data = true;
+  testsupport::ScriptedDialogs dialogs;
+  ASSERT_EQ(Reanalyse(), ToolOutcome::kDone);
+  const std::vector<storage::CountsRecord> records = storage::ReadCountsFile(run_ / "counts.bin");
+  ASSERT_EQ(records.size(), 12u);
+  for (int k = 0; k < 12; ++k)
+    for (int c : kPlateChannels)
+      EXPECT_EQ(records[static_cast<size_t>(k)].Counts[static_cast<size_t>(c)],
+                Expected(k, c, 1, 1.8));
+}
+
+TEST_F(ReanalysisTest, ManyThreadsCountAndMarkByteForByteAsOne) {
+  texts_.plate = "w384";  // the built-in plate: every channel analysed
+  const fs::path one = home_ / "p00001" / "20261207_1000";
+  const fs::path many = home_ / "p00001" / "20261208_1000";
+  // Minutes of the day across midnight: each record keeps the minute it was stored with.
+  const auto minute = [](int r) { return (1430 + r) % 1440; };
+  for (const fs::path& run : {one, many}) {
+    reports_test::WriteRunTexts(run, texts_);
+    Record(run, 30, minute);
+    WriteBlocks(run, 30);
+  }
+  request_.replace_data = true;
+  request_.raw_export = true;
+  testsupport::ScriptedDialogs dialogs;
+  request_.run_folder = choices_.input_folder = one.string();
+  ASSERT_EQ(Reanalyse(1), ToolOutcome::kDone);
+  request_.run_folder = choices_.input_folder = many.string();
+  ASSERT_EQ(Reanalyse(8), ToolOutcome::kDone);
+  const std::vector<storage::CountsRecord> records = storage::ReadCountsFile(one / "counts.bin");
+  ASSERT_EQ(records.size(), 30u);
+  for (int k = 0; k < 30; ++k) {
+    EXPECT_EQ(records[static_cast<size_t>(k)].Elapsed_Minutes, minute(k));
+    EXPECT_EQ(records[static_cast<size_t>(k)].Counts[383], Expected(k, 383, 1, 1.8));
+  }
+  const auto a = Snapshot(one), b = Snapshot(many);
+  ASSERT_TRUE(a.count("ch383.raw"));
+  for (const auto& [name, digest] : a) {
+    if (name.rfind("report", 0) == 0) continue;  // stamped with each folder's path
+    EXPECT_EQ(digest, b.at(name)) << name;
+  }
+}
+
+TEST_F(ReanalysisTest, StopLeavesEveryFileAsItWas) {
+  Record(40);
+  WriteBlocks(40);
+  testsupport::WriteBytes(run_ / "ch0.raw", "earlier line\r\n");
+  request_.replace_data = true;
+  request_.raw_export = true;
+  const auto before = Snapshot(run_);
+  testsupport::ScriptedDialogs dialogs;
+  EXPECT_EQ(Reanalyse(1,
+                      [](ReanalysisJob& job) {
+                        if (job.BlocksDone() >= 5) job.Stop();
+                      }),
+            ToolOutcome::kStopped);
+  EXPECT_EQ(Snapshot(run_), before);
+  EXPECT_TRUE(launcher_.calls.empty());
+}
+
+TEST_F(ReanalysisTest, ExportRawAppendsOneMarksLinePerBlockOnEveryRun) {
+  Record(run_, 3, [](int r) { return 37 + r; });
+  WriteBlocks(3);
+  request_.raw_export = true;
+  testsupport::ScriptedDialogs dialogs;
+  ASSERT_EQ(Reanalyse(), ToolOutcome::kDone);
+  const std::string once = testsupport::ReadBytes(run_ / "ch16.raw");
+  ASSERT_EQ(once.size(), 3u * (3 + 500 + 2));
+  EXPECT_EQ(once.substr(0, 3), "37 ");
+  EXPECT_EQ(once.substr(503, 2), "\r\n");
+  EXPECT_EQ(once.substr(505, 3), "38 ");
+  EXPECT_EQ(once.substr(3, 500).find_first_not_of("01"), std::string::npos);
+  EXPECT_NE(once.substr(3, 500).find('1'), std::string::npos);
+  ASSERT_EQ(Reanalyse(), ToolOutcome::kDone);
+  EXPECT_EQ(testsupport::ReadBytes(run_ / "ch16.raw"), once + once);
+  EXPECT_FALSE(fs::exists(run_ / "ch2.raw"));  // off the plate
+}
+
+TEST_F(ReanalysisTest, RefusedRunsChangeNothing) {
+  const std::string setup = testsupport::ReadBytes(run_ / "setup.dat");
+  const struct {
+    const char* what;
+    std::function<void()> damage;
+    std::string message;
+  } cases[] = {
+      {"a block file missing", [&] { fs::remove(run_ / "1.bin"); },
+       "Raw data file 1.bin is missing: nothing was analysed"},
+      {"a block file short",
+       [&] { fs::resize_file(run_ / "1.bin", storage::RawBlockRecordBytes(500) - 2); },
+       "Raw data file 1.bin is shorter than the run's blocks: nothing was analysed"},
+      {"RT_Buffer 300",
+       [&] {
+         std::string s = setup;
+         s.replace(s.find("1,30,99,500"), 11, "1,30,99,300");
+         testsupport::WriteBytes(run_ / "setup.dat", s);
+       },
+       "The run was recorded with 300 samples per bin, the analysis needs 500: nothing was "
+       "analysed"},
+      {"a partial last record",
+       [&] {
+         testsupport::WriteBytes(run_ / "counts.bin",
+                                 testsupport::ReadBytes(run_ / "counts.bin") + "abc");
+       },
+       "counts.bin is damaged (it ends in a partial record): nothing was analysed"},
+      {"minutes going back",
+       [&] {
+         fs::remove(run_ / "counts.bin");
+         Record(run_, 12, [](int r) { return r == 7 ? 3 : r + 1; });
+       },
+       "counts.bin is damaged (its minutes go back at record 7): nothing was analysed"},
+      {"no counts.bin", [&] { fs::remove(run_ / "counts.bin"); }, "Activity file not Found"},
+      {"a bin that is not a number", [&] { choices_.bin_text = "2x"; },
+       "Bin size (min): not a number: nothing was analysed"},
+      {"a lapse that is not a number", [&] { request_.lapse_text = ""; },
+       "Analyze: the hours are not a number: nothing was analysed"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(run_);
+    reports_test::WriteRunTexts(run_, texts_);
+    Record(12);
+    WriteBlocks(12);
+    choices_.bin_text = "2";
+    request_.lapse_text = "533";
+    c.damage();
+    const auto before = Snapshot(run_);
+    testsupport::ScriptedDialogs dialogs;
+    dialogs.ExpectOk();
+    EXPECT_EQ(Reanalyse(), std::nullopt);
+    EXPECT_EQ(dialogs.log(), std::vector<std::string>{c.message});
+    EXPECT_EQ(Snapshot(run_), before);
+  }
+}
+
+// The run folder made read-only while it lives: by its mode, or, for root (whom modes
+// do not stop), by the immutable flag where the file system has one.
+class ReadOnlyFolder {
+ public:
+  explicit ReadOnlyFolder(const fs::path& folder) : folder_(folder) {
+    if (geteuid() != 0) {
+      works_ = chmod(folder.c_str(), 0555) == 0;
+      return;
+    }
+    fd_ = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    int flags = 0;
+    works_ = fd_ >= 0 && ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0 &&
+             (flags |= FS_IMMUTABLE_FL, ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0);
+  }
+  ~ReadOnlyFolder() {
+    if (geteuid() != 0) {
+      chmod(folder_.c_str(), 0755);
+      return;
+    }
+    int flags = 0;
+    if (works_ && ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0) {
+      flags &= ~FS_IMMUTABLE_FL;
+      ioctl(fd_, FS_IOC_SETFLAGS, &flags);
+    }
+    if (fd_ >= 0) close(fd_);
+  }
+  bool works() const { return works_; }
+
+ private:
+  fs::path folder_;
+  int fd_ = -1;
+  bool works_ = false;
+};
+
+TEST_F(ReanalysisTest, AReplaceThatCannotBeWrittenKeepsTheOldFiles) {
+  for (const bool full_disk : {true, false}) {
+    SCOPED_TRACE(full_disk ? "full disk" : "read-only folder");
+    fs::remove_all(run_);
+    reports_test::WriteRunTexts(run_, texts_);
+    Record(12);
+    WriteBlocks(12);
+    request_.replace_data = true;
+    const auto before = Snapshot(run_);
+    std::unique_ptr<ReanalysisJob> job = StartRawReanalysis(request_, choices_, 0);
+    ASSERT_TRUE(job);
+    while (!job->Analysed()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    testsupport::ScriptedDialogs dialogs;
+    dialogs.ExpectOk();
+    {
+      // Smaller than the new counts.bin: its temporary cannot be written whole.
+      std::unique_ptr<testsupport::FileSizeLimit> limit;
+      std::unique_ptr<ReadOnlyFolder> read_only;
+      if (full_disk) {
+        limit = std::make_unique<testsupport::FileSizeLimit>(4000);
+      } else {
+        read_only = std::make_unique<ReadOnlyFolder>(run_);
+        if (!read_only->works()) GTEST_SKIP() << "the folder cannot be made read-only here";
+      }
+      EXPECT_EQ(job->Finish(), ToolOutcome::kFailed);
+    }
+    EXPECT_EQ(dialogs.log(), std::vector<std::string>{
+                                 "counts.bin and setup.dat could not be rewritten (a full disk "
+                                 "or a read-only folder): nothing was changed"});
+    EXPECT_EQ(Snapshot(run_), before);
+  }
+}
+
+TEST_F(ReanalysisTest, BinAndLapseAreClampedToTheRun) {
+  const struct {
+    int minutes;
+    const char* bin;
+    const char* lapse;
+    const char* bin_shown;
+    const char* lapse_shown;
+    size_t blocks;
+  } cases[] = {
+      {45, "1", "533", "2", "533", 45},
+      {45, "60", "533", "45", "533", 45},
+      {25, "60", "533", "25", "533", 25},
+      {100, "60", "533", "60", "533", 100},
+      // One bound for reading and analysing: up to the first record reaching the lapse.
+      {100, "30", "0.5", "30", "0.5", 30},
+      {100, "30", "0.01", "5", "0.08", 5},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.minutes) + " " + c.bin + " " + c.lapse);
+    fs::remove_all(run_);
+    reports_test::WriteRunTexts(run_, texts_);
+    Record(c.minutes);
+    WriteBlocks(static_cast<int>(c.blocks));
+    choices_.bin_text = c.bin;
+    request_.lapse_text = c.lapse;
+    testsupport::ScriptedDialogs dialogs;
+    std::unique_ptr<ReanalysisJob> job = StartRawReanalysis(request_, choices_, 0);
+    ASSERT_TRUE(job);
+    EXPECT_EQ(choices_.bin_text, c.bin_shown);
+    EXPECT_EQ(request_.lapse_text, c.lapse_shown);
+    EXPECT_EQ(job->BlockCount(), c.blocks);
+  }
+}
+
+}  // namespace
+}  // namespace reports
