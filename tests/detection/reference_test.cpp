@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "detection/lane_kernel.h"
 #include "detection/raw_block_analysis.h"
 #include "platform/numeric.h"
 
@@ -199,6 +200,10 @@ TEST(AnalyzeRawBlocks, EqualsTheStepsDoneOneChannelAtATime) {
   const double thresholds[] = {1.8, 0.5, 25.0};
   const int methods[] = {0, 1, 2, 3, 7};
   long compared = 0;
+  for (const auto& v : detection::internal::LaneKernelVersions()) {
+  if (!v.runs_here()) continue;
+  const auto* version = &v;
+  SCOPED_TRACE(v.name);
   for (int round = 0; round < 6; ++round) {
     std::vector<int16_t> ring(static_cast<size_t>(kChannels) * 501, 0);
     std::vector<std::vector<int16_t>> columns(kChannels);
@@ -220,7 +225,7 @@ TEST(AnalyzeRawBlocks, EqualsTheStepsDoneOneChannelAtATime) {
         DetectionParams params;
         params.threshold = threshold;
         params.method = method;
-        detection::AnalyzeRawBlocks(block, detection::SampleMajor(kChannels), channels, params,
+        detection::internal::AnalyzeRawBlocksWith(*version, block, detection::SampleMajor(kChannels), channels, params,
                                     results, traces);
         std::vector<int16_t> event_marks(501, 0);
         Reference last;
@@ -247,6 +252,7 @@ TEST(AnalyzeRawBlocks, EqualsTheStepsDoneOneChannelAtATime) {
                     ring[static_cast<size_t>(s) * kChannels + 384]);
       }
     }
+  }
   }
   EXPECT_GT(compared, 30000);
 }
