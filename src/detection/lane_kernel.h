@@ -13,6 +13,14 @@
 namespace detection::internal {
 
 inline constexpr int kLanes = 16;
+
+// R, the detection's mean of 30 peak-track values, is the rounded quotient of a whole
+// sum within +-kPeakSumLimit by 30. Such a quotient lies at least 1/30 from a half
+// unless it is one, and the sum's product with this reciprocal lies within 2^-37 of it,
+// so product and quotient round alike, halves included: the kernel multiplies.
+inline constexpr int kMeanWindow = 30;
+inline constexpr double kInverseMeanWindow = 1.0 / kMeanWindow;
+inline constexpr double kPeakSumLimit = kMeanWindow * 32768.0;
 // One bit per lane: bit l belongs to lane l.
 using LaneBits = uint16_t;
 

@@ -11,6 +11,7 @@ using M = __m256d;
 constexpr int kW = 4;
 constexpr int kNarrow = 2;
 constexpr int kWide = 4;
+constexpr int kMotility = 2;
 
 inline M Lt(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
 inline M Gt(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_GT_OQ); }

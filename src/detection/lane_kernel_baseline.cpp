@@ -8,8 +8,9 @@ namespace detection::internal {
 namespace {
 
 constexpr int kW = 2;
-constexpr int kNarrow = 4;
+constexpr int kNarrow = 2;
 constexpr int kWide = 8;
+constexpr int kMotility = 4;
 constexpr double kTwo52 = 4503599627370496.0;
 
 #if defined(__SSE2__)

@@ -14,6 +14,7 @@
 //   Bits(m)      the mask as bits, element k giving bit k
 //   kNarrow      vectors per pass of the stages that keep many rows live
 //   kWide        vectors per pass of the serial recurrences (latency wants many lanes)
+//   kMotility    vectors per pass of method 2
 // then defines its kernel as AnalyzeLanesBody. Everything here has internal linkage,
 // so each instruction set keeps its own copy.
 //
@@ -33,12 +34,12 @@ constexpr int kN = kBlockSamples;
 constexpr int kStatFirst = 2;
 constexpr int kStatLast = kN - 2;
 constexpr double kStatCount = kStatLast - kStatFirst + 1;  // 497
-constexpr int kMeanWindow = 30;
 constexpr int kFloor = 50;
 constexpr int kFloorForward = kN - kFloor - 1;  // 449: windows before it look forward
 constexpr int kSmooth = 10;
 constexpr int kSmoothForward = kN - kSmooth - 1;  // 489
-static_assert(kLanes % (kWide * kW) == 0 && kLanes % (kNarrow * kW) == 0);
+static_assert(kLanes % (kWide * kW) == 0 && kLanes % (kNarrow * kW) == 0 &&
+              kLanes % (kMotility * kW) == 0);
 
 #define QL_INLINE inline __attribute__((always_inline))
 // Every operation on a row is unrolled into its vector operations, so rows live in
@@ -156,6 +157,19 @@ QL_INLINE unsigned LaneBitsOf(const Mask<NV>& m, int l0) {
   QL_EACH(k) bits |= static_cast<unsigned>(Bits(m.m[k])) << (l0 + k * kW);
   return bits;
 }
+// 1.0 where the mask is set, else 0.0.
+template <int NV>
+QL_INLINE Row<NV> Ones(const Mask<NV>& m) {
+  Row<NV> r;
+  QL_EACH(k) r.v[k] = Ones(m.m[k]);
+  return r;
+}
+// 0.0 where the mask is set, else the value.
+template <int NV>
+QL_INLINE Row<NV> ZeroWhere(const Mask<NV>& m, Row<NV> a) {
+  QL_EACH(k) a.v[k] = AndNot(a.v[k], m.m[k]);
+  return a;
+}
 // Events counted per lane.
 template <int NV>
 QL_INLINE void CountEvents(Row<NV>& counter, const Mask<NV>& event) {
@@ -211,16 +225,17 @@ QL_INLINE void Margins(const LaneValues& a, const LaneValues& b, double threshol
 
 // R(i): the rounded mean of P(i+1)..P(i+30) for i < 30, of P(i-30)..P(i-1) after. The
 // window of 30 slides along once; each of its sums serves both a forward and a
-// backward mean. Sums of whole numbers this small are exact in any order.
+// backward mean. Sums of whole numbers this small are exact in any order, and their
+// product with kInverseMeanWindow rounds as their quotient by 30 does.
 template <int NV>
 QL_INLINE void PeakMeans(const Rows& peaks, Rows& means, int l0) {
-  const Row<NV> n = Splat<NV>(kMeanWindow);
+  const Row<NV> inverse = Splat<NV>(kInverseMeanWindow);
   Row<NV> sum = Load<NV>(peaks[0] + l0);  // P(j) + ... + P(j + 29), here j = 0
   for (int j = 1; j < kMeanWindow; ++j) sum = sum + Load<NV>(peaks[j] + l0);
-  Store(means[kMeanWindow] + l0, RoundSmall(sum / n));
+  Store(means[kMeanWindow] + l0, RoundSmall(sum * inverse));
   for (int j = 1; j < kN - kMeanWindow; ++j) {
     sum = sum + Load<NV>(peaks[j + kMeanWindow - 1] + l0) - Load<NV>(peaks[j - 1] + l0);
-    const Row<NV> mean = RoundSmall(sum / n);
+    const Row<NV> mean = RoundSmall(sum * inverse);
     Store(means[j + kMeanWindow] + l0, mean);
     if (j <= kMeanWindow) Store(means[j - 1] + l0, mean);
   }
@@ -356,17 +371,24 @@ QL_INLINE Row<NV> WindowSum(const Rows& in, int from, int len, int l0) {
 
 // Method 2, step 2: the floor smoothed in place, in increasing i: the sum of F(j) / 50
 // over the window, in sample order, entries already replaced used as they stand. The
-// forward windows see only untouched entries, whose quotients they share.
+// forward windows see only untouched entries, whose quotients they share; each block
+// of windows forms the quotients it is the first to need, so the divisions run beside
+// the additions.
 template <int NV, int NW>
 QL_INLINE void SmoothFloor(Rows& floor, Rows& part, int l0) {
   const Row<NV> fifty = Splat<NV>(50.0);
-  for (int j = 0; j < kN; ++j) Store(part[j] + l0, Load<NV>(floor[j] + l0) / fifty);
+  auto quotient = [&](int j) { Store(part[j] + l0, Load<NV>(floor[j] + l0) / fifty); };
+  for (int j = 0; j < kFloor - 1; ++j) quotient(j);
   static_assert((kFloorForward - 1) % NW == 0);
-  for (int i = 0; i + NW < kFloorForward; i += NW) WindowSums<NV, NW, kFloor>(part, i, l0, nullptr, floor);
+  int formed = kFloor - 1;  // quotients 0..formed-1 are there
+  for (int i = 0; i + NW < kFloorForward; i += NW) {
+    for (; formed < i + kFloor + NW - 1; ++formed) quotient(formed);
+    WindowSums<NV, NW, kFloor>(part, i, l0, nullptr, floor);
+  }
+  for (; formed < kN; ++formed) quotient(formed);
   Store(floor[kFloorForward - 1] + l0, WindowSum<NV>(part, kFloorForward - 1, kFloor, l0));
   // The replaced entries' quotients are formed once each, as they become known.
-  for (int j = kFloorForward - (kFloor - 1); j < kFloorForward; ++j)
-    Store(part[j] + l0, Load<NV>(floor[j] + l0) / fifty);
+  for (int j = kFloorForward - (kFloor - 1); j < kFloorForward; ++j) quotient(j);
   for (int i = kFloorForward; i < kN; ++i) {
     const Row<NV> sum = WindowSum<NV>(part, i - (kFloor - 1), kFloor, l0);
     Store(floor[i] + l0, sum);
@@ -401,7 +423,7 @@ QL_INLINE void TurningPoints(const Rows& smooth, const LaneValues& amplitude, in
   Mask<NV> rising = NoLanes<NV>();  // the direction starts as falling
   Row<NV> counter = Splat<NV>(0.0);
   Row<NV> run = Splat<NV>(0.0), turn = Splat<NV>(0.0);
-  const Row<NV> one = Splat<NV>(1.0), zero = Splat<NV>(0.0), tenth = Splat<NV>(10.0);
+  const Row<NV> tenth = Splat<NV>(10.0);
   Row<NV> before = Load<NV>(smooth[0] + l0);
   for (int i = 1; i < kN; ++i) {
     const Row<NV> d = Load<NV>(smooth[i] + l0);
@@ -410,7 +432,7 @@ QL_INLINE void TurningPoints(const Rows& smooth, const LaneValues& amplitude, in
     // A step against the direction turns it; a step along it lengthens the run.
     const Mask<NV> turned = (up | down) & (now_rising ^ rising);
     const Mask<NV> along = AndNot(up | down, turned);
-    run = Select(turned, zero, Select(along, run + one, run));
+    run = ZeroWhere(turned, run + Ones(along));
     turn = Select(turned, RoundSmall(d), turn);
     rising = now_rising;
     const Mask<NV> event = Eq(run, tenth) & (g < Abs(turn - d));
@@ -484,11 +506,11 @@ void AnalyzeLanesBody(LaneBlock& block, double threshold, int method, int trace_
     // The rows the other methods use hold the floor and its smoothing here.
     Rows& floor = s.peaks;
     Rows& smooth = s.trace;
-    for (int l0 = 0; l0 < kLanes; l0 += kNarrowLanes) {
-      LowestFloor<kNarrow>(x, s.means, s.trace, floor, l0);
-      SmoothFloor<kNarrow, 4>(floor, s.means, l0);
-      SmoothExcursion<kNarrow, 4>(x, floor, smooth, l0);
-      TurningPoints<kNarrow>(smooth, g, l0, out);
+    for (int l0 = 0; l0 < kLanes; l0 += kMotility * kW) {
+      LowestFloor<kMotility>(x, s.means, s.trace, floor, l0);
+      SmoothFloor<kMotility, 4>(floor, s.means, l0);
+      SmoothExcursion<kMotility, 4>(x, floor, smooth, l0);
+      TurningPoints<kMotility>(smooth, g, l0, out);
     }
     if (keep_trace)
       for (int i = 1; i < kN; ++i)
