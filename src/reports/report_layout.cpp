@@ -38,7 +38,7 @@ int32_t At(const std::vector<int32_t>& v, long long i) {
 
 // The plain digits of v at p, which has room for 11 characters; returns the end. Counts
 // are mostly below 10000: those take a table lookup or two.
-char* PutDecimal(char* p, int32_t v) {
+inline char* PutDecimal(char* p, int32_t v) {
   static constexpr char kPairs[] =
       "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
       "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
@@ -120,7 +120,16 @@ class ReportText {
   }
   // The cells of a table's column for every valid bin.
   void AppendBinCells(std::string& s, const Table2D<int32_t>& t, long long column) {
-    AppendCells(s, valid_.size(), [&](size_t i) { return Cell(t, valid_[i], column); });
+    const bool inside = column >= 0 && static_cast<size_t>(column) < t.cols() &&
+                        (valid_.empty() || static_cast<size_t>(valid_.back()) < t.rows());
+    if (!inside) {
+      AppendCells(s, valid_.size(), [&](size_t i) { return Cell(t, valid_[i], column); });
+      return;
+    }
+    const int32_t* first = t.row(0) + column;
+    const size_t stride = t.cols();
+    AppendCells(s, valid_.size(),
+                [&](size_t i) { return first[static_cast<size_t>(valid_[i]) * stride]; });
   }
   std::string GroupLabel(int g) const {
     return "\"" + platform::FormatZeroPadded(g, 3) + "_" +
