@@ -15,7 +15,6 @@ constexpr int kMotility = 2;
 
 inline M Lt(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
 inline M Gt(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_GT_OQ); }
-inline M Le(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_LE_OQ); }
 inline M Eq(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
 inline M And(M a, M b) { return _mm256_and_pd(a, b); }
 inline M Or(M a, M b) { return _mm256_or_pd(a, b); }

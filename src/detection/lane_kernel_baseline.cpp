@@ -21,7 +21,6 @@ using M = __m128d;
 
 inline M Lt(V a, V b) { return _mm_cmplt_pd(a, b); }
 inline M Gt(V a, V b) { return _mm_cmpgt_pd(a, b); }
-inline M Le(V a, V b) { return _mm_cmple_pd(a, b); }
 inline M Eq(V a, V b) { return _mm_cmpeq_pd(a, b); }
 inline M And(M a, M b) { return _mm_and_pd(a, b); }
 inline M Or(M a, M b) { return _mm_or_pd(a, b); }
@@ -51,7 +50,6 @@ inline M Bitwise(I i) { return reinterpret_cast<M>(i); }
 inline I Int(M m) { return reinterpret_cast<I>(m); }
 inline M Lt(V a, V b) { return Bitwise(a < b); }
 inline M Gt(V a, V b) { return Bitwise(a > b); }
-inline M Le(V a, V b) { return Bitwise(a <= b); }
 inline M Eq(V a, V b) { return Bitwise(a == b); }
 inline M And(M a, M b) { return Bitwise(Int(a) & Int(b)); }
 inline M Or(M a, M b) { return Bitwise(Int(a) | Int(b)); }

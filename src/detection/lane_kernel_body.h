@@ -4,7 +4,7 @@
 //   V            a vector of kW doubles (a GCC vector type: + - * / work element-wise)
 //   M            the mask a comparison gives, all bits of an element set or clear
 //   kW           doubles per vector
-//   Lt Gt Le Eq  comparisons of two V
+//   Lt Gt Eq     comparisons of two V
 //   And Or Xor AndNot (a and not b)  on masks; NoneSet() the empty mask
 //   Select(m, a, b)  a where m is set, else b
 //   Min(a, b)    a < b ? a : b
@@ -98,7 +98,6 @@ QL_BINARY(/)
   }
 QL_ELEMENTS(Mask, m, Lt, Row, v)
 QL_ELEMENTS(Mask, m, Gt, Row, v)
-QL_ELEMENTS(Mask, m, Le, Row, v)
 QL_ELEMENTS(Mask, m, Eq, Row, v)
 QL_ELEMENTS(Mask, m, And, Mask, m)
 QL_ELEMENTS(Mask, m, Or, Mask, m)
@@ -114,7 +113,6 @@ QL_ELEMENTS(Row, v, Min, Row, v)
   }
 QL_OPERATOR(Mask, <, Row, Lt)
 QL_OPERATOR(Mask, >, Row, Gt)
-QL_OPERATOR(Mask, <=, Row, Le)
 QL_OPERATOR(Mask, &, Mask, And)
 QL_OPERATOR(Mask, |, Mask, Or)
 QL_OPERATOR(Mask, ^, Mask, Xor)
