@@ -1,6 +1,8 @@
 #include "detection/raw_block_analysis.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <memory>
 
 #include "detection/lane_kernel.h"
@@ -18,10 +20,12 @@ constexpr int kN = kBlockSamples;
 // The channels of one pass through the lanes.
 class LaneBatch {
  public:
-  LaneBatch(std::span<int16_t> block, BlockLayout layout, const DetectionParams& params,
+  LaneBatch(const internal::LaneKernelVersion& kernel, std::span<int16_t> block,
+            BlockLayout layout, const DetectionParams& params,
             std::span<DetectionResult> results, DetectionTraces& traces,
             std::span<DetectionTraces> each)
-      : block_(block),
+      : kernel_(kernel),
+        block_(block),
         layout_(layout),
         params_(params),
         results_(results),
@@ -44,41 +48,40 @@ class LaneBatch {
 
   void Run() {
     if (count_ == 0) return;
+    Gather();
+    kernel_.analyze(*lanes_, params_.threshold, params_.method,
+                    each_.empty() ? count_ - 1 : internal::kEveryLane, *out_);
     const std::size_t stride = layout_.sample_stride;
-    std::size_t offset[kLanes];
-    for (int l = 0; l < count_; ++l) offset[l] = Column(l) - block_.data();
-    const int16_t* base = block_.data();
+    const unsigned active = (1u << count_) - 1;
+    // Only lowered samples go back to the caller's block.
     for (int i = 0; i < kN; ++i) {
-      double* row = lanes_->x[i];
-      for (int l = 0; l < count_; ++l) row[l] = base[offset[l] + i * stride];
-      for (int l = count_; l < kLanes; ++l) row[l] = 0.0;
+      for (unsigned bits = out_->lowered[i] & active; bits != 0; bits &= bits - 1) {
+        const int l = std::countr_zero(bits);
+        Column(l)[i * stride] = lanes_->level[i][l];
+      }
     }
-    internal::AnalyzeLanes(*lanes_, params_.threshold, params_.method,
-                           each_.empty() ? count_ - 1 : internal::kEveryLane, *out_);
     const int method = params_.method;
     const bool marks_shown =
         method == kMethodWindowed || method == kMethodCrossings || method == kMethodDrosophila;
+    if (marks_shown) {
+      for (int i = 0; i < kN; ++i)
+        if (out_->marks[i] & active) traces_.Event_Marks[i] = -1;
+    }
     for (int l = 0; l < count_; ++l) {
-      int16_t* column = Column(l);
-      for (int i = 0; i < kN; ++i) {
-        const auto level = static_cast<int16_t>(lanes_->x[i][l]);
-        if (level != column[i * stride]) column[i * stride] = level;
-      }
-      DetectionTraces* own = each_.empty() ? nullptr : &each_[slot_[l]];
-      if (marks_shown) {
-        for (int i = 0; i < kN; ++i) {
-          if (out_->marks[i][l] == 0) continue;
-          traces_.Event_Marks[i] = -1;
-          if (own) own->Event_Marks[i] = -1;
+      if (!each_.empty()) {
+        DetectionTraces& own = each_[slot_[l]];
+        if (marks_shown) {
+          for (int i = 0; i < kN; ++i)
+            if (out_->marks[i] >> l & 1) own.Event_Marks[i] = -1;
         }
+        KeepTrace(l, own.Threshold_Trace);
       }
-      if (own) KeepTrace(l, own->Threshold_Trace);
       DetectionResult& r = results_[slot_[l]];
       r.count = static_cast<int16_t>(out_->count[l]);
       r.error = DetectionError::kNone;
       if (params_.export_flag == 1) {
         char marks[kN];
-        for (int i = 0; i < kN; ++i) marks[i] = out_->marks[i][l] != 0 ? '1' : '0';
+        for (int i = 0; i < kN; ++i) marks[i] = (out_->marks[i] >> l & 1) ? '1' : '0';
         const std::span<const char> line(marks, kN);
         const bool kept = params_.marks_sink
                               ? params_.marks_sink->Append(channel_[l], params_.time, line)
@@ -104,6 +107,35 @@ class LaneBatch {
     return block_.data() + static_cast<std::size_t>(channel_[lane]) * layout_.channel_stride;
   }
 
+  // The lanes' levels; lanes without a channel stay at 0.
+  void Gather() {
+    auto& level = lanes_->level;
+    const std::size_t stride = layout_.sample_stride;
+    if (count_ < kLanes) std::memset(level, 0, sizeof level);
+    bool side_by_side = layout_.channel_stride == 1;
+    for (int l = 1; l < count_ && side_by_side; ++l)
+      side_by_side = channel_[l] == channel_[0] + l;
+    if (side_by_side && count_ == kLanes) {
+      // A plate's channels in a row of a sample-major block: one copy per sample.
+      const int16_t* first = Column(0);
+      for (int i = 0; i < kN; ++i) std::memcpy(level[i], first + i * stride, sizeof level[i]);
+    } else if (stride == 1) {
+      for (int l = 0; l < count_; ++l) {
+        const int16_t* column = Column(l);
+        for (int i = 0; i < kN; ++i) level[i][l] = column[i];
+      }
+    } else {
+      const int16_t* base = block_.data();
+      std::size_t offset[kLanes];
+      for (int l = 0; l < count_; ++l) offset[l] = static_cast<std::size_t>(Column(l) - base);
+      for (int i = 0; i < kN; ++i) {
+        const int16_t* row = base + i * stride;
+        for (int l = 0; l < count_; ++l) level[i][l] = row[offset[l]];
+      }
+    }
+  }
+
+  const internal::LaneKernelVersion& kernel_;
   std::span<int16_t> block_;
   BlockLayout layout_;
   const DetectionParams& params_;
@@ -119,16 +151,13 @@ class LaneBatch {
 
 }  // namespace
 
-void AnalyzeRawBlocks(std::span<int16_t> block, BlockLayout layout, std::span<const int> channels,
-                      const DetectionParams& params, std::span<DetectionResult> results,
-                      DetectionTraces& traces) {
-  AnalyzeRawBlocks(block, layout, channels, params, results, traces, {});
-}
+namespace internal {
 
-void AnalyzeRawBlocks(std::span<int16_t> block, BlockLayout layout, std::span<const int> channels,
-                      const DetectionParams& params, std::span<DetectionResult> results,
-                      DetectionTraces& traces, std::span<DetectionTraces> each) {
-  LaneBatch batch(block, layout, params, results, traces, each);
+void AnalyzeRawBlocksWith(const LaneKernelVersion& kernel, std::span<int16_t> block,
+                          BlockLayout layout, std::span<const int> channels,
+                          const DetectionParams& params, std::span<DetectionResult> results,
+                          DetectionTraces& traces, std::span<DetectionTraces> each) {
+  LaneBatch batch(kernel, block, layout, params, results, traces, each);
   size_t n = std::min(channels.size(), results.size());
   if (!each.empty()) n = std::min(n, each.size());
   for (size_t k = 0; k < n; ++k) {
@@ -139,6 +168,22 @@ void AnalyzeRawBlocks(std::span<int16_t> block, BlockLayout layout, std::span<co
     batch.Add(channels[k], k);
   }
   batch.Run();
+}
+
+}  // namespace internal
+
+void AnalyzeRawBlocks(std::span<int16_t> block, BlockLayout layout, std::span<const int> channels,
+                      const DetectionParams& params, std::span<DetectionResult> results,
+                      DetectionTraces& traces) {
+  internal::AnalyzeRawBlocksWith(internal::FastestLaneKernel(), block, layout, channels, params,
+                                 results, traces);
+}
+
+void AnalyzeRawBlocks(std::span<int16_t> block, BlockLayout layout, std::span<const int> channels,
+                      const DetectionParams& params, std::span<DetectionResult> results,
+                      DetectionTraces& traces, std::span<DetectionTraces> each) {
+  internal::AnalyzeRawBlocksWith(internal::FastestLaneKernel(), block, layout, channels, params,
+                                 results, traces, each);
 }
 
 DetectionResult AnalyzeRawBlock(std::span<int16_t> block, BlockLayout layout,

@@ -26,6 +26,21 @@ int32_t RoundToInt(double x) {
   return static_cast<int32_t>(r);
 }
 
+void RoundToInts(const double* x, int32_t* out, std::size_t count) {
+  if (std::fegetround() != FE_TONEAREST) {
+    for (std::size_t i = 0; i < count; ++i) out[i] = RoundToInt(x[i]);
+    return;
+  }
+  // In the default mode, adding and taking away 1.5 x 2^52 rounds any value below 2^51,
+  // halves to even; what lies beyond the 32-bit range (or is NaN) takes the long way.
+  constexpr double kMagic = 6755399441055744.0;
+  constexpr double kInside = 2147483647.0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const double v = x[i];
+    out[i] = std::fabs(v) < kInside ? static_cast<int32_t>((v + kMagic) - kMagic) : RoundToInt(v);
+  }
+}
+
 double Int(double x) { return std::floor(x); }
 
 double Val(std::string_view text) {

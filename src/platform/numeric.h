@@ -1,6 +1,7 @@
 #pragma once
 // The number conventions every subsystem shares: rounding half to even, floor as
 // the integer part, the leading-number parse of typed text, and fixed formats with ".".
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,6 +12,8 @@ namespace platform {
 double RoundHalfEven(double x);
 // RoundHalfEven as a 32-bit integer; values beyond the range saturate.
 int32_t RoundToInt(double x);
+// RoundToInt for many values at once (the rounding mode is looked at once).
+void RoundToInts(const double* x, int32_t* out, std::size_t count);
 // Int(): the largest whole number not above x.
 double Int(double x);
 

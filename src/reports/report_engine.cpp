@@ -149,10 +149,11 @@ ReportStatus ReportEngine::Run(ReportChoices& choices) {
   if (!override_setting && !storage::ReadSetupDescription(folder, SettingText))
     return ReportStatus::kReportError;
 
-  // One pass over counts.bin gives both the run length for the bin clamp and the records.
-  CountsRecords loaded;
+  // One read of counts.bin gives both the run length for the bin clamp and the records,
+  // kept as stored: the rebinning is their only reader.
+  storage::StoredCountsRecords loaded;
   int32_t D = 0;
-  int32_t N = storage::LoadCountsFile(counts_file, loaded, &D);
+  int32_t N = storage::LoadStoredCountsFile(counts_file, loaded, &D);
   if (N == -2) return ReportStatus::kLoadError;
   int32_t B = 0;
   if (!ParseBinText(choices.bin_text, B)) return ReportStatus::kReportError;
@@ -166,12 +167,13 @@ ReportStatus ReportEngine::Run(ReportChoices& choices) {
   return ReportRecords(loaded, N, B, choices);
 }
 
-ReportStatus ReportEngine::ReportRecords(CountsRecords& loaded, int32_t N, int32_t B,
+template <typename Loaded>
+ReportStatus ReportEngine::ReportRecords(Loaded& loaded, int32_t N, int32_t B,
                                          ReportChoices& choices) {
   const std::filesystem::path folder(choices.input_folder);
   int32_t T = LargestTime(loaded.RecordTime, N);
   N = ResampleCounts(T, N, B, loaded, records);
-  loaded = CountsRecords{};
+  loaded = Loaded{};
   if (N < 0) return ReportStatus::kResamplingError;
   T = LargestTime(records.RecordTime, N);
 
@@ -242,11 +244,12 @@ ReportStatus ReportEngine::NormaliseToBasal(const std::string& folder, int32_t B
 
   const std::filesystem::path basal_folder =
       std::filesystem::path(folder).parent_path() / BasalFolderName(basal_text);
-  CountsRecords loaded;
-  int32_t NB = storage::LoadCountsFile(basal_folder / "counts.bin", loaded);
+  storage::StoredCountsRecords loaded;
+  int32_t NB = storage::LoadStoredCountsFile(basal_folder / "counts.bin", loaded);
   if (NB == -2) return ReportStatus::kLoadError;
   int32_t TB = LargestTime(loaded.RecordTime, NB);
   NB = ResampleCounts(TB, NB, B, loaded, basal_records);
+  loaded = storage::StoredCountsRecords{};  // let go of the file before any question
   if (NB < 0) return ReportStatus::kResamplingError;
   const int32_t L = LargestTime(basal_records.RecordTime, NB);
 

@@ -55,7 +55,9 @@ class ReportEngine {
   template <typename Report>
   ReportStatus Shown(Report report);
   ReportStatus Run(ReportChoices& choices);
-  ReportStatus ReportRecords(CountsRecords& loaded, int32_t N, int32_t B, ReportChoices& choices);
+  // Rebins the loaded records (emptying `loaded`) and reports them.
+  template <typename Loaded>
+  ReportStatus ReportRecords(Loaded& loaded, int32_t N, int32_t B, ReportChoices& choices);
   ReportStatus NormaliseToBasal(const std::string& folder, int32_t B, int32_t N,
                                 const std::string& basal_text);
   int32_t AskBasalMinutes(int32_t B, int32_t L);

@@ -1,8 +1,11 @@
 #include "reports/report_layout.h"
 
 #include <algorithm>
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/numeric.h"
@@ -33,6 +36,32 @@ int32_t At(const std::vector<int32_t>& v, long long i) {
   return (i >= 0 && static_cast<size_t>(i) < v.size()) ? v[static_cast<size_t>(i)] : 0;
 }
 
+// The plain digits of v at p, which has room for 11 characters; returns the end. Counts
+// are mostly below 10000: those take a table lookup or two.
+inline char* PutDecimal(char* p, int32_t v) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  auto pair = [](char* at, unsigned two_digits) {
+    at[0] = kPairs[2 * two_digits];
+    at[1] = kPairs[2 * two_digits + 1];
+    return at + 2;
+  };
+  if (v < 0 || v >= 10000) return std::to_chars(p, p + 11, v).ptr;
+  const auto u = static_cast<unsigned>(v);
+  if (u < 10) {
+    *p = static_cast<char>('0' + u);
+    return p + 1;
+  }
+  if (u < 100) return pair(p, u);
+  if (u < 1000) {
+    *p = static_cast<char>('0' + u / 100);
+    return pair(p + 1, u % 100);
+  }
+  return pair(pair(p, u / 100), u % 100);
+}
+
 class ReportText {
  public:
   ReportText(const ReportLayout& layout, const RunPlate& plate, const GroupStatistics& stats,
@@ -40,21 +69,68 @@ class ReportText {
       : lay_(layout), plate_(plate), stats_(stats), sep_(layout.separator), sink_(sink) {
     n_ = ReportBinCount(layout.L, layout.B);
     g_ = HighestGroup(plate);
-    for (int32_t j = 1; j <= n_; ++j)
+    time_.resize(static_cast<size_t>(n_) + 1);
+    for (int32_t j = 1; j <= n_; ++j) {
+      time_[static_cast<size_t>(j)] = std::to_string(ReportTimeLabel(layout.L, layout.B, j));
       if (stats.Valid(j)) valid_.push_back(j);
+    }
   }
 
   void Build();
 
  private:
   // ---- cells and labels ----
-  std::string Fixed1(double v) const {
-    std::string s = platform::FormatFixed(v, 1);
-    for (char& c : s)
-      if (c == '.') c = lay_.decimal_symbol;
-    return s;
+  // "0.0" cells repeat (a group's standard error takes few values): each is made once.
+  const std::string& Fixed1(double v) const {
+    auto [at, made] = fixed1_.try_emplace(std::bit_cast<uint64_t>(v));
+    if (made) {
+      at->second = platform::FormatFixed(v, 1);
+      for (char& c : at->second)
+        if (c == '.') c = lay_.decimal_symbol;
+    }
+    return at->second;
   }
-  std::string Time(int32_t j) const { return std::to_string(ReportTimeLabel(lay_.L, lay_.B, j)); }
+  // Time labels of the valid bins, made once: a long report repeats them on every line.
+  const std::string& Time(int32_t j) const { return time_[static_cast<size_t>(j)]; }
+  // A whole number in plain digits, appended without a string of its own.
+  static void AppendInt(std::string& s, long long v) {
+    char digits[24];
+    s.append(digits, std::to_chars(digits, digits + sizeof digits, v).ptr);
+  }
+  // The separator and value(i) for i = 0..count-1, written straight into the line: the
+  // long matrices are most of a report.
+  template <typename Value>
+  void AppendCells(std::string& s, size_t count, Value value) {
+    constexpr size_t kWidest = 11;  // a 32-bit number
+    if (cells_.size() < count * (sep_.size() + kWidest)) cells_.resize(count * (sep_.size() + kWidest));
+    char* p = cells_.data();
+    if (sep_.size() == 1) {
+      const char sep = sep_[0];
+      for (size_t i = 0; i < count; ++i) {
+        *p++ = sep;
+        p = PutDecimal(p, static_cast<int32_t>(value(i)));
+      }
+    } else {
+      for (size_t i = 0; i < count; ++i) {
+        p = std::copy(sep_.begin(), sep_.end(), p);
+        p = PutDecimal(p, static_cast<int32_t>(value(i)));
+      }
+    }
+    s.append(cells_.data(), p);
+  }
+  // The cells of a table's column for every valid bin.
+  void AppendBinCells(std::string& s, const Table2D<int32_t>& t, long long column) {
+    const bool inside = column >= 0 && static_cast<size_t>(column) < t.cols() &&
+                        (valid_.empty() || static_cast<size_t>(valid_.back()) < t.rows());
+    if (!inside) {
+      AppendCells(s, valid_.size(), [&](size_t i) { return Cell(t, valid_[i], column); });
+      return;
+    }
+    const int32_t* first = t.row(0) + column;
+    const size_t stride = t.cols();
+    AppendCells(s, valid_.size(),
+                [&](size_t i) { return first[static_cast<size_t>(valid_[i]) * stride]; });
+  }
   std::string GroupLabel(int g) const {
     return "\"" + platform::FormatZeroPadded(g, 3) + "_" +
            plate_.GroupName[static_cast<size_t>(g)] + "\"";
@@ -82,6 +158,10 @@ class ReportText {
   // ---- lines ----
   void Line(const std::string& s) {
     out_ += s;
+    EndLine();
+  }
+  // Ends the line written into out_.
+  void EndLine() {
     out_ += kEol;
     if (out_.size() >= kFlushBytes) Flush();
   }
@@ -117,7 +197,10 @@ class ReportText {
   void ChannelArrayPerBin();
 
   std::string MeanCell(int32_t j, int g) const {
-    return j == 0 ? std::string("100") : std::to_string(Cell(stats_.GroupMean, j, g));
+    if (j == 0) return "100";
+    std::string s;
+    AppendInt(s, Cell(stats_.GroupMean, j, g));
+    return s;
   }
   std::string StdErrorCell(int32_t j, int g) const {
     const int32_t n = At(stats_.GroupWellCount, g);
@@ -140,6 +223,10 @@ class ReportText {
   int32_t n_ = 1;
   int32_t g_ = 0;
   std::vector<int32_t> valid_;
+  std::vector<std::string> time_;
+  std::string line_;  // the line being made, its room kept from line to line
+  std::vector<char> cells_;  // room for a line's cells
+  mutable std::unordered_map<uint64_t, std::string> fixed1_;
   const TextSink& sink_;
   std::string out_;
 };
@@ -170,7 +257,10 @@ void ReportText::Matrix(const std::string& title, GroupCell cell) {
   for (int g = 0; g <= g_; ++g) {
     std::string l = GroupLabel(g);
     if (lay_.basal) l += sep_ + (this->*cell)(0, g);
-    for (int32_t j : valid_) l += sep_ + (this->*cell)(j, g);
+    for (int32_t j : valid_) {
+      l += sep_;
+      l += (this->*cell)(j, g);
+    }
     Line(l);
   }
   Empty();
@@ -293,9 +383,11 @@ void ReportText::GroupHistogram() {
   HistogramHeader(false);
   for (int32_t j : valid_) {
     for (int g = 0; g <= g_; ++g) {
-      std::string l = Time(j) + sep_ + GroupLabel(g);
-      for (int k = 0; k <= 30; ++k)
-        l += sep_ + std::to_string(Cell(stats_.GroupHistogram, j, g, k));
+      std::string& l = line_;
+      l = Time(j);
+      l += sep_;
+      l += GroupLabel(g);
+      AppendCells(l, 31, [&](size_t k) { return Cell(stats_.GroupHistogram, j, g, static_cast<int>(k)); });
       Line(l);
     }
   }
@@ -308,8 +400,13 @@ void ReportText::WellHistogram() {
     for (int32_t w = 0; w <= plate_.MaxWell; ++w) {
       const int ch = WellChannel(w);
       if (ch < 0) continue;
-      std::string l = Time(j) + sep_ + WellLabel(ch) + sep_ + ChannelGroupLabel(ch);
-      for (int k = 0; k <= 30; ++k) l += sep_ + std::to_string(Cell(stats_.WellHistogram, j, w, k));
+      std::string& l = line_;
+      l = Time(j);
+      l += sep_;
+      l += WellLabel(ch);
+      l += sep_;
+      l += ChannelGroupLabel(ch);
+      AppendCells(l, 31, [&](size_t k) { return Cell(stats_.WellHistogram, j, w, static_cast<int>(k)); });
       Line(l);
     }
   }
@@ -324,10 +421,13 @@ void ReportText::WellMatrix() {
   for (int32_t w = 0; w <= plate_.MaxWell; ++w) {
     const int ch = WellChannel(w);
     if (ch < 0) continue;
-    std::string l = WellLabel(ch) + sep_ + ChannelGroupLabel(ch);
-    if (lay_.basal) l += sep_ + "100";
-    for (int32_t j : valid_) l += sep_ + std::to_string(Cell(stats_.WellBinActivity, j, w));
-    Line(l);
+    // Straight into the text: these lines are most of a report.
+    out_ += WellLabel(ch);
+    out_ += sep_;
+    out_ += ChannelGroupLabel(ch);
+    if (lay_.basal) out_ += sep_ + "100";
+    AppendBinCells(out_, stats_.WellBinActivity, w);
+    EndLine();
   }
   Empty();
 }
@@ -341,8 +441,15 @@ void ReportText::WellList() {
     if (ch >= 0) {
       const std::string labels = WellLabel(ch) + sep_ + ChannelGroupLabel(ch);
       if (lay_.basal) Line("0" + sep_ + labels + sep_ + "100");
-      for (int32_t j : valid_)
-        Line(Time(j) + sep_ + labels + sep_ + std::to_string(Cell(stats_.WellBinActivity, j, w)));
+      for (int32_t j : valid_) {
+        std::string& l = line_;
+        l = Time(j);
+        l += sep_;
+        l += labels;
+        l += sep_;
+        AppendInt(l, Cell(stats_.WellBinActivity, j, w));
+        Line(l);
+      }
     }
     Empty();
   }
@@ -371,8 +478,10 @@ void ReportText::WellArrayPerBin() {
       for (int c = 0; c < plate_.RepPlateCols; ++c) {
         const long long w = rows * c + r;
         l += sep_;
-        l += (valid && WellChannel(w) >= 0) ? std::to_string(Cell(stats_.WellBinActivity, j, w))
-                                            : std::string("-");
+        if (valid && WellChannel(w) >= 0)
+          AppendInt(l, Cell(stats_.WellBinActivity, j, w));
+        else
+          l += '-';
       }
       Line(l);
     }
@@ -387,11 +496,10 @@ void ReportText::ChannelMatrix() {
   Line(h);
   for (int ch = 0; ch < kChannelCount; ++ch) {
     if (!OnPlate(ch)) continue;
-    std::string l = "CH" + std::to_string(ch) + sep_ + WellLabel(ch) + "." +
-                    std::to_string(plate_.Beam[static_cast<size_t>(ch)]) + sep_ +
-                    ChannelGroupLabel(ch);
-    for (int32_t j : valid_) l += sep_ + std::to_string(Cell(stats_.ChannelBinActivity, j, ch));
-    Line(l);
+    out_ += "CH" + std::to_string(ch) + sep_ + WellLabel(ch) + "." +
+            std::to_string(plate_.Beam[static_cast<size_t>(ch)]) + sep_ + ChannelGroupLabel(ch);
+    AppendBinCells(out_, stats_.ChannelBinActivity, ch);
+    EndLine();
   }
 }
 
@@ -404,8 +512,13 @@ void ReportText::ChannelList() {
       const std::string rest = " CH" + std::to_string(ch) + sep_ + WellLabel(ch) + "." +
                                std::to_string(plate_.Beam[static_cast<size_t>(ch)]) + sep_ +
                                ChannelGroupLabel(ch) + sep_;
-      for (int32_t j : valid_)
-        Line(Time(j) + rest + std::to_string(Cell(stats_.ChannelBinActivity, j, ch)));
+      for (int32_t j : valid_) {
+        std::string& l = line_;
+        l = Time(j);
+        l += rest;
+        AppendInt(l, Cell(stats_.ChannelBinActivity, j, ch));
+        Line(l);
+      }
     }
     Empty();
   }
@@ -420,8 +533,11 @@ void ReportText::ChannelArrayPerBin() {
       std::string l = RowLetter(r);
       for (int c = 0; c < 24; ++c) {
         const int ch = c * 16 + r;
-        l += sep_ + (OnPlate(ch) ? std::to_string(Cell(stats_.ChannelBinActivity, j, ch))
-                                 : std::string("-"));
+        l += sep_;
+        if (OnPlate(ch))
+          AppendInt(l, Cell(stats_.ChannelBinActivity, j, ch));
+        else
+          l += '-';
       }
       Line(l);
     }

@@ -10,6 +10,38 @@ namespace reports {
 
 namespace {
 
+// The two ways a run's records are held, seen alike: counts of record j (channels
+// 0..383 at least), its temperature and its time.
+struct LoadedRecords {
+  const CountsRecords& in;
+  size_t Entries() const {
+    return std::min({in.RecordTime.size(), in.RecordTemperature.size(),
+                     in.RecordCounts.cols() >= static_cast<size_t>(kChannelCount)
+                         ? in.RecordCounts.rows()
+                         : size_t{0}});
+  }
+  const int16_t* Counts(size_t j) const { return in.RecordCounts.row(j); }
+  int16_t Temperature(size_t j) const { return in.RecordTemperature[j]; }
+  const std::vector<int32_t>& Times() const { return in.RecordTime; }
+};
+
+struct StoredRecords {
+  const storage::StoredCountsRecords& in;
+  size_t Entries() const {
+    return std::min(in.RecordTime.size(), in.records);
+  }
+  const int16_t* Counts(size_t j) const { return in.Counts(j); }
+  int16_t Temperature(size_t j) const { return in.Temperature(j); }
+  const std::vector<int32_t>& Times() const { return in.RecordTime; }
+};
+
+// Adds a record's counts to a bin's whole sums: exact integer sums, on the widest
+// vectors the processor has (a week of records is read in full).
+__attribute__((target_clones("avx2", "default"))) void AddCounts(int32_t* sum,
+                                                                  const int16_t* counts) {
+  for (int ch = 0; ch < kChannelCount; ++ch) sum[ch] += counts[ch];
+}
+
 // Bin that a record ending at minute t belongs to: a record whose time reaches the end
 // of a bin is the last one of that bin.
 int64_t EndingBin(int64_t t, int64_t bin) {
@@ -17,34 +49,38 @@ int64_t EndingBin(int64_t t, int64_t bin) {
   return (t + bin - 1) / bin - 1;
 }
 
-void SpreadByOverlap(int32_t T, int32_t N, int32_t B, int32_t K, const CountsRecords& in,
+template <typename Records>
+void SpreadByOverlap(int32_t T, int32_t N, int32_t B, int32_t K, const Records& in,
                      Table2D<double>& acc, std::vector<double>& temp_acc) {
   const double r = static_cast<double>(T) / (static_cast<double>(N) + 1.0);
   const int64_t last_bin = static_cast<int64_t>(K) + 1;
   // Records lying whole inside one bin are summed as integers (exact and fast); only
-  // the records that straddle a bin end are shared out as fractions.
-  // 32-bit sums are flushed before 65535 records of at most 32767 counts can overflow them.
-  Table2D<int32_t> whole(acc.rows(), kChannelCount, 0);
-  std::vector<int32_t> whole_records(acc.rows(), 0);
-  auto flush = [&](size_t b) {
-    double* cell = acc.row(b);
-    int32_t* sum = whole.row(b);
-    for (int ch = 0; ch < kChannelCount; ++ch) {
-      cell[ch] += sum[ch];
-      sum[ch] = 0;
-    }
-    whole_records[b] = 0;
+  // the records that straddle a bin end are shared out as fractions. The whole sum of a
+  // bin joins its fractions once no later record can reach the bin (records come in
+  // time order), or before 65535 records of at most 32767 counts could overflow it.
+  std::vector<int32_t> whole(kChannelCount, 0);
+  int64_t whole_bin = -1;
+  int32_t whole_records = 0;
+  auto flush = [&] {
+    if (whole_bin < 0) return;
+    double* cell = acc.row(static_cast<size_t>(whole_bin));
+    for (int ch = 0; ch < kChannelCount; ++ch) cell[ch] += whole[static_cast<size_t>(ch)];
+    std::fill(whole.begin(), whole.end(), 0);
+    whole_records = 0;
   };
   for (int32_t j = 0; j <= N; ++j) {
     const double a = j * r;
     const double e = (j + 1) * r;
-    const int16_t* counts = in.RecordCounts.row(static_cast<size_t>(j));
-    const int16_t temperature = in.RecordTemperature[static_cast<size_t>(j)];
+    const int16_t* counts = in.Counts(static_cast<size_t>(j));
+    const int16_t temperature = in.Temperature(static_cast<size_t>(j));
     int64_t b = static_cast<int64_t>(std::floor(a / B));
     if (b <= last_bin && e <= static_cast<double>((b + 1) * B)) {
-      int32_t* cell = whole.row(static_cast<size_t>(b));
-      for (int ch = 0; ch < kChannelCount; ++ch) cell[ch] += counts[ch];
-      if (++whole_records[static_cast<size_t>(b)] == 65535) flush(static_cast<size_t>(b));
+      if (b != whole_bin) {
+        flush();
+        whole_bin = b;
+      }
+      AddCounts(whole.data(), counts);
+      if (++whole_records == 65535) flush();
       if (temperature > 0) temp_acc[static_cast<size_t>(b)] = temperature;
       continue;
     }
@@ -61,26 +97,30 @@ void SpreadByOverlap(int32_t T, int32_t N, int32_t B, int32_t K, const CountsRec
       if (temperature > 0) temp_acc[static_cast<size_t>(b)] = temperature;
     }
   }
-  for (size_t b = 0; b < acc.rows(); ++b) flush(b);
+  flush();
 }
 
-void AddByRecordTime(int32_t N, int32_t B, int32_t K, const CountsRecords& in, Table2D<double>& acc,
+template <typename Records>
+void AddByRecordTime(int32_t N, int32_t B, int32_t K, const Records& in, Table2D<double>& acc,
                      std::vector<double>& temp_acc, std::vector<uint8_t>& filled) {
   const int64_t last_bin = static_cast<int64_t>(K) + 1;
   int64_t b = 0;
   for (int32_t j = 0; j <= N; ++j) {
     // The bin index follows the record's time, so a long gap leaves empty bins
     // instead of pulling later activity forward; it never moves back.
-    b = std::max(b, EndingBin(in.RecordTime[static_cast<size_t>(j)], B));
+    b = std::max(b, EndingBin(in.Times()[static_cast<size_t>(j)], B));
     if (b > last_bin) break;
     filled[static_cast<size_t>(b)] = 1;
-    const int16_t* counts = in.RecordCounts.row(static_cast<size_t>(j));
+    const int16_t* counts = in.Counts(static_cast<size_t>(j));
     double* cell = acc.row(static_cast<size_t>(b));
     for (int ch = 0; ch < kChannelCount; ++ch) cell[ch] += counts[ch];
-    const int16_t temperature = in.RecordTemperature[static_cast<size_t>(j)];
+    const int16_t temperature = in.Temperature(static_cast<size_t>(j));
     if (temperature > 0) temp_acc[static_cast<size_t>(b)] = temperature;
   }
 }
+
+template <typename Records>
+int32_t Resample(int32_t& T, int32_t N, int32_t B, const Records& in, BinRecords& out);
 
 }  // namespace
 
@@ -99,11 +139,20 @@ bool HasRecordingGap(const std::vector<int32_t>& times, int32_t N) {
 }
 
 int32_t ResampleCounts(int32_t& T, int32_t N, int32_t B, const CountsRecords& in, BinRecords& out) {
+  return Resample(T, N, B, LoadedRecords{in}, out);
+}
+
+int32_t ResampleCounts(int32_t& T, int32_t N, int32_t B, const storage::StoredCountsRecords& in,
+                       BinRecords& out) {
+  return Resample(T, N, B, StoredRecords{in}, out);
+}
+
+namespace {
+
+template <typename Records>
+int32_t Resample(int32_t& T, int32_t N, int32_t B, const Records& in, BinRecords& out) {
   out = BinRecords{};
-  const bool usable = B >= 1 && N >= 0 && T > 0 && in.RecordTime.size() > static_cast<size_t>(N) &&
-                      in.RecordTemperature.size() > static_cast<size_t>(N) &&
-                      in.RecordCounts.rows() > static_cast<size_t>(N) &&
-                      in.RecordCounts.cols() >= static_cast<size_t>(kChannelCount);
+  const bool usable = B >= 1 && N >= 0 && T > 0 && in.Entries() > static_cast<size_t>(N);
   if (!usable || static_cast<int64_t>(T) > (static_cast<int64_t>(N) + 1) * kMaxMinutesPerRecord) {
     T = 0;
     return -1;
@@ -119,7 +168,7 @@ int32_t ResampleCounts(int32_t& T, int32_t N, int32_t B, const CountsRecords& in
   Table2D<double> acc(static_cast<size_t>(K) + 2, kChannelCount, 0.0);
   std::vector<double> temp_acc(static_cast<size_t>(K) + 2, 0.0);
 
-  const bool gap = HasRecordingGap(in.RecordTime, N);
+  const bool gap = HasRecordingGap(in.Times(), N);
   const int32_t last = gap ? K : K + 1;
   if (gap) {
     // Bins of the interruption get no record: they are marked, not reported as zeros.
@@ -137,9 +186,8 @@ int32_t ResampleCounts(int32_t& T, int32_t N, int32_t B, const CountsRecords& in
     out.RecordTime[static_cast<size_t>(b)] = (b + 1) * B;
     out.RecordTemperature[static_cast<size_t>(b)] =
         platform::RoundToInt(temp_acc[static_cast<size_t>(b)]);
-    const double* cell = acc.row(static_cast<size_t>(b));
-    int32_t* dst = out.RecordCounts.row(static_cast<size_t>(b));
-    for (int ch = 0; ch < kChannelCount; ++ch) dst[ch] = platform::RoundToInt(cell[ch]);
+    platform::RoundToInts(acc.row(static_cast<size_t>(b)),
+                          out.RecordCounts.row(static_cast<size_t>(b)), kChannelCount);
   }
 
   // Trailing partial bin: kept and scaled up when the run covers at least three
@@ -157,5 +205,7 @@ int32_t ResampleCounts(int32_t& T, int32_t N, int32_t B, const CountsRecords& in
   }
   return platform::RoundToInt(static_cast<double>(T) / B) - 1;
 }
+
+}  // namespace
 
 }  // namespace reports

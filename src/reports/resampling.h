@@ -26,6 +26,9 @@ inline constexpr int32_t kMaxReportBins = 100000;
 inline constexpr int64_t kMaxMinutesPerRecord = 60;
 
 int32_t ResampleCounts(int32_t& T, int32_t N, int32_t B, const CountsRecords& in, BinRecords& out);
+// The same from the records as stored in the file.
+int32_t ResampleCounts(int32_t& T, int32_t N, int32_t B, const storage::StoredCountsRecords& in,
+                       BinRecords& out);
 
 // Whether the record times show an interrupted recording: a step more than twice the
 // first interval, the first interval being taken as at least one minute.

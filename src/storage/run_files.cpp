@@ -136,6 +136,8 @@ int32_t DecodeCountsRecordInto(const unsigned char* p, int16_t* counts) {
   return Get32(p);
 }
 
+int32_t DecodeCountsMinute(const unsigned char* p) { return Get32(p); }
+
 CountsRecord DecodeCountsRecord(const unsigned char* p) {
   CountsRecord r;
   r.Elapsed_Minutes = DecodeCountsRecordInto(p, r.Counts.data());

@@ -101,6 +101,8 @@ std::string EncodeRawBlockRecord(const RawBlockRecord& r);
 CountsRecord DecodeCountsRecord(const unsigned char* p);
 // The same straight into a caller's row of 385 values (no record in between).
 int32_t DecodeCountsRecordInto(const unsigned char* p, int16_t* counts);
+// Only the minute of the record at `p`.
+int32_t DecodeCountsMinute(const unsigned char* p);
 HistoRecord DecodeHistoRecord(const unsigned char* p);
 RawBlockRecord DecodeRawBlockRecord(const unsigned char* p, int rt_buffer);
 

@@ -1,6 +1,7 @@
 #include "storage/run_loading.h"
 
 #include <algorithm>
+#include <bit>
 #include <fstream>
 #include <optional>
 #include <string_view>
@@ -67,6 +68,55 @@ LoadStatus RunPlateLayout(const std::string& format, PlateLayout& layout) {
                                 ".dat or .bak not found");
   return LoadStatus::kNoPlateLayout;
 }
+
+// The run length as the bin clamp sees it: the largest minute with a day offset that
+// applies from the record after a fall of more than 1000 minutes.
+class DurationScan {
+ public:
+  void Add(int32_t t) {
+    longest_ = std::max(longest_, day_ * kMinutesPerDay + t);
+    if (static_cast<int64_t>(previous_) - t > 1000) ++day_;
+    previous_ = t;
+  }
+  int32_t Result() const { return static_cast<int32_t>(std::min<int64_t>(longest_, INT32_MAX)); }
+
+ private:
+  int64_t longest_ = 0;
+  int64_t day_ = 0;
+  int32_t previous_ = 0;
+};
+
+
+// The times of a counts file's records as the reports read them: a day more from a
+// record whose minute falls more than 1000 below the previous record's time (that
+// record raised itself), the last record at the run's largest minute, and the run
+// length the bin clamp uses.
+class RecordTimeline {
+ public:
+  int32_t Add(size_t r, int32_t minute) {
+    scan_.Add(minute);
+    if (minute >= largest_) {
+      largest_ = minute;
+      last_ = static_cast<long long>(r);
+    }
+    int64_t t = day_ * kMinutesPerDay + minute;
+    if (r > 0 && previous_ - t > 1000) {
+      ++day_;
+      t = day_ * kMinutesPerDay + minute;
+    }
+    previous_ = static_cast<int32_t>(std::min<int64_t>(t, INT32_MAX));
+    return previous_;
+  }
+  long long last() const { return last_; }
+  int32_t duration() const { return scan_.Result(); }
+
+ private:
+  DurationScan scan_;
+  long long last_ = -1;
+  int32_t largest_ = INT32_MIN;
+  int64_t day_ = 0;
+  int32_t previous_ = 0;
+};
 
 // Calls visit(index, bytes) for every whole record of a counts file, reading it in
 // blocks; false when the file cannot be opened or read.
@@ -180,26 +230,6 @@ bool ReadSetupDescription(const std::filesystem::path& run_folder, std::string& 
   return true;
 }
 
-namespace {
-
-// The run length as the bin clamp sees it: the largest minute with a day offset that
-// applies from the record after a fall of more than 1000 minutes.
-class DurationScan {
- public:
-  void Add(int32_t t) {
-    longest_ = std::max(longest_, day_ * kMinutesPerDay + t);
-    if (static_cast<int64_t>(previous_) - t > 1000) ++day_;
-    previous_ = t;
-  }
-  int32_t Result() const { return static_cast<int32_t>(std::min<int64_t>(longest_, INT32_MAX)); }
-
- private:
-  int64_t longest_ = 0;
-  int64_t day_ = 0;
-  int32_t previous_ = 0;
-};
-
-}  // namespace
 
 int32_t GetCountsDuration(const std::filesystem::path& counts_file) {
   DurationScan scan;
@@ -218,33 +248,20 @@ int32_t GetCountsDuration(const std::filesystem::path& counts_file) {
 int32_t LoadCountsFile(const std::filesystem::path& counts_file, CountsRecords& records,
                        int32_t* duration) {
   records = CountsRecords{};
-  DurationScan scan;
+  RecordTimeline timeline;
   // One pass loads every record straight into its row; only records up to the last one
   // at the run's largest minute count (the day offset depends on earlier records only).
   const size_t available = storage::RecordCount(counts_file, storage::kCountsRecordBytes);
   records.RecordTime.assign(available + 1, 0);
   records.RecordTemperature.assign(available + 1, 0);
   records.RecordCounts = Table2D<int16_t>::Unfilled(available + 1, kRunChannelEntries);
-  long long last = -1;
-  int32_t largest = INT32_MIN;
-  int64_t day = 0;
   const bool ok = ForEachCountsBytes(counts_file, [&](size_t r, const unsigned char* bytes) {
     if (r >= available) return false;
     int16_t* row = records.RecordCounts.row(r);
     const int32_t minute = storage::DecodeCountsRecordInto(bytes, row);
     records.RecordTemperature[r] = row[kRunChannelCount];
     row[kRunChannelCount] = 0;
-    scan.Add(minute);
-    if (minute >= largest) {
-      largest = minute;
-      last = static_cast<long long>(r);
-    }
-    int64_t t = day * kMinutesPerDay + minute;
-    if (r > 0 && records.RecordTime[r - 1] - t > 1000) {
-      ++day;  // the record that drops is raised itself
-      t = day * kMinutesPerDay + minute;
-    }
-    records.RecordTime[r] = static_cast<int32_t>(std::min<int64_t>(t, INT32_MAX));
+    records.RecordTime[r] = timeline.Add(r, minute);
     return true;
   });
   if (!ok) {
@@ -253,7 +270,8 @@ int32_t LoadCountsFile(const std::filesystem::path& counts_file, CountsRecords& 
     if (duration) *duration = 0;
     return -2;
   }
-  if (duration) *duration = scan.Result();
+  if (duration) *duration = timeline.duration();
+  const long long last = timeline.last();
   // Records after the last one kept are dropped; one spare zero entry follows.
   const size_t entries = static_cast<size_t>(last + 2);
   records.RecordTime.resize(entries);
@@ -263,6 +281,41 @@ int32_t LoadCountsFile(const std::filesystem::path& counts_file, CountsRecords& 
   records.RecordTemperature[entries - 1] = 0;
   std::fill(records.RecordCounts.row(entries - 1),
             records.RecordCounts.row(entries - 1) + kRunChannelEntries, int16_t{0});
+  return static_cast<int32_t>(last);
+}
+
+int32_t LoadStoredCountsFile(const std::filesystem::path& counts_file,
+                             StoredCountsRecords& records, int32_t* duration) {
+  records = StoredCountsRecords{};
+  constexpr size_t kBytes = storage::kCountsRecordBytes;
+  static_assert(StoredCountsRecords::kStoredRecordWords * 2 == kBytes);
+  // Whole records only: a trailing partial one is ignored. The file is mapped: whatever
+  // shortens it (the recording's repairs, the re-analysis) runs on this same thread,
+  // so a caller lets go of the records before it yields to the window's events.
+  const size_t available = storage::RecordCount(counts_file, kBytes);
+  records.file = platform::MappedFile(counts_file, available * kBytes);
+  if (!records.file.ok() || records.file.size() != available * kBytes) {
+    records = StoredCountsRecords{};
+    platform::GetDialogs().MsgBox("Error loading " + counts_file.string());
+    if (duration) *duration = 0;
+    return -2;
+  }
+  RecordTimeline timeline;
+  records.RecordTime.assign(available + 1, 0);
+  const unsigned char* bytes = records.file.data();
+  for (size_t r = 0; r < available; ++r)
+    records.RecordTime[r] = timeline.Add(r, storage::DecodeCountsMinute(bytes + r * kBytes));
+  if (duration) *duration = timeline.duration();
+  const long long last = timeline.last();
+  records.records = static_cast<size_t>(last + 1);
+  if constexpr (std::endian::native != std::endian::little) {
+    records.swapped.resize(records.records * StoredCountsRecords::kStoredRecordWords);
+    for (size_t i = 0; i < records.swapped.size(); ++i)
+      records.swapped[i] = static_cast<int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  }
+  // Records after the last one kept are dropped; one spare zero time follows.
+  records.RecordTime.resize(records.records + 1);
+  records.RecordTime.back() = 0;
   return static_cast<int32_t>(last);
 }
 

@@ -55,6 +55,13 @@ int32_t GetCountsDuration(const std::filesystem::path& counts_file);
 int32_t LoadCountsFile(const std::filesystem::path& counts_file, CountsRecords& records,
                        int32_t* duration = nullptr);
 
+// LoadCountsFile's records and times, the counts kept as stored in the mapped file:
+// no copy. Same results and messages; the reports rebin a long run from it. The
+// records must be let go before the caller yields to the window's events (whatever
+// shortens a counts file runs on this thread).
+int32_t LoadStoredCountsFile(const std::filesystem::path& counts_file,
+                             StoredCountsRecords& records, int32_t* duration = nullptr);
+
 // Calls visit(index, record) for every whole record of a counts file in file order,
 // reading it in blocks (a trailing partial record is not visited); visit returns false
 // to stop early. False when the file is missing or cannot be read.

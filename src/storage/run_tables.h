@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/mapped_file.h"
+
 namespace storage {
 
 inline constexpr int kRunChannelCount = 384;    // real channels 0..383
@@ -73,6 +75,26 @@ struct CountsRecords {
   std::vector<int32_t> RecordTime;         // minutes since the run start, with the day offset
   Table2D<int16_t> RecordCounts;           // (record, channel 0..384); channel 384 stays 0
   std::vector<int16_t> RecordTemperature;  // temperature x 10
+};
+
+// counts.bin kept as it is stored, for one pass over a long run without a copy of its
+// counts: record r is kStoredRecordWords 16-bit words, the minute's two, then channels
+// 0..384 (384 holding the temperature). Records 0..M as in CountsRecords, with their
+// times.
+struct StoredCountsRecords {
+  static constexpr size_t kStoredRecordWords = 2 + kRunChannelEntries;  // 774 bytes
+  platform::MappedFile file;
+  // The records in this processor's byte order where it is not the file's.
+  std::vector<int16_t> swapped;
+  std::vector<int32_t> RecordTime;  // minutes since the run start, with the day offset
+  size_t records = 0;               // records 0..M
+
+  const int16_t* Counts(size_t r) const {
+    const int16_t* words =
+        swapped.empty() ? reinterpret_cast<const int16_t*>(file.data()) : swapped.data();
+    return words + r * kStoredRecordWords + 2;
+  }
+  int16_t Temperature(size_t r) const { return Counts(r)[kRunChannelCount]; }
 };
 
 // The run's groups and plate as the loaders read them from the run folder.

@@ -1,6 +1,8 @@
-// The many-channel analysis against a literal, one-channel-at-a-time transcription of
-// the detection steps (plain loops, every sum and quotient in the written order), on
-// many random blocks: counts, clipped samples, the trace and the marks must be equal.
+// Every version of the many-channel kernel this build holds and this processor runs,
+// against a literal, one-channel-at-a-time transcription of the detection steps (plain
+// loops, every sum and quotient in the written order), on the same blocks: random ones,
+// edge values and spikes, under ordinary and extreme thresholds. Counts, clipped
+// samples, the trace and the marks must be equal.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +10,8 @@
 #include <random>
 #include <vector>
 
+#include "detection/fast_round.h"
+#include "detection/lane_kernel.h"
 #include "detection/raw_block_analysis.h"
 #include "platform/numeric.h"
 
@@ -186,6 +190,7 @@ std::vector<int16_t> RandomChannel(std::mt19937& rng) {
       x[s] -= d * (w - std::abs(s - at)) / w;
   }
   if (k == 4) x[pos(rng)] += 3000;
+  if (k == 6) x[pos(rng)] = 32767;  // a spike to the top of the range
   std::vector<int16_t> out(500);
   for (int s = 0; s < 500; ++s)
     out[s] = static_cast<int16_t>(k == 5 ? std::clamp(x[s], -32768, 32767) * 9 % 32768
@@ -193,62 +198,114 @@ std::vector<int16_t> RandomChannel(std::mt19937& rng) {
   return out;
 }
 
-TEST(AnalyzeRawBlocks, EqualsTheStepsDoneOneChannelAtATime) {
+// Channels at the edges of the 16-bit range, one row per case.
+std::vector<std::vector<int16_t>> EdgeChannels() {
+  auto each = [](auto level) {
+    std::vector<int16_t> x(500);
+    for (int s = 0; s < 500; ++s) x[s] = static_cast<int16_t>(level(s));
+    return x;
+  };
+  return {
+      each([](int) { return -32768; }),                                 // floor of the range
+      each([](int) { return 32767; }),                                  // top of the range
+      each([](int) { return 0; }),                                      // dark beam
+      each([](int s) { return s % 2 ? -32768 : 32767; }),               // widest ripple
+      each([](int s) { return s == 250 ? 32767 : 0; }),                 // lone spike
+      each([](int s) { return s == 0 || s == 499 ? -32768 : 1000; }),   // dips at both ends
+      each([](int s) { return s * 131 - 32768; }),                      // steady climb
+      each([](int s) { return (s / 50) % 2 ? 20000 : -20000; }),        // plateaus
+      each([](int s) { return s % 30 == 15 ? 900 : 1000; }),            // dips every 30
+  };
+}
+
+// The channels of one round: every edge channel, then random ones, 385 in all.
+std::vector<std::vector<int16_t>> RoundChannels(std::mt19937& rng, int round) {
+  std::vector<std::vector<int16_t>> columns;
+  if (round == 0) columns = EdgeChannels();
+  while (columns.size() < 385) columns.push_back(RandomChannel(rng));
+  return columns;
+}
+
+TEST(AnalyzeRawBlocks, EveryVersionEqualsTheStepsDoneOneChannelAtATime) {
   constexpr int kChannels = 385;
-  std::mt19937 rng(2024);
-  const double thresholds[] = {1.8, 0.5, 25.0};
+  const double thresholds[] = {1.8, 0.5, 25.0, 0.0, -1.0, 1e9, 1e300};
   const int methods[] = {0, 1, 2, 3, 7};
-  long compared = 0;
-  for (int round = 0; round < 6; ++round) {
-    std::vector<int16_t> ring(static_cast<size_t>(kChannels) * 501, 0);
-    std::vector<std::vector<int16_t>> columns(kChannels);
-    for (int c = 0; c < kChannels; ++c) {
-      columns[c] = RandomChannel(rng);
-      for (int s = 0; s < 500; ++s) ring[static_cast<size_t>(s) * kChannels + c] = columns[c][s];
-    }
-    for (double threshold : thresholds) {
-      for (int method : methods) {
-        SCOPED_TRACE(::testing::Message()
-                     << "round " << round << " method " << method << " threshold " << threshold);
-        // Every channel but a few, in an order that is not the block's.
-        std::vector<int> channels;
-        for (int c = 0; c < 384; ++c)
-          if ((c * 7 + round) % 23 != 0) channels.push_back((c * 5) % 384);
-        std::vector<int16_t> block = ring;
-        std::vector<DetectionResult> results(channels.size());
-        DetectionTraces traces;
-        DetectionParams params;
-        params.threshold = threshold;
-        params.method = method;
-        detection::AnalyzeRawBlocks(block, detection::SampleMajor(kChannels), channels, params,
-                                    results, traces);
-        std::vector<int16_t> event_marks(501, 0);
-        Reference last;
-        for (size_t k = 0; k < channels.size(); ++k) {
-          std::vector<int16_t> column = columns[channels[k]];
-          last = Analyze(column, threshold, method);
-          ASSERT_EQ(results[k].count, last.count) << "channel " << channels[k];
-          for (int s = 0; s < 500; ++s)
-            ASSERT_EQ(block[static_cast<size_t>(s) * kChannels + channels[k]], column[s])
-                << "channel " << channels[k] << " sample " << s;
-          if (method != 2)
+  int versions = 0;
+  for (const auto& version : detection::internal::LaneKernelVersions()) {
+    if (!version.runs_here()) continue;
+    ++versions;
+    SCOPED_TRACE(version.name);
+    std::mt19937 rng(2024);
+    long compared = 0;
+    for (int round = 0; round < 4; ++round) {
+      const std::vector<std::vector<int16_t>> columns = RoundChannels(rng, round);
+      std::vector<int16_t> ring(static_cast<size_t>(kChannels) * 501, 0);
+      for (int c = 0; c < kChannels; ++c)
+        for (int s = 0; s < 500; ++s) ring[static_cast<size_t>(s) * kChannels + c] = columns[c][s];
+      for (double threshold : thresholds) {
+        for (int method : methods) {
+          SCOPED_TRACE(::testing::Message()
+                       << "round " << round << " method " << method << " threshold " << threshold);
+          // Every channel but a few, in an order that is not the block's, then the
+          // plate's channels in a row as the bin end passes them.
+          std::vector<int> channels;
+          if (round % 2 == 0) {
+            for (int c = 0; c < 384; ++c)
+              if ((c * 7 + round) % 23 != 0) channels.push_back((c * 5) % 384);
+          } else {
+            for (int c = 0; c < 384; ++c) channels.push_back(c);
+          }
+          std::vector<int16_t> block = ring;
+          std::vector<DetectionResult> results(channels.size());
+          DetectionTraces traces;
+          DetectionParams params;
+          params.threshold = threshold;
+          params.method = method;
+          detection::internal::AnalyzeRawBlocksWith(
+              version, block, detection::SampleMajor(kChannels), channels, params, results, traces);
+          std::vector<int16_t> event_marks(501, 0);
+          Reference last;
+          for (size_t k = 0; k < channels.size(); ++k) {
+            std::vector<int16_t> column = columns[channels[k]];
+            last = Analyze(column, threshold, method);
+            ASSERT_EQ(results[k].count, last.count) << "channel " << channels[k];
             for (int s = 0; s < 500; ++s)
-              if (last.marks[s] == '1') event_marks[s] = -1;
-          ++compared;
+              ASSERT_EQ(block[static_cast<size_t>(s) * kChannels + channels[k]], column[s])
+                  << "channel " << channels[k] << " sample " << s;
+            if (method != 2)
+              for (int s = 0; s < 500; ++s)
+                if (last.marks[s] == '1') event_marks[s] = -1;
+            ++compared;
+          }
+          for (int s = 0; s < 500; ++s) ASSERT_EQ(traces.Event_Marks[s], event_marks[s]) << s;
+          if (last.trace_written) {
+            for (int s = method == 2 ? 1 : 0; s < 500; ++s)
+              ASSERT_EQ(traces.Threshold_Trace[s], last.trace[s]) << s;
+          }
+          // The channel off the list keeps its samples.
+          for (int s = 0; s < 500; ++s)
+            ASSERT_EQ(block[static_cast<size_t>(s) * kChannels + 384],
+                      ring[static_cast<size_t>(s) * kChannels + 384]);
         }
-        for (int s = 0; s < 500; ++s) ASSERT_EQ(traces.Event_Marks[s], event_marks[s]) << s;
-        if (last.trace_written) {
-          for (int s = method == 2 ? 1 : 0; s < 500; ++s)
-            ASSERT_EQ(traces.Threshold_Trace[s], last.trace[s]) << s;
-        }
-        // The channel off the list keeps its samples.
-        for (int s = 0; s < 500; ++s)
-          ASSERT_EQ(block[static_cast<size_t>(s) * kChannels + 384],
-                    ring[static_cast<size_t>(s) * kChannels + 384]);
       }
     }
+    EXPECT_GT(compared, 40000);
   }
-  EXPECT_GT(compared, 30000);
+  // The baseline runs everywhere.
+  EXPECT_GE(versions, 1);
+}
+
+// The kernel takes a peak mean as the sum times the reciprocal of 30: for every sum
+// 30 peak values can make, that rounds as the quotient does.
+TEST(AnalyzeRawBlocks, PeakMeanByReciprocalRoundsAsTheQuotientForEverySum) {
+  using detection::internal::kInverseMeanWindow;
+  const auto limit = static_cast<long>(detection::internal::kPeakSumLimit);
+  long differing = 0;
+  for (long sum = -limit; sum <= limit; ++sum) {
+    const double s = static_cast<double>(sum);
+    if (detection::internal::RoundEvenSmall(s * kInverseMeanWindow) != Round(s / 30.0)) ++differing;
+  }
+  EXPECT_EQ(differing, 0);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cfenv>
+#include <cmath>
 #include <cstdlib>
 
 #include "platform/clock.h"
@@ -22,6 +24,25 @@ TEST(Numeric, RoundsHalfToEven) {
   EXPECT_EQ(platform::RoundToInt(1e12), 2147483647);
   EXPECT_EQ(platform::Int(-2.5), -3.0);
   EXPECT_EQ(platform::Int(2.9), 2.0);
+}
+
+// The bulk rounding gives RoundToInt's value for each case, in the default rounding
+// mode and in another.
+TEST(Numeric, RoundToIntsRoundsEachAsRoundToInt) {
+  const double cases[] = {0.5,          1.5,          2.5,          -0.5,         -2.5,
+                          -0.0,         0.49999999,   7.0,          -1e-300,      2147483646.5,
+                          2147483647.4, 2147483647.5, 2147483648.0, -2147483647.5, -2147483648.5,
+                          1e12,         -1e12,        6755399441055744.0, NAN,    INFINITY,
+                          -INFINITY};
+  constexpr size_t kCount = sizeof cases / sizeof cases[0];
+  for (const int mode : {FE_TONEAREST, FE_UPWARD}) {
+    SCOPED_TRACE(mode);
+    int32_t out[kCount];
+    std::fesetround(mode);
+    platform::RoundToInts(cases, out, kCount);
+    std::fesetround(FE_TONEAREST);
+    for (size_t i = 0; i < kCount; ++i) EXPECT_EQ(out[i], platform::RoundToInt(cases[i])) << cases[i];
+  }
 }
 
 TEST(Numeric, ValReadsTheLeadingNumberOnly) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "reports/run_folder.h"
 #include "storage/run_loading.h"
 #include "support/scripted_dialogs.h"
@@ -68,6 +70,40 @@ TEST_F(RunLoadingTest, EmptyMissingAndPartialFiles) {
   EXPECT_EQ(dialogs.log(),
             (std::vector<std::string>{"Error loading " + (run_ / "gone.bin").string(),
                                       "Error reading " + (run_ / "gone.bin").string()}));
+}
+
+// The records kept as stored give what the loaded table gives, row by row, for each
+// kind of counts file.
+TEST_F(RunLoadingTest, StoredRecordsMatchTheLoadedTable) {
+  fs::create_directories(run_);
+  const std::vector<std::vector<int>> files = {
+      {1, 2, 3}, {1, 3, 2}, {100, 1200, 50, 1300}, {5, 5, 4, 6, 6}, {}};
+  for (const auto& minutes : files) {
+    SCOPED_TRACE(::testing::PrintToString(minutes));
+    fs::remove(run_ / "counts.bin");
+    testsupport::WriteBytes(run_ / "counts.bin", "");
+    WriteMinutes(minutes);
+    // A torn record at the end is left out by both.
+    std::ofstream(run_ / "counts.bin", std::ios::binary | std::ios::app) << "torn";
+    CountsRecords loaded;
+    storage::StoredCountsRecords stored;
+    int32_t loaded_duration = -1, stored_duration = -1;
+    const int32_t last = storage::LoadCountsFile(run_ / "counts.bin", loaded, &loaded_duration);
+    ASSERT_EQ(storage::LoadStoredCountsFile(run_ / "counts.bin", stored, &stored_duration), last);
+    EXPECT_EQ(stored_duration, loaded_duration);
+    EXPECT_EQ(stored.RecordTime, loaded.RecordTime);
+    for (int32_t r = 0; r <= last; ++r) {
+      EXPECT_EQ(stored.Temperature(static_cast<size_t>(r)), loaded.RecordTemperature[r]);
+      for (size_t ch = 0; ch < kChannelCount; ++ch)
+        ASSERT_EQ(stored.Counts(static_cast<size_t>(r))[ch], loaded.RecordCounts(r, ch)) << r;
+    }
+  }
+  testsupport::ScriptedDialogs dialogs;
+  dialogs.ExpectOk();
+  storage::StoredCountsRecords stored;
+  EXPECT_EQ(storage::LoadStoredCountsFile(run_ / "gone.bin", stored), -2);
+  EXPECT_EQ(dialogs.log(),
+            std::vector<std::string>{"Error loading " + (run_ / "gone.bin").string()});
 }
 
 // The layout file, its backup, a built-in name; a name with neither file is refused

@@ -4,6 +4,10 @@
 
 #include <numeric>
 
+#include "storage/run_files.h"
+#include "storage/run_loading.h"
+#include "support/temp_folder.h"
+
 namespace reports {
 namespace {
 
@@ -167,6 +171,49 @@ TEST(ResampleCounts, NothingToReport) {
   T = INT32_MAX;
   EXPECT_EQ(ResampleCounts(T, 1, 30000, MakeRecords({1000, INT32_MAX}), out), -1);
   EXPECT_EQ(T, 0);
+}
+
+// The records kept as stored in counts.bin rebin exactly as the loaded table does:
+// runs of quarter-minute records without and with an interruption, a short last bin,
+// temperatures missing now and then.
+TEST(ResampleCounts, StoredRecordsRebinAsTheLoadedTable) {
+  testsupport::TempProgramFolder home;
+  const struct {
+    const char* what;
+    int records;
+    int gap_after;  // record after which 40 minutes go missing, -1 for none
+    int32_t bin;
+  } cases[] = {{"steady", 1000, -1, 30}, {"interrupted", 600, 300, 15}, {"one bin", 90, -1, 20}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto file = home / (std::string(c.what) + ".bin");
+    std::string bytes;
+    storage::CountsRecord rec;
+    for (int k = 0; k < c.records; ++k) {
+      rec.Elapsed_Minutes = k / 4 + (c.gap_after >= 0 && k > c.gap_after ? 40 : 0);
+      for (int ch = 0; ch < 385; ++ch)
+        rec.Counts[static_cast<size_t>(ch)] = static_cast<int16_t>((k * 7 + ch * 13) % 41 - 3);
+      rec.Counts[384] = static_cast<int16_t>(k % 9 == 0 ? 0 : 200 + k % 50);
+      bytes += storage::EncodeCountsRecord(rec);
+    }
+    testsupport::WriteBytes(file, bytes);
+    CountsRecords loaded;
+    storage::StoredCountsRecords stored;
+    const int32_t N = storage::LoadCountsFile(file, loaded);
+    ASSERT_EQ(storage::LoadStoredCountsFile(file, stored), N);
+    int32_t T_loaded = loaded.RecordTime[static_cast<size_t>(N)], T_stored = T_loaded;
+    BinRecords a, b;
+    const int32_t last = ResampleCounts(T_loaded, N, c.bin, loaded, a);
+    ASSERT_EQ(ResampleCounts(T_stored, N, c.bin, stored, b), last);
+    EXPECT_EQ(T_stored, T_loaded);
+    EXPECT_EQ(b.RecordTime, a.RecordTime);
+    EXPECT_EQ(b.RecordTemperature, a.RecordTemperature);
+    EXPECT_EQ(b.BinHasRecords, a.BinHasRecords);
+    ASSERT_EQ(b.RecordCounts.rows(), a.RecordCounts.rows());
+    for (size_t j = 0; j < a.RecordCounts.rows(); ++j)
+      for (size_t ch = 0; ch < kChannelEntries; ++ch)
+        ASSERT_EQ(b.RecordCounts(j, ch), a.RecordCounts(j, ch)) << j << " " << ch;
+  }
 }
 
 }  // namespace
