@@ -38,8 +38,9 @@ class SetupWindow : public mainwindow_test::ProgramTest {
     WriteConfig(1);
     WriteReportConfig(0, 30);
     Start();
-    // Start-up loads the project first; the setup window comes after it.
-    EXPECT_FALSE(ui::IsLoaded<Frm_setup>());
+    // Start-up loads the project first; the setup window comes after it, hidden.
+    EXPECT_TRUE(ui::IsLoaded<Frm_setup>());
+    EXPECT_FALSE(ui::Default<Frm_setup>().isVisible());
     ui::Default<Frm_Init>().cmd_option1->click();
     return ui::Default<Frm_setup>();
   }
