@@ -79,6 +79,8 @@ PlotPicture BarPlot(const BarPlotInput& in) {
   const bool has_table = in.tables && in.tables->Group_Activity.rows() > 1;
   const std::vector<std::string> none;
   const std::vector<std::string>& items = in.items ? *in.items : none;
+  std::vector<double> label_x;
+  std::vector<std::string> labels;
   int k = 1;
   for (int n = 0; n < static_cast<int>(items.size()) && k <= kBarsShown; ++n) {
     if (n < in.first_item) continue;
@@ -93,10 +95,13 @@ PlotPicture BarPlot(const BarPlotInput& in) {
       plan.Outline(10 * k + 2, 0, 10 * k + 10, v, kBlack);
       plan.SetWidth(2);
     }
-    plan.Text(10 * k + 3, -2, FirstChars(items[static_cast<size_t>(n)], 10), kBlack, kSlotRoom);
+    label_x.push_back(10 * k + 3);
+    labels.push_back(FirstChars(items[static_cast<size_t>(n)], 10));
     plan.Text(10 * k + 3, m / 3, Whole(v), kBlack, kSlotRoom);
     ++k;
   }
+  // Labels too long for their slot go on two lines, down to the picture's bottom.
+  plan.LabelRow(std::move(label_x), std::move(labels), kSlotRoom, -2, 0, pic.scale.bottom);
   plan.Line(10, 0, 119, 0, kAxisGrey);
   plan.Line(10, 0, 10, m, kAxisGrey);
   plan.Line(10, 0, 9, 0, kAxisGrey);

@@ -57,9 +57,17 @@ TEST(BarPlot, TenBarsFromTheChosenWindowOnAScaleOfAtLeastFifty) {
   EXPECT_EQ(fills.back().color, offline::Rgb(200, 200, 200));
   EXPECT_EQ(fills[8].color, offline::Rgb(220, 220, 220));
   const auto texts = TextsOf(pic.plan);
-  EXPECT_EQ(texts[0], "003_Group3");
-  EXPECT_EQ(texts[1], "6");
+  EXPECT_EQ(texts[0], "6");
   EXPECT_EQ(texts[texts.size() - 2], "50");  // the scale label
+  // The bars' labels, first ten characters, in one row under the axis that may take a
+  // second line down to the picture's bottom.
+  const auto rows = OfKind(pic.plan, OpKind::kLabelRow);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].texts.front(), "003_Group3");
+  EXPECT_EQ(rows[0].texts.back(), "012_Group1");
+  EXPECT_EQ(rows[0].points.front(), 13);
+  EXPECT_EQ(rows[0].y1, -2);
+  EXPECT_EQ(rows[0].y2, pic.scale.bottom);
 
   EXPECT_EQ(offline::BarFirstItemFor(9), 0);
   EXPECT_EQ(offline::BarFirstItemFor(10), 1);
