@@ -25,6 +25,8 @@ constexpr int kLabelAir = 8;
 constexpr int kSwatchPixels = 10;
 // Pixels a digit of a scale label takes at most.
 constexpr int kDigitPixels = 7;
+// Pixels the line plot's value axis reaches above its top value.
+constexpr int kAxisHeadroomPixels = 6;
 
 double Nearest(double x) { return platform::RoundHalfEven(x); }
 std::string Whole(double x) { return platform::FormatFixed(x, 0); }
@@ -308,7 +310,11 @@ LinePlot LinePlotPlan(const LinePlotInput& in) {
   out.picture.scale = {-0.1 * w, 1.1 * m, 1.2 * w, -0.1 * m};
   ui::DrawPlan& plan = out.picture.plan;
   plan.SetWidth(1);
-  plan.Line(0, 0, 0, m, kAxisGrey);
+  // The value axis goes on a little past M (less than halfway to the title above it).
+  const double headroom =
+      in.picture_height > 0 ? std::min(kAxisHeadroomPixels * 1.2 * m / in.picture_height, 0.05 * m)
+                            : 0;
+  plan.Line(0, 0, 0, m + headroom, kAxisGrey);
   plan.Line(0, 0, w, 0, kAxisGrey);
   plan.Text(0, 1.1 * m, in.tagged ? "[TAG] Kinetics PLOT" : "Line PLOT");
 

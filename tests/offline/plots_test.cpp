@@ -220,6 +220,32 @@ TEST(LinePlot, ScaleAndLinesOverTime) {
   EXPECT_FALSE(offline::LinePlotPlan(in).drawn);
 }
 
+// The value axis runs a few pixels past M, so lines at M lie inside the plot; the
+// values keep their places (the scale is the same).
+TEST(LinePlot, TheValueAxisReachesPastTheTopValue) {
+  const ActivityTables t = Table(4, [](int b, int g) { return g == 0 ? 10.0 * b : 0; });
+  const std::vector<std::string> items = {"000_Control"};
+  struct Row {
+    int height;
+    double axis_top;  // M = 30
+  };
+  for (const Row& r : {Row{0, 30}, Row{360, 30 + 6 * 36.0 / 360}, Row{40, 30 * 1.05}}) {
+    offline::LinePlotInput in;
+    in.tables = &t;
+    in.items = &items;
+    in.bin = 5;
+    in.max = 20;
+    in.picture_height = r.height;
+    const offline::LinePlot plot = offline::LinePlotPlan(in);
+    EXPECT_EQ(plot.picture.scale, (offline::PlotScale{-2, 33, 24, -3})) << r.height;
+    const auto lines = OfKind(plot.picture.plan, OpKind::kLine);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0].x1, 0);
+    EXPECT_EQ(lines[0].x2, 0);
+    EXPECT_NEAR(lines[0].y2, r.axis_top, 1e-9) << r.height;
+  }
+}
+
 // Points at the given minutes after the first, values of group 0.
 ActivityTables Points(const std::vector<int64_t>& minutes, const std::vector<double>& values) {
   ActivityTables t = Table(static_cast<int>(minutes.size()), [&](int p, int g) {
