@@ -214,36 +214,20 @@ TEST(LinePlot, ScaleAndLinesOverTime) {
   EXPECT_NE(std::find(lines.begin(), lines.end(), selected), lines.end());
   EXPECT_EQ(texts.back(), " [#001_Drug]");
 
+  // The value axis runs 6 pixels past M (at most 0.05 M), so that lines at M lie inside
+  // the plot; the scale stays.
+  EXPECT_EQ(lines.front(), (DrawOp{OpKind::kLine, 0, 0, 0, 30, 0x808080, 1, {}}));
+  for (const auto& [height, top] : {std::pair{360, 30 + 6 * 36.0 / 360}, std::pair{40, 31.5}}) {
+    in.picture_height = height;
+    const offline::LinePlot high = offline::LinePlotPlan(in);
+    EXPECT_EQ(high.picture.scale, plot.picture.scale);
+    EXPECT_NEAR(OfKind(high.picture.plan, OpKind::kLine).front().y2, top, 1e-9) << height;
+  }
+
   in.max = 49;
   EXPECT_EQ(offline::LinePlotPlan(in).scale_max, 74);  // 73.5 halves to even
   in.max = 0;
   EXPECT_FALSE(offline::LinePlotPlan(in).drawn);
-}
-
-// The value axis runs a few pixels past M, so lines at M lie inside the plot; the
-// values keep their places (the scale is the same).
-TEST(LinePlot, TheValueAxisReachesPastTheTopValue) {
-  const ActivityTables t = Table(4, [](int b, int g) { return g == 0 ? 10.0 * b : 0; });
-  const std::vector<std::string> items = {"000_Control"};
-  struct Row {
-    int height;
-    double axis_top;  // M = 30
-  };
-  for (const Row& r : {Row{0, 30}, Row{360, 30 + 6 * 36.0 / 360}, Row{40, 30 * 1.05}}) {
-    offline::LinePlotInput in;
-    in.tables = &t;
-    in.items = &items;
-    in.bin = 5;
-    in.max = 20;
-    in.picture_height = r.height;
-    const offline::LinePlot plot = offline::LinePlotPlan(in);
-    EXPECT_EQ(plot.picture.scale, (offline::PlotScale{-2, 33, 24, -3})) << r.height;
-    const auto lines = OfKind(plot.picture.plan, OpKind::kLine);
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines[0].x1, 0);
-    EXPECT_EQ(lines[0].x2, 0);
-    EXPECT_NEAR(lines[0].y2, r.axis_top, 1e-9) << r.height;
-  }
 }
 
 // Points at the given minutes after the first, values of group 0.
