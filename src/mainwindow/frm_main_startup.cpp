@@ -24,6 +24,7 @@
 #include "platform/dialogs.h"
 #include "platform/numeric.h"
 #include "platform/program_folder.h"
+#include "setup/forms/frm_setup.h"
 #include "storage/config_file.h"
 #include "storage/file_io.h"
 #include "storage/report_settings.h"
@@ -188,6 +189,12 @@ void Frm_Main::Form_Load() {
     storage::SetProjectNewsHandler([](const std::string& text) {
       if (ui::IsLoaded<Frm_Init>()) ui::Default<Frm_Init>().SetNews(text);
     });
+    // The setup window is loaded now, hidden, showing the open project: its load sets
+    // the tool frames and an organism's defaults, and this load then reads the project
+    // again and has the last word. First loaded later (by "< Back" or the setup
+    // button), it would reopen the pulse frame and reset the threshold mid-session.
+    storage::LoadProjectSetup(s.Actual_Project_Number);
+    ui::Default<setup::Frm_setup>().hide();
     Timerinicio.setInterval(kStartStepIntervalMs);
     if (!RunStartStep(0)) return;
 

@@ -102,10 +102,9 @@ void ActivityAxes(DrawPlan& plan, double& plot_scale) {
   ScaleColumn(plan, plot_scale);
 }
 
-void BarCell(DrawPlan& plan, DrawPlan& labels, double x0, double p, int32_t v,
-             const std::string& label, double plot_scale) {
+void BarCell(DrawPlan& plan, double x0, double p, int32_t v, double plot_scale) {
   if (plot_scale == 0) plot_scale = 1.0;
-  const double left = x0 + 0.1 * p;
+  const double left = BarLabelLeft(x0, p);
   const double right = x0 + 0.9 * p;
   plan.SetWidth(3);
   plan.Fill(left, 1, right, 275, kWhite);
@@ -121,8 +120,7 @@ void BarCell(DrawPlan& plan, DrawPlan& labels, double x0, double p, int32_t v,
     plan.Fill(left, 2, right, 257, kBarGrey);
   }
   plan.Fill(x0, -30, x0 + 2 * p, -2, kWhite);
-  // Each text keeps to its own room: the label to its slot, the value to its bar.
-  labels.Text(left, -10, label, kBlack, p);
+  // The value keeps to its bar.
   plan.Text(x0 + 0.2 * p, 37, Whole(v), kValueGrey, 0.7 * p);
 }
 
@@ -227,7 +225,8 @@ void BarPlot(DrawPlan& plan, const ActivityData& data, ActivityPlotState& state)
   ScaleColumn(plan, state.Plot_Scale);
   if (state.Plot_Scale <= 0) state.Plot_Scale = 1.0;
 
-  DrawPlan labels;
+  std::vector<double> label_x;
+  std::vector<std::string> labels;
   int k = 0;
   int j = 0;
   int32_t highest = 0;
@@ -238,12 +237,16 @@ void BarPlot(DrawPlan& plan, const ActivityData& data, ActivityPlotState& state)
     if (k >= first && k < first + kGroupsPerPage) {
       const int32_t v = platform::RoundToInt(sum[static_cast<std::size_t>(g)] / c);
       highest = std::max(highest, v);
-      BarCell(plan, labels, j * p + o, p, v, GroupLabel(data.groups, g), state.Plot_Scale);
+      BarCell(plan, j * p + o, p, v, state.Plot_Scale);
+      label_x.push_back(BarLabelLeft(j * p + o, p));
+      labels.push_back(GroupLabel(data.groups, g));
       ++j;
     }
     ++k;
   }
-  plan.Append(labels);
+  // After every slot's eraser; labels too long for their slot go on two lines, which
+  // may start as high as the top of the label row (-2).
+  plan.LabelRow(std::move(label_x), std::move(labels), p, kBarLabelTop, -2 - kBarLabelTop, -30);
   if (highest / state.Plot_Scale > 250) state.Plot_Scale += 0.5;
 }
 
@@ -294,8 +297,10 @@ void HistoPlot(DrawPlan& plan, const ActivityData& data, ActivityPlotState& stat
     const double t = data.histo_records >= 1
                          ? data.sample_seconds_total / data.histo_records * (k + 1)
                          : (k + 1) * data.sample_seconds_total;
-    BarCell(plan, labels, k * 10 + 4, 10, v, k % step == 0 ? platform::FormatFixed(t, 1) : "",
-            state.Plot_Scale);
+    BarCell(plan, k * 10 + 4, 10, v, state.Plot_Scale);
+    if (k % step == 0)
+      labels.Text(BarLabelLeft(k * 10 + 4, 10), kBarLabelTop, platform::FormatFixed(t, 1), kBlack,
+                  10);
   }
   plan.Append(labels);
   if (largest / state.Plot_Scale > 50) state.Plot_Scale += 0.2;

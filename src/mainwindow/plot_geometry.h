@@ -79,11 +79,12 @@ void BarAxes(DrawPlan& plan);
 void ScaleColumn(DrawPlan& plan, double plot_scale);
 // The empty frame: axes, then the scale column (a scale of 0 becomes 1.0 first).
 void ActivityAxes(DrawPlan& plan, double& plot_scale);
-// One slot of the bar and histogram views at x0 with pitch p: its boxes and value go
-// to `plan`, its label to `labels`, which the views draw after every slot's boxes (a
-// slot's label row eraser reaches under the next slot).
-void BarCell(DrawPlan& plan, DrawPlan& labels, double x0, double p, int32_t v,
-             const std::string& label, double plot_scale);
+// One slot of the bar and histogram views at x0 with pitch p: its boxes, the eraser of
+// the label row under it and the next slot, and its value. The views put the labels on
+// after every slot's boxes, at x0 + 0.1 p, y -10 (BarLabelLeft, kBarLabelTop).
+void BarCell(DrawPlan& plan, double x0, double p, int32_t v, double plot_scale);
+inline constexpr double kBarLabelTop = -10;
+inline double BarLabelLeft(double x0, double p) { return x0 + 0.1 * p; }
 
 // The wells view: a grey group bar and one white bar per well of `group_channels`.
 // Nothing is drawn when the first three characters of `combogrup_text` are not a

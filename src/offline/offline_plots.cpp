@@ -25,6 +25,8 @@ constexpr int kLabelAir = 8;
 constexpr int kSwatchPixels = 10;
 // Pixels a digit of a scale label takes at most.
 constexpr int kDigitPixels = 7;
+// Pixels the line plot's value axis reaches above its top value.
+constexpr int kAxisHeadroomPixels = 6;
 
 double Nearest(double x) { return platform::RoundHalfEven(x); }
 std::string Whole(double x) { return platform::FormatFixed(x, 0); }
@@ -79,6 +81,8 @@ PlotPicture BarPlot(const BarPlotInput& in) {
   const bool has_table = in.tables && in.tables->Group_Activity.rows() > 1;
   const std::vector<std::string> none;
   const std::vector<std::string>& items = in.items ? *in.items : none;
+  std::vector<double> label_x;
+  std::vector<std::string> labels;
   int k = 1;
   for (int n = 0; n < static_cast<int>(items.size()) && k <= kBarsShown; ++n) {
     if (n < in.first_item) continue;
@@ -93,10 +97,13 @@ PlotPicture BarPlot(const BarPlotInput& in) {
       plan.Outline(10 * k + 2, 0, 10 * k + 10, v, kBlack);
       plan.SetWidth(2);
     }
-    plan.Text(10 * k + 3, -2, FirstChars(items[static_cast<size_t>(n)], 10), kBlack, kSlotRoom);
+    label_x.push_back(10 * k + 3);
+    labels.push_back(FirstChars(items[static_cast<size_t>(n)], 10));
     plan.Text(10 * k + 3, m / 3, Whole(v), kBlack, kSlotRoom);
     ++k;
   }
+  // Labels too long for their slot go on two lines, down to the picture's bottom.
+  plan.LabelRow(std::move(label_x), std::move(labels), kSlotRoom, -2, 0, pic.scale.bottom);
   plan.Line(10, 0, 119, 0, kAxisGrey);
   plan.Line(10, 0, 10, m, kAxisGrey);
   plan.Line(10, 0, 9, 0, kAxisGrey);
@@ -313,7 +320,11 @@ LinePlot LinePlotPlan(const LinePlotInput& in) {
   out.picture.scale = {-0.1 * w, 1.1 * m, 1.2 * w, -0.1 * m};
   ui::DrawPlan& plan = out.picture.plan;
   plan.SetWidth(1);
-  plan.Line(0, 0, 0, m, kAxisGrey);
+  // The value axis goes on a little past M (less than halfway to the title above it).
+  const double headroom =
+      in.picture_height > 0 ? std::min(kAxisHeadroomPixels * 1.2 * m / in.picture_height, 0.05 * m)
+                            : 0;
+  plan.Line(0, 0, 0, m + headroom, kAxisGrey);
   plan.Line(0, 0, w, 0, kAxisGrey);
   plan.Text(0, 1.1 * m, in.tagged ? "[TAG] Kinetics PLOT" : "Line PLOT");
 

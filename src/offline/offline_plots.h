@@ -101,6 +101,9 @@ struct LinePlotInput {
   // The picture's width in pixels: bin labels that would run into each other are
   // left out (every k-th bin labelled). 0 labels every bin.
   int picture_width = 0;
+  // Its height in pixels: the value axis reaches a few pixels above the scale's top M,
+  // so that lines at M run inside the plot, not along its edge. 0 ends it at M.
+  int picture_height = 0;
 };
 
 struct LinePlot {

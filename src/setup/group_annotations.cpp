@@ -150,7 +150,8 @@ AnnotationColumns AnnotationPanel::Columns() const {
   const double b = buffer_global_ ? 0 : 0.15;
   AnnotationColumns c;
   c.selector = {0.03, 0.02};
-  c.group_header = {0.05, 0.05};
+  // "#Group" reaches over the selector column, which has no header of its own.
+  c.group_header = {0.03, 0.07};
   c.group = {0.06, 0.04};
   c.compound = {0.10, 0.54 - s - o - b};
   c.concentration = {0.64 - s - o - b, 0.05};

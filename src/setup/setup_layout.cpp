@@ -35,10 +35,14 @@ SetupLayout ArrangeSetupControls(int width, int height, int combo_height) {
   add.Twips("txt_global_buffer", adv, 0.765 * aw, 0.3 * ah, 0.17 * aw, 0.1 * ah);
   add.Twips("Chk_global_strain", adv, 0.765 * aw, 0.4 * ah, 0.17 * aw, 0.1 * ah);
   add.Twips("txt_global_strain", adv, 0.765 * aw, 0.5 * ah, 0.17 * aw, 0.1 * ah);
-  add.Twips("Chk_global_orgnum", adv, 0.765 * aw, 0.6 * ah, 0.09 * aw, 0.1 * ah);
-  add.Twips("txt_global_orgnum", adv, 0.86 * aw, 0.6 * ah, 0.075 * aw, 0.1 * ah);
-  add.TwipsKeepHeight("combo_tool", adv, 0.05 * aw, 0.1 * ah, 0.1 * aw, ch);
-  add.Twips("txt_global", adv, 0.15 * aw, 0.1 * ah, 0.375 * aw, 0.07 * ah);
+  // "[org/well]" needs the column's width, as "Buffer" and "Strain" have: its value box
+  // goes on the line below, as theirs do.
+  add.Twips("Chk_global_orgnum", adv, 0.765 * aw, 0.6 * ah, 0.17 * aw, 0.1 * ah);
+  add.Twips("txt_global_orgnum", adv, 0.765 * aw, 0.7 * ah, 0.17 * aw, 0.1 * ah);
+  // The field chooser shows its longest field name beside its arrow; the value box
+  // gives it the room.
+  add.TwipsKeepHeight("combo_tool", adv, 0.05 * aw, 0.1 * ah, 0.15 * aw, ch);
+  add.Twips("txt_global", adv, 0.2 * aw, 0.1 * ah, 0.325 * aw, 0.07 * ah);
   add.Twips("cmd_fill", adv, 0.525 * aw, 0.1 * ah, 0.1 * aw, 0.07 * ah);
   add.Twips("cmd_setglobal", adv, 0.625 * aw, 0.1 * ah, 0.1 * aw, 0.07 * ah);
   add.Twips("cmd_up", adv, 0.695 * aw, 0.3 * ah, 0.03 * aw, 0.1 * ah);

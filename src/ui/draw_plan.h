@@ -18,6 +18,7 @@ enum class OpKind : uint8_t {
   kText,     // text with its top-left corner at (x1, y1)
   kCircle,   // circle centred at (x1, y1), radius x2 in horizontal user units
   kPolyline, // lines joining the points (x, y) of `points` in turn
+  kLabelRow, // labels under a plot's slots, one row or, when they do not fit, two
 };
 
 struct DrawOp {
@@ -31,8 +32,12 @@ struct DrawOp {
   double fit = 0;
   // A text's size as a share of the picture's font size taken as a whole number.
   double text_scale = 1.0;
-  // A polyline's points as x, y pairs.
+  // A polyline's points as x, y pairs; a label row's left edges.
   std::vector<double> points{};
+  // A label row: its texts; `fit` is a slot's width, y1 the row's top, y2 the lowest y
+  // its labels may reach, and `rise` how far above y1 a row split in two may start.
+  std::vector<std::string> texts{};
+  double rise = 0;
 
   bool operator==(const DrawOp&) const = default;
 };
@@ -61,6 +66,17 @@ class DrawPlan {
   void Polyline(std::vector<double> xy, int32_t c) {
     DrawOp op{OpKind::kPolyline, 0, 0, 0, 0, c, width_, {}};
     op.points = std::move(xy);
+    ops_.push_back(std::move(op));
+  }
+  // Labels at the left edges `xs`, one to a slot `slot` wide, with their tops at `top`:
+  // in one row when each fits its slot, otherwise every other label on a second line,
+  // each then reaching over two slots, between `top` + `rise` and `bottom`.
+  void LabelRow(std::vector<double> xs, std::vector<std::string> labels, double slot, double top,
+                double rise, double bottom, int32_t c = 0) {
+    DrawOp op{OpKind::kLabelRow, 0, top, 0, bottom, c, width_, {}, slot};
+    op.points = std::move(xs);
+    op.texts = std::move(labels);
+    op.rise = rise;
     ops_.push_back(std::move(op));
   }
   // Text at `scale` times the picture's font size.

@@ -55,6 +55,7 @@ class PictureBox : public QWidget {
   // Line width in pixels; values below 1 count as 1.
   void SetDrawWidth(int width);
   double FontSize() const { return font_.pointSizeF(); }
+  const QFont& Font() const { return font_; }
   void SetFontSize(double points);
   void SetFontName(const QString& family);
 

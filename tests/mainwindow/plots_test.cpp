@@ -43,25 +43,18 @@ TEST(ScaleColumn, LabelsFollowThePlotScaleAndAZeroScaleBecomesOne) {
 
 TEST(BarCell, ABarReachingTheTopIsDrawnCutOff) {
   DrawPlan whole;
-  DrawPlan labels;
-  mainwindow::BarCell(whole, labels, 10, 20, 2549, "L", 10.0);  // 254.9 plot units
+  mainwindow::BarCell(whole, 10, 20, 2549, 10.0);  // 254.9 plot units
   EXPECT_TRUE(FindOp(whole, OpKind::kOutline, kBlack, 12, 1, 28, 254.9));
   EXPECT_TRUE(FindOp(whole, OpKind::kFill, kBarGrey, 12, 2, 28, 254.9));
 
   DrawPlan cut;  // a thick outline at 255, the fill running over it to 257
-  labels.Clear();
-  mainwindow::BarCell(cut, labels, 10, 20, 255, "L", 1.0);
+  mainwindow::BarCell(cut, 10, 20, 255, 1.0);
   const DrawOp* outline = FindOp(cut, OpKind::kOutline, kBlack, 12, 1, 28, 255);
   const DrawOp* fill = FindOp(cut, OpKind::kFill, kBarGrey, 12, 2, 28, 257);
   ASSERT_TRUE(outline && fill);
   EXPECT_EQ(outline->width, 3);
   EXPECT_EQ(fill->width, 1);
-  // Label under the slot, kept to the slot's width and drawn after every slot; the
-  // value in grey inside the bar.
-  ASSERT_EQ(labels.Size(), 1u);
-  EXPECT_EQ(FindText(labels, "L")->x1, 12);
-  EXPECT_EQ(FindText(labels, "L")->y1, -10);
-  EXPECT_EQ(FindText(labels, "L")->fit, 20);
+  // The value in grey inside the bar; the label row under the slot and the next erased.
   EXPECT_EQ(FindText(cut, "255")->color, PlotRgb(125, 125, 125));
   EXPECT_EQ(FindText(cut, "255")->x1, 14);
   EXPECT_EQ(FindText(cut, "255")->fit, 14);
@@ -99,12 +92,17 @@ TEST_F(BarPlot, PitchOffsetAndPagesFollowTheNumberOfGroups) {
     EXPECT_TRUE(FindOp(plan, OpKind::kFill, kWhite, r.offset + 0.1 * r.pitch, 1,
                        r.offset + 0.9 * r.pitch, 275))
         << r.groups;
-    if (!r.labels.empty()) {
-      std::vector<std::string> labels;
-      for (const std::string& t : Texts(plan))
-        if (t.rfind("G", 0) == 0) labels.push_back(t);
-      EXPECT_EQ(labels, r.labels) << r.groups << " page " << r.page;
-    }
+    // One label row after every slot's boxes: under each slot at x0 + 0.1 p, y -10,
+    // free to start at -2 and reach -30 when it takes two lines.
+    const DrawOp& row = plan.Ops().back();
+    ASSERT_EQ(row.kind, OpKind::kLabelRow) << r.groups;
+    EXPECT_EQ(row.fit, r.pitch) << r.groups;
+    EXPECT_EQ(row.y1, -10);
+    EXPECT_EQ(row.y1 + row.rise, -2);
+    EXPECT_EQ(row.y2, -30);
+    ASSERT_FALSE(row.points.empty()) << r.groups;
+    EXPECT_DOUBLE_EQ(row.points[0], r.offset + 0.1 * r.pitch) << r.groups;
+    if (!r.labels.empty()) EXPECT_EQ(row.texts, r.labels) << r.groups << " page " << r.page;
   }
 }
 

@@ -132,6 +132,33 @@ TEST_F(StartWindow, RunLatestProjectConnectsOnce) {
   EXPECT_TRUE(w.isVisible());
 }
 
+// The setup window is loaded by the start-up, so "< Back" only hides the main window:
+// the pulse settings stay closed and the project's threshold stays its own.
+TEST_F(StartWindow, BackAndRunLatestLeaveThePulseFrameAndThresholdAlone) {
+  MakeProject(1, "Flies", "w96", [](storage::SharedState& s) {
+    s.MnAt(1, 1) = 0;
+    s.MnAt(1, 2) = 0;
+    s.Menu2 = 1;
+    s.MnAt(2, 0) = 1;
+    s.MnAt(1, 0) = 3;
+    s.MnAt(1, 3) = 12;
+  });
+  WriteConfig(1, 3);
+  WriteReportConfig(0, 30);
+  testsupport::SimHarness sim(3);
+  Frm_Main& w = Start();
+  auto& init = ui::Default<Frm_Init>();
+  init.cmd_option2->click();
+  ASSERT_TRUE(w.isVisible());
+  ASSERT_TRUE(w.frm_pulse->isHidden());
+  w.Cmdoffline_Click();
+  init.cmd_option2->click();
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_TRUE(w.frm_pulse->isHidden());
+  EXPECT_EQ(storage::Shared().MnAt(1, 3), 12);
+  EXPECT_TRUE(dialogs.log().empty()) << dialogs.log()[0];
+}
+
 TEST_F(StartWindow, SlashRunConnectsAndStartsTheRun) {
   Prepare(4);
   testsupport::SimHarness sim(4);

@@ -57,9 +57,17 @@ TEST(BarPlot, TenBarsFromTheChosenWindowOnAScaleOfAtLeastFifty) {
   EXPECT_EQ(fills.back().color, offline::Rgb(200, 200, 200));
   EXPECT_EQ(fills[8].color, offline::Rgb(220, 220, 220));
   const auto texts = TextsOf(pic.plan);
-  EXPECT_EQ(texts[0], "003_Group3");
-  EXPECT_EQ(texts[1], "6");
+  EXPECT_EQ(texts[0], "6");
   EXPECT_EQ(texts[texts.size() - 2], "50");  // the scale label
+  // The bars' labels, first ten characters, in one row under the axis that may take a
+  // second line down to the picture's bottom.
+  const auto rows = OfKind(pic.plan, OpKind::kLabelRow);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].texts.front(), "003_Group3");
+  EXPECT_EQ(rows[0].texts.back(), "012_Group1");
+  EXPECT_EQ(rows[0].points.front(), 13);
+  EXPECT_EQ(rows[0].y1, -2);
+  EXPECT_EQ(rows[0].y2, pic.scale.bottom);
 
   EXPECT_EQ(offline::BarFirstItemFor(9), 0);
   EXPECT_EQ(offline::BarFirstItemFor(10), 1);
@@ -205,6 +213,16 @@ TEST(LinePlot, ScaleAndLinesOverTime) {
   const DrawOp selected{OpKind::kLine, 10, 20, 15, 20, offline::LineColours()[1], 3, {}};
   EXPECT_NE(std::find(lines.begin(), lines.end(), selected), lines.end());
   EXPECT_EQ(texts.back(), " [#001_Drug]");
+
+  // The value axis runs 6 pixels past M (at most 0.05 M), so that lines at M lie inside
+  // the plot; the scale stays.
+  EXPECT_EQ(lines.front(), (DrawOp{OpKind::kLine, 0, 0, 0, 30, 0x808080, 1, {}}));
+  for (const auto& [height, top] : {std::pair{360, 30 + 6 * 36.0 / 360}, std::pair{40, 31.5}}) {
+    in.picture_height = height;
+    const offline::LinePlot high = offline::LinePlotPlan(in);
+    EXPECT_EQ(high.picture.scale, plot.picture.scale);
+    EXPECT_NEAR(OfKind(high.picture.plan, OpKind::kLine).front().y2, top, 1e-9) << height;
+  }
 
   in.max = 49;
   EXPECT_EQ(offline::LinePlotPlan(in).scale_max, 74);  // 73.5 halves to even

@@ -16,6 +16,7 @@
 #include "mainwindow/mainwindow_fixture.h"
 #include "mainwindow/run_window_fixture.h"
 #include "setup/setup_layout.h"
+#include "ui/caption_fit.h"
 
 namespace setuptest {
 namespace {
@@ -38,8 +39,9 @@ class SetupWindow : public mainwindow_test::ProgramTest {
     WriteConfig(1);
     WriteReportConfig(0, 30);
     Start();
-    // Start-up loads the project first; the setup window comes after it.
-    EXPECT_FALSE(ui::IsLoaded<Frm_setup>());
+    // Start-up loads the project first; the setup window comes after it, hidden.
+    EXPECT_TRUE(ui::IsLoaded<Frm_setup>());
+    EXPECT_FALSE(ui::Default<Frm_setup>().isVisible());
     ui::Default<Frm_Init>().cmd_option1->click();
     return ui::Default<Frm_setup>();
   }
@@ -203,6 +205,29 @@ TEST_F(SetupWindow, LayoutPlacesEveryControlAsComputed) {
     }
   }
   EXPECT_EQ(w.Layout_Ready, 1);
+}
+
+// The annotation panel at both screen sizes: the captions of its labels, check boxes
+// and field chooser (its longest field name) whole at a readable size.
+TEST_F(SetupWindow, AnnotationCaptionsShowWhole) {
+  Frm_setup& w = Open();
+  w.chk_advance->setChecked(true);
+  w.Chk_global_strain->setChecked(false);
+  for (const QSize size : {QSize(1024, 720), QSize(1600, 1000)}) {
+    w.resize(size);
+    w.ArrangeControls();
+    const std::string at = std::to_string(size.width()) + "x" + std::to_string(size.height());
+    int checked = 0;
+    for (QWidget* c : w.frm_advance->findChildren<QWidget*>()) {
+      const bool captioned = qobject_cast<QLabel*>(c) || qobject_cast<QCheckBox*>(c) ||
+                             qobject_cast<QComboBox*>(c);
+      if (!captioned || !c->isVisibleTo(w.frm_advance) || ui::CaptionWidth(*c) == 0) continue;
+      ++checked;
+      EXPECT_LE(ui::CaptionWidth(*c), c->width()) << at << " " << c->objectName().toStdString();
+      EXPECT_GE(c->font().pointSizeF(), 7.0) << at << " " << c->objectName().toStdString();
+    }
+    EXPECT_GE(checked, 9) << at;
+  }
 }
 
 using SetupDuringRun = mainwindow_test::RunWindowTest;

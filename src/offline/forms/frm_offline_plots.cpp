@@ -178,6 +178,7 @@ void Frm_offline::DrawLinePlot(int32_t bin, const std::string& tag_list, bool re
   in.selected = lstgrup_plot->currentRow();
   in.relativize = in.tagged && mnrel0->isChecked();
   in.picture_width = Picreal->width();
+  in.picture_height = Picreal->height();
   const LinePlot plot = LinePlotPlan(in);
   if (!plot.drawn) {
     // The progress bar is no plot: nothing is left of it.
