@@ -2,6 +2,7 @@
 // simulated compact instrument: selection, the live view, the map's read-back and
 // the ways out.
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -132,6 +133,21 @@ TEST_F(TechCalWindow, SelectsReadsBackAndWritesOnlyWhatTheUserMoves) {
   EXPECT_TRUE(ui::Default<mainwindow::Frm_Init>().isVisible());
   EXPECT_TRUE(t.Cmd_online->isEnabled());
   EXPECT_TRUE(dialogs.Exhausted());
+}
+
+TEST_F(TechCalWindow, AThresholdShowsItsWholeNumberTextOnTheSmallScreen) {
+  Frm_Main& w = Start();
+  storage::Shared().ThresholdAt(0, 36) = 15.552454200973512;
+  w.show();
+  Frm_Tech_cal& t = Open(w);
+  t.resize(1024, 690);
+  QCoreApplication::processEvents();
+  EXPECT_LE(t.width(), 1024);
+  t.Picwell_MouseDown(1, 0, 250, 450);
+  ASSERT_EQ(t.txt_threshold->text(), "15.5524542009735");
+  const int text = t.txt_threshold->fontMetrics().horizontalAdvance(t.txt_threshold->text());
+  EXPECT_LE(text + 8, t.txt_threshold->width());
+  t.Command2->click();
 }
 
 TEST_F(TechCalWindow, HidingStopsTheLiveViewAndClosingShowsTheMainWindow) {
