@@ -229,6 +229,15 @@ TEST_F(SetupWindow, AnnotationCaptionsShowWhole) {
       EXPECT_GE(c->font().pointSizeF(), 7.0) << at << " " << c->objectName().toStdString();
     }
     EXPECT_GE(checked, 9) << at;
+    // The column headers' texts keep apart: no two touch.
+    const auto span = [](const QLabel* l) {
+      const int advance = l->fontMetrics().horizontalAdvance(l->text());
+      const int start = (l->alignment() & Qt::AlignRight) ? l->geometry().right() + 1 - advance : l->x();
+      return std::pair{start, start + advance};
+    };
+    const std::vector<QLabel*> headers{w.lbl_group, w.lbl_compound, w.lbl_conc, w.lbl_strain};
+    for (size_t i = 0; i + 1 < headers.size(); ++i)
+      EXPECT_LT(span(headers[i]).second + 1, span(headers[i + 1]).first) << at << " " << i;
   }
 }
 
