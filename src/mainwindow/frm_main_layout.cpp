@@ -3,6 +3,7 @@
 // level), so the whole window scales with no lower limit.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 #include <utility>
 
 #include "ui/caption_fit.h"
@@ -20,6 +22,7 @@
 #include "platform/numeric.h"
 #include "storage/shared_state.h"
 #include "ui/events.h"
+#include "ui/fit_button.h"
 #include "ui/layout_units.h"
 #include "ui/window_shape.h"
 
@@ -246,14 +249,23 @@ void Frm_Main::LayoutMainWindow() {
   PlaceTwips(txt_loff, 0.33 * u, 1 * v, 0.135 * u, 0.5 * v);
   PlaceTwips(Label_lbar, 0.26 * u, 1.03 * v, 0.05 * u, 0.5 * v);
   PlaceTwips(Label_lh, 0.49 * u, 1.03 * v, 0.05 * u, 0.5 * v);
-  // The pulse frame's "min" labels sit under their minute boxes, as "times" does.
-  PlaceTwips(Label_min1, 0.06 * u, 0.9 * v, 0.13 * u, 0.34 * v);
-  PlaceTwips(Label_min2, 0.23 * u, 0.9 * v, 0.13 * u, 0.34 * v);
   frm_pulse->raise();
+  // "times" is centred under the pulse count, as wide as its text, between the dark
+  // phase's shape and the frame's edge.
+  {
+    const int need = ui::CaptionWidth(*Label_ltimes) + 2;
+    const int lo = Shape_dark->geometry().right() + 2;
+    const int hi = frm_pulse->width() - 2;
+    const int width = std::min(std::max(need, Label_ltimes->width()), std::max(0, hi - lo));
+    const int centre = txt_pulsetimes->geometry().center().x();
+    const int left = std::clamp(centre - width / 2, lo, std::max(lo, hi - width));
+    Label_ltimes->setGeometry(left, Label_ltimes->y(), width, Label_ltimes->height());
+    Label_ltimes->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  }
   // Small windows: the labels get the height of their text within their frame, and
   // the minute boxes the width of their phase's shape, so that "0.0" shows whole.
-  for (QWidget* w : std::initializer_list<QWidget*>{Label_C, Label_lon, Label_loff, Label_ltimes,
-                                                    Label_X, Label_min1, Label_min2}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{Label_C, Label_lon, Label_loff, Label_ltimes, Label_X}) {
     ui::FitCaption(*w);
     const int h = std::max(w->height(), w->fontMetrics().height());
     const int top = std::max(0, std::min(w->y(), w->parentWidget()->height() - h));
@@ -265,6 +277,35 @@ void Frm_Main::LayoutMainWindow() {
       box->setGeometry(shape->x() + 2, box->y(), shape->width() - 4, box->height());
   }
   txt_pulsetimes->setAlignment(Qt::AlignCenter);
+  // Each "min" label reads inside its phase's shape, in the band between its minute
+  // box and the shape's bottom edge, a blank row clear of each: its letters centred
+  // there, at the largest size down to the readable floor that the band holds.
+  for (auto [label, shape, box] : {std::tuple{Label_min1, Shape_white, txt_pulseon},
+                                   std::tuple{Label_min2, Shape_dark, txt_pulseoff}}) {
+    const QRect inside = shape->geometry().adjusted(1, 1, -1, -1);
+    const int band_top = box->geometry().bottom() + 2;
+    const int band_bottom = inside.bottom() - 1;
+    QFont font;
+    while (font.pointSizeF() - 0.5 >= ui::kReadablePoints) {
+      const QFontMetrics m(font);
+      const QRect ink = m.tightBoundingRect(label->text());
+      if (ink.height() <= band_bottom - band_top + 1 &&
+          m.horizontalAdvance(label->text()) <= inside.width())
+        break;
+      font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    label->setFont(font);
+    const QFontMetrics m(font);
+    const QRect ink = m.tightBoundingRect(label->text());
+    const int baseline = (band_top + band_bottom + 1) / 2 - (ink.top() + ink.bottom() + 1) / 2;
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setGeometry(inside.x(), baseline - m.ascent(), inside.width(), m.height());
+    // Its line reaches up behind the box, which stays in front and takes the clicks.
+    label->stackUnder(box);
+  }
+  // The three words under the boxes read at one size.
+  for (const QLabel* min : {Label_min1, Label_min2})
+    if (min->font().pointSizeF() < Label_ltimes->font().pointSizeF()) Label_ltimes->setFont(min->font());
   // The "Enable(d)" boxes may grow over the free band left of them to show their caption.
   GrowLeftToFit(Chk_lenabled, shape_light->geometry().right() + 2);
   GrowLeftToFit(Chk_tenabled, shape_temp->geometry().right() + 2);

@@ -90,10 +90,11 @@ void ScaleColumn(DrawPlan& plan, double plot_scale) {
   plan.Fill(-2, 251, 0, 250, kBlack);
   plan.Fill(-2, 126, 0, 125, kBlack);
   plan.Fill(-2, 1, 0, 0, kBlack);
-  // The labels keep inside the column its white box erases.
-  plan.Text(-15, 260, Whole(plot_scale * 250), kBlack, 15);
-  plan.Text(-15, 130, Whole(plot_scale * 250 / 2), kBlack, 15);
-  plan.Text(-15, 10, " 0", kBlack, 15);
+  // The labels keep inside the column its white box erases and end where the ticks
+  // begin, so a wide label does not run into its tick.
+  plan.Text(-15, 260, Whole(plot_scale * 250), kBlack, 13);
+  plan.Text(-15, 130, Whole(plot_scale * 250 / 2), kBlack, 13);
+  plan.Text(-15, 10, " 0", kBlack, 13);
 }
 
 void ActivityAxes(DrawPlan& plan, double& plot_scale) {

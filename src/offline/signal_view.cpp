@@ -73,9 +73,10 @@ PlotPicture SignalPagePicture(const RawPage& page, const std::vector<int>& beams
   ui::DrawPlan& plan = pic.plan;
   plan.Line(0, 2150, 0, 0, kBlack);
   plan.Line(0, 0, 24900, 0, kBlack);
-  // The marks keep to the margin left of the axis, whatever the picture's width.
-  plan.Text(-1000, 2150, "100%", kBlack, 1000);
-  plan.Text(-1000, 100, "  0%", kBlack, 1000);
+  // The marks keep to the margin left of the axis, whatever the picture's width, and
+  // read whole there.
+  plan.WholeText(-1000, 2150, "100%", kBlack, 1000);
+  plan.WholeText(-1000, 100, "  0%", kBlack, 1000);
   plan.Text(0, -30, Thousands(page.page - 1));
   plan.Text(12000, -25, "[sample]");
   plan.Text(23500, -30, Thousands(page.page));

@@ -46,7 +46,10 @@ int WholePart(const std::string& text) {
 
 ui::DrawPlan PlateMapPlan() {
   ui::DrawPlan plan;
-  for (int c = 0; c < kMapColumns; ++c) plan.Text(c * kCell + 25, -75, std::to_string(c + 1), kWhite);
+  // A number keeps a fifth of its cell clear before the next, so narrow cells do not
+  // run the numbers together ("1011121314").
+  for (int c = 0; c < kMapColumns; ++c)
+    plan.Text(c * kCell + 25, -75, std::to_string(c + 1), kWhite, 0.8 * kCell);
   for (int r = 0; r < kMapRows; r += 2) {
     plan.Text(-50, r * kCell, std::string(1, static_cast<char>('A' + r / 2)), kWhite);
   }

@@ -38,6 +38,9 @@ struct DrawOp {
   // its labels may reach, and `rise` how far above y1 a row split in two may start.
   std::vector<std::string> texts{};
   double rise = 0;
+  // A text with a room that must read whole: too wide for its room even at the
+  // readable floor, it goes on as many lines as its room needs instead of being cut.
+  bool whole = false;
 
   bool operator==(const DrawOp&) const = default;
 };
@@ -79,7 +82,14 @@ class DrawPlan {
     op.rise = rise;
     ops_.push_back(std::move(op));
   }
-  // Text at `scale` times the picture's font size.
+  // Text kept whole within `fit` user units to its right: it shrinks to the readable
+  // floor, then breaks over further lines (a scale mark in a narrow margin).
+  void WholeText(double x, double y, std::string text, int32_t c, double fit) {
+    DrawOp op{OpKind::kText, x, y, x, y, c, width_, std::move(text), fit};
+    op.whole = true;
+    ops_.push_back(std::move(op));
+  }
+  // Text at `scale` times the picture's font size, never below the readable floor.
   void ScaledText(double x, double y, std::string text, int32_t c, double scale) {
     ops_.push_back({OpKind::kText, x, y, x, y, c, width_, std::move(text), 0, scale});
   }

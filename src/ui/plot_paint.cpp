@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QString>
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 
@@ -29,6 +30,36 @@ void PaintLabelRow(PictureBox& pic, const DrawOp& row) {
     pic.SetCurrentX(fit.at[i].x());
     pic.SetCurrentY(fit.at[i].y());
     pic.Print(QString::fromStdString(row.texts[i]), fit.room[i]);
+  }
+  pic.SetForeColor(RGB(0, 0, 0));
+  pic.SetFontSize(font_size);
+}
+
+// A text that must read whole in its room: the largest font from the picture's down
+// to the readable floor at which it fits, else the floor with the text broken into
+// lines that each fit (at least one character a line).
+void PaintWholeText(PictureBox& pic, const DrawOp& op) {
+  const QString text = QString::fromStdString(op.text);
+  const double room = std::fabs(op.fit * (pic.ToPixel(1, 0).x() - pic.ToPixel(0, 0).x()));
+  double points = pic.FontSize();
+  while (points - 0.5 >= kReadablePoints &&
+         QFontMetricsF(AtSize(pic.Font(), points)).horizontalAdvance(text) > room)
+    points -= 0.5;
+  const QFontMetricsF metrics(AtSize(pic.Font(), points));
+  QStringList lines;
+  for (const QChar c : text) {
+    if (lines.isEmpty() || metrics.horizontalAdvance(lines.back() + c) > room)
+      lines.append(QString(c));
+    else
+      lines.back() += c;
+  }
+  const double font_size = pic.FontSize();
+  pic.SetFontSize(points);
+  pic.SetForeColor(op.color);
+  pic.SetCurrentY(op.y1);
+  for (const QString& line : lines) {
+    pic.SetCurrentX(op.x1);
+    pic.Print(line);  // the next line starts one text line lower
   }
   pic.SetForeColor(RGB(0, 0, 0));
   pic.SetFontSize(font_size);
@@ -133,8 +164,14 @@ void PaintPlan(PictureBox& pic, const DrawPlan& plan) {
         PaintLabelRow(pic, op);
         break;
       case OpKind::kText: {
+        if (op.whole && op.fit > 0) {
+          PaintWholeText(pic, op);
+          break;
+        }
         const double font_size = pic.FontSize();
-        if (op.text_scale != 1.0) pic.SetFontSize(std::nearbyint(font_size) * op.text_scale);
+        // A scaled-down text stays at the readable floor or above.
+        if (op.text_scale != 1.0)
+          pic.SetFontSize(std::max(kReadablePoints, std::nearbyint(font_size) * op.text_scale));
         pic.SetForeColor(op.color);
         pic.SetCurrentX(op.x1);
         pic.SetCurrentY(op.y1);

@@ -1,7 +1,8 @@
 // The main window during a run as a user sees it, checked from its pixels at two
 // screen sizes: frames that share a place hide what lies behind them, every view
 // button shows its whole caption, no control is covered by anything outside its own
-// frame, and no caption is drawn below a readable size.
+// frame, no caption is drawn below a readable size, and the light and temperature
+// frames' labels read whole.
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QComboBox>
@@ -14,7 +15,9 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QFontMetrics>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "run_window_fixture.h"
@@ -143,6 +146,38 @@ std::vector<std::string> SmallCaptions(QWidget* top) {
   return small;
 }
 
+// Labels of the light and temperature frames whose caption does not show whole: wider
+// than the label or below the readable size; and the pulse frame's "min" words when
+// their letters are missing from their phase's shape under the minute box, or touch
+// the shape's bottom edge (where they read as cut).
+std::vector<std::string> CutToolLabels(Frm_Main& w) {
+  std::vector<std::string> cut;
+  for (QWidget* frame : {w.Frame_light, w.Frame_temp}) {
+    for (const QLabel* l : frame->findChildren<QLabel*>()) {
+      if (!l->isVisible() || l->text().isEmpty()) continue;
+      if (QFontMetrics(l->font()).horizontalAdvance(l->text()) > l->contentsRect().width() ||
+          l->font().pointSizeF() < ui::kReadablePoints)
+        cut.push_back(Name(l) + " in " + std::to_string(l->width()) + " px");
+    }
+  }
+  if (!w.frm_pulse->isVisible()) return cut;
+  const QImage pulse = w.frm_pulse->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const std::tuple<QLabel*, ui::ShapeBox*, QWidget*> words[] = {
+      {w.Label_min1, w.Shape_white, w.txt_pulseon}, {w.Label_min2, w.Shape_dark, w.txt_pulseoff}};
+  for (const auto& [label, shape, box] : words) {
+    const QRect r = shape->geometry();
+    const QRgb fill = ui::ToQColor(shape->FillColor()).rgb();
+    int letters = 0, on_edge = 0;
+    for (int y = box->geometry().bottom() + 1; y < r.bottom(); ++y)
+      for (int x = r.left() + 1; x < r.right(); ++x)
+        if (pulse.pixel(x, y) != fill) (y == r.bottom() - 1 ? on_edge : letters) += 1;
+    if (letters == 0 || on_edge > 0)
+      cut.push_back(Name(label) + ": " + std::to_string(letters) + " letter pixels, " +
+                    std::to_string(on_edge) + " on the shape's edge");
+  }
+  return cut;
+}
+
 std::string Joined(const std::vector<std::string>& items) {
   std::string text;
   for (const std::string& item : items) text += "\n  " + item;
@@ -179,6 +214,8 @@ TEST_F(Look, FramesHideWhatIsBehindThemAndViewButtonsShowWholeCaptions) {
     for (int pulse = 0; pulse < 2; ++pulse) {
       const std::vector<std::string> covered = CoveredControls(&w);
       EXPECT_TRUE(covered.empty()) << at << " pulse " << pulse << Joined(covered);
+      const std::vector<std::string> cut = CutToolLabels(w);
+      EXPECT_TRUE(cut.empty()) << at << " pulse " << pulse << Joined(cut);
       w.cmd_cyclepulse_Click();
     }
     const std::vector<std::string> small = SmallCaptions(&w);

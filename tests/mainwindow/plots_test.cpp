@@ -35,6 +35,8 @@ TEST(ScaleColumn, LabelsFollowThePlotScaleAndAZeroScaleBecomesOne) {
     EXPECT_EQ(scale, r.after);
     EXPECT_EQ(Texts(plan), (std::vector<std::string>{r.top, r.middle, " 0"})) << r.scale;
     EXPECT_EQ(FindText(plan, r.top)->y1, 260);
+    for (const char* label : {r.top, r.middle, " 0"})  // clear of the ticks at -2..0
+      EXPECT_LE(FindText(plan, label)->x1 + FindText(plan, label)->fit, -2) << label;
     EXPECT_TRUE(FindOp(plan, OpKind::kFill, kBlack, 0, 0, 2, 255));
     EXPECT_TRUE(FindOp(plan, OpKind::kFill, kBlack, 0, 0, 290, 2));
     EXPECT_TRUE(FindOp(plan, OpKind::kFill, kWhite, -20, -20, 0, 260));

@@ -2,11 +2,14 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 
 #include "browser_fixture.h"
+#include "ui/caption_fit.h"
+#include "ui/fit_button.h"
 #include "ui/frame.h"
 
 namespace offline_test {
@@ -120,6 +123,26 @@ TEST_F(Editor, ASmallPlateHasFourBlockSetsAndNoGroupsOnlyGroupZero) {
   EXPECT_EQ(W().Combo_sets->currentIndex(), 2);
   EXPECT_EQ(Items(W().combogrup2), (std::vector<std::string>{"000_Free"}));
   EXPECT_EQ(W().View_Mode, 3);
+}
+
+TEST_F(Editor, TheSetChooserShowsItsWidestSetWholeBesideTheLabelButtonAndList) {
+  Open();
+  offline::Frm_offline& w = W();
+  w.showNormal();
+  for (const QSize size : {QSize(1024, 720), QSize(1600, 1000)}) {
+    w.resize(size);
+    QCoreApplication::processEvents();
+    w.ArrangeControls();
+    const std::string at = std::to_string(size.width()) + "x" + std::to_string(size.height());
+    EXPECT_LE(ui::CaptionWidth(*w.Combo_sets), w.Combo_sets->width()) << at;
+    EXPECT_GE(w.Combo_sets->font().pointSizeF(), ui::kReadablePoints) << at;
+    const std::vector<QWidget*> row{w.lblset, w.Combo_sets, w.cmd_goset, w.combogrup2};
+    for (size_t i = 0; i < row.size(); ++i) {
+      EXPECT_TRUE(w.Framegrup->rect().contains(row[i]->geometry())) << at << " " << i;
+      for (size_t j = i + 1; j < row.size(); ++j)
+        EXPECT_FALSE(row[i]->geometry().intersects(row[j]->geometry())) << at << " " << i << j;
+    }
+  }
 }
 
 TEST_F(Editor, BlockSetsTileTheWellsDownThenRight) {

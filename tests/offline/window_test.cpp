@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
@@ -19,6 +20,7 @@
 #include "platform/launcher.h"
 #include "reports/forms/frm_report.h"
 #include "storage/run_description.h"
+#include "ui/caption_fit.h"
 #include "ui/frame.h"
 
 namespace offline_test {
@@ -283,6 +285,9 @@ TEST_F(Browser, DamagedRunsAndTinyWindowsDoNotBreakIt) {
     w.ArrangeControls();
   }
   EXPECT_GT(w.Picreal->width(), 400);
+  // The picture check box's caption shows whole within the plot buttons' frame.
+  EXPECT_LE(ui::CaptionWidth(*w.chk_bmp), w.chk_bmp->width());
+  EXPECT_TRUE(w.frame_plotbutton->rect().contains(w.chk_bmp->geometry()));
 }
 
 }  // namespace

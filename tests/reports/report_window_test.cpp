@@ -64,6 +64,7 @@ TEST_F(ReportWindow, UserBinOffLoadRewritesTheDefaults) {
   EXPECT_EQ(Text(w.frmtxt_threshold->text()), "1.8");
   EXPECT_FALSE(w.Chk_rawexport->isChecked());
   EXPECT_EQ(w.height(), ui::TwipsToPixels(frm_report::kLoadedHeight));
+  EXPECT_GE(w.Frame_run->y(), w.height());  // the raw-data frame stays out of sight
   EXPECT_TRUE(dialogs.log().empty());
 }
 
@@ -353,6 +354,7 @@ TEST_F(AutoReport, RawPassUsesTheRunsOwnSettingsOnlyOnCompleteBlocks) {
     if (c.blocks == 60) {
       EXPECT_TRUE(boxes.log().empty());  // the raw data frame opens
       EXPECT_EQ(w.height(), ui::TwipsToPixels(frm_report::kRawFrameHeight));
+      EXPECT_LT(w.Frame_run->geometry().bottom(), w.height());  // and shows whole
       Step(w, 1000);
       // The program's own re-analysis runs on: the chain waits for its end.
       EXPECT_EQ(w.ReanalysisRunning(), !c.tools_installed);

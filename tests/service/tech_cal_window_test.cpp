@@ -2,6 +2,8 @@
 // simulated compact instrument: selection, the live view, the map's read-back and
 // the ways out.
 #include <QComboBox>
+#include <QImage>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,6 +15,7 @@
 #include "mainwindow/mainwindow_fixture.h"
 #include "platform/clock.h"
 #include "service/forms/frm_tech_cal.h"
+#include "service/tech_cal_plots.h"
 #include "support/sim_harness.h"
 #include "ui/controls.h"
 #include "ui/picture_box.h"
@@ -132,6 +135,40 @@ TEST_F(TechCalWindow, SelectsReadsBackAndWritesOnlyWhatTheUserMoves) {
   EXPECT_TRUE(ui::Default<mainwindow::Frm_Init>().isVisible());
   EXPECT_TRUE(t.Cmd_online->isEnabled());
   EXPECT_TRUE(dialogs.Exhausted());
+}
+
+// Groups of white columns in the map's top margin, split by at least five dark columns
+// (more than the gap inside a number): the column numbers as a reader tells them apart.
+int NumberGroups(const QImage& map, int margin_rows) {
+  constexpr int kApart = 5;
+  int groups = 0, dark_run = kApart;
+  for (int x = 0; x < map.width(); ++x) {
+    bool white = false;
+    for (int y = 0; y < margin_rows && !white; ++y) white = qGray(map.pixel(x, y)) > 200;
+    if (white && dark_run >= kApart) ++groups;
+    dark_run = white ? 0 : dark_run + 1;
+  }
+  return groups;
+}
+
+TEST_F(TechCalWindow, TheSmallScreenShowsTheWholeThresholdAndSeparateColumnNumbers) {
+  Frm_Main& w = Start();
+  storage::Shared().ThresholdAt(0, 36) = 15.552454200973512;
+  w.show();
+  Frm_Tech_cal& t = Open(w);
+  t.resize(1024, 690);
+  QCoreApplication::processEvents();
+  EXPECT_LE(t.width(), 1024);
+  // The numbers at a font as wide as a desktop screen draws them, in cells this narrow.
+  t.Picwell->SetFontSize(12);
+  t.Form_Resize();
+  const QImage map = t.Picwell->Image();
+  EXPECT_EQ(NumberGroups(map, map.height() * 75 / 1675), service::kMapColumns);
+  t.Picwell_MouseDown(1, 0, 250, 450);
+  ASSERT_EQ(t.txt_threshold->text(), "15.5524542009735");
+  const int text = t.txt_threshold->fontMetrics().horizontalAdvance(t.txt_threshold->text());
+  EXPECT_LE(text + 8, t.txt_threshold->width());
+  t.Command2->click();
 }
 
 TEST_F(TechCalWindow, HidingStopsTheLiveViewAndClosingShowsTheMainWindow) {

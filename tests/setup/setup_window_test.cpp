@@ -12,11 +12,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <set>
 
 #include "mainwindow/mainwindow_fixture.h"
 #include "mainwindow/run_window_fixture.h"
 #include "setup/setup_layout.h"
 #include "ui/caption_fit.h"
+#include "ui/fit_button.h"
 
 namespace setuptest {
 namespace {
@@ -227,6 +229,33 @@ TEST_F(SetupWindow, AnnotationCaptionsShowWhole) {
       EXPECT_GE(c->font().pointSizeF(), 7.0) << at << " " << c->objectName().toStdString();
     }
     EXPECT_GE(checked, 9) << at;
+    // The column headers' texts keep apart: no two touch.
+    const auto span = [](const QLabel* l) {
+      const int advance = l->fontMetrics().horizontalAdvance(l->text());
+      const int start = (l->alignment() & Qt::AlignRight) ? l->geometry().right() + 1 - advance : l->x();
+      return std::pair{start, start + advance};
+    };
+    const std::vector<QLabel*> headers{w.lbl_group, w.lbl_compound, w.lbl_conc, w.lbl_strain};
+    for (size_t i = 0; i + 1 < headers.size(); ++i)
+      EXPECT_LT(span(headers[i]).second + 1, span(headers[i + 1]).first) << at << " " << i;
+  }
+}
+
+// The advanced options frame at both screen sizes: its captions whole, at one size.
+TEST_F(SetupWindow, AdvancedOptionsReadWholeAtOneSize) {
+  Frm_setup& w = Open();
+  for (const QSize size : {QSize(1024, 720), QSize(1600, 1000)}) {
+    w.resize(size);
+    w.ArrangeControls();
+    const std::string at = std::to_string(size.width()) + "x" + std::to_string(size.height());
+    std::set<double> sizes;
+    for (QWidget* c : w.Frame_advanced->findChildren<QWidget*>()) {
+      if (ui::CaptionWidth(*c) == 0 && !qobject_cast<QComboBox*>(c)) continue;
+      sizes.insert(c->font().pointSizeF());
+      EXPECT_LE(ui::CaptionWidth(*c), c->width()) << at << " " << c->objectName().toStdString();
+    }
+    EXPECT_EQ(sizes.size(), 1u) << at;
+    EXPECT_GE(*sizes.begin(), ui::kReadablePoints) << at;
   }
 }
 

@@ -1,10 +1,13 @@
 // Label rows under a plot's slots: one row while the labels fit their slots, two
 // staggered lines when they do not and the row is high enough, every label whole.
+// Texts that must read whole in a narrow margin, and scaled texts, stay readable.
 #include "ui/plot_paint.h"
 
 #include <gtest/gtest.h>
 
 #include <QFontMetricsF>
+#include <QImage>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -77,6 +80,75 @@ TEST(LabelRow, OneRowWhileLabelsFitTwoLinesWhenNotAndTheRowIsHighEnough) {
     // The last label, cut by the right edge in its place, starts further left.
     EXPECT_LT(fit.at.back().x(), xs.back()) << r.what;
   }
+}
+
+// Rows of a picture holding dark pixels, as bands of consecutive rows, and the
+// rightmost dark column (-1 for none).
+struct Ink {
+  int bands = 0;
+  int right = -1;
+};
+Ink InkOf(const QImage& image) {
+  Ink ink;
+  bool in_band = false;
+  for (int y = 0; y < image.height(); ++y) {
+    bool dark = false;
+    for (int x = 0; x < image.width(); ++x) {
+      if (qGray(image.pixel(x, y)) < 128) {
+        dark = true;
+        ink.right = std::max(ink.right, x);
+      }
+    }
+    if (dark && !in_band) ++ink.bands;
+    in_band = dark;
+  }
+  return ink;
+}
+
+TEST(WholeText, ShrinksToTheReadableFloorThenGoesOnFurtherLinesNeverCut) {
+  struct Row {
+    const char* what;
+    double room;  // user units, 4 pixels each
+    int lines;
+  };
+  const std::vector<Row> rows = {
+      {"room for the picture's font", 12, 1},
+      {"room at a smaller font", 7, 1},
+      {"too narrow at the floor", 5, 2},
+  };
+  for (const Row& r : rows) {
+    ui::PictureBox pic;
+    pic.resize(400, 100);
+    pic.Scale(0, 10, 100, -10);
+    pic.SetFontSize(9);
+    pic.Cls();
+    ASSERT_GT(WidthAt(pic, 9, "100%"), 7 * kAcross);
+    ASSERT_GT(WidthAt(pic, ui::kReadablePoints, "100%"), 5 * kAcross);
+    ui::DrawPlan plan;
+    plan.WholeText(0, 10, "100%", 0, r.room);
+    ui::PaintPlan(pic, plan);
+    const Ink ink = InkOf(pic.Image());
+    EXPECT_EQ(ink.bands, r.lines) << r.what;
+    EXPECT_GE(ink.right, 0) << r.what;
+    EXPECT_LT(ink.right, r.room * kAcross) << r.what;
+    EXPECT_EQ(pic.FontSize(), 9) << r.what;
+  }
+}
+
+TEST(ScaledText, NeverDrawsBelowTheReadableFloor) {
+  const auto draw = [](double font, double scale) {
+    ui::PictureBox pic;
+    pic.resize(200, 50);
+    pic.Scale(0, 10, 100, -10);
+    pic.SetFontSize(font);
+    pic.Cls();
+    ui::DrawPlan plan;
+    plan.ScaledText(0, 10, "250", 0, scale);
+    ui::PaintPlan(pic, plan);
+    return pic.Image();
+  };
+  EXPECT_EQ(draw(8, 0.75), draw(ui::kReadablePoints, 1.0));  // 6 points asked
+  EXPECT_EQ(draw(12, 0.75), draw(9, 1.0));
 }
 
 }  // namespace

@@ -65,6 +65,9 @@ class Frm_offline : public ui::Form {
   // The details box's font, made smaller (to the readable floor) until its lines show
   // without scrolling.
   void FitDetailsBox();
+  // The group editor's set chooser shows its widest set whole (the Go button may go
+  // under it); again whenever the sets change.
+  void FitSetsRow();
   // The back button: the start window again.
   void Cmd_main_Click();
 

@@ -114,7 +114,7 @@ void Frm_offline::OpenPlateEditor() {
   Combo_sets->clear();
   for (const std::string& name : sets) Combo_sets->addItem(Q(name));
   Combo_sets->setCurrentIndex(setup::PreselectedGroupSet(sets.size()));
-  ui::FitCaption(*Combo_sets);
+  FitSetsRow();
   editor_groups_ = run_.Run_Group;
   editor_names_ = run_.Run_Group_Name;
   FillEditorGroupCombo(0);

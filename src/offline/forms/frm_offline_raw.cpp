@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <algorithm>
+
 
 #include "offline/forms/frm_offline.h"
 #include "offline/page_reanalysis.h"
@@ -94,9 +96,13 @@ void Frm_offline::BuildRawViews() {
 void Frm_offline::ArrangeRawViews() {
   for (QWidget* w : std::initializer_list<QWidget*>{lbl_well, lbl_beam, lbl_channel})
     ui::FitCaption(*w);
-  // The picture check box takes the width its frame has left, so its caption shows.
-  chk_bmp->resize(std::max(chk_bmp->width(), frame_plotbutton->width() - chk_bmp->x() - 2),
-                  chk_bmp->height());
+  // The picture check box takes the width its frame has left, starting further left
+  // (to the frame's edge at most) when its caption needs it, so the caption shows.
+  chk_bmp->setFont(QFont());
+  const int right = frame_plotbutton->width() - 2;
+  const int left = std::clamp(right - ui::CaptionWidth(*chk_bmp), std::min(2, chk_bmp->x()),
+                              chk_bmp->x());
+  chk_bmp->setGeometry(left, chk_bmp->y(), std::max(0, right - left), chk_bmp->height());
   ui::FitCaption(*chk_bmp);
   // While tracking the page box shows step numbers, wider than a page's.
   if (View_Mode == 6 || View_Mode == 99) {

@@ -33,7 +33,12 @@ constexpr int kMenuHeight = 22;
 constexpr int kFrameTop = 24;
 // The content frame's own height: whole in the shortest window (after Cancel).
 constexpr int kFrameHeight = 204;
-constexpr int kRunFrameTop = kFrameTop + kFrameHeight + 6;
+// The raw-data frame lies below the window's first height, so the report choices show
+// alone until the frame is opened; the window opened for it holds the frame whole.
+constexpr int kRunFrameTop = frm_report::kLoadedHeight / ui::kTwipsPerPixel + 2;
+constexpr int kRunFrameHeight = 130;
+static_assert(kRunFrameTop >= kFrameTop + kFrameHeight + 6);
+static_assert(kRunFrameTop + kRunFrameHeight <= frm_report::kRawFrameHeight / ui::kTwipsPerPixel);
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
@@ -100,7 +105,7 @@ frm_report::frm_report() {
   chk_autoreport->setGeometry(510, 176, 120, kControlHeight);
 
   Frame_run = new QGroupBox("Raw data processing:", this);
-  Frame_run->setGeometry(4, kRunFrameTop, kWidth - 8, 130);
+  Frame_run->setGeometry(4, kRunFrameTop, kWidth - 8, kRunFrameHeight);
   QWidget* r = Frame_run;
   Caption("Organism:", r, 8, 18, 62);
   Cmb_organism = new QComboBox(r);

@@ -117,7 +117,11 @@ void Frm_Tech_cal::BuildControls() {
 
   auto* setting = new ui::Frame("Channel setting", this);
   auto* set_grid = new QGridLayout(setting);
-  txt_threshold = Box("0", setting, 72);
+  // The threshold shows as its whole number text (up to 15 significant digits): its box
+  // takes the row, its bar the row below.
+  txt_threshold = Box("0", setting);
+  txt_threshold->setFixedWidth(txt_threshold->fontMetrics().horizontalAdvance("-00.0000000000000") +
+                               14);
   Scroll_threshold = Bar(20, setting);
   txtgain = Box("0", setting);
   scrollgain = Bar(7, setting);
@@ -125,12 +129,14 @@ void Frm_Tech_cal::BuildControls() {
   scrollpower = Bar(7, setting);
   lblout = new QLabel("OUT", setting);
   Cmd_setall = Button("Set All", setting);
+  set_grid->addWidget(Caption("Threshold", setting), 0, 0);
+  set_grid->addWidget(txt_threshold, 0, 1, 1, 2, Qt::AlignLeft);
+  set_grid->addWidget(Scroll_threshold, 1, 1, 1, 2);
   const std::pair<const char*, std::pair<QLineEdit*, QScrollBar*>> rows[] = {
-      {"Threshold", {txt_threshold, Scroll_threshold}},
       {"Gain", {txtgain, scrollgain}},
       {"Power", {txtpower, scrollpower}},
   };
-  int row = 0;
+  int row = 2;
   for (const auto& [name, controls] : rows) {
     set_grid->addWidget(Caption(name, setting), row, 0);
     set_grid->addWidget(controls.first, row, 1);

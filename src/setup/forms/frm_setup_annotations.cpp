@@ -130,6 +130,15 @@ void Frm_setup::ShowAnnotationGrid() {
   place(lbl_compound, c.compound, kHeaderTop);
   place(lbl_conc, c.concentration, kHeaderTop);
   place(lbl_strain, c.strain, kHeaderTop);
+  // "[Conc]" heads a narrow column: it takes the free right half of the compound
+  // header as well, right-aligned, a few pixels short of the next header.
+  if (lbl_conc->isVisibleTo(frm_advance) && lbl_compound->isVisibleTo(frm_advance)) {
+    const int left = std::min(lbl_conc->x(), lbl_compound->x() + lbl_compound->width() / 2);
+    const int right = lbl_conc->geometry().right() - 3;
+    lbl_compound->resize(std::max(0, left - 2 - lbl_compound->x()), lbl_compound->height());
+    lbl_conc->setGeometry(left, lbl_conc->y(), std::max(0, right - left + 1), lbl_conc->height());
+    lbl_conc->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  }
   place(lbl_org, c.organisms, kHeaderTop);
   place(lbl_buff, c.buffer, kHeaderTop);
   for (size_t i = 0; i < static_cast<size_t>(kAnnotationRows); ++i) {

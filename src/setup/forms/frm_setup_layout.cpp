@@ -42,6 +42,16 @@ void Frm_setup::ArrangeControls() {
            Check_saverealtime, Label_savereal, lbl_message}) {
     ui::FitCaption(*w);
   }
+  // The advanced options read at one size: the smallest their captions needed.
+  {
+    const std::initializer_list<QWidget*> captions{chklight, chktemp, Check_saverealtime,
+                                                   Label_savereal, lbl_message};
+    QFont font;
+    for (const QWidget* w : captions)
+      if (w->font().pointSizeF() < font.pointSizeF()) font = w->font();
+    for (QWidget* w : captions) w->setFont(font);
+    Combosavereal->setFont(font);
+  }
   ShowAnnotationGrid();
   Frame_setup->show();
   // The project list lies over the settings frame while it is shown.
