@@ -1,7 +1,12 @@
 // The acquisition tick: the group poll with its decoding, spreading and hold of
 // failed groups, the serial error count and automatic restart, the envelope stage,
-// the redraw cadence, then (after any bin end) elapsed time, end of run, progress,
-// light pulses and the pending temperature/light send.
+// the redraw cadence, then elapsed time, progress, light pulses and the pending
+// temperature/light send.
+//
+// A reply shifted by stray bytes leaves its tail for later, and a USB adapter may hand
+// the tail of a tick's last reply on only after that tick: each tick's sample can be
+// taken back by the next tick's poll, and a bin is closed (with the end-of-run test)
+// by the tick after its last sample, once that tick's poll has found nothing amiss.
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -67,21 +72,57 @@ void RunEngine::RunningTick() {
   const int step = s.Plate_96 ? 16 : 8;
   const int interval = DspInterval();
 
+  bool polled = false;
   bool last_failed = false;
   if (!sh.Offline_Mode) {
-    if (s.Ring_Index <= 1 || s.Sample_Count <= 1) PrimeGroupRequests(io_, step);
-    last_failed = Poll(step);
+    int stale = 0;
+    if (s.Ring_Index <= 1 || s.Sample_Count <= 1) stale = PrimeGroupRequests(io_, step);
+    PollGroups(io_, step, poll_);
+    stale += poll_.stale;
+    polled = true;
+    // The previous tick's last reply may have been shifted with its tail coming late:
+    // that tail waits ahead of this poll, or shifts this poll's first reply.
+    const bool previous_shifted = undo_.valid && (stale > 0 || poll_.misaligned);
+    if (previous_shifted) RetractPreviousSample();
+    last_failed = poll_.groups == 0 || !poll_.good[poll_.groups - 1] || poll_.misaligned ||
+                  previous_shifted;
   }
+  undo_.valid = false;
+  if (bin_end_pending_) {
+    // The bin's last sample has stood the test of this poll: the bin is complete.
+    bin_end_pending_ = false;
+    BinEnd();
+    if (ElapsedAndEnd(true)) {
+      ProgressPulsesPending(false);
+      AdvanceCounters(interval);
+      return;
+    }
+  }
+  if (polled) StoreSample();
   if (!CountSerialError(last_failed)) return;
 
   if (s.Sample_Count == interval) view_.WarmUpRefresh(controls.Station_Index);
-  const bool envelope = s.Sample_Count > interval && s.Ring_Index >= 2;
+  const int r = s.Ring_Index;
+  const bool envelope = s.Sample_Count > interval && r >= 2;
+  if (polled) {
+    undo_.valid = true;
+    undo_.position = int16_t(r);
+    undo_.envelope = envelope;
+    undo_.interval = interval;
+    undo_.step = step;
+    if (r >= 1)
+      std::copy_n(&s.Raw_Ring[RunState::Cell(0, r - 1)], storage::kChannelSlots,
+                  undo_.previous.begin());
+    undo_.spread = s.Spread_Sums;
+    undo_.level = s.Level_Sums;
+    undo_.count = s.Sum_Count;
+  }
   for (int ch = 0; ch < storage::kChannelCount; ++ch) {
     if (sh.Channel_Well[ch] < 0) continue;
     if (envelope)
-      EnvelopeStage(ch, interval, sh.ThresholdAt(0, ch));
+      EnvelopeStage(ch, r, interval, sh.ThresholdAt(0, ch));
     else
-      ResetStage(ch);
+      ResetStage(ch, r);
   }
   if (s.Redraw_Count > 1) {
     view_.DrawRealtimeTraces(controls.Station_Index);
@@ -90,11 +131,18 @@ void RunEngine::RunningTick() {
   }
   ++s.Tick_Count;
   ++s.Ring_Index;
-  if (s.Ring_Index >= kBinSamples) BinEnd();
+  if (s.Ring_Index >= kBinSamples) {
+    s.Ring_Index = 0;
+    bin_end_pending_ = true;
+  }
 
-  const bool ended = ElapsedAndEnd(true);
-  if (s.Ring_Index % kTailEvery == 0) ProgressPulsesPending(!ended);
+  ElapsedAndEnd(false);
+  if (s.Ring_Index % kTailEvery == 0) ProgressPulsesPending(true);
+  AdvanceCounters(interval);
+}
 
+void RunEngine::AdvanceCounters(int interval) {
+  RunState& s = state;
   ++s.Redraw_Count;
   if (s.Interval_Step >= interval) {
     s.Interval_Step = 0;
@@ -107,15 +155,16 @@ void RunEngine::RunningTick() {
 }
 
 void RunEngine::PausedTick() {
-  const bool ended = ElapsedAndEnd(false);
+  undo_.valid = false;
+  const bool ended = ElapsedAndEnd(true);
   ProgressPulsesPending(!ended);
 }
 
-bool RunEngine::Poll(int step) {
+void RunEngine::StoreSample() {
   RunState& s = state;
   const int r = s.Ring_Index;
-  GroupPoll& poll = poll_;
-  PollGroups(io_, step, poll);
+  std::copy_n(&s.Raw_Ring[RunState::Cell(0, r)], storage::kChannelSlots, undo_.column.begin());
+  const GroupPoll& poll = poll_;
   for (int i = 0; i < poll.groups; ++i) {
     const int g = poll.group[i];
     // A misaligned poll may have put any group's levels on a neighbour's channels.
@@ -125,15 +174,56 @@ bool RunEngine::Poll(int step) {
         s.RawAt(ch, r) = static_cast<int16_t>(poll.levels[i][w]);
         s.RawAt(ch + 1, r) = 0;
       }
-    } else if (r > 1) {
-      for (int b = 0; b < 3; ++b)
-        for (int j = 0; j < 16; ++j) {
-          const int ch = 2 * g + j + 128 * b;
-          s.RawAt(ch, r) = s.RawAt(ch, r - 1);
-        }
+    } else {
+      HoldGroup(g, r);
     }
   }
-  return poll.groups == 0 || !poll.good[poll.groups - 1] || poll.misaligned;
+}
+
+void RunEngine::HoldGroup(int g, int r) {
+  if (r <= 1) return;
+  RunState& s = state;
+  for (int b = 0; b < 3; ++b)
+    for (int j = 0; j < 16; ++j) {
+      const int ch = 2 * g + j + 128 * b;
+      s.RawAt(ch, r) = s.RawAt(ch, r - 1);
+    }
+}
+
+void RunEngine::RetractPreviousSample() {
+  auto& sh = storage::Shared();
+  RunState& s = state;
+  const SampleUndo& u = undo_;
+  const int p = u.position;
+  ++retracted_samples_;
+  // Back to what the ring and the sums held before that tick, then its sample as a
+  // poll whose every group failed.
+  if (p >= 1)
+    std::copy(u.previous.begin(), u.previous.end(), &s.Raw_Ring[RunState::Cell(0, p - 1)]);
+  std::copy(u.column.begin(), u.column.end(), &s.Raw_Ring[RunState::Cell(0, p)]);
+  s.Spread_Sums = u.spread;
+  s.Level_Sums = u.level;
+  s.Sum_Count = u.count;
+  for (int g = 0; g <= 63; g += u.step) HoldGroup(g, p);
+  for (int ch = 0; ch < storage::kChannelCount; ++ch) {
+    if (sh.Channel_Well[ch] < 0) continue;
+    if (u.envelope)
+      EnvelopeStage(ch, p, u.interval, sh.ThresholdAt(0, ch));
+    else
+      ResetStage(ch, p);
+  }
+}
+
+void RunEngine::FinishPendingBin() {
+  if (!bin_end_pending_) return;
+  bin_end_pending_ = false;
+  if (undo_.valid && !storage::Shared().Offline_Mode && io_.DiscardInput(0) > 0)
+    RetractPreviousSample();
+  undo_.valid = false;
+  try {
+    BinEnd();
+  } catch (const std::exception&) {
+  }
 }
 
 bool RunEngine::CountSerialError(bool last_failed) {
@@ -166,9 +256,8 @@ bool RunEngine::CountSerialError(bool last_failed) {
   return false;
 }
 
-void RunEngine::EnvelopeStage(int ch, int interval, double thr) {
+void RunEngine::EnvelopeStage(int ch, int r, int interval, double thr) {
   RunState& s = state;
-  const int r = s.Ring_Index;
   // Column `ch` of each per-sample table, one row per sample position.
   int16_t* const R = s.Raw_Ring.data() + ch;
   int16_t* const U = s.Envelope.data() + ch;
@@ -205,9 +294,8 @@ void RunEngine::EnvelopeStage(int ch, int interval, double thr) {
   U[at(r)] = Saturate16((su + (thr + 100.0) * m / 100.0) / 4.0);
 }
 
-void RunEngine::ResetStage(int ch) {
+void RunEngine::ResetStage(int ch, int r) {
   RunState& s = state;
-  const int r = s.Ring_Index;
   const std::size_t at = RunState::Cell(ch, r);
   const double thr = storage::Shared().ThresholdAt(0, ch);
   s.Spread_Sums[ch] = s.Level_Sums[ch] = s.Sum_Count[ch] = 0;
@@ -222,7 +310,7 @@ double RunEngine::ElapsedDays() const {
   return double(platform::MonotonicMs() - run_start_ms_) / 86400000.0;
 }
 
-bool RunEngine::ElapsedAndEnd(bool running) {
+bool RunEngine::ElapsedAndEnd(bool may_end) {
   auto& sh = storage::Shared();
   RunState& s = state;
   const int64_t elapsed_ms = platform::MonotonicMs() - run_start_ms_;
@@ -231,7 +319,7 @@ bool RunEngine::ElapsedAndEnd(bool running) {
   const double minutes = platform::Int(d * 1440.0);
   s.Elapsed_Minutes = int32_t(std::min(minutes, 32767.0));
   s.Elapsed_Minutes_Exact = platform::RoundHalfEven(d * 1440.0 * 100.0) / 100.0;
-  if (s.Elapsed_Minutes >= sh.Aq_lapse && (!running || s.Ring_Index == 0)) {
+  if (may_end && s.Elapsed_Minutes >= sh.Aq_lapse) {
     EndOfRun();
     return true;
   }

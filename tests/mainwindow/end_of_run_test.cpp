@@ -20,7 +20,7 @@ class EndOfRun : public RunWindowTest {
   // The run with its first bin recorded.
   Frm_Main& RunOneBin(bool user_bin) {
     Frm_Main& w = StartRun("w96", user_bin, [](Frm_Main&) {});
-    Ticks(w, 500);
+    Ticks(w, 501);  // a bin closes at the tick after its last sample
     return w;
   }
 };

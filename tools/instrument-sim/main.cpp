@@ -30,6 +30,9 @@ const char kHelp[] =
     "  --temperature C   starting temperature in degrees C (default 24)\n"
     "  --fault KIND      misbehave on every reply: silence, short, parity, stray or late\n"
     "  --no-plate        no plate in the slot: no animal ever crosses a beam\n"
+    "  --late-tail       every reply comes shifted by two stray bytes that form a good\n"
+    "                    word, and its last two bytes follow 2..20 ms after the rest,\n"
+    "                    as a USB adapter may hand them on (not with --fault)\n"
     "\n"
     "Beam faults (LIST: channels 0..383 and ranges, e.g. 37,100-103; each option\n"
     "may be given more than once):\n"
@@ -82,6 +85,7 @@ int main(int argc, char** argv) {
   sim::ReplyMode mode = sim::ReplyMode::kAuto;
   sim::Fault fault = sim::Fault::kNone;
   bool no_plate = false;
+  bool late_tail = false;
   std::vector<std::pair<int, sim::BeamFault>> beam_faults;
   bool sensor = false;
   double sensor_offset = 0.0, sensor_slope = 0.219;
@@ -127,6 +131,8 @@ int main(int argc, char** argv) {
       else return Usage("--fault needs silence, short, parity, stray or late");
     } else if (a == "--no-plate") {
       no_plate = true;
+    } else if (a == "--late-tail") {
+      late_tail = true;
     } else if (a == "--dark" || a == "--bright" || a == "--weak") {
       const char* v = value();
       std::vector<int> channels;
@@ -163,7 +169,13 @@ int main(int argc, char** argv) {
   server.SetSerialNumber(serial);
   server.SetTemperature(temperature);
   if (pace) server.SetPacing(sim::kWireBytesPerSecond);
+  if (late_tail && fault != sim::Fault::kNone)
+    return Usage("--late-tail and --fault exclude each other");
   if (fault != sim::Fault::kNone) server.SetFault(fault);
+  if (late_tail) {
+    server.SetStrayBytes(std::string(2, '\0'));
+    server.SetFault(sim::Fault::kLateTail);
+  }
   server.WithModel([&](sim::InstrumentModel& m) {
     if (no_plate) m.SetAnimalsPresent(false);
     for (const auto& [channel, kind] : beam_faults) m.SetBeamFault(channel, kind);
