@@ -32,6 +32,8 @@ inline constexpr int kErrorsBeforeRestart = 30;
 // x rounded half to even and held to 16 bits: the tick's tables never overflow.
 int16_t Saturate16(double x);
 
+// "N of M bins could not be recorded: check the disk".
+std::string LostBinsText(int lost_bins, int bins);
 // "Acquisition finished", and how many of the run's bins could not be recorded.
 std::string FinishedText(int lost_bins, int bins);
 

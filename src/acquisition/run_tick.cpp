@@ -39,11 +39,14 @@ std::string ElapsedText(int64_t elapsed_ms) {
 
 }  // namespace
 
+std::string LostBinsText(int lost_bins, int bins) {
+  return std::to_string(lost_bins) + " of " + std::to_string(bins) +
+         " bins could not be recorded: check the disk";
+}
+
 std::string FinishedText(int lost_bins, int bins) {
   std::string text = "Acquisition finished";
-  if (lost_bins > 0)
-    text += "\r\n" + std::to_string(lost_bins) + " of " + std::to_string(bins) +
-            " bins could not be recorded: check the disk";
+  if (lost_bins > 0) text += "\r\n" + LostBinsText(lost_bins, bins);
   return text;
 }
 
@@ -332,7 +335,11 @@ void RunEngine::EndOfRun() {
   flags.Light_On = false;
   SendTempLightState();
   view_.OpenReport(controls.mn_userbin);
-  if (!controls.mn_userbin) platform::GetDialogs().MsgBox(FinishedText(lost_bins_, run_bins_));
+  // The automatic report shows no box; a loss must still reach whoever reads the log.
+  if (!controls.mn_userbin)
+    platform::GetDialogs().MsgBox(FinishedText(lost_bins_, run_bins_));
+  else if (lost_bins_ > 0)
+    platform::GetDialogs().Note(LostBinsText(lost_bins_, run_bins_));
   Stop();
 }
 

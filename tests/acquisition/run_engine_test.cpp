@@ -288,7 +288,9 @@ TEST_F(RunEngineTest, ALateTailTakesBackTheSampleOfTheTickBefore) {
     EXPECT_EQ(engine_.state.Com_Error_Count, c.errors);
     EXPECT_EQ(engine_.RetractedSamples() - retracted, taken_back ? 1 : 0);
     EXPECT_EQ(view_.activity_plots, plots + (next == 0 ? 1 : 0));
-    if (next > 1) EXPECT_EQ(engine_.state.Sum_Count[0], summed + 2) << "each sample summed once";
+    if (next > 1) {
+      EXPECT_EQ(engine_.state.Sum_Count[0], summed + 2) << "each sample summed once";
+    }
     io_.late_tails = io_.tails_after_listen = false;
     raise = 0;
   }

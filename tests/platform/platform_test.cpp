@@ -146,8 +146,14 @@ TEST(Dialogs, ScriptedAnswersAndExactLog) {
 
 TEST(Dialogs, LoggingBoxesTakeTheDefaultAnswer) {
   platform::LoggingDialogs logging;
+  testing::internal::CaptureStderr();
   EXPECT_FALSE(logging.AskYesNo("Proceed?"));
   EXPECT_EQ(logging.InputBox("Name?", "Autorun project").value(), "Autorun project");
+  logging.Note("2 of 9 bins could not be recorded: check the disk");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "[question, answered No] Proceed?\n"
+            "[input, answered \"Autorun project\"] Name?\n"
+            "[note] 2 of 9 bins could not be recorded: check the disk\n");
 }
 
 }  // namespace
