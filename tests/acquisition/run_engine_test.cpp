@@ -296,6 +296,41 @@ TEST_F(RunEngineTest, ALateTailTakesBackTheSampleOfTheTickBefore) {
   }
 }
 
+TEST_F(RunEngineTest, AStopRightAfterABinsLastSampleRecordsThatBin) {
+  struct Case {
+    const char* what;
+    bool late_tail;  // of the last sample's last reply, waiting when the stop comes
+  } cases[] = {{"nothing amiss", false}, {"the last sample's tail waiting", true}};
+  int raise = 0;
+  io_.level_of = [&](int ch, long) { return 1000 + ch + raise; };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    clock_.Advance(60000);
+    engine_.controls.Auto_Run = true;
+    Start();
+    Ticks(499);
+    raise = 500;
+    if (c.late_tail) io_.stray_groups = {{56, std::string(2, '\0')}};
+    io_.late_tails = io_.tails_after_listen = true;
+    Ticks(1);
+    io_.stray_groups.clear();
+    io_.late_tails = io_.tails_after_listen = false;
+    if (c.late_tail) io_.HandOnLateBytes();
+    raise = 0;
+    EXPECT_FALSE(fs::exists(RunFolder() / "counts.bin"));
+    engine_.Stop();
+    EXPECT_EQ(fs::file_size(RunFolder() / "counts.bin"), storage::kCountsRecordBytes);
+    storage::RawBlockRecord block;
+    ASSERT_TRUE(storage::ReadRunRawBlock(RunFolder(), 0, 500, block));
+    EXPECT_EQ(block.At(2, 498), 1002);
+    if (c.late_tail) {
+      EXPECT_EQ(block.At(2, 499), 1002);
+    } else {
+      EXPECT_GT(block.At(2, 499), 1002);
+    }
+  }
+}
+
 TEST_F(RunEngineTest, EnvelopeStageRemovesSpikesAndReadsItsWindowBackIntoThePreviousBin) {
   // Channel 0, threshold 10 %, a window of 5 samples.
   struct Cell {
