@@ -261,8 +261,8 @@ int main(int argc, char** argv) {
   platform::SetClock(nullptr);
   std::error_code ec;
   fs::remove_all(home, ec);
-  const bool ok = whole && drops == 0 && memory_ok && counts_ok &&
-                  status == reports::ReportStatus::kWritten;
+  const bool ok =
+      whole && drops == 0 && memory_ok && counts_ok && status == reports::ReportStatus::kWritten;
   std::printf("  %s\n", ok ? "PASSED" : "FAILED");
   return ok ? 0 : 1;
 }

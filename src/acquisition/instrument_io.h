@@ -51,7 +51,7 @@ inline constexpr int kMaxPollGroups = 8;
 // it then waits ahead of the next poll (`stale`) or shifts that poll's first reply.
 struct GroupPoll {
   int groups = 0;
-  int stale = 0;  // bytes found before the first request
+  int stale = 0;                            // bytes found before the first request
   std::array<int, kMaxPollGroups> group{};  // the group selector of each request
   std::array<std::array<int32_t, devlink::kGroupWords>, kMaxPollGroups> levels{};
   std::array<bool, kMaxPollGroups> good{};  // exactly 48 bytes, every word good

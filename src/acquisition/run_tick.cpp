@@ -87,8 +87,8 @@ void RunEngine::RunningTick() {
     // that tail waits ahead of this poll, or shifts this poll's first reply.
     const bool previous_shifted = undo_.valid && (stale > 0 || poll_.misaligned);
     if (previous_shifted) RetractPreviousSample();
-    last_failed = poll_.groups == 0 || !poll_.good[poll_.groups - 1] || poll_.misaligned ||
-                  previous_shifted;
+    last_failed =
+        poll_.groups == 0 || !poll_.good[poll_.groups - 1] || poll_.misaligned || previous_shifted;
   }
   undo_.valid = false;
   if (bin_end_pending_) {

@@ -249,8 +249,8 @@ TEST_F(RunEngineTest, ALateTailTakesBackTheSampleOfTheTickBefore) {
       // The shifted sample had the spike before it removed: taken back, it stays.
       {"a spike before the shifted sample", 45, 2000, Tail::kBeforeNextTick, false, 1},
       {"the tail shifting the next poll's first reply", 50, 0, Tail::kWithNextFrame, true, 1},
-      {"the bin's last sample, the tail ahead of the priming pass", 499, 0,
-       Tail::kBeforeNextTick, false, 1},
+      {"the bin's last sample, the tail ahead of the priming pass", 499, 0, Tail::kBeforeNextTick,
+       false, 1},
       {"the bin's last sample, the tail shifting a priming reply", 499, 0, Tail::kWithNextFrame,
        false, 1},
   };

@@ -6,7 +6,6 @@
 #include <set>
 
 #include "platform/serial_port.h"
-
 #include "run_fixture.h"
 
 namespace acqtest {
@@ -137,8 +136,8 @@ TEST_F(SimRunFixture, OnlyFramesThatGetNoReplyAreDrained) {
       {"a poll of the eight groups", [&] { acquisition::PollGroups(io, 8, poll); }, 0},
       {"a priming pass", [&] { acquisition::PrimeGroupRequests(io, 16); }, 0},
       {"a temperature query", [&] { io.DeviceQuery(devlink::RegTemperature, 0, command); }, 0},
-      {"the temperature and light frame", [&] { io.DeviceWrite(devlink::RegTempLight, 5, command); },
-       1},
+      {"the temperature and light frame",
+       [&] { io.DeviceWrite(devlink::RegTempLight, 5, command); }, 1},
       {"the plate type frame", [&] { io.DeviceWrite(devlink::RegPlateType, 1, command); }, 1},
   };
   for (const Case& c : cases) {

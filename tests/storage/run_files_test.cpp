@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "platform/file_write.h"
-
 #include "support/temp_folder.h"
 
 namespace storage {
@@ -122,9 +121,9 @@ TEST(RunFiles, EveryRecordAppendReachesTheDisk) {
     std::function<AppendResult()> append;
     uint64_t syncs;
   } cases[] = {
-      {"a new counts.bin", counts, 2}, {"a counts record more", counts, 1},
+      {"a new counts.bin", counts, 2},    {"a counts record more", counts, 1},
       {"a new histogram file", histo, 2}, {"a histogram record more", histo, 1},
-      {"a new raw file", raw, 2}, {"a raw block more", raw, 1},
+      {"a new raw file", raw, 2},         {"a raw block more", raw, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

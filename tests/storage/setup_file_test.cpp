@@ -195,12 +195,11 @@ std::vector<std::vector<std::string>> Records(const storage::SharedState& s) {
   std::vector<std::vector<std::string>> r = {
       {s.Project_Name, s.Plate_format},
       six({s.Aq_mode, s.Aq_lapse, s.Sample_Rate, s.RT_Buffer, s.DSP_Method, s.DSP_Interval}),
-      six({s.Binary_Acq, s.Threshold_Counter, s.Cal_value, s.Cal_mode, s.Save_counts,
-           s.Save_real}),
+      six({s.Binary_Acq, s.Threshold_Counter, s.Cal_value, s.Cal_mode, s.Save_counts, s.Save_real}),
       six({s.Menu1, s.Menu2, s.Menu3, s.Menu4, s.Menu5, s.Menu6})};
   for (int row = 1; row <= 6; ++row)
-    r.push_back(six({s.MnAt(row, 0), s.MnAt(row, 1), s.MnAt(row, 2), s.MnAt(row, 3),
-                     s.MnAt(row, 4), s.MnAt(row, 5)}));
+    r.push_back(six({s.MnAt(row, 0), s.MnAt(row, 1), s.MnAt(row, 2), s.MnAt(row, 3), s.MnAt(row, 4),
+                     s.MnAt(row, 5)}));
   return r;
 }
 
@@ -233,10 +232,11 @@ TEST_F(SetupFile, DamageAtEachStageKeepsTheRecordsReadAndDefaultsTheRest) {
     int damaged_line;  // its first value is not a number; 0: the file has five lines
     const char* records;
   } cases[] = {
-      {1, 0, "DDDDDDDDDD"},   {2, 4, "FDDDDDDDDD"},   {3, 6, "FFDDDDDDDD"},
-      {4, 8, "FFFDDDDDDD"},   {5, 10, "FFFFDDDDDD"},  {6, 12, "FFFFFDDDDD"},
-      {7, 14, "FFFFFFDDDD"},  {8, 16, "FFFFFFFDDD"},  {9, 18, "FFFFFFFFDD"},
-      {10, 20, "FFFFFFFFFD"}, {11, 2, "FFFFFFFFFF"},  // the stored number: all read
+      {1, 0, "DDDDDDDDDD"},  {2, 4, "FDDDDDDDDD"},  {3, 6, "FFDDDDDDDD"},  {4, 8, "FFFDDDDDDD"},
+      {5, 10, "FFFFDDDDDD"}, {6, 12, "FFFFFDDDDD"}, {7, 14, "FFFFFFDDDD"}, {8, 16, "FFFFFFFDDD"},
+      {9, 18, "FFFFFFFFDD"}, {10, 20, "FFFFFFFFFD"},
+      // The stored number: every record was read.
+      {11, 2, "FFFFFFFFFF"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "stage " << c.stage);
@@ -253,12 +253,15 @@ TEST_F(SetupFile, DamageAtEachStageKeepsTheRecordsReadAndDefaultsTheRest) {
     dialogs_.ExpectOk().ExpectOk();
     storage::ReadSetupFile(0);
     ASSERT_EQ(dialogs_.log().size(), seen + 2);
-    EXPECT_EQ(dialogs_.log()[seen], "Error [\\p00000\\setup.dat] ID#" +
-                                        std::to_string(c.stage) + " => Loading default values...");
+    EXPECT_EQ(dialogs_.log()[seen], "Error [\\p00000\\setup.dat] ID#" + std::to_string(c.stage) +
+                                        " => Loading default values...");
     const auto now = Records(S());
     std::string held;
     for (std::size_t r = 0; r < now.size(); ++r)
-      held += now[r] == from_file[r] ? 'F' : now[r] == defaults[r] ? 'D' : now[r] == previous[r] ? 'P' : '?';
+      held += now[r] == from_file[r]  ? 'F'
+              : now[r] == defaults[r] ? 'D'
+              : now[r] == previous[r] ? 'P'
+                                      : '?';
     EXPECT_EQ(held, c.records);
   }
 }

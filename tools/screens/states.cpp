@@ -346,6 +346,21 @@ Shots OfflineKinetics(Program& p) {
   return {{"", &w}};
 }
 
+// A second run, reported by itself, whose run folder went away: no bin is recorded.
+Shots EndLostBins(Program& p) {
+  Frm_Main& w = p.Ended();
+  w.mn_userbin->setChecked(true);
+  p.Advance(60 * 1000);
+  p.answers().Queue("", "Screens lost");
+  w.CmdPlay_Click();
+  w.Timeradq.stop();
+  std::filesystem::remove_all(std::filesystem::path(storage::Shared().Project_Path) /
+                              w.engine().state.Run_Folder);
+  p.Advance(int64_t(storage::Shared().Aq_lapse) * 60 * 1000);
+  p.Ticks(600);
+  return Main(w);
+}
+
 }  // namespace
 
 const std::vector<State>& States() {
@@ -378,6 +393,7 @@ const std::vector<State>& States() {
       {"offline-grid", "offline: an eight-hour run's plate grid", OfflineGrid},
       {"offline-lines", "offline: an eight-hour run's group lines over time", OfflineLines},
       {"offline-kinetics", "offline: kinetics of three runs tagged [K1]", OfflineKinetics},
+      {"end-lost-bins", "a run whose bins could not be recorded, reported by itself", EndLostBins},
   };
   return kStates;
 }
