@@ -201,8 +201,8 @@ class RunEngine {
   void AdvanceCounters(int interval);
   // False when the tick must end here (the restart was launched or failed).
   bool CountSerialError(bool last_failed);
-  void EnvelopeStage(int ch, int r, int interval, double thr);
-  void ResetStage(int ch, int r);
+  void EnvelopeStage(int ch, int16_t r, int interval, double thr);
+  void ResetStage(int ch, int16_t r);
   void BinEnd();
   void BinDetection();
   // False when a record of the bin could not be written.

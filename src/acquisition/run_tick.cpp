@@ -105,11 +105,11 @@ void RunEngine::RunningTick() {
   if (!CountSerialError(last_failed)) return;
 
   if (s.Sample_Count == interval) view_.WarmUpRefresh(controls.Station_Index);
-  const int r = s.Ring_Index;
+  const int16_t r = s.Ring_Index;
   const bool envelope = s.Sample_Count > interval && r >= 2;
   if (polled) {
     undo_.valid = true;
-    undo_.position = int16_t(r);
+    undo_.position = r;
     undo_.envelope = envelope;
     undo_.interval = interval;
     undo_.step = step;
@@ -197,7 +197,7 @@ void RunEngine::RetractPreviousSample() {
   auto& sh = storage::Shared();
   RunState& s = state;
   const SampleUndo& u = undo_;
-  const int p = u.position;
+  const int16_t p = u.position;
   ++retracted_samples_;
   // Back to what the ring and the sums held before that tick, then its sample as a
   // poll whose every group failed.
@@ -259,7 +259,9 @@ bool RunEngine::CountSerialError(bool last_failed) {
   return false;
 }
 
-void RunEngine::EnvelopeStage(int ch, int r, int interval, double thr) {
+// `r` is a ring position, 16 bits as Ring_Index: the range lets the compiler keep the
+// window's index arithmetic narrow.
+void RunEngine::EnvelopeStage(int ch, int16_t r, int interval, double thr) {
   RunState& s = state;
   // Column `ch` of each per-sample table, one row per sample position.
   int16_t* const R = s.Raw_Ring.data() + ch;
@@ -297,7 +299,7 @@ void RunEngine::EnvelopeStage(int ch, int r, int interval, double thr) {
   U[at(r)] = Saturate16((su + (thr + 100.0) * m / 100.0) / 4.0);
 }
 
-void RunEngine::ResetStage(int ch, int r) {
+void RunEngine::ResetStage(int ch, int16_t r) {
   RunState& s = state;
   const std::size_t at = RunState::Cell(ch, r);
   const double thr = storage::Shared().ThresholdAt(0, ch);
