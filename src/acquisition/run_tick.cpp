@@ -332,6 +332,9 @@ bool RunEngine::ElapsedAndEnd(bool may_end) {
 }
 
 void RunEngine::EndOfRun() {
+  // Reached during a pause, the end may find a complete bin still open: the report
+  // must see it.
+  FinishPendingBin();
   timer_enabled_ = false;
   flags.Temp_Power = false;
   flags.Light_On = false;

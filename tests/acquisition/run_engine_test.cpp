@@ -296,13 +296,22 @@ TEST_F(RunEngineTest, ALateTailTakesBackTheSampleOfTheTickBefore) {
   }
 }
 
-TEST_F(RunEngineTest, AStopRightAfterABinsLastSampleRecordsThatBin) {
+TEST_F(RunEngineTest, ARunEndingRightAfterABinsLastSampleRecordsThatBinFirst) {
   struct Case {
     const char* what;
-    bool late_tail;  // of the last sample's last reply, waiting when the stop comes
-  } cases[] = {{"nothing amiss", false}, {"the last sample's tail waiting", true}};
+    bool stop;       // else the lapse ends the run during a pause that keeps the time
+    bool late_tail;  // of the last sample's last reply, waiting when the end comes
+  } cases[] = {
+      {"stopped", true, false},
+      {"stopped, the last sample's tail waiting", true, true},
+      {"the lapse reached while paused", false, false},
+  };
   int raise = 0;
   io_.level_of = [&](int ch, long) { return 1000 + ch + raise; };
+  std::size_t recorded_at_report = 0;
+  view_.on_report = [&] {
+    recorded_at_report = storage::RecordCount(RunFolder() / "counts.bin", 774);
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     clock_.Advance(60000);
@@ -318,7 +327,15 @@ TEST_F(RunEngineTest, AStopRightAfterABinsLastSampleRecordsThatBin) {
     if (c.late_tail) io_.HandOnLateBytes();
     raise = 0;
     EXPECT_FALSE(fs::exists(RunFolder() / "counts.bin"));
-    engine_.Stop();
+    if (c.stop) {
+      engine_.Stop();
+    } else {
+      dialogs_.AnswerNo().ExpectOk();
+      engine_.Pause();
+      Ticks(1, 30 * 60000);
+      EXPECT_EQ(storage::Shared().Acq_State, 0);
+      EXPECT_EQ(recorded_at_report, 1u) << "the report opens on every bin";
+    }
     EXPECT_EQ(fs::file_size(RunFolder() / "counts.bin"), storage::kCountsRecordBytes);
     storage::RawBlockRecord block;
     ASSERT_TRUE(storage::ReadRunRawBlock(RunFolder(), 0, 500, block));
