@@ -182,7 +182,6 @@ class RunEngine {
     int16_t position = 0;
     bool envelope = false;  // the envelope stage ran at `position` (else the reset stage)
     int interval = 0;
-    int step = 8;
     std::array<int16_t, storage::kChannelSlots> column{};    // before the poll wrote it
     std::array<int16_t, storage::kChannelSlots> previous{};  // position - 1, before spike removal
     std::array<int32_t, storage::kChannelSlots> spread{}, level{}, count{};

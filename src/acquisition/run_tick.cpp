@@ -112,7 +112,6 @@ void RunEngine::RunningTick() {
     undo_.position = r;
     undo_.envelope = envelope;
     undo_.interval = interval;
-    undo_.step = step;
     if (r >= 1)
       std::copy_n(&s.Raw_Ring[RunState::Cell(0, r - 1)], storage::kChannelSlots,
                   undo_.previous.begin());
@@ -207,7 +206,8 @@ void RunEngine::RetractPreviousSample() {
   s.Spread_Sums = u.spread;
   s.Level_Sums = u.level;
   s.Sum_Count = u.count;
-  for (int g = 0; g <= 63; g += u.step) HoldGroup(g, p);
+  // Every tick of a run polls the same groups.
+  for (int i = 0; i < poll_.groups; ++i) HoldGroup(poll_.group[i], p);
   for (int ch = 0; ch < storage::kChannelCount; ++ch) {
     if (sh.Channel_Well[ch] < 0) continue;
     if (u.envelope)
