@@ -97,7 +97,7 @@ void RunEngine::ClearRunState() {
   s.Elapsed_Minutes_Exact = 0.0;
   recorded_bins_ = 0;
   run_bins_ = lost_bins_ = retracted_samples_ = 0;
-  bin_end_pending_ = false;
+  bin_close_pending_ = false;
   undo_.valid = false;
   run_start_ms_ = bin_start_ms_ = platform::MonotonicMs();
 }

@@ -195,14 +195,19 @@ class RunEngine {
   void HoldGroup(int g, int r);
   // The previous tick's sample held back as a failed poll's, and its envelope redone.
   void RetractPreviousSample();
-  // A bin whose last sample is still pending is closed at once (stop).
+  // A bin whose last sample is still pending is closed at once (stop, end in a pause).
   void FinishPendingBin();
   void AdvanceCounters(int interval);
   // False when the tick must end here (the restart was launched or failed).
   bool CountSerialError(bool last_failed);
   void EnvelopeStage(int ch, int16_t r, int interval, double thr);
   void ResetStage(int ch, int16_t r);
+  // The bin end's exchanges, in the tick of the bin's last sample: the sample period,
+  // the temperature and its regulation, the light hours, the state sent.
   void BinEnd();
+  // The rest, once that sample has stood the next tick's poll: detection, the activity
+  // plot, the records.
+  void CloseBin();
   void BinDetection();
   // False when a record of the bin could not be written.
   bool AppendRecords();
@@ -230,7 +235,8 @@ class RunEngine {
   int lost_bins_ = 0;
   int retracted_samples_ = 0;
   // The bin's last sample waits for the next tick's poll before the bin is closed.
-  bool bin_end_pending_ = false;
+  bool bin_close_pending_ = false;
+  int64_t bin_end_ms_ = 0;
   SampleUndo undo_;
   GroupPoll poll_;
 };

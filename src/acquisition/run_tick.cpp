@@ -91,10 +91,10 @@ void RunEngine::RunningTick() {
         poll_.groups == 0 || !poll_.good[poll_.groups - 1] || poll_.misaligned || previous_shifted;
   }
   undo_.valid = false;
-  if (bin_end_pending_) {
+  if (bin_close_pending_) {
     // The bin's last sample has stood the test of this poll: the bin is complete.
-    bin_end_pending_ = false;
-    BinEnd();
+    bin_close_pending_ = false;
+    CloseBin();
     if (ElapsedAndEnd(true)) {
       ProgressPulsesPending(false);
       AdvanceCounters(interval);
@@ -134,8 +134,8 @@ void RunEngine::RunningTick() {
   ++s.Tick_Count;
   ++s.Ring_Index;
   if (s.Ring_Index >= kBinSamples) {
-    s.Ring_Index = 0;
-    bin_end_pending_ = true;
+    bin_close_pending_ = true;
+    BinEnd();
   }
 
   ElapsedAndEnd(false);
@@ -218,13 +218,13 @@ void RunEngine::RetractPreviousSample() {
 }
 
 void RunEngine::FinishPendingBin() {
-  if (!bin_end_pending_) return;
-  bin_end_pending_ = false;
+  if (!bin_close_pending_) return;
+  bin_close_pending_ = false;
   if (undo_.valid && !storage::Shared().Offline_Mode && io_.DiscardInput(0) > 0)
     RetractPreviousSample();
   undo_.valid = false;
   try {
-    BinEnd();
+    CloseBin();
   } catch (const std::exception&) {
   }
 }
