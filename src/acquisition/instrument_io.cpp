@@ -8,8 +8,7 @@ namespace {
 constexpr int kLastGroup = 63;
 }  // namespace
 
-int PrimeGroupRequests(InstrumentIo& io, int step) {
-  constexpr int kPrimePauseMs = 50;
+int SendPrimingRequests(InstrumentIo& io, int step) {
   std::string discard;
   int found = 0;
   for (int g = 0; g <= kLastGroup; g += step) {
@@ -17,7 +16,18 @@ int PrimeGroupRequests(InstrumentIo& io, int step) {
     io.Write(devlink::DeviceFrame(devlink::RegLevels, g, devlink::ModeCommand));
     io.Read(discard, devlink::kGroupReplySize);
   }
-  platform::Sleep(kPrimePauseMs);
+  return found;
+}
+
+void PrimingPause(int64_t since) {
+  constexpr int64_t kPrimePauseMs = 50;
+  const int64_t left = kPrimePauseMs - (platform::MonotonicMs() - since);
+  if (left > 0) platform::Sleep(left);
+}
+
+int PrimeGroupRequests(InstrumentIo& io, int step) {
+  const int found = SendPrimingRequests(io, step);
+  PrimingPause(platform::MonotonicMs());
   return found;
 }
 

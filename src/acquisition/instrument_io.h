@@ -33,6 +33,14 @@ class InstrumentIo {
 // instrument's channel multiplexer has settled when the samples that count are read.
 // Returns the bytes its purges found waiting ahead of its requests.
 int PrimeGroupRequests(InstrumentIo& io, int step);
+// The same pass in two parts, for work that fits in the pause: the requests (the bytes
+// found, as above), then the rest of the pause that began at `since` (monotonic ms).
+int SendPrimingRequests(InstrumentIo& io, int step);
+void PrimingPause(int64_t since);
+
+// How long a USB adapter may hold the tail of a reply back: its latency timer, 16 ms
+// at most, and some margin.
+inline constexpr int kLateTailUs = 20000;
 
 // How long a poll listens after its last reply for bytes that should not be there:
 // about three byte times at 115200 baud, 1 % of the 30 ms tick.

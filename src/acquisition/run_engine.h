@@ -198,6 +198,9 @@ class RunEngine {
   // A bin whose last sample is still pending is closed at once (stop, end in a pause).
   void FinishPendingBin();
   void AdvanceCounters(int interval);
+  // Closes the pending bin and runs the end-of-run test; true when the run ended (the
+  // tick's counters advanced, nothing else of the tick to do).
+  bool CloseBinAndEnd(int interval);
   // False when the tick must end here (the restart was launched or failed).
   bool CountSerialError(bool last_failed);
   void EnvelopeStage(int ch, int16_t r, int interval, double thr);

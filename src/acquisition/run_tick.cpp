@@ -77,30 +77,38 @@ void RunEngine::RunningTick() {
 
   bool polled = false;
   bool last_failed = false;
+  bool previous_shifted = false;
   if (!sh.Offline_Mode) {
     int stale = 0;
-    if (s.Ring_Index <= 1 || s.Sample_Count <= 1) stale = PrimeGroupRequests(io_, step);
+    if (s.Ring_Index <= 1 || s.Sample_Count <= 1) {
+      stale = SendPrimingRequests(io_, step);
+      const int64_t primed = platform::MonotonicMs();
+      if (bin_close_pending_) {
+        // The instrument's pause after the priming requests leaves the bin's last sample
+        // time to show a late tail, and the bin time to close without delaying the poll.
+        stale += io_.DiscardInput(kLateTailUs);
+        previous_shifted = undo_.valid && stale > 0;
+        if (previous_shifted) RetractPreviousSample();
+        undo_.valid = false;
+        if (CloseBinAndEnd(interval)) return;
+      }
+      PrimingPause(primed);
+    }
     PollGroups(io_, step, poll_);
     stale += poll_.stale;
     polled = true;
     // The previous tick's last reply may have been shifted with its tail coming late:
     // that tail waits ahead of this poll, or shifts this poll's first reply.
-    const bool previous_shifted = undo_.valid && (stale > 0 || poll_.misaligned);
-    if (previous_shifted) RetractPreviousSample();
+    if (undo_.valid && (stale > 0 || poll_.misaligned)) {
+      previous_shifted = true;
+      RetractPreviousSample();
+    }
     last_failed =
         poll_.groups == 0 || !poll_.good[poll_.groups - 1] || poll_.misaligned || previous_shifted;
   }
   undo_.valid = false;
-  if (bin_close_pending_) {
-    // The bin's last sample has stood the test of this poll: the bin is complete.
-    bin_close_pending_ = false;
-    CloseBin();
-    if (ElapsedAndEnd(true)) {
-      ProgressPulsesPending(false);
-      AdvanceCounters(interval);
-      return;
-    }
-  }
+  // Without a poll (offline) nothing tests the bin's last sample.
+  if (bin_close_pending_ && CloseBinAndEnd(interval)) return;
   if (polled) StoreSample();
   if (!CountSerialError(last_failed)) return;
 
@@ -141,6 +149,15 @@ void RunEngine::RunningTick() {
   ElapsedAndEnd(false);
   if (s.Ring_Index % kTailEvery == 0) ProgressPulsesPending(true);
   AdvanceCounters(interval);
+}
+
+bool RunEngine::CloseBinAndEnd(int interval) {
+  bin_close_pending_ = false;
+  CloseBin();
+  if (!ElapsedAndEnd(true)) return false;
+  ProgressPulsesPending(false);
+  AdvanceCounters(interval);
+  return true;
 }
 
 void RunEngine::AdvanceCounters(int interval) {
@@ -220,7 +237,7 @@ void RunEngine::RetractPreviousSample() {
 void RunEngine::FinishPendingBin() {
   if (!bin_close_pending_) return;
   bin_close_pending_ = false;
-  if (undo_.valid && !storage::Shared().Offline_Mode && io_.DiscardInput(0) > 0)
+  if (undo_.valid && !storage::Shared().Offline_Mode && io_.DiscardInput(kLateTailUs) > 0)
     RetractPreviousSample();
   undo_.valid = false;
   try {
