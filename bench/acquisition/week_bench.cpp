@@ -4,7 +4,8 @@
 // is checked (whole, minutes from the run start across every midnight), the report
 // engine reads the run back into a report, and the counts are compared with the
 // beams' true interruption rates. Prints the wall time, the engine's memory after the
-// first hour and at the end, and the report's figures.
+// first hour and at the end, and the report's figures. Fails when the memory grew by
+// 10 MB or more or the counts follow the animals with r below 0.999.
 //   bench_acquisition_week [days]
 #include <sys/resource.h>
 #include <unistd.h>
@@ -37,6 +38,8 @@ using SteadyClock = std::chrono::steady_clock;
 
 constexpr int kTickMs = 30;
 constexpr int kReportBin = 30;
+constexpr double kMaxGrowthMb = 10.0;
+constexpr double kMinCorrelation = 0.999;
 
 // The simulated instrument in this process: each frame answered by the model at the
 // manual clock's time, its bytes through an input queue as on a serial line.
@@ -191,11 +194,14 @@ int main(int argc, char** argv) {
   const double rss_end = RssMb();
   std::printf("  run: %ld ticks, %ld bins in %.1f s wall (%.1f us a tick, bin ends included)\n",
               ticks, view.bins, run_s, run_s * 1e6 / double(ticks));
+  const double growth = rss_end - rss_first_hour;
+  const bool memory_ok = rss_first_hour >= 0 && growth < kMaxGrowthMb;
   std::printf(
       "  engine memory: %.1f MB after the first hour, %.1f MB at the end: growth %.2f MB "
-      "(goal < 10 MB)\n",
-      rss_first_hour, rss_end, rss_end - rss_first_hour);
-  std::printf("  lost bins: %d; end message: \"%s\"\n", engine.LostBins(),
+      "(goal < %.0f MB)%s\n",
+      rss_first_hour, rss_end, growth, kMaxGrowthMb, memory_ok ? "" : ": FAILED");
+  std::printf("  lost bins: %d; samples held back for a late tail: %d; end message: \"%s\"\n",
+              engine.LostBins(), engine.RetractedSamples(),
               dialogs.messages.empty() ? "" : dialogs.messages.back().c_str());
 
   // Every record whole, minutes from the run start, never falling back at midnight.
@@ -225,8 +231,12 @@ int main(int argc, char** argv) {
     counted.push_back(total);
     truth.push_back(model.ActivityPerMille(ch));
   }
-  std::printf("  counts against the simulated animals' crossing rates: r = %.4f over 192 beams\n",
-              Pearson(counted, truth));
+  const double r = Pearson(counted, truth);
+  const bool counts_ok = r >= kMinCorrelation;  // false for a NaN too
+  std::printf(
+      "  counts against the simulated animals' crossing rates: r = %.4f over 192 beams "
+      "(goal >= %.3f)%s\n",
+      r, kMinCorrelation, counts_ok ? "" : ": FAILED");
 
   // The report engine reads the whole run back.
   reports::ReportChoices choices;
@@ -251,5 +261,8 @@ int main(int argc, char** argv) {
   platform::SetClock(nullptr);
   std::error_code ec;
   fs::remove_all(home, ec);
-  return whole && drops == 0 && status == reports::ReportStatus::kWritten ? 0 : 1;
+  const bool ok =
+      whole && drops == 0 && memory_ok && counts_ok && status == reports::ReportStatus::kWritten;
+  std::printf("  %s\n", ok ? "PASSED" : "FAILED");
+  return ok ? 0 : 1;
 }

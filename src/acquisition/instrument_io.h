@@ -31,7 +31,16 @@ class InstrumentIo {
 // The priming pass before a real poll: every group request of the plate (groups 0..63
 // in steps of `step`) sent once with its reply discarded, then a 50 ms pause, so the
 // instrument's channel multiplexer has settled when the samples that count are read.
-void PrimeGroupRequests(InstrumentIo& io, int step);
+// Returns the bytes its purges found waiting ahead of its requests.
+int PrimeGroupRequests(InstrumentIo& io, int step);
+// The same pass in two parts, for work that fits in the pause: the requests (the bytes
+// found, as above), then the rest of the pause that began at `since` (monotonic ms).
+int SendPrimingRequests(InstrumentIo& io, int step);
+void PrimingPause(int64_t since);
+
+// How long a USB adapter may hold the tail of a reply back: its latency timer, 16 ms
+// at most, and some margin.
+inline constexpr int kLateTailUs = 20000;
 
 // How long a poll listens after its last reply for bytes that should not be there:
 // about three byte times at 115200 baud, 1 % of the 30 ms tick.
@@ -46,9 +55,11 @@ inline constexpr int kMaxPollGroups = 8;
 // still pass parity. The tail then either waits in the input when the next request
 // is about to go out, or shifts the next reply in turn and so on to the last one,
 // whose tail arrives just after it. Any byte found at those moments marks the whole
-// poll as misaligned.
+// poll as misaligned. A USB adapter may hand the last tail on only milliseconds later:
+// it then waits ahead of the next poll (`stale`) or shifts that poll's first reply.
 struct GroupPoll {
   int groups = 0;
+  int stale = 0;                            // bytes found before the first request
   std::array<int, kMaxPollGroups> group{};  // the group selector of each request
   std::array<std::array<int32_t, devlink::kGroupWords>, kMaxPollGroups> levels{};
   std::array<bool, kMaxPollGroups> good{};  // exactly 48 bytes, every word good

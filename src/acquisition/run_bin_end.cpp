@@ -1,6 +1,7 @@
-// The bin end: sample period, temperature and its regulation, light hours, the
-// detection of every channel on the plate, and the run's records. Each stage runs
-// on its own: a failure shows in the status panel and the others still run.
+// The bin end: sample period, temperature and its regulation, light hours, then,
+// once the bin's last sample has stood the next tick's poll, the detection of every
+// channel on the plate and the run's records. Each stage runs on its own: a failure
+// shows in the status panel and the others still run.
 #include <array>
 #include <exception>
 #include <span>
@@ -48,6 +49,7 @@ void RunEngine::BinEnd() {
   RunState& s = state;
   s.Ring_Index = 0;
   const int64_t now = platform::MonotonicMs();
+  bin_end_ms_ = now;
   s.Sample_Seconds =
       platform::RoundHalfEven(double(now - bin_start_ms_) / 1000.0 / kBinSamples * 1000.0) / 1000.0;
 
@@ -59,7 +61,10 @@ void RunEngine::BinEnd() {
       !ApplyLightHours(platform::Now().hour, controls.txt_lon, controls.txt_loff, flags))
     ReportStageFailure("<LIGHT ERROR>", "Light hours are not whole numbers");
   SendTempLightState();
+}
 
+void RunEngine::CloseBin() {
+  auto& sh = storage::Shared();
   try {
     BinDetection();
   } catch (const std::exception&) {
@@ -76,7 +81,7 @@ void RunEngine::BinEnd() {
     }
     if (!written) ++lost_bins_;
   }
-  bin_start_ms_ = now;
+  bin_start_ms_ = bin_end_ms_;
 }
 
 void RunEngine::BinDetection() {

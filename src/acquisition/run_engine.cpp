@@ -96,7 +96,9 @@ void RunEngine::ClearRunState() {
   s.Elapsed_Minutes = 0;
   s.Elapsed_Minutes_Exact = 0.0;
   recorded_bins_ = 0;
-  run_bins_ = lost_bins_ = 0;
+  run_bins_ = lost_bins_ = retracted_samples_ = 0;
+  bin_close_pending_ = false;
+  undo_.valid = false;
   run_start_ms_ = bin_start_ms_ = platform::MonotonicMs();
 }
 
@@ -280,6 +282,8 @@ StartResult RunEngine::Start() {
 
 void RunEngine::Pause() {
   auto& sh = storage::Shared();
+  // A pause comes between two polls: the sample before it is not tested by the next.
+  undo_.valid = false;
   if (sh.Acq_State == 1) {
     if (platform::GetDialogs().AskYesNo("Pause Time Counter?")) {
       timer_enabled_ = false;
@@ -311,6 +315,7 @@ void RunEngine::Pause() {
 
 void RunEngine::Stop() {
   auto& sh = storage::Shared();
+  if (sh.Acq_State == 1 || sh.Acq_State == 2) FinishPendingBin();
   view_.RunStopped();
   if (sh.Acq_State == 1 || sh.Acq_State == 2) {
     sh.Acq_State = 0;

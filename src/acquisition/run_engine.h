@@ -32,6 +32,8 @@ inline constexpr int kErrorsBeforeRestart = 30;
 // x rounded half to even and held to 16 bits: the tick's tables never overflow.
 int16_t Saturate16(double x);
 
+// "N of M bins could not be recorded: check the disk".
+std::string LostBinsText(int lost_bins, int bins);
 // "Acquisition finished", and how many of the run's bins could not be recorded.
 std::string FinishedText(int lost_bins, int bins);
 
@@ -167,24 +169,54 @@ class RunEngine {
   // not all be written.
   int RecordedRunBins() const { return run_bins_; }
   int LostBins() const { return lost_bins_; }
+  // Samples of the run that the tick after them found shifted and held back.
+  int RetractedSamples() const { return retracted_samples_; }
   // Bytes the run's records take per bin (raw, counts, and histo in body-bends mode).
   static double BytesPerBin(bool save_raw, bool body_bends);
 
  private:
+  // What a tick's sample changed, so that the next tick can take it back when it finds
+  // the late tail of that sample's last reply.
+  struct SampleUndo {
+    bool valid = false;
+    int16_t position = 0;
+    bool envelope = false;  // the envelope stage ran at `position` (else the reset stage)
+    int interval = 0;
+    std::array<int16_t, storage::kChannelSlots> column{};    // before the poll wrote it
+    std::array<int16_t, storage::kChannelSlots> previous{};  // position - 1, before spike removal
+    std::array<int32_t, storage::kChannelSlots> spread{}, level{}, count{};
+  };
+
   // Tick stages.
   void RunningTick();
   void PausedTick();
-  bool Poll(int step);
+  // The poll's levels into column Ring_Index, failed groups holding the column before.
+  void StoreSample();
+  void HoldGroup(int g, int r);
+  // The previous tick's sample held back as a failed poll's, and its envelope redone.
+  void RetractPreviousSample();
+  // A bin whose last sample is still pending is closed at once (stop, end in a pause).
+  void FinishPendingBin();
+  void AdvanceCounters(int interval);
+  // Closes the pending bin and runs the end-of-run test; true when the run ended (the
+  // tick's counters advanced, nothing else of the tick to do).
+  bool CloseBinAndEnd(int interval);
   // False when the tick must end here (the restart was launched or failed).
   bool CountSerialError(bool last_failed);
-  void EnvelopeStage(int ch, int interval, double thr);
-  void ResetStage(int ch);
+  void EnvelopeStage(int ch, int16_t r, int interval, double thr);
+  void ResetStage(int ch, int16_t r);
+  // The bin end's exchanges, in the tick of the bin's last sample: the sample period,
+  // the temperature and its regulation, the light hours, the state sent.
   void BinEnd();
+  // The rest, once that sample has stood the next tick's poll: detection, the activity
+  // plot, the records.
+  void CloseBin();
   void BinDetection();
   // False when a record of the bin could not be written.
   bool AppendRecords();
-  // Elapsed time, its display and the end-of-run test; true when the run ended.
-  bool ElapsedAndEnd(bool running);
+  // Elapsed time, its display and, when `may_end`, the end-of-run test; true when the
+  // run ended.
+  bool ElapsedAndEnd(bool may_end);
   void ProgressPulsesPending(bool pulses);
   void EndOfRun();
   double ElapsedDays() const;
@@ -204,6 +236,11 @@ class RunEngine {
   std::size_t recorded_bins_ = 0;  // counts records written in this run
   int run_bins_ = 0;
   int lost_bins_ = 0;
+  int retracted_samples_ = 0;
+  // The bin's last sample waits for the next tick's poll before the bin is closed.
+  bool bin_close_pending_ = false;
+  int64_t bin_end_ms_ = 0;
+  SampleUndo undo_;
   GroupPoll poll_;
 };
 

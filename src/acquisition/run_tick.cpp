@@ -1,7 +1,12 @@
 // The acquisition tick: the group poll with its decoding, spreading and hold of
 // failed groups, the serial error count and automatic restart, the envelope stage,
-// the redraw cadence, then (after any bin end) elapsed time, end of run, progress,
-// light pulses and the pending temperature/light send.
+// the redraw cadence, then elapsed time, progress, light pulses and the pending
+// temperature/light send.
+//
+// A reply shifted by stray bytes leaves its tail for later, and a USB adapter may hand
+// the tail of a tick's last reply on only after that tick: each tick's sample can be
+// taken back by the next tick's poll, and a bin is closed (with the end-of-run test)
+// by the tick after its last sample, once that tick's poll has found nothing amiss.
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -34,11 +39,14 @@ std::string ElapsedText(int64_t elapsed_ms) {
 
 }  // namespace
 
+std::string LostBinsText(int lost_bins, int bins) {
+  return std::to_string(lost_bins) + " of " + std::to_string(bins) +
+         " bins could not be recorded: check the disk";
+}
+
 std::string FinishedText(int lost_bins, int bins) {
   std::string text = "Acquisition finished";
-  if (lost_bins > 0)
-    text += "\r\n" + std::to_string(lost_bins) + " of " + std::to_string(bins) +
-            " bins could not be recorded: check the disk";
+  if (lost_bins > 0) text += "\r\n" + LostBinsText(lost_bins, bins);
   return text;
 }
 
@@ -67,21 +75,64 @@ void RunEngine::RunningTick() {
   const int step = s.Plate_96 ? 16 : 8;
   const int interval = DspInterval();
 
+  bool polled = false;
   bool last_failed = false;
+  bool previous_shifted = false;
   if (!sh.Offline_Mode) {
-    if (s.Ring_Index <= 1 || s.Sample_Count <= 1) PrimeGroupRequests(io_, step);
-    last_failed = Poll(step);
+    int stale = 0;
+    if (s.Ring_Index <= 1 || s.Sample_Count <= 1) {
+      stale = SendPrimingRequests(io_, step);
+      const int64_t primed = platform::MonotonicMs();
+      if (bin_close_pending_) {
+        // The instrument's pause after the priming requests leaves the bin's last sample
+        // time to show a late tail, and the bin time to close without delaying the poll.
+        stale += io_.DiscardInput(kLateTailUs);
+        previous_shifted = undo_.valid && stale > 0;
+        if (previous_shifted) RetractPreviousSample();
+        undo_.valid = false;
+        if (CloseBinAndEnd(interval)) return;
+      }
+      PrimingPause(primed);
+    }
+    PollGroups(io_, step, poll_);
+    stale += poll_.stale;
+    polled = true;
+    // The previous tick's last reply may have been shifted with its tail coming late:
+    // that tail waits ahead of this poll, or shifts this poll's first reply.
+    if (undo_.valid && (stale > 0 || poll_.misaligned)) {
+      previous_shifted = true;
+      RetractPreviousSample();
+    }
+    last_failed =
+        poll_.groups == 0 || !poll_.good[poll_.groups - 1] || poll_.misaligned || previous_shifted;
   }
+  undo_.valid = false;
+  // Without a poll (offline) nothing tests the bin's last sample.
+  if (bin_close_pending_ && CloseBinAndEnd(interval)) return;
+  if (polled) StoreSample();
   if (!CountSerialError(last_failed)) return;
 
   if (s.Sample_Count == interval) view_.WarmUpRefresh(controls.Station_Index);
-  const bool envelope = s.Sample_Count > interval && s.Ring_Index >= 2;
+  const int16_t r = s.Ring_Index;
+  const bool envelope = s.Sample_Count > interval && r >= 2;
+  if (polled) {
+    undo_.valid = true;
+    undo_.position = r;
+    undo_.envelope = envelope;
+    undo_.interval = interval;
+    if (r >= 1)
+      std::copy_n(&s.Raw_Ring[RunState::Cell(0, r - 1)], storage::kChannelSlots,
+                  undo_.previous.begin());
+    undo_.spread = s.Spread_Sums;
+    undo_.level = s.Level_Sums;
+    undo_.count = s.Sum_Count;
+  }
   for (int ch = 0; ch < storage::kChannelCount; ++ch) {
     if (sh.Channel_Well[ch] < 0) continue;
     if (envelope)
-      EnvelopeStage(ch, interval, sh.ThresholdAt(0, ch));
+      EnvelopeStage(ch, r, interval, sh.ThresholdAt(0, ch));
     else
-      ResetStage(ch);
+      ResetStage(ch, r);
   }
   if (s.Redraw_Count > 1) {
     view_.DrawRealtimeTraces(controls.Station_Index);
@@ -90,11 +141,27 @@ void RunEngine::RunningTick() {
   }
   ++s.Tick_Count;
   ++s.Ring_Index;
-  if (s.Ring_Index >= kBinSamples) BinEnd();
+  if (s.Ring_Index >= kBinSamples) {
+    bin_close_pending_ = true;
+    BinEnd();
+  }
 
-  const bool ended = ElapsedAndEnd(true);
-  if (s.Ring_Index % kTailEvery == 0) ProgressPulsesPending(!ended);
+  ElapsedAndEnd(false);
+  if (s.Ring_Index % kTailEvery == 0) ProgressPulsesPending(true);
+  AdvanceCounters(interval);
+}
 
+bool RunEngine::CloseBinAndEnd(int interval) {
+  bin_close_pending_ = false;
+  CloseBin();
+  if (!ElapsedAndEnd(true)) return false;
+  ProgressPulsesPending(false);
+  AdvanceCounters(interval);
+  return true;
+}
+
+void RunEngine::AdvanceCounters(int interval) {
+  RunState& s = state;
   ++s.Redraw_Count;
   if (s.Interval_Step >= interval) {
     s.Interval_Step = 0;
@@ -107,15 +174,16 @@ void RunEngine::RunningTick() {
 }
 
 void RunEngine::PausedTick() {
-  const bool ended = ElapsedAndEnd(false);
+  undo_.valid = false;
+  const bool ended = ElapsedAndEnd(true);
   ProgressPulsesPending(!ended);
 }
 
-bool RunEngine::Poll(int step) {
+void RunEngine::StoreSample() {
   RunState& s = state;
   const int r = s.Ring_Index;
-  GroupPoll& poll = poll_;
-  PollGroups(io_, step, poll);
+  std::copy_n(&s.Raw_Ring[RunState::Cell(0, r)], storage::kChannelSlots, undo_.column.begin());
+  const GroupPoll& poll = poll_;
   for (int i = 0; i < poll.groups; ++i) {
     const int g = poll.group[i];
     // A misaligned poll may have put any group's levels on a neighbour's channels.
@@ -125,15 +193,57 @@ bool RunEngine::Poll(int step) {
         s.RawAt(ch, r) = static_cast<int16_t>(poll.levels[i][w]);
         s.RawAt(ch + 1, r) = 0;
       }
-    } else if (r > 1) {
-      for (int b = 0; b < 3; ++b)
-        for (int j = 0; j < 16; ++j) {
-          const int ch = 2 * g + j + 128 * b;
-          s.RawAt(ch, r) = s.RawAt(ch, r - 1);
-        }
+    } else {
+      HoldGroup(g, r);
     }
   }
-  return poll.groups == 0 || !poll.good[poll.groups - 1] || poll.misaligned;
+}
+
+void RunEngine::HoldGroup(int g, int r) {
+  if (r <= 1) return;
+  RunState& s = state;
+  for (int b = 0; b < 3; ++b)
+    for (int j = 0; j < 16; ++j) {
+      const int ch = 2 * g + j + 128 * b;
+      s.RawAt(ch, r) = s.RawAt(ch, r - 1);
+    }
+}
+
+void RunEngine::RetractPreviousSample() {
+  auto& sh = storage::Shared();
+  RunState& s = state;
+  const SampleUndo& u = undo_;
+  const int16_t p = u.position;
+  ++retracted_samples_;
+  // Back to what the ring and the sums held before that tick, then its sample as a
+  // poll whose every group failed.
+  if (p >= 1)
+    std::copy(u.previous.begin(), u.previous.end(), &s.Raw_Ring[RunState::Cell(0, p - 1)]);
+  std::copy(u.column.begin(), u.column.end(), &s.Raw_Ring[RunState::Cell(0, p)]);
+  s.Spread_Sums = u.spread;
+  s.Level_Sums = u.level;
+  s.Sum_Count = u.count;
+  // Every tick of a run polls the same groups.
+  for (int i = 0; i < poll_.groups; ++i) HoldGroup(poll_.group[i], p);
+  for (int ch = 0; ch < storage::kChannelCount; ++ch) {
+    if (sh.Channel_Well[ch] < 0) continue;
+    if (u.envelope)
+      EnvelopeStage(ch, p, u.interval, sh.ThresholdAt(0, ch));
+    else
+      ResetStage(ch, p);
+  }
+}
+
+void RunEngine::FinishPendingBin() {
+  if (!bin_close_pending_) return;
+  bin_close_pending_ = false;
+  if (undo_.valid && !storage::Shared().Offline_Mode && io_.DiscardInput(kLateTailUs) > 0)
+    RetractPreviousSample();
+  undo_.valid = false;
+  try {
+    CloseBin();
+  } catch (const std::exception&) {
+  }
 }
 
 bool RunEngine::CountSerialError(bool last_failed) {
@@ -166,9 +276,10 @@ bool RunEngine::CountSerialError(bool last_failed) {
   return false;
 }
 
-void RunEngine::EnvelopeStage(int ch, int interval, double thr) {
+// `r` is a ring position, 16 bits as Ring_Index: the range lets the compiler keep the
+// window's index arithmetic narrow.
+void RunEngine::EnvelopeStage(int ch, int16_t r, int interval, double thr) {
   RunState& s = state;
-  const int r = s.Ring_Index;
   // Column `ch` of each per-sample table, one row per sample position.
   int16_t* const R = s.Raw_Ring.data() + ch;
   int16_t* const U = s.Envelope.data() + ch;
@@ -205,9 +316,8 @@ void RunEngine::EnvelopeStage(int ch, int interval, double thr) {
   U[at(r)] = Saturate16((su + (thr + 100.0) * m / 100.0) / 4.0);
 }
 
-void RunEngine::ResetStage(int ch) {
+void RunEngine::ResetStage(int ch, int16_t r) {
   RunState& s = state;
-  const int r = s.Ring_Index;
   const std::size_t at = RunState::Cell(ch, r);
   const double thr = storage::Shared().ThresholdAt(0, ch);
   s.Spread_Sums[ch] = s.Level_Sums[ch] = s.Sum_Count[ch] = 0;
@@ -222,7 +332,7 @@ double RunEngine::ElapsedDays() const {
   return double(platform::MonotonicMs() - run_start_ms_) / 86400000.0;
 }
 
-bool RunEngine::ElapsedAndEnd(bool running) {
+bool RunEngine::ElapsedAndEnd(bool may_end) {
   auto& sh = storage::Shared();
   RunState& s = state;
   const int64_t elapsed_ms = platform::MonotonicMs() - run_start_ms_;
@@ -231,7 +341,7 @@ bool RunEngine::ElapsedAndEnd(bool running) {
   const double minutes = platform::Int(d * 1440.0);
   s.Elapsed_Minutes = int32_t(std::min(minutes, 32767.0));
   s.Elapsed_Minutes_Exact = platform::RoundHalfEven(d * 1440.0 * 100.0) / 100.0;
-  if (s.Elapsed_Minutes >= sh.Aq_lapse && (!running || s.Ring_Index == 0)) {
+  if (may_end && s.Elapsed_Minutes >= sh.Aq_lapse) {
     EndOfRun();
     return true;
   }
@@ -239,12 +349,19 @@ bool RunEngine::ElapsedAndEnd(bool running) {
 }
 
 void RunEngine::EndOfRun() {
+  // Reached during a pause, the end may find a complete bin still open: the report
+  // must see it.
+  FinishPendingBin();
   timer_enabled_ = false;
   flags.Temp_Power = false;
   flags.Light_On = false;
   SendTempLightState();
   view_.OpenReport(controls.mn_userbin);
-  if (!controls.mn_userbin) platform::GetDialogs().MsgBox(FinishedText(lost_bins_, run_bins_));
+  // The automatic report shows no box; a loss must still reach whoever reads the log.
+  if (!controls.mn_userbin)
+    platform::GetDialogs().MsgBox(FinishedText(lost_bins_, run_bins_));
+  else if (lost_bins_ > 0)
+    platform::GetDialogs().Note(LostBinsText(lost_bins_, run_bins_));
   Stop();
 }
 

@@ -379,8 +379,11 @@ class Frm_Main : public ui::Form,
   void MakeRunBuffers(bool with_counts);
   void LoadFailed();
   void RefreshTempLightLook();
-  // The status panel after a run that ended with an automatic report: no box says so.
+  // The status panel after a run that ended with an automatic report (no box says so)
+  // or that lost bins.
   void ShowRunFinished(const std::string& run_folder);
+  // The panel's detail back to one line over the progress bar after such news.
+  void StatusPanelOneLine();
   void EndProgramNow(int exit_code);
   // The unattended end without a screen: the program ends after the automatic report.
   void EndAfterAutoReport();

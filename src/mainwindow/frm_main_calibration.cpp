@@ -72,7 +72,10 @@ void Frm_Main::txtsub_LostFocus() {
   if (r.channel) lblcanal->SetCaption(QString::number(*r.channel));
 }
 
-void Frm_Main::ShowFrame() { frm_autotext->show(); }
+void Frm_Main::ShowFrame() {
+  StatusPanelOneLine();
+  frm_autotext->show();
+}
 
 void Frm_Main::HideFrame() { frm_autotext->hide(); }
 

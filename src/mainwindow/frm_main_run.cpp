@@ -31,6 +31,7 @@ namespace mainwindow {
 namespace {
 constexpr int kAcquisitionTickMs = 30;
 constexpr int kExitBinsLost = 3;
+constexpr int kStatusLineHeight = 22;  // a line of the status panel
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
@@ -62,6 +63,7 @@ void Frm_Main::Cmd_disconnect_Click() {
 }
 
 void Frm_Main::ShowProgressFrame() {
+  StatusPanelOneLine();
   picturecal->hide();
   frm_autotext->show();
 }
@@ -144,7 +146,11 @@ void Frm_Main::Timeradq_Timer() {
   engine_->Tick();
   if (!engine_->TimerEnabled()) {
     Timeradq.stop();
-    if (!finished_run_.empty()) ShowRunFinished(finished_run_);
+    const bool lost = storage::Shared().Acq_State == 0 && engine_->LostBins() > 0;
+    if (!finished_run_.empty())
+      ShowRunFinished(finished_run_);
+    else if (lost)
+      ShowRunFinished(engine_->RunFolderPath().string());
     finished_run_.clear();
     if (storage::Shared().Acq_State == 0 && exit_when_run_ends_ && !ended_) {
       // Unattended and without a screen: the run is over, and so is the program, once
@@ -222,6 +228,7 @@ void Frm_Main::FillLightShape(bool light_on) {
 // ---- What the engine shows ----
 
 void Frm_Main::ShowStatus(const std::string& headline) {
+  StatusPanelOneLine();
   frm_autotext->show();
   lbl_autotext->setText(Q(headline));
   lbl_autotext->repaint();
@@ -355,13 +362,26 @@ void Frm_Main::OpenReport(bool auto_report) {
 
 void Frm_Main::ShowRunFinished(const std::string& run_folder) {
   ShowStatus("Acquisition finished");
-  SetStatusDetail("Files: " + run_folder);
-  // The folder is the panel's one long line: the panel takes the width it needs.
+  std::string detail = "Files: " + run_folder;
+  const int lost = engine_->LostBins();
+  // A loss comes first, over the progress bar, which has nothing to show now.
+  if (lost > 0) {
+    detail = acquisition::LostBinsText(lost, engine_->RecordedRunBins()) + "\n" + detail;
+    picturecal->hide();
+  }
+  SetStatusDetail(detail);
+  // The folder is the panel's longest line: the panel takes the width it needs.
   const int text = std::max(lbl_autotext->sizeHint().width(), lbl_autochannel->sizeHint().width());
   const int width = std::clamp(text + 24, 320, std::max(320, Picact->width() - 40));
   frm_autotext->resize(width, frm_autotext->height());
   lbl_autotext->resize(width - 16, lbl_autotext->height());
-  lbl_autochannel->resize(width - 16, lbl_autochannel->height());
+  lbl_autochannel->resize(width - 16, lost > 0 ? 2 * kStatusLineHeight : kStatusLineHeight);
+}
+
+void Frm_Main::StatusPanelOneLine() {
+  if (lbl_autochannel->height() <= kStatusLineHeight) return;
+  lbl_autochannel->resize(lbl_autochannel->width(), kStatusLineHeight);
+  picturecal->show();
 }
 
 void Frm_Main::WarmUpRefresh(int16_t station) {

@@ -24,6 +24,10 @@ std::optional<std::string> LoggingDialogs::InputBox(const std::string& prompt,
   return default_text;
 }
 
+void LoggingDialogs::Note(const std::string& text) {
+  std::fprintf(stderr, "[note] %s\n", text.c_str());
+}
+
 namespace {
 LoggingDialogs g_logging;
 Dialogs* g_dialogs = &g_logging;

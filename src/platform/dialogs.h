@@ -31,6 +31,9 @@ class Dialogs {
                                                     const std::string& default_text = "") {
     return InputBox(prompt, default_text);
   }
+  // News that needs no answer and gets no box: a process without a screen writes it to
+  // its log; on a screen the windows show it their own way.
+  virtual void Note(const std::string& /*text*/) {}
 };
 
 // Writes every box to standard error and takes the default answer: OK, No, and the
@@ -42,6 +45,7 @@ class LoggingDialogs final : public Dialogs {
   Answer AskYesNoCancel(const std::string& text) override;
   std::optional<std::string> InputBox(const std::string& prompt,
                                       const std::string& default_text) override;
+  void Note(const std::string& text) override;
 };
 
 // The process-wide boxes.

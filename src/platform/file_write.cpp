@@ -5,9 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <system_error>
 
@@ -32,11 +33,19 @@ int WriteAll(int fd, std::string_view bytes, std::size_t& done) {
   return 0;
 }
 
+std::atomic<uint64_t> g_syncs{0};
+
+// 0 or the errno of the failed sync; `data_only` leaves the times of the file unsynced.
+int Sync(int fd, bool data_only) {
+  ++g_syncs;
+  return (data_only ? ::fdatasync(fd) : ::fsync(fd)) == 0 ? 0 : errno;
+}
+
 // A rename or a new name is only durable once its folder reached the disk.
 int SyncFolder(const std::filesystem::path& folder) {
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return errno;
-  const int err = ::fsync(fd) == 0 ? 0 : errno;
+  const int err = Sync(fd, false);
   ::close(fd);
   // Some file systems cannot sync a folder; the data itself is already on the disk.
   return err == EINVAL ? 0 : err;
@@ -125,7 +134,9 @@ int AtomicFileWriter::Prepare() {
   if (fd_ < 0) return error_ != 0 ? error_ : EBADF;
   Flush();
   // The data must be on the disk before the rename makes it the file of record.
-  if (error_ == 0 && ::fsync(fd_) != 0) Fail(errno);
+  if (error_ == 0) {
+    if (const int err = Sync(fd_, false); err != 0) Fail(err);
+  }
   if (::close(fd_) != 0) Fail(errno);
   fd_ = -1;
   if (error_ != 0) {
@@ -148,6 +159,8 @@ int AtomicFileWriter::Commit() {
   return error_;
 }
 
+uint64_t FileSyncCount() { return g_syncs.load(); }
+
 int WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes) {
   AtomicFileWriter writer(file);
   writer.Write(bytes);
@@ -165,7 +178,7 @@ int AppendFile(const std::filesystem::path& file, std::string_view bytes, bool s
   }
   if (fd < 0) return errno != 0 ? errno : EIO;
   int err = WriteAll(fd, bytes, written);
-  if (err == 0 && sync && ::fdatasync(fd) != 0) err = errno;
+  if (err == 0 && sync) err = Sync(fd, true);
   if (::close(fd) != 0 && err == 0) err = errno;
   if (err == 0 && sync && created) err = SyncFolder(file.parent_path());
   return err;

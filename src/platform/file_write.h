@@ -66,6 +66,9 @@ class AtomicFileWriter {
 int AppendFile(const std::filesystem::path& file, std::string_view bytes, bool sync,
                std::size_t& written);
 
+// Files and folders this process has synced to the disk so far.
+uint64_t FileSyncCount();
+
 // True for a name WriteFileAtomic gives its temporaries (anything ending in ".tmp~").
 bool IsTemporaryName(std::string_view name);
 // Removes the temporaries a killed rewrite left directly inside `folder`; the number removed.

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -92,16 +93,22 @@ int ComNumber(const std::string& name) {
 }
 
 // The latency timer of a USB serial adapter's driver (ftdi_sio and its kin), in ms.
-std::filesystem::path LatencyTimerFile(const std::filesystem::path& device) {
+std::filesystem::path LatencyTimerFile(const std::filesystem::path& device,
+                                       const std::filesystem::path& sysfs) {
   std::error_code ec;
   const auto real = std::filesystem::canonical(device, ec);
   if (ec) return {};
-  return std::filesystem::path("/sys/class/tty") / real.filename() / "device" / "latency_timer";
+  return sysfs / "class" / "tty" / real.filename() / "device" / "latency_timer";
 }
+
+std::atomic<uint64_t> g_drains{0};
 
 }  // namespace
 
-bool RequestLowLatency(int fd, const std::filesystem::path& device) {
+uint64_t SerialDrainCount() { return g_drains.load(); }
+
+bool RequestLowLatency(int fd, const std::filesystem::path& device,
+                       const std::filesystem::path& sysfs) {
   bool granted = false;
   serial_struct ss{};
   if (::ioctl(fd, TIOCGSERIAL, &ss) == 0) {
@@ -110,7 +117,7 @@ bool RequestLowLatency(int fd, const std::filesystem::path& device) {
   }
   // Where the system lets the user set the adapter's timer, 1 ms; writing needs rights
   // that a user usually gives through a udev rule (see the README).
-  const auto timer = LatencyTimerFile(device);
+  const auto timer = LatencyTimerFile(device, sysfs);
   std::ifstream in(timer);
   int ms = 0;
   if (in >> ms && ms > 1) {
@@ -202,6 +209,7 @@ int SerialPort::DiscardInput(int wait_us, int& discarded) {
 
 int SerialPort::Drain() {
   if (fd_ < 0) return EBADF;
+  ++g_drains;
   while (::tcdrain(fd_) != 0) {
     if (errno != EINTR) return errno;
   }

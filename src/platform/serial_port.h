@@ -13,9 +13,14 @@
 namespace platform {
 
 // Asks the driver of an open serial line for low latency: the serial flag, and on an
-// adapter with a latency timer that the user may set (sysfs), 1 ms. False when
+// adapter with a latency timer that the user may set (under `sysfs`), 1 ms. False when
 // neither was granted (a pseudo-terminal, a driver without the flag, no rights).
-bool RequestLowLatency(int fd, const std::filesystem::path& device);
+bool RequestLowLatency(int fd, const std::filesystem::path& device,
+                       const std::filesystem::path& sysfs = "/sys");
+
+// Drains made by this process's serial ports so far: each one costs a USB adapter a
+// round trip, so only frames that get no reply are drained.
+uint64_t SerialDrainCount();
 
 // Resolves a port name: "COMn" is the link ports/COMn in the program folder. When
 // the program folder has no ports folder it is /dev/ttyS<n-1>; a program folder with

@@ -233,6 +233,122 @@ TEST_F(RunEngineTest, FailedAndShiftedRepliesHoldTheirSamples) {
   }
 }
 
+TEST_F(RunEngineTest, ALateTailTakesBackTheSampleOfTheTickBefore) {
+  // The last reply of the shifted tick comes with two stray bytes ahead of it, and its
+  // tail neither at once nor within the tick's listening wait.
+  enum class Tail { kNone, kBeforeNextTick, kWithNextFrame };
+  struct Case {
+    const char* what;
+    int position;  // of the shifted tick
+    int spike;     // raised level of the tick before it
+    Tail tail;
+    bool next_held;  // the next tick's own sample is held too
+    int errors;      // failed ticks counted after the next tick
+  } cases[] = {
+      {"no stray bytes: nothing taken back", 35, 0, Tail::kNone, false, 0},
+      {"the tail waiting ahead of the next poll", 40, 0, Tail::kBeforeNextTick, false, 1},
+      // The shifted sample had the spike before it removed: taken back, it stays.
+      {"a spike before the shifted sample", 45, 2000, Tail::kBeforeNextTick, false, 1},
+      {"the tail shifting the next poll's first reply", 50, 0, Tail::kWithNextFrame, true, 1},
+      {"the bin's last sample, the tail ahead of the priming pass", 499, 0, Tail::kBeforeNextTick,
+       false, 1},
+      {"the bin's last sample, the tail shifting a priming reply", 499, 0, Tail::kWithNextFrame,
+       false, 1},
+  };
+  // A flat level per channel, raised while the shifted tick and the ones beside it poll.
+  int raise = 0;
+  io_.level_of = [&](int ch, long) { return 1000 + ch + raise; };
+  Start();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Ticks(1);
+    while (engine_.state.Ring_Index != c.position - 1) Ticks(1);
+    raise = c.spike;
+    Ticks(1);
+    const int retracted = engine_.RetractedSamples();
+    const int plots = view_.activity_plots;
+    const int32_t summed = engine_.state.Sum_Count[0];
+    raise = 500;
+    if (c.tail != Tail::kNone) io_.stray_groups = {{56, std::string(2, '\0')}};
+    io_.late_tails = io_.tails_after_listen = true;
+    Ticks(1);
+    EXPECT_EQ(engine_.state.Com_Error_Count, 0) << "the tick alone cannot tell";
+    EXPECT_EQ(view_.activity_plots, plots) << "a bin waits for the tick after its last sample";
+    io_.stray_groups.clear();
+    raise = 750;
+    if (c.tail == Tail::kBeforeNextTick) io_.HandOnLateBytes();
+    Ticks(1);
+    const int next = (c.position + 1) % acquisition::kBinSamples;
+    const bool taken_back = c.tail != Tail::kNone;
+    for (int ch = 0; ch < storage::kChannelCount; ch += 2) {
+      const int before = 1000 + ch + c.spike;
+      ASSERT_EQ(engine_.state.RawAt(ch, c.position - 1), before) << ch;
+      ASSERT_EQ(engine_.state.RawAt(ch, c.position), taken_back ? before : 1500 + ch) << ch;
+      ASSERT_EQ(engine_.state.RawAt(ch, next), c.next_held ? before : 1750 + ch) << ch;
+    }
+    EXPECT_EQ(engine_.state.Com_Error_Count, c.errors);
+    EXPECT_EQ(engine_.RetractedSamples() - retracted, taken_back ? 1 : 0);
+    EXPECT_EQ(view_.activity_plots, plots + (next == 0 ? 1 : 0));
+    if (next > 1) {
+      EXPECT_EQ(engine_.state.Sum_Count[0], summed + 2) << "each sample summed once";
+    }
+    io_.late_tails = io_.tails_after_listen = false;
+    raise = 0;
+  }
+}
+
+TEST_F(RunEngineTest, ARunEndingRightAfterABinsLastSampleRecordsThatBinFirst) {
+  struct Case {
+    const char* what;
+    bool stop;       // else the lapse ends the run during a pause that keeps the time
+    bool late_tail;  // of the last sample's last reply, waiting when the end comes
+  } cases[] = {
+      {"stopped", true, false},
+      {"stopped, the last sample's tail waiting", true, true},
+      {"the lapse reached while paused", false, false},
+  };
+  int raise = 0;
+  io_.level_of = [&](int ch, long) { return 1000 + ch + raise; };
+  std::size_t recorded_at_report = 0;
+  view_.on_report = [&] {
+    recorded_at_report = storage::RecordCount(RunFolder() / "counts.bin", 774);
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    clock_.Advance(60000);
+    engine_.controls.Auto_Run = true;
+    Start();
+    Ticks(499);
+    raise = 500;
+    if (c.late_tail) io_.stray_groups = {{56, std::string(2, '\0')}};
+    io_.late_tails = io_.tails_after_listen = true;
+    Ticks(1);
+    io_.stray_groups.clear();
+    io_.late_tails = io_.tails_after_listen = false;
+    if (c.late_tail) io_.HandOnLateBytes();
+    raise = 0;
+    EXPECT_FALSE(fs::exists(RunFolder() / "counts.bin"));
+    if (c.stop) {
+      engine_.Stop();
+    } else {
+      dialogs_.AnswerNo().ExpectOk();
+      engine_.Pause();
+      Ticks(1, 30 * 60000);
+      EXPECT_EQ(storage::Shared().Acq_State, 0);
+      EXPECT_EQ(recorded_at_report, 1u) << "the report opens on every bin";
+    }
+    EXPECT_EQ(fs::file_size(RunFolder() / "counts.bin"), storage::kCountsRecordBytes);
+    storage::RawBlockRecord block;
+    ASSERT_TRUE(storage::ReadRunRawBlock(RunFolder(), 0, 500, block));
+    EXPECT_EQ(block.At(2, 498), 1002);
+    if (c.late_tail) {
+      EXPECT_EQ(block.At(2, 499), 1002);
+    } else {
+      EXPECT_GT(block.At(2, 499), 1002);
+    }
+  }
+}
+
 TEST_F(RunEngineTest, EnvelopeStageRemovesSpikesAndReadsItsWindowBackIntoThePreviousBin) {
   // Channel 0, threshold 10 %, a window of 5 samples.
   struct Cell {
@@ -324,7 +440,7 @@ TEST_F(RunEngineTest, BinEndThresholdsMethodAndTotals) {
   Start();
   engine_.state.Count_Total[0] = 9999;
   engine_.state.Count_Total[2] = 10000;
-  Ticks(500);
+  Ticks(501);  // the bin closes at the tick after its last sample
   ASSERT_GT(engine_.state.Counts[0], 0);
   ASSERT_GT(engine_.state.Counts[2], 0);
   EXPECT_EQ(engine_.state.Count_Total[0], 9999 + engine_.state.Counts[0]);
@@ -337,7 +453,7 @@ TEST_F(RunEngineTest, BinEndThresholdsMethodAndTotals) {
   clock_.Advance(60000);
   engine_.controls.Auto_Run = true;
   Start();
-  Ticks(500);
+  Ticks(501);
   EXPECT_EQ(sh.DSP_Method, 0);
 }
 

@@ -40,7 +40,10 @@ class RecordingView final : public acquisition::RunView,
   void ShowStatus(const std::string& h) override { log.push_back("status:" + h); }
   void SetStatusDetail(const std::string& d) override { log.push_back("detail:" + d); }
   void HideStatus() override { log.push_back("hide"); }
-  void OpenReport(bool automatic) override { log.push_back(automatic ? "report:auto" : "report"); }
+  void OpenReport(bool automatic) override {
+    log.push_back(automatic ? "report:auto" : "report");
+    if (on_report) on_report();
+  }
   void OpenSetup() override { log.push_back("setup"); }
   void ShowTempLightState(bool l, bool h, bool p) override {
     panel = std::string(l ? "ON" : "OFF") + "/" + (h ? "HEAT" : "COOL") + "/" + (p ? "ON" : "OFF");
@@ -81,6 +84,7 @@ class RecordingView final : public acquisition::RunView,
   std::string panel, scale;
   int activity_plots = 0, yields = 0;
   std::function<void(int)> on_yield;
+  std::function<void()> on_report;
 };
 
 template <typename Io>

@@ -2,6 +2,8 @@
 // follows the heater whenever it was set, and it idles while nobody reads its replies.
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -67,6 +69,41 @@ TEST_F(LinkTest, ServerIdlesWhileTheProgramLeavesItsRepliesUnread) {
   }
   EXPECT_EQ(drained, kFrames * 192);
   EXPECT_EQ(devlink::DeviceQuery(devlink::RegIdentify, 0, 0), 0);
+}
+
+TEST_F(LinkTest, ALateTailFollowsTheRestOfItsShiftedReplyBy2To20Ms) {
+  std::set<int> delays;
+  for (int n = 0; n < 19; ++n) delays.insert(sim::LateTailMs(n));
+  EXPECT_EQ(delays.size(), 19u);
+  EXPECT_EQ(*delays.begin(), 2);
+  EXPECT_EQ(*delays.rbegin(), 20);
+
+  ASSERT_EQ(OpenCom(4), 0);
+  std::string reply;
+  for (int i = 0; i < 48; ++i) reply += char(0x10 + i);
+  Script({{0x30, reply}});
+  sim_->SetStrayBytes(std::string(2, '\0'));
+  const std::string frame = devlink::DeviceFrame(devlink::RegLevels, 8, 0);
+  // Read whole, each reply takes at least its tail's delay; one of them 20 ms.
+  double longest_ms = 0;
+  for (int n = 0; n < 19; ++n) {
+    sim_->SetFault(sim::Fault::kLateTail, 1);
+    const auto t = std::chrono::steady_clock::now();
+    ASSERT_EQ(devlink::CommWrite(4, frame), 5);
+    std::string got;
+    ASSERT_EQ(devlink::CommRead(4, got, 50), 50);
+    const double ms = linktest::SecondsSince(t) * 1000.0;
+    EXPECT_EQ(got, std::string(2, '\0') + reply);
+    EXPECT_GE(ms, 2.0);
+    longest_ms = std::max(longest_ms, ms);
+  }
+  EXPECT_GE(longest_ms, 20.0);
+  // The fault used up: the reply comes alone and whole.
+  ASSERT_EQ(devlink::CommWrite(4, frame), 5);
+  std::string got;
+  EXPECT_EQ(devlink::CommRead(4, got, 48), 48);
+  EXPECT_EQ(got, reply);
+  EXPECT_EQ(devlink::CommDiscardInput(4, 25000), 0);
 }
 
 TEST(SimModel, ChannelListsOfTheBeamFaultOptions) {

@@ -21,7 +21,7 @@ class EndOfRun : public RunWindowTest {
   // The run with its first bin recorded.
   Frm_Main& RunOneBin(bool user_bin) {
     Frm_Main& w = StartRun("w96", user_bin, [](Frm_Main&) {});
-    Ticks(w, 500);
+    Ticks(w, 501);  // a bin closes at the tick after its last sample
     return w;
   }
 };
@@ -88,6 +88,43 @@ TEST_F(EndOfRun, ARefusedAutomaticReportLeavesNoTickBehind) {
   EXPECT_FALSE(report.AutoReportRunning());
   EXPECT_TRUE(report.isVisible());
 }
+
+// With the report window, or with the automatic report: the case is the report kind.
+class LostBins : public EndOfRun, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(LostBins, AreToldWhateverTheReport) {
+  const bool user_bin = GetParam();
+  const std::string lost = "2 of 2 bins could not be recorded: check the disk";
+  // The box, or the note of the automatic report that shows no box.
+  const std::string logged = user_bin ? lost : "Acquisition finished\r\n" + lost;
+  Frm_Main& w = StartRun("w96", user_bin, [](Frm_Main&) {});
+  ASSERT_EQ(storage::Shared().Acq_State, 1) << FirstBox();
+  const auto run = folder / "p00001" / w.engine().state.Run_Folder;
+  std::filesystem::remove_all(run);
+  dialogs.AllowAnyOk();
+  Ticks(w, 501);
+  clock.Advance(60 * 1000);
+  Ticks(w, 501);
+  ASSERT_EQ(storage::Shared().Acq_State, 0);
+  EXPECT_NE(std::find(dialogs.log().begin(), dialogs.log().end(), logged), dialogs.log().end());
+  EXPECT_FALSE(w.frm_autotext->isHidden());
+  EXPECT_EQ(w.lbl_autotext->text(), "Acquisition finished");
+  EXPECT_EQ(w.lbl_autochannel->text().toStdString(), lost + "\nFiles: " + run.string());
+  EXPECT_GE(w.lbl_autochannel->height(), 2 * w.lbl_autotext->height());
+  EXPECT_TRUE(w.picturecal->isHidden());
+  // The next run's news has one line again, over the progress bar.
+  clock.Advance(60 * 1000);
+  dialogs.AllowAnyOk(false);
+  dialogs.AnswerInput("r2").AnswerYes();
+  w.CmdPlay_Click();
+  w.Timeradq.stop();
+  w.CmdPause_Click();
+  EXPECT_EQ(w.lbl_autotext->text(), "<< PAUSED >>");
+  EXPECT_EQ(w.lbl_autochannel->height(), w.lbl_autotext->height());
+  EXPECT_FALSE(w.picturecal->isHidden());
+}
+
+INSTANTIATE_TEST_SUITE_P(Report, LostBins, ::testing::Bool());
 
 }  // namespace
 }  // namespace mainwindow_test

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "mainwindow_fixture.h"
 #include "platform/clock.h"
@@ -220,13 +221,18 @@ TEST_F(StartWindow, WithoutAScreenTheUnattendedRunEndsTheProgram) {
                                "Update values to project 1_Worms before Exit?"}));
 }
 
-TEST_F(StartWindow, WithoutAScreenAnUnattendedRunThatLostBinsEndsWithAFailure) {
+// The report configuration is the case: the report window, or the automatic report
+// (repoconf.dat's user-defined flag at 1, as the demo has it).
+class UnattendedLoss : public StartWindow, public ::testing::WithParamInterface<int> {};
+
+TEST_P(UnattendedLoss, WithoutAScreenARunThatLostBinsSaysSoAndEndsWithAFailure) {
   platform::ManualClock clock;
   platform::SetClock(&clock);
   struct RestoreClock {
     ~RestoreClock() { platform::SetClock(nullptr); }
   } restore;
   Prepare(4);
+  WriteReportConfig(GetParam(), 30);
   testsupport::SimHarness sim(4);
   Frm_Main::SetCommandLine("/run");
   Frm_Main& w = Start();
@@ -242,10 +248,16 @@ TEST_F(StartWindow, WithoutAScreenAnUnattendedRunThatLostBinsEndsWithAFailure) {
   }
   ASSERT_TRUE(RunUntil([] { return ui::ProgramEnded(); }, 5000));
   EXPECT_EQ(ui::ProgramExitCode(), 3);
-  EXPECT_NE(std::find(dialogs.log().begin(), dialogs.log().end(),
-                      "Acquisition finished\r\n4 of 4 bins could not be recorded: check the disk"),
-            dialogs.log().end());
+  const auto& log = dialogs.log();
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& line) {
+                            return line.find("4 of 4 bins could not be recorded: check the disk") !=
+                                   std::string::npos;
+                          }),
+            1);
 }
+
+INSTANTIATE_TEST_SUITE_P(ReportConfiguration, UnattendedLoss, ::testing::Values(0, 1));
 
 }  // namespace
 }  // namespace mainwindow_test

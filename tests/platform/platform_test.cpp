@@ -1,13 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cfenv>
 #include <cmath>
+
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/clock.h"
 #include "platform/launcher.h"
 #include "platform/numeric.h"
 #include "platform/program_folder.h"
+#include "platform/serial_port.h"
 #include "platform/shutdown.h"
 #include "platform/system.h"
 #include "support/temp_folder.h"
@@ -84,6 +90,43 @@ TEST(Clock, ManualClockSleepsWithoutWaiting) {
   const auto a = platform::MonotonicMs();
   platform::Sleep(2);
   EXPECT_GE(platform::MonotonicMs(), a + 2);
+}
+
+TEST(SerialPort, LowLatencyAsksTheAdaptersTimerFor1MsAndTakesARefusal) {
+  testsupport::TempProgramFolder home;
+  // Stand-ins for the adapter's device and for the system's sysfs folder.
+  const auto device = home / "dev" / "ttyUSB7";
+  testsupport::WriteBytes(device, "");
+  const auto sysfs = home / "sys";
+  const auto timer = sysfs / "class" / "tty" / "ttyUSB7" / "device" / "latency_timer";
+  std::filesystem::create_directories(timer.parent_path());
+  // A pseudo-terminal refuses the driver's low-latency flag.
+  const int fd = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  struct Case {
+    const char* what;
+    const char* timer;  // nullptr: no timer; "": one that refuses writes
+    const char* after;
+    bool granted;
+  } cases[] = {
+      {"16 ms, the adapters' own", "16\n", "1", true},
+      {"2 ms", "2\n", "1", true},
+      {"already 1 ms", "1\n", "1\n", true},
+      {"no timer to set", nullptr, nullptr, false},
+      {"a timer that refuses the write", "", nullptr, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(timer);
+    if (c.timer && *c.timer) testsupport::WriteBytes(timer, c.timer);
+    // Read as a number above 1, written back with an error.
+    if (c.timer && !*c.timer) std::filesystem::create_symlink("/proc/uptime", timer);
+    EXPECT_EQ(platform::RequestLowLatency(fd, device, sysfs), c.granted);
+    if (c.after) {
+      EXPECT_EQ(testsupport::ReadBytes(timer), c.after);
+    }
+  }
+  ::close(fd);
 }
 
 TEST(System, FreeDiskSpace) {
@@ -167,8 +210,14 @@ TEST(Dialogs, ScriptedAnswersAndExactLog) {
 
 TEST(Dialogs, LoggingBoxesTakeTheDefaultAnswer) {
   platform::LoggingDialogs logging;
+  testing::internal::CaptureStderr();
   EXPECT_FALSE(logging.AskYesNo("Proceed?"));
   EXPECT_EQ(logging.InputBox("Name?", "Autorun project").value(), "Autorun project");
+  logging.Note("2 of 9 bins could not be recorded: check the disk");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "[question, answered No] Proceed?\n"
+            "[input, answered \"Autorun project\"] Name?\n"
+            "[note] 2 of 9 bins could not be recorded: check the disk\n");
 }
 
 }  // namespace

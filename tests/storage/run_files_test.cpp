@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "platform/file_write.h"
 #include "support/temp_folder.h"
 
 namespace storage {
@@ -102,6 +105,32 @@ TEST(RunFiles, AppendsKeepWholeRecordsOnly) {
   ASSERT_TRUE(WriteCountsFile(counts, one));
   ASSERT_EQ(ReadCountsFile(counts).size(), 1u);
   EXPECT_EQ(ReadCountsFile(counts)[0].Counts[3], 99);
+}
+
+TEST(RunFiles, EveryRecordAppendReachesTheDisk) {
+  // A new file's name has to reach the disk as well: its folder is synced too.
+  TempProgramFolder folder;
+  const std::vector<int16_t> ring(std::size_t(kDefaultRtBuffer + 1) * kChannelSlots, 0);
+  const auto counts = [&] { return AppendCountsRecord(folder / CountsFileName(), CountsRecord{}); };
+  const auto histo = [&] { return AppendHistoRecord(folder / HistoFileName(0), HistoRecord{}); };
+  const auto raw = [&] {
+    return AppendRawBlock(folder / RawFileName(0), ring.data(), kDefaultRtBuffer);
+  };
+  struct Case {
+    const char* what;
+    std::function<AppendResult()> append;
+    uint64_t syncs;
+  } cases[] = {
+      {"a new counts.bin", counts, 2},    {"a counts record more", counts, 1},
+      {"a new histogram file", histo, 2}, {"a histogram record more", histo, 1},
+      {"a new raw file", raw, 2},         {"a raw block more", raw, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const uint64_t before = platform::FileSyncCount();
+    ASSERT_EQ(c.append(), AppendResult::kOk);
+    EXPECT_EQ(platform::FileSyncCount() - before, c.syncs);
+  }
 }
 
 }  // namespace

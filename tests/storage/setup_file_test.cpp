@@ -184,6 +184,88 @@ TEST_F(SetupFile, DefaultProjectNeverRestoresAndDamageLaterKeepsEarlierRecords) 
   EXPECT_EQ(S().MnAt(1, 3), 0);
 }
 
+// The ten records of setup.dat as they stand in the settings, in file order: name and
+// plate, the acquisition line, the saving line, the tool flags, Mn rows 1 to 6.
+std::vector<std::vector<std::string>> Records(const storage::SharedState& s) {
+  auto six = [](std::initializer_list<int> v) {
+    std::vector<std::string> out;
+    for (int x : v) out.push_back(std::to_string(x));
+    return out;
+  };
+  std::vector<std::vector<std::string>> r = {
+      {s.Project_Name, s.Plate_format},
+      six({s.Aq_mode, s.Aq_lapse, s.Sample_Rate, s.RT_Buffer, s.DSP_Method, s.DSP_Interval}),
+      six({s.Binary_Acq, s.Threshold_Counter, s.Cal_value, s.Cal_mode, s.Save_counts, s.Save_real}),
+      six({s.Menu1, s.Menu2, s.Menu3, s.Menu4, s.Menu5, s.Menu6})};
+  for (int row = 1; row <= 6; ++row)
+    r.push_back(six({s.MnAt(row, 0), s.MnAt(row, 1), s.MnAt(row, 2), s.MnAt(row, 3), s.MnAt(row, 4),
+                     s.MnAt(row, 5)}));
+  return r;
+}
+
+TEST_F(SetupFile, DamageAtEachStageKeepsTheRecordsReadAndDefaultsTheRest) {
+  // Each record of the file, of the defaults and of the project loaded before differs
+  // from the two others, so each record tells which of them it holds: F, D or P.
+  const std::string p = Project(0);
+  const std::string good = SetupText(0, "Zero", "w384", 41, 2);
+  Put(p + "/setup.dat", good);
+  storage::ReadSetupFile(0);
+  const auto from_file = Records(S());
+  const auto defaults = Records(storage::SharedState());
+  auto previous_project = [&] {
+    storage::SharedState& s = S();
+    s.Project_Name = "Before";
+    s.Plate_format = "w32_flytube";
+    s.Aq_mode = 3, s.Aq_lapse = 77, s.Sample_Rate = 11, s.RT_Buffer = 222;
+    s.DSP_Method = 3, s.DSP_Interval = 44;
+    s.Binary_Acq = 5, s.Threshold_Counter = 55, s.Cal_value = 56, s.Cal_mode = 5;
+    s.Save_counts = 5, s.Save_real = 5;
+    s.Menu1 = s.Menu2 = s.Menu3 = s.Menu4 = s.Menu5 = s.Menu6 = 7;
+    for (int row = 1; row <= 6; ++row)
+      for (int c = 0; c < 6; ++c) s.MnAt(row, c) = int16_t(90 + row);
+  };
+  previous_project();
+  const auto previous = Records(S());
+
+  struct Case {
+    int stage;
+    int damaged_line;  // its first value is not a number; 0: the file has five lines
+    const char* records;
+  } cases[] = {
+      {1, 0, "DDDDDDDDDD"},  {2, 4, "FDDDDDDDDD"},  {3, 6, "FFDDDDDDDD"},  {4, 8, "FFFDDDDDDD"},
+      {5, 10, "FFFFDDDDDD"}, {6, 12, "FFFFFDDDDD"}, {7, 14, "FFFFFFDDDD"}, {8, 16, "FFFFFFFDDD"},
+      {9, 18, "FFFFFFFFDD"}, {10, 20, "FFFFFFFFFD"},
+      // The stored number: every record was read.
+      {11, 2, "FFFFFFFFFF"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "stage " << c.stage);
+    std::vector<std::string> lines = storage::SplitLines(good);
+    if (c.damaged_line == 0) {
+      lines.resize(5);
+    } else {
+      std::string& line = lines[std::size_t(c.damaged_line - 1)];
+      line = "x" + line.substr(line.find(','));
+    }
+    Put(p + "/setup.dat", Crlf(lines));
+    previous_project();
+    const std::size_t seen = dialogs_.log().size();
+    dialogs_.ExpectOk().ExpectOk();
+    storage::ReadSetupFile(0);
+    ASSERT_EQ(dialogs_.log().size(), seen + 2);
+    EXPECT_EQ(dialogs_.log()[seen], "Error [\\p00000\\setup.dat] ID#" + std::to_string(c.stage) +
+                                        " => Loading default values...");
+    const auto now = Records(S());
+    std::string held;
+    for (std::size_t r = 0; r < now.size(); ++r)
+      held += now[r] == from_file[r]  ? 'F'
+              : now[r] == defaults[r] ? 'D'
+              : now[r] == previous[r] ? 'P'
+                                      : '?';
+    EXPECT_EQ(held, c.records);
+  }
+}
+
 TEST_F(SetupFile, ProjectNumberMismatchWarnsAndKeepsValues) {
   const std::string p = Project(5);
   Put(p + "/setup.dat", SetupText(7, "Other", "w96", 33, 0));

@@ -50,8 +50,10 @@ class ScriptedDialogs final : public platform::Dialogs {
   bool AskOkCancel(const std::string& text) override;
   std::optional<std::string> InputBoxTitled(const std::string& prompt, const std::string& title,
                                             const std::string& default_text) override;
+  // Logged as it comes; it needs no answer.
+  void Note(const std::string& text) override { log_.push_back(text); }
 
-  // Every box shown, in order, as its text (questions and prompts too).
+  // Every box shown and every note, in order, as its text (questions and prompts too).
   const std::vector<std::string>& log() const { return log_; }
   // The default answer each input box offered, in order.
   const std::vector<std::string>& input_defaults() const { return input_defaults_; }

@@ -38,6 +38,9 @@ const char kHelp[] =
     "                    (gain x 32 + power), from about 60 all off to about 4000 all on.\n"
     "                    Its live view reads groups (--reply group or auto), its stepping\n"
     "                    calibration blocks 0, 32, 64 and 96 (--reply block)\n"
+    "  --late-tail       every reply comes shifted by two stray bytes that form a good\n"
+    "                    word, and its last two bytes follow 2..20 ms after the rest,\n"
+    "                    as a USB adapter may hand them on (not with --fault)\n"
     "\n"
     "Beam faults (LIST: channels 0..383 and ranges, e.g. 37,100-103; each option\n"
     "may be given more than once):\n"
@@ -92,6 +95,7 @@ int main(int argc, char** argv) {
   sim::Fault fault = sim::Fault::kNone;
   bool no_plate = false;
   bool compact = false;
+  bool late_tail = false;
   std::vector<std::pair<int, sim::BeamFault>> beam_faults;
   bool sensor = false;
   double sensor_offset = 0.0, sensor_slope = 0.219;
@@ -139,6 +143,8 @@ int main(int argc, char** argv) {
       no_plate = true;
     } else if (a == "--compact") {
       compact = true;
+    } else if (a == "--late-tail") {
+      late_tail = true;
     } else if (a == "--dark" || a == "--bright" || a == "--weak") {
       const char* v = value();
       std::vector<int> channels;
@@ -175,7 +181,13 @@ int main(int argc, char** argv) {
   server.SetSerialNumber(serial);
   server.SetTemperature(temperature);
   if (pace) server.SetPacing(sim::kWireBytesPerSecond);
+  if (late_tail && fault != sim::Fault::kNone)
+    return Usage("--late-tail and --fault exclude each other");
   if (fault != sim::Fault::kNone) server.SetFault(fault);
+  if (late_tail) {
+    server.SetStrayBytes(std::string(2, '\0'));
+    server.SetFault(sim::Fault::kLateTail);
+  }
   server.WithModel([&](sim::InstrumentModel& m) {
     if (no_plate) m.SetAnimalsPresent(false);
     if (compact) m.SetCompact(true);

@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -20,6 +21,11 @@ constexpr int64_t kIdleWaitNs = 200'000'000;
 constexpr int64_t kBlockedWaitNs = 20'000'000;
 constexpr size_t kReceivedCap = 4u << 20;
 }  // namespace
+
+int LateTailMs(int n) {
+  constexpr int kShortest = 2, kChoices = 19;  // 2..20 ms
+  return kShortest + (n % kChoices) * 7 % kChoices;
+}
 
 // The model's clock runs from construction, so a temperature set before Start
 // drifts from then on.
@@ -290,6 +296,15 @@ void SimServer::Schedule(std::vector<ReplyPiece> pieces, bool is_group, int64_t 
       case Fault::kLateReply:
         pieces[0].delay_ms += late_reply_ms_;
         break;
+      case Fault::kLateTail: {
+        pieces[0].bytes.insert(0, stray_);
+        std::string& last = pieces.back().bytes;
+        const size_t late = std::min(stray_.size(), last.size());
+        ReplyPiece tail{LateTailMs(late_tails_++), last.substr(last.size() - late)};
+        last.resize(last.size() - late);
+        pieces.push_back(std::move(tail));
+        break;
+      }
       default:
         break;
     }

@@ -28,7 +28,13 @@ enum class Fault {
   kStrayBytes,  // stray bytes (SetStrayBytes; three by default) go out ahead of each reply
   kLateReply,   // each reply goes out only after SetLateReplyMs, when the program gave up on it
   kVanish,      // the port disappears at once: pseudo-terminal closed, link removed
+  kLateTail,    // the stray bytes go out ahead of each reply and as many of its last bytes
+                // LateTailMs later, as a USB adapter may hand them on
 };
+
+// How late the n-th late tail (n = 0, 1, ...) follows the rest of its reply: each of
+// 2..20 ms in turn.
+int LateTailMs(int n);
 
 // Bytes per second of 115200 baud with 10 bits a byte.
 inline constexpr int kWireBytesPerSecond = 11520;
@@ -99,6 +105,7 @@ class SimServer {
   int bytes_per_second_ = 0;
   std::string stray_ = "\x5A\xA5\x3C";
   int late_reply_ms_ = 1500;
+  int late_tails_ = 0;
   std::string received_;
   std::string parse_buffer_;
   std::deque<Pending> pending_;

@@ -640,6 +640,21 @@ Shots OfflineTracking(Program& p) {
   return {{"", &w}};
 }
 
+// A second run, reported by itself, whose run folder went away: no bin is recorded.
+Shots EndLostBins(Program& p) {
+  Frm_Main& w = p.Ended();
+  w.mn_userbin->setChecked(true);
+  p.Advance(60 * 1000);
+  p.answers().Queue("", "Screens lost");
+  w.CmdPlay_Click();
+  w.Timeradq.stop();
+  std::filesystem::remove_all(std::filesystem::path(storage::Shared().Project_Path) /
+                              w.engine().state.Run_Folder);
+  p.Advance(int64_t(storage::Shared().Aq_lapse) * 60 * 1000);
+  p.Ticks(600);
+  return Main(w);
+}
+
 }  // namespace
 
 const std::vector<State>& States() {
@@ -691,6 +706,7 @@ const std::vector<State>& States() {
        OfflineTracking},
       {"offline-list-menu", "offline: the list's pop-up menu on a run", OfflineListMenu},
       {"offline-group-editor", "offline: the run's group editor, a drag held", OfflineGroupEditor},
+      {"end-lost-bins", "a run whose bins could not be recorded, reported by itself", EndLostBins},
   };
   return kStates;
 }
