@@ -282,6 +282,9 @@ StartResult RunEngine::Start() {
 
 void RunEngine::Pause() {
   auto& sh = storage::Shared();
+  // A bin complete before the pause is recorded now, not after a pause of any length
+  // (a power loss meanwhile would take it); its last sample gets its late-tail test here.
+  if (sh.Acq_State == 1) FinishPendingBin();
   // A pause comes between two polls: the sample before it is not tested by the next.
   undo_.valid = false;
   if (sh.Acq_State == 1) {

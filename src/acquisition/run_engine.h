@@ -195,7 +195,7 @@ class RunEngine {
   void HoldGroup(int g, int r);
   // The previous tick's sample held back as a failed poll's, and its envelope redone.
   void RetractPreviousSample();
-  // A bin whose last sample is still pending is closed at once (stop, end in a pause).
+  // A bin whose last sample is still pending is closed at once (pause, stop, end).
   void FinishPendingBin();
   void AdvanceCounters(int interval);
   // Closes the pending bin and runs the end-of-run test; true when the run ended (the

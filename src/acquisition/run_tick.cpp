@@ -349,8 +349,7 @@ bool RunEngine::ElapsedAndEnd(bool may_end) {
 }
 
 void RunEngine::EndOfRun() {
-  // Reached during a pause, the end may find a complete bin still open: the report
-  // must see it.
+  // A complete bin still open must reach the files before the report reads them.
   FinishPendingBin();
   timer_enabled_ = false;
   flags.Temp_Power = false;

@@ -19,7 +19,42 @@ using acquisition::RunState;
 using acquisition::StartResult;
 namespace fs = std::filesystem;
 
-class RunEngineTest : public RunFixture<FakeInstrument> {};
+class RunEngineTest : public RunFixture<FakeInstrument> {
+ protected:
+  // A new run up to the last sample of its first bin (levels 1000 + channel, that sample
+  // 500 higher), whose last reply hands its tail on late; with `late_tail` that reply
+  // was shifted by two stray bytes and its tail waits now.
+  void RunToTheFirstBinsLastSample(bool late_tail) {
+    raise_ = 0;
+    io_.level_of = [this](int ch, long) { return 1000 + ch + raise_; };
+    clock_.Advance(60000);
+    engine_.controls.Auto_Run = true;
+    Start();
+    Ticks(499);
+    raise_ = 500;
+    if (late_tail) io_.stray_groups = {{56, std::string(2, '\0')}};
+    io_.late_tails = io_.tails_after_listen = true;
+    Ticks(1);
+    io_.stray_groups.clear();
+    io_.late_tails = io_.tails_after_listen = false;
+    if (late_tail) io_.HandOnLateBytes();
+    raise_ = 0;
+  }
+  // The first bin's raw block as recorded: its last sample taken back (holding the one
+  // before it) after a late tail, else raised (the detection clips it, hence "greater").
+  void ExpectTheFirstBinsLastSample(bool taken_back) {
+    storage::RawBlockRecord block;
+    ASSERT_TRUE(storage::ReadRunRawBlock(RunFolder(), 0, 500, block));
+    EXPECT_EQ(block.At(2, 498), 1002);
+    if (taken_back) {
+      EXPECT_EQ(block.At(2, 499), 1002);
+    } else {
+      EXPECT_GT(block.At(2, 499), 1002);
+    }
+  }
+
+  int raise_ = 0;
+};
 
 TEST_F(RunEngineTest, StartMakesTheRunFolderWithSettingsAndPreparesTheInstrument) {
   engine_.controls.Auto_Run = false;
@@ -307,26 +342,13 @@ TEST_F(RunEngineTest, ARunEndingRightAfterABinsLastSampleRecordsThatBinFirst) {
       {"stopped, the last sample's tail waiting", true, true},
       {"the lapse reached while paused", false, false},
   };
-  int raise = 0;
-  io_.level_of = [&](int ch, long) { return 1000 + ch + raise; };
   std::size_t recorded_at_report = 0;
   view_.on_report = [&] {
     recorded_at_report = storage::RecordCount(RunFolder() / "counts.bin", 774);
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    clock_.Advance(60000);
-    engine_.controls.Auto_Run = true;
-    Start();
-    Ticks(499);
-    raise = 500;
-    if (c.late_tail) io_.stray_groups = {{56, std::string(2, '\0')}};
-    io_.late_tails = io_.tails_after_listen = true;
-    Ticks(1);
-    io_.stray_groups.clear();
-    io_.late_tails = io_.tails_after_listen = false;
-    if (c.late_tail) io_.HandOnLateBytes();
-    raise = 0;
+    RunToTheFirstBinsLastSample(c.late_tail);
     EXPECT_FALSE(fs::exists(RunFolder() / "counts.bin"));
     if (c.stop) {
       engine_.Stop();
@@ -338,14 +360,31 @@ TEST_F(RunEngineTest, ARunEndingRightAfterABinsLastSampleRecordsThatBinFirst) {
       EXPECT_EQ(recorded_at_report, 1u) << "the report opens on every bin";
     }
     EXPECT_EQ(fs::file_size(RunFolder() / "counts.bin"), storage::kCountsRecordBytes);
-    storage::RawBlockRecord block;
-    ASSERT_TRUE(storage::ReadRunRawBlock(RunFolder(), 0, 500, block));
-    EXPECT_EQ(block.At(2, 498), 1002);
-    if (c.late_tail) {
-      EXPECT_EQ(block.At(2, 499), 1002);
-    } else {
-      EXPECT_GT(block.At(2, 499), 1002);
-    }
+    ExpectTheFirstBinsLastSample(c.late_tail);
+  }
+}
+
+TEST_F(RunEngineTest, APauseRightAfterABinsLastSampleRecordsThatBinAtOnce) {
+  // However long the pause, the complete bin does not wait for it in memory only.
+  struct Case {
+    const char* what;
+    bool late_tail;  // of the last sample's last reply, waiting when the pause comes
+  } cases[] = {{"nothing waiting", false}, {"the last sample's tail waiting", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RunToTheFirstBinsLastSample(c.late_tail);
+    const int plots = view_.activity_plots;
+    dialogs_.AnswerYes();
+    engine_.Pause();
+    EXPECT_EQ(view_.activity_plots, plots + 1);
+    ASSERT_EQ(storage::RecordCount(RunFolder() / "counts.bin", 774), 1u);
+    ExpectTheFirstBinsLastSample(c.late_tail);
+    // Resumed, the next bin starts afresh: the one recorded is not recorded again.
+    engine_.Pause();
+    Ticks(1);
+    EXPECT_EQ(storage::RecordCount(RunFolder() / "counts.bin", 774), 1u);
+    EXPECT_EQ(view_.activity_plots, plots + 1);
+    engine_.Stop();
   }
 }
 
