@@ -132,8 +132,11 @@ void Frm_Main::CmdPause_Click() {
 }
 
 void Frm_Main::CmdStop_Click() {
+  const bool had_run = storage::Shared().Acq_State != 0;
   engine_->Stop();
   Timeradq.stop();
+  // A run stopped by hand that lost bins says so, as one that ends at its lapse does.
+  if (had_run && engine_->LostBins() > 0) ShowRunFinished(engine_->RunFolderPath().string());
 }
 
 void Frm_Main::Timeradq_Timer() {

@@ -126,5 +126,19 @@ TEST_P(LostBins, AreToldWhateverTheReport) {
 
 INSTANTIATE_TEST_SUITE_P(Report, LostBins, ::testing::Bool());
 
+TEST_F(EndOfRun, LostBinsAreToldWhenTheRunIsStoppedByHand) {
+  Frm_Main& w = StartRun("w96", false, [](Frm_Main&) {});
+  ASSERT_EQ(storage::Shared().Acq_State, 1) << FirstBox();
+  const auto run = folder / "p00001" / w.engine().state.Run_Folder;
+  std::filesystem::remove_all(run);
+  dialogs.AllowAnyOk();
+  Ticks(w, 502);
+  w.CmdStop_Click();
+  ASSERT_EQ(storage::Shared().Acq_State, 0);
+  EXPECT_FALSE(w.frm_autotext->isHidden());
+  EXPECT_EQ(w.lbl_autochannel->text().toStdString(),
+            "1 of 1 bins could not be recorded: check the disk\nFiles: " + run.string());
+}
+
 }  // namespace
 }  // namespace mainwindow_test
