@@ -222,7 +222,12 @@ ToolOutcome RawReanalysis::Finish() {
     return ToolOutcome::kStopped;
   }
   if (!PassSucceeded()) return ToolOutcome::kFailed;
-  if (plan_.request.replace_data && !ReplaceRunFiles()) return ToolOutcome::kFailed;
+  if (plan_.request.replace_data && !ReplaceRunFiles()) {
+    // The message says nothing was changed: the marks lines go too.
+    if (marks_) marks_->CutBack();
+    return ToolOutcome::kFailed;
+  }
+  if (marks_) marks_->Keep();
   return Report();
 }
 
