@@ -59,17 +59,13 @@ bool MarksFiles::Close() {
       ok = false;
     }
   }
-  if (!ok) {
-    CutBack();
-    return false;
-  }
-  files_.clear();
-  return true;
+  if (!ok) CutBack();
+  return ok;
 }
 
 void MarksFiles::CutBack() {
   for (File& f : files_) {
-    if (f.out) f.out->close();
+    if (f.out && f.out->is_open()) f.out->close();
     std::error_code ec;
     if (f.existed) {
       fs::resize_file(f.path, f.size, ec);

@@ -17,7 +17,7 @@ namespace reports {
 class MarksFiles {
  public:
   MarksFiles() = default;
-  // Files still open (the pass did not end with Close) are cut back.
+  // Files not kept (Keep) are cut back.
   ~MarksFiles();
   MarksFiles(const MarksFiles&) = delete;
   MarksFiles& operator=(const MarksFiles&) = delete;
@@ -28,7 +28,10 @@ class MarksFiles {
   // Appends to the file of channels[index]; false once a write to it failed.
   bool Append(size_t index, std::string_view bytes);
   // Flushes and closes every file; false when a write failed, the files then cut back.
+  // Closed files can still be cut back until Keep: the run's own files may yet fail.
   bool Close();
+  // The lines written stay.
+  void Keep() { files_.clear(); }
   // Puts every file back as it was before Open.
   void CutBack();
 

@@ -1,6 +1,7 @@
 #include "reports/raw_data_tools.h"
 
 #include <algorithm>
+#include <system_error>
 
 #include "reports/circadian_export.h"
 #include "reports/raw_reanalysis.h"
@@ -45,15 +46,23 @@ bool RawBlocksComplete(const std::filesystem::path& run_folder) {
   if (!storage::ReadRunAnalysis(run_folder, run) || run.rt_buffer < 1) return false;
   const size_t records =
       storage::RecordCount(run_folder / storage::CountsFileName(), storage::kCountsRecordBytes);
-  if (records == 0) return false;
-  const size_t block_bytes = storage::RawBlockRecordBytes(run.rt_buffer);
-  const size_t per_file = storage::kRecordsPerFile;
-  for (size_t first = 0; first < records; first += per_file) {
-    const size_t needed = std::min(per_file, records - first);
-    const auto file = run_folder / storage::RawFileName(static_cast<int>(first / per_file));
-    if (storage::RecordCount(file, block_bytes) < needed) return false;
+  return records > 0 && RawBlocksProblem(run_folder, records, run.rt_buffer).empty();
+}
+
+std::string RawBlocksProblem(const std::filesystem::path& run_folder, size_t blocks,
+                             int rt_buffer) {
+  const size_t block_bytes = storage::RawBlockRecordBytes(rt_buffer);
+  for (size_t first = 0; first < blocks; first += storage::kRecordsPerFile) {
+    const std::string name =
+        storage::RawFileName(static_cast<int>(first / storage::kRecordsPerFile));
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(run_folder / name, ec))
+      return "Raw data file " + name + " is missing";
+    const size_t needed = std::min<size_t>(storage::kRecordsPerFile, blocks - first);
+    if (storage::RecordCount(run_folder / name, block_bytes) < needed)
+      return "Raw data file " + name + " is shorter than the run's blocks";
   }
-  return true;
+  return "";
 }
 
 }  // namespace reports

@@ -88,5 +88,9 @@ void SetRawDataTools(RawDataTools* tools);
 // blocks of the run's RT_Buffer, eleven to a file): only then can a re-analysis cover
 // the whole run.
 bool RawBlocksComplete(const std::filesystem::path& run_folder);
+// "" when the run's raw block files hold blocks 0..blocks-1 of `rt_buffer` samples, else
+// the message naming the first file that is missing or too short.
+std::string RawBlocksProblem(const std::filesystem::path& run_folder, size_t blocks,
+                             int rt_buffer);
 
 }  // namespace reports

@@ -50,22 +50,6 @@ std::vector<int> AnalysedChannels(const storage::RunPlate& plate) {
   return channels;
 }
 
-// "" when raw block files hold blocks 0..blocks-1, else the message naming the first
-// file that is missing or too short.
-std::string RawFilesProblem(const fs::path& folder, size_t blocks, int rt_buffer) {
-  const size_t block_bytes = storage::RawBlockRecordBytes(rt_buffer);
-  for (size_t first = 0; first < blocks; first += storage::kRecordsPerFile) {
-    const std::string name =
-        storage::RawFileName(static_cast<int>(first / storage::kRecordsPerFile));
-    std::error_code ec;
-    if (!fs::is_regular_file(folder / name, ec)) return "Raw data file " + name + " is missing";
-    const size_t needed = std::min<size_t>(storage::kRecordsPerFile, blocks - first);
-    if (storage::RecordCount(folder / name, block_bytes) < needed)
-      return "Raw data file " + name + " is shorter than the run's blocks";
-  }
-  return "";
-}
-
 // The checks and readings before any block is analysed (the order of the frame's own
 // steps); nullopt after a message.
 std::optional<Plan> MakePlan(ReanalysisRequest& request, ReportChoices& choices) {
@@ -151,7 +135,7 @@ std::optional<Plan> MakePlan(ReanalysisRequest& request, ReportChoices& choices)
   choices.bin_text = std::to_string(bin);
   plan.bin = bin;
 
-  if (const std::string problem = RawFilesProblem(folder, n, recorded.rt_buffer);
+  if (const std::string problem = RawBlocksProblem(folder, n, recorded.rt_buffer);
       !problem.empty()) {
     Say(problem + kNothingAnalysed);
     return std::nullopt;
@@ -222,7 +206,12 @@ ToolOutcome RawReanalysis::Finish() {
     return ToolOutcome::kStopped;
   }
   if (!PassSucceeded()) return ToolOutcome::kFailed;
-  if (plan_.request.replace_data && !ReplaceRunFiles()) return ToolOutcome::kFailed;
+  if (plan_.request.replace_data && !ReplaceRunFiles()) {
+    // The message says nothing was changed: the marks lines go too.
+    if (marks_) marks_->CutBack();
+    return ToolOutcome::kFailed;
+  }
+  if (marks_) marks_->Keep();
   return Report();
 }
 

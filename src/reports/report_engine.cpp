@@ -97,6 +97,20 @@ bool ParseBinText(const std::string& text, int32_t& bin) {
   return true;
 }
 
+bool LoadRunPlate(const std::filesystem::path& run_folder, RunPlate& plate) {
+  switch (storage::LoadProjectGroups(run_folder, plate)) {
+    case storage::LoadStatus::kOk:
+      return true;
+    case storage::LoadStatus::kNoPlateLayout:
+      return false;  // its own message was shown
+    case storage::LoadStatus::kNoSetup:
+    case storage::LoadStatus::kUnreadable:
+      break;
+  }
+  platform::GetDialogs().MsgBox(ReportStatusMessage(ReportStatus::kReportError));
+  return false;
+}
+
 int32_t ClampBin(int32_t bin, int32_t D) {
   if (bin < 1) bin = 1;
   if (bin > D) bin = D > 30 ? (D / 15) * 15 : D;
@@ -137,15 +151,7 @@ ReportStatus ReportEngine::Run(ReportChoices& choices) {
   SettingOverride = false;
   BasalApplied = false;
 
-  switch (storage::LoadProjectGroups(folder, plate)) {
-    case storage::LoadStatus::kOk:
-      break;
-    case storage::LoadStatus::kNoPlateLayout:
-      return ReportStatus::kLoadError;  // its own message was shown
-    case storage::LoadStatus::kNoSetup:
-    case storage::LoadStatus::kUnreadable:
-      return ReportStatus::kReportError;
-  }
+  if (!LoadRunPlate(folder, plate)) return ReportStatus::kLoadError;  // after its message
   if (!override_setting && !storage::ReadSetupDescription(folder, SettingText))
     return ReportStatus::kReportError;
 

@@ -3,6 +3,7 @@
 // computation behind the report window's "Generate..." button. The window fills a
 // ReportChoices from its controls, calls Generate and shows the clamped bin back.
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -71,6 +72,10 @@ const char* ReportStatusMessage(ReportStatus status);
 // A text that is a decimal number and nothing else (blanks around it allowed, "." as
 // the decimal point whatever the locale); false otherwise.
 bool ParseNumberText(const std::string& text, double& value);
+
+// The run's groups and plate into `plate`; false after a message ("Report Error", or
+// the missing layout's own).
+bool LoadRunPlate(const std::filesystem::path& run_folder, RunPlate& plate);
 
 // The bin text as a 16-bit whole number (fractions round half to even); false for a
 // text that is not a number or does not fit.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <system_error>
 
-#include "platform/dialogs.h"
 #include "storage/run_files.h"
 #include "storage/run_loading.h"
 
@@ -46,20 +45,6 @@ bool ReadWholeRun(const std::filesystem::path& counts_file, WholeRun& run, bool 
     return false;
   }
   return true;
-}
-
-bool LoadRunPlate(const std::filesystem::path& run_folder, storage::RunPlate& plate) {
-  switch (storage::LoadProjectGroups(run_folder, plate)) {
-    case storage::LoadStatus::kOk:
-      return true;
-    case storage::LoadStatus::kNoPlateLayout:
-      return false;  // its own message was shown
-    case storage::LoadStatus::kNoSetup:
-    case storage::LoadStatus::kUnreadable:
-      break;
-  }
-  platform::GetDialogs().MsgBox("Report Error");
-  return false;
 }
 
 }  // namespace reports

@@ -2,7 +2,7 @@
 // A run folder as the raw-data tools read it. counts.bin whole, since they need every
 // record as stored: the re-analysis writes each one back, the circadian export bins them
 // all (the report itself reads only up to the run's largest minute, storage's
-// LoadCountsFile). And the run's plate, with the report's messages.
+// LoadCountsFile).
 #include <cstdint>
 #include <filesystem>
 #include <vector>
@@ -28,9 +28,5 @@ struct WholeRun {
 // that record and the later ones get 1440 minutes more per day. False when the file is
 // missing or cannot be read.
 bool ReadWholeRun(const std::filesystem::path& counts_file, WholeRun& run, bool with_counts);
-
-// The run's groups and plate; false after a message ("Report Error", or the missing
-// layout's own).
-bool LoadRunPlate(const std::filesystem::path& run_folder, storage::RunPlate& plate);
 
 }  // namespace reports

@@ -355,13 +355,23 @@ class ReadOnlyFolder {
 };
 
 TEST_F(ReanalysisTest, AReplaceThatCannotBeWrittenKeepsTheOldFiles) {
-  for (const bool full_disk : {true, false}) {
-    SCOPED_TRACE(full_disk ? "full disk" : "read-only folder");
+  const struct {
+    bool full_disk;
+    bool raw_export;
+  } cases[] = {{true, false}, {false, false}, {false, true}};
+  for (const auto& [full_disk, raw_export] : cases) {
+    SCOPED_TRACE(std::string(full_disk ? "full disk" : "read-only folder") +
+                 (raw_export ? ", marks exported" : ""));
     fs::remove_all(run_);
     reports_test::WriteRunTexts(run_, texts_);
     Record(12);
     WriteBlocks(12);
     request_.replace_data = true;
+    request_.raw_export = raw_export;
+    // Marks files of an earlier analysis: their lines are all that may stay.
+    if (raw_export)
+      for (int c : kPlateChannels)
+        testsupport::WriteBytes(run_ / ("ch" + std::to_string(c) + ".raw"), "earlier line\r\n");
     const auto before = Snapshot(run_);
     std::unique_ptr<ReanalysisJob> job = StartRawReanalysis(request_, choices_, 0);
     ASSERT_TRUE(job);

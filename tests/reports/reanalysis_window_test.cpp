@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include "reports/raw_data_tools.h"
 #include "window_fixture.h"
@@ -105,6 +106,14 @@ TEST_F(ReanalysisWindow, WhileItRunsOnlyStopWorksAndTheWindowStays) {
 TEST_F(ReanalysisWindow, UnloadedMidwayItFinishesNothing) {
   Running();
   ui::Unload<frm_report>();
+  EXPECT_TRUE(tools.log.dropped);
+  EXPECT_FALSE(tools.log.finished);
+}
+
+TEST_F(ReanalysisWindow, TheProgramsEndDropsItUnfinished) {
+  Running();
+  QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+  QCoreApplication::exec();
   EXPECT_TRUE(tools.log.dropped);
   EXPECT_FALSE(tools.log.finished);
 }

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -141,6 +142,10 @@ frm_report::frm_report() {
   connect(&Timerchain, &QTimer::timeout, this, [this] { Timerchain_Timer(); });
   Timerreanalysis.setInterval(kReanalysisPollMs);
   connect(&Timerreanalysis, &QTimer::timeout, this, [this] { Timerreanalysis_Timer(); });
+  // The program ends without deleting its windows: an unfinished re-analysis would keep
+  // its workers running into the exit and leave its marks files cut mid-line.
+  connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+          [this] { DropReanalysis(); });
   connect(Cmd_generate, &QPushButton::clicked, this, [this] { Cmd_generate_Click(); });
   connect(Cmd_cancel, &QPushButton::clicked, this, [this] { Cmd_cancel_Click(); });
   connect(cmd_runframe, &QPushButton::clicked, this, [this] { cmd_runframe_Click(); });
@@ -206,10 +211,7 @@ void frm_report::Form_Load() {
 
 void frm_report::Form_Unload() {
   Timerchain.stop();
-  // A re-analysis not finished writes nothing: its workers stop here. One finishing
-  // (behind its message box) is dropped by its own handler.
-  Timerreanalysis.stop();
-  if (!finishing_) reanalysis_.reset();
+  DropReanalysis();
   frm_report_frame->setTitle("Report");
   if (ui::IsLoaded<mainwindow::Frm_Main>()) {
     ui::Default<mainwindow::Frm_Main>().combo_minutes->setCurrentText(
@@ -369,6 +371,13 @@ void frm_report::Timerreanalysis_Timer() {
     ui::DoEvents();
     ArmChain(ChainStep::kFinish, 500);
   }
+}
+
+void frm_report::DropReanalysis() {
+  // A re-analysis not finished writes nothing: its workers stop here. One finishing
+  // (behind its message box) is dropped by its own handler.
+  Timerreanalysis.stop();
+  if (!finishing_) reanalysis_.reset();
 }
 
 void frm_report::ShowReanalysisRunning(bool running) {

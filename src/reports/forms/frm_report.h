@@ -116,6 +116,8 @@ class frm_report : public ui::Form {
   void ArmChain(ChainStep next, int ms);
   // While a re-analysis runs only STOP can be used.
   void ShowReanalysisRunning(bool running);
+  // Stops and forgets a re-analysis that is not being finished.
+  void DropReanalysis();
 
   ChainStep chain_step_ = ChainStep::kIdle;
   bool chain_reported_ = false;
