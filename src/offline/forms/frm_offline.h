@@ -174,7 +174,6 @@ class Frm_offline : public ui::Form {
   void Cmd_analyze_Click();
   // The channel the well choice names (lblcanal), -1 when none is chosen.
   int ChosenChannel() const;
-  const RawFiles& SignalFiles() const { return raw_files_; }
   const RawPage& SignalPage() const { return raw_page_; }
   int Current_Page = 1;
   int Page_Count = 0;
