@@ -378,7 +378,6 @@ class Frm_Main : public ui::Form,
   // Makes the run buffers anew for the current RT_Buffer.
   void MakeRunBuffers(bool with_counts);
   void LoadFailed();
-  void RefreshTempLightLook();
   // The status panel after a run that ended with an automatic report (no box says so)
   // or that lost bins.
   void ShowRunFinished(const std::string& run_folder);

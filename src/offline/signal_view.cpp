@@ -123,16 +123,11 @@ WellChoice ChooseWell(const LoadedRun& run, std::string_view row_text, std::stri
   return out;
 }
 
-std::vector<std::string> GroupChannelLabels(const LoadedRun& run, int group) {
+std::vector<std::string> GroupChannelLabels(const setup::GroupModel& model, int group) {
   std::vector<std::string> out;
-  if (group < -1) return out;
-  const storage::PlateView plate = run.Plate();
-  for (int c = 0; c < storage::kChannelCount; ++c) {
-    const size_t i = static_cast<size_t>(c);
-    if (run.Run_Enabled[i] == 0 || run.Run_Group[i] != group) continue;
-    std::string label = storage::ChannelLabel(plate, c);
-    if (!label.empty()) out.push_back(std::move(label));
-  }
+  for (const setup::ChannelEntry& c :
+       group == -1 ? model.FreeChannels() : model.GroupChannels(group))
+    out.push_back(c.label);
   return out;
 }
 

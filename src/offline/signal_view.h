@@ -12,6 +12,7 @@
 #include "offline/loaded_run.h"
 #include "offline/offline_plots.h"
 #include "offline/raw_pages.h"
+#include "setup/group_model.h"
 
 namespace offline {
 
@@ -44,9 +45,10 @@ struct WellChoice {
 WellChoice ChooseWell(const LoadedRun& run, std::string_view row_text, std::string_view col_text,
                       std::string_view sub_text);
 
-// The group list of the channel view: the enabled channels of group `group` that lie
-// on a well, channel by channel, each as its label ("B7.1": well, "." and beam).
-std::vector<std::string> GroupChannelLabels(const LoadedRun& run, int group);
+// The group list of the channel view: the usable channels (enabled, on a well) of
+// group `group`, or with -1 the free ones, channel by channel, each as its label
+// ("B7.1": well, "." and beam), as the run's group model lists them.
+std::vector<std::string> GroupChannelLabels(const setup::GroupModel& model, int group);
 
 // A group list entry such as "B7" or "B7.1" as the combo indexes it selects (row 1,
 // column 6); the beam after "." is not part of the choice.

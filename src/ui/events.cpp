@@ -1,20 +1,40 @@
 #include "ui/events.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QWidget>
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "platform/numeric.h"
 
 namespace ui {
 
+namespace {
+bool g_running = false;
+// Deletions asked for while DoEvents ran. Asked for there, Qt would carry them out in
+// the next DoEvents of the same handler; asked for after it, only once the handler
+// has returned to the event loop.
+std::vector<QPointer<QObject>> g_delete_after;
+}  // namespace
+
 bool DoEvents() {
-  static bool running = false;
-  if (running || !QCoreApplication::instance()) return false;
-  running = true;
+  if (g_running || !QCoreApplication::instance()) return false;
+  g_running = true;
   QCoreApplication::processEvents();
-  running = false;
+  g_running = false;
+  for (const QPointer<QObject>& object : std::exchange(g_delete_after, {}))
+    if (object) object->deleteLater();
   return true;
+}
+
+void DeleteLater(QObject* object) {
+  if (g_running) {
+    g_delete_after.emplace_back(object);
+  } else {
+    object->deleteLater();
+  }
 }
 
 int TwipsToPixels(double twips) { return platform::RoundToInt(twips / kTwipsPerPixel); }

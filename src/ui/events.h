@@ -1,6 +1,7 @@
 #pragma once
 // Letting the window system breathe during long work on the window thread, and the
 // twips (1/1440 inch) that window sizes are given in.
+class QObject;
 class QWidget;
 
 namespace ui {
@@ -9,6 +10,11 @@ namespace ui {
 // DoEvents is running returns at once (false): nesting them lets the same handler start
 // again before it has finished.
 bool DoEvents();
+
+// Deletes `object` from the event loop, as QObject::deleteLater does, but never inside
+// a DoEvents: a window unloaded by an event that a handler's DoEvents let in stays
+// until that handler has returned, since the handler goes on using its controls.
+void DeleteLater(QObject* object);
 
 inline constexpr int kTwipsPerPixel = 15;
 

@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "ui/events.h"
+
 namespace ui {
 
 class Form : public QWidget {
@@ -63,8 +65,8 @@ class DefaultInstance {
   static bool IsLoaded() { return !instance_.isNull(); }
 
   // Runs Form_Unload, hides the form and deletes it. The deletion is deferred to the
-  // event loop because unloading usually starts from one of the form's own handlers;
-  // the next Get() creates a new form at once.
+  // event loop, past any DoEvents running, because unloading usually starts from one
+  // of the form's own handlers; the next Get() creates a new form at once.
   static void Unload() {
     F* form = instance_.data();
     if (!form || form->unloading_) return;
@@ -72,7 +74,7 @@ class DefaultInstance {
     form->Form_Unload();
     instance_.clear();
     form->hide();
-    form->deleteLater();
+    DeleteLater(form);
   }
 
  private:

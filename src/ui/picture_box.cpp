@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/numeric.h"
+#include "ui/fit_button.h"
 
 namespace ui {
 
@@ -20,8 +21,6 @@ namespace {
 constexpr double kMargin = 64.0;
 // A circle this many pixels across is outside any window we have.
 constexpr double kMaxRadiusPixels = 1.0e5;
-// Text fitted into a width shrinks no further than this.
-constexpr double kSmallestPoints = 7.0;
 
 double PixelRound(double v) { return platform::RoundHalfEven(v); }
 
@@ -438,7 +437,7 @@ void PictureBox::Print(const QString& text, double max_width) {
   if (!std::isfinite(pixels)) return Print(text);
   QFont font = font_;
   while (QFontMetricsF(font).horizontalAdvance(text) > pixels &&
-         font.pointSizeF() - 0.5 >= kSmallestPoints) {
+         font.pointSizeF() - 0.5 >= kReadablePoints) {
     font.setPointSizeF(font.pointSizeF() - 0.5);
   }
   // Still too wide at a readable size: the text is elided, so a cut shows as one.

@@ -204,13 +204,14 @@ TEST_F(Manage, ReportHandOffFillsTheReportWindowForTheLoadedRun) {
 TEST_F(Manage, DescriptionClickAndTheWatchedFolderTitle) {
   MakeProjects();
   LoadRun(run_a_);
+  // A click into the box (to place the cursor) after typing keeps what was typed.
   W().Txt_description->setPlainText("typed");
   QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
                     Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(W().Txt_description->viewport(), &press);
-  EXPECT_FALSE(W().Description_Edited);
+  EXPECT_TRUE(W().Description_Edited);
   W().Txt_description_LostFocus();
-  EXPECT_EQ(storage::ReadSubprojectComments(run_a_.string()), "");
+  EXPECT_EQ(storage::ReadSubprojectComments(run_a_.string()), "typed");
 
   dialogs_.AnswerInput(project_.string());
   W().Txtfolder_Click(0);

@@ -1,5 +1,6 @@
 #include "offline/signal_view.h"
 
+#include "offline/group_editor.h"
 #include "platform/launcher.h"
 #include "raw_fixture.h"
 
@@ -88,12 +89,13 @@ TEST_F(SignalTest, TheGroupListHoldsTheEnabledChannelsOfTheGroupOnAWell) {
   // of A1 (channel 4) is disabled.
   WriteGroups(folder_, {"G0", "G1"}, {{0, 1}, {4, 1}, {17, 1}, {1, 0}, {300, 1}});
   testsupport::WriteBytes(folder_ / "status.dat", Crlf({"\"h\"", "0,1", "1,1", "2,1", "3,1", "4,0"}));
-  const offline::LoadedRun run = LoadRun(folder_);
-  EXPECT_EQ(offline::GroupChannelLabels(run, 1), (std::vector<std::string>{"A1.0", "B2.0"}));
-  EXPECT_EQ(offline::GroupChannelLabels(run, 0), (std::vector<std::string>{"B1.0"}));
-  EXPECT_EQ(offline::GroupChannelLabels(run, -1), (std::vector<std::string>{"A1.1", "A2.0"}));
-  EXPECT_TRUE(offline::GroupChannelLabels(run, -2).empty());
-  EXPECT_TRUE(offline::GroupChannelLabels(run, 384).empty());
+  offline::LoadedRun run = LoadRun(folder_);
+  const setup::GroupModel groups = offline::RunGroupModel(run);
+  EXPECT_EQ(offline::GroupChannelLabels(groups, 1), (std::vector<std::string>{"A1.0", "B2.0"}));
+  EXPECT_EQ(offline::GroupChannelLabels(groups,  0), (std::vector<std::string>{"B1.0"}));
+  EXPECT_EQ(offline::GroupChannelLabels(groups,  -1), (std::vector<std::string>{"A1.1", "A2.0"}));
+  EXPECT_TRUE(offline::GroupChannelLabels(groups,  -2).empty());
+  EXPECT_TRUE(offline::GroupChannelLabels(groups,  384).empty());
 }
 
 // Bin b, channel c, row s: 1000 c + 10 b + s % 10.

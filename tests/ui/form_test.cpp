@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QEventLoop>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -109,6 +110,32 @@ TEST_F(DefaultInstances, ShowRunsActivateEachTimeAndClosingUnloads) {
   EXPECT_FALSE(ui::IsLoaded<Frm_probe>());
   RunDeferredDeletes();
   EXPECT_EQ(Frm_probe::counts.unloads, 2);
+}
+
+// A handler of the form lets the window breathe while it works; the form closed
+// meanwhile is unloaded then, but deleted only after the handler has returned.
+TEST_F(DefaultInstances, AFormClosedWhileItsHandlerLetsEventsRunOutlivesTheHandler) {
+  QPointer<Frm_probe> form(&ui::Default<Frm_probe>());
+  form->Show();
+  bool alive_after_events = false;
+  bool alive_after_second_events = false;
+  QEventLoop loop;
+  QTimer::singleShot(0, form, [&] {  // the handler, run from the event loop
+    QTimer::singleShot(0, [&] { form->close(); });  // the close box, while it works
+    for (int i = 0; i < 20 && ui::IsLoaded<Frm_probe>(); ++i) ui::DoEvents();
+    EXPECT_FALSE(ui::IsLoaded<Frm_probe>());
+    alive_after_events = !form.isNull();
+    ui::DoEvents();  // the handler still has work, and lets events run again
+    alive_after_second_events = !form.isNull();
+    loop.quit();
+  });
+  loop.exec();
+  EXPECT_TRUE(alive_after_events);
+  EXPECT_TRUE(alive_after_second_events);
+  EXPECT_EQ(Frm_probe::counts.unloads, 1);
+  for (int i = 0; i < 20 && !form.isNull(); ++i) QCoreApplication::processEvents();
+  RunDeferredDeletes();
+  EXPECT_TRUE(form.isNull());
 }
 
 TEST(CaptionLabel, SignalsOnlyARealChange) {

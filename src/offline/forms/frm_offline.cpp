@@ -237,7 +237,6 @@ void Frm_offline::ConnectHandlers() {
           [this](int button, int shift, double x, double y) {
             Picreal_MouseDown(button, shift, x, y);
           });
-  Txt_description->viewport()->installEventFilter(this);
   ConnectListMenu();
   ConnectGroupEditor();
 }
@@ -265,8 +264,6 @@ bool Frm_offline::eventFilter(QObject* watched, QEvent* event) {
     }
   } else if (event->type() == QEvent::FocusOut && watched == Txt_description) {
     Txt_description_LostFocus();
-  } else if (event->type() == QEvent::MouseButtonPress && watched == Txt_description->viewport()) {
-    Txt_description_Click();
   } else if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
     if (watched == lbl_date) lbl_date_MouseMove();
     if (watched == lblproject) lblproject_MouseMove();

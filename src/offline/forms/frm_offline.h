@@ -88,9 +88,9 @@ class Frm_offline : public ui::Form {
   void txt_search_KeyPress(int key);
   void Txtfolder_Click(int index);
   // Typing in the description box marks it edited; leaving it saves it to the loaded
-  // run's folder.
+  // run's folder. A click into the box forgets nothing typed: the box is filled
+  // without the change handler, so the mark only ever stands for the user's typing.
   void Txt_description_Change();
-  void Txt_description_Click() { Description_Edited = false; }
   void Txt_description_LostFocus();
   // The list line of a project or run folder; -1 when the list does not show it.
   int LineOfFolder(const std::filesystem::path& folder) const;
@@ -174,7 +174,6 @@ class Frm_offline : public ui::Form {
   void Cmd_analyze_Click();
   // The channel the well choice names (lblcanal), -1 when none is chosen.
   int ChosenChannel() const;
-  const RawFiles& SignalFiles() const { return raw_files_; }
   const RawPage& SignalPage() const { return raw_page_; }
   int Current_Page = 1;
   int Page_Count = 0;

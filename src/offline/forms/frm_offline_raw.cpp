@@ -270,7 +270,7 @@ void Frm_offline::combogrup_Click() {
 void Frm_offline::FillGroupList() {
   if (!run_loaded_) return;
   const std::vector<std::string> labels =
-      GroupChannelLabels(run_, GroupOfItem(combogrup->currentText().toStdString()));
+      GroupChannelLabels(RunGroupModel(run_), GroupOfItem(combogrup->currentText().toStdString()));
   // A list that already shows the group keeps its selection.
   bool same = lstgrup->count() == static_cast<int>(labels.size());
   for (int i = 0; same && i < lstgrup->count(); ++i)
