@@ -28,6 +28,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -446,6 +447,19 @@ void LoadListedRun(offline::Frm_offline& w, const std::filesystem::path& run) {
   Program::Settle();
 }
 
+// The run the program recorded itself: the project's earliest run folder (the states
+// before may have loaded runs they made beside it).
+std::filesystem::path RecordedRun(const offline::Frm_offline& w) {
+  std::filesystem::path first;
+  for (const auto& e : std::filesystem::directory_iterator(w.Run().Chosen_Run_Path.parent_path())) {
+    const std::string name = e.path().filename().string();
+    if (e.is_directory() && !name.empty() && std::isdigit(static_cast<unsigned char>(name[0])) &&
+        (first.empty() || name < first.filename().string()))
+      first = e.path();
+  }
+  return first;
+}
+
 // An eight-hour run's plate grid.
 Shots OfflineGrid(Program& p) {
   offline::Frm_offline& w = OfflineRun(p);
@@ -485,6 +499,7 @@ Shots OfflineKinetics(Program& p) {
 // The list's pop-up menu over the recorded run's line, beside the window.
 Shots OfflineListMenu(Program& p) {
   offline::Frm_offline& w = OfflineRun(p);
+  LoadListedRun(w, RecordedRun(w));
   w.Listpj->setCurrentRow(w.LineOfFolder(w.Run().Chosen_Run_Path),
                           QItemSelectionModel::ClearAndSelect);
   w.Listpj_MouseDown(2);
@@ -496,6 +511,7 @@ Shots OfflineListMenu(Program& p) {
 // from B2 to D5 with its rectangle.
 Shots OfflineGroupEditor(Program& p) {
   offline::Frm_offline& w = OfflineRun(p);
+  LoadListedRun(w, RecordedRun(w));
   w.mnrename->hide();
   w.Listpj->setCurrentRow(w.LineOfFolder(w.Run().Chosen_Run_Path),
                           QItemSelectionModel::ClearAndSelect);
