@@ -332,15 +332,19 @@ TEST_F(RunEngineTest, ALateTailTakesBackTheSampleOfTheTickBefore) {
   }
 }
 
-TEST_F(RunEngineTest, ARunEndingRightAfterABinsLastSampleRecordsThatBinFirst) {
+TEST_F(RunEngineTest, ARunHaltedRightAfterABinsLastSampleRecordsThatBinAtOnce) {
+  // However long a pause, the complete bin does not wait for it in memory only.
+  enum class Halt { kStop, kLapseWhilePaused, kPause };
   struct Case {
     const char* what;
-    bool stop;       // else the lapse ends the run during a pause that keeps the time
-    bool late_tail;  // of the last sample's last reply, waiting when the end comes
+    Halt halt;
+    bool late_tail;  // of the last sample's last reply, waiting when the halt comes
   } cases[] = {
-      {"stopped", true, false},
-      {"stopped, the last sample's tail waiting", true, true},
-      {"the lapse reached while paused", false, false},
+      {"stopped", Halt::kStop, false},
+      {"stopped, the last sample's tail waiting", Halt::kStop, true},
+      {"the lapse reached while paused", Halt::kLapseWhilePaused, false},
+      {"paused", Halt::kPause, false},
+      {"paused, the last sample's tail waiting", Halt::kPause, true},
   };
   std::size_t recorded_at_report = 0;
   view_.on_report = [&] {
@@ -350,39 +354,27 @@ TEST_F(RunEngineTest, ARunEndingRightAfterABinsLastSampleRecordsThatBinFirst) {
     SCOPED_TRACE(c.what);
     RunToTheFirstBinsLastSample(c.late_tail);
     EXPECT_FALSE(fs::exists(RunFolder() / "counts.bin"));
-    if (c.stop) {
+    const int plots = view_.activity_plots;
+    if (c.halt == Halt::kStop) {
       engine_.Stop();
+    } else if (c.halt == Halt::kPause) {
+      dialogs_.AnswerYes();
+      engine_.Pause();
     } else {
-      dialogs_.AnswerNo().ExpectOk();
+      dialogs_.AnswerNo().ExpectOk();  // the time goes on while paused
       engine_.Pause();
       Ticks(1, 30 * 60000);
       EXPECT_EQ(storage::Shared().Acq_State, 0);
       EXPECT_EQ(recorded_at_report, 1u) << "the report opens on every bin";
     }
+    EXPECT_EQ(view_.activity_plots, plots + 1);
     EXPECT_EQ(fs::file_size(RunFolder() / "counts.bin"), storage::kCountsRecordBytes);
     ExpectTheFirstBinsLastSample(c.late_tail);
-  }
-}
-
-TEST_F(RunEngineTest, APauseRightAfterABinsLastSampleRecordsThatBinAtOnce) {
-  // However long the pause, the complete bin does not wait for it in memory only.
-  struct Case {
-    const char* what;
-    bool late_tail;  // of the last sample's last reply, waiting when the pause comes
-  } cases[] = {{"nothing waiting", false}, {"the last sample's tail waiting", true}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    RunToTheFirstBinsLastSample(c.late_tail);
-    const int plots = view_.activity_plots;
-    dialogs_.AnswerYes();
-    engine_.Pause();
-    EXPECT_EQ(view_.activity_plots, plots + 1);
-    ASSERT_EQ(storage::RecordCount(RunFolder() / "counts.bin", 774), 1u);
-    ExpectTheFirstBinsLastSample(c.late_tail);
+    if (c.halt != Halt::kPause) continue;
     // Resumed, the next bin starts afresh: the one recorded is not recorded again.
     engine_.Pause();
     Ticks(1);
-    EXPECT_EQ(storage::RecordCount(RunFolder() / "counts.bin", 774), 1u);
+    EXPECT_EQ(fs::file_size(RunFolder() / "counts.bin"), storage::kCountsRecordBytes);
     EXPECT_EQ(view_.activity_plots, plots + 1);
     engine_.Stop();
   }

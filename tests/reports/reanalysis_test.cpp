@@ -73,6 +73,9 @@ std::map<std::string, std::string> Snapshot(const fs::path& folder) {
 
 const std::vector<int> kPlateChannels = {0, 1, 16, 17};
 
+// Records at minutes 1, 2, 3...
+int FromOne(int record) { return record + 1; }
+
 class ReanalysisTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -95,28 +98,38 @@ class ReanalysisTest : public ::testing::Test {
   }
 
   // `n` records at minute(r), temperature 200 + r, every channel counting 7.
-  void Record(const fs::path& run, int n, const std::function<int(int)>& minute) {
+  static void Record(const fs::path& run, int n, const std::function<int(int)>& minute = FromOne) {
     reports_test::AppendCounts(
         run, n, minute, [](int, int) { return 7; }, [](int r) { return 200 + r; });
-  }
-  void Record(int n) {
-    Record(run_, n, [](int r) { return r + 1; });
   }
   static void WriteBlocks(const fs::path& run, int n) {
     for (int k = 0; k < n; ++k)
       storage::AppendRawBlock(run / storage::RawFileName(k / 11), Block(k).levels.data(), 500);
   }
-  void WriteBlocks(int n) { WriteBlocks(run_, n); }
+  // A run folder made afresh: its texts, `records` records, its first `blocks` blocks.
+  void NewRun(const fs::path& run, int records, int blocks,
+              const std::function<int(int)>& minute = FromOne) {
+    fs::remove_all(run);
+    reports_test::WriteRunTexts(run, texts_);
+    Record(run, records, minute);
+    WriteBlocks(run, blocks);
+  }
 
-  // Starts, lets `during` act while the blocks are analysed, and finishes.
-  std::optional<ToolOutcome> Reanalyse(int threads = 0,
-                                       const std::function<void(ReanalysisJob&)>& during = {}) {
+  // Starts and waits until the blocks are analysed, letting `during` act meanwhile;
+  // nullptr when the run was refused.
+  std::unique_ptr<ReanalysisJob> Analyse(int threads = 0,
+                                         const std::function<void(ReanalysisJob&)>& during = {}) {
     std::unique_ptr<ReanalysisJob> job = StartRawReanalysis(request_, choices_, threads);
-    if (!job) return std::nullopt;
-    while (!job->Analysed()) {
+    while (job && !job->Analysed()) {
       if (during) during(*job);
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    return job;
+  }
+  std::optional<ToolOutcome> Reanalyse(int threads = 0,
+                                       const std::function<void(ReanalysisJob&)>& during = {}) {
+    const std::unique_ptr<ReanalysisJob> job = Analyse(threads, during);
+    if (!job) return std::nullopt;
     return job->Finish();
   }
 
@@ -130,8 +143,7 @@ class ReanalysisTest : public ::testing::Test {
 };
 
 TEST_F(ReanalysisTest, ReplaceRewritesOnlyTheCountsOfTwelveRecordsFromTwoBlockFiles) {
-  Record(12);
-  WriteBlocks(12);
+  NewRun(run_, 12, 12);
   const std::string old_counts = testsupport::ReadBytes(run_ / "counts.bin");
   const std::string old_setup = testsupport::ReadBytes(run_ / "setup.dat");
   request_.replace_data = true;
@@ -173,7 +185,7 @@ TEST_F(ReanalysisTest, BlocksOfALongerBinAreReadWithTheirOwnStride) {
   std::string setup = testsupport::ReadBytes(run_ / "setup.dat");
   setup.replace(setup.find("1,30,99,500"), 11, "1,30,99,600");
   testsupport::WriteBytes(run_ / "setup.dat", setup);
-  Record(12);
+  Record(run_, 12);
   for (int k = 0; k < 12; ++k)
     storage::AppendRawBlock(run_ / storage::RawFileName(k / 11), Block(k, 600).levels.data(), 600);
   request_.replace_data = true;
@@ -193,11 +205,7 @@ TEST_F(ReanalysisTest, ManyThreadsCountAndMarkByteForByteAsOne) {
   const fs::path many = home_ / "p00001" / "20261208_1000";
   // Minutes of the day across midnight: each record keeps the minute it was stored with.
   const auto minute = [](int r) { return (1430 + r) % 1440; };
-  for (const fs::path& run : {one, many}) {
-    reports_test::WriteRunTexts(run, texts_);
-    Record(run, 30, minute);
-    WriteBlocks(run, 30);
-  }
+  for (const fs::path& run : {one, many}) NewRun(run, 30, 30, minute);
   request_.replace_data = true;
   request_.raw_export = true;
   testsupport::ScriptedDialogs dialogs;
@@ -221,24 +229,24 @@ TEST_F(ReanalysisTest, ManyThreadsCountAndMarkByteForByteAsOne) {
 
 TEST_F(ReanalysisTest, StopLeavesEveryFileAsItWas) {
   // STOP lands while the blocks are analysed. On a busy machine the pass can outrun the
-  // poll and finish first, rewriting its run: the case is then tried on a fresh run.
+  // poll and analyse every block first: the case is then tried on a fresh run.
   request_.replace_data = true;
   request_.raw_export = true;
   for (int attempt = 0; attempt < 20; ++attempt) {
     const fs::path run = home_ / "p00001" / ("20261206_11" + std::to_string(10 + attempt));
-    reports_test::WriteRunTexts(run, texts_);
-    Record(run, 40, [](int r) { return r + 1; });
-    WriteBlocks(run, 40);
+    NewRun(run, 40, 40);
     testsupport::WriteBytes(run / "ch0.raw", "earlier line\r\n");
     request_.run_folder = choices_.input_folder = run.string();
     const auto before = Snapshot(run);
     launcher_.calls.clear();
     testsupport::ScriptedDialogs dialogs;
-    const std::optional<ToolOutcome> outcome = Reanalyse(1, [](ReanalysisJob& job) {
+    std::unique_ptr<ReanalysisJob> job = Analyse(1, [](ReanalysisJob& job) {
       if (job.BlocksDone() >= 5) job.Stop();
     });
-    if (outcome == ToolOutcome::kDone) continue;
-    EXPECT_EQ(outcome, ToolOutcome::kStopped);
+    ASSERT_TRUE(job);
+    if (job->BlocksDone() == job->BlockCount()) continue;
+    EXPECT_EQ(job->Finish(), ToolOutcome::kStopped);
+    job.reset();
     EXPECT_EQ(Snapshot(run), before);
     EXPECT_TRUE(launcher_.calls.empty());
     return;
@@ -247,8 +255,7 @@ TEST_F(ReanalysisTest, StopLeavesEveryFileAsItWas) {
 }
 
 TEST_F(ReanalysisTest, ExportRawAppendsOneMarksLinePerBlockOnEveryRun) {
-  Record(run_, 3, [](int r) { return 37 + r; });
-  WriteBlocks(3);
+  NewRun(run_, 3, 3, [](int r) { return 37 + r; });
   request_.raw_export = true;
   testsupport::ScriptedDialogs dialogs;
   ASSERT_EQ(Reanalyse(), ToolOutcome::kDone);
@@ -304,10 +311,7 @@ TEST_F(ReanalysisTest, RefusedRunsChangeNothing) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    fs::remove_all(run_);
-    reports_test::WriteRunTexts(run_, texts_);
-    Record(12);
-    WriteBlocks(12);
+    NewRun(run_, 12, 12);
     choices_.bin_text = "2";
     request_.lapse_text = "533";
     c.damage();
@@ -362,10 +366,7 @@ TEST_F(ReanalysisTest, AReplaceThatCannotBeWrittenKeepsTheOldFiles) {
   for (const auto& [full_disk, raw_export] : cases) {
     SCOPED_TRACE(std::string(full_disk ? "full disk" : "read-only folder") +
                  (raw_export ? ", marks exported" : ""));
-    fs::remove_all(run_);
-    reports_test::WriteRunTexts(run_, texts_);
-    Record(12);
-    WriteBlocks(12);
+    NewRun(run_, 12, 12);
     request_.replace_data = true;
     request_.raw_export = raw_export;
     // Marks files of an earlier analysis: their lines are all that may stay.
@@ -373,9 +374,8 @@ TEST_F(ReanalysisTest, AReplaceThatCannotBeWrittenKeepsTheOldFiles) {
       for (int c : kPlateChannels)
         testsupport::WriteBytes(run_ / ("ch" + std::to_string(c) + ".raw"), "earlier line\r\n");
     const auto before = Snapshot(run_);
-    std::unique_ptr<ReanalysisJob> job = StartRawReanalysis(request_, choices_, 0);
+    const std::unique_ptr<ReanalysisJob> job = Analyse();
     ASSERT_TRUE(job);
-    while (!job->Analysed()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     testsupport::ScriptedDialogs dialogs;
     dialogs.ExpectOk();
     {
@@ -416,10 +416,7 @@ TEST_F(ReanalysisTest, BinAndLapseAreClampedToTheRun) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.minutes) + " " + c.bin + " " + c.lapse);
-    fs::remove_all(run_);
-    reports_test::WriteRunTexts(run_, texts_);
-    Record(c.minutes);
-    WriteBlocks(static_cast<int>(c.blocks));
+    NewRun(run_, c.minutes, static_cast<int>(c.blocks));
     choices_.bin_text = c.bin;
     request_.lapse_text = c.lapse;
     testsupport::ScriptedDialogs dialogs;

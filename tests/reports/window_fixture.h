@@ -110,13 +110,13 @@ class ReportWindowTest : public ::testing::Test {
                               std::string(storage::RawBlockRecordBytes(500) * in_file, '\0'));
     }
   }
-  // Polls a re-analysis under way until it has ended, as the window's timer does.
+  // Polls a re-analysis under way until it has ended, as the window's timer does, however
+  // long a busy machine takes.
   static void FinishReanalysis(reports::frm_report& w) {
-    for (int i = 0; i < 2000 && w.ReanalysisRunning(); ++i) {
+    while (w.ReanalysisRunning()) {
       w.Timerreanalysis_Timer();
       if (w.ReanalysisRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    ASSERT_FALSE(w.ReanalysisRunning());
   }
   // The report window on the run, as the main window opens it.
   reports::frm_report& OpenOn(const std::filesystem::path& run, const char* bin = "30") {
