@@ -163,8 +163,6 @@ TEST(TechCalControls, StepsStayInTheirRanges) {
     EXPECT_EQ(bar.maximum, b.maximum) << b.threshold;
     EXPECT_EQ(bar.value, b.value) << b.threshold;
   }
-  EXPECT_EQ(service::DecodeSetting(229).gain, 7);
-  EXPECT_EQ(service::DecodeSetting(229).power, 5);
   EXPECT_EQ(service::DecodeSetting(30).power, 7);  // power field past 7
   EXPECT_EQ(service::CalibrationModeText(0), "0_Max.Gain");
   EXPECT_EQ(service::CalibrationModeText(1), "Max.Gain");
