@@ -1,7 +1,11 @@
 #pragma once
 // The browser window over a program folder of recorded runs, with a recording
 // launcher, a clock that stands still and any OK box accepted (and logged).
+#include <QComboBox>
 #include <QListWidget>
+#include <string>
+#include <type_traits>
+#include <vector>
 
 #include "browser_windows.h"
 #include "offline_fixture.h"
@@ -37,6 +41,19 @@ class BrowserTest : public OfflineTest {
     DoubleClickFolder(run);
   }
   std::string LastBox() const { return dialogs_.log().empty() ? "" : dialogs_.log().back(); }
+  // The texts of a list's or a combo box's entries.
+  template <class List>
+  static std::vector<std::string> Entries(const List* list) {
+    std::vector<std::string> out;
+    for (int i = 0; i < list->count(); ++i) {
+      if constexpr (std::is_base_of_v<QComboBox, List>) {
+        out.push_back(list->itemText(i).toStdString());
+      } else {
+        out.push_back(list->item(i)->text().toStdString());
+      }
+    }
+    return out;
+  }
 
   platform::RecordingLauncher launcher_;
   platform::ManualClock clock_{{2024, 5, 2, 14, 7, 31}};

@@ -51,6 +51,14 @@ class Editor : public BrowserTest {
     W().lst_plateconfig_Click();
   }
   int GroupOf(int channel) { return W().Run().Run_Group[static_cast<size_t>(channel)]; }
+  // Both beams of well (row r, column c) in `group`; channel 3 (B1's disabled beam 1)
+  // is checked apart.
+  void ExpectWellIn(int r, int c, int group) {
+    EXPECT_EQ(GroupOf(Beam0(r, c)), group) << r << "," << c;
+    if (Beam0(r, c) + 1 != 3) {
+      EXPECT_EQ(GroupOf(Beam0(r, c) + 1), group) << r << "," << c;
+    }
+  }
   void ChooseGroup(int group) {
     for (int i = 0; i < W().combogrup2->count(); ++i)
       if (W().combogrup2->item(i)->data(Qt::UserRole).toInt() == group)
@@ -66,11 +74,6 @@ class Editor : public BrowserTest {
   // The middle of well cell (row, column).
   static double X(int c) { return 200.0 * c + 100; }
   static double Y(int r) { return 200.0 * r + 100; }
-  std::vector<std::string> Items(const QListWidget* list) {
-    std::vector<std::string> out;
-    for (int i = 0; i < list->count(); ++i) out.push_back(list->item(i)->text().toStdString());
-    return out;
-  }
 
   fs::path project_, run_;
   std::string groups_before_, chgroup_before_;
@@ -97,10 +100,10 @@ TEST_F(Editor, OpensOnTheLoadedRunWithItsBlockSetsAndGroupList) {
   EXPECT_EQ(w.Combo_sets->itemText(0), "01x01 [RowsxColumn]");
   EXPECT_EQ(w.Combo_sets->currentText(), "04x01 [RowsxColumn]");
   EXPECT_EQ(w.Combo_sets->itemText(23), "08x12 [RowsxColumn]");
-  EXPECT_EQ(Items(w.combogrup2),
+  EXPECT_EQ(Entries(w.combogrup2),
             (std::vector<std::string>{"000_Control", "001_Drug", "002_Free", "003_Free", "004_Free",
                                       "005_Free", "006_Free"}));
-  EXPECT_EQ(Items(w.lstgrup2), (std::vector<std::string>{"A1"}));
+  EXPECT_EQ(Entries(w.lstgrup2), (std::vector<std::string>{"A1"}));
   EXPECT_EQ(w.lstchgrup2->count(), 96 * 2 - 1 - 7);  // less disabled and grouped channels
   EXPECT_EQ(w.Picreal->ScaleLeft(), -50);
   EXPECT_EQ(w.Picreal->ScaleTop(), -50);
@@ -115,13 +118,11 @@ TEST_F(Editor, ASmallPlateHasFourBlockSetsAndNoGroupsOnlyGroupZero) {
   WriteGroups(small, {}, {});
   LoadRun(small);
   W().mn_plateedit_Click();
-  std::vector<std::string> sets;
-  for (int i = 0; i < W().Combo_sets->count(); ++i)
-    sets.push_back(W().Combo_sets->itemText(i).toStdString());
-  EXPECT_EQ(sets, (std::vector<std::string>{"01x01 [RowsxColumn]", "02x01 [RowsxColumn]",
-                                            "01x03 [RowsxColumn]", "02x03 [RowsxColumn]"}));
+  EXPECT_EQ(Entries(W().Combo_sets),
+            (std::vector<std::string>{"01x01 [RowsxColumn]", "02x01 [RowsxColumn]",
+                                      "01x03 [RowsxColumn]", "02x03 [RowsxColumn]"}));
   EXPECT_EQ(W().Combo_sets->currentIndex(), 2);
-  EXPECT_EQ(Items(W().combogrup2), (std::vector<std::string>{"000_Free"}));
+  EXPECT_EQ(Entries(W().combogrup2), (std::vector<std::string>{"000_Free"}));
   EXPECT_EQ(W().View_Mode, 3);
 }
 
@@ -149,17 +150,13 @@ TEST_F(Editor, BlockSetsTileTheWellsDownThenRight) {
   Open();
   W().cmd_goset_Click();
   for (int c = 0; c < 12; ++c)
-    for (int r = 0; r < 8; ++r) {
-      const int group = 2 * c + r / 4;
-      EXPECT_EQ(GroupOf(Beam0(r, c)), group) << r << "," << c;
-      if (Beam0(r, c) + 1 != 3) EXPECT_EQ(GroupOf(Beam0(r, c) + 1), group);
-    }
+    for (int r = 0; r < 8; ++r) ExpectWellIn(r, c, 2 * c + r / 4);
   EXPECT_EQ(GroupOf(3), -1);  // disabled: left free
   EXPECT_EQ(W().Run().Run_Group_Name[23], "Group23");
   EXPECT_EQ(W().Run().Run_Group_Name[24], "Free");
   EXPECT_EQ(W().combogrup2->count(), 25);
-  EXPECT_EQ(Items(W().lstgrup2), (std::vector<std::string>{"A1", "B1", "C1", "D1"}));
-  EXPECT_EQ(Items(W().lstchgrup2), (std::vector<std::string>{}));
+  EXPECT_EQ(Entries(W().lstgrup2), (std::vector<std::string>{"A1", "B1", "C1", "D1"}));
+  EXPECT_EQ(Entries(W().lstchgrup2), (std::vector<std::string>{}));
 }
 
 TEST_F(Editor, ADragAssignsItsRectangleAndARightClickFreesEnabledChannels) {
@@ -167,14 +164,11 @@ TEST_F(Editor, ADragAssignsItsRectangleAndARightClickFreesEnabledChannels) {
   ChooseGroup(1);
   Drag(1, X(2), Y(2), X(0), Y(0));  // C3 to A1
   for (int c = 0; c < 3; ++c)
-    for (int r = 0; r < 3; ++r) {
-      EXPECT_EQ(GroupOf(Beam0(r, c)), 1) << r << "," << c;
-      if (Beam0(r, c) + 1 != 3) EXPECT_EQ(GroupOf(Beam0(r, c) + 1), 1);
-    }
+    for (int r = 0; r < 3; ++r) ExpectWellIn(r, c, 1);
   EXPECT_EQ(GroupOf(3), 5);  // disabled: its group stays
   EXPECT_EQ(GroupOf(Beam0(3, 0)), 3);
   EXPECT_EQ(GroupOf(Beam0(0, 3)), -1);
-  EXPECT_EQ(Items(W().lstgrup2),
+  EXPECT_EQ(Entries(W().lstgrup2),
             (std::vector<std::string>{"A1", "B1", "C1", "A2", "B2", "C2", "A3", "B3", "C3"}));
 
   Drag(2, X(0), Y(1), X(0), Y(1));  // B1

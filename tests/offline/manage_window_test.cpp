@@ -176,10 +176,7 @@ TEST_F(Manage, ReportHandOffFillsTheReportWindowForTheLoadedRun) {
   EXPECT_TRUE(report.isVisible());
   EXPECT_EQ(W().View_Mode, 0);
   EXPECT_EQ(report.Txt_inputfile->text().toStdString(), run_a_.string());
-  std::vector<std::string> basal;
-  for (int i = 0; i < report.cmbbasal->count(); ++i)
-    basal.push_back(report.cmbbasal->itemText(i).toStdString());
-  EXPECT_EQ(basal,
+  EXPECT_EQ(Entries(report.cmbbasal),
             (std::vector<std::string>{"-", "20240316_0930", "20240316_0930", "20240315_0930"}));
   EXPECT_EQ(report.cmbbasal->currentIndex(), 0);
   EXPECT_EQ(report.frm_report_frame->title(), W().lbl_subpj_title->text());

@@ -12,14 +12,10 @@
 #include <QScrollBar>
 #include <QTimer>
 
-#include "mainwindow/frm_init.h"
-#include "browser_windows.h"
+#include "browser_fixture.h"
 #include "offline/forms/frm_offline.h"
 #include "offline/path_tracking.h"
-#include "platform/clock.h"
-#include "platform/launcher.h"
 #include "raw_fixture.h"
-#include "reports/forms/frm_report.h"
 #include "ui/caption_label.h"
 #include "ui/frame.h"
 
@@ -49,21 +45,17 @@ bool DrawnNear(const ui::PictureBox& pic, double x, double y, int32_t colour) {
   return false;
 }
 
-class RawWindow : public RawTest {
+class RawWindow : public BrowserTest {
  protected:
   RawWindow() {
-    platform::SetLauncher(&launcher_);
-    platform::SetClock(&clock_);
+    dialogs_.AllowAnyOk(false);  // each test says which boxes it expects
     // A1 has beams 0..2 on channels 0, 2 and 4; B1, A2 and B2 one beam each.
     WritePlate("w3b", 2, 2, {{0, 0, 0}, {2, 0, 1}, {4, 0, 2}, {1, 1, 0}, {16, 2, 0}, {17, 3, 0}});
   }
-  ~RawWindow() override {
-    UnloadBrowserWindows();
-    platform::SetLauncher(nullptr);
-    platform::SetClock(nullptr);
-  }
 
-  Frm_offline& W() { return ui::Default<Frm_offline>(); }
+  fs::path MakeRawRun(const RunSetup& setup = {}) {
+    return MakeRun(MakeProject(1, "Raw"), "20240315_0930", "Signal", {}, setup);
+  }
 
   // The run loaded in the browser; the window shown at the size of a small screen.
   Frm_offline& Load(const fs::path& run) {
@@ -92,9 +84,6 @@ class RawWindow : public RawTest {
     }
     return run;
   }
-
-  platform::RecordingLauncher launcher_;
-  platform::ManualClock clock_{{2024, 5, 2, 14, 7, 31}};
 };
 
 TEST_F(RawWindow, TheChannelViewLoadsAPageWhileOtherWorkWaits) {
@@ -191,10 +180,7 @@ TEST_F(RawWindow, TheWellChoiceAndTheGroupList) {
   Frm_offline& w = Load(run);
   w.combogrup->setCurrentIndex(w.combogrup->findText("001_Drug"));
   w.cmdchannels_Click();
-  std::vector<std::string> entries;
-  for (int i = 0; i < w.lstgrup->count(); ++i)
-    entries.push_back(w.lstgrup->item(i)->text().toStdString());
-  EXPECT_EQ(entries, (std::vector<std::string>{"A1.0", "A1.1", "B2.0"}));
+  EXPECT_EQ(Entries(w.lstgrup), (std::vector<std::string>{"A1.0", "A1.1", "B2.0"}));
 
   // The combos choose without redrawing; a beam the well lacks is refused.
   w.Combocol->setCurrentIndex(1);
@@ -379,15 +365,13 @@ TEST_F(TrackWindow, PicturesPerStepAreAskedForAboveAThousand) {
   EXPECT_FALSE(w.Timer_play.isActive());
 }
 
-TEST_F(TrackWindow, TheDataExportRunsThroughAndNeverOverwrites) {
+TEST_F(TrackWindow, TheDataExportWritesEveryWellAndGivesTheWindowBack) {
   Frm_offline& w = Load(TrackRun(2));
-  testsupport::WriteBytes(w.Run().Chosen_Run_Path / "report.csv", "kept");
   w.cmd_track_Click();
   w.mn_datatrack_Click();
   EXPECT_EQ(w.View_Mode, 99);
   EXPECT_FALSE(w.Tracker());
-  EXPECT_EQ(testsupport::ReadBytes(w.Run().Chosen_Run_Path / "report.csv"), "kept");
-  const std::string csv = testsupport::ReadBytes(w.Run().Chosen_Run_Path / "report_1.csv");
+  const std::string csv = testsupport::ReadBytes(w.Run().Chosen_Run_Path / "report.csv");
   // Six wells, two block columns each; only A1 moved.
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4 + 1 + 6 + 1) << csv;
   EXPECT_NE(csv.find("\r\n\"000_Group0\",0,0\r\n"), std::string::npos) << csv;

@@ -13,11 +13,8 @@
 #include "ui/controls.h"
 #include "mainwindow/frm_init.h"
 #include "ui/program_end.h"
-#include "browser_windows.h"
+#include "browser_fixture.h"
 #include "offline/forms/frm_offline.h"
-#include "offline_fixture.h"
-#include "platform/clock.h"
-#include "platform/launcher.h"
 #include "reports/forms/frm_report.h"
 #include "storage/run_description.h"
 #include "ui/caption_fit.h"
@@ -28,29 +25,13 @@ namespace {
 
 using offline::Frm_offline;
 
-class Browser : public OfflineTest {
+class Browser : public BrowserTest {
  protected:
-  Browser() {
-    WriteTestPlate();
-    platform::SetLauncher(&launcher_);
-    platform::SetClock(&clock_);
-    dialogs_.AllowAnyOk();
-  }
-  ~Browser() override {
-    UnloadBrowserWindows();
-    platform::SetLauncher(nullptr);
-    platform::SetClock(nullptr);
-  }
+  Browser() { WriteTestPlate(); }
 
-  Frm_offline& W() { return ui::Default<Frm_offline>(); }
   std::string Line(int i) {
     return W().Listpj->item(i)->data(Qt::UserRole).toString().toStdString();
   }
-  void DoubleClick(int row) {
-    W().Listpj->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
-    W().Listpj_DblClick();
-  }
-  void DoubleClickFolder(const fs::path& folder) { DoubleClick(W().LineOfFolder(folder)); }
   std::vector<std::string> Boxes() const { return dialogs_.log(); }
 
   // Project 7 with two runs: A (groups Control on channels 0 and 1, Drug on 16) and B.
@@ -65,8 +46,6 @@ class Browser : public OfflineTest {
     run_b_ = MakeRun(project_, "20240316_0930", "Dose 2", {{0, {{0, 5}}}});
   }
 
-  platform::RecordingLauncher launcher_;
-  platform::ManualClock clock_{{2024, 5, 2, 14, 7, 31}};
   fs::path project_, run_a_, run_b_;
 };
 

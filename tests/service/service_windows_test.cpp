@@ -10,46 +10,30 @@
 #include <QTimer>
 
 #include "acquisition/verified_write.h"
-#include "link/comm_port.h"
 #include "link/device_frame.h"
-#include "link/device_io.h"
-#include "mainwindow/mainwindow_fixture.h"
-#include "platform/clock.h"
 #include "service/forms/frm_factory.h"
-#include "support/sim_harness.h"
+#include "service_window_fixture.h"
 
 namespace {
 
 using mainwindow::Frm_Main;
 
-class ServiceWindows : public mainwindow_test::ProgramTest {
+class ServiceWindows : public servicetest::ServiceWindowTest {
  protected:
-  void SetUp() override {
-    ProgramTest::SetUp();
-    platform::SetClock(&clock_);
-    MakeProject(1, "Beams", "w96");
-    WriteConfig(1);
-    WriteReportConfig(0, 30);
-    sim_ = std::make_unique<testsupport::SimHarness>(4, folder.path());
-    ASSERT_EQ(devlink::CommOpen(4, "COM4", devlink::kInstrumentSettings), 0);
-    devlink::SetInstrumentPort(4);
-  }
-  void TearDown() override {
-    devlink::CommClose(4);
-    devlink::SetInstrumentPort(0);
-    ProgramTest::TearDown();
-    sim_.reset();
-    platform::SetClock(nullptr);
-  }
   Frm_Main& Online() {
     Frm_Main& w = Start();
     storage::Shared().Offline_Mode = false;
     storage::Shared().Connected = true;
     return w;
   }
-
-  platform::ManualClock clock_{{2026, 3, 14, 10, 5, 0}};
-  std::unique_ptr<testsupport::SimHarness> sim_;
+  // The factory window of an uncalibrated instrument reading 24.09 degrees.
+  service::Frm_Factory& Factory() {
+    (*sim_)->SetTemperature(24.09);
+    Frm_Main& w = Online();
+    storage::Shared().Factory_Calibrated = false;
+    w.mn_factory_Click();
+    return ui::Default<service::Frm_Factory>();
+  }
 };
 
 TEST_F(ServiceWindows, TheDeviceTestEntryAppearsWithTheTechnicalPasswordAndRunsOnTheMainWindow) {
@@ -137,11 +121,7 @@ TEST_F(ServiceWindows, FactoryWindowShowsTheTemperatureAndWritesTheCalibration) 
 }
 
 TEST_F(ServiceWindows, WhileSetRunsTheWindowShowsItIsBusyAndReadsNoTemperature) {
-  (*sim_)->SetTemperature(24.09);
-  Frm_Main& w = Online();
-  storage::Shared().Factory_Calibrated = false;
-  w.mn_factory_Click();
-  auto& f = ui::Default<service::Frm_Factory>();
+  auto& f = Factory();
   const struct {
     const char* what;
     const char* target;
@@ -194,11 +174,7 @@ TEST_F(ServiceWindows, WhileSetRunsTheWindowShowsItIsBusyAndReadsNoTemperature) 
 
 TEST_F(ServiceWindows, ASilentInstrumentIsReadLessOftenAndTheWindowSaysSo) {
   (*sim_)->WithModel([](sim::InstrumentModel& m) { m.SetSensor(0.0, 0.219); });
-  (*sim_)->SetTemperature(24.09);
-  Frm_Main& w = Online();
-  storage::Shared().Factory_Calibrated = false;
-  w.mn_factory_Click();
-  auto& f = ui::Default<service::Frm_Factory>();
+  auto& f = Factory();
   const struct {
     bool silent;
     const char* shown;

@@ -9,37 +9,24 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "link/comm_port.h"
 #include "link/device_frame.h"
-#include "link/device_io.h"
-#include "mainwindow/mainwindow_fixture.h"
-#include "platform/clock.h"
 #include "service/forms/frm_tech_cal.h"
 #include "service/tech_cal_plots.h"
-#include "support/sim_harness.h"
+#include "service_fixture.h"
+#include "service_window_fixture.h"
 #include "ui/controls.h"
 #include "ui/picture_box.h"
 
 namespace {
 
 using mainwindow::Frm_Main;
-
-std::string Repeat(const std::string& s, int n) {
-  std::string out;
-  for (int i = 0; i < n; ++i) out += s;
-  return out;
-}
 using service::Frm_Tech_cal;
+using servicetest::Repeat;
 
-class TechCalWindow : public mainwindow_test::ProgramTest {
+class TechCalWindow : public servicetest::ServiceWindowTest {
  protected:
   void SetUp() override {
-    ProgramTest::SetUp();
-    platform::SetClock(&clock_);
-    MakeProject(1, "Beams", "w96");
-    WriteConfig(1);
-    WriteReportConfig(0, 30);
-    sim_ = std::make_unique<testsupport::SimHarness>(4, folder.path());
+    ServiceWindowTest::SetUp();
     (*sim_)->SetReplyMode(sim::ReplyMode::kGroup);
     (*sim_)->WithModel([](sim::InstrumentModel& m) {
       m.SetCompact(true);
@@ -50,15 +37,6 @@ class TechCalWindow : public mainwindow_test::ProgramTest {
       }
       m.compact().Write(18, 229);
     });
-    ASSERT_EQ(devlink::CommOpen(4, "COM4", devlink::kInstrumentSettings), 0);
-    devlink::SetInstrumentPort(4);
-  }
-  void TearDown() override {
-    devlink::CommClose(4);
-    devlink::SetInstrumentPort(0);
-    ProgramTest::TearDown();
-    sim_.reset();
-    platform::SetClock(nullptr);
   }
   Frm_Tech_cal& Open(Frm_Main& w) {
     dialogs.AnswerInput("Fenix8306");
@@ -72,9 +50,6 @@ class TechCalWindow : public mainwindow_test::ProgramTest {
     }
     t.step_timer.stop();
   }
-
-  platform::ManualClock clock_{{2026, 3, 14, 10, 5, 0}};
-  std::unique_ptr<testsupport::SimHarness> sim_;
 };
 
 TEST_F(TechCalWindow, SelectsReadsBackAndWritesOnlyWhatTheUserMoves) {

@@ -81,31 +81,34 @@ TEST_F(Projects, CancelledNameOrAFileInTheWayChangesNothing) {
   EXPECT_EQ(s.Last_Project, 1);
   EXPECT_FALSE(fs::exists(folder / "p00002"));
 
-  testsupport::WriteBytes(folder / "p00002", "a file");
-  dialogs.AnswerOk().AnswerInput("Blocked").ExpectOk();
-  controller.Cmdnewpj_Click();
-  EXPECT_EQ(dialogs.log().back(),
-            "Not possible to create the project folder " + (folder / "p00002").string());
-  EXPECT_EQ(s.Last_Project, 1);
-  EXPECT_EQ(s.Actual_Project_Number, 1);
-  EXPECT_EQ(s.Project_Name, "Worms");
-  EXPECT_EQ(s.Project_Path, (folder / "p00001").string());
-  EXPECT_EQ(controller.controls().txtprj.text, "1_Worms");
-  EXPECT_FALSE(fs::exists(folder / "config.dat"));
-
-  // A project folder whose files cannot be written: the number is given back.
-  fs::remove(folder / "p00002");
-  fs::create_directories(folder / "p00002" / "setup.dat");
-  dialogs.AnswerOk().AnswerInput("Unwritable").AnswerYes().AllowAnyOk();
-  controller.Cmdnewpj_Click();
-  EXPECT_EQ(dialogs.log().back(),
-            "Error saving the project files in " + (folder / "p00002").string());
-  EXPECT_EQ(s.Last_Project, 1);
-  EXPECT_EQ(s.Actual_Project_Number, 1);
-  EXPECT_EQ(s.Project_Name, "Worms");
-  EXPECT_EQ(s.Project_Path, (folder / "p00001").string());
-  EXPECT_EQ(controller.controls().txtprj.text, "1_Worms");
-  EXPECT_FALSE(fs::exists(folder / "config.dat"));
+  // The folder cannot be made, or its files cannot be written: the number is given back.
+  const struct {
+    const char* in_the_way;  // under p00002, "" for a file named p00002
+    std::string box;
+  } cases[] = {
+      {"", "Not possible to create the project folder " + (folder / "p00002").string()},
+      {"setup.dat", "Error saving the project files in " + (folder / "p00002").string()},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(folder / "p00002");
+    dialogs.AnswerOk().AnswerInput("Blocked");
+    if (*c.in_the_way) {
+      fs::create_directories(folder / "p00002" / c.in_the_way);
+      dialogs.AnswerYes();  // the project there is overwritten
+    } else {
+      testsupport::WriteBytes(folder / "p00002", "a file");
+    }
+    dialogs.ExpectOk();
+    controller.Cmdnewpj_Click();
+    EXPECT_TRUE(dialogs.Exhausted());
+    EXPECT_EQ(dialogs.log().back(), c.box);
+    EXPECT_EQ(s.Last_Project, 1);
+    EXPECT_EQ(s.Actual_Project_Number, 1);
+    EXPECT_EQ(s.Project_Name, "Worms");
+    EXPECT_EQ(s.Project_Path, (folder / "p00001").string());
+    EXPECT_EQ(controller.controls().txtprj.text, "1_Worms");
+    EXPECT_FALSE(fs::exists(folder / "config.dat"));
+  }
 }
 
 TEST_F(Projects, NamesLoseQuotesAndControlCharactersAndKeepCommas) {

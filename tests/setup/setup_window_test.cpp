@@ -209,12 +209,18 @@ TEST_F(SetupWindow, LayoutPlacesEveryControlAsComputed) {
   EXPECT_EQ(w.Layout_Ready, 1);
 }
 
-// The annotation panel at both screen sizes: the captions of its labels, check boxes
-// and field chooser (its longest field name) whole at a readable size.
-TEST_F(SetupWindow, AnnotationCaptionsShowWhole) {
+// The annotation panel and the advanced options frame at both screen sizes: every
+// caption whole (the field chooser's longest field name too) at a readable size, the
+// annotation column headers apart, one size for the whole advanced frame.
+TEST_F(SetupWindow, AnnotationAndAdvancedCaptionsShowWhole) {
   Frm_setup& w = Open();
   w.chk_advance->setChecked(true);
   w.Chk_global_strain->setChecked(false);
+  const auto span = [](const QLabel* l) {
+    const int advance = l->fontMetrics().horizontalAdvance(l->text());
+    const int start = (l->alignment() & Qt::AlignRight) ? l->geometry().right() + 1 - advance : l->x();
+    return std::pair{start, start + advance};
+  };
   for (const QSize size : {QSize(1024, 720), QSize(1600, 1000)}) {
     w.resize(size);
     w.ArrangeControls();
@@ -226,28 +232,14 @@ TEST_F(SetupWindow, AnnotationCaptionsShowWhole) {
       if (!captioned || !c->isVisibleTo(w.frm_advance) || ui::CaptionWidth(*c) == 0) continue;
       ++checked;
       EXPECT_LE(ui::CaptionWidth(*c), c->width()) << at << " " << c->objectName().toStdString();
-      EXPECT_GE(c->font().pointSizeF(), 7.0) << at << " " << c->objectName().toStdString();
+      EXPECT_GE(c->font().pointSizeF(), ui::kReadablePoints)
+          << at << " " << c->objectName().toStdString();
     }
     EXPECT_GE(checked, 9) << at;
-    // The column headers' texts keep apart: no two touch.
-    const auto span = [](const QLabel* l) {
-      const int advance = l->fontMetrics().horizontalAdvance(l->text());
-      const int start = (l->alignment() & Qt::AlignRight) ? l->geometry().right() + 1 - advance : l->x();
-      return std::pair{start, start + advance};
-    };
     const std::vector<QLabel*> headers{w.lbl_group, w.lbl_compound, w.lbl_conc, w.lbl_strain};
     for (size_t i = 0; i + 1 < headers.size(); ++i)
       EXPECT_LT(span(headers[i]).second + 1, span(headers[i + 1]).first) << at << " " << i;
-  }
-}
 
-// The advanced options frame at both screen sizes: its captions whole, at one size.
-TEST_F(SetupWindow, AdvancedOptionsReadWholeAtOneSize) {
-  Frm_setup& w = Open();
-  for (const QSize size : {QSize(1024, 720), QSize(1600, 1000)}) {
-    w.resize(size);
-    w.ArrangeControls();
-    const std::string at = std::to_string(size.width()) + "x" + std::to_string(size.height());
     std::set<double> sizes;
     for (QWidget* c : w.Frame_advanced->findChildren<QWidget*>()) {
       if (ui::CaptionWidth(*c) == 0 && !qobject_cast<QComboBox*>(c)) continue;

@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(FitCaption, OneLineThenTwoThenASmallerFontThenElided) {
+TEST(FitCaption, OneLineThenTwoThenASmallerFont) {
   QFont font("DejaVu Sans");
   font.setPointSizeF(9);
   const QFontMetricsF m(font);
@@ -18,39 +18,35 @@ TEST(FitCaption, OneLineThenTwoThenASmallerFontThenElided) {
     const char* why;
     const char* caption;
     QSize area;
-    double points;  // 9: the full size, 0: smaller but readable
+    bool full_size;  // or smaller but readable
     QStringList lines;
-    bool elided;
   };
   const Row rows[] = {
-      {"fits", "Bar Plot", {wide("Bar Plot"), high(1)}, 9, {"Bar Plot"}, false},
-      {"too narrow: two lines", "Bar Plot", {wide("Plot"), high(2)}, 9, {"Bar", "Plot"}, false},
+      {"fits", "Bar Plot", {wide("Bar Plot"), high(1)}, true, {"Bar Plot"}},
+      {"too narrow: two lines", "Bar Plot", {wide("Plot"), high(2)}, true, {"Bar", "Plot"}},
       {"the split with the shorter longer line",
        "BodyBends Histogram PLOT",
        {wide("Histogram PLOT"), high(2)},
-       9,
-       {"BodyBends", "Histogram PLOT"},
-       false},
+       true,
+       {"BodyBends", "Histogram PLOT"}},
       {"one line high: smaller",
        "Heatmap PLOT",
        {wide("Heatmap PLO"), high(1)},
-       0,
-       {"Heatmap PLOT"},
-       false},
-      {"no blank: smaller", "Connect", {wide("Connec"), high(2)}, 0, {"Connect"}, false},
+       false,
+       {"Heatmap PLOT"}},
+      {"no blank: smaller", "Connect", {wide("Connec"), high(2)}, false, {"Connect"}},
       {"two lines still too wide: smaller",
        "BodyBends Histogram PLOT",
        {wide("Histogram PLO"), high(2)},
-       0,
-       {"BodyBends", "Histogram PLOT"},
-       false},
-      {"nothing to fit", "", {10, 10}, 9, {""}, false},
+       false,
+       {"BodyBends", "Histogram PLOT"}},
+      {"nothing to fit", "", {10, 10}, true, {""}},
   };
   for (const Row& r : rows) {
     const ui::CaptionFit fit = ui::FitCaption(r.caption, font, r.area);
     EXPECT_EQ(fit.lines, r.lines) << r.why;
-    EXPECT_EQ(fit.elided, r.elided) << r.why;
-    if (r.points == 9) {
+    EXPECT_FALSE(fit.elided) << r.why;
+    if (r.full_size) {
       EXPECT_EQ(fit.font.pointSizeF(), 9) << r.why;
     } else {
       EXPECT_LT(fit.font.pointSizeF(), 9) << r.why;
@@ -60,7 +56,7 @@ TEST(FitCaption, OneLineThenTwoThenASmallerFontThenElided) {
     for (const QString& line : fit.lines)
       EXPECT_LE(fm.horizontalAdvance(line), r.area.width() - 2) << r.why;
     // Half a point larger would not have fitted.
-    if (r.points != 9) {
+    if (!r.full_size) {
       QFont larger = fit.font;
       larger.setPointSizeF(fit.font.pointSizeF() + 0.5);
       const QFontMetricsF lm(larger);
@@ -98,10 +94,6 @@ TEST(FitCaption, BelowTheReadableSizeTheLinesAreElided) {
     }
   }
 }
-
-}  // namespace
-
-namespace {
 
 // An elided caption is read whole from the tooltip, which goes once it fits again.
 TEST(FitButton, AnElidedCaptionIsItsTooltip) {
