@@ -88,6 +88,13 @@ TEST_F(LinkTest, ExactFramesOnTheWireAndNothingForArgumentsThatAreNotBytes) {
 
   EXPECT_FALSE(devlink::DeviceWrite(0x10, 5, 0));
   EXPECT_GE(devlink::DeviceQuery(devlink::RegTemperature, 0, 0), 0);
+  // The second bank starts at channel 128: its first channel is register 0 with mode 0x81.
+  const auto last_of_first = devlink::ChannelSettingAddress(127);
+  const auto first_of_second = devlink::ChannelSettingAddress(128);
+  EXPECT_EQ(last_of_first.mode, devlink::ModeWrite);
+  EXPECT_EQ(last_of_first.reg, 127);
+  EXPECT_EQ(first_of_second.mode, devlink::ModeWrite | 0x01);
+  EXPECT_EQ(first_of_second.reg, 0);
   // A setting write for channel 200 goes to register 72 with mode 0x81.
   auto a = devlink::ChannelSettingAddress(200);
   EXPECT_EQ(devlink::DeviceQuery(a.reg, devlink::ChannelSetting(3, 5), a.mode), 72);

@@ -131,6 +131,7 @@ TEST_F(Activity, HugeMinutesAreCappedInBinsNotInMemory) {
   EXPECT_EQ(t.Bin_Count, offline::kMaxBins);
   EXPECT_EQ(t.At(1, 0), 1);  // the record beyond the last bin is dropped
   EXPECT_EQ(offline::ValidBinSize(0.4), 5);
+  EXPECT_EQ(offline::ValidBinSize(1), 1);  // the lowest size is itself a size
   EXPECT_EQ(offline::ValidBinSize(1440.4), 1440);
   EXPECT_EQ(offline::ValidBinSize(1441), 5);
   EXPECT_EQ(offline::ValidBinSize(2.5), 2);

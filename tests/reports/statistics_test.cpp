@@ -72,6 +72,17 @@ TEST(BuildGroupStatistics, MultiBeamWellAddsRoundedMeanOfBeams) {
   EXPECT_EQ(st.GroupMean(1, 0), 4);
 }
 
+TEST(BuildGroupStatistics, GroupMeanOfWholeCountsRoundsHalvesToEven) {
+  // Two wells of group 0; each bin's mean lies exactly half-way.
+  const RunPlate plate = OneBeamPlate({0, 0});
+  const BinRecords bins = Bins(30, {{2, 3}, {3, 4}});
+  GroupStatistics st;
+  ASSERT_EQ(BuildGroupStatistics(60, 1, 30, OutputOption::kRows, "", bins, plate, st),
+            StatisticsStatus::kOk);
+  EXPECT_EQ(st.GroupMean(1, 0), 2);  // 2.5
+  EXPECT_EQ(st.GroupMean(2, 0), 4);  // 3.5
+}
+
 TEST(BuildGroupStatistics, HistogramsFromTheRunsHistoFiles) {
   testsupport::TempProgramFolder home;
   const auto folder = home / "run";

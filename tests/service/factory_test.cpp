@@ -105,6 +105,10 @@ TEST_F(FactoryTest, CalibrationWritesTheRecordInOrderAndTheNextConnectionAccepts
   EXPECT_EQ(s.Cal_Month, 3);
   EXPECT_EQ(s.Cal_Year, 26);
   EXPECT_EQ(service::TemperatureText(factory_.ReadRaw(), s), "25.0");
+
+  // A second calibration corrects the stored offset: 0.9 + 26.0 - 24.99.
+  ASSERT_TRUE(factory_.Calibrate("26.0"));
+  EXPECT_NEAR(s.Temp_Offset, 1.91, 1e-9);
 }
 
 TEST_F(FactoryTest, TargetsAreCheckedBeforeAnyFrameIsWritten) {
