@@ -70,11 +70,11 @@ class SwallowEnter final : public QObject {
 };
 
 // In an editable list only a pick from the list counts: typed text, even confirmed
-// with Enter, selects nothing and so runs nothing.
+// with Enter, selects nothing and so runs nothing, and stays as typed.
 QComboBox* Combo(const char* name, QWidget* parent, bool editable) {
   auto* c = Named<QComboBox>(name, parent);
-  c->setEditable(editable);
   if (editable) {
+    ui::MakeTypedList(*c);
     c->setInsertPolicy(QComboBox::NoInsert);
     c->lineEdit()->installEventFilter(new SwallowEnter(c));
   }
