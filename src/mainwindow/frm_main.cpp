@@ -241,7 +241,7 @@ void Frm_Main::BuildControls() {
   Label_minutes = Label("BIN (min)", frame_config);
   Label_minutes->setGeometry(8, 20, 80, 20);
   combo_minutes = new QComboBox(frame_config);
-  combo_minutes->setEditable(true);
+  ui::MakeTypedList(*combo_minutes);
   combo_minutes->setGeometry(90, 20, 80, 22);
   frm_mn1 = Frame("", frame_config);
   frm_mn1->setGeometry(8, 50, 380, 140);

@@ -63,4 +63,9 @@ bool SetCheckValue(QCheckBox& box, int value) {
   }
 }
 
+void MakeTypedList(QComboBox& box) {
+  box.setEditable(true);
+  box.setCompleter(nullptr);
+}
+
 }  // namespace ui

@@ -1,7 +1,9 @@
 #pragma once
 // Small controls the main window needs beyond Qt's own: a label that reports clicks,
-// an indicator shape with a fill colour, and the 0/1/2 value of a check box.
+// an indicator shape with a fill colour, the 0/1/2 value of a check box, and editable
+// lists that keep what is typed.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QWidget>
 
@@ -48,5 +50,9 @@ int CheckValue(const QCheckBox& box);
 // Sets the value; 2 makes the box tri-state. Values outside 0..2 are refused (false).
 bool SetCheckValue(QCheckBox& box, int value);
 inline bool IsTicked(const QCheckBox& box) { return CheckValue(box) == 1; }
+
+// Makes the list editable, its text taken exactly as typed: Qt would complete "1" to
+// the first entry starting with it ("15"), and the program would read that value.
+void MakeTypedList(QComboBox& box);
 
 }  // namespace ui

@@ -6,6 +6,7 @@
 #include <QRadioButton>
 
 #include "reports/report_window_rules.h"
+#include "support/typing.h"
 #include "ui/events.h"
 #include "window_fixture.h"
 
@@ -55,6 +56,24 @@ TEST_F(ReportSettingsDialog, ApplyStoresTheSettingsAndChecksTheMenu) {
   EXPECT_FALSE(w.Chk_statistic[4]->isChecked());
   EXPECT_TRUE(w.Chk_rawexport->isChecked());
   EXPECT_EQ(Text(w.frmtxt_threshold->text()), "2.5");
+}
+
+// A bin typed into either window's box is the bin, never the first entry that starts
+// with it ("1" is not "15", "3" not "30", "12" not "120").
+TEST_F(ReportSettingsDialog, TypedBinsAreTakenAsTyped) {
+  auto& w = ui::Default<frm_report>();
+  w.Show();
+  for (const char* bin : {"1", "3", "12"}) {
+    testsupport::TypeIntoList(*w.Cmb_binsize, bin);
+    EXPECT_EQ(Text(w.Cmb_binsize->currentText()), bin);
+  }
+  auto& d = ui::Default<frm_reportset>();
+  d.Show();
+  Fill(d);
+  testsupport::TypeIntoList(*d.Cmb_binsize, "6");
+  dialogs.ExpectOk();
+  d.Cmd_generate_Click();
+  EXPECT_EQ(storage::Shared().Bin, 6);
 }
 
 TEST_F(ReportSettingsDialog, BackToDefaultUnchecksAndTheNextReportWindowShowsDefaults) {

@@ -1,6 +1,7 @@
 // The setup window in the running program: reached from the start and main windows,
 // its widgets following the controller both ways, its exits, the plate timer, its
 // layout, and a run that goes on while the window is open.
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,6 +18,7 @@
 #include "mainwindow/mainwindow_fixture.h"
 #include "mainwindow/run_window_fixture.h"
 #include "setup/setup_layout.h"
+#include "support/typing.h"
 #include "ui/caption_fit.h"
 #include "ui/fit_button.h"
 
@@ -30,10 +32,10 @@ using setup::Frm_setup;
 
 class SetupWindow : public mainwindow_test::ProgramTest {
  protected:
-  // Project 1 on the 96-well plate, started, with the setup window open from the start
-  // window.
-  Frm_setup& Open() {
-    MakeProject(1, "Worms", "w96", [](storage::SharedState& s) {
+  // Project 1 on the given plate (the 96-well one unless told), started, with the setup
+  // window open from the start window.
+  Frm_setup& Open(const std::string& plate = "w96") {
+    MakeProject(1, "Worms", plate, [](storage::SharedState& s) {
       s.MnAt(1, 1) = 0;
       s.MnAt(1, 2) = 0;
       s.Save_real = 0;
@@ -46,6 +48,15 @@ class SetupWindow : public mainwindow_test::ProgramTest {
     EXPECT_FALSE(ui::Default<Frm_setup>().isVisible());
     ui::Default<Frm_Init>().cmd_option1->click();
     return ui::Default<Frm_setup>();
+  }
+
+  // A pick as the list delivers it: the popup opened and the entry clicked.
+  static void PickFromList(QComboBox* box, const QString& entry) {
+    box->showPopup();
+    QAbstractItemView* list = box->view();
+    const QRect place = list->visualRect(box->model()->index(box->findText(entry), 0));
+    ASSERT_TRUE(list->isVisible() && place.isValid());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, place.center());
   }
 
   static void LeaveBox(QWidget* box) {
@@ -123,26 +134,47 @@ TEST_F(SetupWindow, ClosingShowsTheStartWindowAndHandsTheNotesBack) {
   EXPECT_EQ(ui::Default<Frm_Main>().Txt_description->toPlainText(), "closing notes");
 }
 
-TEST_F(SetupWindow, APlatePickChangesThePlateFromTheTimer) {
-  Frm_setup& w = Open();
-  const int w96u = w.Combowell->findText("w96u");
-  ASSERT_GE(w96u, 0);
-  dialogs.AnswerYes().ExpectOk();
-  w.Combowell->setCurrentIndex(w96u);
-  emit w.Combowell->activated(w96u);
-  EXPECT_TRUE(w.Timer1.isActive());
-  EXPECT_TRUE(dialogs.log().empty());
-  ASSERT_TRUE(RunUntil([&] { return dialogs.Exhausted(); }, 5000));
-  EXPECT_FALSE(w.Timer1.isActive());
-  EXPECT_EQ(storage::Shared().Plate_format, "w96u");
-  EXPECT_EQ(w.Combowell->currentText(), "w96u");
-  EXPECT_EQ(dialogs.log().size(), 2u);
+// From a plate the list does not offer, then from one it does: each pick asks, from the
+// timer, and the plate saved is the one the box shows. The other lists' picks hold too.
+TEST_F(SetupWindow, PicksFromTheListsTakeEffectAndTheShownPlateIsSaved) {
+  fs::copy_file(folder / "w96.dat", folder / "w96f.dat");
+  Frm_setup& w = Open("w96f");
+  ASSERT_EQ(w.Combowell->currentText(), "w96f");
+  for (const char* format : {"w96", "w96u"}) {
+    SCOPED_TRACE(format);
+    const size_t seen = dialogs.log().size();
+    dialogs.AnswerYes();
+    if (std::string(format) == "w96u") dialogs.ExpectOk();  // its adapter note
+    PickFromList(w.Combowell, format);
+    EXPECT_TRUE(w.Timer1.isActive());
+    EXPECT_EQ(dialogs.log().size(), seen);
+    ASSERT_TRUE(RunUntil([&] { return dialogs.Exhausted(); }, 5000));
+    EXPECT_EQ(dialogs.log().at(seen), "Load New Plate configuration?");
+    EXPECT_FALSE(w.Timer1.isActive());
+    EXPECT_EQ(storage::Shared().Plate_format, format);
+    EXPECT_EQ(w.Combowell->currentText().toStdString(), format);
+  }
+  w.mn_advanced->trigger();
+  PickFromList(w.Combosavereal, "YES");
+  EXPECT_EQ(storage::Shared().Save_real, 1);
+  storage::Shared().Connected = true;  // no connect on the way
+  w.Command_main->click();
+  const std::string saved = testsupport::ReadBytes(folder / "p00001" / "setup.dat");
+  EXPECT_NE(saved.find(",\"w96u\""), std::string::npos) << saved;
 }
 
-TEST_F(SetupWindow, TextTypedIntoAListRunsNothing) {
+TEST_F(SetupWindow, TextTypedIntoAListStaysAsTypedAndRunsNothing) {
   Frm_setup& w = Open();
   const auto& s = storage::Shared();
   const int16_t mode = s.Aq_mode;
+  // The start of an entry, typed into the focused box, is not completed to the entry.
+  w.mn_advanced->trigger();
+  for (QComboBox* box : {w.Combowell, w.Combosavereal}) {
+    const QString start = box->itemText(box->count() - 1).left(1);
+    testsupport::TypeIntoList(*box, start);
+    EXPECT_EQ(box->currentText().toStdString(), start.toStdString());
+  }
+  w.mn_advanced->trigger();
   const struct {
     QComboBox* box;
     const char* typed;

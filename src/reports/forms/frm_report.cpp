@@ -23,6 +23,7 @@
 #include "reports/report_window_rules.h"
 #include "storage/report_settings.h"
 #include "storage/shared_state.h"
+#include "ui/controls.h"
 #include "ui/events.h"
 #include "ui/window_shape.h"
 
@@ -71,7 +72,7 @@ frm_report::frm_report() {
   // Left column: bin, basal run, file type, separator.
   Caption("Bin size (min):", f, 8, 46, 96);
   Cmb_binsize = new QComboBox(f);
-  Cmb_binsize->setEditable(true);
+  ui::MakeTypedList(*Cmb_binsize);
   Cmb_binsize->setGeometry(104, 46, 108, kControlHeight);
   Caption("Basal Meassure:", f, 8, 72, 94);
   cmbbasal = new QComboBox(f);

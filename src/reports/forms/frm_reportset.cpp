@@ -17,6 +17,7 @@
 #include "reports/report_window_rules.h"
 #include "storage/report_settings.h"
 #include "storage/shared_state.h"
+#include "ui/controls.h"
 #include "ui/events.h"
 #include "ui/window_shape.h"
 
@@ -44,7 +45,7 @@ frm_reportset::frm_reportset() {
 
   Caption("Bin size (min):", f, 8, 10, 96);
   Cmb_binsize = new QComboBox(f);
-  Cmb_binsize->setEditable(true);
+  ui::MakeTypedList(*Cmb_binsize);
   Cmb_binsize->setGeometry(104, 10, 86, kControlHeight);
   auto* file_type = new QGroupBox(f);
   file_type->setGeometry(8, 38, 182, 52);

@@ -70,11 +70,11 @@ class SwallowEnter final : public QObject {
 };
 
 // In an editable list only a pick from the list counts: typed text, even confirmed
-// with Enter, selects nothing and so runs nothing.
+// with Enter, selects nothing and so runs nothing, and stays as typed.
 QComboBox* Combo(const char* name, QWidget* parent, bool editable) {
   auto* c = Named<QComboBox>(name, parent);
-  c->setEditable(editable);
   if (editable) {
+    ui::MakeTypedList(*c);
     c->setInsertPolicy(QComboBox::NoInsert);
     c->lineEdit()->installEventFilter(new SwallowEnter(c));
   }
@@ -419,23 +419,25 @@ void Frm_setup::ConnectHandlers() {
   text(Txt_dspinterval, Text::Txt_dspinterval);
   text(lbl_snr, Text::lbl_snr);
 
-  const auto list = [this](QComboBox* box, List id) {
+  // An edit changes only the text, which the box shows already. No refresh: a pick from
+  // the list sends its text before its selection, and a refresh in between would put
+  // the old selection back and lose the pick.
+  const auto edit = [this](QComboBox* box, List id) {
+    connect(box, &QComboBox::editTextChanged, this, [this, id](const QString& t) {
+      if (!showing_) controller_->UserEditText(id, t.toStdString());
+    });
+  };
+  const auto list = [this, edit](QComboBox* box, List id) {
     connect(box, &QComboBox::currentIndexChanged, this,
             [this, id](int index) { Do([&](SetupController& c) { c.UserSelect(id, index); }); });
-    if (box->isEditable()) {
-      connect(box, &QComboBox::editTextChanged, this, [this, id](const QString& t) {
-        Do([&](SetupController& c) { c.UserEditText(id, t.toStdString()); });
-      });
-    }
+    if (box->isEditable()) edit(box, id);
   };
   list(Combo_aqmode, List::Combo_aqmode);
   list(ComboDSP, List::ComboDSP);
   list(Cmb_organism, List::Cmb_organism);
   list(Combosavecount, List::Combosavecount);
   list(Combosavereal, List::Combosavereal);
-  connect(Combowell, &QComboBox::editTextChanged, this, [this](const QString& t) {
-    Do([&](SetupController& c) { c.UserEditText(List::Combowell, t.toStdString()); });
-  });
+  edit(Combowell, List::Combowell);
   // Every pick of a format asks, the current one included: the pick, not a change.
   connect(Combowell, &QComboBox::activated, this,
           [this](int index) { Do([&](SetupController& c) { c.Combowell_Click(index); }); });
