@@ -33,6 +33,10 @@ void SetupController::Timer1_Timer() {
   ChangePlateFormat(code);
 }
 
+void SetupController::ApplyPendingPlatePick() {
+  if (picked_format_) Timer1_Timer();
+}
+
 void SetupController::ChangePlateFormat(const std::string& code) {
   auto& dialogs = platform::GetDialogs();
   const auto& offered = c_.Combowell.items;

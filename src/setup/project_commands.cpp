@@ -90,6 +90,7 @@ void SetupController::SaveUnderNewNumber(const std::string& title) {
 }
 
 void SetupController::Cmdnewpj_Click() {
+  ApplyPendingPlatePick();
   if (RefusedDuringRun()) return;
   if (!Boxes().AskOkCancel("Do you like to Create a New Project?")) return;
   const int16_t number = NextProjectNumber(storage::Shared().Last_Project);
@@ -97,6 +98,7 @@ void SetupController::Cmdnewpj_Click() {
 }
 
 void SetupController::Cmdsavepj_Click() {
+  ApplyPendingPlatePick();
   switch (Boxes().AskYesNoCancel("Do you like to Update <" + c_.txtprj.text + "> values?")) {
     case platform::Dialogs::Answer::kYes:
       SaveInPlace();
@@ -111,6 +113,7 @@ void SetupController::Cmdsavepj_Click() {
 }
 
 void SetupController::cmdLoad_Click() {
+  ApplyPendingPlatePick();
   if (RefusedDuringRun()) return;
   switch (Boxes().AskYesNoCancel("Do you like to save current values before new load?")) {
     case platform::Dialogs::Answer::kYes:

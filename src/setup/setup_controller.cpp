@@ -363,6 +363,7 @@ void SetupController::WriteDetectionToMain() {
 }
 
 void SetupController::Command_main_Click() {
+  ApplyPendingPlatePick();
   auto& s = storage::Shared();
   if (s.MnAt(1, 3) == 0) {
     if (const Organism* organism = OrganismAt(s.MnAt(1, 0))) s.MnAt(1, 3) = organism->default_snr;
@@ -379,6 +380,7 @@ void SetupController::Command_main_Click() {
 }
 
 void SetupController::Cmdoffline_Click() {
+  ApplyPendingPlatePick();
   WriteDetectionToMain();
   c_.Frame_advanced_visible = false;
   view_.Refresh();

@@ -124,6 +124,9 @@ class SetupController {
   bool SaveInPlace();
   void SaveUnderNewNumber(const std::string& title);
   void ChangePlateFormat(const std::string& code);
+  // A save or a move away inside the timer's 200 ms runs the picked change first, so
+  // the project keeps the format the box shows.
+  void ApplyPendingPlatePick();
 
   SetupView& view_;
   MainSide& main_;

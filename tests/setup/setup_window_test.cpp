@@ -157,10 +157,16 @@ TEST_F(SetupWindow, PicksFromTheListsTakeEffectAndTheShownPlateIsSaved) {
   w.mn_advanced->trigger();
   PickFromList(w.Combosavereal, "YES");
   EXPECT_EQ(storage::Shared().Save_real, 1);
+  // "Continue to Run..." before the timer fires asks first and saves what the box shows.
+  dialogs.AnswerYes();
+  PickFromList(w.Combowell, "w96");
+  ASSERT_TRUE(w.Timer1.isActive());
   storage::Shared().Connected = true;  // no connect on the way
   w.Command_main->click();
+  EXPECT_TRUE(dialogs.Exhausted());
+  EXPECT_FALSE(w.Timer1.isActive());
   const std::string saved = testsupport::ReadBytes(folder / "p00001" / "setup.dat");
-  EXPECT_NE(saved.find(",\"w96u\""), std::string::npos) << saved;
+  EXPECT_NE(saved.find(",\"w96\""), std::string::npos) << saved;
 }
 
 TEST_F(SetupWindow, TextTypedIntoAListStaysAsTypedAndRunsNothing) {
