@@ -317,9 +317,8 @@ TEST_F(EditorSave, AKillBetweenTheTwoRenamesIsFinishedWhenTheBrowserReadsTheRun)
   W().cmd_goset_Click();
   const offline::LoadedRun edited = W().Run();
   // Killed between groups.dat's rename and chgroup.dat's.
-  ASSERT_TRUE(testsupport::KilledAt(2, [&](const storage::CommitStep& step) {
-    offline::SaveRunGroupFiles(run_, edited, step);
-  }));
+  ASSERT_TRUE(testsupport::KilledAt(
+      2, [&](const storage::CommitStep& step) { offline::SaveRunGroupFiles(run_, edited, step); }));
   ASSERT_EQ(testsupport::ReadBytes(run_ / "chgroup.dat"), chgroup_before_);
   const offline::RunLoad load = offline::LoadAcquisitionSetup(run_, Home());
   ASSERT_TRUE(load.run);
