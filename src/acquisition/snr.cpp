@@ -19,4 +19,16 @@ double RunStartSnr(std::string_view text, int dsp_method) {
   return v;
 }
 
+std::optional<double> OrganismSnr(int organism) {
+  if (organism == 0) return 1.8;
+  if (organism == 1) return 2.8;
+  return std::nullopt;
+}
+
+double CountingSnr(int organism, double box_value) {
+  if (const auto fixed = OrganismSnr(organism)) return *fixed;
+  if (organism < 3 && box_value <= 1.4) return 1.8;
+  return box_value;
+}
+
 }  // namespace acquisition

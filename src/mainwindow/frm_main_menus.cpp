@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "acquisition/snr.h"
 #include "mainwindow/connection_glue.h"
 #include "ui/controls.h"
 #include "mainwindow/frm_about.h"
@@ -87,23 +88,16 @@ void Frm_Main::Cmb_organism_Click() {
 
 void Frm_Main::UpdateThresholdControls() {
   double& threshold = engine_->state.SNR_Threshold;
-  switch (storage::Shared().MnAt(1, 0)) {
-    case 0:
-    case 1: {
-      const double value = storage::Shared().MnAt(1, 0) == 0 ? 1.8 : 2.8;
-      txt_snr_umbral->setText(QString::fromStdString(platform::FormatFixed(value, 1)));
-      threshold = TextValue(*txt_snr_umbral);
-      lbl_umbral->setText(">>>>");
-      txt_snr_umbral->hide();
-      break;
-    }
-    case 2:
-      lbl_umbral->setText("> Zero SNR:");
-      txt_snr_umbral->show();
-      threshold = TextValue(*txt_snr_umbral);
-      break;
-    default:
-      break;
+  const int organism = storage::Shared().MnAt(1, 0);
+  if (const auto fixed = acquisition::OrganismSnr(organism)) {
+    txt_snr_umbral->setText(QString::fromStdString(platform::FormatFixed(*fixed, 1)));
+    threshold = TextValue(*txt_snr_umbral);
+    lbl_umbral->setText(">>>>");
+    txt_snr_umbral->hide();
+  } else if (organism == 2) {
+    lbl_umbral->setText("> Zero SNR:");
+    txt_snr_umbral->show();
+    threshold = TextValue(*txt_snr_umbral);
   }
   if (threshold <= 1.4) {
     threshold = 1.8;

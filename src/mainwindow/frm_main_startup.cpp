@@ -15,6 +15,7 @@
 #include <exception>
 #include <string>
 
+#include "acquisition/snr.h"
 #include "ui/controls.h"
 #include "mainwindow/frm_init.h"
 #include "mainwindow/frm_main.h"
@@ -238,15 +239,8 @@ void Frm_Main::Form_Load() {
     UpdateThresholdControls();
 
     s.Load_Step = 5;
-    {
-      std::string snr = txt_snr_umbral->text().toStdString();
-      for (char& c : snr) {
-        if (c == ',') c = '.';
-      }
-      double threshold = platform::Val(snr);
-      if (s.MnAt(1, 0) < 3 && threshold <= 1.4) threshold = 1.8;
-      engine_->state.SNR_Threshold = threshold;
-    }
+    engine_->state.SNR_Threshold = acquisition::CountingSnr(
+        s.MnAt(1, 0), acquisition::ParseSnrText(txt_snr_umbral->text().toStdString()));
 
     // Calibration and zero.
     SetCheckFromProject(*mnCalibra, s.MnAt(1, 1), 1);

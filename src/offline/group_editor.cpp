@@ -66,7 +66,8 @@ std::string GroupBackupStamp(const platform::WallTime& now) {
          two(now.minute);
 }
 
-bool SaveRunGroupFiles(const fs::path& run_folder, const LoadedRun& run) {
+bool SaveRunGroupFiles(const fs::path& run_folder, const LoadedRun& run,
+                       const storage::CommitStep& step) {
   std::error_code ec;
   if (!fs::is_directory(run_folder, ec)) return false;
   const auto copy = [&](const char* name) {
@@ -78,7 +79,7 @@ bool SaveRunGroupFiles(const fs::path& run_folder, const LoadedRun& run) {
   };
   copy("chgroup");
   copy("groups");
-  return storage::SaveGroupFiles(run_folder.string(), run.Run_Group_Name, run.Run_Group);
+  return storage::SaveGroupFiles(run_folder.string(), run.Run_Group_Name, run.Run_Group, step);
 }
 
 }  // namespace offline

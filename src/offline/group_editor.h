@@ -12,6 +12,7 @@
 #include "offline/offline_plots.h"
 #include "platform/clock.h"
 #include "setup/group_model.h"
+#include "storage/file_set_rewrite.h"
 #include "ui/draw_plan.h"
 
 namespace offline {
@@ -38,8 +39,9 @@ std::string GroupBackupStamp(const platform::WallTime& now);
 // Saves the run's groups: chgroup.dat copied to chgroup.bak and to
 // "chgroup<stamp>.bak", groups.dat to groups.bak and "groups<stamp>.bak" (a copy that
 // fails, such as of a missing file, is skipped), then groups.dat and chgroup.dat
-// written anew from the tables (385 CR LF lines each, -1 for a free channel). False
-// when the folder is gone or a file could not be written.
-bool SaveRunGroupFiles(const std::filesystem::path& run_folder, const LoadedRun& run);
+// written anew from the tables (385 CR LF lines each, -1 for a free channel) as one set
+// (storage::SaveGroupFiles). False when the folder is gone or a file could not be written.
+bool SaveRunGroupFiles(const std::filesystem::path& run_folder, const LoadedRun& run,
+                       const storage::CommitStep& step = {});
 
 }  // namespace offline

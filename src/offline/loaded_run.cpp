@@ -6,6 +6,7 @@
 #include "platform/numeric.h"
 #include "storage/channel_files.h"
 #include "storage/file_io.h"
+#include "storage/file_set_rewrite.h"
 #include "storage/project_folders.h"
 #include "storage/settings_text.h"
 
@@ -205,6 +206,8 @@ RunLoad LoadAcquisitionSetup(const fs::path& run_folder, const fs::path& program
     result.message = "Run folder not found: " + where;
     return result;
   }
+  // Files a killed save left half renamed are put in place before anything is read.
+  storage::FinishPendingRenames(run_folder);
   const fs::path setup = run_folder / "setup.dat";
   if (!storage::FileExists(setup)) {
     result.status = RunLoadStatus::kNoSetup;

@@ -41,7 +41,8 @@ int Sync(int fd, bool data_only) {
   return (data_only ? ::fdatasync(fd) : ::fsync(fd)) == 0 ? 0 : errno;
 }
 
-// A rename or a new name is only durable once its folder reached the disk.
+}  // namespace
+
 int SyncFolder(const std::filesystem::path& folder) {
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return errno;
@@ -50,8 +51,6 @@ int SyncFolder(const std::filesystem::path& folder) {
   // Some file systems cannot sync a folder; the data itself is already on the disk.
   return err == EINVAL ? 0 : err;
 }
-
-}  // namespace
 
 // Earlier versions wrote <name>.tmp~: their leftovers go too.
 bool IsTemporaryName(std::string_view name) {

@@ -44,6 +44,8 @@ class AtomicFileWriter {
   // touched. Several files prepared first can then be committed together with only
   // renames left to fail. Returns error().
   int Prepare();
+  // The temporary's path, which Commit renames to the file.
+  const std::string& temporary() const { return temp_; }
 
  private:
   void Flush();
@@ -65,6 +67,9 @@ class AtomicFileWriter {
 // 0 or the errno of the failure; `written` tells how many bytes went in before it.
 int AppendFile(const std::filesystem::path& file, std::string_view bytes, bool sync,
                std::size_t& written);
+
+// A rename or a new name is only durable once its folder reached the disk: 0 or the errno.
+int SyncFolder(const std::filesystem::path& folder);
 
 // Files and folders this process has synced to the disk so far.
 uint64_t FileSyncCount();

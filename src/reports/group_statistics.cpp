@@ -170,17 +170,32 @@ int HighestHistoFile(const std::filesystem::path& folder) {
   return highest;
 }
 
+// The report bins K of a run ending at minute T; B below 1 becomes 1.
+int32_t StatisticsBins(int32_t T, int32_t& B) {
+  if (B < 1) B = 1;
+  const int32_t K = platform::RoundToInt(static_cast<double>(T) / B);
+  return K <= 0 ? 1 : K;
+}
+
+// Whether histogram tables of `slots` slots can be filled from the folder's histo files
+// (`highest` receives the highest file number).
+StatisticsStatus HistogramSource(size_t slots, const std::filesystem::path& folder, int& highest) {
+  if (slots > static_cast<size_t>(kMaxHistogramSlots)) return StatisticsStatus::kTooLarge;
+  highest = HighestHistoFile(folder);
+  return highest < 0 ? StatisticsStatus::kNoHistogramFiles : StatisticsStatus::kOk;
+}
+
 StatisticsStatus FillHistograms(int32_t K, int32_t N, int32_t B,
                                 const std::filesystem::path& folder, const BinRecords& bins,
                                 const RunPlate& plate, GroupStatistics& stats) {
   const size_t slots = stats.BinValid.size();
-  if (slots > static_cast<size_t>(kMaxHistogramSlots)) return StatisticsStatus::kTooLarge;
+  int highest = -1;
+  if (const StatisticsStatus st = HistogramSource(slots, folder, highest);
+      st != StatisticsStatus::kOk)
+    return st;
   stats.ChannelHistogram = HistogramTable(slots, kChannelEntries);
   stats.WellHistogram = HistogramTable(slots, WellEntries(plate));
   stats.GroupHistogram = HistogramTable(slots, kGroupEntries);
-
-  const int highest = HighestHistoFile(folder);
-  if (highest < 0) return StatisticsStatus::kNoHistogramFiles;
 
   // Only the last record of a slot counts, so the files are read once in order by the
   // heads of their records (minutes and seconds), and only each slot's last record is
@@ -294,9 +309,7 @@ StatisticsStatus BuildGroupStatistics(int32_t T, int32_t N, int32_t B, OutputOpt
                                       const std::filesystem::path& run_folder,
                                       const BinRecords& bins, const RunPlate& plate,
                                       GroupStatistics& stats) {
-  if (B < 1) B = 1;
-  int32_t K = platform::RoundToInt(static_cast<double>(T) / B);
-  if (K <= 0) K = 1;
+  const int32_t K = StatisticsBins(T, B);
   // Never read past the record tables, whatever N the caller passes.
   N = std::min<int64_t>(N, static_cast<int64_t>(bins.RecordTime.size()) - 1);
   N = std::min<int64_t>(N, static_cast<int64_t>(bins.RecordTemperature.size()) - 1);
@@ -314,6 +327,12 @@ StatisticsStatus BuildGroupStatistics(int32_t T, int32_t N, int32_t B, OutputOpt
     return FillHistograms(K, N, B, run_folder, bins, plate, stats);
   FillActivity(K, N, B, bins, plate, stats);
   return StatisticsStatus::kOk;
+}
+
+StatisticsStatus HistogramRefusal(int32_t T, int32_t B, const std::filesystem::path& run_folder) {
+  const int32_t K = StatisticsBins(T, B);
+  int highest = -1;
+  return HistogramSource(static_cast<size_t>(K) + 2, run_folder, highest);
 }
 
 const char* StatisticsMessage(StatisticsStatus status) {

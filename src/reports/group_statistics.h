@@ -36,6 +36,10 @@ StatisticsStatus BuildGroupStatistics(int32_t T, int32_t N, int32_t B, OutputOpt
                                       const BinRecords& bins, const RunPlate& plate,
                                       GroupStatistics& stats);
 
+// What BuildGroupStatistics(T, ..., B, kHistogram, run_folder, ...) refuses whatever the
+// bins hold: kOk when nothing.
+StatisticsStatus HistogramRefusal(int32_t T, int32_t B, const std::filesystem::path& run_folder);
+
 // The statistics' message for a status ("" for kOk).
 const char* StatisticsMessage(StatisticsStatus status);
 

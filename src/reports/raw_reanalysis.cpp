@@ -134,6 +134,14 @@ std::optional<Plan> MakePlan(ReanalysisRequest& request, ReportChoices& choices)
   bin = std::max(ClampBin(bin, T), 2);
   choices.bin_text = std::to_string(bin);
   plan.bin = bin;
+  // The report of the new counts comes after Replace has rewritten the run: what it
+  // would refuse is said now.
+  if (const std::string refusal =
+          ReportRefusal(T, static_cast<int32_t>(n) - 1, bin, choices.option, folder);
+      !refusal.empty()) {
+    Say(refusal + kNothingAnalysed);
+    return std::nullopt;
+  }
 
   if (const std::string problem = RawBlocksProblem(folder, n, recorded.rt_buffer);
       !problem.empty()) {

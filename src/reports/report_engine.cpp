@@ -111,6 +111,15 @@ bool LoadRunPlate(const std::filesystem::path& run_folder, RunPlate& plate) {
   return false;
 }
 
+std::string ReportRefusal(int32_t T, int32_t N, int32_t B, OutputOption option,
+                          const std::filesystem::path& run_folder) {
+  if (LastReportBin(T, N, B) < 0) return ReportStatusMessage(ReportStatus::kResamplingError);
+  // T is now the end of the last report bin, as the statistics get it.
+  if (option == OutputOption::kHistogram)
+    return StatisticsMessage(HistogramRefusal(T, B, run_folder));
+  return "";
+}
+
 int32_t ClampBin(int32_t bin, int32_t D) {
   if (bin < 1) bin = 1;
   if (bin > D) bin = D > 30 ? (D / 15) * 15 : D;
@@ -250,6 +259,7 @@ ReportStatus ReportEngine::NormaliseToBasal(const std::string& folder, int32_t B
 
   const std::filesystem::path basal_folder =
       std::filesystem::path(folder).parent_path() / BasalFolderName(basal_text);
+  storage::FinishPendingRenames(basal_folder);
   storage::StoredCountsRecords loaded;
   int32_t NB = storage::LoadStoredCountsFile(basal_folder / "counts.bin", loaded);
   if (NB == -2) return ReportStatus::kLoadError;

@@ -81,6 +81,12 @@ bool LoadRunPlate(const std::filesystem::path& run_folder, RunPlate& plate);
 // text that is not a number or does not fit.
 bool ParseBinText(const std::string& text, int32_t& bin);
 
+// The message of what the report of records 0..N ending at minute T, in bins of B minutes
+// under `option`, refuses whatever their counts; "" when nothing. A caller about to
+// rewrite the run's files asks first.
+std::string ReportRefusal(int32_t T, int32_t N, int32_t B, OutputOption option,
+                          const std::filesystem::path& run_folder);
+
 // The bin the report uses for a run of D minutes: at least 1; a bin longer than the
 // run becomes the run's length, rounded down to a multiple of 15 above 30 minutes.
 int32_t ClampBin(int32_t bin, int32_t D);

@@ -122,7 +122,35 @@ void AddByRecordTime(int32_t N, int32_t B, int32_t K, const Records& in, Table2D
 template <typename Records>
 int32_t Resample(int32_t& T, int32_t N, int32_t B, const Records& in, BinRecords& out);
 
+// The trailing partial-bin rule for a run ending at minute T in K bins of B minutes: the
+// end kept, and the factor the last bin's counts are scaled by (1 when they are not).
+struct KeptEnd {
+  int32_t T;
+  double scale;
+};
+KeptEnd TrailingBin(int32_t T, int32_t B, int32_t K) {
+  const int64_t whole = static_cast<int64_t>(platform::Int(static_cast<double>(T) / B)) * B;
+  const double pct = static_cast<double>(T - whole) * 100.0 / B;
+  if (pct >= 75.0 && pct < 100.0 && K >= 1) return {K * B, 1.0 + (100.0 - pct) / 100.0};
+  if (pct > 0.0 && pct < 75.0) return {static_cast<int32_t>(whole), 1.0};
+  return {T, 1.0};
+}
+
 }  // namespace
+
+int32_t LastReportBin(int32_t& T, int32_t N, int32_t B) {
+  const bool usable = B >= 1 && N >= 0 && T > 0;
+  const int32_t K = usable ? platform::RoundToInt(static_cast<double>(T) / B) : 0;
+  // Bin end minutes (b + 1) x B are 32-bit: a damaged counts.bin whose minutes lie near
+  // that limit would otherwise wrap them.
+  if (!usable || static_cast<int64_t>(T) > (static_cast<int64_t>(N) + 1) * kMaxMinutesPerRecord ||
+      K > kMaxReportBins || static_cast<int64_t>(K) * B > INT32_MAX) {
+    T = 0;
+    return -1;
+  }
+  T = TrailingBin(T, B, K).T;
+  return platform::RoundToInt(static_cast<double>(T) / B) - 1;
+}
 
 bool HasRecordingGap(const std::vector<int32_t>& times, int32_t N) {
   if (N < 1 || times.size() < static_cast<size_t>(N) + 1) return false;
@@ -152,19 +180,14 @@ namespace {
 template <typename Records>
 int32_t Resample(int32_t& T, int32_t N, int32_t B, const Records& in, BinRecords& out) {
   out = BinRecords{};
-  const bool usable = B >= 1 && N >= 0 && T > 0 && in.Entries() > static_cast<size_t>(N);
-  if (!usable || static_cast<int64_t>(T) > (static_cast<int64_t>(N) + 1) * kMaxMinutesPerRecord) {
+  int32_t kept_end = T;
+  const int32_t result = LastReportBin(kept_end, N, B);
+  if (result < 0 || in.Entries() <= static_cast<size_t>(N)) {
     T = 0;
     return -1;
   }
 
   const int32_t K = platform::RoundToInt(static_cast<double>(T) / B);
-  // Bin end minutes (b + 1) x B are 32-bit: a damaged counts.bin whose minutes lie near
-  // that limit would otherwise wrap them.
-  if (K > kMaxReportBins || static_cast<int64_t>(K) * B > INT32_MAX) {
-    T = 0;
-    return -1;
-  }
   Table2D<double> acc(static_cast<size_t>(K) + 2, kChannelCount, 0.0);
   std::vector<double> temp_acc(static_cast<size_t>(K) + 2, 0.0);
 
@@ -192,18 +215,13 @@ int32_t Resample(int32_t& T, int32_t N, int32_t B, const Records& in, BinRecords
 
   // Trailing partial bin: kept and scaled up when the run covers at least three
   // quarters of it, dropped otherwise.
-  const int32_t bl = K - 1;
-  const int64_t whole = static_cast<int64_t>(platform::Int(static_cast<double>(T) / B)) * B;
-  const double pct = static_cast<double>(T - whole) * 100.0 / B;
-  if (pct >= 75.0 && pct < 100.0 && bl >= 0) {
-    const double f = 1.0 + (100.0 - pct) / 100.0;
-    int32_t* dst = out.RecordCounts.row(static_cast<size_t>(bl));
-    for (int ch = 0; ch < kChannelCount; ++ch) dst[ch] = platform::RoundToInt(dst[ch] * f);
-    T = (bl + 1) * B;
-  } else if (pct > 0.0 && pct < 75.0) {
-    T = static_cast<int32_t>(whole);
+  const KeptEnd end = TrailingBin(T, B, K);
+  if (end.scale != 1.0) {
+    int32_t* dst = out.RecordCounts.row(static_cast<size_t>(K) - 1);
+    for (int ch = 0; ch < kChannelCount; ++ch) dst[ch] = platform::RoundToInt(dst[ch] * end.scale);
   }
-  return platform::RoundToInt(static_cast<double>(T) / B) - 1;
+  T = end.T;
+  return result;
 }
 
 }  // namespace

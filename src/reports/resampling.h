@@ -26,6 +26,9 @@ inline constexpr int32_t kMaxReportBins = 100000;
 inline constexpr int64_t kMaxMinutesPerRecord = 60;
 
 int32_t ResampleCounts(int32_t& T, int32_t N, int32_t B, const CountsRecords& in, BinRecords& out);
+// ResampleCounts' result and T for records 0..N ending at minute T, read from these three
+// alone: whether a run will be refused is known before anything is done with it.
+int32_t LastReportBin(int32_t& T, int32_t N, int32_t B);
 // The same from the records as stored in the file.
 int32_t ResampleCounts(int32_t& T, int32_t N, int32_t B, const storage::StoredCountsRecords& in,
                        BinRecords& out);

@@ -173,18 +173,21 @@ bool SaveChannelFiles(const std::string& folder, int16_t station) {
 }
 
 bool SaveGroupFiles(const std::string& folder, const ChannelTableText& names,
-                    const ChannelTable16& groups) {
+                    const ChannelTable16& groups, const CommitStep& step) {
   SettingsWriter name_file;
   name_file.Str(kGroupsHeader).EndLine();
   for (int k = 0; k < kChannelCount; ++k)
     name_file.Int(k).Str(CleanQuotedText(names[static_cast<size_t>(k)])).EndLine();
-  if (!WriteFileAtomic(InFolder(folder, "groups.dat"), name_file.Bytes())) return false;
 
   SettingsWriter group_file;
   group_file.Str(kChannelGroupsHeader).EndLine();
   for (int k = 0; k < kChannelCount; ++k)
     group_file.Int(k).Int(groups[static_cast<size_t>(k)]).EndLine();
-  return WriteFileAtomic(InFolder(folder, "chgroup.dat"), group_file.Bytes());
+
+  FileSetRewrite rewrite(folder);
+  rewrite.File("groups.dat").Write(name_file.Bytes());
+  rewrite.File("chgroup.dat").Write(group_file.Bytes());
+  return rewrite.Commit(step) == SetCommit::kDone;
 }
 
 }  // namespace storage

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "storage/file_set_rewrite.h"
 #include "storage/shared_state.h"
 
 namespace storage {
@@ -40,9 +41,11 @@ int16_t ChannelGroupValue(const std::string& text);
 // (stations 2..4), groups.dat and chgroup.dat into `folder`. False on a write failure
 // (the files already written stay).
 bool SaveChannelFiles(const std::string& folder, int16_t station);
-// Writes groups.dat, then chgroup.dat, into `folder` from the group names and the
-// channel groups given (a project's or a recorded run's). False on a write failure.
+// Writes groups.dat and chgroup.dat into `folder` from the group names and the channel
+// groups given (a project's or a recorded run's), as one set: a kill between them is
+// finished at the folder's next read. False on a write failure. `step` runs where a
+// kill may land.
 bool SaveGroupFiles(const std::string& folder, const ChannelTableText& names,
-                    const ChannelTable16& groups);
+                    const ChannelTable16& groups, const CommitStep& step = {});
 
 }  // namespace storage

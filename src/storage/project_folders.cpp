@@ -6,6 +6,7 @@
 
 #include "platform/file_write.h"
 #include "platform/numeric.h"
+#include "storage/file_set_rewrite.h"
 
 namespace storage {
 namespace fs = std::filesystem;
@@ -91,12 +92,16 @@ std::vector<std::string> ListRunFolders(const fs::path& project_folder) {
 }
 
 int RemoveStaleTemporaries(const fs::path& program_folder) {
-  int removed = platform::RemoveStaleTemporaries(program_folder);
+  const auto tidy = [](const fs::path& folder) {
+    // A list that cannot be finished keeps its temporaries: they may be all that is left
+    // of the new files.
+    return FinishPendingRenames(folder) ? platform::RemoveStaleTemporaries(folder) : 0;
+  };
+  int removed = tidy(program_folder);
   for (const ProjectFolder& p : ListProjectFolders(program_folder)) {
     const fs::path project = program_folder / p.name;
-    removed += platform::RemoveStaleTemporaries(project);
-    for (const std::string& run : ListRunFolders(project))
-      removed += platform::RemoveStaleTemporaries(project / run);
+    removed += tidy(project);
+    for (const std::string& run : ListRunFolders(project)) removed += tidy(project / run);
   }
   return removed;
 }

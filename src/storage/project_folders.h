@@ -49,7 +49,9 @@ std::optional<platform::WallTime> RunFolderStart(const std::string& name);
 std::vector<std::string> ListRunFolders(const std::filesystem::path& project_folder);
 
 // Removes what killed rewrites left behind in the program folder, its projects'
-// folders and their run folders (the start-up does it once); the number removed.
+// folders and their run folders (the start-up does it once); the number removed. The
+// renames a killed set rewrite left pending are made first: their temporaries are the
+// new files, not leftovers.
 int RemoveStaleTemporaries(const std::filesystem::path& program_folder);
 
 }  // namespace storage

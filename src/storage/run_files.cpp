@@ -12,6 +12,7 @@
 
 #include "platform/file_write.h"
 #include "storage/file_io.h"
+#include "storage/file_set_rewrite.h"
 
 namespace storage {
 namespace fs = std::filesystem;
@@ -325,28 +326,32 @@ bool WriteCountsFile(const fs::path& file, const std::vector<CountsRecord>& reco
 
 RunRewrite ReplaceCountsAndSetup(const fs::path& run_folder,
                                  const std::vector<CountsRecord>& records,
-                                 const std::string& setup_bytes) {
+                                 const std::string& setup_bytes, const CommitStep& step) {
   const fs::path counts = run_folder / CountsFileName();
   const fs::path setup = run_folder / "setup.dat";
   const std::optional<std::string> old_counts = ReadWholeFile(counts);
   const std::optional<std::string> old_setup = ReadWholeFile(setup);
   if (!old_counts || !old_setup) return RunRewrite::kUnreadable;
 
-  platform::AtomicFileWriter new_counts(counts);
+  FileSetRewrite rewrite(run_folder);
+  platform::AtomicFileWriter& new_counts = rewrite.File(CountsFileName());
   for (const auto& r : records) new_counts.Write(EncodeCountsRecord(r));
-  platform::AtomicFileWriter new_setup(setup);
-  new_setup.Write(setup_bytes);
-  if (new_counts.Prepare() != 0 || new_setup.Prepare() != 0) return RunRewrite::kWriteFailed;
+  rewrite.File("setup.dat").Write(setup_bytes);
+  if (!rewrite.Prepare()) return RunRewrite::kWriteFailed;
   if (!WriteFileAtomic(run_folder / "counts.bak", *old_counts) ||
       !WriteFileAtomic(run_folder / "setup.bak", *old_setup))
     return RunRewrite::kBackupFailed;
-  // Only renames are left to fail; the second one failing puts the first file back.
-  if (new_counts.Commit() != 0) return RunRewrite::kWriteFailed;
-  if (new_setup.Commit() != 0) {
-    WriteFileAtomic(counts, *old_counts);
-    return RunRewrite::kWriteFailed;
+  switch (rewrite.Commit(step)) {
+    case SetCommit::kDone:
+      return RunRewrite::kOk;
+    case SetCommit::kPartlyRenamed:
+      // setup.dat would not be replaced: counts.bin goes back.
+      WriteFileAtomic(counts, *old_counts);
+      break;
+    case SetCommit::kUnchanged:
+      break;
   }
-  return RunRewrite::kOk;
+  return RunRewrite::kWriteFailed;
 }
 
 }  // namespace storage

@@ -37,6 +37,8 @@
 #include <string>
 #include <vector>
 
+#include "storage/file_set_rewrite.h"
+
 namespace storage {
 
 inline constexpr int kChannelSlots = 385;     // channels 0..383 and the spare 384
@@ -177,10 +179,12 @@ enum class RunRewrite {
 };
 // Puts new counts records and new setup.dat bytes into a run folder together. Both new
 // files are written whole beside the old ones first; only then are the old ones kept
-// as counts.bak and setup.bak and the new ones renamed into place. Whatever fails,
-// counts.bin and setup.dat are either both old or both new.
+// as counts.bak and setup.bak and the new ones renamed into place as one set (a kill
+// between the renames is finished at the folder's next read). Whatever fails,
+// counts.bin and setup.dat are either both old or both new. `step` runs where a kill
+// may land.
 RunRewrite ReplaceCountsAndSetup(const std::filesystem::path& run_folder,
                                  const std::vector<CountsRecord>& records,
-                                 const std::string& setup_bytes);
+                                 const std::string& setup_bytes, const CommitStep& step = {});
 
 }  // namespace storage

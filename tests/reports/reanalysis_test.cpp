@@ -273,6 +273,12 @@ TEST_F(ReanalysisTest, ExportRawAppendsOneMarksLinePerBlockOnEveryRun) {
 
 TEST_F(ReanalysisTest, RefusedRunsChangeNothing) {
   const std::string setup = testsupport::ReadBytes(run_ / "setup.dat");
+  // Replace of a run whose last record's minute is `minute`.
+  const auto LastMinute = [&](int minute) {
+    request_.replace_data = true;
+    fs::remove(run_ / "counts.bin");
+    Record(run_, 12, [minute](int r) { return r == 11 ? minute : r + 1; });
+  };
   const struct {
     const char* what;
     std::function<void()> damage;
@@ -304,6 +310,18 @@ TEST_F(ReanalysisTest, RefusedRunsChangeNothing) {
        },
        "counts.bin is damaged (its minutes go back at record 7): nothing was analysed"},
       {"no counts.bin", [&] { fs::remove(run_ / "counts.bin"); }, "Activity file not Found"},
+      // Minutes far beyond the records' reach: the report would refuse the new counts
+      // after Replace had rewritten counts.bin and setup.dat.
+      {"a last minute of 100000", [&] { LastMinute(100000); },
+       "Resampling ERROR: nothing was analysed"},
+      {"a last minute of 2147483647", [&] { LastMinute(INT32_MAX); },
+       "Resampling ERROR: nothing was analysed"},
+      {"a histogram report without histo files",
+       [&] {
+         request_.replace_data = true;
+         choices_.option = OutputOption::kHistogram;
+       },
+       "Error getting Histogram.bin data: nothing was analysed"},
       {"a bin that is not a number", [&] { choices_.bin_text = "2x"; },
        "Bin size (min): not a number: nothing was analysed"},
       {"a lapse that is not a number", [&] { request_.lapse_text = ""; },
@@ -313,7 +331,9 @@ TEST_F(ReanalysisTest, RefusedRunsChangeNothing) {
     SCOPED_TRACE(c.what);
     NewRun(run_, 12, 12);
     choices_.bin_text = "2";
+    choices_.option = OutputOption::kRows;
     request_.lapse_text = "533";
+    request_.replace_data = false;
     c.damage();
     const auto before = Snapshot(run_);
     testsupport::ScriptedDialogs dialogs;

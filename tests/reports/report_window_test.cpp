@@ -331,7 +331,8 @@ TEST_F(AutoReport, RawPassUsesTheRunsOwnSettingsOnlyOnCompleteBlocks) {
     const char* threshold;  // asked of the re-analysis; nullptr: none asked
   } cases[] = {
       {"complete", 3, 3, 8, 60, true, "0.8"},
-      {"an SNR of the run's own", 0, 1, 25, 60, true, "2.5"},
+      {"an SNR of the run's own", 2, 2, 25, 60, true, "2.5"},
+      {"C. elegans counts with its own SNR", 0, 1, 25, 60, true, "1.8"},
       {"a block short", 3, 3, 8, 59, true, nullptr},
       {"the program's own tools", 3, 3, 8, 60, false, nullptr},
   };
