@@ -7,9 +7,11 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <optional>
 
 #include "browser_fixture.h"
 #include "storage/run_description.h"
+#include "support/read_only_folder.h"
 
 namespace offline_test {
 namespace {
@@ -104,6 +106,56 @@ TEST_F(Manage, TagsOfSelectedRunsGoToEachRunsOwnProject) {
             "20240316_0930 [K2]\r\n20240315_0930\r\n");
   W().tagjr_Click(3);
   EXPECT_EQ(W().tagjr[3]->text(), "");
+}
+
+TEST_F(Manage, TagsThatCannotBeKeptAreRefusedAndSaySo) {
+  MakeProjects();
+  const fs::path copy = MakeRun(project_, "20240315_0930 copy", "Copy", {{0, {{0, 4}}}});
+  const fs::path file = project_ / "tags_id.dat";
+  std::string full;
+  for (int i = 0; i < 1000; ++i) full += "20230101_" + std::to_string(1000 + i) + " [K1]\r\n";
+  const struct {
+    const char* what;
+    fs::path run;
+    int entry;
+    std::string before;  // tags_id.dat; "/" makes it a folder
+    bool read_only;
+    std::string box;
+  } cases[] = {
+      {"a blank in the folder name", copy, 1, "20240315_0930 [K2]\r\n", false,
+       "Tags cannot be kept for a run whose folder name holds a blank:\r\n" + copy.string()},
+      {"clearing it", copy, 0, "20240315_0930 [K2]\r\n", false,
+       "Tags cannot be kept for a run whose folder name holds a blank:\r\n" + copy.string()},
+      {"a full file", run_b_, 3, full, false,
+       "The tag file is full (1000 lines): no run can be added to it:\r\n" + file.string()},
+      {"a folder named tags_id.dat", run_b_, 3, "/", false,
+       "The tags could not be written to:\r\n" + file.string()},
+      {"a read-only project folder", run_b_, 3, "", true,
+       "The tags could not be written to:\r\n" + file.string()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    LoadRun(run_a_);
+    fs::remove_all(file);
+    if (c.before == "/") {
+      fs::create_directory(file);
+    } else if (!c.before.empty()) {
+      testsupport::WriteBytes(file, c.before);
+    }
+    Select({c.run});
+    {
+      std::optional<testsupport::ReadOnlyFolder> read_only;
+      if (c.read_only) read_only.emplace(project_);
+      if (read_only && !read_only->works()) GTEST_SKIP() << "the folder cannot be made read-only";
+      W().tagjk_Click(c.entry);
+    }
+    EXPECT_EQ(LastBox(), c.box);
+    if (c.before == "/") {
+      EXPECT_TRUE(fs::is_directory(file));
+    } else {
+      EXPECT_EQ(fs::exists(file) ? testsupport::ReadBytes(file) : "", c.before);
+    }
+  }
 }
 
 TEST_F(Manage, ArchivingAsksTwiceAndTheRunLeavesTheList) {
