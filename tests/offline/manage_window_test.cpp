@@ -202,6 +202,12 @@ TEST_F(Manage, FindInFolderThenTheOrderToggleListsThatProjectsRuns) {
   W().lst_explorefind_Click();
   EXPECT_EQ(launcher_.calls.back(), "shell: explorer /select," + project_.string() + "/");
   EXPECT_EQ(W().Run_List_Folder, project_);
+  // Nothing can show it: the box says where it is.
+  launcher_.refuse = true;
+  Choose(LineOf(run_b_));
+  W().lst_explorefind_Click();
+  EXPECT_EQ(LastBox(), "No program could show the folder:\r\n" + run_b_.string());
+  launcher_.refuse = false;
 
   W().lbl_date_Click();
   ASSERT_EQ(W().Listpj->count(), 3);

@@ -108,7 +108,8 @@ void Frm_offline::lst_explorefind_Click() {
   Run_List_Folder = ProjectFolderOf(line);
   std::string target = line.folder.string();
   if (line.kind == LineKind::kProject) target += fs::path::preferred_separator;
-  platform::GetLauncher().Shell("explorer /select," + target);
+  platform::ShellOrSay("explorer /select," + target,
+                       "No program could show the folder:\r\n" + line.folder.string());
 }
 
 void Frm_offline::lst_delete_Click() {
