@@ -20,11 +20,9 @@ for f in "$src"/data/*.dat; do
 done
 
 # What the program or the user changed stays.
-printf 'changed\r\n' > "$home/q/config.dat"
-printf 'changed\r\n' > "$home/q/w96.dat"
+for f in config.dat w96.dat; do echo changed > "$home/q/$f"; done
 quenlar_prepare_home "$home/q"
-[ "$(cat "$home/q/config.dat")" = $'changed\r' ] || fail "config.dat was overwritten"
-[ "$(cat "$home/q/w96.dat")" = $'changed\r' ] || fail "w96.dat was overwritten"
+for f in config.dat w96.dat; do [ "$(cat "$home/q/$f")" = changed ] || fail "$f was overwritten"; done
 
 # A fresh folder: the program starts and stays up (it waits at its start window).
 quenlar_prepare_home "$home/fresh"

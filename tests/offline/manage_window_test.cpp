@@ -114,47 +114,34 @@ TEST_F(Manage, TagsThatCannotBeKeptAreRefusedAndSaySo) {
   const fs::path file = project_ / "tags_id.dat";
   std::string full;
   for (int i = 0; i < 1000; ++i) full += "20230101_" + std::to_string(1000 + i) + " [K1]\r\n";
+  const std::string unwritable = "The tags could not be written to:\r\n" + file.string();
   const struct {
-    const char* what;
     fs::path run;
-    int entry;
-    std::string before;  // tags_id.dat; "/" makes it a folder
-    bool read_only;
+    std::string before;  // tags_id.dat; "/": a folder of that name; "ro": a read-only folder
     std::string box;
   } cases[] = {
-      {"a blank in the folder name", copy, 1, "20240315_0930 [K2]\r\n", false,
+      {copy, "20240315_0930 [K2]\r\n",
        "Tags cannot be kept for a run whose folder name holds a blank:\r\n" + copy.string()},
-      {"clearing it", copy, 0, "20240315_0930 [K2]\r\n", false,
-       "Tags cannot be kept for a run whose folder name holds a blank:\r\n" + copy.string()},
-      {"a full file", run_b_, 3, full, false,
+      {run_b_, full,
        "The tag file is full (1000 lines): no run can be added to it:\r\n" + file.string()},
-      {"a folder named tags_id.dat", run_b_, 3, "/", false,
-       "The tags could not be written to:\r\n" + file.string()},
-      {"a read-only project folder", run_b_, 3, "", true,
-       "The tags could not be written to:\r\n" + file.string()},
+      {run_b_, "/", unwritable},
+      {run_b_, "ro", unwritable},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+    SCOPED_TRACE(c.before.substr(0, 20));
     LoadRun(run_a_);
     fs::remove_all(file);
-    if (c.before == "/") {
-      fs::create_directory(file);
-    } else if (!c.before.empty()) {
-      testsupport::WriteBytes(file, c.before);
-    }
+    if (c.before == "/") fs::create_directory(file);
+    if (c.before.size() > 2) testsupport::WriteBytes(file, c.before);
     Select({c.run});
     {
       std::optional<testsupport::ReadOnlyFolder> read_only;
-      if (c.read_only) read_only.emplace(project_);
-      if (read_only && !read_only->works()) GTEST_SKIP() << "the folder cannot be made read-only";
-      W().tagjk_Click(c.entry);
+      if (c.before == "ro" && !read_only.emplace(project_).works()) GTEST_SKIP() << "no read-only";
+      W().tagjk_Click(1);
     }
     EXPECT_EQ(LastBox(), c.box);
-    if (c.before == "/") {
-      EXPECT_TRUE(fs::is_directory(file));
-    } else {
-      EXPECT_EQ(fs::exists(file) ? testsupport::ReadBytes(file) : "", c.before);
-    }
+    EXPECT_EQ(fs::is_directory(file) ? "/" : testsupport::ReadBytes(file),
+              c.before == "ro" ? "" : c.before);
   }
 }
 
