@@ -32,11 +32,10 @@ done
 # ---- The program folder ----
 home="${QUENLAR_DEMO_HOME:-$dir/demo-home}"
 rm -rf "$home"
+source "$root/scripts/program-folder.sh"
+quenlar_prepare_home "$home"
 mkdir -p "$home/p00001"
-cp "$root"/data/*.dat "$home/"
 crlf() { printf '%s\r\n' "$@"; }
-crlf '"Config: <Actual_Project_Number>, <Last_Project>,<Serial_COM>,<Restart_Time>"' \
-     '1,1,4,0' > "$home/config.dat"
 # Project 1 on a 96-well plate: C. elegans, no calibration at start, raw data saved.
 crlf '"Project Setup: <Num_proj>,<Name>,<Working_folder>,<Plate_format>"' \
      "1,\"Demo\",\"$home/p00001/\",\"w96\"" \
@@ -59,15 +58,14 @@ crlf '"<User_defined>, <Bin>, <filetype>, <spacer>, <stdError>, <stdDev>, <n>, <
      '1,5,0,",",1,0,1,0,0,1,18,0' > "$home/repoconf.dat"
 
 # ---- The simulated instrument on COM4 ----
-"$sim" --home "$home" --com 4 &
-sim_pid=$!
-cleanup() { kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; }
+quenlar_sim_pid=""
+cleanup() {
+  [ -n "$quenlar_sim_pid" ] || return 0
+  kill "$quenlar_sim_pid" 2>/dev/null || true
+  wait "$quenlar_sim_pid" 2>/dev/null || true
+}
 trap cleanup EXIT
-for _ in $(seq 1 100); do
-  [ -e "$home/ports/COM4" ] && break
-  sleep 0.1
-done
-[ -e "$home/ports/COM4" ] || { echo "demo: the simulator did not start" >&2; exit 1; }
+quenlar_start_sim "$sim" "$home" || { echo "demo: the simulator did not start" >&2; exit 1; }
 
 # ---- The unattended run ----
 export QUENLAR_HOME="$home"

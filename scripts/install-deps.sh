@@ -3,7 +3,7 @@
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core
       libgtest-dev libgmock-dev libbenchmark-dev libxlsxwriter-dev
-      python3 python3-openpyxl python3-pandas unzip xvfb xauth)
+      python3 python3-openpyxl python3-pandas unzip xvfb xauth xdg-utils)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

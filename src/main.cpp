@@ -11,9 +11,11 @@
 #include "mainwindow/frm_main.h"
 #include "ui/program_end.h"
 #include "platform/dialogs.h"
+#include "platform/launcher.h"
 #include "platform/program_folder.h"
 #include "platform/shutdown.h"
 #include "storage/project_folders.h"
+#include "ui/events.h"
 #include "ui/form.h"
 #include "ui/qt_dialogs.h"
 
@@ -48,6 +50,8 @@ int main(int argc, char** argv) {
   const bool headless = IsHeadlessPlatform();
   ui::QtDialogs screen_dialogs;
   if (!headless) platform::SetDialogs(&screen_dialogs);
+  // While a file opener is given time to fail, the windows paint; clicks wait.
+  platform::SetLaunchWaitHook([] { ui::DoEvents(false); });
 
   std::string command_line;
   for (int i = 1; i < argc; ++i) {

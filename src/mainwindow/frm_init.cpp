@@ -120,7 +120,8 @@ void Frm_Init::QuitProgram() {
 }
 
 void Frm_Init::Image1_DblClick() {
-  platform::GetLauncher().Shell(std::string("explorer ") + kMakerWebPage);
+  platform::ShellOrSay(std::string("explorer ") + kMakerWebPage,
+                       std::string("No program could open the page:\r\n") + kMakerWebPage);
 }
 
 void Frm_Init::closeEvent(QCloseEvent* event) { event->ignore(); }

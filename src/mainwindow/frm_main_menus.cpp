@@ -171,7 +171,14 @@ void Frm_Main::mn_technical_Click() {
 
 void Frm_Main::mnexit_Click() { Form_Unload(); }
 
-void Frm_Main::mncontent_Click() { platform::GetLauncher().Open("qnl_help.pdf"); }
+void Frm_Main::mncontent_Click() {
+  // Looked up from the current folder, as the original did.
+  const std::string help = "qnl_help.pdf";
+  std::error_code ec;
+  const std::filesystem::path where = std::filesystem::absolute(help, ec);
+  platform::OpenOrSay(help,
+                      "No program could open the help file:\r\n" + (ec ? help : where.string()));
+}
 
 void Frm_Main::mnabout_Click() {
   auto& about = ui::Default<Frm_About>();

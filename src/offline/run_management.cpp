@@ -16,8 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kTagFile = "tags_id.dat";
-
 // The key of a tags_id.dat line and where its tags start (npos: no tags).
 struct TagKey {
   std::string key;
@@ -48,6 +46,12 @@ std::string KineticTag(int index) {
 TagEdit AddTag(std::vector<std::string> lines, const std::string& run_folder,
                const std::string& tag) {
   TagEdit edit;
+  // Its line would be read as another run's, and no line would ever be its own.
+  if (run_folder.find_first_of(" \r\n") != std::string::npos) {
+    edit.status = TagEdit::Status::kNoKey;
+    edit.lines = std::move(lines);
+    return edit;
+  }
   if (lines.size() > kMaxTagLines) {
     edit.status = TagEdit::Status::kTooMany;
     edit.lines = std::move(lines);
@@ -82,7 +86,7 @@ TagEdit AddTag(std::vector<std::string> lines, const std::string& run_folder,
 
 TagFileResult TagRun(const fs::path& project_folder, const std::string& run_folder,
                      const std::string& tag) {
-  const fs::path file = project_folder / kTagFile;
+  const fs::path file = project_folder / kTagFileName;
   std::vector<std::string> lines;
   std::error_code ec;
   if (fs::exists(file, ec)) {
@@ -92,6 +96,7 @@ TagFileResult TagRun(const fs::path& project_folder, const std::string& run_fold
   }
   const TagEdit edit = AddTag(std::move(lines), run_folder, tag);
   if (edit.status == TagEdit::Status::kTooMany) return TagFileResult::kTooMany;
+  if (edit.status == TagEdit::Status::kNoKey) return TagFileResult::kNoKey;
   if (edit.status == TagEdit::Status::kUnchanged || edit.lines.empty())
     return TagFileResult::kUnchanged;
   std::string bytes;

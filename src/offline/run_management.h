@@ -9,7 +9,8 @@
 //                               order they were given; a cleared run keeps a bare line.
 // The key of a line is its text before the first blank; a line without a blank, or
 // whose first character is one, is its own key. Keys are compared whole, so
-// "20240315_0930" never matches the line of "20240315_0930_s2".
+// "20240315_0930" never matches the line of "20240315_0930_s2". A run folder whose
+// name holds a blank or a line break can have no line of its own: it is never tagged.
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -20,24 +21,26 @@
 namespace offline {
 
 // ---- Tags ----
+inline constexpr const char* kTagFileName = "tags_id.dat";
 inline constexpr size_t kMaxTagLines = 1000;
 
 // "[K1]".."[K4]" for entries 1..4; "" (clear) for anything else.
 std::string KineticTag(int index);
 
 struct TagEdit {
-  enum class Status { kUnchanged, kChanged, kTooMany } status = Status::kUnchanged;
+  enum class Status { kUnchanged, kChanged, kTooMany, kNoKey } status = Status::kUnchanged;
   std::vector<std::string> lines;
 };
 // The lines of tags_id.dat after tagging `run_folder` with `tag`: every line with
 // that key gets " " & tag unless its tags already hold it, or, with an empty tag, is
 // cut back to its key; a run without a line gets "<run folder> <tag>" at the end
 // (an empty tag adds nothing). A found key counts as a change even when the line
-// stays as it was. More than 1000 lines, before or after: kTooMany, lines unchanged.
+// stays as it was. More than 1000 lines, before or after: kTooMany; a run folder name
+// that cannot be a key: kNoKey; lines unchanged either way.
 TagEdit AddTag(std::vector<std::string> lines, const std::string& run_folder,
                const std::string& tag);
 
-enum class TagFileResult { kUnchanged, kWritten, kTooMany, kFailed };
+enum class TagFileResult { kUnchanged, kWritten, kTooMany, kNoKey, kFailed };
 // AddTag on project_folder/tags_id.dat, rewritten whole when changed. A missing file
 // reads as no lines, so clearing a run never creates one.
 TagFileResult TagRun(const std::filesystem::path& project_folder, const std::string& run_folder,

@@ -186,7 +186,8 @@ std::string ExportDataFile(const std::filesystem::path& program_folder,
   if (ec) return "Could not write " + (program_folder / kDataFileName).string();
   const int err = platform::WriteFileAtomic(file, DataFileBytes(header, page, beams));
   if (err != 0) return "Could not write " + file.string() + ": " + std::strerror(err);
-  platform::GetLauncher().Shell("notepad " + file.string());
+  if (!platform::GetLauncher().Shell("notepad " + file.string()))
+    return "No program could open the data file. It is saved as:\r\n" + file.string();
   return "";
 }
 

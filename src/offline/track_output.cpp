@@ -172,7 +172,9 @@ std::string ExportTravelDistance(const LoadedRun& run, const PathTracker& tracke
   }
   std::error_code ec;
   const fs::path shown = fs::absolute(*file, ec);
-  platform::GetLauncher().Shell("explorer " + (ec ? *file : shown).string());
+  const std::string where = (ec ? *file : shown).string();
+  if (!platform::GetLauncher().Shell("explorer " + where))
+    return "No program could open the distance file. It is saved as:\r\n" + where;
   return "";
 }
 

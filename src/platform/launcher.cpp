@@ -4,9 +4,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
+#include "platform/dialogs.h"
 #include "platform/program_folder.h"
 
 extern char** environ;
@@ -26,8 +29,16 @@ std::string Unquote(std::string s) {
   return s;
 }
 
-// Double fork so the child is adopted by init and never left as a zombie.
-bool SpawnDetached(const std::vector<std::string>& args) {
+// Failures of xdg-open came within 300 ms on an idle machine; a loaded one gets room.
+constexpr int kVerdictMs = 1000;
+constexpr int kPollMs = 10;
+
+std::function<void()> g_wait_hook;
+
+// Double fork so the child is adopted by init and never left as a zombie. The middle
+// process waits up to `verdict_ms` for the child and passes on a failed exit; a child
+// still running then counts as started and is left to init.
+bool SpawnDetached(const std::vector<std::string>& args, int verdict_ms) {
   if (args.empty()) return false;
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -37,11 +48,25 @@ bool SpawnDetached(const std::vector<std::string>& args) {
   if (pid == 0) {
     setsid();
     pid_t inner = 0;
-    const int rc = posix_spawnp(&inner, argv[0], nullptr, nullptr, argv.data(), environ);
-    _exit(rc == 0 ? 0 : 127);
+    if (posix_spawnp(&inner, argv[0], nullptr, nullptr, argv.data(), environ) != 0) _exit(127);
+    for (int waited = 0; waited < verdict_ms; waited += kPollMs) {
+      int status = 0;
+      if (waitpid(inner, &status, WNOHANG) == inner)
+        _exit(WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1);
+      usleep(kPollMs * 1000);
+    }
+    _exit(0);
   }
   int status = 0;
-  waitpid(pid, &status, 0);
+  for (;;) {
+    const pid_t done = waitpid(pid, &status, verdict_ms > 0 ? WNOHANG : 0);
+    if (done == pid) break;
+    if (done < 0 && errno != EINTR) return false;
+    if (done == 0) {
+      if (g_wait_hook) g_wait_hook();
+      usleep(kPollMs * 1000);
+    }
+  }
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -65,7 +90,7 @@ bool SystemLauncher::Shell(const std::string& command_line) {
 }
 
 bool SystemLauncher::Open(const std::string& target) {
-  return SpawnDetached({"xdg-open", target});
+  return SpawnDetached({"xdg-open", target}, kVerdictMs);
 }
 
 bool SystemLauncher::StartSelf(const std::string& argument) {
@@ -73,7 +98,8 @@ bool SystemLauncher::StartSelf(const std::string& argument) {
   if (exe.empty()) return false;
   // The new instance must find the same program folder even when it came from QUENLAR_HOME.
   setenv("QUENLAR_HOME", ProgramFolder().c_str(), 1);
-  return SpawnDetached({exe.string(), argument});
+  // The new instance runs on: only a failure to start it is reported.
+  return SpawnDetached({exe.string(), argument}, 0);
 }
 
 bool RecordingLauncher::Shell(const std::string& command_line) {
@@ -96,5 +122,19 @@ Launcher* g_launcher = &g_system_launcher;
 
 Launcher& GetLauncher() { return *g_launcher; }
 void SetLauncher(Launcher* launcher) { g_launcher = launcher ? launcher : &g_system_launcher; }
+
+void SetLaunchWaitHook(std::function<void()> hook) { g_wait_hook = std::move(hook); }
+
+bool ShellOrSay(const std::string& command_line, const std::string& message) {
+  if (GetLauncher().Shell(command_line)) return true;
+  GetDialogs().MsgBox(message);
+  return false;
+}
+
+bool OpenOrSay(const std::string& target, const std::string& message) {
+  if (GetLauncher().Open(target)) return true;
+  GetDialogs().MsgBox(message);
+  return false;
+}
 
 }  // namespace platform

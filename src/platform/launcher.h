@@ -2,6 +2,7 @@
 // Starting other programs. The original opened files, folders and pictures with
 // "explorer", "notepad" and "mspaint", and restarted itself with "/run"; here the
 // first three become xdg-open and the restart executes our own binary.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,9 +12,10 @@ class Launcher {
  public:
   virtual ~Launcher() = default;
   // Runs a command line as the program wrote it ("explorer X", "explorer /select,X",
-  // "notepad X", "mspaint X"); returns false when nothing could be started.
+  // "notepad X", "mspaint X"); returns false when nothing could open it.
   virtual bool Shell(const std::string& command_line) = 0;
-  // Opens a document (a help file, a web page) with the desktop's viewer.
+  // Opens a document (a help file, a web page) with the desktop's viewer; false when
+  // nothing could open it.
   virtual bool Open(const std::string& target) = 0;
   // Starts a new instance of this program with `argument` (such as "/run"),
   // keeping the program folder.
@@ -21,6 +23,9 @@ class Launcher {
 };
 
 // Starts detached processes: xdg-open for documents, our executable for StartSelf.
+// xdg-open is given a short while to fail (no file, no program for the type, no
+// desktop): it says so within a few hundred milliseconds. Some desktops leave it
+// running until the viewer closes, so one still running then has opened the document.
 class SystemLauncher final : public Launcher {
  public:
   bool Shell(const std::string& command_line) override;
@@ -45,5 +50,13 @@ std::string ShellTarget(const std::string& command_line);
 
 Launcher& GetLauncher();
 void SetLauncher(Launcher* launcher);  // nullptr restores the system launcher
+
+// Runs while SystemLauncher waits for xdg-open's verdict, so the windows still paint.
+void SetLaunchWaitHook(std::function<void()> hook);
+
+// Shell and Open through GetLauncher(); when nothing could open the target, the user
+// is shown `message` (what it is and where it lies) to find it by hand.
+bool ShellOrSay(const std::string& command_line, const std::string& message);
+bool OpenOrSay(const std::string& target, const std::string& message);
 
 }  // namespace platform

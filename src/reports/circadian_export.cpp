@@ -169,7 +169,9 @@ ToolOutcome Export(CircadianRequest& request, bool with_time) {
     Say("Report Error");
     return ToolOutcome::kFailed;
   }
-  platform::GetLauncher().Shell("explorer " + folder.string());
+  platform::ShellOrSay(
+      "explorer " + folder.string(),
+      "No program could open the folder. The files are saved in:\r\n" + folder.string());
   return ToolOutcome::kDone;
 }
 

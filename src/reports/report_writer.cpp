@@ -124,8 +124,8 @@ std::optional<std::string> WriteReport(int32_t L, int32_t B, bool basal,
   if (choices.autoreport) return path;
   // Without a program to open it (no desktop file opener) the user is told where it is.
   const auto open = [](const std::string& command, const std::string& file) {
-    if (!platform::GetLauncher().Shell(command + file))
-      platform::GetDialogs().MsgBox("No program could open the report. It is saved as:\r\n" + file);
+    platform::ShellOrSay(command + file,
+                         "No program could open the report. It is saved as:\r\n" + file);
   };
   switch (choices.report_type) {
     case ReportType::kCsv:

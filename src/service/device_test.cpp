@@ -157,7 +157,9 @@ void DeviceTest::RunStep(const TestStep& t) {
   // After the last gain/power 2 step every channel is back where it should stay.
   if (step_ == kLastSwitchStep) switched_ = false;
   if (t.level_lines) AppendLines(GainPower2Lines(levels_));
-  if (t.open_file && storage::FileExists(file_)) platform::GetLauncher().Shell("explorer " + file_);
+  if (t.open_file && storage::FileExists(file_))
+    platform::ShellOrSay("explorer " + file_,
+                         "No program could open the test file. It is saved as:\r\n" + file_);
   platform::Sleep(t.pause_ms);
 }
 

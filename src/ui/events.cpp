@@ -19,10 +19,11 @@ bool g_running = false;
 std::vector<QPointer<QObject>> g_delete_after;
 }  // namespace
 
-bool DoEvents() {
+bool DoEvents(bool with_user_input) {
   if (g_running || !QCoreApplication::instance()) return false;
   g_running = true;
-  QCoreApplication::processEvents();
+  QCoreApplication::processEvents(with_user_input ? QEventLoop::AllEvents
+                                                  : QEventLoop::ExcludeUserInputEvents);
   g_running = false;
   for (const QPointer<QObject>& object : std::exchange(g_delete_after, {}))
     if (object) object->deleteLater();

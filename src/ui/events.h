@@ -8,8 +8,9 @@ namespace ui {
 
 // Runs the pending window events once. A DoEvents from inside a handler that an outer
 // DoEvents is running returns at once (false): nesting them lets the same handler start
-// again before it has finished.
-bool DoEvents();
+// again before it has finished. Without user input the clicks and keys wait their turn
+// while the windows still paint and timers run.
+bool DoEvents(bool with_user_input = true);
 
 // Deletes `object` from the event loop, as QObject::deleteLater does, but never inside
 // a DoEvents: a window unloaded by an event that a handler's DoEvents let in stays

@@ -21,6 +21,7 @@
 #include "setup/forms/frm_setup.h"
 #include "ui/program_end.h"
 #include "mainwindow/startup.h"
+#include "platform/launcher.h"
 #include "platform/shutdown.h"
 #include "storage/config_file.h"
 #include "storage/project_folders.h"
@@ -63,6 +64,8 @@ inline void UnloadWindows() {
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The windows' opens are recorded: a test never starts the desktop's programs.
+    platform::SetLauncher(&launcher);
     storage::ResetSharedState();
     ui::ResetProgramEnd();
     mainwindow::Frm_Main::SetCommandLine("");
@@ -75,6 +78,7 @@ class ProgramTest : public ::testing::Test {
     UnloadWindows();
     storage::SetProjectNewsHandler({});
     storage::ResetSharedState();
+    platform::SetLauncher(nullptr);
   }
 
   // A saved project p<number> with the given name and plate; `edit` may change the
@@ -121,6 +125,7 @@ class ProgramTest : public ::testing::Test {
 
   testsupport::TempProgramFolder folder;
   testsupport::ScriptedDialogs dialogs;
+  platform::RecordingLauncher launcher;
 };
 
 }  // namespace mainwindow_test

@@ -7,9 +7,11 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <optional>
 
 #include "browser_fixture.h"
 #include "storage/run_description.h"
+#include "support/read_only_folder.h"
 
 namespace offline_test {
 namespace {
@@ -106,6 +108,43 @@ TEST_F(Manage, TagsOfSelectedRunsGoToEachRunsOwnProject) {
   EXPECT_EQ(W().tagjr[3]->text(), "");
 }
 
+TEST_F(Manage, TagsThatCannotBeKeptAreRefusedAndSaySo) {
+  MakeProjects();
+  const fs::path copy = MakeRun(project_, "20240315_0930 copy", "Copy", {{0, {{0, 4}}}});
+  const fs::path file = project_ / "tags_id.dat";
+  std::string full;
+  for (int i = 0; i < 1000; ++i) full += "20230101_" + std::to_string(1000 + i) + " [K1]\r\n";
+  const std::string unwritable = "The tags could not be written to:\r\n" + file.string();
+  const struct {
+    fs::path run;
+    std::string before;  // tags_id.dat; "/": a folder of that name; "ro": a read-only folder
+    std::string box;
+  } cases[] = {
+      {copy, "20240315_0930 [K2]\r\n",
+       "Tags cannot be kept for a run whose folder name holds a blank:\r\n" + copy.string()},
+      {run_b_, full,
+       "The tag file is full (1000 lines): no run can be added to it:\r\n" + file.string()},
+      {run_b_, "/", unwritable},
+      {run_b_, "ro", unwritable},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.before.substr(0, 20));
+    LoadRun(run_a_);
+    fs::remove_all(file);
+    if (c.before == "/") fs::create_directory(file);
+    if (c.before.size() > 2) testsupport::WriteBytes(file, c.before);
+    Select({c.run});
+    {
+      std::optional<testsupport::ReadOnlyFolder> read_only;
+      if (c.before == "ro" && !read_only.emplace(project_).works()) GTEST_SKIP() << "no read-only";
+      W().tagjk_Click(1);
+    }
+    EXPECT_EQ(LastBox(), c.box);
+    EXPECT_EQ(fs::is_directory(file) ? "/" : testsupport::ReadBytes(file),
+              c.before == "ro" ? "" : c.before);
+  }
+}
+
 TEST_F(Manage, ArchivingAsksTwiceAndTheRunLeavesTheList) {
   MakeProjects();
   LoadRun(run_b_);
@@ -150,6 +189,12 @@ TEST_F(Manage, FindInFolderThenTheOrderToggleListsThatProjectsRuns) {
   W().lst_explorefind_Click();
   EXPECT_EQ(launcher_.calls.back(), "shell: explorer /select," + project_.string() + "/");
   EXPECT_EQ(W().Run_List_Folder, project_);
+  // Nothing can show it: the box says where it is.
+  launcher_.refuse = true;
+  Choose(LineOf(run_b_));
+  W().lst_explorefind_Click();
+  EXPECT_EQ(LastBox(), "No program could show the folder:\r\n" + run_b_.string());
+  launcher_.refuse = false;
 
   W().lbl_date_Click();
   ASSERT_EQ(W().Listpj->count(), 3);

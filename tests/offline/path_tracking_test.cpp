@@ -193,6 +193,10 @@ TEST_F(TrackRunTest, TheExportWritesANewFileAndOpensIt) {
             (std::vector<std::string>{"shell: explorer " + (folder_ / "report_1.csv").string()}));
   EXPECT_NE(testsupport::ReadBytes(folder_ / "report_1.csv").find("Group/Time[m]"),
             std::string::npos);
+  launcher.refuse = true;
+  EXPECT_EQ(offline::ExportTravelDistance(run_, t),
+            "No program could open the distance file. It is saved as:\r\n" +
+                (folder_ / "report_2.csv").string());
   platform::SetLauncher(nullptr);
 }
 

@@ -179,10 +179,14 @@ TEST_F(SignalTest, TheExportOpensTheFileByItsAbsolutePathOrSaysWhyNot) {
   ASSERT_EQ(launcher.calls.size(), 1u);
   EXPECT_EQ(launcher.calls[0], "shell: notepad " + (Home() / "datafile.txt").string());
   EXPECT_TRUE(fs::exists(Home() / "datafile.txt"));
+  launcher.refuse = true;
+  EXPECT_EQ(offline::ExportDataFile(Home(), header, page, {0}),
+            "No program could open the data file. It is saved as:\r\n" +
+                (Home() / "datafile.txt").string());
 
   const std::string failed = offline::ExportDataFile(Home() / "no such folder", header, page, {0});
   EXPECT_NE(failed.find("datafile.txt"), std::string::npos) << failed;
-  EXPECT_EQ(launcher.calls.size(), 1u);
+  EXPECT_EQ(launcher.calls.size(), 2u);
   platform::SetLauncher(nullptr);
 }
 

@@ -174,6 +174,28 @@ TEST(Launcher, MapsWindowsCommandsAndRecords) {
   EXPECT_EQ(rec.calls[1], "shell: notepad x.txt");
 }
 
+// xdg-open stood in for by a script on PATH: a failure it reports in time is a failure,
+// one still running after the wait has opened the document.
+TEST(Launcher, TheOpenersVerdictIsAwaitedBriefly) {
+  testsupport::TempProgramFolder bin;
+  const std::string path = std::getenv("PATH");
+  setenv("PATH", bin.path().c_str(), 1);
+  int waits = 0;
+  platform::SetLaunchWaitHook([&] { ++waits; });
+  const std::pair<const char*, bool> cases[] = {
+      {"exit 0", true}, {"exit 3", false}, {"exec /bin/sleep 3", true}, {"", false}};
+  for (const auto& [script, opened] : cases) {
+    std::error_code ec;
+    std::filesystem::remove(bin / "xdg-open");  // "": none
+    if (*script) testsupport::WriteBytes(bin / "xdg-open", std::string("#!/bin/sh\n") + script);
+    std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all, ec);
+    EXPECT_EQ(platform::SystemLauncher().Shell("notepad /tmp/x.txt"), opened) << script;
+  }
+  EXPECT_GT(waits, 0);
+  platform::SetLaunchWaitHook(nullptr);
+  setenv("PATH", path.c_str(), 1);
+}
+
 TEST(Shutdown, HooksRunOnceInOrderAfterASignal) {
   platform::ResetShutdown();
   platform::InstallShutdownSignals();

@@ -81,6 +81,14 @@ TEST_F(CircadianTest, OneFilePerWellStampedFromTheRunFolderName) {
   EXPECT_EQ(FileLines(run_ / "095_H12.txt").size(), 48u);
   EXPECT_TRUE(fs::exists(run_ / "000_A1.txt"));
   EXPECT_EQ(launcher_.calls, std::vector<std::string>{"shell: explorer " + run_.string()});
+
+  // Nothing can open the folder: the box says where the files are.
+  launcher_.refuse = true;
+  testsupport::ScriptedDialogs dialogs;
+  dialogs.AnswerYes().AnswerYes().ExpectOk();
+  ASSERT_EQ(ExportCircadian(request_), ToolOutcome::kDone);
+  EXPECT_EQ(dialogs.log().back(),
+            "No program could open the folder. The files are saved in:\r\n" + run_.string());
 }
 
 TEST_F(CircadianTest, ChannelFilesAndTheirTimes) {

@@ -1,11 +1,7 @@
 // The re-analysis of a run's raw blocks: which blocks each record reads, what Replace
 // rewrites and keeps, the marks files, STOP, the same counts on one thread and on many,
 // and the runs it refuses without touching a file.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -21,6 +17,7 @@
 #include "reports/run_folder.h"
 #include "storage/run_files.h"
 #include "support/file_size_limit.h"
+#include "support/read_only_folder.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_folder.h"
 
@@ -344,40 +341,6 @@ TEST_F(ReanalysisTest, RefusedRunsChangeNothing) {
   }
 }
 
-// The run folder made read-only while it lives: by its mode, or, for root (whom modes
-// do not stop), by the immutable flag where the file system has one.
-class ReadOnlyFolder {
- public:
-  explicit ReadOnlyFolder(const fs::path& folder) : folder_(folder) {
-    if (geteuid() != 0) {
-      works_ = chmod(folder.c_str(), 0555) == 0;
-      return;
-    }
-    fd_ = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    int flags = 0;
-    works_ = fd_ >= 0 && ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0 &&
-             (flags |= FS_IMMUTABLE_FL, ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0);
-  }
-  ~ReadOnlyFolder() {
-    if (geteuid() != 0) {
-      chmod(folder_.c_str(), 0755);
-      return;
-    }
-    int flags = 0;
-    if (works_ && ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0) {
-      flags &= ~FS_IMMUTABLE_FL;
-      ioctl(fd_, FS_IOC_SETFLAGS, &flags);
-    }
-    if (fd_ >= 0) close(fd_);
-  }
-  bool works() const { return works_; }
-
- private:
-  fs::path folder_;
-  int fd_ = -1;
-  bool works_ = false;
-};
-
 TEST_F(ReanalysisTest, AReplaceThatCannotBeWrittenKeepsTheOldFiles) {
   const struct {
     bool full_disk;
@@ -401,11 +364,11 @@ TEST_F(ReanalysisTest, AReplaceThatCannotBeWrittenKeepsTheOldFiles) {
     {
       // Smaller than the new counts.bin: its temporary cannot be written whole.
       std::unique_ptr<testsupport::FileSizeLimit> limit;
-      std::unique_ptr<ReadOnlyFolder> read_only;
+      std::unique_ptr<testsupport::ReadOnlyFolder> read_only;
       if (full_disk) {
         limit = std::make_unique<testsupport::FileSizeLimit>(4000);
       } else {
-        read_only = std::make_unique<ReadOnlyFolder>(run_);
+        read_only = std::make_unique<testsupport::ReadOnlyFolder>(run_);
         if (!read_only->works()) GTEST_SKIP() << "the folder cannot be made read-only here";
       }
       EXPECT_EQ(job->Finish(), ToolOutcome::kFailed);

@@ -90,9 +90,14 @@ TEST_F(DeviceTestTest, APerfectInstrumentPassesEverythingAndEndsAtGainPower2) {
   EXPECT_EQ(writes.size(), 16u * 24 * 9 * 5);
   EXPECT_TRUE(AllChannelsAt(66));
 
+  // Nothing can open the test file here: the box says where it is.
+  launcher_.refuse = true;
+  dialogs_.ExpectOk();
   TicksTo(200);
   EXPECT_TRUE(dialogs_.Exhausted());
-  EXPECT_EQ(dialogs_.log().size(), 4u);
+  ASSERT_EQ(dialogs_.log().size(), 5u);
+  EXPECT_EQ(dialogs_.log().back(),
+            "No program could open the test file. It is saved as:\r\n" + test_.Test_File());
   EXPECT_FALSE(view_.timer);
   EXPECT_FALSE(view_.door_hint);
   EXPECT_EQ(view_.labels.back(),

@@ -108,7 +108,8 @@ void Frm_offline::lst_explorefind_Click() {
   Run_List_Folder = ProjectFolderOf(line);
   std::string target = line.folder.string();
   if (line.kind == LineKind::kProject) target += fs::path::preferred_separator;
-  platform::GetLauncher().Shell("explorer /select," + target);
+  platform::ShellOrSay("explorer /select," + target,
+                       "No program could show the folder:\r\n" + line.folder.string());
 }
 
 void Frm_offline::lst_delete_Click() {
@@ -144,14 +145,34 @@ void Frm_offline::tagjk_Click(int index) {
   if (!CurrentLine()) return;
   const std::string tag = KineticTag(index);
   const std::vector<ListLine>& lines = catalogue_.Lines();
+  std::string refusal;
   for (int i = 0; i < Listpj->count() && i < static_cast<int>(lines.size()); ++i) {
     const ListLine& line = lines[static_cast<size_t>(i)];
     if (!Listpj->item(i)->isSelected() || line.kind == LineKind::kProject) continue;
-    // Each run in its own project's file; a failure leaves that file as it was.
-    TagRun(ProjectFolderOf(line), line.run, tag);
+    // Each run in its own project's file; a failure leaves that file as it was and ends
+    // the tagging there.
+    const fs::path file = ProjectFolderOf(line) / kTagFileName;
+    switch (TagRun(ProjectFolderOf(line), line.run, tag)) {
+      case TagFileResult::kNoKey:
+        refusal = "Tags cannot be kept for a run whose folder name holds a blank:\r\n" +
+                  line.folder.string();
+        break;
+      case TagFileResult::kTooMany:
+        refusal =
+            "The tag file is full (1000 lines): no run can be added to it:\r\n" + file.string();
+        break;
+      case TagFileResult::kFailed:
+        refusal = "The tags could not be written to:\r\n" + file.string();
+        break;
+      case TagFileResult::kUnchanged:
+      case TagFileResult::kWritten:
+        break;
+    }
+    if (!refusal.empty()) break;
   }
   RefreshProjectList();
   SelectLine(current);
+  if (!refusal.empty()) platform::GetDialogs().MsgBox(refusal);
 }
 
 // ---- The group editor from the list ----

@@ -266,7 +266,9 @@ void Frm_offline::WriteJointReport(const std::string& header_text, const std::st
     platform::GetDialogs().MsgBox("The joint report could not be written: " + file.string());
     return;
   }
-  platform::GetLauncher().Shell("explorer " + file.string());
+  platform::ShellOrSay(
+      "explorer " + file.string(),
+      "No program could open the joint report. It is saved as:\r\n" + file.string());
 }
 
 void Frm_offline::ExportPicture(const char* file_name) {
@@ -275,7 +277,8 @@ void Frm_offline::ExportPicture(const char* file_name) {
     platform::GetDialogs().MsgBox("The picture could not be written: " + file.string());
     return;
   }
-  platform::GetLauncher().Shell("mspaint " + file.string());
+  platform::ShellOrSay("mspaint " + file.string(),
+                       "No program could open the picture. It is saved as:\r\n" + file.string());
 }
 
 void Frm_offline::bmpexporta_Click() { ExportPicture("image1.bmp"); }

@@ -236,7 +236,8 @@ void Frm_setup::chk_advance_Click() {
 
 void Frm_setup::cmd_annot_web_Click() {
   const std::string page = kAnnotationPage;
-  if (!page.empty()) platform::GetLauncher().Shell("explorer " + page);
+  if (!page.empty())
+    platform::ShellOrSay("explorer " + page, "No program could open the page:\r\n" + page);
 }
 
 }  // namespace setup

@@ -1,0 +1,37 @@
+# Sourced by demo.sh and start.sh: a program folder that quenlar can start from.
+#
+#   quenlar_prepare_home FOLDER
+#
+# Creates FOLDER and gives it the plate layout files of data/ and a config.dat (project
+# 1, highest project 1, the instrument on COM4, no restart time: the program's own
+# defaults), each only where it is missing: what the program or the user changed since
+# is kept.
+
+quenlar_prepare_home() {
+  local home="$1" src f
+  src="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/data"
+  mkdir -p "$home"
+  for f in "$src"/*.dat; do
+    [ -e "$home/$(basename "$f")" ] || cp "$f" "$home/"
+  done
+  if [ ! -e "$home/config.dat" ]; then
+    printf '%s\r\n' '"Config: <Actual_Project_Number>, <Last_Project>,<Serial_COM>,<Restart_Time>"' \
+      '1,1,4,0' > "$home/config.dat"
+  fi
+}
+
+#   quenlar_start_sim SIM FOLDER
+#
+# Starts the simulated instrument SIM in the background on COM4 of FOLDER and waits
+# (up to 10 s) for its link FOLDER/ports/COM4; sets quenlar_sim_pid. Fails when the
+# link does not come.
+quenlar_start_sim() {
+  local sim="$1" home="$2"
+  "$sim" --home "$home" --com 4 &
+  quenlar_sim_pid=$!
+  for _ in $(seq 1 100); do
+    [ -e "$home/ports/COM4" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
