@@ -69,7 +69,7 @@ std::string PageText(int page, int pages) {
 PlotPicture SignalPagePicture(const RawPage& page, const std::vector<int>& beams,
                               const std::vector<int32_t>& colours) {
   PlotPicture pic;
-  pic.scale = {-1000, 2150, 25000, -150};
+  pic.scale = kSignalPageScale;
   ui::DrawPlan& plan = pic.plan;
   plan.Line(0, 2150, 0, 0, kBlack);
   plan.Line(0, 0, 24900, 0, kBlack);
@@ -85,12 +85,10 @@ PlotPicture SignalPagePicture(const RawPage& page, const std::vector<int>& beams
     for (size_t k = 0; k < beams.size(); ++k) {
       const int c = beams[k];
       if (c < 0) continue;
-      std::vector<double> xy(2 * kDisplaySamples);
-      for (int s = 0; s < kDisplaySamples; ++s) {
-        xy[2 * static_cast<size_t>(s)] = x0 + s;
-        xy[2 * static_cast<size_t>(s) + 1] = page.Level(c, b, s);
-      }
-      plan.Polyline(std::move(xy), k < colours.size() ? colours[k] : kBlack);
+      std::vector<double> levels(kDisplaySamples);
+      for (int s = 0; s < kDisplaySamples; ++s)
+        levels[static_cast<size_t>(s)] = page.Level(c, b, s);
+      plan.Trace(x0, 1, std::move(levels), k < colours.size() ? colours[k] : kBlack);
     }
     plan.Line(x0, 2150, x0, 0, kBlockLine);
   }

@@ -28,9 +28,11 @@ std::vector<int32_t> BeamColours(int max_beam);
 // "1/7": the page and the page count, as the page box shows them.
 std::string PageText(int page, int pages);
 
+inline constexpr PlotScale kSignalPageScale{-1000, 2150, 25000, -150};
+
 // The page on the plot picture: x from -1000 to 25000, y from 2150 down to -150; axes,
 // the 0% and 100% marks, the sample labels of the page, then for each display block one
-// polyline per beam of samples 0..500 and a light grey line at the block's start.
+// trace per beam of samples 0..500 and a light grey line at the block's start.
 PlotPicture SignalPagePicture(const RawPage& page, const std::vector<int>& beams,
                               const std::vector<int32_t>& colours);
 

@@ -11,9 +11,13 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <algorithm>
+#include <map>
 
 #include "browser_fixture.h"
 #include "offline/forms/frm_offline.h"
+#include "offline/page_reanalysis.h"
+#include "offline/signal_view.h"
 #include "offline/path_tracking.h"
 #include "raw_fixture.h"
 #include "ui/caption_label.h"
@@ -363,6 +367,59 @@ TEST_F(TrackWindow, PicturesPerStepAreAskedForAboveAThousand) {
             0u)
       << dialogs_.log().back();
   EXPECT_FALSE(w.Timer_play.isActive());
+}
+
+TEST_F(TrackWindow, EveryCountRowAndKeyBarOfA32BeamWellIsInsideThePicture) {
+  Frm_offline& w = Load(TrackRun(12));
+  for (const QSize size : {QSize(1024, 720), QSize(1600, 1000)}) {
+    w.resize(size);
+    QCoreApplication::processEvents();
+    w.cmdchannels_Click();
+    const std::vector<int> beams = offline::BeamList(w.Run(), w.ChosenChannel());
+    ASSERT_EQ(std::count_if(beams.begin(), beams.end(), [](int c) { return c >= 0; }), 32);
+    const offline::PageAnalysis analysis = offline::AnalyzePage(
+        w.SignalPage(), beams, w.Run().Chosen_Run_Path / "counts.bin", 1.8, 0);
+    const offline::PlotTextSize text = w.AnalysisTextSize();
+    ASSERT_GT(text.line, 0);
+    const ui::DrawPlan plan =
+        offline::PageAnalysisPlan(analysis, offline::BeamColours(31), text);
+    // Counts below the minutes' line and above the picture's foot, rows of a column a
+    // line apart (or the 100 units of a few beams); key bars likewise.
+    std::map<double, std::vector<double>> rows_at;  // count texts by x
+    int bars = 0;
+    for (const ui::DrawOp& op : plan.Ops()) {
+      if (op.kind == ui::OpKind::kText && op.y1 < 2150) {
+        EXPECT_LE(op.y1, 2150 - text.line) << size.width() << ": " << op.text;
+        EXPECT_GE(op.y1 - text.line, -150) << size.width() << ": " << op.text;
+        EXPECT_GE(op.x1, -1000);
+        rows_at[op.x1].push_back(op.y1);
+      } else if (op.kind == ui::OpKind::kFill) {
+        ++bars;
+        EXPECT_GE(op.y1, -150);
+        EXPECT_LE(op.y2, 2150 - text.line) << size.width();
+      }
+    }
+    EXPECT_EQ(bars, 32);
+    int counts = 0;
+    for (auto& [x, ys] : rows_at) {
+      std::sort(ys.begin(), ys.end());
+      counts += static_cast<int>(ys.size());
+      for (size_t i = 1; i < ys.size(); ++i)
+        EXPECT_GE(ys[i] - ys[i - 1], std::min(100.0, text.line) - 1e-9) << size.width();
+    }
+    EXPECT_EQ(counts, 5 * 32);
+    // The window draws it so: beam 31's key bar (pure red on the ramp) where the plan has it.
+    const ui::DrawOp& last_bar = *std::find_if(plan.Ops().rbegin(), plan.Ops().rend(),
+                                               [](const ui::DrawOp& op) {
+                                                 return op.kind == ui::OpKind::kFill;
+                                               });
+    w.frmtxt_threshold->setText("1.8");
+    w.cmb_modeanalisis->setCurrentIndex(0);
+    w.Cmd_analyze_Click();
+    EXPECT_EQ(w.Picreal->Point((last_bar.x1 + last_bar.x2) / 2, (last_bar.y1 + last_bar.y2) / 2),
+              ui::RGB(255, 0, 0))
+        << size.width();
+  }
 }
 
 TEST_F(TrackWindow, TheDataExportWritesEveryWellAndGivesTheWindowBack) {

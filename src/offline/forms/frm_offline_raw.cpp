@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,7 +17,6 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <algorithm>
-
 
 #include "offline/forms/frm_offline.h"
 #include "offline/page_reanalysis.h"
@@ -325,6 +325,14 @@ void Frm_offline::asciiexporta_Click() {
 
 // ---- Re-analysis ----
 
+PlotTextSize Frm_offline::AnalysisTextSize() const {
+  if (Picreal->width() <= 0 || Picreal->height() <= 0) return {};
+  const QFontMetricsF metrics(Picreal->Font());
+  const PlotScale& s = kSignalPageScale;
+  return {metrics.height() * (s.top - s.bottom) / Picreal->height(),
+          metrics.horizontalAdvance(QLatin1Char('0')) * (s.right - s.left) / Picreal->width()};
+}
+
 void Frm_offline::Cmd_analyze_Click() {
   if (raw_busy_ || !run_loaded_) return;
   const ThresholdChoice threshold = ReadThresholdBox(frmtxt_threshold->text().toStdString());
@@ -338,14 +346,15 @@ void Frm_offline::Cmd_analyze_Click() {
   if (raw_run_ != run_.Chosen_Run_Path || raw_files_.files < 1 || raw_files_.records < 1) return;
   const std::vector<int> beams = BeamList(run_, ChosenChannel());
   const std::vector<int32_t> colours = BeamColours(run_.Run_Max_Beam);
-  // A second analysis does not draw over the first: the page comes back first.
-  DrawSignalPage();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const PageAnalysis analysis = AnalyzePage(raw_page_, beams, run_.Chosen_Run_Path / "counts.bin",
                                             threshold.value, method);
   QApplication::restoreOverrideCursor();
-  ui::PaintPlan(*Picreal, PageAnalysisPlan(analysis, colours));
-  Picreal->update();
+  // The page and the analysis in one drawing: a second analysis does not draw over the
+  // first.
+  PlotPicture picture = SignalPagePicture(raw_page_, beams, colours);
+  picture.plan.Append(PageAnalysisPlan(analysis, colours, AnalysisTextSize()));
+  PaintPicture(picture);
 }
 
 }  // namespace offline
