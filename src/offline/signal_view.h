@@ -47,6 +47,17 @@ struct WellChoice {
 WellChoice ChooseWell(const LoadedRun& run, std::string_view row_text, std::string_view col_text,
                       std::string_view sub_text);
 
+// The well of a channel as the well choice shows it: the combos' indexes (row 0 is
+// "A", column 0 is "1") and the beam; all -1 for a channel on no well of the plate.
+struct ChannelWell {
+  int row_index = -1;
+  int col_index = -1;
+  int beam = -1;
+};
+ChannelWell WellOfChannel(const LoadedRun& run, int channel);
+// "B7": the row letter and column number of a channel's well; "" for none.
+std::string WellLabel(const LoadedRun& run, int channel);
+
 // The group list of the channel view: the usable channels (enabled, on a well) of
 // group `group`, or with -1 the free ones, channel by channel, each as its label
 // ("B7.1": well, "." and beam), as the run's group model lists them.
@@ -67,8 +78,7 @@ WellIndexes WellOfListEntry(const LoadedRun& run, std::string_view entry);
 struct DataFileHeader {
   std::string project_name;
   std::string run_folder;
-  std::string row_text;   // Combofila
-  std::string col_text;   // Combocol
+  std::string well_text;  // the well of the beams exported (WellLabel), as "A1"
   std::string page_text;  // Txtpage
 };
 std::string DataFileBytes(const DataFileHeader& header, const RawPage& page,

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <algorithm>
 #include <map>
@@ -194,6 +195,10 @@ TEST_F(RawWindow, TheWellChoiceAndTheGroupList) {
   w.Combofila->setCurrentIndex(1);
   EXPECT_EQ(dialogs_.log().back(), "Well B2 has no beam 2");
   EXPECT_EQ(w.lblcanal->Caption(), "16");
+  // The controls go back to the channel kept: A2, beam 0.
+  EXPECT_EQ(w.Combofila->currentText(), "A");
+  EXPECT_EQ(w.Combocol->currentText(), "2");
+  EXPECT_EQ(w.txtsub->text(), "0");
 
   // A double click on the list chooses the well, beam 0, and opens the view at page 1.
   w.scrollpage->setValue(2);
@@ -217,6 +222,22 @@ TEST_F(RawWindow, TheTextExportOpensDatafileOrSaysWhyNot) {
                 .find("Well: A1 Page[1/2] [#0k-25k]\r\n\r\nA1.0 A1.1 A1.2 \r\n"),
             std::string::npos);
   EXPECT_EQ(launcher_.calls.back(), "shell: notepad " + (Home() / "datafile.txt").string());
+
+  // A refused choice (B1 has no beam 1) and combos that name another well: the export
+  // is labelled with the well of the channel it holds.
+  dialogs_.AllowAnyOk();
+  w.txtsub->setText("1");
+  w.Combofila->setCurrentIndex(1);
+  EXPECT_EQ(dialogs_.log().back(), "Well B1 has no beam 1");
+  {
+    const QSignalBlocker quiet(w.Combocol);
+    w.Combocol->setCurrentIndex(1);
+  }
+  w.asciiexporta_Click();
+  const std::string data = testsupport::ReadBytes(Home() / "datafile.txt");
+  EXPECT_NE(data.find("Well: A1 Page[1/2] [#0k-25k]\r\n\r\nA1.0 A1.1 A1.2 \r\n"),
+            std::string::npos)
+      << data.substr(0, 120);
 
   fs::remove(Home() / "datafile.txt");
   fs::create_directories(Home() / "datafile.txt" / "in the way");

@@ -151,7 +151,7 @@ TEST_F(SignalTest, DatafileHoldsTheHeaderAndOneLineOfLevelsPerSample) {
   const std::vector<int> beams = offline::BeamList(run, 3);
   ASSERT_EQ(beams, (std::vector<int>{3, 5, -1, -1, -1}));
 
-  const offline::DataFileHeader header{"Raw", "/data/p00001/20240316_1000", "A", "1", "1/1"};
+  const offline::DataFileHeader header{"Raw", "/data/p00001/20240316_1000", "A1", "1/1"};
   const std::string bytes = offline::DataFileBytes(header, page, beams);
   const std::string head =
       "\"Raw\"\r\n\"/data/p00001/20240316_1000\"\r\n\r\nWell: A1 Page[1/1] [#0k-25k]\r\n\r\n"
@@ -174,7 +174,7 @@ TEST_F(SignalTest, TheExportOpensTheFileByItsAbsolutePathOrSaysWhyNot) {
   platform::SetLauncher(&launcher);
   offline::RawPage page;
   page.page = 1;
-  const offline::DataFileHeader header{"Raw", "x", "A", "1", "1/1"};
+  const offline::DataFileHeader header{"Raw", "x", "A1", "1/1"};
   EXPECT_EQ(offline::ExportDataFile(Home(), header, page, {0}), "");
   ASSERT_EQ(launcher.calls.size(), 1u);
   EXPECT_EQ(launcher.calls[0], "shell: notepad " + (Home() / "datafile.txt").string());

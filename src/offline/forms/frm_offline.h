@@ -351,6 +351,7 @@ class Frm_offline : public ui::Form {
   // The raw views read the run loaded now; false (with a message) when they cannot.
   bool RawViewsAllowed();
   void SyncChosenChannel();
+  void ShowChosenWell();
   void FillGroupList();
   void LoadSignalPage(int page);
   void DrawSignalPage();

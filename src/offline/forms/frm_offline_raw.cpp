@@ -255,9 +255,22 @@ void Frm_offline::Combofila_Click() {
   const WellChoice choice =
       ChooseWell(run_, Combofila->currentText().toStdString(),
                  Combocol->currentText().toStdString(), txtsub->text().toStdString());
-  if (!choice.message.empty()) platform::GetDialogs().MsgBox(choice.message);
+  if (!choice.message.empty()) {
+    platform::GetDialogs().MsgBox(choice.message);
+    ShowChosenWell();
+  }
   if (choice.channel < 0) return;
   lblcanal->SetCaption(QString::number(choice.channel));
+}
+
+void Frm_offline::ShowChosenWell() {
+  // A refused choice leaves the channel shown: the controls go back to naming it.
+  const ChannelWell well = WellOfChannel(run_, ChosenChannel());
+  if (well.row_index < 0) return;
+  const QSignalBlocker rows(Combofila), cols(Combocol);
+  Combofila->setCurrentIndex(well.row_index);
+  Combocol->setCurrentIndex(well.col_index);
+  txtsub->setText(QString::number(well.beam));
 }
 
 void Frm_offline::Combocol_Click() { Combofila_Click(); }
@@ -314,12 +327,12 @@ void Frm_offline::asciiexporta_Click() {
   if (View_Mode != 1 || raw_run_ != run_.Chosen_Run_Path || raw_files_.files < 1 ||
       raw_files_.records < 1)
     return;
+  // The labels are those of the channel exported, whatever the combos show.
+  const int channel = ChosenChannel();
   const DataFileHeader header{run_.Run_Project_Name, run_.Chosen_Run_Path.string(),
-                              Combofila->currentText().toStdString(),
-                              Combocol->currentText().toStdString(),
-                              Txtpage->text().toStdString()};
+                              WellLabel(run_, channel), Txtpage->text().toStdString()};
   const std::string message =
-      ExportDataFile(platform::ProgramFolder(), header, raw_page_, BeamList(run_, ChosenChannel()));
+      ExportDataFile(platform::ProgramFolder(), header, raw_page_, BeamList(run_, channel));
   if (!message.empty()) platform::GetDialogs().MsgBox(message);
 }
 
