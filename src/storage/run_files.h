@@ -37,6 +37,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/mapped_file.h"
+
 namespace storage {
 
 inline constexpr int kChannelSlots = 385;     // channels 0..383 and the spare 384
@@ -157,7 +159,7 @@ class RunRawBlockReader {
  private:
   std::filesystem::path folder_;
   std::size_t block_bytes_;
-  std::ifstream in_;
+  platform::ReadOnlyFile in_;
   long long open_file_ = -1;
   std::size_t records_in_file_ = 0;
 };
