@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -47,22 +46,6 @@ TEST(TraceSegments, OneVerticalSegmentPerColumnJoinedAsThePolylineJoinsThem) {
        {{0, 1, 0, 4}, {0, 4, 2, 9}, {2, 9, 2, 9}}},
   };
   for (const Case& c : cases) EXPECT_EQ(Segments(c.points), c.segments) << c.what;
-}
-
-TEST(TraceSegments, NeighbouringColumnsAlwaysTouch) {
-  // One or two samples a column, with steps of every size up and down between them.
-  std::vector<PixelPoint> points;
-  for (int i = 0; i < 300; ++i) points.push_back({i * 2 / 3, (i * 37) % 101 - 50});
-  const std::vector<PixelSegment> segments = Segments(points);
-  ASSERT_EQ(segments.size(), 200u);
-  for (size_t k = 1; k < segments.size(); ++k) {
-    const PixelSegment& a = segments[k - 1];
-    const PixelSegment& b = segments[k];
-    ASSERT_EQ(b.x1, a.x1 + 1);
-    // Rows [a.y1, a.y2] and [b.y1, b.y2] overlap or meet corner to corner.
-    EXPECT_LE(b.y1, a.y2 + 1) << "column " << b.x1;
-    EXPECT_LE(a.y1, b.y2 + 1) << "column " << b.x1;
-  }
 }
 
 }  // namespace
