@@ -2,7 +2,9 @@
 // from its 5 raw files and drawn on a picture of the plot's size, for a 3-beam well and
 // for a 32-beam well; the re-analysis of that page; and tracking 100 blocks (10 raw
 // files), played with drawing as the 20 ms timer does and run through as the data export
-// does. The re-analysis and the tracking without drawing are also timed the way they
+// does. Then the same through the browser window itself at 1600 x 1000, as a user meets
+// it: the channel view opened on a 32-beam well (page 1 counted, loaded and drawn), a page
+// change, and "Analyze" (the page and the analysis drawn). The re-analysis and the tracking without drawing are also timed the way they
 // went before the plate analysis took them in batches (one call per channel and block),
 // and both ways are checked to give the same results. Prints min and median of several
 // runs (the files stay in the page cache after the first read, so the figures are
@@ -10,6 +12,8 @@
 //
 //   bench_offline [runs]     (runs offscreen unless QT_QPA_PLATFORM is set)
 #include <QApplication>
+#include <QLineEdit>
+#include <QScrollBar>
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -30,6 +34,13 @@
 #include "offline/path_tracking.h"
 #include "offline/raw_pages.h"
 #include "offline/signal_view.h"
+#include "offline/forms/frm_offline.h"
+#include "platform/dialogs.h"
+#include "platform/launcher.h"
+#include "platform/program_folder.h"
+#include "storage/setup_file.h"
+#include "storage/shared_state.h"
+#include "ui/form.h"
 #include "ui/picture_box.h"
 
 namespace fs = std::filesystem;
@@ -285,6 +296,50 @@ int main(int argc, char** argv) {
          }));
   std::printf("  (the same travel distances both ways: %s)\n",
               csv_before == csv_after ? "yes" : "NO");
+
+  // The window: a program folder with the 6-well layout and a w6 run of two whole pages.
+  const fs::path home = fs::path(tmpl) / "home";
+  const fs::path window_run = home / "p00001" / "20260101_0800";
+  fs::create_directories(window_run);
+  platform::SetProgramFolder(home);
+  platform::LoggingDialogs quiet;
+  platform::SetDialogs(&quiet);
+  platform::RecordingLauncher launcher;
+  platform::SetLauncher(&launcher);
+  fs::copy_file(fs::path(QUENLAR_DATA_DIR) / "w6.dat", home / "w6.dat");
+  storage::ResetSharedState();
+  storage::Shared().Plate_format = "w6";
+  std::ofstream(window_run / "setup.dat", std::ios::binary) << storage::SetupFileBytes();
+  WriteRawBins(window_run, 110);  // 10 raw files, pages 1 and 2 whole
+  auto& window = ui::Default<offline::Frm_offline>();
+  window.showNormal();
+  window.resize(1600, 1000);
+  QCoreApplication::processEvents();
+  if (!window.LoadRun(window_run, -1, "p00001_Bench")) {
+    std::printf("the window could not load the run\n");
+    return 1;
+  }
+  window.cmdchannels_Click();
+  const std::vector<int> window_beams = offline::BeamList(window.Run(), window.ChosenChannel());
+  std::printf("\nThrough the window at 1600x1000 (plot picture %dx%d), well of channel %d, %d beams\n",
+              window.Picreal->width(), window.Picreal->height(), window.ChosenChannel(),
+              static_cast<int>(std::count_if(window_beams.begin(), window_beams.end(),
+                                             [](int c) { return c >= 0; })));
+  Report("Channel Signal: files counted, page 1 loaded and drawn", Measure(runs, [&] {
+           window.cmdchannels_Click();
+         }));
+  int next_page = 2;
+  Report("page change: a page loaded and drawn", Measure(runs, [&] {
+           window.scrollpage->setValue(next_page);
+           next_page = 3 - next_page;
+         }));
+  window.frmtxt_threshold->setText("1.8");
+  Report("Analyze: the page analysed, the page and the analysis drawn", Measure(runs, [&] {
+           window.Cmd_analyze_Click();
+         }));
+  ui::Unload<offline::Frm_offline>();
+  platform::SetLauncher(nullptr);
+  platform::SetDialogs(nullptr);
 
   std::error_code ec;
   fs::remove_all(tmpl, ec);

@@ -13,6 +13,11 @@ namespace {
 
 constexpr int32_t kTraceGrey = Rgb(128, 128, 128);
 constexpr int32_t kBlockLine = Rgb(200, 200, 200);
+// The signal view's scale: its top edge, where the count rows start and their spacing.
+constexpr double kTopY = 2150;
+constexpr double kFirstRowY = 100;
+constexpr double kRowSpacing = 100;
+constexpr double kKeyColumnSpacing = 700;
 
 }  // namespace
 
@@ -78,37 +83,61 @@ PageAnalysis AnalyzePage(const RawPage& page, const std::vector<int>& beams,
   return out;
 }
 
-ui::DrawPlan PageAnalysisPlan(const PageAnalysis& analysis, const std::vector<int32_t>& colours) {
+CountRows CountRowsLayout(int entries, PlotTextSize text, int widest_count_digits) {
+  CountRows out;
+  const int n = std::max(entries, 1);
+  // The tops of rows 1..n-1 lie between row 0's and the lowest the minutes leave free.
+  const double room = kTopY - text.line - kFirstRowY;
+  if (text.line <= 0 || kRowSpacing * (n - 1) <= room) {
+    out.rows = n;
+    return out;
+  }
+  const int fit = room < text.line ? 1 : static_cast<int>(room / text.line) + 1;
+  out.columns = (n + fit - 1) / fit;
+  out.rows = (n + out.columns - 1) / out.columns;
+  // A line apart at least (the rows of a column fit so), 100 where there is room.
+  if (out.rows > 1) out.spacing = std::max(text.line, std::min(kRowSpacing, room / (out.rows - 1)));
+  out.column_width = (widest_count_digits + 1) * text.digit;
+  return out;
+}
+
+ui::DrawPlan PageAnalysisPlan(const PageAnalysis& analysis, const std::vector<int32_t>& colours,
+                              PlotTextSize text) {
   ui::DrawPlan plan;
   const auto& beams = analysis.beams;
+  size_t widest = 1;
+  for (const auto& sums : analysis.sums)
+    for (int32_t sum : sums) widest = std::max(widest, std::to_string(sum).size());
+  const CountRows layout =
+      CountRowsLayout(static_cast<int>(beams.size()), text, static_cast<int>(widest));
+  const auto column = [&](size_t k) { return static_cast<int>(k) / layout.rows; };
+  const auto row_y = [&](size_t k) {
+    return kFirstRowY + layout.spacing * (static_cast<int>(k) % layout.rows);
+  };
   for (int b = 0; b < kPageBlocks; ++b) {
     const double x0 = double{kBlockSamples} * b;
     if ((b + 1) % kBlocksPerSum == 0) {
       const size_t t = static_cast<size_t>(b / kBlocksPerSum);
       for (size_t k = 0; k < beams.size(); ++k)
         if (beams[k] >= 0)
-          plan.Text(x0 - kBlockSamples, 100.0 * static_cast<double>(k) + 100,
-                    std::to_string(analysis.sums[k][t]));
+          plan.Text(x0 - kBlockSamples - (layout.columns - 1 - column(k)) * layout.column_width,
+                    row_y(k), std::to_string(analysis.sums[k][t]));
       if (analysis.minutes[t])
-        plan.Text(x0 - kBlockSamples, 2150, std::to_string(*analysis.minutes[t]));
+        plan.Text(x0 - kBlockSamples, kTopY, std::to_string(*analysis.minutes[t]));
     }
     for (size_t k = 0; k < beams.size(); ++k) {
       if (beams[k] < 0) continue;
       const auto& trace = analysis.traces[k][static_cast<size_t>(b)];
-      std::vector<double> xy(2 * kBlockSamples);
-      for (int s = 0; s < kBlockSamples; ++s) {
-        xy[2 * static_cast<size_t>(s)] = x0 + s;
-        xy[2 * static_cast<size_t>(s) + 1] = trace[static_cast<size_t>(s)];
-      }
-      plan.Polyline(std::move(xy), kTraceGrey);
+      plan.Trace(x0, 1, std::vector<double>(trace.begin(), trace.end()), kTraceGrey);
     }
-    plan.Line(x0, 2150, x0, 0, kBlockLine);
+    plan.Line(x0, kTopY, x0, 0, kBlockLine);
   }
-  plan.Text(100, 2150, "Time(min)");
+  plan.Text(100, kTopY, "Time(min)");
   for (size_t k = 0; k < beams.size(); ++k) {
     if (beams[k] < 0) continue;
-    const double y = 100.0 * static_cast<double>(k);
-    plan.Fill(100, y + 20, 599, y + 40, k < colours.size() ? colours[k] : Rgb(0, 0, 0));
+    const double x = 100 + kKeyColumnSpacing * column(k), y = row_y(k);
+    plan.Fill(x, y - 0.8 * layout.spacing, x + 499, y - 0.6 * layout.spacing,
+              k < colours.size() ? colours[k] : Rgb(0, 0, 0));
   }
   return plan;
 }

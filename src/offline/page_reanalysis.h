@@ -56,10 +56,33 @@ struct PageAnalysis {
 PageAnalysis AnalyzePage(const RawPage& page, const std::vector<int>& beams,
                          const std::filesystem::path& counts_file, double threshold, int method);
 
+// The picture's text in the signal view's units: a line's height (y) and a digit's
+// width (x). Zero: not known, the rows keep their 100 units.
+struct PlotTextSize {
+  double line = 0;
+  double digit = 0;
+};
+
+// Where the count rows go: beam entry k stands in column k / rows, row k % rows; row i
+// has its top at y = 100 + spacing x i, its key bar from 0.8 to 0.6 spacings below
+// that. Rows are 100 units apart as long as they all stay below the minutes along the
+// top; a well of more beams gets its rows closer, down to a line of text apart, and
+// then in more columns: each column of counts one count's width left of the next (the
+// last one where a single column stands), each column of key bars 700 units right of
+// the one before.
+struct CountRows {
+  int rows = 1;  // rows a column
+  int columns = 1;
+  double spacing = 100;
+  double column_width = 0;  // x units between columns of counts
+};
+CountRows CountRowsLayout(int entries, PlotTextSize text, int widest_count_digits);
+
 // What the analysis draws over the signal view, in its scale: per block the grey
-// threshold traces and the block's line, at every tenth block each beam's count (rows
-// 100 apart from y = 100) and the block's minutes along the top, then "Time(min)" and
-// one bar per beam in its colour at the left.
-ui::DrawPlan PageAnalysisPlan(const PageAnalysis& analysis, const std::vector<int32_t>& colours);
+// threshold traces and the block's line, at every tenth block each beam's count (in
+// the rows of CountRowsLayout) and the block's minutes along the top, then "Time(min)"
+// and one bar per beam in its colour at the left.
+ui::DrawPlan PageAnalysisPlan(const PageAnalysis& analysis, const std::vector<int32_t>& colours,
+                              PlotTextSize text = {});
 
 }  // namespace offline

@@ -4,8 +4,9 @@
 #include <array>
 #include <cmath>
 
-#include "storage/run_files.h"
 #include "detection/raw_block_analysis.h"
+#include "storage/run_files.h"
+#include "storage/run_loading.h"
 
 namespace offline {
 
@@ -191,8 +192,13 @@ TrackStart ReadTrackStart(const fs::path& run_folder, int rt_buffer) {
     out.message = kActivityFileNotFound;
     return out;
   }
-  for (const auto& r : storage::ReadCountsFile(counts))
+  // Record by record through a small buffer: only the minutes are kept, so a long
+  // run's counts.bin costs its eight bytes a record, not a copy of the file.
+  out.record_times.reserve(storage::RecordCount(counts, storage::kCountsRecordBytes));
+  storage::ForEachCountsRecord(counts, [&](size_t, const storage::CountsRecord& r) {
     out.record_times.push_back(r.Elapsed_Minutes);
+    return true;
+  });
   if (out.record_times.empty()) {
     out.message = kNoCountsRecords;
     return out;

@@ -69,7 +69,7 @@ std::string PageText(int page, int pages) {
 PlotPicture SignalPagePicture(const RawPage& page, const std::vector<int>& beams,
                               const std::vector<int32_t>& colours) {
   PlotPicture pic;
-  pic.scale = {-1000, 2150, 25000, -150};
+  pic.scale = kSignalPageScale;
   ui::DrawPlan& plan = pic.plan;
   plan.Line(0, 2150, 0, 0, kBlack);
   plan.Line(0, 0, 24900, 0, kBlack);
@@ -85,12 +85,10 @@ PlotPicture SignalPagePicture(const RawPage& page, const std::vector<int>& beams
     for (size_t k = 0; k < beams.size(); ++k) {
       const int c = beams[k];
       if (c < 0) continue;
-      std::vector<double> xy(2 * kDisplaySamples);
-      for (int s = 0; s < kDisplaySamples; ++s) {
-        xy[2 * static_cast<size_t>(s)] = x0 + s;
-        xy[2 * static_cast<size_t>(s) + 1] = page.Level(c, b, s);
-      }
-      plan.Polyline(std::move(xy), k < colours.size() ? colours[k] : kBlack);
+      std::vector<double> levels(kDisplaySamples);
+      for (int s = 0; s < kDisplaySamples; ++s)
+        levels[static_cast<size_t>(s)] = page.Level(c, b, s);
+      plan.Trace(x0, 1, std::move(levels), k < colours.size() ? colours[k] : kBlack);
     }
     plan.Line(x0, 2150, x0, 0, kBlockLine);
   }
@@ -123,6 +121,21 @@ WellChoice ChooseWell(const LoadedRun& run, std::string_view row_text, std::stri
   return out;
 }
 
+ChannelWell WellOfChannel(const LoadedRun& run, int channel) {
+  if (channel < 0 || channel >= storage::kChannelCount || run.Run_Plate_Rows < 1) return {};
+  const int well = run.Run_Channel_Well[static_cast<size_t>(channel)];
+  if (well < 0 || well >= int{run.Run_Plate_Rows} * run.Run_Plate_Cols) return {};
+  return {well % run.Run_Plate_Rows, well / run.Run_Plate_Rows,
+          run.Run_Channel_Beam[static_cast<size_t>(channel)]};
+}
+
+std::string WellLabel(const LoadedRun& run, int channel) {
+  const ChannelWell well = WellOfChannel(run, channel);
+  if (well.row_index < 0) return "";
+  return std::string(1, static_cast<char>('A' + well.row_index)) +
+         std::to_string(well.col_index + 1);
+}
+
 std::vector<std::string> GroupChannelLabels(const setup::GroupModel& model, int group) {
   std::vector<std::string> out;
   for (const setup::ChannelEntry& c :
@@ -153,13 +166,13 @@ std::string DataFileBytes(const DataFileHeader& header, const RawPage& page,
                           const std::vector<int>& beams) {
   std::vector<int> shown;
   std::string out = "\"" + header.project_name + "\"" + kCrLf + "\"" + header.run_folder + "\"" +
-                    kCrLf + kCrLf + "Well: " + header.row_text + header.col_text + " Page[" +
+                    kCrLf + kCrLf + "Well: " + header.well_text + " Page[" +
                     header.page_text + "] [#" + Thousands(page.page - 1) + "-" +
                     Thousands(page.page) + "]" + kCrLf + kCrLf;
   for (size_t k = 0; k < beams.size(); ++k) {
     if (beams[k] < 0) continue;
     shown.push_back(beams[k]);
-    out += header.row_text + header.col_text + "." + std::to_string(k) + " ";
+    out += header.well_text + "." + std::to_string(k) + " ";
   }
   out += kCrLf;
   // Each level takes at most 7 characters with its blank.

@@ -28,9 +28,11 @@ std::vector<int32_t> BeamColours(int max_beam);
 // "1/7": the page and the page count, as the page box shows them.
 std::string PageText(int page, int pages);
 
+inline constexpr PlotScale kSignalPageScale{-1000, 2150, 25000, -150};
+
 // The page on the plot picture: x from -1000 to 25000, y from 2150 down to -150; axes,
 // the 0% and 100% marks, the sample labels of the page, then for each display block one
-// polyline per beam of samples 0..500 and a light grey line at the block's start.
+// trace per beam of samples 0..500 and a light grey line at the block's start.
 PlotPicture SignalPagePicture(const RawPage& page, const std::vector<int>& beams,
                               const std::vector<int32_t>& colours);
 
@@ -44,6 +46,17 @@ struct WellChoice {
 };
 WellChoice ChooseWell(const LoadedRun& run, std::string_view row_text, std::string_view col_text,
                       std::string_view sub_text);
+
+// The well of a channel as the well choice shows it: the combos' indexes (row 0 is
+// "A", column 0 is "1") and the beam; all -1 for a channel on no well of the plate.
+struct ChannelWell {
+  int row_index = -1;
+  int col_index = -1;
+  int beam = -1;
+};
+ChannelWell WellOfChannel(const LoadedRun& run, int channel);
+// "B7": the row letter and column number of a channel's well; "" for none.
+std::string WellLabel(const LoadedRun& run, int channel);
 
 // The group list of the channel view: the usable channels (enabled, on a well) of
 // group `group`, or with -1 the free ones, channel by channel, each as its label
@@ -65,8 +78,7 @@ WellIndexes WellOfListEntry(const LoadedRun& run, std::string_view entry);
 struct DataFileHeader {
   std::string project_name;
   std::string run_folder;
-  std::string row_text;   // Combofila
-  std::string col_text;   // Combocol
+  std::string well_text;  // the well of the beams exported (WellLabel), as "A1"
   std::string page_text;  // Txtpage
 };
 std::string DataFileBytes(const DataFileHeader& header, const RawPage& page,

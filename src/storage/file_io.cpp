@@ -1,10 +1,9 @@
 #include "storage/file_io.h"
 
 #include "platform/file_write.h"
+#include "platform/mapped_file.h"
 
 #include <cstdint>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 namespace storage {
@@ -12,14 +11,20 @@ namespace storage {
 namespace fs = std::filesystem;
 
 std::optional<std::string> ReadWholeFile(const fs::path& file) {
-  std::error_code ec;
-  if (!fs::is_regular_file(file, ec)) return std::nullopt;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return ss.str();
+  const platform::ReadOnlyFile in(file);
+  if (!in.ok()) return std::nullopt;
+  // Up to the end, wherever it is now: a file may grow or shrink while it is read.
+  std::string data;
+  data.reserve(static_cast<std::size_t>(in.size()));
+  char chunk[65536];
+  for (std::uint64_t at = 0;;) {
+    const std::int64_t got = in.ReadAt(at, chunk, sizeof chunk);
+    if (got < 0) return std::nullopt;
+    if (got == 0) break;
+    data.append(chunk, static_cast<std::size_t>(got));
+    at += static_cast<std::uint64_t>(got);
+  }
+  return data;
 }
 
 bool WriteFileAtomic(const fs::path& file, const std::string& bytes) {

@@ -5,12 +5,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <system_error>
 
 #include "platform/file_write.h"
+#include "platform/mapped_file.h"
 #include "storage/file_io.h"
 #include "storage/file_set_rewrite.h"
 
@@ -54,21 +53,21 @@ double GetDouble(const unsigned char* p) {
 
 // The file's whole contents up to its last whole record ("" when unreadable).
 std::string ReadWhole(const fs::path& file, std::size_t record_bytes) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return {};
-  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  data.resize(data.size() - data.size() % record_bytes);
+  const platform::ReadOnlyFile in(file);
+  if (!in.ok()) return {};
+  std::string data(static_cast<std::size_t>(in.size() - in.size() % record_bytes), '\0');
+  const std::int64_t got = in.ReadAt(0, data.data(), data.size());
+  if (got < 0) return {};
+  data.resize(static_cast<std::size_t>(got) - static_cast<std::size_t>(got) % record_bytes);
   return data;
 }
 
 bool ReadAt(const fs::path& file, std::size_t index, std::size_t record_bytes, std::string& out) {
-  if (index >= RecordCount(file, record_bytes)) return false;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return false;
-  in.seekg(static_cast<std::streamoff>(index * record_bytes));
+  const platform::ReadOnlyFile in(file);
+  if (!in.ok() || index >= in.size() / record_bytes) return false;
   out.assign(record_bytes, '\0');
-  in.read(out.data(), static_cast<std::streamsize>(record_bytes));
-  return static_cast<std::size_t>(in.gcount()) == record_bytes;
+  return in.ReadAt(index * record_bytes, out.data(), record_bytes) ==
+         static_cast<std::int64_t>(record_bytes);
 }
 
 const unsigned char* Bytes(const std::string& s) {
@@ -289,20 +288,16 @@ bool RunRawBlockReader::Read(std::size_t bin, int16_t* levels) {
   const auto file = static_cast<long long>(bin / kRecordsPerFile);
   const std::size_t index = bin % kRecordsPerFile;
   if (file != open_file_) {
-    in_.close();
-    in_.clear();
     open_file_ = -1;
-    const fs::path path = folder_ / RawFileName(static_cast<int>(file));
-    records_in_file_ = RecordCount(path, block_bytes_);
-    in_.open(path, std::ios::binary);
-    if (!in_) return false;
+    in_ = platform::ReadOnlyFile(folder_ / RawFileName(static_cast<int>(file)));
+    if (!in_.ok()) return false;
+    records_in_file_ = static_cast<std::size_t>(in_.size() / block_bytes_);
     open_file_ = file;
   }
   if (index >= records_in_file_) return false;
-  in_.clear();
-  in_.seekg(static_cast<std::streamoff>(index * block_bytes_));
-  in_.read(reinterpret_cast<char*>(levels), static_cast<std::streamsize>(block_bytes_));
-  if (static_cast<std::size_t>(in_.gcount()) != block_bytes_) return false;
+  if (in_.ReadAt(index * block_bytes_, levels, block_bytes_) !=
+      static_cast<std::int64_t>(block_bytes_))
+    return false;
   if constexpr (std::endian::native != std::endian::little) {
     const auto* p = reinterpret_cast<const unsigned char*>(levels);
     std::vector<int16_t> swapped(block_bytes_ / 2);

@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/mapped_file.h"
 #include "storage/file_set_rewrite.h"
 
 namespace storage {
@@ -159,7 +160,7 @@ class RunRawBlockReader {
  private:
   std::filesystem::path folder_;
   std::size_t block_bytes_;
-  std::ifstream in_;
+  platform::ReadOnlyFile in_;
   long long open_file_ = -1;
   std::size_t records_in_file_ = 0;
 };

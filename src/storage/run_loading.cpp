@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <bit>
-#include <fstream>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "storage/run_files.h"
 #include "platform/dialogs.h"
+#include "platform/mapped_file.h"
 #include "platform/numeric.h"
 #include "platform/program_folder.h"
 #include "storage/file_io.h"
@@ -122,19 +122,18 @@ class RecordTimeline {
 // blocks; false when the file cannot be opened or read.
 template <typename Visit>
 bool ForEachCountsBytes(const std::filesystem::path& file, Visit visit) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) return false;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return false;
-  const size_t records = storage::RecordCount(file, storage::kCountsRecordBytes);
+  const platform::ReadOnlyFile in(file);
+  if (!in.ok()) return false;
+  const size_t records = static_cast<size_t>(in.size() / storage::kCountsRecordBytes);
   constexpr size_t kBlock = 1024;
   std::vector<unsigned char> buffer(kBlock * storage::kCountsRecordBytes);
   size_t index = 0;
   while (index < records) {
     const size_t take = std::min(kBlock, records - index);
-    in.read(reinterpret_cast<char*>(buffer.data()),
-            static_cast<std::streamsize>(take * storage::kCountsRecordBytes));
-    if (static_cast<size_t>(in.gcount()) != take * storage::kCountsRecordBytes) return false;
+    const size_t bytes = take * storage::kCountsRecordBytes;
+    if (in.ReadAt(index * storage::kCountsRecordBytes, buffer.data(), bytes) !=
+        static_cast<int64_t>(bytes))
+      return false;
     for (size_t k = 0; k < take; ++k)
       if (!visit(index + k, buffer.data() + k * storage::kCountsRecordBytes)) return true;
     index += take;

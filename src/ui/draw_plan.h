@@ -5,6 +5,7 @@
 // no Qt, so logic libraries build plans too.
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +19,7 @@ enum class OpKind : uint8_t {
   kText,     // text with its top-left corner at (x1, y1)
   kCircle,   // circle centred at (x1, y1), radius x2 in horizontal user units
   kPolyline, // lines joining the points (x, y) of `points` in turn
+  kTrace,    // samples `points` from x1, x2 apart, drawn one segment per pixel column
   kLabelRow, // labels under a plot's slots, one row or, when they do not fit, two
 };
 
@@ -32,7 +34,7 @@ struct DrawOp {
   double fit = 0;
   // A text's size as a share of the picture's font size taken as a whole number.
   double text_scale = 1.0;
-  // A polyline's points as x, y pairs; a label row's left edges.
+  // A polyline's points as x, y pairs; a trace's samples; a label row's left edges.
   std::vector<double> points{};
   // A label row: its texts; `fit` is a slot's width, y1 the row's top, y2 the lowest y
   // its labels may reach, and `rise` how far above y1 a row split in two may start.
@@ -71,6 +73,14 @@ class DrawPlan {
     op.points = std::move(xy);
     ops_.push_back(std::move(op));
   }
+  // A polyline of many samples to a pixel (a recorded signal): sample i at (x0 + i x
+  // step, ys[i]), drawn as one segment per pixel column from its lowest to its highest
+  // sample, which looks the same.
+  void Trace(double x0, double step, std::vector<double> ys, int32_t c) {
+    DrawOp op{OpKind::kTrace, x0, 0, step, 0, c, width_, {}};
+    op.points = std::move(ys);
+    ops_.push_back(std::move(op));
+  }
   // Labels at the left edges `xs`, one to a slot `slot` wide, with their tops at `top`:
   // in one row when each fits its slot, otherwise every other label on a second line,
   // each then reaching over two slots, between `top` + `rise` and `bottom`.
@@ -97,6 +107,11 @@ class DrawPlan {
   // Appends the operations of another plan.
   void Append(const DrawPlan& other) {
     ops_.insert(ops_.end(), other.ops_.begin(), other.ops_.end());
+  }
+  void Append(DrawPlan&& other) {
+    ops_.insert(ops_.end(), std::make_move_iterator(other.ops_.begin()),
+                std::make_move_iterator(other.ops_.end()));
+    other.ops_.clear();
   }
 
   const std::vector<DrawOp>& Ops() const { return ops_; }

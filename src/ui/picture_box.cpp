@@ -5,12 +5,14 @@
 #include <QPainter>
 #include <QSaveFile>
 #include <algorithm>
+#include <cfenv>
 #include <cmath>
 #include <numbers>
 #include <vector>
 
 #include "platform/numeric.h"
 #include "ui/fit_button.h"
+#include "ui/trace_columns.h"
 
 namespace ui {
 
@@ -65,6 +67,20 @@ bool Finite(QPointF p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
 
 QPoint Rounded(QPointF p) {
   return QPoint(static_cast<int>(PixelRound(p.x())), static_cast<int>(PixelRound(p.y())));
+}
+
+// A segment of a figure, clipped to the picture and its margin `m` and rounded to
+// pixels, as a line or (one pixel wide, both ends on one pixel) a dot.
+void AddClipped(QPointF a, QPointF b, double m, QSize size, int width, std::vector<QLine>& lines,
+                std::vector<QPoint>& dots) {
+  if (!ClipSegment(a, b, -m, -m, size.width() + m, size.height() + m)) return;
+  const QPoint pa = Rounded(a);
+  const QPoint pb = Rounded(b);
+  if (pa == pb && width <= 1) {
+    dots.push_back(pa);
+  } else {
+    lines.emplace_back(pa, pb);
+  }
 }
 
 // 24-bit BMP, rows bottom-up, each padded to four bytes, no palette.
@@ -259,6 +275,18 @@ void PictureBox::StrokeLine(QPointF a, QPointF b, Color color) {
   }
 }
 
+void PictureBox::StrokeLines(const std::vector<QLine>& lines, const std::vector<QPoint>& dots,
+                             Color color) {
+  QPainter p(&image_);
+  if (draw_width_ <= 1) {
+    p.setPen(QPen(ToQColor(color), 0));
+  } else {
+    p.setPen(QPen(ToQColor(color), draw_width_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  }
+  if (!lines.empty()) p.drawLines(lines.data(), static_cast<int>(lines.size()));
+  if (!dots.empty()) p.drawPoints(dots.data(), static_cast<int>(dots.size()));
+}
+
 void PictureBox::Line(double x1, double y1, double x2, double y2) {
   Line(x1, y1, x2, y2, fore_color_);
 }
@@ -293,23 +321,65 @@ void PictureBox::Polyline(const double* xy, std::size_t count, Color color) {
     QPointF a = prev, b = next;
     prev = next;
     if (!Finite(a) || !Finite(b)) continue;
-    if (!ClipSegment(a, b, -m, -m, image_.width() + m, image_.height() + m)) continue;
-    const QPoint pa = Rounded(a);
-    const QPoint pb = Rounded(b);
-    if (pa == pb && draw_width_ <= 1) {
-      dots.push_back(pa);
+    AddClipped(a, b, m, image_.size(), draw_width_, lines, dots);
+  }
+  StrokeLines(lines, dots, color);
+  update();
+}
+
+void PictureBox::Trace(double x0, double step, const double* ys, std::size_t count,
+                       Color color) {
+  if (count == 0) return;
+  const auto as_polyline = [&] {
+    std::vector<double> xy(2 * count);
+    for (std::size_t i = 0; i < count; ++i) {
+      xy[2 * i] = x0 + static_cast<double>(i) * step;
+      xy[2 * i + 1] = ys[i];
+    }
+    Polyline(xy.data(), count, color);
+  };
+  FitImage();
+  current_x_ = x0 + static_cast<double>(count - 1) * step;
+  current_y_ = ys[count - 1];
+  if (image_.isNull()) return;
+  // Rounded to pixels first, in one pass with the scale taken once (ToPixel's arithmetic
+  // and the picture's halves-to-even rounding, without their cost per point). A point
+  // that is not finite or lies far off the picture, or a rounding mode other than the
+  // default, leaves the figure to Polyline, which clips segment by segment.
+  constexpr double kFar = 1.0e6;
+  constexpr double kRound = 6755399441055744.0;  // 1.5 x 2^52: x + k - k rounds x
+  if (std::fegetround() != FE_TONEAREST) return as_polyline();
+  const double per_x = PixelsPerUnitX(), per_y = PixelsPerUnitY();
+  const double left = scale_left_, top = scale_top_;
+  std::vector<PixelPoint> pixels(count);
+  int far = 0;
+  double at = 0;  // i as a double, counted rather than converted (exact below 2^53)
+  for (std::size_t i = 0; i < count; ++i, at += 1) {
+    const double x = (x0 + at * step - left) * per_x;
+    const double y = (ys[i] - top) * per_y;
+    far += !(std::fabs(x) <= kFar) + !(std::fabs(y) <= kFar);
+    pixels[i] = {static_cast<int>((x + kRound) - kRound), static_cast<int>((y + kRound) - kRound)};
+  }
+  if (far > 0) return as_polyline();
+  std::vector<PixelSegment> segments;
+  TraceSegments(pixels.data(), count, segments);
+  const double m = kMargin + draw_width_;
+  std::vector<QLine> lines;
+  std::vector<QPoint> dots;
+  lines.reserve(segments.size());
+  const int w = image_.width(), h = image_.height();
+  const auto inside = [&](int x, int y) { return x >= -m && y >= -m && x <= w + m && y <= h + m; };
+  for (const PixelSegment& s : segments) {
+    if (!inside(s.x1, s.y1) || !inside(s.x2, s.y2)) {
+      AddClipped(QPointF(s.x1, s.y1), QPointF(s.x2, s.y2), m, image_.size(), draw_width_, lines,
+                 dots);
+    } else if (s.x1 == s.x2 && s.y1 == s.y2 && draw_width_ <= 1) {
+      dots.emplace_back(s.x1, s.y1);
     } else {
-      lines.emplace_back(pa, pb);
+      lines.emplace_back(s.x1, s.y1, s.x2, s.y2);
     }
   }
-  QPainter p(&image_);
-  if (draw_width_ <= 1) {
-    p.setPen(QPen(ToQColor(color), 0));
-  } else {
-    p.setPen(QPen(ToQColor(color), draw_width_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-  }
-  if (!lines.empty()) p.drawLines(lines.data(), static_cast<int>(lines.size()));
-  if (!dots.empty()) p.drawPoints(dots.data(), static_cast<int>(dots.size()));
+  StrokeLines(lines, dots, color);
   update();
 }
 

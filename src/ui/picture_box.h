@@ -8,10 +8,13 @@
 // the new size. The image grows and shrinks with the widget, keeping what fits.
 #include <QFont>
 #include <QImage>
+#include <QLine>
+#include <QPoint>
 #include <QPointF>
 #include <QString>
 #include <QWidget>
 #include <cstddef>
+#include <vector>
 
 #include "ui/color.h"
 
@@ -74,6 +77,12 @@ class PictureBox : public QWidget {
   // Lines joining `count` points (x, y pairs in `xy`) in turn, in one pass: the pixels
   // of a Line call per pair of neighbours. The current point becomes the last point.
   void Polyline(const double* xy, std::size_t count, Color color);
+  // A polyline through samples at x0, x0 + step, x0 + 2 step, ... (`ys`) with many
+  // samples to a pixel, drawn as it looks: one vertical segment per pixel column from
+  // the column's lowest to its highest point, joined to its neighbours (TraceSegments).
+  // Far fewer calls than Polyline; where samples lie more than a pixel apart it draws
+  // Polyline's own segments.
+  void Trace(double x0, double step, const double* ys, std::size_t count, Color color);
   // A line from the current point.
   void LineTo(double x2, double y2, Color color);
   // A box with the two corners given, corner pixels included: outlined in `color` (and
@@ -125,6 +134,8 @@ class PictureBox : public QWidget {
   double PixelsPerUnitX() const;
   double PixelsPerUnitY() const;
   void StrokeLine(QPointF a, QPointF b, Color color);
+  // Lines and one-pixel dots (already clipped) in one pass, in the current width.
+  void StrokeLines(const std::vector<QLine>& lines, const std::vector<QPoint>& dots, Color color);
   // Prints with `font`, cut at `clip_width` pixels (negative: not cut).
   void PrintIn(const QString& text, const QFont& font, int clip_width);
   void EmitMouse(QMouseEvent* event, int kind);

@@ -157,6 +157,9 @@ void PaintPlan(PictureBox& pic, const DrawPlan& plan) {
       case OpKind::kPolyline:
         pic.Polyline(op.points.data(), op.points.size() / 2, op.color);
         break;
+      case OpKind::kTrace:
+        pic.Trace(op.x1, op.x2, op.points.data(), op.points.size(), op.color);
+        break;
       case OpKind::kCircle:
         pic.Circle(op.x1, op.y1, op.x2, op.color);
         break;

@@ -110,10 +110,10 @@ TEST_F(ReanalysisTest, DrawsTheCountRowsTheMinutesAndAKeyBarPerBeam) {
   for (const ui::DrawOp& op : plan.Ops()) {
     if (op.kind == ui::OpKind::kText) texts.emplace_back(op.x1, op.y1, op.text);
     if (op.kind == ui::OpKind::kFill) bars.emplace_back(op.y1, op.y2, op.color);
-    if (op.kind == ui::OpKind::kPolyline) {
+    if (op.kind == ui::OpKind::kTrace) {
       ++traces;
       EXPECT_EQ(op.color, Rgb(128, 128, 128));
-      EXPECT_EQ(op.points.size(), 2u * 500u);
+      EXPECT_EQ(op.points.size(), 500u);
     }
   }
   EXPECT_EQ(traces, 50u * 3u);
@@ -129,6 +129,30 @@ TEST_F(ReanalysisTest, DrawsTheCountRowsTheMinutesAndAKeyBarPerBeam) {
   EXPECT_EQ(bars,
             (std::vector<std::tuple<double, double, int32_t>>{
                 {20, 40, Rgb(255, 0, 0)}, {120, 140, Rgb(0, 0, 255)}, {220, 240, Rgb(0, 255, 0)}}));
+}
+
+TEST(PageReanalysis, CountRowsStayBelowTheMinutes) {
+  struct Case {
+    int entries;
+    double line;  // a text line in picture units
+    offline::CountRows rows;
+  };
+  const std::vector<Case> cases = {
+      {3, 80, {3, 1, 100, 0}},
+      {5, 0, {5, 1, 100, 0}},     // text size unknown: 100 apart
+      {21, 50, {21, 1, 100, 0}},  // row 20's top at 2100, the minutes from 2100 up
+      {21, 80, {21, 1, 98.5, 0}},
+      {32, 80, {16, 2, 100, 4 * 120}},  // 25 would fit at a line apart: two columns
+      {32, 130, {11, 3, 130, 4 * 120}},  // a line above 100 units: the rows a line apart
+      {32, 700, {2, 16, 700, 4 * 120}},
+  };
+  for (const Case& c : cases) {
+    const offline::CountRows got = offline::CountRowsLayout(c.entries, {c.line, 120}, 3);
+    EXPECT_EQ(got.rows, c.rows.rows) << c.entries << " " << c.line;
+    EXPECT_EQ(got.columns, c.rows.columns) << c.entries << " " << c.line;
+    EXPECT_DOUBLE_EQ(got.spacing, c.rows.spacing) << c.entries << " " << c.line;
+    if (got.columns > 1) EXPECT_DOUBLE_EQ(got.column_width, c.rows.column_width);
+  }
 }
 
 TEST_F(ReanalysisTest, AMissingCountsFileLeavesTheMinutesOut) {

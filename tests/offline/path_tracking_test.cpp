@@ -7,6 +7,7 @@
 #include "platform/launcher.h"
 #include "raw_fixture.h"
 #include "reports/report_writer.h"
+#include "support/address_space_limit.h"
 
 namespace offline_test {
 namespace {
@@ -213,6 +214,21 @@ TEST_F(TrackRunTest, TheStartNeedsRecordsAndRawData) {
   const offline::TrackStart start = offline::ReadTrackStart(folder_, 500);
   EXPECT_EQ(start.message, "");
   EXPECT_EQ(start.record_times, (std::vector<double>{0, 1, 3}));
+}
+
+TEST_F(TrackRunTest, TheRecordTimesAreReadInBoundedMemory) {
+  if (!testsupport::AddressSpaceLimit::Available()) GTEST_SKIP() << "no address space limit here";
+  // A counts.bin of 200 MB (sparse: every minute 0) and 64 MB to read it in.
+  constexpr std::uintmax_t kRecords = 200'000'000 / storage::kCountsRecordBytes;
+  SparseFile(folder_ / "counts.bin", kRecords * storage::kCountsRecordBytes);
+  SparseFile(folder_ / "0.bin", kRecordBytes);
+  offline::TrackStart start;
+  {
+    const testsupport::AddressSpaceLimit limit(64u << 20);
+    EXPECT_NO_THROW(start = offline::ReadTrackStart(folder_, 500));
+  }
+  EXPECT_EQ(start.message, "");
+  EXPECT_EQ(start.record_times.size(), kRecords);
 }
 
 TEST_F(TrackRunTest, ThePlatePictureLabelsEachChangeOfGroup) {

@@ -103,7 +103,7 @@ int16_t Level(int64_t bin, int c, int s) {
   return static_cast<int16_t>(c > 10 ? 0 : 1000 * c + 10 * bin + s % 10);
 }
 
-TEST_F(SignalTest, ThePagePictureDrawsEachBeamOfEachBlockAsOnePolyline) {
+TEST_F(SignalTest, ThePagePictureDrawsEachBeamOfEachBlockAsOneTrace) {
   SparseFile(folder_ / "4.bin", 6 * kRecordBytes);  // bins 44..49, all zero
   AppendRawBins(folder_, 50, 2, Level);             // bins 50 and 51
   const offline::RawFiles files = offline::CountRawFiles(folder_, 500);
@@ -115,10 +115,10 @@ TEST_F(SignalTest, ThePagePictureDrawsEachBeamOfEachBlockAsOnePolyline) {
 
   EXPECT_EQ(pic.scale, (offline::PlotScale{-1000, 2150, 25000, -150}));
   std::vector<std::tuple<double, double, std::string>> texts;
-  std::vector<const ui::DrawOp*> polylines, block_lines;
+  std::vector<const ui::DrawOp*> traces, block_lines;
   for (const ui::DrawOp& op : pic.plan.Ops()) {
     if (op.kind == ui::OpKind::kText) texts.emplace_back(op.x1, op.y1, op.text);
-    if (op.kind == ui::OpKind::kPolyline) polylines.push_back(&op);
+    if (op.kind == ui::OpKind::kTrace) traces.push_back(&op);
     if (op.kind == ui::OpKind::kLine && op.color == Rgb(200, 200, 200)) block_lines.push_back(&op);
   }
   EXPECT_EQ(texts, (std::vector<std::tuple<double, double, std::string>>{{-1000, 2150, "100%"},
@@ -126,19 +126,19 @@ TEST_F(SignalTest, ThePagePictureDrawsEachBeamOfEachBlockAsOnePolyline) {
                                                                          {0, -30, "25k"},
                                                                          {12000, -25, "[sample]"},
                                                                          {23500, -30, "50k"}}));
-  ASSERT_EQ(polylines.size(), 50u * 3u);
+  ASSERT_EQ(traces.size(), 50u * 3u);
   ASSERT_EQ(block_lines.size(), 50u);
   EXPECT_EQ(block_lines[3]->x1, 1500);
-  // Block 1, beam 2 (channel 4): 501 points from x = 500, blue... green.
-  const ui::DrawOp& beam2 = *polylines[3 + 2];
-  ASSERT_EQ(beam2.points.size(), 2u * 501u);
+  // Block 1, beam 2 (channel 4): 501 samples one unit apart from x = 500, in green.
+  const ui::DrawOp& beam2 = *traces[3 + 2];
+  ASSERT_EQ(beam2.points.size(), 501u);
   EXPECT_EQ(beam2.color, Rgb(0, 255, 0));
-  EXPECT_EQ(beam2.points[0], 500);
-  EXPECT_EQ(beam2.points[1], Level(51, 4, 0));
-  EXPECT_EQ(beam2.points[2 * 500], 1000);
-  EXPECT_EQ(beam2.points[2 * 500 + 1], Level(51, 4, 499));
+  EXPECT_EQ(beam2.x1, 500);
+  EXPECT_EQ(beam2.x2, 1);
+  EXPECT_EQ(beam2.points[0], Level(51, 4, 0));
+  EXPECT_EQ(beam2.points[500], Level(51, 4, 499));
   // Block 2 was never recorded: a flat line at 0.
-  EXPECT_EQ(polylines[6]->points[2 * 250 + 1], 0);
+  EXPECT_EQ(traces[6]->points[250], 0);
 }
 
 TEST_F(SignalTest, DatafileHoldsTheHeaderAndOneLineOfLevelsPerSample) {
@@ -151,7 +151,7 @@ TEST_F(SignalTest, DatafileHoldsTheHeaderAndOneLineOfLevelsPerSample) {
   const std::vector<int> beams = offline::BeamList(run, 3);
   ASSERT_EQ(beams, (std::vector<int>{3, 5, -1, -1, -1}));
 
-  const offline::DataFileHeader header{"Raw", "/data/p00001/20240316_1000", "A", "1", "1/1"};
+  const offline::DataFileHeader header{"Raw", "/data/p00001/20240316_1000", "A1", "1/1"};
   const std::string bytes = offline::DataFileBytes(header, page, beams);
   const std::string head =
       "\"Raw\"\r\n\"/data/p00001/20240316_1000\"\r\n\r\nWell: A1 Page[1/1] [#0k-25k]\r\n\r\n"
@@ -174,7 +174,7 @@ TEST_F(SignalTest, TheExportOpensTheFileByItsAbsolutePathOrSaysWhyNot) {
   platform::SetLauncher(&launcher);
   offline::RawPage page;
   page.page = 1;
-  const offline::DataFileHeader header{"Raw", "x", "A", "1", "1/1"};
+  const offline::DataFileHeader header{"Raw", "x", "A1", "1/1"};
   EXPECT_EQ(offline::ExportDataFile(Home(), header, page, {0}), "");
   ASSERT_EQ(launcher.calls.size(), 1u);
   EXPECT_EQ(launcher.calls[0], "shell: notepad " + (Home() / "datafile.txt").string());

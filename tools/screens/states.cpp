@@ -588,12 +588,16 @@ Shots OfflineAnalysis(Program& p) {
   return {{"", &w}};
 }
 
-// A Zebrafish run on the 6-well plate, each well its own group, an animal's shadow
-// wandering through each well; tracking played back for three blocks.
-Shots OfflineTracking(Program& p) {
+// A Zebrafish run on the 6-well plate (32 beams a well), each well its own group, an
+// animal's shadow wandering through each well, loaded in the browser.
+offline::Frm_offline& SixWellRun(Program& p) {
   offline::Frm_offline& w = OfflineRun(p);
   const std::filesystem::path recorded = w.Run().Chosen_Run_Path;
   const std::filesystem::path run = recorded.parent_path() / "20260109_1000";
+  if (std::filesystem::exists(run)) {
+    LoadListedRun(w, run);
+    return w;
+  }
   std::filesystem::create_directories(run);
   for (const char* file : {"status.dat", "threshld.dat"})
     std::filesystem::copy_file(recorded / file, run / file,
@@ -616,7 +620,7 @@ Shots OfflineTracking(Program& p) {
   for (int ch = 0; ch < 384; ++ch)
     chgroup += std::to_string(ch) + "," + std::to_string((ch / 16 / 8) * 2 + (ch % 16) / 8) + "\r\n";
   std::ofstream(run / "chgroup.dat", std::ios::binary) << chgroup;
-  constexpr int kBins = 4;
+  constexpr int kBins = 50;  // a whole page for the channel view
   std::vector<storage::CountsRecord> records(kBins);
   for (int t = 0; t < kBins; ++t) records[size_t(t)].Elapsed_Minutes = t / 2;
   storage::WriteCountsFile(run / "counts.bin", records);
@@ -646,6 +650,25 @@ Shots OfflineTracking(Program& p) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
   LoadListedRun(w, run);
+  return w;
+}
+
+// That run's well A1 in the channel view, re-analysed: 32 rows of counts and keys.
+Shots OfflineAnalysisSixWells(Program& p) {
+  offline::Frm_offline& w = SixWellRun(p);
+  w.Combofila->setCurrentIndex(0);
+  w.Combocol->setCurrentIndex(0);
+  w.cmdchannels_Click();
+  w.frmtxt_threshold->setText("2.5");
+  w.cmb_modeanalisis->setCurrentIndex(1);
+  w.Cmd_analyze_Click();
+  Program::Settle();
+  return {{"", &w}};
+}
+
+// Tracking of that run played back for three blocks.
+Shots OfflineTracking(Program& p) {
+  offline::Frm_offline& w = SixWellRun(p);
   w.cmd_track_Click();
   w.cmd_track_Click();
   w.Timer_play.stop();
@@ -718,6 +741,8 @@ const std::vector<State>& States() {
        OfflineSignal},
       {"offline-analysis", "offline: that page re-analysed (threshold 2.5, mode 1)",
        OfflineAnalysis},
+      {"offline-analysis-w6", "offline: a 6-well run's well A1 (32 beams) re-analysed",
+       OfflineAnalysisSixWells},
       {"offline-tracking", "offline: a 6-well run's tracks after three blocks of playback",
        OfflineTracking},
       {"offline-list-menu", "offline: the list's pop-up menu on a run", OfflineListMenu},

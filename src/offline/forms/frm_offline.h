@@ -19,6 +19,7 @@
 #include "offline/group_editor.h"
 #include "offline/loaded_run.h"
 #include "offline/offline_plots.h"
+#include "offline/page_reanalysis.h"
 #include "offline/path_tracking.h"
 #include "offline/raw_pages.h"
 #include "offline/run_catalogue.h"
@@ -174,6 +175,8 @@ class Frm_offline : public ui::Form {
   void Cmd_analyze_Click();
   // The channel the well choice names (lblcanal), -1 when none is chosen.
   int ChosenChannel() const;
+  // The plot picture's text in the channel view's units, for the analysis's rows.
+  PlotTextSize AnalysisTextSize() const;
   const RawPage& SignalPage() const { return raw_page_; }
   int Current_Page = 1;
   int Page_Count = 0;
@@ -348,6 +351,7 @@ class Frm_offline : public ui::Form {
   // The raw views read the run loaded now; false (with a message) when they cannot.
   bool RawViewsAllowed();
   void SyncChosenChannel();
+  void ShowChosenWell();
   void FillGroupList();
   void LoadSignalPage(int page);
   void DrawSignalPage();

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,7 +17,6 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <algorithm>
-
 
 #include "offline/forms/frm_offline.h"
 #include "offline/page_reanalysis.h"
@@ -255,9 +255,22 @@ void Frm_offline::Combofila_Click() {
   const WellChoice choice =
       ChooseWell(run_, Combofila->currentText().toStdString(),
                  Combocol->currentText().toStdString(), txtsub->text().toStdString());
-  if (!choice.message.empty()) platform::GetDialogs().MsgBox(choice.message);
+  if (!choice.message.empty()) {
+    platform::GetDialogs().MsgBox(choice.message);
+    ShowChosenWell();
+  }
   if (choice.channel < 0) return;
   lblcanal->SetCaption(QString::number(choice.channel));
+}
+
+void Frm_offline::ShowChosenWell() {
+  // A refused choice leaves the channel shown: the controls go back to naming it.
+  const ChannelWell well = WellOfChannel(run_, ChosenChannel());
+  if (well.row_index < 0) return;
+  const QSignalBlocker rows(Combofila), cols(Combocol);
+  Combofila->setCurrentIndex(well.row_index);
+  Combocol->setCurrentIndex(well.col_index);
+  txtsub->setText(QString::number(well.beam));
 }
 
 void Frm_offline::Combocol_Click() { Combofila_Click(); }
@@ -314,16 +327,24 @@ void Frm_offline::asciiexporta_Click() {
   if (View_Mode != 1 || raw_run_ != run_.Chosen_Run_Path || raw_files_.files < 1 ||
       raw_files_.records < 1)
     return;
+  // The labels are those of the channel exported, whatever the combos show.
+  const int channel = ChosenChannel();
   const DataFileHeader header{run_.Run_Project_Name, run_.Chosen_Run_Path.string(),
-                              Combofila->currentText().toStdString(),
-                              Combocol->currentText().toStdString(),
-                              Txtpage->text().toStdString()};
+                              WellLabel(run_, channel), Txtpage->text().toStdString()};
   const std::string message =
-      ExportDataFile(platform::ProgramFolder(), header, raw_page_, BeamList(run_, ChosenChannel()));
+      ExportDataFile(platform::ProgramFolder(), header, raw_page_, BeamList(run_, channel));
   if (!message.empty()) platform::GetDialogs().MsgBox(message);
 }
 
 // ---- Re-analysis ----
+
+PlotTextSize Frm_offline::AnalysisTextSize() const {
+  if (Picreal->width() <= 0 || Picreal->height() <= 0) return {};
+  const QFontMetricsF metrics(Picreal->Font());
+  const PlotScale& s = kSignalPageScale;
+  return {metrics.height() * (s.top - s.bottom) / Picreal->height(),
+          metrics.horizontalAdvance(QLatin1Char('0')) * (s.right - s.left) / Picreal->width()};
+}
 
 void Frm_offline::Cmd_analyze_Click() {
   if (raw_busy_ || !run_loaded_) return;
@@ -338,14 +359,15 @@ void Frm_offline::Cmd_analyze_Click() {
   if (raw_run_ != run_.Chosen_Run_Path || raw_files_.files < 1 || raw_files_.records < 1) return;
   const std::vector<int> beams = BeamList(run_, ChosenChannel());
   const std::vector<int32_t> colours = BeamColours(run_.Run_Max_Beam);
-  // A second analysis does not draw over the first: the page comes back first.
-  DrawSignalPage();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const PageAnalysis analysis = AnalyzePage(raw_page_, beams, run_.Chosen_Run_Path / "counts.bin",
                                             threshold.value, method);
   QApplication::restoreOverrideCursor();
-  ui::PaintPlan(*Picreal, PageAnalysisPlan(analysis, colours));
-  Picreal->update();
+  // The page and the analysis in one drawing: a second analysis does not draw over the
+  // first.
+  PlotPicture picture = SignalPagePicture(raw_page_, beams, colours);
+  picture.plan.Append(PageAnalysisPlan(analysis, colours, AnalysisTextSize()));
+  PaintPicture(picture);
 }
 
 }  // namespace offline
