@@ -16,15 +16,8 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 minutes="${QUENLAR_DEMO_MINUTES:-2}"
-if [ -n "${QUENLAR_DEMO_BUILD_DIR:-}" ]; then
-  dir="$QUENLAR_DEMO_BUILD_DIR"
-else
-  bash scripts/install-deps.sh
-  dir=$(bash scripts/build.sh | tail -n 1)
-fi
-case "$dir" in /*) ;; *) dir="$root/$dir" ;; esac
-quenlar="$dir/quenlar"
-sim="$dir/tools/instrument-sim/quenlar-sim"
+source "$root/scripts/program-folder.sh"
+quenlar_find_build "${QUENLAR_DEMO_BUILD_DIR:-}"
 for f in "$quenlar" "$sim"; do
   [ -x "$f" ] || { echo "demo: $f was not built" >&2; exit 1; }
 done
@@ -32,7 +25,6 @@ done
 # ---- The program folder ----
 home="${QUENLAR_DEMO_HOME:-$dir/demo-home}"
 rm -rf "$home"
-source "$root/scripts/program-folder.sh"
 quenlar_prepare_home "$home"
 mkdir -p "$home/p00001"
 crlf() { printf '%s\r\n' "$@"; }

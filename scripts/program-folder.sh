@@ -1,4 +1,24 @@
-# Sourced by demo.sh and start.sh: a program folder that quenlar can start from.
+# Sourced by demo.sh and start.sh: the programs to start, and a program folder that
+# quenlar can start from.
+#
+#   quenlar_find_build [BUILD_DIR]
+#
+# Sets dir, quenlar and sim to BUILD_DIR and its programs when one is given; otherwise
+# installs what is missing and builds, and takes them from that build.
+quenlar_find_build() {
+  local root
+  root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+  if [ -n "${1:-}" ]; then
+    dir="$1"
+  else
+    bash "$root/scripts/install-deps.sh"
+    dir=$(bash "$root/scripts/build.sh" | tail -n 1)
+  fi
+  case "$dir" in /*) ;; *) dir="$root/$dir" ;; esac
+  quenlar="$dir/quenlar"
+  sim="$dir/tools/instrument-sim/quenlar-sim"
+}
+
 #
 #   quenlar_prepare_home FOLDER
 #

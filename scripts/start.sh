@@ -28,19 +28,11 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit 1
 fi
 
-if [ -n "${QUENLAR_BUILD_DIR:-}" ]; then
-  dir="$QUENLAR_BUILD_DIR"
-else
-  bash scripts/install-deps.sh
-  dir=$(bash scripts/build.sh | tail -n 1)
-fi
-case "$dir" in /*) ;; *) dir="$root/$dir" ;; esac
-quenlar="$dir/quenlar"
-sim="$dir/tools/instrument-sim/quenlar-sim"
+source "$root/scripts/program-folder.sh"
+quenlar_find_build "${QUENLAR_BUILD_DIR:-}"
 [ -x "$quenlar" ] || { echo "start: $quenlar was not built" >&2; exit 1; }
 
 home="${QUENLAR_HOME:-$HOME/quenlar}"
-source "$root/scripts/program-folder.sh"
 quenlar_prepare_home "$home"
 export QUENLAR_HOME="$home"
 echo "start: program folder $home"
