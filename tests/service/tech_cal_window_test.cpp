@@ -104,6 +104,13 @@ TEST_F(TechCalWindow, SelectsReadsBackAndWritesOnlyWhatTheUserMoves) {
   t.Scroll_threshold->setValue(5);
   EXPECT_DOUBLE_EQ(storage::Shared().ThresholdAt(0, 36), 5);
 
+  // The map click moved the boxes' selection: the earlier picks select again.
+  EXPECT_EQ(t.Combofila->currentIndex(), 4);
+  EXPECT_EQ(t.Combocol->currentIndex(), 2);
+  t.Combofila->setCurrentIndex(15);
+  t.Combocol->setCurrentIndex(23);
+  EXPECT_EQ(t.lblcanal->text(), "383");
+
   t.Command2->click();  // EXIT: the live view ends, the start window shows
   EXPECT_FALSE(t.isVisible());
   EXPECT_FALSE(t.logic().Stepping());

@@ -271,9 +271,12 @@ void Frm_Tech_cal::Picwell_MouseDown(int button, int shift, double x, double y) 
   auto& s = storage::Shared();
   const int ch = std::max(0, cell.column * kMapRows + cell.row);
   {
+    // The boxes' selection follows the click, so that picking an item again selects
+    // the channel the box shows.
     const QSignalBlocker block_row(Combofila), block_col(Combocol);
-    Combofila->setEditText(QString(QChar('A' + cell.row)));
-    Combocol->setEditText(N(cell.column + 1));
+    Combofila->setCurrentIndex(cell.row);
+    Combocol->setCurrentIndex(cell.column);  // left of the grid: none, as at load
+    if (cell.column < 0) Combocol->setEditText(N(cell.column + 1));
   }
   lblcanal->setText(N(ch));
   lblstatus->setText(s.Enabled[static_cast<size_t>(ch)] == 0 ? kDisabledText : kEnabledText);
