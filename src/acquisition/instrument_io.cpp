@@ -8,6 +8,12 @@ namespace {
 constexpr int kLastGroup = 63;
 }  // namespace
 
+int InstrumentIo::QueryReply(int reg, int value, int mode, int& received) {
+  const int reply = DeviceQuery(reg, value, mode);
+  received = reply == -1 ? 0 : devlink::kShortReplySize;
+  return reply;
+}
+
 int SendPrimingRequests(InstrumentIo& io, int step) {
   std::string discard;
   int found = 0;

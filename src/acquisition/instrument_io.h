@@ -26,6 +26,10 @@ class InstrumentIo {
   virtual bool DeviceWrite(int reg, int value, int mode) = 0;
   // One command frame and the first byte of its 2-byte reply; -1 when nothing came.
   virtual int DeviceQuery(int reg, int value, int mode) = 0;
+  // DeviceQuery, also telling how many reply bytes came: fewer than two is a reply
+  // the instrument did not finish, even when its first byte gives a value. A port
+  // that cannot tell says two whenever a byte came.
+  virtual int QueryReply(int reg, int value, int mode, int& received);
 };
 
 // The priming pass before a real poll: every group request of the plate (groups 0..63

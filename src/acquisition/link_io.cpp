@@ -27,4 +27,8 @@ int LinkIo::DeviceQuery(int reg, int value, int mode) {
   return devlink::DeviceQuery(reg, value, mode);
 }
 
+int LinkIo::QueryReply(int reg, int value, int mode, int& received) {
+  return devlink::DeviceQuery(reg, value, mode, &received);
+}
+
 }  // namespace acquisition

@@ -12,6 +12,7 @@ class LinkIo final : public InstrumentIo {
   int Read(std::string& data, int count) override;
   bool DeviceWrite(int reg, int value, int mode) override;
   int DeviceQuery(int reg, int value, int mode) override;
+  int QueryReply(int reg, int value, int mode, int& received) override;
 };
 
 }  // namespace acquisition

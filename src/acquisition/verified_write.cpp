@@ -14,9 +14,11 @@ bool WriteVerified(InstrumentIo& io, int reg, int value, int mode, const WritePa
     else
       platform::Sleep(ms);
   };
+  const auto stopped = [&] { return passes.keep_going && !passes.keep_going(); };
   auto pass = [&](int pause_ms) {
     int reply = -1;
     for (int i = 0; i < kSendsPerPass; ++i) {
+      if (stopped()) return false;
       reply = io.DeviceQuery(reg, value, mode);
       if (pause_ms > 0) wait(pause_ms);
     }
@@ -26,6 +28,7 @@ bool WriteVerified(InstrumentIo& io, int reg, int value, int mode, const WritePa
   for (int p = 0; p < passes.retry_passes; ++p) {
     if (passes.flush_before_last && p == passes.retry_passes - 1) io.Flush();
     wait(passes.resync_pause_ms);
+    if (stopped()) return false;
     io.DeviceQuery(devlink::RegTemperature, 0, station);
     wait(passes.resync_pause_ms);
     if (pass(passes.send_pause_ms)) return true;

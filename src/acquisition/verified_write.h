@@ -23,6 +23,9 @@ struct WritePasses {
   // Waits out each pause; a window passes one that also lets itself repaint. A plain
   // sleep when unset.
   void (*wait)(int ms) = nullptr;
+  // Asked before each frame when set: false ends the write unconfirmed at once (the
+  // work it belongs to was stopped), with nothing more sent.
+  bool (*keep_going)() = nullptr;
 };
 
 inline constexpr int kSendsPerPass = 9;

@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 #include "platform/clock.h"
+#include "platform/waiting.h"
 
 namespace devlink {
 
@@ -21,6 +23,15 @@ struct PortEntry {
 
 std::array<PortEntry, kPortCount> g_ports;
 CommErrorRecord g_last;
+// Ports closed while one of their reads let the windows run: that read is still on
+// the stack, so the object outlives the close until it has returned.
+std::vector<std::unique_ptr<platform::SerialPort>> g_closed_while_reading;
+
+void Release(std::unique_ptr<platform::SerialPort>& port) {
+  std::erase_if(g_closed_while_reading, [](const auto& p) { return !p->Waiting(); });
+  if (port && port->Waiting()) g_closed_while_reading.push_back(std::move(port));
+  port.reset();
+}
 
 bool ValidId(int port) { return port >= 1 && port <= kPortCount; }
 PortEntry& Entry(int port) { return g_ports[static_cast<size_t>(port - 1)]; }
@@ -56,7 +67,7 @@ int32_t BadPort(const char* proc) {
 
 void CloseEntry(PortEntry& e) {
   if (e.port) e.port->Close();
-  e.port.reset();
+  Release(e.port);
   e.open = false;
 }
 
@@ -149,7 +160,7 @@ int32_t CommClose(int port) {
   PortEntry& e = Entry(port);
   if (!e.open) return 0;
   int rc = e.port ? e.port->Close() : 0;
-  e.port.reset();
+  Release(e.port);
   e.open = false;
   // The descriptor is released even when close reports an error, so the entry
   // cannot be kept open for a retry.
@@ -187,6 +198,7 @@ int32_t CommRead(int port, std::string& data, int32_t count) {
     received += got;
     if (received < count) {
       ++short_reads;
+      if (platform::WaitStopped()) break;
       platform::Sleep(5);
     }
   }

@@ -37,13 +37,16 @@ bool DeviceWrite(int reg, int value, int mode) {
   return failed;
 }
 
-int16_t DeviceQuery(int reg, int value, int mode) {
+int16_t DeviceQuery(int reg, int value, int mode, int* received) {
+  if (received) *received = 0;
   if (!IsByte(reg) || !IsByte(value) || !IsByte(mode)) return -1;
   int port = InstrumentPort();
   CommDiscardInput(port, 0);
   CommWrite(port, DeviceFrame(reg, value, mode));
   std::string reply;
-  if (CommRead(port, reply, kShortReplySize) < 1) return -1;
+  const int32_t got = CommRead(port, reply, kShortReplySize);
+  if (received) *received = got;
+  if (got < 1) return -1;
   return static_cast<int16_t>(static_cast<uint8_t>(reply[0]));
 }
 

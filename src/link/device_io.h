@@ -23,8 +23,9 @@ void SetInstrumentPort(int port);
 bool DeviceWrite(int reg, int value, int mode);
 // Purges the input (a stale byte would pass for the answer), sends the frame and
 // reads 2 bytes; the first one 0..255, or -1 when none came. An argument that is not
-// a byte gives -1 without sending anything.
-int16_t DeviceQuery(int reg, int value, int mode);
+// a byte gives -1 without sending anything. `received`, when given, gets the number
+// of reply bytes that came (a lone first byte still gives its value).
+int16_t DeviceQuery(int reg, int value, int mode, int* received = nullptr);
 // Purges the input, sends the frame and reads a 192-byte block into `Level_Block`: 0 when all of it
 // came and every word is good, -1 otherwise. Gives up at the first read that brings
 // nothing or after about 2 s in all; a bad word ends the decode, the entries

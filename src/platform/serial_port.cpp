@@ -17,6 +17,7 @@
 #include <system_error>
 
 #include "platform/program_folder.h"
+#include "platform/waiting.h"
 
 namespace platform {
 
@@ -178,12 +179,14 @@ int SerialPort::Close() {
 
 int SerialPort::Purge() {
   if (fd_ < 0) return EBADF;
+  if (waiting_) return EBUSY;
   return ::tcflush(fd_, TCIOFLUSH) == 0 ? 0 : errno;
 }
 
 int SerialPort::DiscardInput(int wait_us, int& discarded) {
   discarded = 0;
   if (fd_ < 0) return EBADF;
+  if (waiting_) return EBUSY;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(wait_us);
   uint8_t buffer[256];
   for (;;) {
@@ -209,6 +212,7 @@ int SerialPort::DiscardInput(int wait_us, int& discarded) {
 
 int SerialPort::Drain() {
   if (fd_ < 0) return EBADF;
+  if (waiting_) return EBUSY;
   ++g_drains;
   while (::tcdrain(fd_) != 0) {
     if (errno != EINTR) return errno;
@@ -242,6 +246,7 @@ int SerialPort::GetLineSettings(SerialLineSettings& settings) const {
 
 int SerialPort::SetLineSettings(const SerialLineSettings& settings) {
   if (fd_ < 0) return EBADF;
+  if (waiting_) return EBUSY;
   speed_t speed = BaudConstant(settings.baud);
   if (speed == 0) return EINVAL;
   termios t{};
@@ -285,30 +290,51 @@ int SerialPort::SetLineSettings(const SerialLineSettings& settings) {
 int SerialPort::Read(uint8_t* buffer, int count, int& received) {
   received = 0;
   if (fd_ < 0) return EBADF;
+  if (waiting_) return EBUSY;
   if (count <= 0) return 0;
+  const bool sliced = WaitHookActive();
   const int64_t start = NowMs();
   const int64_t total = static_cast<int64_t>(timeouts_.read_total_multiplier_ms) * count +
                         timeouts_.read_total_constant_ms;
   int64_t last_byte = 0;
+  bool after_hook = false;
   while (received < count) {
-    int64_t now = NowMs();
-    int64_t wait = -1;  // no time-out set: wait for the count
+    const int64_t now = NowMs();
+    bool limited = false;  // without a time-out the read waits for the count
+    int64_t wait = 0;
     if (total > 0) {
+      limited = true;
       wait = start + total - now;
-      if (wait <= 0) break;
     }
     if (received > 0 && timeouts_.read_interval_ms > 0) {
-      int64_t gap = last_byte + timeouts_.read_interval_ms - now;
-      if (gap <= 0) break;
-      wait = wait < 0 ? gap : std::min(wait, gap);
+      const int64_t gap = last_byte + timeouts_.read_interval_ms - now;
+      wait = limited ? std::min(wait, gap) : gap;
+      limited = true;
     }
+    if (limited && wait <= 0) {
+      // What arrived while the windows ran is still taken, as at any time-out.
+      if (!after_hook) break;
+      wait = 0;
+    }
+    after_hook = false;
+    int64_t slice = limited ? wait : -1;
+    if (sliced) slice = limited ? std::min<int64_t>(wait, kWaitSliceMs) : kWaitSliceMs;
     pollfd p{fd_, POLLIN, 0};
-    int rc = ::poll(&p, 1, static_cast<int>(wait));
+    int rc = ::poll(&p, 1, static_cast<int>(slice));
     if (rc < 0) {
       if (errno == EINTR) continue;
       return errno;
     }
-    if (rc == 0) break;
+    if (rc == 0) {
+      if (!sliced || (limited && slice >= wait)) break;
+      waiting_ = true;
+      const bool keep = KeepWaiting();
+      waiting_ = false;
+      if (fd_ < 0) return EBADF;  // closed by what ran meanwhile
+      if (!keep) break;
+      after_hook = true;
+      continue;
+    }
     if (p.revents & POLLIN) {
       ssize_t n = ::read(fd_, buffer + received, static_cast<size_t>(count - received));
       if (n > 0) {
@@ -329,6 +355,7 @@ int SerialPort::Read(uint8_t* buffer, int count, int& received) {
 int SerialPort::Write(const uint8_t* data, int count, int& written) {
   written = 0;
   if (fd_ < 0) return EBADF;
+  if (waiting_) return EBUSY;
   const int64_t start = NowMs();
   const int64_t total = static_cast<int64_t>(timeouts_.write_total_multiplier_ms) * count +
                         timeouts_.write_total_constant_ms;
@@ -353,6 +380,7 @@ int SerialPort::Write(const uint8_t* data, int count, int& written) {
 
 int SerialPort::SetLine(SerialLine line, bool state) {
   if (fd_ < 0) return EBADF;
+  if (waiting_) return EBUSY;
   int rc;
   if (line == SerialLine::kBreak) {
     rc = ::ioctl(fd_, state ? TIOCSBRK : TIOCCBRK);

@@ -80,8 +80,13 @@ class SerialPort {
 
   // Reads up to `count` bytes into `buffer`, returning when all came, when the
   // interval time-out passed after a byte, or when the total time-out passed.
-  // `received` holds the bytes read even when an error is returned.
+  // `received` holds the bytes read even when an error is returned. Under a wait
+  // hook (platform/waiting.h) it lets the hook run while it waits and ends early
+  // when the hook says stop; meanwhile every other call but Close finds the port
+  // busy (EBUSY), and a Close ends the read with EBADF.
   int Read(uint8_t* buffer, int count, int& received);
+  // A read is letting the wait hook run.
+  bool Waiting() const { return waiting_; }
   // Writes all bytes (queued, not drained); on the write time-out `written` is
   // below `count` and 0 is returned, as a Windows write does.
   int Write(const uint8_t* data, int count, int& written);
@@ -92,6 +97,7 @@ class SerialPort {
  private:
   int fd_ = -1;
   SerialTimeouts timeouts_;
+  bool waiting_ = false;
 };
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 #include "link/device_io.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/waiting.h"
 
 namespace service {
 
@@ -33,52 +34,89 @@ std::string BlockReadErrorText(int block) {
   return "Ops...Data Sending ERROR reg(" + std::to_string(block) + ")... Try again";
 }
 
+int AnswerWatch::Write(const std::string& bytes) {
+  Asked();
+  return io_.Write(bytes);
+}
+
+int AnswerWatch::DeviceQuery(int reg, int value, int mode) {
+  int received = 0;
+  return QueryReply(reg, value, mode, received);
+}
+
+int AnswerWatch::QueryReply(int reg, int value, int mode, int& received) {
+  Asked();
+  const int reply = io_.QueryReply(reg, value, mode, received);
+  if (received >= devlink::kShortReplySize) Answered();
+  return reply;
+}
+
+void AnswerWatch::Asked() {
+  if (asked_since_ < 0) asked_since_ = platform::MonotonicMs();
+}
+
+int64_t AnswerWatch::SilentMs() const {
+  return asked_since_ < 0 ? 0 : platform::MonotonicMs() - asked_since_;
+}
+
 int16_t CompactInstrument::WriteChannelSetting(int reg, int power, int gain) {
-  return acquisition::WriteRegisterChecked(io_, reg, devlink::ChannelSetting(gain, power),
-                                           devlink::ModeWrite | kStation,
-                                           acquisition::kServiceWritePasses, reg, kStation);
+  acquisition::WritePasses passes = acquisition::kServiceWritePasses;
+  passes.wait = [](int ms) { platform::Wait(ms); };
+  passes.keep_going = &platform::KeepWaiting;
+  if (acquisition::WriteVerified(io_, reg, devlink::ChannelSetting(gain, power),
+                                 devlink::ModeWrite | kStation, passes, kStation))
+    return 1;
+  if (platform::WaitStopped()) return 0;
+  platform::GetDialogs().MsgBox(acquisition::WriteErrorText(reg));
+  return -1;
 }
 
 int16_t CompactInstrument::SetAllChannels(int power, int gain) {
   const int value = devlink::ChannelSetting(gain, power);
   int reply = io_.DeviceQuery(devlink::RegSetAll, value, kStation);
-  platform::Sleep(kSetAllPauseMs);
-  if (reply == -1) {
+  platform::Wait(kSetAllPauseMs);
+  if (reply == -1 && !platform::WaitStopped()) {
     reply = io_.DeviceQuery(devlink::RegSetAll, value, kStation);
-    platform::Sleep(kSetAllPauseMs);
+    platform::Wait(kSetAllPauseMs);
   }
   return reply == -1 ? int16_t{-1} : int16_t{0};
 }
 
 bool CompactInstrument::SendSetting(int reg, int value, const std::function<void(int)>& shown) {
   bool answered = false;
-  for (int i = 0; i < acquisition::kSendsPerPass; ++i) {
-    const int reply = io_.DeviceQuery(reg, value, devlink::ModeWrite | kStation);
-    answered |= reply != -1;
+  for (int i = 0; i < acquisition::kSendsPerPass && platform::KeepWaiting(); ++i) {
+    int received = 0;
+    const int reply = io_.QueryReply(reg, value, devlink::ModeWrite | kStation, received);
+    answered |= received >= devlink::kShortReplySize;
     shown(reply);
   }
   return answered;
 }
 
 int16_t CompactInstrument::ReadBack(int reg) {
-  int reply = -1;
-  for (int t = 0; t < kReadTries && reply == -1; ++t) {
-    reply = io_.DeviceQuery(devlink::RegReadBack, reg, kStation);
+  for (int t = 0; t < kReadTries && platform::KeepWaiting(); ++t) {
+    int received = 0;
+    const int reply = io_.QueryReply(devlink::RegReadBack, reg, kStation, received);
+    if (received >= devlink::kShortReplySize) return static_cast<int16_t>(reply);
   }
-  return static_cast<int16_t>(reply);
+  return -1;
 }
 
 int16_t CompactInstrument::ReadLevelBlock(int block, ChannelTraces& traces) {
   for (int blk : kLevelBlocks) {
     int16_t reply = -1;
     for (int t = 0; t < kReadTries && reply == -1; ++t) {
+      if (!platform::KeepWaiting()) return -1;
+      io_.Asked();
       reply = devlink::DeviceReadChannels(devlink::RegLevels, blk, kStation);
-      if (reply == -1) platform::Sleep(kBlockRetryPauseMs);
+      if (reply == -1) platform::Wait(kBlockRetryPauseMs);
     }
+    if (platform::WaitStopped()) return -1;
     if (reply == -1) {
       platform::GetDialogs().MsgBox(BlockReadErrorText(blk));
       return -1;
     }
+    io_.Answered();
     if (blk != block) continue;
     for (int w = 0; w < devlink::kBlockWords; ++w) {
       traces.Level(devlink::BlockWordChannel(blk, w), 0) = static_cast<int16_t>(
@@ -88,10 +126,11 @@ int16_t CompactInstrument::ReadLevelBlock(int block, ChannelTraces& traces) {
   return 0;
 }
 
-void CompactInstrument::ReadLiveSample(ChannelTraces& traces) {
+bool CompactInstrument::ReadLiveSample(ChannelTraces& traces) {
   const int s = traces.sample_index;
   std::string reply;
   for (int g = 0; g <= kLiveLastGroup; g += kLiveGroupStep) {
+    if (platform::WaitStopped()) return false;
     std::fill_n(devlink::Level_Block.begin(), devlink::kBlockWords, -1);
     io_.DiscardInput(0);
     io_.Write(devlink::DeviceFrame(devlink::RegLevels, g, devlink::ModeCommand));
@@ -110,12 +149,14 @@ void CompactInstrument::ReadLiveSample(ChannelTraces& traces) {
       }
     }
     if (!good) continue;
+    io_.Answered();
     for (int w = 0; w < devlink::kGroupWords; ++w) {
       const int ch = devlink::GroupWordChannel(g, w);
       traces.Level(ch, s) = static_cast<int16_t>(std::max<int32_t>(0, words[static_cast<size_t>(w)]));
       traces.Level(ch + 1, s) = 0;
     }
   }
+  return !platform::WaitStopped();
 }
 
 }  // namespace service

@@ -30,21 +30,55 @@ inline int LevelBlockOf(int channel) { return 32 * ((channel % 128) / 32); }
 // "Ops...Data Sending ERROR reg(<block>)... Try again"
 std::string BlockReadErrorText(int block);
 
+// The window's exchanges, watched for the instrument's answers. The silence is
+// counted from the first exchange after the last good answer: a whole 2-byte reply
+// to a query, or what the reader judged good (a group, a block, a progress byte).
+class AnswerWatch final : public acquisition::InstrumentIo {
+ public:
+  explicit AnswerWatch(acquisition::InstrumentIo& io) : io_(io) {}
+  void Flush() override { io_.Flush(); }
+  int DiscardInput(int wait_us) override { return io_.DiscardInput(wait_us); }
+  // A frame written expects an answer.
+  int Write(const std::string& bytes) override;
+  int Read(std::string& data, int count) override { return io_.Read(data, count); }
+  bool DeviceWrite(int reg, int value, int mode) override {
+    return io_.DeviceWrite(reg, value, mode);
+  }
+  int DeviceQuery(int reg, int value, int mode) override;
+  int QueryReply(int reg, int value, int mode, int& received) override;
+
+  void Asked();
+  void Answered() { asked_since_ = -1; }
+  // Milliseconds since the first unanswered exchange; 0 when none waits.
+  int64_t SilentMs() const;
+
+ private:
+  acquisition::InstrumentIo& io_;
+  int64_t asked_since_ = -1;
+};
+
+// Once the work they belong to has been stopped (platform/waiting.h), the operations
+// below end at their next wait without a message: a write gives 0, a read -1 (or false).
 class CompactInstrument {
  public:
   explicit CompactInstrument(acquisition::InstrumentIo& io) : io_(io) {}
 
+  AnswerWatch& io() { return io_; }
+  const AnswerWatch& io() const { return io_; }
+
   // The service preset of the verified write (three passes): 1 when the instrument
   // echoed `reg`, -1 after "Ops...Data Writing ERROR: reg(<reg>)... Check COM and Try
-  // again".
+  // again", 0 when its work was stopped.
   int16_t WriteChannelSetting(int reg, int power, int gain);
   // Every register at once (FF 00 11 v F0, sent once more when unanswered, 10 ms
   // after each send): 0 when the instrument answered, -1 when it did not.
   int16_t SetAllChannels(int power, int gain);
   // Nine sends of the write frame without echo check or pause; `shown` gets each
-  // reply (-1 for none). False when not one of the nine was answered.
+  // reply (-1 for none). False when not one of the nine got its whole reply: a lone
+  // echo is no answer.
   bool SendSetting(int reg, int value, const std::function<void(int)>& shown);
-  // Up to three read-back queries without pause: the setting byte, or -1.
+  // Up to three read-back queries without pause, until one gets its whole reply:
+  // the setting byte, or -1.
   int16_t ReadBack(int reg);
 
   // Reads blocks 0, 32, 64 and 96 in turn (each up to three tries, 200 ms after a
@@ -56,11 +90,11 @@ class CompactInstrument {
   // One live sample of all channels into sample `traces.sample_index`: the eight
   // group requests 0, 8, .., 56, each decoded by the run's group decoder. A group
   // whose reply is not 48 good bytes, or is followed by more bytes (it was shifted),
-  // keeps the sample of its 48 channels as it was.
-  void ReadLiveSample(ChannelTraces& traces);
+  // keeps the sample of its 48 channels as it was. False when it was stopped.
+  bool ReadLiveSample(ChannelTraces& traces);
 
  private:
-  acquisition::InstrumentIo& io_;
+  AnswerWatch io_;
 };
 
 }  // namespace service

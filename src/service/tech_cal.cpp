@@ -5,6 +5,8 @@
 #include "acquisition/verified_write.h"
 #include "platform/dialogs.h"
 #include "platform/numeric.h"
+#include "platform/waiting.h"
+#include "service/factory_calibration.h"
 #include "service/tech_cal_plots.h"
 #include "storage/shared_state.h"
 
@@ -34,8 +36,32 @@ ReadSetting DecodeSetting(int byte) {
   return s;
 }
 
+TechCal::Work::Work(TechCal& cal, Machine machine, bool fresh, bool writing)
+    : cal_(cal), writing_(writing), hook_([&cal] {
+        cal.view_.LetEventsRun();
+        return cal.WhyStop() == Stop::kNone;
+      }) {
+  cal.busy_ = true;
+  cal.work_ = machine;
+  if (fresh) cal.instrument_.io().Answered();
+  if (writing) {
+    cal.writing_ = true;
+    cal.view_.ShowState();
+  }
+}
+
+TechCal::Work::~Work() {
+  cal_.busy_ = false;
+  cal_.work_ = Machine::kNone;
+  cal_.leaving_ = false;
+  if (writing_) {
+    cal_.writing_ = false;
+    cal_.view_.ShowState();
+  }
+}
+
 TechCal::TechCal(acquisition::InstrumentIo& io, TechCalView& view)
-    : io_(io), view_(view), instrument_(io) {}
+    : view_(view), instrument_(io) {}
 
 bool TechCal::RefusedDuringRun() {
   if (storage::Shared().Acq_State == 0) return false;
@@ -43,8 +69,27 @@ bool TechCal::RefusedDuringRun() {
   return true;
 }
 
+TechCal::Stop TechCal::WhyStop() const {
+  if (leaving_) return Stop::kLeft;
+  if (storage::Shared().Acq_State != 0) return Stop::kRun;
+  if ((work_ == Machine::kLive && !online_) ||
+      (work_ == Machine::kStepping && !progress_visible_) ||
+      (work_ == Machine::kScan && !scan_running_))
+    return Stop::kUser;
+  if (instrument_.io().SilentMs() >= kNoAnswerMs) return Stop::kSilent;
+  return Stop::kNone;
+}
+
+void TechCal::ReportStop(Stop why, const std::vector<std::string>& silent) {
+  auto& dialogs = platform::GetDialogs();
+  if (why == Stop::kRun) dialogs.MsgBox(storage::kRunningRefusal);
+  if (why != Stop::kSilent) return;
+  for (const std::string& text : silent) dialogs.MsgBox(text);
+}
+
 void TechCal::StopMachines() {
   if (active_ == Machine::kScan) EndScan();
+  if (active_ == Machine::kLive) EraseLitDots();
   active_ = Machine::kNone;
   online_ = false;
 }
@@ -52,7 +97,7 @@ void TechCal::StopMachines() {
 // ---- Live view ----
 
 bool TechCal::Cmd_online_Click(double scan_width, double scan_height) {
-  if (active_ == Machine::kStepping || active_ == Machine::kScan) return false;
+  if (busy_ || active_ == Machine::kStepping || active_ == Machine::kScan) return false;
   if (RefusedDuringRun()) return false;
   traces_.read_count = 0;
   const int width = platform::RoundToInt(scan_width);
@@ -65,6 +110,7 @@ bool TechCal::Cmd_online_Click(double scan_width, double scan_height) {
   live_.cell_width = platform::RoundToInt(width / static_cast<double>(kMapColumns));
   live_.cell_height = platform::RoundToInt(height / static_cast<double>(kMapRows));
   active_ = Machine::kLive;
+  instrument_.io().Answered();
   view_.ShowState();
   return true;
 }
@@ -77,37 +123,49 @@ void TechCal::Cmd_offline_Click() {
   view_.ShowState();
 }
 
-void TechCal::StopLiveView() {
-  if (active_ == Machine::kLive) active_ = Machine::kNone;
-  if (!online_) return;
-  online_ = false;
-  online_enabled_ = active_ == Machine::kNone;
-  view_.ShowState();
+void TechCal::StopWork() {
+  if (busy_) leaving_ = true;
+  if (active_ == Machine::kNone && !online_) return;
+  StopMachines();
+  Cmd_offline_Click();
 }
 
-void TechCal::ReadAllLevels() {
+bool TechCal::ReadAllLevels() {
   const auto& s = storage::Shared();
-  if (!s.Offline_Mode) instrument_.ReadLiveSample(traces_);
+  if (!s.Offline_Mode && !instrument_.ReadLiveSample(traces_)) return false;
   traces_.UpdateThresholdTrace(s);
   view_.DrawLevels();
   traces_.Advance();
+  return true;
+}
+
+void TechCal::EraseLitDots() {
+  if (!live_.lit) return;
+  view_.DrawScanPoints(ScanPoints(live_.cell_width, live_.cell_height, live_.x, live_.y), 0,
+                       live_.size);
+  live_.lit = false;
 }
 
 int TechCal::LiveStep() {
-  // The flag is looked at only between sweeps: OFFLINE lets the current one finish.
-  if (!live_.sweeping) {
-    if (!online_) return -1;
-    live_.sweeping = true;
-    live_.x = 0;
+  // OFFLINE ends the sweep at once.
+  if (!online_) {
+    EraseLitDots();
+    return -1;
   }
-  const int grey = std::clamp(view_.ScanBrightness(), 0, 255);
-  const int size = view_.ScanDotSize();
   const auto points = ScanPoints(live_.cell_width, live_.cell_height, live_.x, live_.y);
-  view_.DrawScanPoints(points, grey, size);
-  ReadAllLevels();
-  view_.DrawScanPoints(points, 0, size);
+  if (!live_.lit) {
+    // The dots are lit in a step of their own, so that the window shows them while
+    // the next step reads.
+    live_.size = view_.ScanDotSize();
+    view_.DrawScanPoints(points, std::clamp(view_.ScanBrightness(), 0, 255), live_.size);
+    live_.lit = true;
+    return 0;
+  }
+  const bool read = ReadAllLevels();
+  EraseLitDots();
+  if (!read) return -1;
   if (++live_.x > live_.cell_width) {
-    live_.sweeping = false;
+    live_.x = 0;
     // The offset wraps at the cell's width, as the scan display always did.
     if (++live_.y >= live_.cell_width) live_.y = 0;
   }
@@ -116,48 +174,72 @@ int TechCal::LiveStep() {
 
 int TechCal::Step() {
   if (active_ == Machine::kNone) return -1;
+  if (busy_) return kBusyRetryMs;
   if (storage::Shared().Acq_State != 0) {
     StopMachines();
     Cmd_offline_Click();
     platform::GetDialogs().MsgBox(storage::kRunningRefusal);
     return -1;
   }
+  const Machine machine = active_;
   int next = -1;
-  switch (active_) {
-    case Machine::kLive:
-      next = LiveStep();
-      break;
-    case Machine::kStepping:
-      next = SteppingStep();
-      break;
-    case Machine::kScan:
-      next = ScanStep();
-      break;
-    case Machine::kNone:
-      break;
+  Stop why = Stop::kNone;
+  {
+    Work work(*this, machine, false);
+    switch (machine) {
+      case Machine::kLive:
+        next = LiveStep();
+        break;
+      case Machine::kStepping:
+        next = SteppingStep();
+        break;
+      case Machine::kScan:
+        next = ScanStep();
+        break;
+      case Machine::kNone:
+        break;
+    }
+    why = WhyStop();
   }
-  if (next < 0) active_ = Machine::kNone;
+  if (active_ == machine && why != Stop::kNone) {
+    StopMachines();
+    if (why != Stop::kUser) Cmd_offline_Click();
+  } else if (active_ == machine && next < 0) {
+    active_ = Machine::kNone;
+  }
+  ReportStop(why, {kInstrumentSilentText});
   view_.ShowState();
-  return next;
+  return active_ == Machine::kNone ? -1 : next;
 }
 
 // ---- The selected channel ----
 
 std::optional<ReadSetting> TechCal::ReadBackSetting(int channel) {
   const std::optional<int> reg = RegisterOfChannel(channel);
-  if (!online_ || !reg || RefusedDuringRun()) return std::nullopt;
+  if (!online_ || !reg || busy_ || RefusedDuringRun()) return std::nullopt;
+  Work work(*this, Machine::kNone, true);
   const int reply = instrument_.ReadBack(*reg);
   view_.ShowOut(reply);
-  if (reply == -1) return std::nullopt;
-  return DecodeSetting(reply);
+  if (reply != -1) return DecodeSetting(reply);
+  if (work.Stopped())
+    ReportStop(WhyStop(), {kInstrumentSilentText});
+  else
+    platform::GetDialogs().MsgBox(kInstrumentSilentText);
+  return std::nullopt;
 }
 
 void TechCal::WriteSelectedSetting(int channel, const std::string& gain_text,
                                    const std::string& power_text) {
   const std::optional<int> reg = RegisterOfChannel(channel);
-  if (!online_ || !reg || RefusedDuringRun()) return;
+  if (!online_ || !reg || busy_ || RefusedDuringRun()) return;
   const int value = SettingBox(gain_text) * 32 + SettingBox(power_text);
-  instrument_.SendSetting(*reg, value, [this](int reply) { view_.ShowOut(reply); });
+  Work work(*this, Machine::kNone, true);
+  const bool answered =
+      instrument_.SendSetting(*reg, value, [this](int reply) { view_.ShowOut(reply); });
+  if (work.Stopped())
+    ReportStop(WhyStop(), {acquisition::WriteErrorText(*reg)});
+  else if (!answered)
+    platform::GetDialogs().MsgBox(acquisition::WriteErrorText(*reg));
 }
 
 std::string TechCal::ToggleEnabled(const std::string& channel_text,
@@ -189,12 +271,19 @@ void TechCal::ZoomOut() {
 // ---- Writes ----
 
 void TechCal::Cmd_setall_Click(const std::string& gain_text, const std::string& power_text) {
-  if (!online_ || RefusedDuringRun()) return;
+  if (!online_ || busy_ || RefusedDuringRun()) return;
   const int value = SettingBox(gain_text) * 32 + SettingBox(power_text);
+  Work work(*this, Machine::kNone, true, true);
   for (int reg = 0; reg < kCompactRegisters; ++reg) {
-    // A silent instrument would hold the window for half an hour: the first register
-    // that gets no answer at all ends it.
-    if (!instrument_.SendSetting(reg, value, [this](int reply) { view_.ShowOut(reply); })) {
+    // A silent instrument would hold the work for half an hour: the first register
+    // that gets no whole answer at all ends it.
+    const bool answered =
+        instrument_.SendSetting(reg, value, [this](int reply) { view_.ShowOut(reply); });
+    if (work.Stopped()) {
+      ReportStop(WhyStop(), {acquisition::WriteErrorText(reg)});
+      return;
+    }
+    if (!answered) {
       platform::GetDialogs().MsgBox(acquisition::WriteErrorText(reg));
       return;
     }
@@ -219,13 +308,19 @@ std::pair<std::string, std::string> TechCal::cmd_setcalibra_Click(const std::str
     power = 0;
     boxes.second = "0";
   }
-  if (RefusedDuringRun()) return boxes;
+  if (busy_ || RefusedDuringRun()) return boxes;
+  Work work(*this, Machine::kNone, true, true);
   for (int reg = 0; reg < kCompactRegisters; ++reg) {
-    if (instrument_.WriteChannelSetting(reg, power, gain) == -1) {
-      platform::GetDialogs().MsgBox(kSetFailedMessage);
-      break;
+    const int16_t written = instrument_.WriteChannelSetting(reg, power, gain);
+    if (written == 1) {
+      view_.DrawFanLine(ChannelOfRegister(reg));
+      continue;
     }
-    view_.DrawFanLine(ChannelOfRegister(reg));
+    if (written == -1)
+      platform::GetDialogs().MsgBox(kSetFailedMessage);
+    else
+      ReportStop(WhyStop(), {acquisition::WriteErrorText(reg), kSetFailedMessage});
+    break;
   }
   return boxes;
 }

@@ -5,13 +5,19 @@
 // (compact_instrument.h).
 //
 // The live view, the stepping calibration and the scan test are state machines that
-// the window's timer steps: Step() does one step of whichever runs (one read of the
-// live view, one register of the calibration, one sample of the scan test) and says
-// how long to wait before the next. Between steps the window stays usable, and its
-// OFFLINE button ends them through three flags: the online flag, the
-// progress label's visibility and the scan test's running flag. Only one of them
-// runs at a time, and none while a run exists: a run started meanwhile ends them
-// at their next step, with a message.
+// the window's timer steps: Step() does one step of whichever runs (the lit scan dots
+// or one read of the live view, one register of the calibration, one sample of the
+// scan test) and says how long to wait before the next. Only one of them runs at a
+// time, and none while a run exists.
+//
+// All instrument work lets the window's events run while it waits (a step, SET, Set
+// All, a bar move, a read-back, the auto-adjust), and one piece of work at a time
+// holds the port: what the events would start meanwhile is refused here (the window
+// holds it back until the port is free). The work ends at its next wait when its flag
+// drops (OFFLINE drops the online flag, the progress label's visibility and the scan
+// test's running flag), when the window is put away, when a run starts (with a
+// message), or when the instrument has not answered as it should for kNoAnswerMs
+// (with a message).
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -20,6 +26,7 @@
 #include <vector>
 
 #include "acquisition/instrument_io.h"
+#include "platform/waiting.h"
 #include "service/channel_stepping.h"
 #include "service/channel_traces.h"
 #include "service/compact_instrument.h"
@@ -52,7 +59,15 @@ class TechCalView {
   virtual void ShowAutoProgress(int value) = 0;
   // Lamps, labels and buttons from the logic's state, shown at once.
   virtual void ShowState() = 0;
+  // The window's pending events (repaints, clicks) run once.
+  virtual void LetEventsRun() = 0;
 };
+
+// How long the instrument may leave the window's exchanges without a proper answer
+// before the work ends: a silent query costs about a second.
+inline constexpr int64_t kNoAnswerMs = 3000;
+// When a step comes while other work holds the port, it is tried again this much later.
+inline constexpr int kBusyRetryMs = 20;
 
 inline constexpr const char* kEnabledText = "ENABLED";
 inline constexpr const char* kDisabledText = "DISABLED";
@@ -86,30 +101,35 @@ class TechCal {
   int zoom() const { return zoom_; }
   // A live view, calibration or scan test still has steps to run.
   bool Stepping() const { return active_ != Machine::kNone; }
+  // Instrument work is under way (events it lets run may not start more).
+  bool busy() const { return busy_; }
+  // SET, Set All or the auto-adjust: the window shows it waits and offers no other
+  // instrument work.
+  bool writing() const { return writing_; }
 
   // ---- live view ----
   // ONLINE, with the scan display's scale: the live view starts (true), unless a run
   // exists (refused with a message) or a calibration or scan test runs.
   bool Cmd_online_Click(double scan_width, double scan_height);
-  // OFFLINE: the flags drop; a live view ends after its current sweep, a calibration
-  // before its next channel, a scan test at its next step.
+  // OFFLINE: the flags drop; what runs ends at its next wait or step.
   void Cmd_offline_Click();
-  // The window hidden or closed: the live view ends at once.
-  void StopLiveView();
+  // The window hidden or closed: what runs ends, the work under way at its next wait.
+  void StopWork();
   // One live sample of all channels (nothing is read offline), its threshold trace,
-  // the drawing, and the next sample.
-  void ReadAllLevels();
+  // the drawing, and the next sample. Nothing of it when its work was stopped
+  // meanwhile (false).
+  bool ReadAllLevels();
   // One step of what runs; the milliseconds to wait before the next, -1 when nothing
   // runs any more.
   int Step();
 
   // ---- the selected channel ----
   // The map click's read-back, while the live view runs and for a channel with a
-  // register: the byte (lblout shows it; -1 after three unanswered queries) decoded,
-  // or nullopt when nothing came or nothing was asked.
+  // register: the byte (lblout shows it; -1 after three unanswered queries, and a
+  // message) decoded, or nullopt when nothing came or nothing was asked.
   std::optional<ReadSetting> ReadBackSetting(int channel);
   // The gain and power boxes written to the selected channel's register, nine times
-  // without echo check, while the live view runs.
+  // without echo check, while the live view runs; a message when none was answered.
   void WriteSelectedSetting(int channel, const std::string& gain_text,
                             const std::string& power_text);
   // lblstatus double-clicked: the question, and the label's new text.
@@ -138,6 +158,30 @@ class TechCal {
 
  private:
   enum class Machine { kNone, kLive, kStepping, kScan };
+  enum class Stop { kNone, kUser, kLeft, kRun, kSilent };
+  // One piece of instrument work: it holds the port, lets the window's events run
+  // while it waits, and ends at the wait after something stopped it. A fresh piece
+  // starts its silence afresh; a machine's step carries on the machine's. Writing
+  // work shows as such while it lasts.
+  class Work {
+   public:
+    Work(TechCal& cal, Machine machine, bool fresh, bool writing = false);
+    ~Work();
+    Work(const Work&) = delete;
+    Work& operator=(const Work&) = delete;
+    bool Stopped() const { return platform::WaitStopped(); }
+
+   private:
+    TechCal& cal_;
+    bool writing_;
+    platform::WaitHook hook_;
+  };
+  // Why the work under way must end (kNone: it goes on).
+  Stop WhyStop() const;
+  // The message for a stopped piece of work: a run's refusal, or `silent` when the
+  // instrument stopped answering.
+  static void ReportStop(Stop why, const std::vector<std::string>& silent);
+  void EraseLitDots();
   int LiveStep();
   int SteppingStep();
   int ScanStep();
@@ -149,11 +193,14 @@ class TechCal {
   void StopMachines();
   static bool RefusedDuringRun();
 
-  acquisition::InstrumentIo& io_;
   TechCalView& view_;
   CompactInstrument instrument_;
   ChannelTraces traces_;
   Machine active_ = Machine::kNone;
+  bool busy_ = false;
+  bool writing_ = false;
+  Machine work_ = Machine::kNone;  // the machine whose step is the work under way
+  bool leaving_ = false;
 
   bool online_ = false;
   bool scan_running_ = false;
@@ -169,7 +216,8 @@ class TechCal {
     int cell_height = 1;
     int x = 0;
     int y = 0;
-    bool sweeping = false;
+    bool lit = false;  // the step's dots are drawn, its read not yet taken
+    int size = 1;
   } live_;
 
   struct Stepping {

@@ -7,6 +7,8 @@
 #include "platform/dialogs.h"
 #include "platform/numeric.h"
 #include "platform/program_folder.h"
+#include "platform/waiting.h"
+#include "service/factory_calibration.h"
 #include "service/tech_cal.h"
 #include "storage/shared_state.h"
 
@@ -32,13 +34,12 @@ class RegisterLevels final : public LevelSource {
   RegisterLevels(CompactInstrument& instrument, ChannelTraces& traces, int reg)
       : instrument_(instrument), traces_(traces), reg_(reg) {}
   void Write(int16_t power, int16_t gain) override {
-    write_failed_ = instrument_.WriteChannelSetting(reg_, power, gain) == -1;
+    write_failed_ = instrument_.WriteChannelSetting(reg_, power, gain) != 1;
   }
   std::optional<int> Measure() override {
     // A write that failed every pass has shown its message: a link that fails would
     // otherwise show one for every step of every register.
-    if (write_failed_) return std::nullopt;
-    platform::Sleep(kMeasurePauseMs);
+    if (write_failed_ || !platform::Wait(kMeasurePauseMs)) return std::nullopt;
     const int channel = ChannelOfRegister(reg_);
     if (instrument_.ReadLevelBlock(LevelBlockOf(channel), traces_) == -1) return std::nullopt;
     return traces_.Level(channel, 0);
@@ -56,7 +57,7 @@ class RegisterLevels final : public LevelSource {
 // ---- Stepping calibration ----
 
 void TechCal::Cmdcalibrar_Click(const std::string& target_text, const std::string& mode_text) {
-  if (RefusedDuringRun()) return;
+  if (busy_ || RefusedDuringRun()) return;
   StopMachines();
   Cmd_offline_Click();
   online_enabled_ = false;
@@ -70,6 +71,7 @@ void TechCal::Cmdcalibrar_Click(const std::string& target_text, const std::strin
   progress_text_ = "starting";
   progress_visible_ = true;
   active_ = Machine::kStepping;
+  instrument_.io().Answered();
   view_.ShowState();
 }
 
@@ -86,7 +88,7 @@ int TechCal::SteppingStep() {
     st.gain[r] = kStartGain;
     // An instrument that does not take the start setting would fail every write of
     // the pass, each after half a minute and a message: the first one ends it.
-    if (instrument_.WriteChannelSetting(st.reg, kStartPower, kStartGain) == -1) return -1;
+    if (instrument_.WriteChannelSetting(st.reg, kStartPower, kStartGain) != 1) return -1;
     if (++st.reg == kCompactRegisters) {
       st.initial = false;
       st.reg = 0;
@@ -108,35 +110,41 @@ int TechCal::SteppingStep() {
 // ---- The instrument's auto-adjust ----
 
 std::string TechCal::cmd_autocalibra_Click(const std::string& target_text) {
-  if (RefusedDuringRun()) return target_text;
+  if (busy_ || RefusedDuringRun()) return target_text;
   std::string shown = target_text;
   int target = platform::RoundToInt(platform::Val(target_text));
   if (target > kAutoTargetHigh || target < kAutoTargetLow) {
     target = kAutoTargetDefault;
     shown = std::to_string(kAutoTargetDefault);
   }
-  io_.Write(devlink::DeviceFrame(devlink::RegAutoAdjust, target, devlink::ModeCommand));
+  Work work(*this, Machine::kNone, true, true);
+  AnswerWatch& io = instrument_.io();
+  io.Write(devlink::DeviceFrame(devlink::RegAutoAdjust, target, devlink::ModeCommand));
   int empty = 0;
   int last = 0;
   const int64_t deadline = platform::MonotonicMs() + kAutoAdjustLimitMs;
   std::string byte;
   while (empty < kAutoEmptyReads && last < devlink::kAutoAdjustDone &&
          platform::MonotonicMs() < deadline) {
-    if (io_.Read(byte, 1) < 1) {
-      platform::Sleep(1);
+    if (io.Read(byte, 1) < 1) {
+      if (!platform::Wait(1)) break;
       ++empty;
     } else {
+      // Each byte answers; the wait for the next one starts.
+      io.Answered();
+      io.Asked();
       last = static_cast<uint8_t>(byte[0]);
       view_.ShowAutoProgress(last);
     }
   }
+  if (work.Stopped()) ReportStop(WhyStop(), {kInstrumentSilentText});
   return shown;
 }
 
 // ---- Scan test ----
 
 void TechCal::cmdTEST_Click() {
-  if (RefusedDuringRun()) return;
+  if (busy_ || RefusedDuringRun()) return;
   StopMachines();
   DeleteScanFiles(platform::ProgramFolder());
   test_text_ = "Gain=0;Pinhole=0";
@@ -147,6 +155,7 @@ void TechCal::cmdTEST_Click() {
   test_enabled_ = false;
   scan_ = {};
   active_ = Machine::kScan;
+  instrument_.io().Answered();
   view_.ShowState();
 }
 
@@ -177,14 +186,12 @@ int TechCal::ScanStep() {
     return kScanPauseMs;
   }
   const int reading = tick - 2 - kScanDiscarded;
-  if (reading < 0) {
-    ReadAllLevels();
-    return 0;
-  }
+  if (reading < 0) return ReadAllLevels() ? 0 : -1;
   if (reading == 0) traces_.sample_index = 0;
   progress_text_ = "Reading" + std::string(static_cast<size_t>(reading), '.');
   view_.ShowState();
-  ReadAllLevels();
+  // A reading cut short by a stop writes nothing.
+  if (!ReadAllLevels()) return -1;
   auto& row = sc.readings[static_cast<size_t>(reading)];
   for (int ch = 0; ch < storage::kChannelCount; ++ch) {
     row[static_cast<size_t>(ch)] = traces_.Level(ch, reading);

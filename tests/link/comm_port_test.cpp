@@ -1,6 +1,7 @@
 // The serial port procedures over a pseudo-terminal: open and refusal, failures and
 // what they record, calls on closed ports, and reads that must end in bounded time.
 #include "link_fixture.h"
+#include "platform/waiting.h"
 
 namespace {
 
@@ -108,6 +109,31 @@ TEST_F(LinkTest, ShortRepliesAndSilenceCostOneBoundedWaitAndThePortRecovers) {
   EXPECT_EQ(devlink::CommRead(4, reply, 2), 0);
   EXPECT_GT(SecondsSince(t), 0.5);  // five attempts of 200 ms
   EXPECT_LT(SecondsSince(t), 5.0);
+}
+
+TEST_F(LinkTest, ASilentReadLetsItsWaitHookRunAndItsPortIsBusyMeanwhile) {
+  ASSERT_EQ(OpenCom(4), 0);
+  sim_->SetFault(sim::Fault::kSilence);
+  std::string reply;
+  std::vector<double> calls;
+  const auto t = std::chrono::steady_clock::now();
+  {
+    platform::WaitHook hook([&] {
+      calls.push_back(SecondsSince(t));
+      // What the hook runs cannot come between a frame and its reply.
+      EXPECT_EQ(devlink::CommWrite(4, devlink::DeviceFrame(devlink::RegTemperature, 0, 0)), -1);
+      return calls.size() < 5;
+    });
+    EXPECT_EQ(devlink::CommRead(4, reply, 2), 0);
+  }
+  ASSERT_EQ(calls.size(), 5u);  // stopped at the fifth call
+  for (size_t i = 1; i < calls.size(); ++i) EXPECT_LT(calls[i] - calls[i - 1], 0.15);
+  EXPECT_LT(SecondsSince(t), 0.5);
+  EXPECT_EQ(sim_->FrameCount(), 0);
+  // A close from inside ends the read, and the port is closed.
+  platform::WaitHook hook([] { return devlink::CommClose(4) == 0; });
+  EXPECT_EQ(devlink::CommRead(4, reply, 2), 0);
+  EXPECT_FALSE(devlink::CommIsOpen(4));
 }
 
 TEST_F(LinkTest, APortThatVanishesGivesRecordedFailures) {

@@ -25,7 +25,12 @@ class RecordingView final : public service::TechCalView {
   void ShowOut(int reply) override { outs.push_back(reply); }
   void ShowAutoProgress(int value) override { progress.push_back(value); }
   void ShowState() override {}
+  // What the window's events do while the work waits (a click, a run started).
+  void LetEventsRun() override {
+    if (events) events();
+  }
 
+  std::function<void()> events;
   int draws = 0;
   int fan_lines = 0;
   std::vector<int> greys, outs, progress;

@@ -87,19 +87,22 @@ TEST_F(TechCalLive, AReplyShiftedByStrayBytesIsNotStored) {
   EXPECT_EQ(t.Level(16, 0), 700);
 }
 
-TEST_F(TechCalLive, OfflineTheSweepEndsOneReadAStepAfterTheFlagDrops) {
+TEST_F(TechCalLive, TheDotsAreLitAStepBeforeTheirReadAndOfflineEndsTheSweepAtOnce) {
   storage::Shared().Offline_Mode = true;
-  ASSERT_TRUE(cal_.Cmd_online_Click(48, 32));  // cells of 2 x 2: sweeps of 3 steps
+  ASSERT_TRUE(cal_.Cmd_online_Click(48, 32));  // cells of 2 x 2: sweeps of 3 reads
   EXPECT_FALSE(cal_.online_enabled());
+  EXPECT_EQ(cal_.Step(), 0);
+  EXPECT_EQ(view_.greys, (std::vector<int>{255}));
+  EXPECT_EQ(view_.draws, 0);
+  EXPECT_EQ(cal_.Step(), 0);
+  EXPECT_EQ(view_.draws, 1);
   EXPECT_EQ(cal_.Step(), 0);
   cal_.Cmd_offline_Click();
   EXPECT_TRUE(cal_.online_enabled());
-  EXPECT_EQ(cal_.Step(), 0);
-  EXPECT_EQ(cal_.Step(), 0);
   EXPECT_EQ(cal_.Step(), -1);
-  EXPECT_EQ(view_.draws, 3);
-  EXPECT_EQ(cal_.traces().read_count, 3);
-  EXPECT_EQ(view_.greys, (std::vector<int>{255, 0, 255, 0, 255, 0}));
+  EXPECT_EQ(view_.draws, 1);
+  EXPECT_EQ(cal_.traces().read_count, 1);
+  EXPECT_EQ(view_.greys, (std::vector<int>{255, 0, 255, 0}));  // the lit dots put out
   EXPECT_TRUE(Sim().Received().empty());
 }
 
@@ -141,6 +144,29 @@ TEST_F(TechCalLive, TheMapClickReadsBackTheRegisterTheWritesUse) {
   cal_.WriteSelectedSetting(37, "3", "2");
   EXPECT_EQ(Sim().Received(), Repeat(WriteFrame(18, 7 * 32 + 2), 9));
   Model([](sim::InstrumentModel& m) { EXPECT_EQ(m.compact().setting(18), 226); });
+}
+
+TEST_F(TechCalLive, WorkUnderWayRefusesWhatItsEventsWouldStart) {
+  ASSERT_TRUE(cal_.Cmd_online_Click(240, 160));
+  int nested = 0;
+  view_.events = [&] {
+    if (nested++) return;
+    EXPECT_TRUE(cal_.busy());
+    EXPECT_EQ(cal_.Step(), service::kBusyRetryMs);
+    cal_.cmd_setcalibra_Click("1", "1");
+    cal_.Cmd_setall_Click("1", "1");
+    cal_.WriteSelectedSetting(36, "1", "1");
+    EXPECT_FALSE(cal_.ReadBackSetting(36));
+  };
+  cal_.cmd_setcalibra_Click("6", "6");
+  EXPECT_GT(nested, 192);  // before every send
+  EXPECT_FALSE(cal_.busy());
+  EXPECT_EQ(Sim().Received(), [] {
+    std::string wire;
+    for (int reg = 0; reg < 192; ++reg) wire += Repeat(WriteFrame(reg, 6 * 32 + 6), 9);
+    return wire;
+  }());
+  EXPECT_EQ(view_.fan_lines, 192);
 }
 
 TEST_F(TechCalLive, TheEnableToggleChangesNothingOnNoOrCancel) {

@@ -28,7 +28,9 @@ const char kHelp[] =
     "  --pace            send replies at the wire's 11,520 bytes/s (default: at once)\n"
     "  --serial N        identification value, 10..250 answers as the instrument (default 77)\n"
     "  --temperature C   starting temperature in degrees C (default 24)\n"
-    "  --fault KIND      misbehave on every reply: silence, short, parity, stray or late\n"
+    "  --fault KIND      misbehave on every reply: silence (none at all), short (its\n"
+    "                    last byte missing: a 47-byte group, a lone echo), long (a byte\n"
+    "                    too many at its end), parity, stray or late\n"
     "  --no-plate        no plate in the slot: no animal ever crosses a beam\n"
     "  --compact         the compact instrument model of the channel-calibration window:\n"
     "                    192 channel registers (FF 80 r V F0, r = 0..191; read back with\n"
@@ -135,10 +137,11 @@ int main(int argc, char** argv) {
       std::string f = v ? v : "";
       if (f == "silence") fault = sim::Fault::kSilence;
       else if (f == "short") fault = sim::Fault::kShortReply;
+      else if (f == "long") fault = sim::Fault::kLongReply;
       else if (f == "parity") fault = sim::Fault::kBadParity;
       else if (f == "stray") fault = sim::Fault::kStrayBytes;
       else if (f == "late") fault = sim::Fault::kLateReply;
-      else return Usage("--fault needs silence, short, parity, stray or late");
+      else return Usage("--fault needs silence, short, long, parity, stray or late");
     } else if (a == "--no-plate") {
       no_plate = true;
     } else if (a == "--compact") {

@@ -287,6 +287,9 @@ void SimServer::Schedule(std::vector<ReplyPiece> pieces, bool is_group, int64_t 
       case Fault::kShortReply:
         if (!pieces.back().bytes.empty()) pieces.back().bytes.pop_back();
         break;
+      case Fault::kLongReply:
+        pieces.back().bytes.push_back('\0');
+        break;
       case Fault::kBadParity:
         pieces[0].bytes[0] = static_cast<char>(pieces[0].bytes[0] ^ 0x80);
         break;

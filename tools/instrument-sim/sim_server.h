@@ -24,6 +24,7 @@ enum class Fault {
   kNone,
   kSilence,     // frames are swallowed: no reply at all
   kShortReply,  // each reply loses its last byte
+  kLongReply,   // each reply gets one byte too many at its end
   kBadParity,   // each group reply has a word whose parity bit is wrong
   kStrayBytes,  // stray bytes (SetStrayBytes; three by default) go out ahead of each reply
   kLateReply,   // each reply goes out only after SetLateReplyMs, when the program gave up on it

@@ -301,7 +301,8 @@ Shots ChannelCalibration(Program& p) {
 }
 
 // The live view on the compact instrument model, with E3 (channel 36) picked on the
-// map and zoomed once; the window's step timer is driven here, one read a call.
+// map and zoomed once; the window's step timer is driven here, one read every second
+// call (the scan dots are lit in a step of their own).
 Shots ChannelCalibrationLive(Program& p) {
   p.Ended();
   p.sim().SetReplyMode(sim::ReplyMode::kGroup);
@@ -317,10 +318,10 @@ Shots ChannelCalibrationLive(Program& p) {
     w.step_timer.stop();
   };
   w.Cmd_online_Click();
-  steps(40);
+  steps(80);
   w.Picwell_MouseMove(0, 0, 250, 450);
   w.Picwell_MouseDown(1, 0, 250, 450);
-  steps(150);
+  steps(300);
   w.Command10_Click();
   p.sim().WithModel([](sim::InstrumentModel& m) { m.SetCompact(false); });
   p.sim().SetReplyMode(sim::ReplyMode::kAuto);

@@ -23,6 +23,7 @@
 #include "storage/settings_text.h"
 #include "storage/shared_state.h"
 #include "ui/controls.h"
+#include "ui/events.h"
 #include "ui/picture_box.h"
 #include "ui/plot_paint.h"
 #include "ui/program_end.h"
@@ -63,7 +64,12 @@ void Frm_Tech_cal::ConnectHandlers() {
   auto click = [this](QPushButton* b, void (Frm_Tech_cal::*handler)()) {
     connect(b, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
   };
-  click(Cmd_online, &Frm_Tech_cal::Cmd_online_Click);
+  // Instrument work clicked while other work holds the port comes after it.
+  auto work = [this](QPushButton* b, void (Frm_Tech_cal::*handler)()) {
+    connect(b, &QPushButton::clicked, this,
+            [this, handler] { WhenFree([this, handler] { (this->*handler)(); }); });
+  };
+  work(Cmd_online, &Frm_Tech_cal::Cmd_online_Click);
   click(Cmd_offline, &Frm_Tech_cal::Cmd_offline_Click);
   click(Command10, &Frm_Tech_cal::Command10_Click);
   click(Command11, &Frm_Tech_cal::Command11_Click);
@@ -71,11 +77,11 @@ void Frm_Tech_cal::ConnectHandlers() {
   click(menos, &Frm_Tech_cal::menos_Click);
   click(pix_mas, &Frm_Tech_cal::pix_mas_Click);
   click(pix_menos, &Frm_Tech_cal::pix_menos_Click);
-  click(Cmd_setall, &Frm_Tech_cal::Cmd_setall_Click);
-  click(cmd_setcalibra, &Frm_Tech_cal::cmd_setcalibra_Click);
-  click(Cmdcalibrar, &Frm_Tech_cal::Cmdcalibrar_Click);
-  click(cmd_autocalibra, &Frm_Tech_cal::cmd_autocalibra_Click);
-  click(cmdTEST, &Frm_Tech_cal::cmdTEST_Click);
+  work(Cmd_setall, &Frm_Tech_cal::Cmd_setall_Click);
+  work(cmd_setcalibra, &Frm_Tech_cal::cmd_setcalibra_Click);
+  work(Cmdcalibrar, &Frm_Tech_cal::Cmdcalibrar_Click);
+  work(cmd_autocalibra, &Frm_Tech_cal::cmd_autocalibra_Click);
+  work(cmdTEST, &Frm_Tech_cal::cmdTEST_Click);
   click(Command2, &Frm_Tech_cal::Command2_Click);
   click(Command21, &Frm_Tech_cal::Command21_Click);
   click(Command22, &Frm_Tech_cal::Command22_Click);
@@ -134,7 +140,8 @@ void Frm_Tech_cal::Form_Resize() {
 
 void Frm_Tech_cal::Form_Unload() {
   step_timer.stop();
-  logic_->StopLiveView();
+  deferred_.clear();
+  logic_->StopWork();
   if (!ui::ProgramEnded() && ui::IsLoaded<mainwindow::Frm_Main>()) {
     ui::Default<mainwindow::Frm_Main>().Show();
   }
@@ -142,7 +149,10 @@ void Frm_Tech_cal::Form_Unload() {
 
 void Frm_Tech_cal::hideEvent(QHideEvent* event) {
   // A minimised window keeps its live view; one that was put away does not.
-  if (!event->spontaneous()) logic_->StopLiveView();
+  if (!event->spontaneous()) {
+    deferred_.clear();
+    logic_->StopWork();
+  }
   ui::Form::hideEvent(event);
 }
 
@@ -166,6 +176,24 @@ void Frm_Tech_cal::RunSteps() {
 void Frm_Tech_cal::Step_Timer() {
   const int next = logic_->Step();
   if (next >= 0) step_timer.start(next);
+  RunDeferred();
+}
+
+void Frm_Tech_cal::WhenFree(std::function<void()> work) {
+  if (logic_->busy()) {
+    deferred_.push_back(std::move(work));
+    return;
+  }
+  work();
+  RunDeferred();
+}
+
+void Frm_Tech_cal::RunDeferred() {
+  while (!deferred_.empty() && !logic_->busy()) {
+    const std::function<void()> work = std::move(deferred_.front());
+    deferred_.pop_front();
+    work();
+  }
 }
 
 // ---- Live view ----
@@ -239,10 +267,21 @@ void Frm_Tech_cal::ShowState() {
   Picwell_out_border->setFrameShape(live ? QFrame::NoFrame : QFrame::Box);
   lblcalibrando->setText(Q(logic_->progress_text()));
   lblcalibrando->setVisible(logic_->progress_visible());
-  Cmd_online->setEnabled(logic_->online_enabled());
-  cmdTEST->setEnabled(logic_->test_enabled());
+  // While SET, Set All or the auto-adjust works, nothing else may start on the port.
+  const bool writing = logic_->writing();
+  Cmd_online->setEnabled(logic_->online_enabled() && !writing);
+  cmdTEST->setEnabled(logic_->test_enabled() && !writing);
+  for (QWidget* other : std::initializer_list<QWidget*>{Cmd_setall, cmd_setcalibra, Cmdcalibrar,
+                                                       cmd_autocalibra, scrollgain, scrollpower})
+    other->setEnabled(!writing);
+  if (writing)
+    setCursor(Qt::WaitCursor);
+  else
+    unsetCursor();
   if (txt_test->text() != Q(logic_->test_text())) txt_test->setText(Q(logic_->test_text()));
 }
+
+void Frm_Tech_cal::LetEventsRun() { ui::DoEvents(); }
 
 // ---- Selection ----
 
@@ -271,9 +310,12 @@ void Frm_Tech_cal::Picwell_MouseDown(int button, int shift, double x, double y) 
   auto& s = storage::Shared();
   const int ch = std::max(0, cell.column * kMapRows + cell.row);
   {
+    // The boxes' selection follows the click, so that picking an item again selects
+    // the channel the box shows.
     const QSignalBlocker block_row(Combofila), block_col(Combocol);
-    Combofila->setEditText(QString(QChar('A' + cell.row)));
-    Combocol->setEditText(N(cell.column + 1));
+    Combofila->setCurrentIndex(cell.row);
+    Combocol->setCurrentIndex(cell.column);  // left of the grid: none, as at load
+    if (cell.column < 0) Combocol->setEditText(N(cell.column + 1));
   }
   lblcanal->setText(N(ch));
   lblstatus->setText(s.Enabled[static_cast<size_t>(ch)] == 0 ? kDisabledText : kEnabledText);
@@ -289,13 +331,15 @@ void Frm_Tech_cal::Picwell_MouseDown(int button, int shift, double x, double y) 
   if (!logic_->online()) return;
   Picreal->Cls();
   ui::PaintPlan(*Picreal, SignalAxesPlan());
-  if (const auto setting = logic_->ReadBackSetting(ch)) {
-    const QSignalBlocker block_gain(scrollgain), block_power(scrollpower);
-    scrollgain->setValue(setting->gain);
-    txtgain->setText(N(setting->gain));
-    scrollpower->setValue(setting->power);
-    txtpower->setText(N(setting->power));
-  }
+  WhenFree([this, ch] {
+    if (const auto setting = logic_->ReadBackSetting(ch)) {
+      const QSignalBlocker block_gain(scrollgain), block_power(scrollpower);
+      scrollgain->setValue(setting->gain);
+      txtgain->setText(N(setting->gain));
+      scrollpower->setValue(setting->power);
+      txtpower->setText(N(setting->power));
+    }
+  });
 }
 
 // ---- Display controls ----
@@ -337,12 +381,17 @@ void Frm_Tech_cal::Scroll_threshold_Change() {
 
 void Frm_Tech_cal::scrollgain_Change() {
   txtgain->setText(N(scrollgain->value()));
-  logic_->WriteSelectedSetting(Channel(), S(txtgain->text()), S(txtpower->text()));
+  WriteBoxes();
 }
 
 void Frm_Tech_cal::scrollpower_Change() {
   txtpower->setText(N(scrollpower->value()));
-  logic_->WriteSelectedSetting(Channel(), S(txtgain->text()), S(txtpower->text()));
+  WriteBoxes();
+}
+
+void Frm_Tech_cal::WriteBoxes() {
+  WhenFree(
+      [this] { logic_->WriteSelectedSetting(Channel(), S(txtgain->text()), S(txtpower->text())); });
 }
 
 // ---- Writes and calibrations ----

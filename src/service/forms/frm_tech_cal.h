@@ -5,6 +5,8 @@
 // enabled state, the setting writes, the automatic calibrations and the scan test.
 // The work is TechCal's; the window draws and shows. Closing it shows the main window.
 #include <QTimer>
+#include <deque>
+#include <functional>
 #include <memory>
 
 #include "acquisition/instrument_io.h"
@@ -131,6 +133,12 @@ class Frm_Tech_cal : public ui::Form, private TechCalView {
   // The channel shown in lblcanal.
   int Channel() const;
   void RunSteps();
+  // Runs `work` now, or after the instrument work under way when the window's events
+  // brought it in meanwhile.
+  void WhenFree(std::function<void()> work);
+  void RunDeferred();
+  // The gain and power boxes to the selected channel (a bar moved).
+  void WriteBoxes();
   void DrawPlateMap();
   void RedrawSignal();
 
@@ -145,10 +153,12 @@ class Frm_Tech_cal : public ui::Form, private TechCalView {
   void ShowOut(int reply) override;
   void ShowAutoProgress(int value) override;
   void ShowState() override;
+  void LetEventsRun() override;
 
   std::unique_ptr<acquisition::InstrumentIo> io_;
   std::unique_ptr<TechCal> logic_;
   MapCell last_mouse_;
+  std::deque<std::function<void()>> deferred_;
 };
 
 }  // namespace service
