@@ -145,6 +145,7 @@ TEST_F(SetupWindow, PicksFromTheListsTakeEffectAndTheShownPlateIsSaved) {
   EXPECT_TRUE(w.Timer1.isActive());
   EXPECT_TRUE(dialogs.log().empty());
   ASSERT_TRUE(RunUntil([&] { return dialogs.Exhausted(); }, 5000));
+  EXPECT_FALSE(w.Timer1.isActive());
   EXPECT_EQ(storage::Shared().Plate_format, "w96u");
   EXPECT_EQ(w.Combowell->currentText(), "w96u");
   w.mn_advanced->trigger();
