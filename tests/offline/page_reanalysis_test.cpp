@@ -132,26 +132,20 @@ TEST_F(ReanalysisTest, DrawsTheCountRowsTheMinutesAndAKeyBarPerBeam) {
 }
 
 TEST(PageReanalysis, CountRowsStayBelowTheMinutes) {
-  struct Case {
-    int entries;
-    double line;  // a text line in picture units
-    offline::CountRows rows;
+  // Entries and a text line in picture units; rows, columns, spacing, column width.
+  const std::tuple<int, double, int, int, double, double> cases[] = {
+      {32, 0, 32, 1, 100, 0},      // text size unknown: 100 apart
+      {21, 50, 21, 1, 100, 0},     // row 20's top at 2100, the minutes from 2100 up
+      {21, 80, 21, 1, 98.5, 480},  // closer
+      {32, 80, 16, 2, 100, 480},   // 25 would fit at a line apart: two columns
+      {32, 130, 11, 3, 130, 480},  // a line above 100 units: the rows a line apart
+      {32, 700, 2, 16, 700, 480},
   };
-  const std::vector<Case> cases = {
-      {3, 80, {3, 1, 100, 0}},
-      {5, 0, {5, 1, 100, 0}},     // text size unknown: 100 apart
-      {21, 50, {21, 1, 100, 0}},  // row 20's top at 2100, the minutes from 2100 up
-      {21, 80, {21, 1, 98.5, 0}},
-      {32, 80, {16, 2, 100, 4 * 120}},  // 25 would fit at a line apart: two columns
-      {32, 130, {11, 3, 130, 4 * 120}},  // a line above 100 units: the rows a line apart
-      {32, 700, {2, 16, 700, 4 * 120}},
-  };
-  for (const Case& c : cases) {
-    const offline::CountRows got = offline::CountRowsLayout(c.entries, {c.line, 120}, 3);
-    EXPECT_EQ(got.rows, c.rows.rows) << c.entries << " " << c.line;
-    EXPECT_EQ(got.columns, c.rows.columns) << c.entries << " " << c.line;
-    EXPECT_DOUBLE_EQ(got.spacing, c.rows.spacing) << c.entries << " " << c.line;
-    if (got.columns > 1) EXPECT_DOUBLE_EQ(got.column_width, c.rows.column_width);
+  for (const auto& [entries, line, rows, columns, spacing, width] : cases) {
+    const offline::CountRows got = offline::CountRowsLayout(entries, {line, 120}, 3);
+    EXPECT_EQ(std::tuple(got.rows, got.columns, got.spacing, got.column_width),
+              std::tuple(rows, columns, spacing, width))
+        << entries << " " << line;
   }
 }
 

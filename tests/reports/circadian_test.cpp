@@ -81,9 +81,7 @@ TEST_F(CircadianTest, OneFilePerWellStampedFromTheRunFolderName) {
   EXPECT_EQ(FileLines(run_ / "095_H12.txt").size(), 48u);
   EXPECT_TRUE(fs::exists(run_ / "000_A1.txt"));
   EXPECT_EQ(launcher_.calls, std::vector<std::string>{"shell: explorer " + run_.string()});
-
-  // Nothing can open the folder: the box says where the files are.
-  launcher_.refuse = true;
+  launcher_.refuse = true;  // nothing can open the folder: the box says where the files are
   testsupport::ScriptedDialogs dialogs;
   dialogs.AnswerYes().AnswerYes().ExpectOk();
   ASSERT_EQ(ExportCircadian(request_), ToolOutcome::kDone);

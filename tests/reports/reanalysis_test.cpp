@@ -270,12 +270,6 @@ TEST_F(ReanalysisTest, ExportRawAppendsOneMarksLinePerBlockOnEveryRun) {
 
 TEST_F(ReanalysisTest, RefusedRunsChangeNothing) {
   const std::string setup = testsupport::ReadBytes(run_ / "setup.dat");
-  // Replace of a run whose last record's minute is `minute`.
-  const auto LastMinute = [&](int minute) {
-    request_.replace_data = true;
-    fs::remove(run_ / "counts.bin");
-    Record(run_, 12, [minute](int r) { return r == 11 ? minute : r + 1; });
-  };
   const struct {
     const char* what;
     std::function<void()> damage;
@@ -307,13 +301,16 @@ TEST_F(ReanalysisTest, RefusedRunsChangeNothing) {
        },
        "counts.bin is damaged (its minutes go back at record 7): nothing was analysed"},
       {"no counts.bin", [&] { fs::remove(run_ / "counts.bin"); }, "Activity file not Found"},
-      // Minutes far beyond the records' reach: the report would refuse the new counts
-      // after Replace had rewritten counts.bin and setup.dat.
-      {"a last minute of 100000", [&] { LastMinute(100000); },
+      // What the report of the new counts would refuse after Replace had rewritten
+      // counts.bin and setup.dat: minutes beyond the records' reach, no histo files.
+      {"a last minute of 100000",
+       [&] {
+         request_.replace_data = true;
+         fs::remove(run_ / "counts.bin");
+         Record(run_, 12, [](int r) { return r == 11 ? 100000 : r + 1; });
+       },
        "Resampling ERROR: nothing was analysed"},
-      {"a last minute of 2147483647", [&] { LastMinute(INT32_MAX); },
-       "Resampling ERROR: nothing was analysed"},
-      {"a histogram report without histo files",
+      {"a histogram report",
        [&] {
          request_.replace_data = true;
          choices_.option = OutputOption::kHistogram;

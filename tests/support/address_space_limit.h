@@ -1,8 +1,7 @@
 #pragma once
-// An address space limit a little above what the process uses now, standing in for a
-// machine without the memory to spare while it lives: an allocation past it fails
-// (std::bad_alloc) instead of succeeding. Not with AddressSanitizer, whose shadow
-// memory takes more address space than any limit leaves: Available() says so.
+// An address space limit `more` bytes above what the process uses now, for a machine
+// without the memory to spare: an allocation past it throws std::bad_alloc. Not under
+// AddressSanitizer, whose shadow memory takes more address space than any limit leaves.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -13,14 +12,11 @@ namespace testsupport {
 
 class AddressSpaceLimit {
  public:
-  static constexpr bool Available() {
 #if defined(__SANITIZE_ADDRESS__)
-    return false;
+  static constexpr bool kAvailable = false;
 #else
-    return true;
+  static constexpr bool kAvailable = true;
 #endif
-  }
-  // Allows `more` bytes beyond the address space in use now.
   explicit AddressSpaceLimit(std::uint64_t more) {
     getrlimit(RLIMIT_AS, &old_);
     std::uint64_t pages = 0;

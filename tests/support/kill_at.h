@@ -1,6 +1,5 @@
 #pragma once
-// A real kill at a chosen point of a save: the save runs in a child process, which
-// SIGKILL ends there.
+// A real kill at a chosen point of a save.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,13 +8,12 @@
 
 namespace testsupport {
 
-// Runs `save` in a child process, giving it a step that kills the child the
-// `kill_at`-th time it runs (0 is the first); true when the child died by that kill.
+// Runs `save` in a child process with a step that SIGKILLs the child the `kill_at`-th
+// time it runs (0 is the first); true when the child died by that kill.
 inline bool KilledAt(int kill_at, const std::function<void(const std::function<void()>&)>& save) {
   const pid_t pid = fork();
   if (pid == 0) {
-    int step = 0;
-    save([&] {
+    save([&, step = 0]() mutable {
       if (step++ == kill_at) raise(SIGKILL);
     });
     _exit(0);

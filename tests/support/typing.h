@@ -10,12 +10,8 @@
 namespace testsupport {
 
 inline void TypeIntoList(QComboBox& box, const QString& text) {
-  QWidget* window = box.window();
-  window->activateWindow();
-  if (!QTest::qWaitForWindowActive(window)) {
-    ADD_FAILURE() << "the window of " << box.objectName().toStdString() << " is not active";
-    return;
-  }
+  box.window()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(box.window())) << box.objectName().toStdString();
   box.setFocus(Qt::OtherFocusReason);
   box.lineEdit()->clear();
   QTest::keyClicks(box.lineEdit(), text);
