@@ -271,7 +271,7 @@ TEST_F(TechCalWindow, EveryWaitLetsTheWindowRunAndTheWorkEndsWhenItShould) {
       {"stepping calibration, a run", Fault::kSilence, stepping, {storage::kRunningRefusal},
        [](Frm_Tech_cal&) { storage::Shared().Acq_State = 1; }},
       {"scan test, hiding", Fault::kSilence, scan, {}, [](Frm_Tech_cal& t) { t.hide(); }},
-      {"live view, closing", Fault::kSilence, online, {}, [](Frm_Tech_cal& t) { t.close(); }},
+      {"SET, closing", Fault::kSilence, set, {}, [](Frm_Tech_cal& t) { t.close(); }},
   };
   Frm_Main& w = Start();
   w.show();
@@ -291,13 +291,13 @@ TEST_F(TechCalWindow, EveryWaitLetsTheWindowRunAndTheWorkEndsWhenItShould) {
     for (size_t i = 0; i < row.messages.size(); ++i) dialogs.ExpectOk();
     EventGaps gaps;
     double ended = 0;
-    row.act(*t);
     if (row.end)
       QTimer::singleShot(300, [&] {
         ASSERT_TRUE(t->logic().busy()) << row.what;
         row.end(*t);
         ended = gaps.seconds();
       });
+    row.act(*t);
     gaps.RunUntil([&] {
       QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
       return (!row.end || ended > 0) && dialogs.Exhausted() &&
