@@ -25,12 +25,9 @@ class RecordingView final : public service::TechCalView {
   void ShowOut(int reply) override { outs.push_back(reply); }
   void ShowAutoProgress(int value) override { progress.push_back(value); }
   void ShowState() override {}
-  // What the window's events do while the work waits (a click, a run started).
-  void LetEventsRun() override {
-    if (events) events();
-  }
+  void LetEventsRun() override { events(); }
 
-  std::function<void()> events;
+  std::function<void()> events = [] {};  // what the window's events do while work waits
   int draws = 0;
   int fan_lines = 0;
   std::vector<int> greys, outs, progress;

