@@ -3,6 +3,7 @@
 #include "link/device_frame.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/waiting.h"
 
 namespace acquisition {
 
@@ -43,6 +44,8 @@ std::string WriteErrorText(int number) {
 int16_t WriteRegisterChecked(InstrumentIo& io, int reg, int value, int mode,
                              const WritePasses& passes, int shown_number, int station) {
   if (WriteVerified(io, reg, value, mode, passes, station)) return 1;
+  // Ended by the work it belongs to, not refused by the instrument: no box.
+  if (platform::WaitStopped()) return 0;
   platform::GetDialogs().MsgBox(WriteErrorText(shown_number));
   return -1;
 }

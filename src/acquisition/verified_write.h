@@ -48,7 +48,8 @@ bool WriteVerified(InstrumentIo& io, int reg, int value, int mode, const WritePa
 std::string WriteErrorText(int number);
 
 // WriteVerified; when every pass failed, the error box naming `shown_number` (the
-// channel or register the caller speaks of). 1 when confirmed, -1 after the box.
+// channel or register the caller speaks of). 1 when confirmed, -1 after the box, 0
+// without one when the work it belongs to was stopped (platform/waiting.h).
 int16_t WriteRegisterChecked(InstrumentIo& io, int reg, int value, int mode,
                              const WritePasses& passes, int shown_number, int station = 0);
 

@@ -8,6 +8,7 @@
 #include "platform/file_write.h"
 #include "platform/launcher.h"
 #include "platform/numeric.h"
+#include "storage/plate_layout.h"
 
 namespace offline {
 
@@ -130,10 +131,9 @@ ChannelWell WellOfChannel(const LoadedRun& run, int channel) {
 }
 
 std::string WellLabel(const LoadedRun& run, int channel) {
-  const ChannelWell well = WellOfChannel(run, channel);
-  if (well.row_index < 0) return "";
-  return std::string(1, static_cast<char>('A' + well.row_index)) +
-         std::to_string(well.col_index + 1);
+  if (WellOfChannel(run, channel).row_index < 0) return "";
+  return storage::WellLabel(run.Run_Channel_Well[static_cast<size_t>(channel)],
+                            run.Run_Plate_Rows);
 }
 
 std::vector<std::string> GroupChannelLabels(const setup::GroupModel& model, int group) {

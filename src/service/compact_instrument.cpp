@@ -63,12 +63,8 @@ int16_t CompactInstrument::WriteChannelSetting(int reg, int power, int gain) {
   acquisition::WritePasses passes = acquisition::kServiceWritePasses;
   passes.wait = [](int ms) { platform::Wait(ms); };
   passes.keep_going = &platform::KeepWaiting;
-  if (acquisition::WriteVerified(io_, reg, devlink::ChannelSetting(gain, power),
-                                 devlink::ModeWrite | kStation, passes, kStation))
-    return 1;
-  if (platform::WaitStopped()) return 0;
-  platform::GetDialogs().MsgBox(acquisition::WriteErrorText(reg));
-  return -1;
+  return acquisition::WriteRegisterChecked(io_, reg, devlink::ChannelSetting(gain, power),
+                                           devlink::ModeWrite | kStation, passes, reg, kStation);
 }
 
 int16_t CompactInstrument::SetAllChannels(int power, int gain) {
