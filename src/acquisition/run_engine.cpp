@@ -12,6 +12,7 @@
 #include "platform/numeric.h"
 #include "platform/shutdown.h"
 #include "platform/system.h"
+#include "platform/waiting.h"
 #include "storage/run_description.h"
 #include "storage/setup_file.h"
 #include "storage/shared_state.h"
@@ -63,6 +64,8 @@ RunState::RunState()
 RunEngine::RunEngine(InstrumentIo& io, RunView& view) : io_(io), view_(view) {
   EndProcess = [] { std::_Exit(0); };
 }
+
+RunEngine::~RunEngine() { platform::DropPortTurns(this); }
 
 fs::path RunEngine::RunFolderPath() const { return run_path_; }
 
@@ -338,16 +341,25 @@ void RunEngine::Stop() {
   state.Sample_Count = 0;
 }
 
-void RunEngine::SendTempLightState() {
-  io_.DeviceWrite(devlink::RegTempLight, TempLightCode(flags), devlink::ModeCommand);
-  view_.ShowTempLightState(flags.Light_On, flags.Heat_Mode, flags.Temp_Power);
+void RunEngine::SendTempLightState() { SendTempLightState(flags); }
+
+void RunEngine::SendTempLightState(const TempLightFlags& sent) {
+  // A state sent after its turn came is what the instrument has from now on, whatever
+  // went out in between.
+  flags.Light_On = sent.Light_On;
+  flags.Heat_Mode = sent.Heat_Mode;
+  flags.Temp_Power = sent.Temp_Power;
+  io_.DeviceWrite(devlink::RegTempLight, TempLightCode(sent), devlink::ModeCommand);
+  view_.ShowTempLightState(sent.Light_On, sent.Heat_Mode, sent.Temp_Power);
 }
 
 void RunEngine::ButtonSend() {
-  if (storage::Shared().Acq_State == 1)
+  if (storage::Shared().Acq_State == 1) {
     flags.State_Send_Pending = true;
-  else
-    SendTempLightState();
+    return;
+  }
+  const TempLightFlags sent = flags;
+  platform::WhenPortFree([this, sent] { SendTempLightState(sent); }, this);
 }
 
 void RunEngine::cmd_ontemp_Click() {

@@ -129,6 +129,7 @@ enum class StartResult {
 class RunEngine {
  public:
   RunEngine(InstrumentIo& io, RunView& view);
+  ~RunEngine();
   RunEngine(const RunEngine&) = delete;
   RunEngine& operator=(const RunEngine&) = delete;
 
@@ -144,13 +145,16 @@ class RunEngine {
   bool TimerEnabled() const { return timer_enabled_; }
 
   // The temperature and light panel's buttons (cmd_ontemp, cmd_frio, cmd_luz) and
-  // the set-point button; while running they only raise State_Send_Pending.
+  // the set-point button; while running they only raise State_Send_Pending. Clicked
+  // while another window's instrument work holds the port, the state of the click is
+  // sent once that work has ended.
   void cmd_ontemp_Click();
   void cmd_frio_Click();
   void cmd_luz_Click();
   void Cmd_settemp_Click();
   // Sends TempLightCode to the instrument and shows it on the panel.
   void SendTempLightState();
+  void SendTempLightState(const TempLightFlags& sent);
 
   RunControls controls;
   RunState state;

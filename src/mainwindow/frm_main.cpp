@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "acquisition/link_io.h"
+#include "platform/waiting.h"
 #include "ui/controls.h"
 #include "ui/fit_button.h"
 #include "ui/frame.h"
@@ -60,7 +61,7 @@ Frm_Main::Frm_Main() {
   ConnectDeviceTest();
 }
 
-Frm_Main::~Frm_Main() = default;
+Frm_Main::~Frm_Main() { platform::DropPortTurns(this); }
 
 void Frm_Main::BuildMenus() {
   menu_bar = new QMenuBar(this);

@@ -389,6 +389,11 @@ class Frm_Main : public ui::Form,
 
   // Copies the controls the run reads into the engine's RunControls.
   void SyncRunControls();
+  // An instrument command clicked while another window's work holds the port (or
+  // while earlier commands wait for it) runs once the port is free, in its turn:
+  // true when `command` was put off so.
+  bool WaitsForPort(void (Frm_Main::*command)());
+  bool in_port_turn_ = false;
 
   std::unique_ptr<acquisition::InstrumentConnection> connection_;
   void ConnectCalibration();

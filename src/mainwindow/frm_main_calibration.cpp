@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "mainwindow/frm_main.h"
+#include "platform/waiting.h"
 #include "ui/controls.h"
 #include "ui/events.h"
 
@@ -39,11 +40,13 @@ void Frm_Main::ConnectCalibration() {
 }
 
 void Frm_Main::cmd_calibra_Click() {
+  if (WaitsForPort(&Frm_Main::cmd_calibra_Click)) return;
   SyncRunControls();
   calibration_->cmd_calibra_Click(txt_snr_umbral->text().toStdString());
 }
 
 void Frm_Main::Cmd_autozero_Click() {
+  if (WaitsForPort(&Frm_Main::Cmd_autozero_Click)) return;
   SyncRunControls();
   auto_zero_->Cmd_autozero_Click(txt_snr_umbral->text().toStdString());
 }

@@ -4,6 +4,7 @@
 #include <QLabel>
 
 #include "mainwindow/frm_main.h"
+#include "platform/waiting.h"
 
 namespace mainwindow {
 namespace {
@@ -75,9 +76,16 @@ void Frm_Main::ConnectDeviceTest() {
   connect(&Timer_test, &QTimer::timeout, this, [this] { Timer_test_Timer(); });
 }
 
-void Frm_Main::mnstatustest_Click() { device_test_->mnstatustest_Click(); }
+void Frm_Main::mnstatustest_Click() {
+  if (WaitsForPort(&Frm_Main::mnstatustest_Click)) return;
+  device_test_->mnstatustest_Click();
+}
 
-void Frm_Main::Timer_test_Timer() { device_test_->Tick(); }
+void Frm_Main::Timer_test_Timer() {
+  // Another window's work holds the port: the test goes on at the next tick.
+  if (platform::PortHeld()) return;
+  device_test_->Tick();
+}
 
 void Frm_Main::StopDeviceTest() { device_test_->Stop(); }
 

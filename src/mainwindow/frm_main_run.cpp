@@ -21,6 +21,7 @@
 #include "offline/forms/frm_offline.h"
 #include "platform/dialogs.h"
 #include "platform/shutdown.h"
+#include "platform/waiting.h"
 #include "reports/forms/frm_report.h"
 #include "setup/forms/frm_setup.h"
 #include "storage/shared_state.h"
@@ -52,11 +53,25 @@ void Frm_Main::SyncRunControls() {
 
 // ---- Connection ----
 
+bool Frm_Main::WaitsForPort(void (Frm_Main::*command)()) {
+  if (in_port_turn_ || (!platform::PortHeld() && !platform::PortTurnsWaiting())) return false;
+  platform::WhenPortFree(
+      [this, command] {
+        in_port_turn_ = true;
+        (this->*command)();
+        in_port_turn_ = false;
+      },
+      this);
+  return true;
+}
+
 void Frm_Main::cmd_connect_Click() {
+  if (WaitsForPort(&Frm_Main::cmd_connect_Click)) return;
   if (!connection_->Connect(Auto_Run())) platform::GetDialogs().MsgBox(kRunningRefusal);
 }
 
 void Frm_Main::Cmd_disconnect_Click() {
+  if (WaitsForPort(&Frm_Main::Cmd_disconnect_Click)) return;
   if (connection_->Disconnect() == acquisition::DisconnectResult::kRefusedRunning) {
     platform::GetDialogs().MsgBox(kRunningRefusal);
   }
@@ -108,6 +123,7 @@ bool Frm_Main::Ending() { return ended_ || ui::ProgramEnded() || platform::Shutd
 // ---- Run control ----
 
 void Frm_Main::CmdPlay_Click() {
+  if (WaitsForPort(&Frm_Main::CmdPlay_Click)) return;
   SyncRunControls();
   engine_->Start();
   // The start lets window events run (calibration, auto-zero): an exit or a
@@ -122,6 +138,7 @@ void Frm_Main::CmdPlay_Click() {
 }
 
 void Frm_Main::CmdPause_Click() {
+  if (WaitsForPort(&Frm_Main::CmdPause_Click)) return;
   SyncRunControls();
   engine_->Pause();
   if (engine_->TimerEnabled()) {
@@ -132,6 +149,7 @@ void Frm_Main::CmdPause_Click() {
 }
 
 void Frm_Main::CmdStop_Click() {
+  if (WaitsForPort(&Frm_Main::CmdStop_Click)) return;
   const bool had_run = storage::Shared().Acq_State != 0;
   engine_->Stop();
   Timeradq.stop();

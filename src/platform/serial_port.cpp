@@ -149,6 +149,8 @@ std::string SerialErrorText(int code) {
 
 SerialPort::~SerialPort() { Close(); }
 
+bool SerialPort::Busy() const { return waiting_ || InsideWait(); }
+
 int SerialPort::Open(const std::filesystem::path& device) {
   if (fd_ >= 0) return EBUSY;
   int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -179,14 +181,14 @@ int SerialPort::Close() {
 
 int SerialPort::Purge() {
   if (fd_ < 0) return EBADF;
-  if (waiting_) return EBUSY;
+  if (Busy()) return EBUSY;
   return ::tcflush(fd_, TCIOFLUSH) == 0 ? 0 : errno;
 }
 
 int SerialPort::DiscardInput(int wait_us, int& discarded) {
   discarded = 0;
   if (fd_ < 0) return EBADF;
-  if (waiting_) return EBUSY;
+  if (Busy()) return EBUSY;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(wait_us);
   uint8_t buffer[256];
   for (;;) {
@@ -212,7 +214,7 @@ int SerialPort::DiscardInput(int wait_us, int& discarded) {
 
 int SerialPort::Drain() {
   if (fd_ < 0) return EBADF;
-  if (waiting_) return EBUSY;
+  if (Busy()) return EBUSY;
   ++g_drains;
   while (::tcdrain(fd_) != 0) {
     if (errno != EINTR) return errno;
@@ -246,7 +248,7 @@ int SerialPort::GetLineSettings(SerialLineSettings& settings) const {
 
 int SerialPort::SetLineSettings(const SerialLineSettings& settings) {
   if (fd_ < 0) return EBADF;
-  if (waiting_) return EBUSY;
+  if (Busy()) return EBUSY;
   speed_t speed = BaudConstant(settings.baud);
   if (speed == 0) return EINVAL;
   termios t{};
@@ -290,7 +292,7 @@ int SerialPort::SetLineSettings(const SerialLineSettings& settings) {
 int SerialPort::Read(uint8_t* buffer, int count, int& received) {
   received = 0;
   if (fd_ < 0) return EBADF;
-  if (waiting_) return EBUSY;
+  if (Busy()) return EBUSY;
   if (count <= 0) return 0;
   const bool sliced = WaitHookActive();
   const int64_t start = NowMs();
@@ -299,6 +301,16 @@ int SerialPort::Read(uint8_t* buffer, int count, int& received) {
   int64_t last_byte = 0;
   bool after_hook = false;
   while (received < count) {
+    // The windows run at their pace whatever the bytes do: a reply that trickles in
+    // must not hold them until it is whole.
+    if (sliced && MsUntilWaitHookDue() == 0) {
+      waiting_ = true;
+      const bool keep = KeepWaiting();
+      waiting_ = false;
+      if (fd_ < 0) return EBADF;  // closed by what ran meanwhile
+      if (!keep) break;
+      after_hook = true;
+    }
     const int64_t now = NowMs();
     bool limited = false;  // without a time-out the read waits for the count
     int64_t wait = 0;
@@ -318,7 +330,10 @@ int SerialPort::Read(uint8_t* buffer, int count, int& received) {
     }
     after_hook = false;
     int64_t slice = limited ? wait : -1;
-    if (sliced) slice = limited ? std::min<int64_t>(wait, kWaitSliceMs) : kWaitSliceMs;
+    if (sliced) {
+      const int64_t due = std::max<int64_t>(0, MsUntilWaitHookDue());
+      slice = limited ? std::min(wait, due) : due;
+    }
     pollfd p{fd_, POLLIN, 0};
     int rc = ::poll(&p, 1, static_cast<int>(slice));
     if (rc < 0) {
@@ -327,13 +342,7 @@ int SerialPort::Read(uint8_t* buffer, int count, int& received) {
     }
     if (rc == 0) {
       if (!sliced || (limited && slice >= wait)) break;
-      waiting_ = true;
-      const bool keep = KeepWaiting();
-      waiting_ = false;
-      if (fd_ < 0) return EBADF;  // closed by what ran meanwhile
-      if (!keep) break;
-      after_hook = true;
-      continue;
+      continue;  // the hook is due
     }
     if (p.revents & POLLIN) {
       ssize_t n = ::read(fd_, buffer + received, static_cast<size_t>(count - received));
@@ -355,7 +364,7 @@ int SerialPort::Read(uint8_t* buffer, int count, int& received) {
 int SerialPort::Write(const uint8_t* data, int count, int& written) {
   written = 0;
   if (fd_ < 0) return EBADF;
-  if (waiting_) return EBUSY;
+  if (Busy()) return EBUSY;
   const int64_t start = NowMs();
   const int64_t total = static_cast<int64_t>(timeouts_.write_total_multiplier_ms) * count +
                         timeouts_.write_total_constant_ms;
@@ -380,7 +389,7 @@ int SerialPort::Write(const uint8_t* data, int count, int& written) {
 
 int SerialPort::SetLine(SerialLine line, bool state) {
   if (fd_ < 0) return EBADF;
-  if (waiting_) return EBUSY;
+  if (Busy()) return EBUSY;
   int rc;
   if (line == SerialLine::kBreak) {
     rc = ::ioctl(fd_, state ? TIOCSBRK : TIOCCBRK);

@@ -81,9 +81,9 @@ class SerialPort {
   // Reads up to `count` bytes into `buffer`, returning when all came, when the
   // interval time-out passed after a byte, or when the total time-out passed.
   // `received` holds the bytes read even when an error is returned. Under a wait
-  // hook (platform/waiting.h) it lets the hook run while it waits and ends early
-  // when the hook says stop; meanwhile every other call but Close finds the port
-  // busy (EBUSY), and a Close ends the read with EBADF.
+  // hook (platform/waiting.h) it runs the hook whenever it is due, also while bytes
+  // come, and ends early when the hook says stop. While any wait hook runs, every call
+  // but Close finds the port busy (EBUSY); a Close from there ends the read with EBADF.
   int Read(uint8_t* buffer, int count, int& received);
   // A read is letting the wait hook run.
   bool Waiting() const { return waiting_; }
@@ -95,6 +95,9 @@ class SerialPort {
   int SetLine(SerialLine line, bool state);
 
  private:
+  // A read is letting the wait hook run, or another one runs: the exchange under way
+  // is not the caller's.
+  bool Busy() const;
   int fd_ = -1;
   SerialTimeouts timeouts_;
   bool waiting_ = false;

@@ -59,6 +59,17 @@ int64_t AnswerWatch::SilentMs() const {
   return asked_since_ < 0 ? 0 : platform::MonotonicMs() - asked_since_;
 }
 
+AnswerWatch::SetAside AnswerWatch::Suspend() {
+  const SetAside set_aside{asked_since_, platform::MonotonicMs()};
+  asked_since_ = -1;
+  return set_aside;
+}
+
+void AnswerWatch::Resume(const SetAside& set_aside) {
+  asked_since_ = set_aside.asked_since;
+  Excuse(platform::MonotonicMs() - set_aside.at);
+}
+
 int16_t CompactInstrument::WriteChannelSetting(int reg, int power, int gain) {
   acquisition::WritePasses passes = acquisition::kServiceWritePasses;
   passes.wait = [](int ms) { platform::Wait(ms); };

@@ -52,6 +52,21 @@ class AnswerWatch final : public acquisition::InstrumentIo {
   // Milliseconds since the first unanswered exchange; 0 when none waits.
   int64_t SilentMs() const;
 
+  // The silence of a work that another one interrupts is set aside, and taken up
+  // again without the time the other work took: each work's limit counts its own
+  // exchanges only.
+  struct SetAside {
+    int64_t asked_since;
+    int64_t at;
+  };
+  SetAside Suspend();
+  void Resume(const SetAside& set_aside);
+  // Time the window spent on other things while the work waited (its events, a
+  // question the user answered) is not the instrument's silence.
+  void Excuse(int64_t ms) {
+    if (asked_since_ >= 0 && ms > 0) asked_since_ += ms;
+  }
+
  private:
   acquisition::InstrumentIo& io_;
   int64_t asked_since_ = -1;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "acquisition/verified_write.h"
+#include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/numeric.h"
 #include "platform/waiting.h"
@@ -37,13 +38,15 @@ ReadSetting DecodeSetting(int byte) {
 }
 
 TechCal::Work::Work(TechCal& cal, Machine machine, bool fresh, bool writing)
-    : cal_(cal), writing_(writing), hook_([&cal] {
+    : cal_(cal), writing_(writing), fresh_(fresh), hook_([&cal] {
+        const int64_t before = platform::MonotonicMs();
         cal.view_.LetEventsRun();
+        cal.instrument_.io().Excuse(platform::MonotonicMs() - before);
         return cal.WhyStop() == Stop::kNone;
       }) {
   cal.busy_ = true;
   cal.work_ = machine;
-  if (fresh) cal.instrument_.io().Answered();
+  if (fresh) machine_silence_ = cal.instrument_.io().Suspend();
   if (writing) {
     cal.writing_ = true;
     cal.view_.ShowState();
@@ -54,6 +57,8 @@ TechCal::Work::~Work() {
   cal_.busy_ = false;
   cal_.work_ = Machine::kNone;
   cal_.leaving_ = false;
+  cal_.offline_asked_ = false;
+  if (fresh_) cal_.instrument_.io().Resume(machine_silence_);
   if (writing_) {
     cal_.writing_ = false;
     cal_.view_.ShowState();
@@ -69,8 +74,11 @@ bool TechCal::RefusedDuringRun() {
   return true;
 }
 
+bool TechCal::PortTaken() const { return busy_ || platform::PortHeld(); }
+
 TechCal::Stop TechCal::WhyStop() const {
   if (leaving_) return Stop::kLeft;
+  if (offline_asked_) return Stop::kUser;
   if (storage::Shared().Acq_State != 0) return Stop::kRun;
   if ((work_ == Machine::kLive && !online_) ||
       (work_ == Machine::kStepping && !progress_visible_) ||
@@ -97,7 +105,7 @@ void TechCal::StopMachines() {
 // ---- Live view ----
 
 bool TechCal::Cmd_online_Click(double scan_width, double scan_height) {
-  if (busy_ || active_ == Machine::kStepping || active_ == Machine::kScan) return false;
+  if (PortTaken() || active_ == Machine::kStepping || active_ == Machine::kScan) return false;
   if (RefusedDuringRun()) return false;
   traces_.read_count = 0;
   const int width = platform::RoundToInt(scan_width);
@@ -116,6 +124,7 @@ bool TechCal::Cmd_online_Click(double scan_width, double scan_height) {
 }
 
 void TechCal::Cmd_offline_Click() {
+  if (busy_) offline_asked_ = true;
   scan_running_ = false;
   online_ = false;
   progress_visible_ = false;
@@ -174,7 +183,8 @@ int TechCal::LiveStep() {
 
 int TechCal::Step() {
   if (active_ == Machine::kNone) return -1;
-  if (busy_) return kBusyRetryMs;
+  // Commands that waited for the port go first.
+  if (PortTaken() || platform::PortTurnsWaiting()) return kBusyRetryMs;
   if (storage::Shared().Acq_State != 0) {
     StopMachines();
     Cmd_offline_Click();
@@ -216,7 +226,7 @@ int TechCal::Step() {
 
 std::optional<ReadSetting> TechCal::ReadBackSetting(int channel) {
   const std::optional<int> reg = RegisterOfChannel(channel);
-  if (!online_ || !reg || busy_ || RefusedDuringRun()) return std::nullopt;
+  if (!online_ || !reg || PortTaken() || RefusedDuringRun()) return std::nullopt;
   Work work(*this, Machine::kNone, true);
   const int reply = instrument_.ReadBack(*reg);
   view_.ShowOut(reply);
@@ -231,7 +241,7 @@ std::optional<ReadSetting> TechCal::ReadBackSetting(int channel) {
 void TechCal::WriteSelectedSetting(int channel, const std::string& gain_text,
                                    const std::string& power_text) {
   const std::optional<int> reg = RegisterOfChannel(channel);
-  if (!online_ || !reg || busy_ || RefusedDuringRun()) return;
+  if (!online_ || !reg || PortTaken() || RefusedDuringRun()) return;
   const int value = SettingBox(gain_text) * 32 + SettingBox(power_text);
   Work work(*this, Machine::kNone, true);
   const bool answered =
@@ -271,7 +281,7 @@ void TechCal::ZoomOut() {
 // ---- Writes ----
 
 void TechCal::Cmd_setall_Click(const std::string& gain_text, const std::string& power_text) {
-  if (!online_ || busy_ || RefusedDuringRun()) return;
+  if (!online_ || PortTaken() || RefusedDuringRun()) return;
   const int value = SettingBox(gain_text) * 32 + SettingBox(power_text);
   Work work(*this, Machine::kNone, true, true);
   for (int reg = 0; reg < kCompactRegisters; ++reg) {
@@ -308,7 +318,7 @@ std::pair<std::string, std::string> TechCal::cmd_setcalibra_Click(const std::str
     power = 0;
     boxes.second = "0";
   }
-  if (busy_ || RefusedDuringRun()) return boxes;
+  if (PortTaken() || RefusedDuringRun()) return boxes;
   Work work(*this, Machine::kNone, true, true);
   for (int reg = 0; reg < kCompactRegisters; ++reg) {
     const int16_t written = instrument_.WriteChannelSetting(reg, power, gain);

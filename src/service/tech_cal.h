@@ -12,12 +12,11 @@
 //
 // All instrument work lets the window's events run while it waits (a step, SET, Set
 // All, a bar move, a read-back, the auto-adjust), and one piece of work at a time
-// holds the port: what the events would start meanwhile is refused here (the window
-// holds it back until the port is free). The work ends at its next wait when its flag
-// drops (OFFLINE drops the online flag, the progress label's visibility and the scan
-// test's running flag), when the window is put away, when a run starts (with a
-// message), or when the instrument has not answered as it should for kNoAnswerMs
-// (with a message).
+// holds the port (platform/waiting.h): what the events would start meanwhile, here
+// or in another window, is refused here (the windows let it wait its turn until the
+// port is free). The work ends at its next wait on OFFLINE, when the window is put
+// away, when a run starts (with a message), or when the instrument has not answered
+// its own exchanges as it should for kNoAnswerMs (with a message).
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -103,6 +102,8 @@ class TechCal {
   bool Stepping() const { return active_ != Machine::kNone; }
   // Instrument work is under way (events it lets run may not start more).
   bool busy() const { return busy_; }
+  // This window's work or another window's holds the port.
+  bool PortTaken() const;
   // SET, Set All or the auto-adjust: the window shows it waits and offers no other
   // instrument work.
   bool writing() const { return writing_; }
@@ -111,7 +112,8 @@ class TechCal {
   // ONLINE, with the scan display's scale: the live view starts (true), unless a run
   // exists (refused with a message) or a calibration or scan test runs.
   bool Cmd_online_Click(double scan_width, double scan_height);
-  // OFFLINE: the flags drop; what runs ends at its next wait or step.
+  // OFFLINE: the flags drop; what runs, and any work under way, ends at its next wait
+  // or step without a message.
   void Cmd_offline_Click();
   // The window hidden or closed: what runs ends, the work under way at its next wait.
   void StopWork();
@@ -161,8 +163,8 @@ class TechCal {
   enum class Stop { kNone, kUser, kLeft, kRun, kSilent };
   // One piece of instrument work: it holds the port, lets the window's events run
   // while it waits, and ends at the wait after something stopped it. A fresh piece
-  // starts its silence afresh; a machine's step carries on the machine's. Writing
-  // work shows as such while it lasts.
+  // counts its own silence, the machine's set aside meanwhile; a machine's step
+  // carries on the machine's. Writing work shows as such while it lasts.
   class Work {
    public:
     Work(TechCal& cal, Machine machine, bool fresh, bool writing = false);
@@ -174,6 +176,8 @@ class TechCal {
    private:
     TechCal& cal_;
     bool writing_;
+    bool fresh_;
+    AnswerWatch::SetAside machine_silence_{};
     platform::WaitHook hook_;
   };
   // Why the work under way must end (kNone: it goes on).
@@ -201,6 +205,7 @@ class TechCal {
   bool writing_ = false;
   Machine work_ = Machine::kNone;  // the machine whose step is the work under way
   bool leaving_ = false;
+  bool offline_asked_ = false;  // OFFLINE came during the work under way
 
   bool online_ = false;
   bool scan_running_ = false;

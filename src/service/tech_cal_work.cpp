@@ -57,7 +57,7 @@ class RegisterLevels final : public LevelSource {
 // ---- Stepping calibration ----
 
 void TechCal::Cmdcalibrar_Click(const std::string& target_text, const std::string& mode_text) {
-  if (busy_ || RefusedDuringRun()) return;
+  if (PortTaken() || RefusedDuringRun()) return;
   StopMachines();
   Cmd_offline_Click();
   online_enabled_ = false;
@@ -110,7 +110,7 @@ int TechCal::SteppingStep() {
 // ---- The instrument's auto-adjust ----
 
 std::string TechCal::cmd_autocalibra_Click(const std::string& target_text) {
-  if (busy_ || RefusedDuringRun()) return target_text;
+  if (PortTaken() || RefusedDuringRun()) return target_text;
   std::string shown = target_text;
   int target = platform::RoundToInt(platform::Val(target_text));
   if (target > kAutoTargetHigh || target < kAutoTargetLow) {
@@ -125,7 +125,7 @@ std::string TechCal::cmd_autocalibra_Click(const std::string& target_text) {
   const int64_t deadline = platform::MonotonicMs() + kAutoAdjustLimitMs;
   std::string byte;
   while (empty < kAutoEmptyReads && last < devlink::kAutoAdjustDone &&
-         platform::MonotonicMs() < deadline) {
+         platform::MonotonicMs() < deadline && !work.Stopped()) {
     if (io.Read(byte, 1) < 1) {
       if (!platform::Wait(1)) break;
       ++empty;
@@ -144,7 +144,7 @@ std::string TechCal::cmd_autocalibra_Click(const std::string& target_text) {
 // ---- Scan test ----
 
 void TechCal::cmdTEST_Click() {
-  if (busy_ || RefusedDuringRun()) return;
+  if (PortTaken() || RefusedDuringRun()) return;
   StopMachines();
   DeleteScanFiles(platform::ProgramFolder());
   test_text_ = "Gain=0;Pinhole=0";

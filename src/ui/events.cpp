@@ -2,12 +2,14 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "platform/numeric.h"
+#include "platform/waiting.h"
 
 namespace ui {
 
@@ -17,7 +19,19 @@ bool g_running = false;
 // the next DoEvents of the same handler; asked for after it, only once the handler
 // has returned to the event loop.
 std::vector<QPointer<QObject>> g_delete_after;
+bool g_turns_posted = false;
+
+void PostPortTurns() {
+  if (g_turns_posted || !QCoreApplication::instance()) return;
+  g_turns_posted = true;
+  QTimer::singleShot(0, QCoreApplication::instance(), [] {
+    g_turns_posted = false;
+    platform::RunPortTurns();
+  });
+}
 }  // namespace
+
+void RunPortTurnsFromEventLoop() { platform::SetPortFreedNotifier(&PostPortTurns); }
 
 bool DoEvents(bool with_user_input) {
   if (g_running || !QCoreApplication::instance()) return false;

@@ -17,6 +17,10 @@ bool DoEvents(bool with_user_input = true);
 // until that handler has returned, since the handler goes on using its controls.
 void DeleteLater(QObject* object);
 
+// Has the event loop run the instrument commands that waited for the port
+// (platform/waiting.h) once the work holding it has ended. Every window installs it.
+void RunPortTurnsFromEventLoop();
+
 inline constexpr int kTwipsPerPixel = 15;
 
 // Screen.TwipsPerPixelX/Y.

@@ -7,7 +7,7 @@
 
 namespace ui {
 
-Form::Form(QWidget* parent) : QWidget(parent, Qt::Window) {}
+Form::Form(QWidget* parent) : QWidget(parent, Qt::Window) { RunPortTurnsFromEventLoop(); }
 
 void Form::Show() {
   BringToFront(*this);

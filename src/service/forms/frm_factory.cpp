@@ -1,7 +1,6 @@
 #include "service/forms/frm_factory.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -11,22 +10,20 @@
 
 #include "acquisition/link_io.h"
 #include "mainwindow/frm_main.h"
-#include "ui/program_end.h"
-#include "platform/clock.h"
 #include "platform/numeric.h"
+#include "platform/waiting.h"
 #include "storage/shared_state.h"
+#include "ui/events.h"
+#include "ui/program_end.h"
 
 namespace service {
 
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-// A pause between the record's writes, after which the windows repaint (the user's
-// input waits): against a late instrument SET takes tens of seconds.
-void WaitRepainting(int ms) {
-  platform::Sleep(ms);
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
+// The pauses between the record's writes let the windows repaint, as its reads do
+// (the user's input waits): against a late instrument SET takes tens of seconds.
+void WaitRepainting(int ms) { platform::Wait(ms); }
 }  // namespace
 
 Frm_Factory::Frm_Factory()
@@ -77,7 +74,7 @@ Frm_Factory::Frm_Factory()
   connect(Cmd_temp, &QPushButton::clicked, this, [this] { Cmd_temp_Click(); });
 }
 
-Frm_Factory::~Frm_Factory() = default;
+Frm_Factory::~Frm_Factory() { platform::DropPortTurns(this); }
 
 void Frm_Factory::Form_Load() {
   txt_mensaje->setText(Q(calibration_->Load()));
@@ -94,12 +91,15 @@ void Frm_Factory::Form_Activate() {
 
 void Frm_Factory::Form_Unload() {
   Timer_temp.stop();
+  platform::DropPortTurns(this);
   if (!ui::ProgramEnded() && ui::IsLoaded<mainwindow::Frm_Main>()) {
     ui::Default<mainwindow::Frm_Main>().Show();
   }
 }
 
 void Frm_Factory::Timer_temp_Timer() {
+  // Another window's work holds the port: this reading is skipped, the last one stays.
+  if (platform::PortHeld()) return;
   const int raw = calibration_->ReadRaw();
   txt_current_temp->setText(Q(TemperatureText(raw, storage::Shared())));
   const bool answered = raw != -1;
@@ -116,6 +116,12 @@ void Frm_Factory::Timer_temp_Timer() {
 }
 
 void Frm_Factory::Cmd_temp_Click() {
+  // The target as typed at the click, calibrated once no other work holds the port.
+  const std::string target = txt_set_temp->text().toStdString();
+  platform::WhenPortFree([this, target] { Calibrate(target); }, this);
+}
+
+void Frm_Factory::Calibrate(const std::string& target) {
   // No temperature read may run under the calibration's boxes or between its writes.
   const bool timer_was_on = Timer_temp.isActive();
   Timer_temp.stop();
@@ -123,7 +129,15 @@ void Frm_Factory::Cmd_temp_Click() {
   Cmd_temp->setEnabled(false);
   setCursor(Qt::WaitCursor);
   repaint();
-  const auto text = calibration_->Calibrate(txt_set_temp->text().toStdString());
+  std::optional<std::string> text;
+  {
+    // The record's writes hold the port: nothing of another window comes between them.
+    platform::WaitHook hold([] {
+      ui::DoEvents(false);
+      return true;
+    });
+    text = calibration_->Calibrate(target);
+  }
   unsetCursor();
   Cmd_temp->setEnabled(true);
   calibrating_ = false;

@@ -4,6 +4,8 @@
 // main window again.
 #include <QTimer>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "acquisition/instrument_io.h"
 #include "service/factory_calibration.h"
@@ -45,6 +47,9 @@ class Frm_Factory : public ui::Form {
  private:
   std::unique_ptr<acquisition::InstrumentIo> io_;
   std::unique_ptr<FactoryCalibration> calibration_;
+  // SET's work with the target of its click.
+  void Calibrate(const std::string& target);
+
   bool calibrating_ = false;
   // The last reading got no answer: txt_mensaje says so until one comes.
   bool silent_ = false;

@@ -19,6 +19,7 @@
 #include "mainwindow/frm_main.h"
 #include "offline/forms/frm_offline.h"
 #include "platform/numeric.h"
+#include "platform/waiting.h"
 #include "setup/forms/frm_setup.h"
 #include "storage/settings_text.h"
 #include "storage/shared_state.h"
@@ -58,18 +59,13 @@ Frm_Tech_cal::Frm_Tech_cal() : io_(std::make_unique<acquisition::LinkIo>()) {
   step_timer.setSingleShot(true);
 }
 
-Frm_Tech_cal::~Frm_Tech_cal() = default;
+Frm_Tech_cal::~Frm_Tech_cal() { platform::DropPortTurns(this); }
 
 void Frm_Tech_cal::ConnectHandlers() {
   auto click = [this](QPushButton* b, void (Frm_Tech_cal::*handler)()) {
     connect(b, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
   };
-  // Instrument work clicked while other work holds the port comes after it.
-  auto work = [this](QPushButton* b, void (Frm_Tech_cal::*handler)()) {
-    connect(b, &QPushButton::clicked, this,
-            [this, handler] { WhenFree([this, handler] { (this->*handler)(); }); });
-  };
-  work(Cmd_online, &Frm_Tech_cal::Cmd_online_Click);
+  click(Cmd_online, &Frm_Tech_cal::Cmd_online_Click);
   click(Cmd_offline, &Frm_Tech_cal::Cmd_offline_Click);
   click(Command10, &Frm_Tech_cal::Command10_Click);
   click(Command11, &Frm_Tech_cal::Command11_Click);
@@ -77,11 +73,11 @@ void Frm_Tech_cal::ConnectHandlers() {
   click(menos, &Frm_Tech_cal::menos_Click);
   click(pix_mas, &Frm_Tech_cal::pix_mas_Click);
   click(pix_menos, &Frm_Tech_cal::pix_menos_Click);
-  work(Cmd_setall, &Frm_Tech_cal::Cmd_setall_Click);
-  work(cmd_setcalibra, &Frm_Tech_cal::cmd_setcalibra_Click);
-  work(Cmdcalibrar, &Frm_Tech_cal::Cmdcalibrar_Click);
-  work(cmd_autocalibra, &Frm_Tech_cal::cmd_autocalibra_Click);
-  work(cmdTEST, &Frm_Tech_cal::cmdTEST_Click);
+  click(Cmd_setall, &Frm_Tech_cal::Cmd_setall_Click);
+  click(cmd_setcalibra, &Frm_Tech_cal::cmd_setcalibra_Click);
+  click(Cmdcalibrar, &Frm_Tech_cal::Cmdcalibrar_Click);
+  click(cmd_autocalibra, &Frm_Tech_cal::cmd_autocalibra_Click);
+  click(cmdTEST, &Frm_Tech_cal::cmdTEST_Click);
   click(Command2, &Frm_Tech_cal::Command2_Click);
   click(Command21, &Frm_Tech_cal::Command21_Click);
   click(Command22, &Frm_Tech_cal::Command22_Click);
@@ -140,7 +136,7 @@ void Frm_Tech_cal::Form_Resize() {
 
 void Frm_Tech_cal::Form_Unload() {
   step_timer.stop();
-  deferred_.clear();
+  platform::DropPortTurns(this);
   logic_->StopWork();
   if (!ui::ProgramEnded() && ui::IsLoaded<mainwindow::Frm_Main>()) {
     ui::Default<mainwindow::Frm_Main>().Show();
@@ -150,7 +146,7 @@ void Frm_Tech_cal::Form_Unload() {
 void Frm_Tech_cal::hideEvent(QHideEvent* event) {
   // A minimised window keeps its live view; one that was put away does not.
   if (!event->spontaneous()) {
-    deferred_.clear();
+    platform::DropPortTurns(this);
     logic_->StopWork();
   }
   ui::Form::hideEvent(event);
@@ -176,34 +172,27 @@ void Frm_Tech_cal::RunSteps() {
 void Frm_Tech_cal::Step_Timer() {
   const int next = logic_->Step();
   if (next >= 0) step_timer.start(next);
-  RunDeferred();
+  // What was asked during the step goes before the next one.
+  platform::RunPortTurns();
 }
 
 void Frm_Tech_cal::WhenFree(std::function<void()> work) {
-  if (logic_->busy()) {
-    deferred_.push_back(std::move(work));
-    return;
-  }
-  work();
-  RunDeferred();
-}
-
-void Frm_Tech_cal::RunDeferred() {
-  while (!deferred_.empty() && !logic_->busy()) {
-    const std::function<void()> work = std::move(deferred_.front());
-    deferred_.pop_front();
-    work();
-  }
+  platform::WhenPortFree(std::move(work), this);
 }
 
 // ---- Live view ----
 
 void Frm_Tech_cal::Cmd_online_Click() {
-  if (logic_->Cmd_online_Click(Picwell_out->ScaleWidth(), Picwell_out->ScaleHeight())) RunSteps();
+  const double width = Picwell_out->ScaleWidth(), height = Picwell_out->ScaleHeight();
+  WhenFree([this, width, height] {
+    if (logic_->Cmd_online_Click(width, height)) RunSteps();
+  });
 }
 
 void Frm_Tech_cal::Cmd_offline_Click() {
   Timerreal.stop();
+  // What was clicked here and still waits for the port is called off with the work.
+  platform::DropPortTurns(this);
   logic_->Cmd_offline_Click();
 }
 
@@ -331,8 +320,11 @@ void Frm_Tech_cal::Picwell_MouseDown(int button, int shift, double x, double y) 
   if (!logic_->online()) return;
   Picreal->Cls();
   ui::PaintPlan(*Picreal, SignalAxesPlan());
-  WhenFree([this, ch] {
-    if (const auto setting = logic_->ReadBackSetting(ch)) {
+  const uint64_t moves = moves_;
+  WhenFree([this, ch, moves] {
+    const auto setting = logic_->ReadBackSetting(ch);
+    // A bar moved since the click keeps the value it was moved to.
+    if (setting && moves_ == moves) {
       const QSignalBlocker block_gain(scrollgain), block_power(scrollpower);
       scrollgain->setValue(setting->gain);
       txtgain->setText(N(setting->gain));
@@ -390,35 +382,52 @@ void Frm_Tech_cal::scrollpower_Change() {
 }
 
 void Frm_Tech_cal::WriteBoxes() {
-  WhenFree(
-      [this] { logic_->WriteSelectedSetting(Channel(), S(txtgain->text()), S(txtpower->text())); });
+  ++moves_;
+  // The channel selected and the values shown at the move, whenever the port is free.
+  const int channel = Channel();
+  const std::string gain = S(txtgain->text()), power = S(txtpower->text());
+  WhenFree([this, channel, gain, power] { logic_->WriteSelectedSetting(channel, gain, power); });
 }
 
 // ---- Writes and calibrations ----
+// Each takes its boxes as they are at the click; a box the work corrects is put right
+// afterwards, one the user changed meanwhile keeps the change.
 
 void Frm_Tech_cal::Cmd_setall_Click() {
-  logic_->Cmd_setall_Click(S(txtgain->text()), S(txtpower->text()));
+  const std::string gain = S(txtgain->text()), power = S(txtpower->text());
+  WhenFree([this, gain, power] { logic_->Cmd_setall_Click(gain, power); });
 }
 
 void Frm_Tech_cal::cmd_setcalibra_Click() {
-  const auto [gain, power] =
-      logic_->cmd_setcalibra_Click(S(txt_ganancia->text()), S(txt_power->text()));
-  txt_ganancia->setText(Q(gain));
-  txt_power->setText(Q(power));
+  const std::string gain = S(txt_ganancia->text()), power = S(txt_power->text());
+  WhenFree([this, gain, power] {
+    const auto [gain_shown, power_shown] = logic_->cmd_setcalibra_Click(gain, power);
+    if (gain_shown != gain) txt_ganancia->setText(Q(gain_shown));
+    if (power_shown != power) txt_power->setText(Q(power_shown));
+  });
 }
 
 void Frm_Tech_cal::Cmdcalibrar_Click() {
-  logic_->Cmdcalibrar_Click(S(Txtajuste->text()), S(Combomode->currentText()));
-  RunSteps();
+  const std::string target = S(Txtajuste->text()), mode = S(Combomode->currentText());
+  WhenFree([this, target, mode] {
+    logic_->Cmdcalibrar_Click(target, mode);
+    RunSteps();
+  });
 }
 
 void Frm_Tech_cal::cmd_autocalibra_Click() {
-  txt_autocal->setText(Q(logic_->cmd_autocalibra_Click(S(txt_autocal->text()))));
+  const std::string target = S(txt_autocal->text());
+  WhenFree([this, target] {
+    const std::string shown = logic_->cmd_autocalibra_Click(target);
+    if (shown != target) txt_autocal->setText(Q(shown));
+  });
 }
 
 void Frm_Tech_cal::cmdTEST_Click() {
-  logic_->cmdTEST_Click();
-  RunSteps();
+  WhenFree([this] {
+    logic_->cmdTEST_Click();
+    RunSteps();
+  });
 }
 
 // ---- Leaving ----

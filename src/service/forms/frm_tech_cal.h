@@ -5,7 +5,7 @@
 // enabled state, the setting writes, the automatic calibrations and the scan test.
 // The work is TechCal's; the window draws and shows. Closing it shows the main window.
 #include <QTimer>
-#include <deque>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -133,10 +133,9 @@ class Frm_Tech_cal : public ui::Form, private TechCalView {
   // The channel shown in lblcanal.
   int Channel() const;
   void RunSteps();
-  // Runs `work` now, or after the instrument work under way when the window's events
-  // brought it in meanwhile.
+  // Runs `work` now, or once the port is free when instrument work holds it (this
+  // window's or another's), after what was asked before it.
   void WhenFree(std::function<void()> work);
-  void RunDeferred();
   // The gain and power boxes to the selected channel (a bar moved).
   void WriteBoxes();
   void DrawPlateMap();
@@ -158,7 +157,7 @@ class Frm_Tech_cal : public ui::Form, private TechCalView {
   std::unique_ptr<acquisition::InstrumentIo> io_;
   std::unique_ptr<TechCal> logic_;
   MapCell last_mouse_;
-  std::deque<std::function<void()>> deferred_;
+  uint64_t moves_ = 0;  // the gain and power bars' moves so far
 };
 
 }  // namespace service
