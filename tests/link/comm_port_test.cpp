@@ -127,6 +127,15 @@ TEST_F(LinkTest, ASilentReadLetsItsWaitHookRunAndItsPortIsBusyMeanwhile) {
   }
   EXPECT_EQ(calls, 5);  // every 40 ms until it said stop
   EXPECT_LT(SecondsSince(t), 0.5);
+  {
+    // Nor between a work's frames, while it pauses.
+    platform::WaitHook hook([&] {
+      EXPECT_EQ(devlink::CommWrite(4, devlink::DeviceFrame(devlink::RegTemperature, 0, 0)), -1);
+      return ++calls < 100;
+    });
+    EXPECT_TRUE(platform::Wait(60));
+  }
+  EXPECT_EQ(calls, 7);
   // A close from inside ends the read, and the port is closed.
   platform::WaitHook hook([] { return devlink::CommClose(4) == 0; });
   EXPECT_EQ(devlink::CommRead(4, reply, 2), 0);

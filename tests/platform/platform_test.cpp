@@ -16,6 +16,7 @@
 #include "platform/serial_port.h"
 #include "platform/shutdown.h"
 #include "platform/system.h"
+#include "platform/waiting.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -156,6 +157,39 @@ TEST(ProgramFolder, EnvironmentOverridesTheExecutableFolder) {
     EXPECT_EQ(platform::ProgramFolder(), folder.path());
   }
   if (old) setenv("QUENLAR_HOME", saved.c_str(), 1);
+}
+
+// Commands asked while a work holds the port run after it, in the order asked; a turn
+// that takes the port itself holds the rest back until it lets go.
+TEST(PortTurns, WaitForTheWorkAndKeepTheirOrder) {
+  static int notified = 0;
+  platform::SetPortFreedNotifier([] { ++notified; });
+  std::string done;
+  platform::WhenPortFree([&] { done += "a"; });  // free: at once
+  EXPECT_EQ(done, "a");
+  const int owner = 0;
+  {
+    platform::WaitHook work([] { return true; });
+    EXPECT_TRUE(platform::PortHeld());
+    platform::WhenPortFree([&] { done += "b"; });
+    platform::WhenPortFree([&] { done += "x"; }, &owner);
+    platform::WhenPortFree([&] {
+      done += "c";
+      platform::WaitHook another([] { return true; });
+      platform::WhenPortFree([&] { done += "e"; });
+      platform::RunPortTurns();  // held again: nothing runs
+    });
+    platform::WhenPortFree([&] { done += "d"; });
+    platform::DropPortTurns(&owner);
+    platform::RunPortTurns();  // held: nothing runs
+    EXPECT_EQ(done, "a");
+    EXPECT_EQ(notified, 0);
+  }
+  EXPECT_EQ(notified, 1);  // the event loop is told once the port is free
+  platform::RunPortTurns();
+  EXPECT_EQ(done, "abcde");
+  EXPECT_FALSE(platform::PortTurnsWaiting());
+  platform::SetPortFreedNotifier(nullptr);
 }
 
 TEST(Launcher, MapsWindowsCommandsAndRecords) {

@@ -15,10 +15,12 @@
 
 #include "link/device_frame.h"
 #include "service/factory_calibration.h"
+#include "service/forms/frm_factory.h"
 #include "service/forms/frm_tech_cal.h"
 #include "service/tech_cal_plots.h"
 #include "service_fixture.h"
 #include "service_window_fixture.h"
+#include "tech_cal_fixture.h"
 #include "ui/controls.h"
 #include "ui/picture_box.h"
 
@@ -252,6 +254,7 @@ TEST_F(TechCalWindow, EveryWaitLetsTheWindowRunAndTheWorkEndsWhenItShould) {
     Act act;
     std::vector<std::string> messages;
     Act end = nullptr;  // 300 ms into the work
+    int pace = -1;      // reply bytes a second; -1: the wire's when healthy, else at once
   } rows[] = {
       {"live view, 47-byte groups", Fault::kShortReply, online, {silent}},
       {"live view, 49-byte groups", Fault::kLongReply, online, {silent}},
@@ -272,6 +275,18 @@ TEST_F(TechCalWindow, EveryWaitLetsTheWindowRunAndTheWorkEndsWhenItShould) {
        [](Frm_Tech_cal&) { storage::Shared().Acq_State = 1; }},
       {"scan test, hiding", Fault::kSilence, scan, {}, [](Frm_Tech_cal& t) { t.hide(); }},
       {"SET, closing", Fault::kSilence, set, {}, [](Frm_Tech_cal& t) { t.close(); }},
+      // After silent rows, so that its replies do not queue behind earlier ones on the line.
+      {"live view, bytes 20 ms apart, OFFLINE", Fault::kNone, online, {}, offline, 50},
+      {"Autocalibra, a progress byte every 200 ms, OFFLINE", Fault::kNone,
+       [this](Frm_Tech_cal& t) {
+         (*sim_)->WithModel([](sim::InstrumentModel& m) { m.SetProgressInterval(200); });
+         t.cmd_autocalibra->click();
+       },
+       {}, offline, 50},
+      {"SET, OFFLINE", Fault::kNone, set, {}, offline},
+      // Slow enough that all of it would take seconds.
+      {"Set All, OFFLINE", Fault::kNone, LiveFirst(Click(&Frm_Tech_cal::Cmd_setall)), {}, offline,
+       2000},
   };
   Frm_Main& w = Start();
   w.show();
@@ -286,7 +301,8 @@ TEST_F(TechCalWindow, EveryWaitLetsTheWindowRunAndTheWorkEndsWhenItShould) {
                        !t->Cmdcalibrar->isEnabled();
     });
     storage::Shared().Offline_Mode = false;
-    (*sim_)->SetPacing(row.fault == Fault::kNone ? sim::kWireBytesPerSecond : 0);
+    (*sim_)->SetPacing(row.pace >= 0 ? row.pace
+                                     : row.fault == Fault::kNone ? sim::kWireBytesPerSecond : 0);
     (*sim_)->SetFault(row.fault);
     for (size_t i = 0; i < row.messages.size(); ++i) dialogs.ExpectOk();
     EventGaps gaps;
@@ -310,11 +326,128 @@ TEST_F(TechCalWindow, EveryWaitLetsTheWindowRunAndTheWorkEndsWhenItShould) {
               row.messages)
         << row.what;
     storage::Shared().Acq_State = 0;
-    if (row.fault != Fault::kNone) continue;
+    if (row.fault != Fault::kNone || row.end) continue;
     EXPECT_TRUE(waiting_shown);
     EXPECT_EQ(t->cursor().shape(), Qt::ArrowCursor);
     EXPECT_TRUE(t->Cmd_setall->isEnabled());
   }
+}
+
+
+// Runs `act` once as soon as `when` holds, checked every 5 ms from the event loop,
+// also inside the waits of the window's work.
+struct Once {
+  Once(std::function<bool()> when, std::function<void()> act) {
+    QObject::connect(&timer, &QTimer::timeout, [this, when = std::move(when), act = std::move(act)] {
+      if (!when()) return;
+      timer.stop();
+      act();
+      done = true;
+    });
+    timer.start(5);
+  }
+  QTimer timer;
+  bool done = false;
+};
+
+// A bar move writes the channel selected at the move with the value moved to, whatever
+// the user does before the write's turn comes; a read-back never undoes a move made
+// after it was asked. Replies 60 ms late keep the port held most of the time.
+TEST_F(TechCalWindow, AMoveWritesTheChannelAndValueOfItsMoment) {
+  platform::SetClock(nullptr);
+  Frm_Main& w = Start();
+  storage::Shared().Offline_Mode = false;
+  w.show();
+  Frm_Tech_cal& t = Open(w);
+  (*sim_)->SetLateReplyMs(60);
+  (*sim_)->SetFault(sim::Fault::kLateReply);
+  const auto e3 = [&t] { t.Picwell_MouseDown(1, 0, 250, 450); };  // register 18
+  const auto g7 = [&t] { t.Picwell_MouseDown(1, 0, 650, 650); };  // register 51
+  const auto written = [this](int reg) { return servicetest::SettingsWritten((*sim_)->Received(), reg); };
+  e3();
+  t.Cmd_online->click();
+  // During a live read: 5 for E3, then G7. During that write: 6 for G7. During the write
+  // of 6: E3, then 3.
+  Once first([&] { return t.logic().busy(); }, [&] {
+    t.scrollgain->setValue(5);
+    g7();
+  });
+  Once second([&] { return first.done && !written(18).empty(); }, [&] { t.scrollgain->setValue(6); });
+  Once third([&] { return second.done && !written(51).empty(); }, [&] {
+    e3();
+    t.scrollgain->setValue(3);
+  });
+  mainwindow_test::ProgramTest::RunUntil([&] { return written(18).size() == 2; }, 15000);
+  t.Cmd_offline->click();
+  mainwindow_test::ProgramTest::RunUntil([&] { return !t.logic().busy(); }, 3000);
+  EXPECT_EQ(written(18), (std::vector<int>{5 * 32, 3 * 32}));
+  EXPECT_EQ(written(51), (std::vector<int>{6 * 32}));
+  EXPECT_EQ(t.scrollgain->value(), 3);
+  EXPECT_EQ(t.txtgain->text(), "3");
+  EXPECT_EQ(t.lblcanal->text(), "36");
+  t.Command2->click();
+}
+
+// The frames of one window's work from its start to its end, then the command another
+// window asked for meanwhile; the factory window's reading skips its turn quietly.
+TEST_F(TechCalWindow, OtherWindowsCommandsWaitForTheEndOfTheWork) {
+  platform::SetClock(nullptr);
+  Frm_Main& w = Start();
+  storage::Shared().Offline_Mode = false;
+  w.show();
+  Frm_Tech_cal& t = Open(w);
+  const auto wire = [this] { return (*sim_)->Received(); };
+  const std::string light_on = devlink::DeviceFrame(0x10, 4, 0);
+  const std::string light_off = devlink::DeviceFrame(0x10, 0, 0);
+
+  // SET on a healthy instrument, Stop (outputs off) and the light clicked while it writes.
+  (*sim_)->SetPacing(sim::kWireBytesPerSecond);
+  (*sim_)->ClearReceived();
+  t.txt_ganancia->setText("2");
+  t.txt_power->setText("3");
+  Once during_set([&] { return t.logic().writing(); }, [&] {
+    w.CmdStop->click();
+    w.cmd_luz->click();
+  });
+  t.cmd_setcalibra->click();
+  mainwindow_test::ProgramTest::RunUntil([&] { return wire().ends_with(light_on); }, 10000);
+  std::string set;
+  for (int reg = 0; reg < 192; ++reg) set += Repeat(devlink::DeviceFrame(reg, 2 * 32 + 3, 0x80), 9);
+  EXPECT_TRUE(during_set.done);
+  EXPECT_TRUE(wire() == set + light_off + light_on) << wire().size() << " bytes";
+  EXPECT_EQ(w.cmd_luz->text(), "ON");
+
+  // The live view on a slow instrument, the light clicked during a read, the factory
+  // window reading the temperature meanwhile.
+  (*sim_)->SetPacing(0);
+  (*sim_)->SetLateReplyMs(60);
+  (*sim_)->SetFault(sim::Fault::kLateReply);
+  (*sim_)->ClearReceived();
+  t.Cmd_online->click();
+  w.mn_factory_Click();
+  auto& f = ui::Default<service::Frm_Factory>();
+  const QString shown = f.txt_current_temp->text();
+  Once during_read([&] { return t.logic().busy(); }, [&] { w.cmd_luz->click(); });
+  mainwindow_test::ProgramTest::RunUntil([&] { return wire().find(light_off) != std::string::npos; },
+                                         10000);
+  const std::string frames = wire();
+  const size_t at = frames.find(light_off);
+  ASSERT_NE(at, std::string::npos);
+  ASSERT_GE(at, 40u);
+  // Right after a whole reading: the eight level requests in order.
+  std::string reading;
+  for (int g = 0; g <= 56; g += 8) reading += devlink::DeviceFrame(0x30, g, 0);
+  EXPECT_EQ(frames.substr(at - 40, 40), reading);
+  EXPECT_EQ(frames.find(light_off, at + 1), std::string::npos);
+  EXPECT_EQ(w.cmd_luz->text(), "OFF");
+  f.Timer_temp.start(1);
+  mainwindow_test::ProgramTest::RunUntil([] { return false; }, 300);
+  EXPECT_NE(f.txt_mensaje->text(), service::kInstrumentSilentText);
+  EXPECT_NE(f.txt_current_temp->text(), "-0.2");
+  t.Cmd_offline->click();
+  ui::Unload<service::Frm_Factory>();
+  t.Command2->click();
+  EXPECT_TRUE(dialogs.Exhausted());
 }
 
 }  // namespace
