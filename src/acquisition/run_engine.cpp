@@ -222,12 +222,25 @@ StartResult RunEngine::Start() {
   run_path_ = path;
   sh.Run_Folder_Path = path.string();
 
+  // A start that calibrates or zeroes first reads the SNR box anew; any other counts
+  // with the factor the organism choice left.
+  const bool calibrates =
+      (controls.Auto_Calibration && RunAutoCalibration) || (controls.Auto_Zero && RunAutoZero);
+  const double counting_snr =
+      calibrates ? RunStartSnr(controls.txt_snr_umbral, sh.DSP_Method) : state.SNR_Threshold;
+
   // The run's copy records the bin the run really uses, whatever the setup asked for:
-  // the readers size its raw records by it.
+  // the readers size its raw records by it. It records the factor it counts with too:
+  // which one that is depends on the way through the windows, not only on the project's
+  // settings, and the reports re-analyse the run with it.
   const int16_t project_rt_buffer = sh.RT_Buffer;
+  const int16_t project_snr = sh.MnAt(1, 3);
+  const int16_t counting_snr_x10 = Saturate16(counting_snr * 10.0);
   sh.RT_Buffer = kBinSamples;
+  if (storage::RunSnrX10(project_snr) != counting_snr_x10) sh.MnAt(1, 3) = counting_snr_x10;
   const bool settings_ok = storage::SaveProjectSetup(path.string(), sh.Actual_Project_Number, 0);
   sh.RT_Buffer = project_rt_buffer;
+  sh.MnAt(1, 3) = project_snr;
   // The description keeps its line breaks (written as CR LF); only names lose them.
   const bool subproj_ok = storage::WriteSubproject(path.string(), name, controls.Txt_description);
 
@@ -259,13 +272,13 @@ StartResult RunEngine::Start() {
 
   if (controls.Auto_Calibration && RunAutoCalibration) {
     view_.ShowStatus("<AUTOCALIBRATION>");
-    state.SNR_Threshold = RunStartSnr(controls.txt_snr_umbral, sh.DSP_Method);
+    state.SNR_Threshold = counting_snr;
     RunAutoCalibration(path.string(), 0);
     view_.HideStatus();
   }
   if (controls.Auto_Zero && RunAutoZero && sh.Acq_State != 0) {
     view_.ShowStatus("<AUTOCALIBRATION>");
-    state.SNR_Threshold = RunStartSnr(controls.txt_snr_umbral, sh.DSP_Method);
+    state.SNR_Threshold = counting_snr;
     RunAutoZero();
     view_.HideStatus();
   }

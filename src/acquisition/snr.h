@@ -1,7 +1,6 @@
 #pragma once
 // The signal-to-noise factor typed in the SNR box. Every caller reads the text with
-// this one parser and applies its own floor. The organism's own factors are here too:
-// whoever re-analyses a run counts with the factor its acquisition counted with.
+// this one parser and applies its own floor. The organism's own factors are here too.
 #include <optional>
 #include <string_view>
 

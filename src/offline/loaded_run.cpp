@@ -9,6 +9,7 @@
 #include "storage/file_set_rewrite.h"
 #include "storage/project_folders.h"
 #include "storage/settings_text.h"
+#include "storage/setup_file.h"
 
 namespace offline {
 namespace fs = std::filesystem;
@@ -237,7 +238,7 @@ RunLoad LoadAcquisitionSetup(const fs::path& run_folder, const fs::path& program
     result.message = "Multiwell Configuration File " + run.Run_Plate_format + ": " + reason;
     return result;
   }
-  if (run.Run_Mn[22] < 5) run.Run_Mn[22] = 18;
+  run.Run_Mn[22] = static_cast<int16_t>(storage::RunSnrX10(run.Run_Mn[22]));
   run.Details_Text = BuildDetailsText(run);
   result.run = std::move(run);
   return result;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "acquisition/snr.h"
 #include "platform/numeric.h"
+#include "storage/setup_file.h"
 
 namespace reports {
 
@@ -51,12 +51,9 @@ ChainAnalysis ChainAnalysisFor(const storage::RunAnalysis& run) {
   // The acquisition counts with method 1 where the project says 0.
   a.method =
       run.method >= 1 && run.method < static_cast<int>(kDetectionMethods.size()) ? run.method : 1;
-  // The threshold the acquisition counted with: C. elegans and zebrafish have their own
-  // whatever SNR the run stored. A stored SNR it would not take stands for its default,
-  // as in the SETTING text.
-  const double stored = (run.snr_x10 < 5 ? 18 : run.snr_x10) / 10.0;
-  a.threshold_text =
-      ThresholdText(platform::RoundToInt(acquisition::CountingSnr(run.organism, stored) * 10.0));
+  // The run's copy of the settings holds the factor its counts were made with (the run
+  // start records it, Replace rewrites it), as the SETTING text reads it.
+  a.threshold_text = ThresholdText(storage::RunSnrX10(run.snr_x10));
   return a;
 }
 

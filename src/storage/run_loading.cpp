@@ -14,6 +14,7 @@
 #include "storage/file_io.h"
 #include "storage/plate_layout.h"
 #include "storage/settings_text.h"
+#include "storage/setup_file.h"
 
 namespace storage {
 
@@ -218,8 +219,7 @@ bool ReadSetupDescription(const std::filesystem::path& run_folder, std::string& 
   if (!ReadRunAnalysis(run_folder, run)) return false;
   const int method = run.method;
   const int organism = run.organism;
-  int snr = run.snr_x10;
-  if (snr < 5) snr = 18;
+  const int snr = RunSnrX10(run.snr_x10);
   // One decimal and back: 18 gives 1.8, 20 gives 2.
   const double value = platform::Val(platform::FormatFixed(snr / 10.0, 1));
   const char* name = organism == 0   ? "C.elegans"

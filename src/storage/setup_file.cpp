@@ -342,6 +342,8 @@ std::optional<std::string> SetupWithAnalysis(const std::string& folder, int16_t 
   return out;
 }
 
+int RunSnrX10(int stored) { return stored < 5 ? 18 : stored; }
+
 std::string FindLatestRunFolder(const std::string& path) {
   std::error_code ec;
   std::vector<std::string> names;

@@ -53,6 +53,11 @@ std::string RenameProject(const std::string& folder, const std::string& new_name
 std::optional<std::string> SetupWithAnalysis(const std::string& folder, int16_t method,
                                              int16_t organism, int16_t snr_x10);
 
+// What an SNRx10 field of a run's setup.dat stands for: below 5 (a project's 0 means
+// "use 1.8") the default 18, else itself. A run's copy holds the factor its counts were
+// made with, so this is the factor every reader of the run takes.
+int RunSnrX10(int stored);
+
 // The newest run folder ("yyyymmdd_hhmm") inside `path`, or "".
 std::string FindLatestRunFolder(const std::string& path);
 

@@ -7,10 +7,12 @@
 #include <functional>
 
 #include "fake_instrument.h"
+#include "platform/numeric.h"
 #include "platform/shutdown.h"
 #include "run_fixture.h"
 #include "storage/plate_layout.h"
 #include "storage/project_folders.h"
+#include "storage/run_loading.h"
 
 namespace acqtest {
 namespace {
@@ -77,6 +79,45 @@ TEST_F(RunEngineTest, StartMakesTheRunFolderWithSettingsAndPreparesTheInstrument
                                       FakeInstrument::Frame(0x4A, 0, 0),
                                       FakeInstrument::Frame(0x4A, 0, 0)}));
   EXPECT_EQ(storage::Shared().Temp_Text, "21.9");  // 100 x 0.219 + 0.0
+}
+
+TEST_F(RunEngineTest, TheRunsSettingsCopyHoldsTheSnrItCountsWith) {
+  const struct {
+    const char* what;
+    int method;
+    bool calibration, zero;
+    double chosen;        // the factor the organism choice left
+    int16_t project_x10;  // the project's SNRx10; the box shows it
+    int16_t stored_x10;   // the run's copy
+    double counting;
+  } cases[] = {
+      {"Drosophila, method 1, calibrated", 1, true, false, 0.8, 8, 18, 1.8},
+      {"Drosophila, method 1, zeroed", 1, false, true, 0.8, 8, 18, 1.8},
+      {"Drosophila, method 1", 1, false, false, 0.8, 8, 8, 0.8},
+      {"Drosophila, its own method, calibrated", 3, true, true, 0.8, 8, 8, 0.8},
+      {"C. elegans with 2.5 stored", 1, false, false, 1.8, 25, 18, 1.8},
+      {"a project's 0 already reads as 1.8", 1, false, false, 1.8, 0, 0, 1.8},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    clock_.Advance(60000);  // a folder of its own
+    auto& sh = storage::Shared();
+    sh.DSP_Method = static_cast<int16_t>(c.method);
+    sh.MnAt(1, 3) = c.project_x10;
+    engine_.controls.txt_snr_umbral = platform::FormatFixed(c.project_x10 / 10.0, 1);
+    engine_.controls.Auto_Calibration = c.calibration;
+    engine_.controls.Auto_Zero = c.zero;
+    engine_.RunAutoCalibration = [](const std::string&, int) {};
+    engine_.RunAutoZero = [] {};
+    engine_.state.SNR_Threshold = c.chosen;
+    Start();
+    EXPECT_EQ(engine_.state.SNR_Threshold, c.counting);
+    storage::RunAnalysis run;
+    ASSERT_TRUE(storage::ReadRunAnalysis(RunFolder(), run));
+    EXPECT_EQ(run.snr_x10, c.stored_x10);
+    EXPECT_EQ(sh.MnAt(1, 3), c.project_x10);
+  }
 }
 
 TEST_F(RunEngineTest, StartRefusals) {

@@ -316,6 +316,17 @@ TEST_F(ReanalysisTest, RefusedRunsChangeNothing) {
          choices_.option = OutputOption::kHistogram;
        },
        "Error getting Histogram.bin data: nothing was analysed"},
+      // The histogram tables hold 3000 slots and a report takes its bins + 2: 2999 bins
+      // of 2 minutes are too many, histo files or not.
+      {"a histogram report of 2999 bins",
+       [&] {
+         request_.replace_data = true;
+         choices_.option = OutputOption::kHistogram;
+         fs::remove(run_ / "counts.bin");
+         Record(run_, 100, [](int r) { return r == 99 ? 5998 : r + 1; });
+         testsupport::WriteBytes(run_ / storage::HistoFileName(0), "");
+       },
+       "Report Calculation Error: nothing was analysed"},
       {"a bin that is not a number", [&] { choices_.bin_text = "2x"; },
        "Bin size (min): not a number: nothing was analysed"},
       {"a lapse that is not a number", [&] { request_.lapse_text = ""; },

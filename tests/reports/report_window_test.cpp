@@ -332,7 +332,7 @@ TEST_F(AutoReport, RawPassUsesTheRunsOwnSettingsOnlyOnCompleteBlocks) {
   } cases[] = {
       {"complete", 3, 3, 8, 60, true, "0.8"},
       {"an SNR of the run's own", 2, 2, 25, 60, true, "2.5"},
-      {"C. elegans counts with its own SNR", 0, 1, 25, 60, true, "1.8"},
+      {"C. elegans counted with the SNR its run recorded", 0, 1, 25, 60, true, "2.5"},
       {"a block short", 3, 3, 8, 59, true, nullptr},
       {"the program's own tools", 3, 3, 8, 60, false, nullptr},
   };

@@ -41,12 +41,11 @@ TEST(ChainAnalysis, TheRunsOwnSettingsAsItsAcquisitionUsedThem) {
       {{0, 0, 18}, {0, 1, "1.8"}},  // the acquisition counts method 0 as 1
       {{1, 0, 0}, {0, 1, "1.8"}},   // an SNR below 0.5 stands for the default
       {{7, 9, 25}, {0, 1, "2.5"}},
-      // C. elegans and zebrafish count with their own SNR whatever the run stored;
-      // Echinococcus with the stored one, raised to the default at or below 1.4.
-      {{1, 0, 25}, {0, 1, "1.8"}},
-      {{1, 1, 40}, {1, 1, "2.8"}},
-      {{2, 2, 14}, {2, 2, "1.8"}},
-      {{2, 2, 25}, {2, 2, "2.5"}},
+      // The run's copy holds the factor its counts were made with, whatever the organism
+      // would choose (a calibration at the run start reads it from the SNR box).
+      {{1, 0, 25}, {0, 1, "2.5"}},
+      {{1, 1, 40}, {1, 1, "4.0"}},
+      {{2, 2, 14}, {2, 2, "1.4"}},
   };
   for (const auto& c : cases) {
     const ChainAnalysis a = ChainAnalysisFor(c.run);
