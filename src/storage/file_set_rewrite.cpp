@@ -1,8 +1,10 @@
 #include "storage/file_set_rewrite.h"
 
+#include <set>
 #include <system_error>
 #include <utility>
 
+#include "platform/dialogs.h"
 #include "storage/file_io.h"
 #include "storage/settings_text.h"
 
@@ -49,8 +51,10 @@ SetCommit FileSetRewrite::Commit(const CommitStep& step) {
   const auto at = [&] {
     if (step) step();
   };
+  renamed_ = 0;
   // A list left by an earlier kill is finished first, never overwritten.
-  if (!Prepare() || !FinishPendingRenames(folder_)) return SetCommit::kUnchanged;
+  if (!FinishPendingRenames(folder_)) return SetCommit::kPendingList;
+  if (!Prepare()) return SetCommit::kUnchanged;
   at();
   SettingsWriter list;
   for (const Entry& e : files_)
@@ -65,6 +69,7 @@ SetCommit FileSetRewrite::Commit(const CommitStep& step) {
       fs::remove(list_file, ec);
       return i == 0 ? SetCommit::kUnchanged : SetCommit::kPartlyRenamed;
     }
+    renamed_ = i + 1;
   }
   at();
   fs::remove(list_file, ec);
@@ -104,6 +109,24 @@ bool FinishPendingRenames(const fs::path& folder) {
   if (first < renames.size() && platform::SyncFolder(folder) != 0) return false;
   fs::remove(list_file, ec);
   return !ec;
+}
+
+void FinishPendingRenamesBeforeReading(const fs::path& folder) {
+  // Told once per folder: a run is read again at every plot and report, and the box
+  // would come back each time. The saves it blocks say so whenever they are refused.
+  static std::set<std::string> told;
+  if (FinishPendingRenames(folder)) return;
+  if (told.insert((folder / kPendingRenamesName).lexically_normal().string()).second)
+    platform::GetDialogs().MsgBox(PendingRenamesRefusal(folder));
+}
+
+std::string PendingRenamesRefusal(const fs::path& folder) {
+  const std::string list = kPendingRenamesName;
+  return "An earlier save could not be finished in the folder\r\n" + folder.string() +
+         "\r\nIts list of renames, " + list +
+         ", is damaged or names files that cannot be renamed, and no file of the folder is "
+         "saved while it is there. Check the files it names, then delete " + list +
+         " from the folder.";
 }
 
 }  // namespace storage
