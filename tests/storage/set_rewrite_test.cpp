@@ -69,14 +69,23 @@ TEST(SetRewrite, ARefusedReplaceKeepsThePairOldAndTheBackupsOfOneVersion) {
   // Larger than the per-file limit below, which the other files are not.
   const std::string old_setup(3000, 's');
   const std::string acquired_setup(3000, 'a');
+  // Which version a counts file and a setup file hold, "old", "acquired" or "other".
+  const auto version = [&](const char* counts, const char* setup) {
+    const auto of = [&](const char* name, const std::string& old, const std::string& acquired) {
+      const std::string bytes = ReadBytes(run / name);
+      return bytes == old ? "old" : bytes == acquired ? "acquired" : "other";
+    };
+    return std::string(of(counts, "old", "acquired")) + " " + of(setup, old_setup, acquired_setup);
+  };
   const struct {
     const char* what;
     storage::RunRewrite result;
-    bool backups_copied;  // counts.bak and setup.bak now copies of counts.bin and setup.dat
+    const char* backups;  // the versions counts.bak and setup.bak hold afterwards
   } cases[] = {
-      {"an earlier list that cannot be finished", storage::RunRewrite::kPendingList, false},
-      {"no room for setup.bak", storage::RunRewrite::kBackupFailed, false},
-      {"setup.dat's rename fails", storage::RunRewrite::kBackupsOnly, true},
+      {"an earlier list that cannot be finished", storage::RunRewrite::kPendingList,
+       "acquired acquired"},
+      {"no room for setup.bak", storage::RunRewrite::kBackupFailed, "acquired acquired"},
+      {"setup.dat's rename fails", storage::RunRewrite::kBackupsOnly, "old old"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -100,9 +109,8 @@ TEST(SetRewrite, ARefusedReplaceKeepsThePairOldAndTheBackupsOfOneVersion) {
     EXPECT_EQ(storage::ReplaceCountsAndSetup(run, {storage::CountsRecord{}}, "new\r\n", step),
               c.result);
     full.reset();
-    EXPECT_EQ(ReadBytes(run / "counts.bin") + ReadBytes(run / "setup.dat"), "old" + old_setup);
-    EXPECT_EQ(ReadBytes(run / "counts.bak") + ReadBytes(run / "setup.bak"),
-              c.backups_copied ? "old" + old_setup : "acquired" + acquired_setup);
+    EXPECT_EQ(version("counts.bin", "setup.dat"), "old old");
+    EXPECT_EQ(version("counts.bak", "setup.bak"), c.backups);
   }
 }
 
