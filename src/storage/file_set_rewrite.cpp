@@ -125,8 +125,8 @@ std::string PendingRenamesRefusal(const fs::path& folder) {
   return "An earlier save could not be finished in the folder\r\n" + folder.string() +
          "\r\nIts list of renames, " + list +
          ", is damaged or names files that cannot be renamed, and no file of the folder is "
-         "saved while it is there. Check the files it names, then delete " + list +
-         " from the folder.";
+         "saved while it is there. Check the files it names, then delete " +
+         list + " from the folder.";
 }
 
 }  // namespace storage

@@ -1,11 +1,12 @@
 #pragma once
 // Files of one folder replaced together, all or nothing across a kill (counts.bin with
-// setup.dat, groups.dat with chgroup.dat). Every new file is written whole beside its
-// target first; then the list of the renames to make reaches the disk, the renames are
-// made in order and the list goes. A kill before the list is written leaves the old
-// files (and temporaries the next start clears); a kill after it leaves renames that
-// FinishPendingRenames makes wherever the folder is read next, so the new files arrive
-// together and the old ones go only once the new ones are all on the disk.
+// setup.dat, groups.dat with chgroup.dat, each pair with its backups). Every new file is
+// written whole beside its target first; then the list of the renames to make reaches
+// the disk, the renames are made in order and the list goes. A kill before the list is
+// written leaves the old files (and temporaries the next start clears); a kill after it
+// leaves renames that FinishPendingRenames makes wherever the folder is read next, so
+// the new files arrive together and the old ones go only once the new ones are all on
+// the disk.
 //
 // The list, kPendingRenamesName, is a settings text of one line per file, in the order
 // of the renames: "<temporary name>","<file name>".

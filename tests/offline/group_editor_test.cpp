@@ -339,10 +339,9 @@ TEST_F(EditorSave, AListThatCannotBeFinishedIsToldOnceAndTheSaveWritesNothing) {
   W().cmdcancelgrups_Click();
   // Nor is it told again when the save reads the run back.
   const std::string list = storage::PendingRenamesRefusal(run_);
-  EXPECT_EQ(dialogs_.log(),
-            (std::vector<std::string>{
-                list, "Do you like to Save Changes?",
-                "Error updating group files at " + run_.string() + "\r\n" + list}));
+  const std::string refused = "Error updating group files at " + run_.string();
+  EXPECT_EQ(dialogs_.log(), (std::vector<std::string>{list, "Do you like to Save Changes?",
+                                                      refused + "\r\n" + list}));
   EXPECT_EQ(files(), before);
   EXPECT_EQ(testsupport::ReadBytes(run_ / "groups.dat"), groups_before_);
 }

@@ -392,9 +392,9 @@ TEST_F(ReanalysisTest, AReplaceBlockedByAnUnfinishedListSaysWhereTheListIs) {
   EXPECT_EQ(Reanalyse(), ToolOutcome::kFailed);
   // The run's load tells of the list first.
   const std::string list = storage::PendingRenamesRefusal(run_);
-  EXPECT_EQ(dialogs.log(), (std::vector<std::string>{list, "counts.bin and setup.dat could not be "
-                                                           "rewritten: nothing was changed\r\n" +
-                                                               list}));
+  const std::string refused =
+      "counts.bin and setup.dat could not be rewritten: nothing was changed";
+  EXPECT_EQ(dialogs.log(), (std::vector<std::string>{list, refused + "\r\n" + list}));
   EXPECT_EQ(Snapshot(run_), before);
 }
 

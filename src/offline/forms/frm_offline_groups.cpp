@@ -218,8 +218,8 @@ void Frm_offline::cmdcancelgrups_Click() {
   if (save) {
     const storage::SetCommit result = SaveRunGroupFiles(folder, run_);
     saved = result == storage::SetCommit::kDone;
-    std::string text = saved ? "New Groups applied and saved"
-                             : "Error updating group files at " + folder.string();
+    std::string text =
+        saved ? "New Groups applied and saved" : "Error updating group files at " + folder.string();
     if (result == storage::SetCommit::kPendingList)
       text += "\r\n" + storage::PendingRenamesRefusal(folder);
     dialogs.MsgBox(text);
