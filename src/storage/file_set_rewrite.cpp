@@ -28,6 +28,13 @@ bool IsRegularFile(const fs::path& file) {
   return fs::symlink_status(file, ec).type() == fs::file_type::regular;
 }
 
+// A list FinishPendingRenames left in place, not a folder it could not look into.
+bool PendingListLeft(const fs::path& folder) {
+  std::error_code ec;
+  const fs::file_type type = fs::symlink_status(folder / kPendingRenamesName, ec).type();
+  return type != fs::file_type::not_found && type != fs::file_type::none;
+}
+
 // Only renames of our own temporaries onto files of the same folder are made.
 bool OwnRename(const Rename& r) {
   return PlainName(r.name) && PlainName(r.temporary) && platform::IsTemporaryName(r.temporary) &&
@@ -53,7 +60,8 @@ SetCommit FileSetRewrite::Commit(const CommitStep& step) {
   };
   renamed_ = 0;
   // A list left by an earlier kill is finished first, never overwritten.
-  if (!FinishPendingRenames(folder_)) return SetCommit::kPendingList;
+  if (!FinishPendingRenames(folder_))
+    return PendingListLeft(folder_) ? SetCommit::kPendingList : SetCommit::kUnchanged;
   if (!Prepare()) return SetCommit::kUnchanged;
   at();
   SettingsWriter list;
@@ -115,7 +123,7 @@ void FinishPendingRenamesBeforeReading(const fs::path& folder) {
   // Told once per folder: a run is read again at every plot and report, and the box
   // would come back each time. The saves it blocks say so whenever they are refused.
   static std::set<std::string> told;
-  if (FinishPendingRenames(folder)) return;
+  if (FinishPendingRenames(folder) || !PendingListLeft(folder)) return;
   if (told.insert((folder / kPendingRenamesName).lexically_normal().string()).second)
     platform::GetDialogs().MsgBox(PendingRenamesRefusal(folder));
 }
