@@ -132,8 +132,9 @@ std::string PendingRenamesRefusal(const fs::path& folder) {
   const std::string list = kPendingRenamesName;
   return "An earlier save could not be finished in the folder\r\n" + folder.string() +
          "\r\nIts list of renames, " + list +
-         ", is damaged or names files that cannot be renamed, and no file of the folder is "
-         "saved while it is there. Check the files it names, then delete " +
+         ", is damaged or names files that cannot be renamed. While it is there, Replace "
+         "cannot rewrite counts.bin and setup.dat in that folder and its groups cannot be "
+         "saved. Check the files it names, then delete " +
          list + " from the folder.";
 }
 
