@@ -1,6 +1,7 @@
 #include "offline/group_editor.h"
 
 #include <cmath>
+#include <optional>
 #include <system_error>
 
 #include "platform/numeric.h"
@@ -66,20 +67,22 @@ std::string GroupBackupStamp(const platform::WallTime& now) {
          two(now.minute);
 }
 
-bool SaveRunGroupFiles(const fs::path& run_folder, const LoadedRun& run,
-                       const storage::CommitStep& step) {
+storage::SetCommit SaveRunGroupFiles(const fs::path& run_folder, const LoadedRun& run,
+                                     const storage::CommitStep& step) {
   std::error_code ec;
-  if (!fs::is_directory(run_folder, ec)) return false;
-  const auto copy = [&](const char* name) {
-    const std::string source = (run_folder / (std::string(name) + ".dat")).string();
-    storage::CopyFileChecked(source, (run_folder / (std::string(name) + ".bak")).string());
+  if (!fs::is_directory(run_folder, ec)) return storage::SetCommit::kUnchanged;
+  std::vector<storage::FileCopy> backups;
+  const auto copy = [&](const std::string& name) {
+    const std::optional<std::string> bytes = storage::ReadWholeFile(run_folder / (name + ".dat"));
+    if (!bytes) return;
+    backups.push_back({name + ".bak", *bytes});
     // The time is read again for each stamped copy.
-    storage::CopyFileChecked(
-        source, (run_folder / (name + GroupBackupStamp(platform::Now()) + ".bak")).string());
+    backups.push_back({name + GroupBackupStamp(platform::Now()) + ".bak", *bytes});
   };
   copy("chgroup");
   copy("groups");
-  return storage::SaveGroupFiles(run_folder.string(), run.Run_Group_Name, run.Run_Group, step);
+  return storage::SaveGroupFiles(run_folder.string(), run.Run_Group_Name, run.Run_Group, backups,
+                                 step);
 }
 
 }  // namespace offline

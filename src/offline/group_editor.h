@@ -37,11 +37,12 @@ std::vector<std::string> GroupWellLabels(const setup::GroupModel& model, int gro
 std::string GroupBackupStamp(const platform::WallTime& now);
 
 // Saves the run's groups: chgroup.dat copied to chgroup.bak and to
-// "chgroup<stamp>.bak", groups.dat to groups.bak and "groups<stamp>.bak" (a copy that
-// fails, such as of a missing file, is skipped), then groups.dat and chgroup.dat
-// written anew from the tables (385 CR LF lines each, -1 for a free channel) as one set
-// (storage::SaveGroupFiles). False when the folder is gone or a file could not be written.
-bool SaveRunGroupFiles(const std::filesystem::path& run_folder, const LoadedRun& run,
-                       const storage::CommitStep& step = {});
+// "chgroup<stamp>.bak", groups.dat to groups.bak and "groups<stamp>.bak" (a file that
+// cannot be read, such as a missing one, gets no copies), then groups.dat and
+// chgroup.dat written anew from the tables (385 CR LF lines each, -1 for a free
+// channel), the copies and the files as one set (storage::SaveGroupFiles): a save that
+// cannot be made leaves every file as it was. kUnchanged also when the folder is gone.
+storage::SetCommit SaveRunGroupFiles(const std::filesystem::path& run_folder, const LoadedRun& run,
+                                     const storage::CommitStep& step = {});
 
 }  // namespace offline

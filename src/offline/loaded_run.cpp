@@ -208,7 +208,7 @@ RunLoad LoadAcquisitionSetup(const fs::path& run_folder, const fs::path& program
     return result;
   }
   // Files a killed save left half renamed are put in place before anything is read.
-  storage::FinishPendingRenames(run_folder);
+  storage::FinishPendingRenamesBeforeReading(run_folder);
   const fs::path setup = run_folder / "setup.dat";
   if (!storage::FileExists(setup)) {
     result.status = RunLoadStatus::kNoSetup;

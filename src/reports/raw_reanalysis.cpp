@@ -273,6 +273,14 @@ bool RawReanalysis::ReplaceRunFiles() {
     case storage::RunRewrite::kBackupFailed:
       Say("counts.bak and setup.bak could not be written" + kNothingChanged);
       break;
+    case storage::RunRewrite::kPendingList:
+      Say("counts.bin and setup.dat could not be rewritten" + kNothingChanged + "\r\n" +
+          storage::PendingRenamesRefusal(plan_.request.run_folder));
+      break;
+    case storage::RunRewrite::kBackupsOnly:
+      Say("counts.bin and setup.dat could not be rewritten (a file could not be renamed): they "
+          "are as they were, but counts.bak and setup.bak may now hold copies of them");
+      break;
   }
   return false;
 }

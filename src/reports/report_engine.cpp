@@ -259,7 +259,7 @@ ReportStatus ReportEngine::NormaliseToBasal(const std::string& folder, int32_t B
 
   const std::filesystem::path basal_folder =
       std::filesystem::path(folder).parent_path() / BasalFolderName(basal_text);
-  storage::FinishPendingRenames(basal_folder);
+  storage::FinishPendingRenamesBeforeReading(basal_folder);
   storage::StoredCountsRecords loaded;
   int32_t NB = storage::LoadStoredCountsFile(basal_folder / "counts.bin", loaded);
   if (NB == -2) return ReportStatus::kLoadError;

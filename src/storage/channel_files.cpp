@@ -169,11 +169,12 @@ bool SaveChannelFiles(const std::string& folder, int16_t station) {
       return true;  // no group files for an unknown station
   }
 
-  return SaveGroupFiles(folder, *names, *groups);
+  return SaveGroupFiles(folder, *names, *groups) == SetCommit::kDone;
 }
 
-bool SaveGroupFiles(const std::string& folder, const ChannelTableText& names,
-                    const ChannelTable16& groups, const CommitStep& step) {
+SetCommit SaveGroupFiles(const std::string& folder, const ChannelTableText& names,
+                         const ChannelTable16& groups, const std::vector<FileCopy>& backups,
+                         const CommitStep& step) {
   SettingsWriter name_file;
   name_file.Str(kGroupsHeader).EndLine();
   for (int k = 0; k < kChannelCount; ++k)
@@ -185,9 +186,10 @@ bool SaveGroupFiles(const std::string& folder, const ChannelTableText& names,
     group_file.Int(k).Int(groups[static_cast<size_t>(k)]).EndLine();
 
   FileSetRewrite rewrite(folder);
+  for (const FileCopy& backup : backups) rewrite.File(backup.name).Write(backup.bytes);
   rewrite.File("groups.dat").Write(name_file.Bytes());
   rewrite.File("chgroup.dat").Write(group_file.Bytes());
-  return rewrite.Commit(step) == SetCommit::kDone;
+  return rewrite.Commit(step);
 }
 
 }  // namespace storage

@@ -41,11 +41,17 @@ int16_t ChannelGroupValue(const std::string& text);
 // (stations 2..4), groups.dat and chgroup.dat into `folder`. False on a write failure
 // (the files already written stay).
 bool SaveChannelFiles(const std::string& folder, int16_t station);
+// A file of a folder written with a set, ahead of the set's own files: (name, bytes).
+struct FileCopy {
+  std::string name;
+  std::string bytes;
+};
 // Writes groups.dat and chgroup.dat into `folder` from the group names and the channel
-// groups given (a project's or a recorded run's), as one set: a kill between them is
-// finished at the folder's next read. False on a write failure. `step` runs where a
-// kill may land.
-bool SaveGroupFiles(const std::string& folder, const ChannelTableText& names,
-                    const ChannelTable16& groups, const CommitStep& step = {});
+// groups given (a project's or a recorded run's), as one set with the `backups` ahead of
+// them: a kill between them is finished at the folder's next read, and a save that
+// cannot be made writes none of them. `step` runs where a kill may land.
+SetCommit SaveGroupFiles(const std::string& folder, const ChannelTableText& names,
+                         const ChannelTable16& groups, const std::vector<FileCopy>& backups = {},
+                         const CommitStep& step = {});
 
 }  // namespace storage

@@ -1,8 +1,10 @@
 #include "storage/file_set_rewrite.h"
 
+#include <set>
 #include <system_error>
 #include <utility>
 
+#include "platform/dialogs.h"
 #include "storage/file_io.h"
 #include "storage/settings_text.h"
 
@@ -24,6 +26,13 @@ bool PlainName(const std::string& name) {
 bool IsRegularFile(const fs::path& file) {
   std::error_code ec;
   return fs::symlink_status(file, ec).type() == fs::file_type::regular;
+}
+
+// A list FinishPendingRenames left in place, not a folder it could not look into.
+bool PendingListLeft(const fs::path& folder) {
+  std::error_code ec;
+  const fs::file_type type = fs::symlink_status(folder / kPendingRenamesName, ec).type();
+  return type != fs::file_type::not_found && type != fs::file_type::none;
 }
 
 // Only renames of our own temporaries onto files of the same folder are made.
@@ -49,8 +58,11 @@ SetCommit FileSetRewrite::Commit(const CommitStep& step) {
   const auto at = [&] {
     if (step) step();
   };
+  renamed_ = 0;
   // A list left by an earlier kill is finished first, never overwritten.
-  if (!Prepare() || !FinishPendingRenames(folder_)) return SetCommit::kUnchanged;
+  if (!FinishPendingRenames(folder_))
+    return PendingListLeft(folder_) ? SetCommit::kPendingList : SetCommit::kUnchanged;
+  if (!Prepare()) return SetCommit::kUnchanged;
   at();
   SettingsWriter list;
   for (const Entry& e : files_)
@@ -65,6 +77,7 @@ SetCommit FileSetRewrite::Commit(const CommitStep& step) {
       fs::remove(list_file, ec);
       return i == 0 ? SetCommit::kUnchanged : SetCommit::kPartlyRenamed;
     }
+    renamed_ = i + 1;
   }
   at();
   fs::remove(list_file, ec);
@@ -104,6 +117,25 @@ bool FinishPendingRenames(const fs::path& folder) {
   if (first < renames.size() && platform::SyncFolder(folder) != 0) return false;
   fs::remove(list_file, ec);
   return !ec;
+}
+
+void FinishPendingRenamesBeforeReading(const fs::path& folder) {
+  // Told once per folder: a run is read again at every plot and report, and the box
+  // would come back each time. The saves it blocks say so whenever they are refused.
+  static std::set<std::string> told;
+  if (FinishPendingRenames(folder) || !PendingListLeft(folder)) return;
+  if (told.insert((folder / kPendingRenamesName).lexically_normal().string()).second)
+    platform::GetDialogs().MsgBox(PendingRenamesRefusal(folder));
+}
+
+std::string PendingRenamesRefusal(const fs::path& folder) {
+  const std::string list = kPendingRenamesName;
+  return "An earlier save could not be finished in the folder\r\n" + folder.string() +
+         "\r\nIts list of renames, " + list +
+         ", is damaged or names files that cannot be renamed. While it is there, Replace "
+         "cannot rewrite counts.bin and setup.dat in that folder and its groups cannot be "
+         "saved. Check the files it names, then delete " +
+         list + " from the folder.";
 }
 
 }  // namespace storage

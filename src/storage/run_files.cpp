@@ -328,25 +328,32 @@ RunRewrite ReplaceCountsAndSetup(const fs::path& run_folder,
   const std::optional<std::string> old_setup = ReadWholeFile(setup);
   if (!old_counts || !old_setup) return RunRewrite::kUnreadable;
 
+  // The backups change with the pair or not at all: a refused Replace keeps the ones
+  // it found. Renamed in this order: counts.bak, setup.bak, counts.bin, setup.dat.
   FileSetRewrite rewrite(run_folder);
+  platform::AtomicFileWriter& counts_bak = rewrite.File("counts.bak");
+  counts_bak.Write(*old_counts);
+  platform::AtomicFileWriter& setup_bak = rewrite.File("setup.bak");
+  setup_bak.Write(*old_setup);
   platform::AtomicFileWriter& new_counts = rewrite.File(CountsFileName());
   for (const auto& r : records) new_counts.Write(EncodeCountsRecord(r));
-  rewrite.File("setup.dat").Write(setup_bytes);
-  if (!rewrite.Prepare()) return RunRewrite::kWriteFailed;
-  if (!WriteFileAtomic(run_folder / "counts.bak", *old_counts) ||
-      !WriteFileAtomic(run_folder / "setup.bak", *old_setup))
-    return RunRewrite::kBackupFailed;
+  platform::AtomicFileWriter& new_setup = rewrite.File("setup.dat");
+  new_setup.Write(setup_bytes);
+  if (new_counts.Prepare() != 0 || new_setup.Prepare() != 0) return RunRewrite::kWriteFailed;
   switch (rewrite.Commit(step)) {
     case SetCommit::kDone:
       return RunRewrite::kOk;
+    case SetCommit::kPendingList:
+      return RunRewrite::kPendingList;
+    case SetCommit::kUnchanged:
+      return counts_bak.error() != 0 || setup_bak.error() != 0 ? RunRewrite::kBackupFailed
+                                                               : RunRewrite::kWriteFailed;
     case SetCommit::kPartlyRenamed:
       // setup.dat would not be replaced: counts.bin goes back.
-      WriteFileAtomic(counts, *old_counts);
-      break;
-    case SetCommit::kUnchanged:
+      if (rewrite.renamed() == 3) WriteFileAtomic(counts, *old_counts);
       break;
   }
-  return RunRewrite::kWriteFailed;
+  return RunRewrite::kBackupsOnly;
 }
 
 }  // namespace storage

@@ -177,13 +177,16 @@ enum class RunRewrite {
   kUnreadable,    // the old counts.bin or setup.dat could not be read
   kWriteFailed,   // a new file could not be written whole (a full disk, no rights)
   kBackupFailed,  // counts.bak or setup.bak could not be written
+  kPendingList,   // the folder holds a list of renames that cannot be finished
+  kBackupsOnly,   // a rename failed: counts.bin and setup.dat stay, a backup may be new
 };
-// Puts new counts records and new setup.dat bytes into a run folder together. Both new
-// files are written whole beside the old ones first; only then are the old ones kept
-// as counts.bak and setup.bak and the new ones renamed into place as one set (a kill
+// Puts new counts records and new setup.dat bytes into a run folder together, the old
+// ones kept as counts.bak and setup.bak. The four files are written whole beside their
+// targets first, and nothing is replaced unless all four could be and no earlier list
+// of renames is left unfinished; then they are renamed into place as one set (a kill
 // between the renames is finished at the folder's next read). Whatever fails,
-// counts.bin and setup.dat are either both old or both new. `step` runs where a kill
-// may land.
+// counts.bin and setup.dat are either both old or both new, and so are the backups
+// unless a rename fails. `step` runs where a kill may land.
 RunRewrite ReplaceCountsAndSetup(const std::filesystem::path& run_folder,
                                  const std::vector<CountsRecord>& records,
                                  const std::string& setup_bytes, const CommitStep& step = {});

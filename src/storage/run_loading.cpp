@@ -154,7 +154,7 @@ bool ForEachCountsRecord(
 
 LoadStatus LoadProjectGroups(const std::filesystem::path& run_folder, RunPlate& plate) {
   // Files a killed save left half renamed are put in place before anything is read.
-  FinishPendingRenames(run_folder);
+  FinishPendingRenamesBeforeReading(run_folder);
   const std::filesystem::path setup = run_folder / "setup.dat";
   if (!storage::FileExists(setup)) return LoadStatus::kNoSetup;
   RunPlate loaded;

@@ -25,7 +25,7 @@ enum class LoadStatus {
 // folder and the plate layout file the run names (<format>.dat in the program folder,
 // else <format>.bak, else the built-in layout of a built-in name). `plate` is filled
 // anew on success and left alone otherwise. Renames a killed save left pending in the
-// folder are made first (FinishPendingRenames).
+// folder are made first (FinishPendingRenamesBeforeReading).
 LoadStatus LoadProjectGroups(const std::filesystem::path& run_folder, RunPlate& plate);
 
 // The detection settings a run was recorded with: setup.dat line 4 (RT_Buffer,

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <set>
 
 #include "browser_fixture.h"
 #include "support/kill_at.h"
@@ -317,11 +318,31 @@ TEST_F(EditorSave, AKillBetweenTheTwoRenamesIsFinishedWhenTheBrowserReadsTheRun)
   W().cmd_goset_Click();
   const offline::LoadedRun edited = W().Run();
   ASSERT_TRUE(testsupport::KilledAt(  // between groups.dat's rename and chgroup.dat's
-      2, [&](const auto& step) { offline::SaveRunGroupFiles(run_, edited, step); }));
+      6, [&](const auto& step) { offline::SaveRunGroupFiles(run_, edited, step); }));
   ASSERT_EQ(testsupport::ReadBytes(run_ / "chgroup.dat"), chgroup_before_);
   const offline::RunLoad load = offline::LoadAcquisitionSetup(run_, Home());
   ASSERT_TRUE(load.run);
   EXPECT_EQ(load.run->Run_Group, edited.Run_Group);
+}
+
+TEST_F(EditorSave, AListThatCannotBeFinishedIsToldOnceAndTheSaveWritesNothing) {
+  fs::create_directory(run_ / storage::kPendingRenamesName);
+  const auto files = [&] {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(run_)) names.insert(e.path().filename().string());
+    return names;
+  };
+  const auto before = files();
+  LoadRun(run_);
+  Open();
+  dialogs_.AnswerYes();
+  W().cmdcancelgrups_Click();
+  // Nor is it told again when the save reads the run back.
+  const std::string list = storage::PendingRenamesRefusal(run_);
+  const std::string refused = "Error updating group files at " + run_.string();
+  EXPECT_EQ(dialogs_.log(), (std::vector<std::string>{list, "Do you like to Save Changes?",
+                                                      refused + "\r\n" + list}));
+  EXPECT_EQ(files(), before);
 }
 
 TEST(EditorPicture, BeamsCellsAndTheStamp) {

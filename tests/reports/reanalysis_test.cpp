@@ -15,6 +15,7 @@
 #include "platform/launcher.h"
 #include "reports/raw_reanalysis.h"
 #include "reports/run_folder.h"
+#include "storage/file_set_rewrite.h"
 #include "storage/run_files.h"
 #include "support/file_size_limit.h"
 #include "support/read_only_folder.h"
@@ -386,6 +387,24 @@ TEST_F(ReanalysisTest, AReplaceThatCannotBeWrittenKeepsTheOldFiles) {
                                  "or a read-only folder): nothing was changed"});
     EXPECT_EQ(Snapshot(run_), before);
   }
+}
+
+TEST_F(ReanalysisTest, AReplaceBlockedByAnUnfinishedListSaysWhereTheListIs) {
+  NewRun(run_, 12, 12);
+  request_.replace_data = true;
+  // setup.dat's new file is gone while counts.bin's is still to be renamed.
+  testsupport::WriteBytes(run_ / "counts.bin.AAAAAA.tmp~", "new");
+  testsupport::WriteBytes(run_ / storage::kPendingRenamesName,
+                          "\"counts.bin.AAAAAA.tmp~\",\"counts.bin\"\r\n"
+                          "\"setup.dat.BBBBBB.tmp~\",\"setup.dat\"\r\n");
+  testsupport::ScriptedDialogs dialogs;
+  dialogs.ExpectOk().ExpectOk();
+  EXPECT_EQ(Reanalyse(), ToolOutcome::kFailed);
+  // The run's load tells of the list first.
+  const std::string list = storage::PendingRenamesRefusal(run_);
+  const std::string refused =
+      "counts.bin and setup.dat could not be rewritten: nothing was changed";
+  EXPECT_EQ(dialogs.log(), (std::vector<std::string>{list, refused + "\r\n" + list}));
 }
 
 TEST_F(ReanalysisTest, BinAndLapseAreClampedToTheRun) {

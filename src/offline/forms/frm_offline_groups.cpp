@@ -216,9 +216,13 @@ void Frm_offline::cmdcancelgrups_Click() {
   const std::filesystem::path folder = run_.Chosen_Run_Path;
   bool saved = false;
   if (save) {
-    saved = SaveRunGroupFiles(folder, run_);
-    dialogs.MsgBox(saved ? "New Groups applied and saved"
-                         : "Error updating group files at " + folder.string());
+    const storage::SetCommit result = SaveRunGroupFiles(folder, run_);
+    saved = result == storage::SetCommit::kDone;
+    std::string text =
+        saved ? "New Groups applied and saved" : "Error updating group files at " + folder.string();
+    if (result == storage::SetCommit::kPendingList)
+      text += "\r\n" + storage::PendingRenamesRefusal(folder);
+    dialogs.MsgBox(text);
   }
   EnableBrowserControls();
   if (save) platform::Sleep(100);
