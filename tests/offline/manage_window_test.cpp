@@ -171,6 +171,52 @@ TEST_F(Manage, ArchivingAsksTwiceAndTheRunLeavesTheList) {
   EXPECT_TRUE(dialogs_.Exhausted());
 }
 
+TEST_F(Manage, AfterAnArchiveThePlotsActOnlyOnARunThatIsThere) {
+  MakeProjects();
+  const auto blank = [this] {
+    const QImage& shown = W().Picreal->Image();
+    QImage empty(shown.size(), shown.format());
+    empty.fill(shown.pixel(0, 0));
+    return shown == empty;
+  };
+  using Plot = void (offline::Frm_offline::*)();
+  const std::pair<const char*, Plot> plots[] = {
+      {"grid", &offline::Frm_offline::Cmd_gridplot_Click},
+      {"bars", &offline::Frm_offline::Cmd_barplot_Click},
+      {"lines", &offline::Frm_offline::Cmd_lineplot_Click}};
+  // The loaded run archived, another one found in its folder: the plots have no run,
+  // and no box after the archive's two questions.
+  LoadRun(run_b_);
+  const size_t boxes = dialogs_.log().size();
+  dialogs_.AnswerYes().AnswerOk();
+  W().lst_delete_Click();
+  EXPECT_FALSE(W().RunLoaded());
+  Choose(LineOf(run_a_));
+  W().lst_explorefind_Click();
+  for (const auto& [name, plot] : plots) {
+    (W().*plot)();
+    EXPECT_EQ(dialogs_.log().size(), boxes + 2) << name << ": " << LastBox();
+    EXPECT_TRUE(blank()) << name;
+  }
+
+  // Another run archived: the list highlights the loaded run again.
+  LoadRun(run_a_);
+  Choose(LineOf(run_s2_));
+  dialogs_.AnswerYes().AnswerOk();
+  W().lst_delete_Click();
+  EXPECT_EQ(W().Listpj->currentRow(), LineOf(run_a_));
+
+  // Its counts.bin gone behind the list's back: no plate of empty wells, and no bars
+  // from the line plot's bins.
+  W().Cmd_lineplot_Click();
+  fs::remove(run_a_ / "counts.bin");
+  for (const auto& [name, plot] : {plots[0], plots[1]}) {
+    (W().*plot)();
+    EXPECT_EQ(LastBox(), "Activity file not Found") << name;
+    EXPECT_TRUE(blank()) << name;
+  }
+}
+
 TEST_F(Manage, FindInFolderThenTheOrderToggleListsThatProjectsRuns) {
   MakeProjects();
   LoadRun(run_a_);
