@@ -114,19 +114,20 @@ TEST_F(Manage, TagsThatCannotBeKeptAreRefusedAndSaySo) {
   const fs::path file = project_ / "tags_id.dat";
   std::string full;
   for (int i = 0; i < 1000; ++i) full += "20230101_" + std::to_string(1000 + i) + " [K1]\r\n";
-  // The run, tags_id.dat before ("": none, in a read-only folder) and the box.
-  const std::tuple<fs::path, std::string, std::string> cases[] = {
-      {copy, "20240315_0930 [K2]\r\n",
+  // The runs selected, tags_id.dat before ("": none, in a read-only folder) and the box.
+  // The first refusal ends the tagging: run A, listed after the copy, keeps its line.
+  const std::tuple<std::vector<fs::path>, std::string, std::string> cases[] = {
+      {{copy, run_a_}, "20240315_0930 [K2]\r\n",
        "Tags cannot be kept for a run whose folder name holds a blank:\r\n" + copy.string()},
-      {run_b_, full,
+      {{run_b_}, full,
        "The tag file is full (1000 lines): no run can be added to it:\r\n" + file.string()},
-      {run_b_, "", "The tags could not be written to:\r\n" + file.string()},
+      {{run_b_}, "", "The tags could not be written to:\r\n" + file.string()},
   };
-  for (const auto& [run, before, box] : cases) {
+  for (const auto& [runs, before, box] : cases) {
     LoadRun(run_a_);
     fs::remove(file);
     if (!before.empty()) testsupport::WriteBytes(file, before);
-    Select({run});
+    Select(runs);
     {
       std::optional<testsupport::ReadOnlyFolder> read_only;
       if (before.empty() && !read_only.emplace(project_).works()) GTEST_SKIP() << "no read-only";
