@@ -114,19 +114,20 @@ TEST_F(Manage, TagsThatCannotBeKeptAreRefusedAndSaySo) {
   const fs::path file = project_ / "tags_id.dat";
   std::string full;
   for (int i = 0; i < 1000; ++i) full += "20230101_" + std::to_string(1000 + i) + " [K1]\r\n";
-  // The run, tags_id.dat before ("": none, in a read-only folder) and the box.
-  const std::tuple<fs::path, std::string, std::string> cases[] = {
-      {copy, "20240315_0930 [K2]\r\n",
+  // The runs selected, tags_id.dat before ("": none, in a read-only folder) and the box.
+  // The first refusal ends the tagging: run A, listed after the copy, keeps its line.
+  const std::tuple<std::vector<fs::path>, std::string, std::string> cases[] = {
+      {{copy, run_a_}, "20240315_0930 [K2]\r\n",
        "Tags cannot be kept for a run whose folder name holds a blank:\r\n" + copy.string()},
-      {run_b_, full,
+      {{run_b_}, full,
        "The tag file is full (1000 lines): no run can be added to it:\r\n" + file.string()},
-      {run_b_, "", "The tags could not be written to:\r\n" + file.string()},
+      {{run_b_}, "", "The tags could not be written to:\r\n" + file.string()},
   };
-  for (const auto& [run, before, box] : cases) {
+  for (const auto& [runs, before, box] : cases) {
     LoadRun(run_a_);
     fs::remove(file);
     if (!before.empty()) testsupport::WriteBytes(file, before);
-    Select({run});
+    Select(runs);
     {
       std::optional<testsupport::ReadOnlyFolder> read_only;
       if (before.empty() && !read_only.emplace(project_).works()) GTEST_SKIP() << "no read-only";
@@ -169,6 +170,52 @@ TEST_F(Manage, ArchivingAsksTwiceAndTheRunLeavesTheList) {
   W().lst_delete_Click();
   EXPECT_EQ(LastBox(), "Error");
   EXPECT_TRUE(dialogs_.Exhausted());
+}
+
+TEST_F(Manage, AfterAnArchiveThePlotsActOnlyOnARunThatIsThere) {
+  MakeProjects();
+  const auto blank = [this] {
+    const QImage& shown = W().Picreal->Image();
+    QImage empty(shown.size(), shown.format());
+    empty.fill(shown.pixel(0, 0));
+    return shown == empty;
+  };
+  using Plot = void (offline::Frm_offline::*)();
+  const std::pair<const char*, Plot> plots[] = {
+      {"grid", &offline::Frm_offline::Cmd_gridplot_Click},
+      {"bars", &offline::Frm_offline::Cmd_barplot_Click},
+      {"lines", &offline::Frm_offline::Cmd_lineplot_Click}};
+  // The loaded run archived, another one found in its folder: the plots have no run,
+  // and no box after the archive's two questions.
+  LoadRun(run_b_);
+  const size_t boxes = dialogs_.log().size();
+  dialogs_.AnswerYes().AnswerOk();
+  W().lst_delete_Click();
+  EXPECT_FALSE(W().RunLoaded());
+  Choose(LineOf(run_a_));
+  W().lst_explorefind_Click();
+  for (const auto& [name, plot] : plots) {
+    (W().*plot)();
+    EXPECT_EQ(dialogs_.log().size(), boxes + 2) << name << ": " << LastBox();
+    EXPECT_TRUE(blank()) << name;
+  }
+
+  // Another run archived: the list highlights the loaded run again.
+  LoadRun(run_a_);
+  Choose(LineOf(run_s2_));
+  dialogs_.AnswerYes().AnswerOk();
+  W().lst_delete_Click();
+  EXPECT_EQ(W().Listpj->currentRow(), LineOf(run_a_));
+
+  // Its counts.bin gone behind the list's back: no plate of empty wells, and no bars
+  // from the line plot's bins.
+  W().Cmd_lineplot_Click();
+  fs::remove(run_a_ / "counts.bin");
+  for (const auto& [name, plot] : {plots[0], plots[1]}) {
+    (W().*plot)();
+    EXPECT_EQ(LastBox(), "Activity file not Found") << name;
+    EXPECT_TRUE(blank()) << name;
+  }
 }
 
 TEST_F(Manage, FindInFolderThenTheOrderToggleListsThatProjectsRuns) {

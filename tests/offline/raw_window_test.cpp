@@ -406,6 +406,12 @@ TEST_F(TrackWindow, EveryCountRowAndKeyBarOfA32BeamWellIsInsideThePicture) {
     for (const ui::DrawOp* op : bars) outside += op->y1 < -150 || op->y2 > 2150 - text.line;
     EXPECT_EQ(outside, 0);
     EXPECT_EQ(overlaps, 0);
+    // The columns of counts run in the key bars' order, beam 0's leftmost.
+    int out_of_order = 0;
+    for (size_t k = 0; k < bars.size(); ++k)
+      for (size_t j = 0; j < bars.size(); ++j)
+        out_of_order += (counts[k]->x1 < counts[j]->x1) != (bars[k]->x1 < bars[j]->x1);
+    EXPECT_EQ(out_of_order, 0);
     // The window draws it so: beam 31's key bar (pure red on the ramp) where the plan has it.
     w.frmtxt_threshold->setText("1.8");
     w.cmb_modeanalisis->setCurrentIndex(0);

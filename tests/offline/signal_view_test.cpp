@@ -169,6 +169,17 @@ TEST_F(SignalTest, DatafileHoldsTheHeaderAndOneLineOfLevelsPerSample) {
   EXPECT_EQ(bytes.substr(head.size()), lines);
 }
 
+TEST_F(SignalTest, DatafileNamesTheWellByItsRowLetterAndColumnNumber) {
+  // An 8 x 12 plate, wells numbered down the columns; channel 4 is on no well.
+  WritePlate("w8x12", 8, 12, {{0, 0, 0}, {1, 7, 0}, {2, 8, 0}, {3, 95, 0}});
+  const offline::LoadedRun run =
+      LoadRun(MakeRun(Home() / "p00001", "20240316_1000", "", {}, {"w8x12"}));
+  const std::pair<int, const char*> cases[] = {
+      {0, "A1"}, {1, "H1"}, {2, "A2"}, {3, "H12"}, {4, ""}};
+  for (const auto& [channel, label] : cases)
+    EXPECT_EQ(offline::WellLabel(run, channel), label) << channel;
+}
+
 TEST_F(SignalTest, TheExportOpensTheFileByItsAbsolutePathOrSaysWhyNot) {
   platform::RecordingLauncher launcher;
   platform::SetLauncher(&launcher);

@@ -345,6 +345,8 @@ class Frm_offline : public ui::Form {
   void RefreshEditorLists(int group);
   // Loads the run again from its folder (after the editor), keeping its titles.
   bool ReloadRun();
+  // The window as before any load: no run, nothing drawn, no command bound to a run.
+  void ForgetRun();
   // The raw views' controls, menus and wiring; their places beyond the layout's.
   void BuildRawViews();
   void ArrangeRawViews();

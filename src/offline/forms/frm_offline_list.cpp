@@ -193,6 +193,31 @@ bool Frm_offline::LoadRun(const std::filesystem::path& run_folder, int list_inde
   return true;
 }
 
+void Frm_offline::ForgetRun() {
+  Timer_play.stop();
+  tracker_.reset();
+  run_ = LoadedRun{};
+  run_loaded_ = false;
+  tables_ = ActivityTables{};
+  Tag_Mode = false;
+  Tag_List.clear();
+  Cmd_leegroups_Click();
+  Picreal->Cls();
+  Picreal->update();
+  for (QWidget* w : std::initializer_list<QWidget*>{cmdchannels, Cmd_analyze, Cmd_report})
+    w->setEnabled(false);
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{cmd_track, lbl_tagplot, List_tags, Txt_description})
+    w->hide();
+  lbl_pj_title->clear();
+  lbl_subpj_title->clear();
+  txt_pj_details->clear();
+  lstgrup_plot->clear();
+  const QSignalBlocker quiet(Txt_description);
+  Txt_description->clear();
+  Description_Edited = false;
+}
+
 void Frm_offline::FillWellAndGroupCombos() {
   const auto selectors = offline::FillWellAndGroupCombos(run_);
   if (!selectors) return;

@@ -131,7 +131,12 @@ void Frm_offline::lst_delete_Click() {
     dialogs.MsgBox("Error");
     return;
   }
+  // The loaded run's folder has another name now: the plots and the report would look
+  // for its files where they no longer are.
+  if (run_loaded_ && run_.Chosen_Run_Path == line.folder) ForgetRun();
   RefreshProjectList();
+  // The list highlights the run the commands act on, as after its load.
+  if (run_loaded_) SelectLine(LineOfFolder(run_.Chosen_Run_Path));
 }
 
 // ---- Tags ----

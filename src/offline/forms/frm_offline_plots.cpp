@@ -111,13 +111,15 @@ void Frm_offline::Cmd_lineplot_Click() {
 }
 
 void Frm_offline::DrawGroupBars() {
+  if (!run_loaded_) return;
   const ActivityLoad load =
       LoadGroupActivity(run_.Chosen_Run_Path, run_.Run_Group, 30, false, tables_);
   if (load.status == ActivityStatus::kNoFile) platform::GetDialogs().MsgBox(kNoActivity);
-  if (load.status == ActivityStatus::kUnreadable) return;
   const std::vector<std::string> items = PlotItems();
   BarPlotInput in;
-  in.tables = &tables_;
+  // Only what was read from the run now: the table of an earlier load may hold time
+  // bins of this run or the points of other, tagged runs.
+  in.tables = load.status == ActivityStatus::kOk ? &tables_ : nullptr;
   in.items = &items;
   in.selected = lstgrup_plot->currentRow();
   in.first_item = Bar_First_Item;
@@ -130,13 +132,20 @@ void Frm_offline::DrawGroupBars() {
 }
 
 void Frm_offline::DrawGridPlot() {
+  if (!run_loaded_) return;
   const ActivityStatus load = LoadChannelTotals(run_.Chosen_Run_Path, tables_);
   if (load == ActivityStatus::kNoFile) platform::GetDialogs().MsgBox(kNoActivity);
-  if (load == ActivityStatus::kUnreadable) return;
+  if (load != ActivityStatus::kOk) {
+    // A plate of empty wells would read as a run without activity.
+    Picreal->Cls();
+    Picreal->update();
+    return;
+  }
   PaintPicture(GridPlot(run_, tables_));
 }
 
 void Frm_offline::DrawLinePlot(int32_t bin, const std::string& tag_list, bool report) {
+  if (!run_loaded_) return;
   const std::string spacer =
       ui::Default<reports::frm_report>().txt_customspacer->text().toStdString();
   LinePlotInput in;
