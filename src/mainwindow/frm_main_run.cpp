@@ -88,7 +88,7 @@ void Frm_Main::HideProgressFrame() {
 }
 
 void Frm_Main::SetStartWindowStatus(const std::string& text) {
-  ui::Default<Frm_Init>().SetNews(text);
+  ui::Default<Frm_Init>().SetNews(text, true);
 }
 
 void Frm_Main::ShowStartWindow() {

@@ -76,7 +76,7 @@ void Frm_Main::Timerinicio_Timer() {
       Start_Step_Done = 1;
       break;
     case 2:
-      init.SetNews("status = not connected yet");
+      init.SetNews(std::string(kNotConnectedStatus));
       Start_Step_Done = 1;
       break;
     case 3:
