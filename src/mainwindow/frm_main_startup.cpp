@@ -364,6 +364,8 @@ void Frm_Main::Form_Activate() {
       txt_wellformat->setText(Q(s.Plate_format));
       MakeRunBuffers(true);
       engine_->flags.State_Send_Pending = false;
+      // Filling the selectors draws the wells view: the wells must be the group's now.
+      RefreshGroupWells();
       FillPlateSelectors();
     }
     Txt_description->setReadOnly(false);
