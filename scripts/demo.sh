@@ -28,6 +28,9 @@ rm -rf "$home"
 quenlar_prepare_home "$home"
 mkdir -p "$home/p00001"
 crlf() { printf '%s\r\n' "$@"; }
+# The unattended run records into the open project: project 1, the highest made so far.
+crlf '"Config: <Actual_Project_Number>, <Last_Project>,<Serial_COM>,<Restart_Time>"' \
+     '1,1,4,0' > "$home/config.dat"
 # Project 1 on a 96-well plate: C. elegans, no calibration at start, raw data saved.
 crlf '"Project Setup: <Num_proj>,<Name>,<Working_folder>,<Plate_format>"' \
      "1,\"Demo\",\"$home/p00001/\",\"w96\"" \

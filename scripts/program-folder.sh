@@ -22,10 +22,10 @@ quenlar_find_build() {
 #
 #   quenlar_prepare_home FOLDER
 #
-# Creates FOLDER and gives it the plate layout files of data/ and a config.dat (project
-# 1, highest project 1, the instrument on COM4, no restart time: the program's own
-# defaults), each only where it is missing: what the program or the user changed since
-# is kept.
+# Creates FOLDER and gives it the plate layout files of data/ and a config.dat (the
+# Default project open, no project made yet, so "New" makes p00001; the instrument on
+# COM4; no restart time), each only where it is missing: what the program or the user
+# changed since is kept.
 
 quenlar_prepare_home() {
   local home="$1" src f
@@ -36,7 +36,7 @@ quenlar_prepare_home() {
   done
   if [ ! -e "$home/config.dat" ]; then
     printf '%s\r\n' '"Config: <Actual_Project_Number>, <Last_Project>,<Serial_COM>,<Restart_Time>"' \
-      '1,1,4,0' > "$home/config.dat"
+      '0,0,4,0' > "$home/config.dat"
   fi
 }
 

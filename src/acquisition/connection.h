@@ -22,7 +22,7 @@ class ConnectionView {
   virtual void SetProgress(const std::string& text) {}
   // frm_autotext hidden; picturecal and both labels shown, the labels emptied.
   virtual void HideProgressFrame() {}
-  // Frm_Init's LblNews, repainted at once.
+  // Frm_Init's LblNews, repainted at once: the port the instrument answered on.
   virtual void SetStartWindowStatus(const std::string& text) {}
   // The COM menu: only item `port` carries the check mark; 0 = none.
   virtual void CheckComMenu(int port) {}

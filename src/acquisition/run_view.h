@@ -53,11 +53,12 @@ class RunView {
   virtual void ShowRunName(const std::string& /*name*/) {}
   // Cmdsetup_Click: the setup window (a refused start in project 0, No at the disk warning).
   virtual void OpenSetup() {}
-  // Clear Picact and draw the empty frame and current view of Plot_Kind.
+  // The selected group's well list; clear Picact and draw the empty frame and current
+  // view of Plot_Kind.
   virtual void ResetActivityPlot() {}
-  // The run folder is made: lock Txt_description; the selected group's well list;
-  // CmdPlay, Cmdsetup, Cmdoffline disabled, CmdPause enabled, the setup and offline
-  // windows hidden, Cmb_organism and txt_snr_umbral locked.
+  // The run folder is made: lock Txt_description; CmdPlay, Cmdsetup, Cmdoffline
+  // disabled, CmdPause enabled, the setup and offline windows hidden, Cmb_organism and
+  // txt_snr_umbral locked.
   virtual void RunStarting() {}
   // Just before the first tick: clear Picreal (and scale it when not zoomed),
   // Plot_Scale 1.0, ClearRealtimePlot, clear picturetime, disable chk_bodybends.

@@ -78,10 +78,17 @@ void Frm_Init::Form_Load() {
 
 void Frm_Init::Form_Activate() {
   const auto& s = storage::Shared();
-  if (s.Connected) SetNews(ConnectedStatusText(s.Serial_COM));
+  if (s.Connected) {
+    SetNews(ConnectedStatusText(s.Serial_COM), true);
+  } else if (news_says_connected_) {
+    // The connection shown has failed or been closed since: "Connected" would report a
+    // failure as success.
+    SetNews(std::string(kNotConnectedStatus));
+  }
 }
 
-void Frm_Init::SetNews(const std::string& text) {
+void Frm_Init::SetNews(const std::string& text, bool says_connected) {
+  news_says_connected_ = says_connected;
   LblNews->setText(QString::fromStdString(text));
   LblNews->repaint();
 }

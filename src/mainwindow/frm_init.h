@@ -29,8 +29,9 @@ class Frm_Init : public ui::Form {
   void Image1_DblClick();
   void Label1_DblClick() { Image1_DblClick(); }
 
-  // The status line, repainted at once.
-  void SetNews(const std::string& text);
+  // The status line, repainted at once; `says_connected` marks a text that reports a
+  // connection, which the next activation takes back once there is none.
+  void SetNews(const std::string& text, bool says_connected = false);
 
   QPushButton* cmd_option1 = nullptr;
   QPushButton* cmd_option2 = nullptr;
@@ -52,6 +53,8 @@ class Frm_Init : public ui::Form {
   void OpenMainWindow();
   void OpenOfflineWindow();
   void QuitProgram();
+
+  bool news_says_connected_ = false;
 };
 
 // Shown while a run goes on instead of leaving for a window that would disturb it.

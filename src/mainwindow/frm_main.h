@@ -126,6 +126,10 @@ class Frm_Main : public ui::Form,
   void lstgrup_KeyPress(int16_t key);
   bool eventFilter(QObject* watched, QEvent* event) override;
   void lblcanal_Change();
+  // Group_Channels anew from the group table as it is now: the selected channel's group,
+  // or for a free channel the group last followed. Setup may have moved wells since the
+  // last draw.
+  void RefreshGroupWells();
   void ClearRealtimePlot();
   void DrawActivityAxes();
   void UpdateTimePlot(int16_t station);
@@ -394,6 +398,9 @@ class Frm_Main : public ui::Form,
   // true when `command` was put off so.
   bool WaitsForPort(void (Frm_Main::*command)());
   bool in_port_turn_ = false;
+  // Group_Channels and Group_Channel_Count: the wells of group g in `map`.
+  void FollowGroupWells(const storage::ChannelTable16& map, int g);
+  int wells_group_ = -1;  // the group Group_Channels holds, -1 before any
 
   std::unique_ptr<acquisition::InstrumentConnection> connection_;
   void ConnectCalibration();

@@ -103,7 +103,7 @@ void Frm_Main::HideProgressFrame() {
 }
 
 void Frm_Main::SetStartWindowStatus(const std::string& text) {
-  ui::Default<Frm_Init>().SetNews(text);
+  ui::Default<Frm_Init>().SetNews(text, true);
 }
 
 void Frm_Main::ShowStartWindow() {
@@ -291,6 +291,9 @@ void Frm_Main::ShowRunName(const std::string& name) {
 void Frm_Main::OpenSetup() { Cmdsetup_Click(); }
 
 void Frm_Main::ResetActivityPlot() {
+  // The view drawn here stays under the run's redraws, which draw only the wells they
+  // know: it shows the group's wells as they are now.
+  RefreshGroupWells();
   Picact->Cls();
   switch (Plot_Kind) {
     case 0:
@@ -322,8 +325,6 @@ void Frm_Main::ResetActivityPlot() {
 void Frm_Main::RunStarting() {
   HideStatus();  // the news of the last run's end
   Txt_description->setReadOnly(true);
-  // The wells of the selected channel's group, as a new channel label rebuilds them.
-  lblcanal_Change();
   CmdPlay->setEnabled(false);
   Cmdsetup->setEnabled(false);
   Cmdoffline->setEnabled(false);

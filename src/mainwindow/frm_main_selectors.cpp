@@ -37,14 +37,6 @@ void Refill(QComboBox& combo, const std::vector<std::string>& items) {
   combo.setCurrentIndex(-1);
 }
 
-void StoreGroupWells(Frm_Main& f, const std::vector<int16_t>& wells) {
-  if (f.Group_Channels.size() < storage::kTableSize)
-    f.Group_Channels.resize(storage::kTableSize, 0);
-  const std::size_t n = std::min(wells.size(), f.Group_Channels.size());
-  std::copy_n(wells.begin(), n, f.Group_Channels.begin());
-  f.Group_Channel_Count = static_cast<int16_t>(n);
-}
-
 // The channel of the well at the chosen row and column and the beam in txtsub; the
 // selection and the view change only when the plate has such a beam.
 void SelectChannel(Frm_Main& f, int row, int column) {
@@ -111,14 +103,25 @@ void Frm_Main::lstgrup_DblClick() {
   SelectChannel(*this, RowOf(*Combofila), platform::RoundToInt(ValueOf(Combocol->currentText())));
 }
 
-void Frm_Main::lblcanal_Change() {
+void Frm_Main::FollowGroupWells(const storage::ChannelTable16& map, int g) {
+  const std::vector<int16_t> wells = WellsOfGroup(storage::Shared(), map, g);
+  if (Group_Channels.size() < storage::kTableSize) Group_Channels.resize(storage::kTableSize, 0);
+  const std::size_t n = std::min(wells.size(), Group_Channels.size());
+  std::copy_n(wells.begin(), n, Group_Channels.begin());
+  Group_Channel_Count = static_cast<int16_t>(n);
+  wells_group_ = g;
+}
+
+void Frm_Main::RefreshGroupWells() {
   const storage::SharedState& s = storage::Shared();
   const int ch = s.Selected_Channel;
-  if (ch < 0 || ch >= storage::kTableSize) return;
-  const int g = s.Group[static_cast<std::size_t>(ch)];
-  if (g < 0) return;  // a free channel keeps the last group's wells
-  StoreGroupWells(*this, WellsOfGroup(s, s.Group, g));
+  int g = ch >= 0 && ch < storage::kTableSize ? s.Group[static_cast<std::size_t>(ch)] : -1;
+  // A free channel keeps the last group, with the wells that group holds now.
+  if (g < 0) g = wells_group_;
+  if (g >= 0) FollowGroupWells(s.Group, g);
 }
+
+void Frm_Main::lblcanal_Change() { RefreshGroupWells(); }
 
 void Frm_Main::combogrup_Click() {
   if (combogrup->currentIndex() < 0) return;
@@ -173,7 +176,7 @@ void Frm_Main::cmd_stack_pos_Click(int index) {
   const StationGroups groups = GroupsOfStation(s, Station_Index);
   if (groups.group && s.Selected_Channel >= 0 && s.Selected_Channel < storage::kTableSize) {
     const int g = (*groups.group)[static_cast<std::size_t>(s.Selected_Channel)];
-    if (g >= 0) StoreGroupWells(*this, WellsOfGroup(s, *groups.group, g));
+    if (g >= 0) FollowGroupWells(*groups.group, g);
   }
 
   switch (Plot_Kind) {

@@ -76,7 +76,7 @@ void Frm_Main::Timerinicio_Timer() {
       Start_Step_Done = 1;
       break;
     case 2:
-      init.SetNews("status = not connected yet");
+      init.SetNews(std::string(kNotConnectedStatus));
       Start_Step_Done = 1;
       break;
     case 3:
@@ -364,6 +364,8 @@ void Frm_Main::Form_Activate() {
       txt_wellformat->setText(Q(s.Plate_format));
       MakeRunBuffers(true);
       engine_->flags.State_Send_Pending = false;
+      // Filling the selectors draws the wells view: the wells must be the group's now.
+      RefreshGroupWells();
       FillPlateSelectors();
     }
     Txt_description->setReadOnly(false);

@@ -33,6 +33,9 @@ std::string ProjectCaption(int project_number, const std::string& project_name);
 // "status: Connected in COM" and the port, no blank.
 std::string ConnectedStatusText(int serial_com);
 
+// The start window's status while no instrument is connected.
+inline constexpr std::string_view kNotConnectedStatus = "status = not connected yet";
+
 // The technical menu's password, compared exactly.
 inline constexpr std::string_view kTechnicalPassword = "Fenix8306";
 

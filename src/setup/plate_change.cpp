@@ -19,9 +19,26 @@ void SetupController::Combowell_Click(int index) {
   if (index < 0 || index >= static_cast<int>(box.items.size())) return;
   box.index = index;
   box.text = box.items[static_cast<size_t>(index)];
+  format_typed_ = false;
   // The code is taken at the pick: whatever the box shows when the timer fires.
   picked_format_ = box.text;
   view_.ArmPlateTimer();
+}
+
+void SetupController::TypedFormatDone() {
+  if (!format_typed_) return;
+  format_typed_ = false;
+  const auto& items = c_.Combowell.items;
+  const auto it = std::find(items.begin(), items.end(), c_.Combowell.text);
+  if (it != items.end()) {
+    Combowell_Click(static_cast<int>(it - items.begin()));
+    return;
+  }
+  // A format the list does not offer would show under a plate it never loaded; a pick
+  // still waiting is overruled by what was typed after it.
+  picked_format_.reset();
+  view_.DisarmPlateTimer();
+  ShowPlateFormat();
 }
 
 void SetupController::Timer1_Timer() {
@@ -34,6 +51,7 @@ void SetupController::Timer1_Timer() {
 }
 
 void SetupController::ApplyPendingPlatePick() {
+  TypedFormatDone();
   if (picked_format_) Timer1_Timer();
 }
 

@@ -131,7 +131,10 @@ void SetupController::UserSelect(List id, int index) {
   PlaceIndex(id, index);
 }
 
-void SetupController::UserEditText(List id, const std::string& text) { Box(id).text = text; }
+void SetupController::UserEditText(List id, const std::string& text) {
+  Box(id).text = text;
+  if (id == List::Combowell) format_typed_ = true;
+}
 
 void SetupController::UserCheck(Check id, int value) {
   if (!Box(id).enabled) return;
@@ -281,6 +284,7 @@ void SetupController::ShowPlateFormat() {
   const auto it = std::find(box.items.begin(), box.items.end(), format);
   box.index = it == box.items.end() ? -1 : static_cast<int>(it - box.items.begin());
   box.text = format;
+  format_typed_ = false;
 }
 
 void SetupController::FillPlateFormats() {

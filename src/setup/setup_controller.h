@@ -75,7 +75,8 @@ class SetupController {
   // and the control shows the setting again.
   void UserText(Text id, const std::string& text);
   void UserSelect(List id, int index);
-  // Text typed into an editable combo box: kept, runs nothing.
+  // Text typed into an editable combo box: kept, runs nothing (the format box's text
+  // is taken when the typing ends, TypedFormatDone).
   void UserEditText(List id, const std::string& text);
   void UserCheck(Check id, int value);
   void txt_snr_DblClick();
@@ -97,6 +98,9 @@ class SetupController {
   // The user picked entry `index` of the format list: the change runs from the timer.
   void Combowell_Click(int index);
   void Timer1_Timer();
+  // Enter in the format box, or leaving it: a typed text that names a listed format is
+  // its pick; any other gives way to the current format.
+  void TypedFormatDone();
 
  private:
   // Code placing a value: the handler runs when the value changes.
@@ -124,8 +128,8 @@ class SetupController {
   bool SaveInPlace();
   void SaveUnderNewNumber(const std::string& title);
   void ChangePlateFormat(const std::string& code);
-  // A save or a move away inside the timer's 200 ms runs the picked change first, so
-  // the project keeps the format the box shows.
+  // A save or a move away inside the timer's 200 ms, or with typed text in the box,
+  // runs the picked change first, so the project keeps the format the box shows.
   void ApplyPendingPlatePick();
 
   SetupView& view_;
@@ -136,6 +140,8 @@ class SetupController {
   bool loading_ = false;
   // The format picked last, waiting for the timer.
   std::optional<std::string> picked_format_;
+  // The format box holds typed text not yet taken.
+  bool format_typed_ = false;
 };
 
 }  // namespace setup

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <set>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -123,6 +124,35 @@ TEST(SimModel, ChannelListsOfTheBeamFaultOptions) {
     EXPECT_EQ(sim::ParseChannelList(c.text, got), c.ok) << c.text;
     if (c.ok) {
       EXPECT_EQ(got, c.channels) << c.text;
+    }
+  }
+}
+
+// The default reply mode answers each level request as the program means it, from the
+// order of its requests: "id" identifies, "w" writes a channel setting, "<v>g" / "<v>b"
+// ask for level value v and expect a group / a block.
+TEST(SimModel, LevelRequestsGetTheReplyTheirSequenceAsksFor) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"a poll after the connection (its priming drops the block)",
+       "id 0b 8g 16g 24g 32g 40g 48g 56g 0g 8g"},
+      {"the device test after a run", "0g 56g id 0b 32b 64b 96b 0b 32b 64b 96b w 0b 32b"},
+      {"a calibration after a run (its first pass is dropped)", "0g 56g w 0g 32b 64b 96b 0b w 0b"},
+      {"a block read tried again", "0g 56g 0g 0b 32b 64b"},
+      {"a poll stopped after its first request and begun again", "0g w 0g 8g"},
+  };
+  for (const auto& [what, sequence] : rows) {
+    sim::InstrumentModel m;
+    std::istringstream in(sequence);
+    for (std::string token; in >> token;) {
+      std::array<uint8_t, 5> frame{0xFF, 0x00, 0x30, 0x00, 0xF0};
+      if (token == "id") frame[2] = 0x00;
+      if (token == "w") frame = {0xFF, 0x80, 0x05, 0x40, 0xF0};
+      const bool level = token != "id" && token != "w";
+      if (level) frame[3] = static_cast<uint8_t>(std::stoi(token));
+      const auto reply = m.HandleFrame(frame, 0);
+      if (!level) continue;
+      ASSERT_EQ(reply.size(), 1u) << what << ": " << token;
+      EXPECT_EQ(reply[0].bytes.size(), token.back() == 'b' ? 192u : 48u) << what << ": " << token;
     }
   }
 }

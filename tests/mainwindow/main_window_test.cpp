@@ -312,6 +312,11 @@ TEST_F(MainWindow, AboutOpensCentredOverTheMainWindow) {
   EXPECT_EQ(about.frameGeometry().center(), w->frameGeometry().center());
 }
 
+TEST_F(MainWindow, HelpOpensItsFileAsADocumentNotAsACommand) {
+  w->mncontent_Click();
+  EXPECT_EQ(launcher.calls, std::vector<std::string>{"open: qnl_help.pdf"});
+}
+
 TEST_F(MainWindow, ViewAndStationButtonsCarryTheirCaptions) {
   EXPECT_EQ(w->Cmd_barplot->text(), "Bar Plot");
   EXPECT_EQ(w->Cmd_gridplot->text(), "Heatmap PLOT");

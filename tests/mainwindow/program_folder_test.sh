@@ -9,7 +9,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 source "$src/scripts/program-folder.sh"
 
 quenlar_prepare_home "$home/q"
-printf '"Config: <Actual_Project_Number>, <Last_Project>,<Serial_COM>,<Restart_Time>"\r\n1,1,4,0\r\n' |
+printf '"Config: <Actual_Project_Number>, <Last_Project>,<Serial_COM>,<Restart_Time>"\r\n0,0,4,0\r\n' |
   cmp -s - "$home/q/config.dat" || fail "config.dat is not the default one"
 for f in "$src"/data/*.dat; do cmp -s "$f" "$home/q/${f##*/}" || fail "${f##*/} was not copied"; done
 

@@ -195,6 +195,45 @@ TEST_F(SelectorWindow, StationSwitchStartsAtChannelZeroAndItsGroup) {
   EXPECT_EQ(win->Station_Index, 2);
 }
 
+// Setup moves a well into group 1 between two draws of its wells view: the next
+// activation or run start draws the wells the group has now, also while the selected
+// channel is free (it keeps the group it followed).
+TEST_F(SelectorWindow, TheWellsViewDrawsTheWellsTheGroupHasNow) {
+  auto& s = storage::Shared();
+  win->Picact->resize(331, 331);  // one pixel per unit
+  win->FillPlateSelectors();      // group 1 (A1) chosen, channel 0 selected
+  ASSERT_EQ(win->Group_Channel_Count, 1);
+  // Ink in the label cell of well slot i (pitch 25 up to 10 wells).
+  const auto labelled = [&](int i) {
+    for (int x = 41 + 25 * i; x < 64 + 25 * i; ++x)
+      for (int y = -6; y > -20; --y)
+        if (win->Picact->Point(x, y) != ui::RGB(255, 255, 255)) return true;
+    return false;
+  };
+  const struct {
+    const char* when;
+    int joins;  // the beam-0 channel of the well that joins group 1
+    int selected;
+    void (mainwindow::Frm_Main::*draw)();
+    std::vector<int16_t> wells;
+  } rows[] = {
+      {"activation", 2, 0, &mainwindow::Frm_Main::Form_Activate, {0, 1}},
+      {"run start", 32, 0, &mainwindow::Frm_Main::ResetActivityPlot, {0, 1, 8}},
+      {"run start, free channel", 34, 100, &mainwindow::Frm_Main::ResetActivityPlot, {0, 1, 8, 9}}};
+  for (const auto& row : rows) {
+    PutInGroup({row.joins}, 1);
+    s.Selected_Channel = static_cast<int16_t>(row.selected);
+    (win.get()->*row.draw)();
+    const int n = static_cast<int>(row.wells.size());
+    ASSERT_EQ(win->Group_Channel_Count, n) << row.when;
+    EXPECT_EQ(std::vector<int16_t>(win->Group_Channels.begin(), win->Group_Channels.begin() + n),
+              row.wells)
+        << row.when;
+    EXPECT_TRUE(labelled(n - 1)) << row.when;
+    EXPECT_FALSE(labelled(n)) << row.when;
+  }
+}
+
 TEST_F(SelectorWindow, PagesOfTheBarAndHistogramViews) {
   FreeAllChannels();
   for (int g = 0; g < 13; ++g) PutInGroup({g * 2}, g);

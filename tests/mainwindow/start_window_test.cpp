@@ -133,6 +133,25 @@ TEST_F(StartWindow, RunLatestProjectConnectsOnce) {
   EXPECT_TRUE(w.isVisible());
 }
 
+// After a connection that held, one that fails leaves no "Connected" on the start window.
+TEST_F(StartWindow, AFailedConnectionTakesBackTheConnectedStatus) {
+  Prepare(3);
+  testsupport::SimHarness sim(3);
+  Frm_Main& w = Start();
+  auto& init = ui::Default<Frm_Init>();
+  init.cmd_option2->click();
+  w.Cmdoffline_Click();
+  ASSERT_EQ(init.LblNews->text(), "status: Connected in COM3");
+  sim->SetFault(sim::Fault::kVanish);  // unplugged: the search is over at once
+  w.Show();
+  dialogs.CancelInput().ExpectOk();
+  w.cmd_connect_Click();
+  EXPECT_EQ(dialogs.log().back(), "PORT NOT FOUND");
+  EXPECT_FALSE(storage::Shared().Connected);
+  EXPECT_TRUE(init.isVisible());
+  EXPECT_EQ(init.LblNews->text(), "status = not connected yet");
+}
+
 // The setup window is loaded by the start-up, so "< Back" only hides the main window:
 // the pulse settings stay closed and the project's threshold stays its own.
 TEST_F(StartWindow, BackAndRunLatestLeaveThePulseFrameAndThresholdAlone) {

@@ -170,7 +170,7 @@ TEST_F(SetupWindow, TextTypedIntoAListStaysAsTypedAndRunsNothing) {
   const struct {
     QComboBox* box;
     const char* typed;
-  } cases[] = {{w.Combowell, "w96u"}, {w.Combo_aqmode, "3_Fast(32.63)"}, {w.Combosavereal, "YES"}};
+  } cases[] = {{w.Combo_aqmode, "3_Fast(32.63)"}, {w.Combosavereal, "YES"}};
   for (const auto& c : cases) {
     c.box->lineEdit()->clear();
     QTest::keyClicks(c.box->lineEdit(), c.typed);
@@ -184,6 +184,38 @@ TEST_F(SetupWindow, TextTypedIntoAListStaysAsTypedAndRunsNothing) {
   // A pick from the list still counts.
   w.Combosavereal->setCurrentIndex(1);
   EXPECT_EQ(s.Save_real, 1);
+}
+
+// The format box takes what is typed once the typing ends (Enter, leaving the box, a
+// save): a listed format's name is its pick, any other text gives way to the format in
+// use, so a save writes the format the box shows.
+TEST_F(SetupWindow, ATypedFormatIsTakenAsItsPickOrGivesWay) {
+  Frm_setup& w = Open();
+  const auto& s = storage::Shared();
+  storage::Shared().Connected = true;  // no connect on the way
+  enum class End { kEnter, kLeave, kSave };
+  const struct {
+    const char* typed;
+    End end;
+    int boxes;  // 1: the plate question; 2: and the adapter note
+    const char* format;
+  } rows[] = {{"w6", End::kEnter, 0, "w96"},
+              {"w96u", End::kLeave, 2, "w96u"},
+              {"w96", End::kSave, 1, "w96"}};
+  for (const auto& row : rows) {
+    testsupport::TypeIntoList(*w.Combowell, row.typed);
+    if (row.boxes > 0) dialogs.AnswerYes();
+    if (row.boxes > 1) dialogs.ExpectOk();
+    if (row.end == End::kEnter) QTest::keyClick(w.Combowell, Qt::Key_Return);
+    if (row.end == End::kLeave) w.Txtlapse->setFocus(Qt::TabFocusReason);
+    if (row.end == End::kSave) w.Command_main->click();
+    ASSERT_TRUE(RunUntil([&] { return dialogs.Exhausted() && !w.Timer1.isActive(); }, 5000))
+        << row.typed;
+    EXPECT_EQ(s.Plate_format, row.format) << row.typed;
+    EXPECT_EQ(w.Combowell->currentText().toStdString(), row.format) << row.typed;
+  }
+  const std::string saved = testsupport::ReadBytes(folder / "p00001" / "setup.dat");
+  EXPECT_NE(saved.find(",\"w96\""), std::string::npos) << saved;
 }
 
 TEST_F(SetupWindow, LoadingAProjectBringsItsLightScheduleToTheMainWindow) {

@@ -236,11 +236,28 @@ std::vector<ReplyPiece> InstrumentModel::ProgressBytes() const {
   return pieces;
 }
 
+bool InstrumentModel::BlockWanted(int value, int previous_level) const {
+  switch (reply_mode_) {
+    case ReplyMode::kGroup:
+      return false;
+    case ReplyMode::kBlock:
+      return true;
+    case ReplyMode::kAuto:
+      break;
+  }
+  if (value > 63) return true;
+  if (value == 32) return previous_level == 0;
+  if (value == 0) return previous_level == 0 || last_level_block_;
+  return false;
+}
+
 std::vector<ReplyPiece> InstrumentModel::HandleFrame(const std::array<uint8_t, 5>& frame,
                                                      int64_t now_ms) {
   const int mode = frame[1];
   const int reg = frame[2];
   const int value = frame[3];
+  const int previous_level = last_level_value_;
+  last_level_value_ = -1;
   Drift(now_ms);
   if (std::vector<ReplyPiece> reply; compact_on_ && HandleCompactFrame(frame, reply)) return reply;
   if (mode & 0x80) {
@@ -258,6 +275,7 @@ std::vector<ReplyPiece> InstrumentModel::HandleFrame(const std::array<uint8_t, 5
   }
   switch (reg) {
     case 0x00:
+      last_level_block_ = true;
       return {{0, Bytes(serial_number_ / 255, serial_number_ % 255)}};
     case 0x10:
       temp_light_code_ = value & 7;
@@ -271,8 +289,9 @@ std::vector<ReplyPiece> InstrumentModel::HandleFrame(const std::array<uint8_t, 5
     case 0x21:
       return {{0, Bytes(RawTemperature(now_ms), 0)}};
     case 0x30: {
-      bool block = reply_mode_ == ReplyMode::kBlock ||
-                   (reply_mode_ == ReplyMode::kAuto && value > 63);
+      const bool block = BlockWanted(value, previous_level);
+      last_level_value_ = value;
+      last_level_block_ = block;
       return {{0, block ? BlockReply(value, now_ms) : GroupReply(value, now_ms)}};
     }
     case 0x40:

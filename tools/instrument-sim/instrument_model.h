@@ -22,8 +22,15 @@
 namespace sim {
 
 // Which reply a level request (register 0x30) gets. The frame is the same for a
-// group and a block, so the caller chooses; kAuto answers values 0..63 as groups
-// and higher values as blocks.
+// group and a block. kAuto tells them apart by the program's order of requests: its
+// block reads always ask 0, 32, 64, 96 in turn and its group polls 0, 8, ... 56 or
+// 0, 16, 32, 48. So a value above 63 is a block, 32 is a block right after 0 and a
+// group otherwise, other values up to 63 are groups, and 0 takes the kind of the
+// level request before it, except that it is a block right after an identification
+// (the device test identifies first, then reads blocks) or right after another 0 (a
+// block read tried again). Where a 0 meant as a group gets a block (the first poll
+// after a connection or a block read) the program's priming requests, whose replies
+// it drops, absorb it.
 enum class ReplyMode { kGroup, kBlock, kAuto };
 
 // A piece of the reply, sent `delay_ms` after the previous piece went out.
@@ -112,12 +119,17 @@ class InstrumentModel {
   bool HandleCompactFrame(const std::array<uint8_t, 5>& frame, std::vector<ReplyPiece>& reply);
   // The auto-adjust's progress bytes, 0 up to 191.
   std::vector<ReplyPiece> ProgressBytes() const;
+  // Whether a level request for `value` gets a block; `previous_level` is the value
+  // of the level request right before it, -1 when another frame came between.
+  bool BlockWanted(int value, int previous_level) const;
   std::string GroupReply(int group, int64_t now_ms) const;
   std::string BlockReply(int start, int64_t now_ms) const;
   std::vector<ReplyPiece> AutoAdjust(int target);
   void Drift(int64_t now_ms);
 
   ReplyMode reply_mode_ = ReplyMode::kAuto;
+  int last_level_value_ = -1;      // the last frame's level request, -1 for another frame
+  bool last_level_block_ = false;  // the last level request got a block
   int serial_number_ = 77;
   std::array<uint8_t, 8> factory_{};
   std::array<uint8_t, kSimChannels> settings_{};

@@ -270,7 +270,7 @@ Shots FactorySilent(Program& p) {
 Shots DeviceTest(Program& p) {
   Frm_Main& w = p.Ended();
   if (ui::IsLoaded<service::Frm_Factory>()) ui::Unload<service::Frm_Factory>();
-  p.sim().SetReplyMode(sim::ReplyMode::kBlock);
+  // The simulator as scripts/start.sh starts it: it serves the test's blocks after a run.
   p.sim().WithModel([](sim::InstrumentModel& m) {
     m.SetAnimalsPresent(false);
     m.SetBeamFault(85, sim::BeamFault::kDark);
@@ -288,7 +288,6 @@ Shots DeviceTest(Program& p) {
     w.Timer_test_Timer();
   }
   w.Timer_test.stop();
-  p.sim().SetReplyMode(sim::ReplyMode::kAuto);
   Program::Settle();
   return Main(w);
 }

@@ -70,7 +70,8 @@ class SwallowEnter final : public QObject {
 };
 
 // In an editable list only a pick from the list counts: typed text, even confirmed
-// with Enter, selects nothing and so runs nothing, and stays as typed.
+// with Enter, selects nothing and so runs nothing, and stays as typed (the format box
+// alone acts on it when the typing ends).
 QComboBox* Combo(const char* name, QWidget* parent, bool editable) {
   auto* c = Named<QComboBox>(name, parent);
   if (editable) {
@@ -441,6 +442,9 @@ void Frm_setup::ConnectHandlers() {
   // Every pick of a format asks, the current one included: the pick, not a change.
   connect(Combowell, &QComboBox::activated, this,
           [this](int index) { Do([&](SetupController& c) { c.Combowell_Click(index); }); });
+  // Enter, or leaving the box after typing: the box then shows the format taken.
+  connect(Combowell->lineEdit(), &QLineEdit::editingFinished, this,
+          [this] { Do([](SetupController& c) { c.TypedFormatDone(); }); });
 
   const auto check = [this](QCheckBox* box, Check id) {
     connect(box, &QCheckBox::toggled, this,
