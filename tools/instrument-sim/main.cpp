@@ -28,6 +28,9 @@ const char kHelp[] =
     "                    says, so one simulator serves runs, the device test and the\n"
     "                    calibrations alike (see \"Level requests\" below)\n"
     "  --pace            send replies at the wire's 11,520 bytes/s (default: at once)\n"
+    "  --trickle MS      send each reply byte MS ms after the one before (1..1000):\n"
+    "                    replies that trickle in, slow to complete yet never silent\n"
+    "                    for long\n"
     "  --serial N        identification value, 10..250 answers as the instrument (default 77)\n"
     "  --temperature C   starting temperature in degrees C (default 24)\n"
     "  --fault KIND      misbehave on every reply: silence (none at all), short (its\n"
@@ -102,6 +105,7 @@ int main(int argc, char** argv) {
   int serial = 77;
   double temperature = 24.0;
   bool pace = false;
+  int trickle_ms = 0;
   sim::ReplyMode mode = sim::ReplyMode::kAuto;
   sim::Fault fault = sim::Fault::kNone;
   bool no_plate = false;
@@ -133,6 +137,10 @@ int main(int argc, char** argv) {
       else return Usage("--reply needs group, block or auto");
     } else if (a == "--pace") {
       pace = true;
+    } else if (a == "--trickle") {
+      const char* v = value();
+      if (!v || !ParseInt(v, trickle_ms) || trickle_ms < 1 || trickle_ms > 1000)
+        return Usage("--trickle needs milliseconds 1..1000");
     } else if (a == "--serial") {
       const char* v = value();
       if (!v || !ParseInt(v, serial) || serial < 0 || serial > 65535)
@@ -193,6 +201,7 @@ int main(int argc, char** argv) {
   server.SetSerialNumber(serial);
   server.SetTemperature(temperature);
   if (pace) server.SetPacing(sim::kWireBytesPerSecond);
+  if (trickle_ms > 0) server.SetPacing(1000 / trickle_ms);
   if (late_tail && fault != sim::Fault::kNone)
     return Usage("--late-tail and --fault exclude each other");
   if (fault != sim::Fault::kNone) server.SetFault(fault);
