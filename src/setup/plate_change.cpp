@@ -51,6 +51,8 @@ void SetupController::Timer1_Timer() {
 }
 
 void SetupController::ApplyPendingPlatePick() {
+  for (List id : {List::Combo_aqmode, List::Combosavecount, List::Combosavereal})
+    TypedTextDone(id);
   TypedFormatDone();
   if (picked_format_) Timer1_Timer();
 }

@@ -136,6 +136,16 @@ void SetupController::UserEditText(List id, const std::string& text) {
   if (id == List::Combowell) format_typed_ = true;
 }
 
+void SetupController::TypedTextDone(List id) {
+  if (id == List::Combowell) return TypedFormatDone();
+  ListBox& box = Box(id);
+  const auto it = std::find(box.items.begin(), box.items.end(), box.text);
+  if (it != box.items.end()) UserSelect(id, static_cast<int>(it - box.items.begin()));
+  // An entry the list does not hold, or a pick refused during a run, would show over a
+  // setting it never became.
+  box.text = box.index >= 0 ? box.items[static_cast<size_t>(box.index)] : std::string();
+}
+
 void SetupController::UserCheck(Check id, int value) {
   if (!Box(id).enabled) return;
   PlaceCheck(id, value);

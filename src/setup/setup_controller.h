@@ -75,9 +75,13 @@ class SetupController {
   // and the control shows the setting again.
   void UserText(Text id, const std::string& text);
   void UserSelect(List id, int index);
-  // Text typed into an editable combo box: kept, runs nothing (the format box's text
-  // is taken when the typing ends, TypedFormatDone).
+  // Text typed into an editable combo box: kept, runs nothing until the typing ends
+  // (TypedTextDone).
   void UserEditText(List id, const std::string& text);
+  // Enter in an editable list, or leaving it: what the box shows is what is kept. A
+  // typed text that names a listed entry is its pick; any other gives way to the
+  // current entry.
+  void TypedTextDone(List id);
   void UserCheck(Check id, int value);
   void txt_snr_DblClick();
   void lbl_snr_LostFocus();
@@ -98,8 +102,7 @@ class SetupController {
   // The user picked entry `index` of the format list: the change runs from the timer.
   void Combowell_Click(int index);
   void Timer1_Timer();
-  // Enter in the format box, or leaving it: a typed text that names a listed format is
-  // its pick; any other gives way to the current format.
+  // TypedTextDone of the format box: its pick runs from the timer.
   void TypedFormatDone();
 
  private:
@@ -128,8 +131,8 @@ class SetupController {
   bool SaveInPlace();
   void SaveUnderNewNumber(const std::string& title);
   void ChangePlateFormat(const std::string& code);
-  // A save or a move away inside the timer's 200 ms, or with typed text in the box,
-  // runs the picked change first, so the project keeps the format the box shows.
+  // A save or a move away inside the timer's 200 ms, or with typed text in a list,
+  // runs the picked change first, so the project keeps what the boxes show.
   void ApplyPendingPlatePick();
 
   SetupView& view_;

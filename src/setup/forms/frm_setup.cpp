@@ -69,9 +69,9 @@ class SwallowEnter final : public QObject {
   }
 };
 
-// In an editable list only a pick from the list counts: typed text, even confirmed
-// with Enter, selects nothing and so runs nothing, and stays as typed (the format box
-// alone acts on it when the typing ends).
+// In an editable list only a pick from the list counts: typed text selects nothing and
+// runs nothing while it is typed; when the typing ends it is taken as the pick it names,
+// or gives way (TypedTextDone).
 QComboBox* Combo(const char* name, QWidget* parent, bool editable) {
   auto* c = Named<QComboBox>(name, parent);
   if (editable) {
@@ -427,6 +427,9 @@ void Frm_setup::ConnectHandlers() {
     connect(box, &QComboBox::editTextChanged, this, [this, id](const QString& t) {
       if (!showing_) controller_->UserEditText(id, t.toStdString());
     });
+    // Enter, or leaving the box after typing: the box then shows what was taken.
+    connect(box->lineEdit(), &QLineEdit::editingFinished, this,
+            [this, id] { Do([id](SetupController& c) { c.TypedTextDone(id); }); });
   };
   const auto list = [this, edit](QComboBox* box, List id) {
     connect(box, &QComboBox::currentIndexChanged, this,
@@ -442,9 +445,6 @@ void Frm_setup::ConnectHandlers() {
   // Every pick of a format asks, the current one included: the pick, not a change.
   connect(Combowell, &QComboBox::activated, this,
           [this](int index) { Do([&](SetupController& c) { c.Combowell_Click(index); }); });
-  // Enter, or leaving the box after typing: the box then shows the format taken.
-  connect(Combowell->lineEdit(), &QLineEdit::editingFinished, this,
-          [this] { Do([](SetupController& c) { c.TypedFormatDone(); }); });
 
   const auto check = [this](QCheckBox* box, Check id) {
     connect(box, &QCheckBox::toggled, this,
