@@ -86,6 +86,22 @@ inline sim::CompactLevelTable Flat(int level) {
 }
 inline int At(int power, int gain) { return power * 8 + gain; }
 
+// No instrument: the shared state afresh, a manual clock and scripted boxes, for the
+// logic on a port the test scripts.
+class ManualClockTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    storage::ResetSharedState();
+    platform::SetClock(&clock_);
+  }
+  void TearDown() override {
+    platform::SetClock(nullptr);
+    storage::ResetSharedState();
+  }
+  platform::ManualClock clock_;
+  testsupport::ScriptedDialogs dialogs_;
+};
+
 class TechCalSim : public SimFixture {
  protected:
   void SetUp() override {

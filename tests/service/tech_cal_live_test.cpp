@@ -187,18 +187,8 @@ TEST_F(TechCalLive, ZoomStaysWithinItsRange) {
 
 // ---- Writes on a scripted port ----
 
-class TechCalWrites : public ::testing::Test {
+class TechCalWrites : public ManualClockTest {
  protected:
-  void SetUp() override {
-    storage::ResetSharedState();
-    platform::SetClock(&clock_);
-  }
-  void TearDown() override {
-    platform::SetClock(nullptr);
-    storage::ResetSharedState();
-  }
-  platform::ManualClock clock_;
-  testsupport::ScriptedDialogs dialogs_;
   ScriptedIo io_;
   RecordingView view_;
   service::TechCal cal_{io_, view_};

@@ -52,16 +52,8 @@ class ClockedIo final : public acquisition::InstrumentIo {
   platform::ManualClock& clock_;
 };
 
-class TechCalSilence : public ::testing::Test {
+class TechCalSilence : public ManualClockTest {
  protected:
-  void SetUp() override {
-    storage::ResetSharedState();
-    platform::SetClock(&clock_);
-  }
-  void TearDown() override {
-    platform::SetClock(nullptr);
-    storage::ResetSharedState();
-  }
   // Steps the live view at most `max` times; the steps it made.
   int Steps(int max) {
     int n = 0;
@@ -69,8 +61,6 @@ class TechCalSilence : public ::testing::Test {
     return n;
   }
 
-  platform::ManualClock clock_;
-  testsupport::ScriptedDialogs dialogs_;
   ClockedIo io_{clock_};
   RecordingView view_;
   service::TechCal cal_{io_, view_};

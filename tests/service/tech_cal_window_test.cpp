@@ -50,6 +50,14 @@ class TechCalWindow : public servicetest::ServiceWindowTest {
     w.mn_technical_Click();
     return ui::Default<Frm_Tech_cal>();
   }
+  // The main window shown, connected, on the real clock (the instrument's own pace).
+  Frm_Main& ShownInRealTime() {
+    platform::SetClock(nullptr);
+    Frm_Main& w = Start();
+    storage::Shared().Offline_Mode = false;
+    w.show();
+    return w;
+  }
   static void Steps(Frm_Tech_cal& t, int n) {
     for (int i = 0; i < n; ++i) {
       t.step_timer.stop();
@@ -354,10 +362,7 @@ struct Once {
 // the user does before the write's turn comes; a read-back never undoes a move made
 // after it was asked. Replies 60 ms late keep the port held most of the time.
 TEST_F(TechCalWindow, AMoveWritesTheChannelAndValueOfItsMoment) {
-  platform::SetClock(nullptr);
-  Frm_Main& w = Start();
-  storage::Shared().Offline_Mode = false;
-  w.show();
+  Frm_Main& w = ShownInRealTime();
   Frm_Tech_cal& t = Open(w);
   (*sim_)->SetLateReplyMs(60);
   (*sim_)->SetFault(sim::Fault::kLateReply);
@@ -391,10 +396,7 @@ TEST_F(TechCalWindow, AMoveWritesTheChannelAndValueOfItsMoment) {
 // The frames of one window's work from its start to its end, then the command another
 // window asked for meanwhile; the factory window's reading skips its turn quietly.
 TEST_F(TechCalWindow, OtherWindowsCommandsWaitForTheEndOfTheWork) {
-  platform::SetClock(nullptr);
-  Frm_Main& w = Start();
-  storage::Shared().Offline_Mode = false;
-  w.show();
+  Frm_Main& w = ShownInRealTime();
   Frm_Tech_cal& t = Open(w);
   const auto wire = [this] { return (*sim_)->Received(); };
   const std::string light_on = devlink::DeviceFrame(0x10, 4, 0);
