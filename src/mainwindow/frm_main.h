@@ -15,6 +15,7 @@
 #include "acquisition/run_engine.h"
 #include "acquisition/run_view.h"
 #include "acquisition/validators.h"
+#include "platform/waiting.h"
 #include "service/device_test.h"
 #include "ui/caption_label.h"
 #include "ui/form.h"
@@ -393,11 +394,25 @@ class Frm_Main : public ui::Form,
 
   // Copies the controls the run reads into the engine's RunControls.
   void SyncRunControls();
+  // The port held by one of this window's instrument commands from its start to its
+  // end: another window's work waits meanwhile, and its commands wait their turn.
+  class PortHold {
+   public:
+    explicit PortHold(int& depth);
+    ~PortHold();
+    PortHold(const PortHold&) = delete;
+    PortHold& operator=(const PortHold&) = delete;
+
+   private:
+    int& depth_;
+    platform::WaitHook hook_;
+  };
   // An instrument command clicked while another window's work holds the port (or
-  // while earlier commands wait for it) runs once the port is free, in its turn:
-  // true when `command` was put off so.
-  bool WaitsForPort(void (Frm_Main::*command)());
+  // while earlier commands wait for it) runs once the port is free, in its turn: null
+  // when `command` was put off so; else the port, held until the command ends.
+  std::unique_ptr<PortHold> HoldPort(void (Frm_Main::*command)());
   bool in_port_turn_ = false;
+  int port_holds_ = 0;
   // Group_Channels and Group_Channel_Count: the wells of group g in `map`.
   void FollowGroupWells(const storage::ChannelTable16& map, int g);
   int wells_group_ = -1;  // the group Group_Channels holds, -1 before any

@@ -40,13 +40,15 @@ void Frm_Main::ConnectCalibration() {
 }
 
 void Frm_Main::cmd_calibra_Click() {
-  if (WaitsForPort(&Frm_Main::cmd_calibra_Click)) return;
+  const auto hold = HoldPort(&Frm_Main::cmd_calibra_Click);
+  if (!hold) return;
   SyncRunControls();
   calibration_->cmd_calibra_Click(txt_snr_umbral->text().toStdString());
 }
 
 void Frm_Main::Cmd_autozero_Click() {
-  if (WaitsForPort(&Frm_Main::Cmd_autozero_Click)) return;
+  const auto hold = HoldPort(&Frm_Main::Cmd_autozero_Click);
+  if (!hold) return;
   SyncRunControls();
   auto_zero_->Cmd_autozero_Click(txt_snr_umbral->text().toStdString());
 }

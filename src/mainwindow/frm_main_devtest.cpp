@@ -77,7 +77,8 @@ void Frm_Main::ConnectDeviceTest() {
 }
 
 void Frm_Main::mnstatustest_Click() {
-  if (WaitsForPort(&Frm_Main::mnstatustest_Click)) return;
+  const auto hold = HoldPort(&Frm_Main::mnstatustest_Click);
+  if (!hold) return;
   device_test_->mnstatustest_Click();
 }
 

@@ -53,25 +53,36 @@ void Frm_Main::SyncRunControls() {
 
 // ---- Connection ----
 
-bool Frm_Main::WaitsForPort(void (Frm_Main::*command)()) {
-  if (in_port_turn_ || (!platform::PortHeld() && !platform::PortTurnsWaiting())) return false;
-  platform::WhenPortFree(
-      [this, command] {
-        in_port_turn_ = true;
-        (this->*command)();
-        in_port_turn_ = false;
-      },
-      this);
-  return true;
+// Nothing to do while a read waits: the hold only marks the port as taken.
+Frm_Main::PortHold::PortHold(int& depth) : depth_(depth), hook_([] { return true; }) { ++depth_; }
+
+Frm_Main::PortHold::~PortHold() { --depth_; }
+
+std::unique_ptr<Frm_Main::PortHold> Frm_Main::HoldPort(void (Frm_Main::*command)()) {
+  // A command this window runs already, or whose turn this is, goes on at once.
+  const bool own = in_port_turn_ || port_holds_ > 0;
+  if (!own && (platform::PortHeld() || platform::PortTurnsWaiting())) {
+    platform::WhenPortFree(
+        [this, command] {
+          in_port_turn_ = true;
+          (this->*command)();
+          in_port_turn_ = false;
+        },
+        this);
+    return nullptr;
+  }
+  return std::make_unique<PortHold>(port_holds_);
 }
 
 void Frm_Main::cmd_connect_Click() {
-  if (WaitsForPort(&Frm_Main::cmd_connect_Click)) return;
+  const auto hold = HoldPort(&Frm_Main::cmd_connect_Click);
+  if (!hold) return;
   if (!connection_->Connect(Auto_Run())) platform::GetDialogs().MsgBox(kRunningRefusal);
 }
 
 void Frm_Main::Cmd_disconnect_Click() {
-  if (WaitsForPort(&Frm_Main::Cmd_disconnect_Click)) return;
+  const auto hold = HoldPort(&Frm_Main::Cmd_disconnect_Click);
+  if (!hold) return;
   if (connection_->Disconnect() == acquisition::DisconnectResult::kRefusedRunning) {
     platform::GetDialogs().MsgBox(kRunningRefusal);
   }
@@ -123,7 +134,8 @@ bool Frm_Main::Ending() { return ended_ || ui::ProgramEnded() || platform::Shutd
 // ---- Run control ----
 
 void Frm_Main::CmdPlay_Click() {
-  if (WaitsForPort(&Frm_Main::CmdPlay_Click)) return;
+  const auto hold = HoldPort(&Frm_Main::CmdPlay_Click);
+  if (!hold) return;
   SyncRunControls();
   engine_->Start();
   // The start lets window events run (calibration, auto-zero): an exit or a
@@ -138,7 +150,8 @@ void Frm_Main::CmdPlay_Click() {
 }
 
 void Frm_Main::CmdPause_Click() {
-  if (WaitsForPort(&Frm_Main::CmdPause_Click)) return;
+  const auto hold = HoldPort(&Frm_Main::CmdPause_Click);
+  if (!hold) return;
   SyncRunControls();
   engine_->Pause();
   if (engine_->TimerEnabled()) {
@@ -149,7 +162,8 @@ void Frm_Main::CmdPause_Click() {
 }
 
 void Frm_Main::CmdStop_Click() {
-  if (WaitsForPort(&Frm_Main::CmdStop_Click)) return;
+  const auto hold = HoldPort(&Frm_Main::CmdStop_Click);
+  if (!hold) return;
   const bool had_run = storage::Shared().Acq_State != 0;
   engine_->Stop();
   Timeradq.stop();

@@ -448,6 +448,28 @@ TEST_F(TechCalWindow, OtherWindowsCommandsWaitForTheEndOfTheWork) {
   EXPECT_NE(f.txt_current_temp->text(), "-0.2");
   t.Cmd_offline->click();
   ui::Unload<service::Frm_Factory>();
+
+  // The main window connecting again while the live view runs: its exchanges, from the
+  // identification to the factory record's last byte, hold the port (the live view's
+  // steps come due during the connection's waits).
+  (*sim_)->SetFault(sim::Fault::kNone);
+  t.Cmd_online->click();
+  mainwindow_test::ProgramTest::RunUntil([&] { return t.logic().traces().read_count > 2; }, 3000);
+  (*sim_)->ClearReceived();
+  w.cmd_connect->click();
+  const std::string identify = devlink::DeviceFrame(0x00, 0, 0);
+  const std::string record_end = devlink::DeviceFrame(0x20, 207, 0);
+  mainwindow_test::ProgramTest::RunUntil([&] {
+    const std::string f = wire();
+    const size_t end = f.find(record_end);
+    return end != std::string::npos && f.find(devlink::DeviceFrame(0x30, 0, 0), end) != std::string::npos;
+  }, 10000);
+  const std::string connecting = wire();
+  const size_t from = connecting.find(identify), to = connecting.find(record_end);
+  ASSERT_LT(from, to);
+  EXPECT_EQ(connecting.substr(from, to - from).find(devlink::DeviceFrame(0x30, 0, 0).substr(0, 3)),
+            std::string::npos);
+  EXPECT_TRUE(t.logic().online());  // and it reads on
   t.Command2->click();
   EXPECT_TRUE(dialogs.Exhausted());
 }
