@@ -139,6 +139,14 @@ bool RunEngine::CheckDiskSpace() {
 }
 
 StartResult RunEngine::Start() {
+  starting_ = true;
+  start_called_off_ = false;
+  const StartResult result = StartRun();
+  starting_ = false;
+  return result;
+}
+
+StartResult RunEngine::StartRun() {
   auto& sh = storage::Shared();
   auto& dialogs = platform::GetDialogs();
   view_.PrepareRunStart();
@@ -184,6 +192,7 @@ StartResult RunEngine::Start() {
   view_.ProcessEvents();
   io_.Flush();
   view_.ProcessEvents();
+  if (StartCalledOff()) return StartResult::kCalledOff;
   view_.ResetActivityPlot();
 
   if (sh.Save_real == 1 && sh.Aq_lapse >= 31 && !controls.Auto_Run && !CheckDiskSpace()) {
@@ -196,17 +205,30 @@ StartResult RunEngine::Start() {
   std::string folder = RunFolderName(platform::Now());
   fs::path path = fs::path(sh.Project_Path) / folder;
   // An unattended start (the automatic restart among them) has nobody to answer a
-  // refusal, so it waits for the next minute's folder instead. No window events run
-  // meanwhile: a second start must not begin inside this one.
+  // refusal, so it waits for the next minute's folder instead. The window runs
+  // meanwhile (another instrument command clicked waits for the start's end), and Stop
+  // or the window's close ends the wait.
+  const bool waits = controls.Auto_Run && fs::exists(path, ec);
+  if (waits) {
+    view_.ShowStatus("<WAITING FOR THE NEXT MINUTE>");
+    view_.SetStatusDetail("A run was already started at " + folder +
+                          ": this one starts in a new folder at the next minute.");
+  }
   for (int waited_ms = 0; controls.Auto_Run && fs::exists(path, ec) && waited_ms <= 61000;
        waited_ms += kFolderWaitStepMs) {
     // A termination request is not kept waiting, and makes no folder afterwards.
     if (platform::ShutdownRequested()) return StartResult::kShutdown;
+    view_.ProcessEvents();
+    if (StartCalledOff()) {
+      view_.HideStatus();
+      return StartResult::kCalledOff;
+    }
     platform::Sleep(kFolderWaitStepMs);
     folder = RunFolderName(platform::Now());
     path = fs::path(sh.Project_Path) / folder;
   }
   if (platform::ShutdownRequested()) return StartResult::kShutdown;
+  if (waits) view_.HideStatus();
   if (fs::exists(path, ec)) {
     dialogs.MsgBox("A run was already started at " + folder +
                    ". Wait for the next minute to start a new one.");
@@ -334,6 +356,7 @@ void RunEngine::Pause() {
 
 void RunEngine::Stop() {
   auto& sh = storage::Shared();
+  if (starting_) start_called_off_ = true;
   if (sh.Acq_State == 1 || sh.Acq_State == 2) FinishPendingBin();
   view_.RunStopped();
   if (sh.Acq_State == 1 || sh.Acq_State == 2) {

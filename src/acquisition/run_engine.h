@@ -124,6 +124,7 @@ enum class StartResult {
   kFolderFailed,  // the run folder could not be made
   kStoppedByCalibration,
   kShutdown,  // a termination request came while the start waited
+  kCalledOff,  // Stop, or the window's end, during the start, before the run folder
 };
 
 class RunEngine {
@@ -179,6 +180,12 @@ class RunEngine {
   static double BytesPerBin(bool save_raw, bool body_bends);
 
  private:
+  StartResult StartRun();
+  // Stop clicked during the start (it acts at once, through the start's yields).
+  bool starting_ = false;
+  bool start_called_off_ = false;
+  bool StartCalledOff() { return start_called_off_ || view_.Ending(); }
+
   // What a tick's sample changed, so that the next tick can take it back when it finds
   // the late tail of that sample's last reply.
   struct SampleUndo {

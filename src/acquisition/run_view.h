@@ -68,6 +68,8 @@ class RunView {
   virtual void RunStopped() {}
   // Let pending window events run once (the start and stop do it around the flush).
   virtual void ProcessEvents() {}
+  // The window is closing or the program ending: a start that waits gives up.
+  virtual bool Ending() { return false; }
 
   // ---- End of run hand-off ----
   // Cmdreport_Click for the run. With `auto_report` (the "User Defined BIN size"

@@ -396,23 +396,32 @@ class Frm_Main : public ui::Form,
   void SyncRunControls();
   // The port held by one of this window's instrument commands from its start to its
   // end: another window's work waits meanwhile, and its commands wait their turn.
+  using Command = void (Frm_Main::*)();
   class PortHold {
    public:
-    explicit PortHold(int& depth);
+    PortHold(Frm_Main& window, Command command);
     ~PortHold();
     PortHold(const PortHold&) = delete;
     PortHold& operator=(const PortHold&) = delete;
 
    private:
-    int& depth_;
+    Frm_Main& window_;
     platform::WaitHook hook_;
   };
-  // An instrument command clicked while another window's work holds the port (or
-  // while earlier commands wait for it) runs once the port is free, in its turn: null
-  // when `command` was put off so; else the port, held until the command ends.
-  std::unique_ptr<PortHold> HoldPort(void (Frm_Main::*command)());
-  bool in_port_turn_ = false;
-  int port_holds_ = 0;
+  // One instrument command at a time. A command clicked while a work holds the port
+  // (one of this window's own commands, or another window's work), or while commands
+  // wait for it, waits its turn; null when it was put off so, else the port, held
+  // until the command ends. At its turn it runs only if `control` (its button) takes
+  // clicks then, and a command that runs or waits already is not asked again. Stop
+  // ends this window's own commands: it acts at once during them.
+  std::unique_ptr<PortHold> HoldPort(Command command, const QObject* control);
+  std::vector<Command> running_commands_;
+  std::vector<Command> waiting_commands_;
+  Command turn_command_ = nullptr;  // the command whose turn has come, until it holds the port
+  // Start-up's unattended start: judged when the start has run, which may be after
+  // the work that held the port.
+  bool unattended_start_ = false;
+  void UnattendedStartRan();
   // Group_Channels and Group_Channel_Count: the wells of group g in `map`.
   void FollowGroupWells(const storage::ChannelTable16& map, int g);
   int wells_group_ = -1;  // the group Group_Channels holds, -1 before any

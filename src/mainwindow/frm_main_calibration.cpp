@@ -40,14 +40,14 @@ void Frm_Main::ConnectCalibration() {
 }
 
 void Frm_Main::cmd_calibra_Click() {
-  const auto hold = HoldPort(&Frm_Main::cmd_calibra_Click);
+  const auto hold = HoldPort(&Frm_Main::cmd_calibra_Click, cmd_calibra);
   if (!hold) return;
   SyncRunControls();
   calibration_->cmd_calibra_Click(txt_snr_umbral->text().toStdString());
 }
 
 void Frm_Main::Cmd_autozero_Click() {
-  const auto hold = HoldPort(&Frm_Main::Cmd_autozero_Click);
+  const auto hold = HoldPort(&Frm_Main::Cmd_autozero_Click, Cmd_autozero);
   if (!hold) return;
   SyncRunControls();
   auto_zero_->Cmd_autozero_Click(txt_snr_umbral->text().toStdString());

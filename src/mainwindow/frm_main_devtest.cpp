@@ -77,7 +77,7 @@ void Frm_Main::ConnectDeviceTest() {
 }
 
 void Frm_Main::mnstatustest_Click() {
-  const auto hold = HoldPort(&Frm_Main::mnstatustest_Click);
+  const auto hold = HoldPort(&Frm_Main::mnstatustest_Click, mnstatustest);
   if (!hold) return;
   device_test_->mnstatustest_Click();
 }

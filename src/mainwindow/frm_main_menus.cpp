@@ -27,6 +27,7 @@
 #include "platform/numeric.h"
 #include "reports/forms/frm_report.h"
 #include "reports/forms/frm_reportset.h"
+#include "service/factory_calibration.h"
 #include "service/forms/frm_factory.h"
 #include "service/forms/frm_tech_cal.h"
 #include "setup/forms/frm_setup.h"
@@ -130,7 +131,7 @@ void Frm_Main::mn_factory_Click() {
     factory.Show();
     factory.Timer_temp.start();
   } else {
-    platform::GetDialogs().MsgBox("Only possible to access in: ONLINE mode and STOP experiment");
+    platform::GetDialogs().MsgBox(service::kFactoryAccessRefusal);
   }
 }
 

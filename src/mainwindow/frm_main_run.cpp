@@ -54,34 +54,48 @@ void Frm_Main::SyncRunControls() {
 // ---- Connection ----
 
 // Nothing to do while a read waits: the hold only marks the port as taken.
-Frm_Main::PortHold::PortHold(int& depth) : depth_(depth), hook_([] { return true; }) { ++depth_; }
+Frm_Main::PortHold::PortHold(Frm_Main& window, Command command)
+    : window_(window), hook_([] { return true; }) {
+  window_.running_commands_.push_back(command);
+}
 
-Frm_Main::PortHold::~PortHold() { --depth_; }
+Frm_Main::PortHold::~PortHold() { window_.running_commands_.pop_back(); }
 
-std::unique_ptr<Frm_Main::PortHold> Frm_Main::HoldPort(void (Frm_Main::*command)()) {
-  // A command this window runs already, or whose turn this is, goes on at once.
-  const bool own = in_port_turn_ || port_holds_ > 0;
-  if (!own && (platform::PortHeld() || platform::PortTurnsWaiting())) {
-    platform::WhenPortFree(
-        [this, command] {
-          in_port_turn_ = true;
-          (this->*command)();
-          in_port_turn_ = false;
-        },
-        this);
-    return nullptr;
-  }
-  return std::make_unique<PortHold>(port_holds_);
+std::unique_ptr<Frm_Main::PortHold> Frm_Main::HoldPort(Command command, const QObject* control) {
+  const bool its_turn = std::exchange(turn_command_, nullptr) == command;
+  // Stop must be able to end a run start (its calibration, its wait for a folder).
+  const bool stops_own = command == &Frm_Main::CmdStop_Click && !running_commands_.empty();
+  if (its_turn || stops_own || (!platform::PortHeld() && !platform::PortTurnsWaiting()))
+    return std::make_unique<PortHold>(*this, command);
+  const auto asked = [command](const std::vector<Command>& v) {
+    return std::find(v.begin(), v.end(), command) != v.end();
+  };
+  if (asked(running_commands_) || asked(waiting_commands_)) return nullptr;
+  waiting_commands_.push_back(command);
+  platform::WhenPortFree(
+      [this, command, control] {
+        std::erase(waiting_commands_, command);
+        // Judged as a click would be now: a disabled button takes none.
+        if (!control->property("enabled").toBool()) {
+          if (command == &Frm_Main::CmdPlay_Click && unattended_start_) UnattendedStartRan();
+          return;
+        }
+        turn_command_ = command;
+        (this->*command)();
+        turn_command_ = nullptr;
+      },
+      this);
+  return nullptr;
 }
 
 void Frm_Main::cmd_connect_Click() {
-  const auto hold = HoldPort(&Frm_Main::cmd_connect_Click);
+  const auto hold = HoldPort(&Frm_Main::cmd_connect_Click, cmd_connect);
   if (!hold) return;
   if (!connection_->Connect(Auto_Run())) platform::GetDialogs().MsgBox(kRunningRefusal);
 }
 
 void Frm_Main::Cmd_disconnect_Click() {
-  const auto hold = HoldPort(&Frm_Main::Cmd_disconnect_Click);
+  const auto hold = HoldPort(&Frm_Main::Cmd_disconnect_Click, Cmd_disconnect);
   if (!hold) return;
   if (connection_->Disconnect() == acquisition::DisconnectResult::kRefusedRunning) {
     platform::GetDialogs().MsgBox(kRunningRefusal);
@@ -134,7 +148,7 @@ bool Frm_Main::Ending() { return ended_ || ui::ProgramEnded() || platform::Shutd
 // ---- Run control ----
 
 void Frm_Main::CmdPlay_Click() {
-  const auto hold = HoldPort(&Frm_Main::CmdPlay_Click);
+  const auto hold = HoldPort(&Frm_Main::CmdPlay_Click, CmdPlay);
   if (!hold) return;
   SyncRunControls();
   engine_->Start();
@@ -147,10 +161,20 @@ void Frm_Main::CmdPlay_Click() {
   if (engine_->TimerEnabled()) {
     Timeradq.start(kAcquisitionTickMs);
   }
+  if (unattended_start_) UnattendedStartRan();
+}
+
+void Frm_Main::UnattendedStartRan() {
+  unattended_start_ = false;
+  // Without a screen nobody can start the run by hand: a refused start ends here.
+  if (exit_when_run_ends_ && storage::Shared().Acq_State == 0 && !ended_) {
+    platform::GetDialogs().MsgBox("The unattended run did not start.");
+    EndProgramNow(2);
+  }
 }
 
 void Frm_Main::CmdPause_Click() {
-  const auto hold = HoldPort(&Frm_Main::CmdPause_Click);
+  const auto hold = HoldPort(&Frm_Main::CmdPause_Click, CmdPause);
   if (!hold) return;
   SyncRunControls();
   engine_->Pause();
@@ -162,7 +186,7 @@ void Frm_Main::CmdPause_Click() {
 }
 
 void Frm_Main::CmdStop_Click() {
-  const auto hold = HoldPort(&Frm_Main::CmdStop_Click);
+  const auto hold = HoldPort(&Frm_Main::CmdStop_Click, CmdStop);
   if (!hold) return;
   const bool had_run = storage::Shared().Acq_State != 0;
   engine_->Stop();
@@ -176,6 +200,9 @@ void Frm_Main::Timeradq_Timer() {
     Timeradq.stop();
     return;
   }
+  // Another work holds the port (this timer fires inside its waits): the run polls
+  // at the next tick. A round skipped so is no failed poll of the instrument's.
+  if (platform::PortHeld()) return;
   SyncRunControls();
   // The tick never yields to the message loop, so it cannot re-enter.
   engine_->Tick();

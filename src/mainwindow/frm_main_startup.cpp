@@ -96,12 +96,8 @@ void Frm_Main::Timerinicio_Timer() {
     case 6:
       if (Auto_Run()) {
         Show();
+        unattended_start_ = true;
         CmdPlay_Click();
-        // Without a screen nobody can start the run by hand: a refused start ends here.
-        if (exit_when_run_ends_ && storage::Shared().Acq_State == 0 && !ended_) {
-          platform::GetDialogs().MsgBox("The unattended run did not start.");
-          EndProgramNow(2);
-        }
       }
       break;
     default:

@@ -55,6 +55,11 @@ int FactoryCalibration::ReadRaw() {
 std::optional<std::string> FactoryCalibration::Calibrate(const std::string& target_text) {
   auto& s = storage::Shared();
   auto& dialogs = platform::GetDialogs();
+  // A run may have begun while the click waited for the port: its ticks keep it.
+  if (s.Acq_State != 0) {
+    dialogs.MsgBox(kFactoryAccessRefusal);
+    return std::nullopt;
+  }
   const int raw = ReadRaw();
   if (raw == -1) {
     dialogs.MsgBox(kNoTemperatureMessage);

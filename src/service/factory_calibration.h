@@ -29,6 +29,9 @@ inline constexpr const char* kOffsetRangeMessage =
     "C";
 inline constexpr const char* kNoTemperatureMessage =
     "No temperature answer from the instrument... Check COM and Try again";
+// The factory window is for a stopped instrument: online, no run going or paused.
+inline constexpr const char* kFactoryAccessRefusal =
+    "Only possible to access in: ONLINE mode and STOP experiment";
 // txt_mensaje while the temperature readings get no answer.
 inline constexpr const char* kInstrumentSilentText = "The instrument does not answer... Check COM";
 

@@ -117,6 +117,7 @@ bool TechCal::Cmd_online_Click(double scan_width, double scan_height) {
   live_ = {};
   live_.cell_width = platform::RoundToInt(width / static_cast<double>(kMapColumns));
   live_.cell_height = platform::RoundToInt(height / static_cast<double>(kMapRows));
+  live_.connected = storage::Shared().Connected;
   active_ = Machine::kLive;
   instrument_.io().Answered();
   view_.ShowState();
@@ -192,6 +193,13 @@ int TechCal::Step() {
     return -1;
   }
   const Machine machine = active_;
+  // The program closed the port since ONLINE (Disconnect, or a connection that
+  // failed): the view ends offline, with no word of an instrument that went silent.
+  if (machine == Machine::kLive && live_.connected && !storage::Shared().Connected) {
+    StopMachines();
+    Cmd_offline_Click();
+    return -1;
+  }
   int next = -1;
   Stop why = Stop::kNone;
   {
@@ -231,10 +239,9 @@ std::optional<ReadSetting> TechCal::ReadBackSetting(int channel) {
   const int reply = instrument_.ReadBack(*reg);
   view_.ShowOut(reply);
   if (reply != -1) return DecodeSetting(reply);
-  if (work.Stopped())
-    ReportStop(WhyStop(), {kInstrumentSilentText});
-  else
-    platform::GetDialogs().MsgBox(kInstrumentSilentText);
+  // An unanswered read-back says nothing of its own: -1 stands in lblout, the boxes
+  // keep their values, and the live view, still reading, tells of a silent instrument.
+  if (work.Stopped()) ReportStop(WhyStop(), {});
   return std::nullopt;
 }
 

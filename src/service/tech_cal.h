@@ -223,6 +223,7 @@ class TechCal {
     int y = 0;
     bool lit = false;  // the step's dots are drawn, its read not yet taken
     int size = 1;
+    bool connected = false;  // at ONLINE
   } live_;
 
   struct Stepping {

@@ -164,17 +164,42 @@ TEST_F(RunEngineTest, ASecondStartInTheSameMinute) {
   dialogs_.AnswerInput("again").ExpectOk();
   EXPECT_EQ(engine_.Start(), StartResult::kSameMinute);
   EXPECT_NE(dialogs_.log().back().find("20260314_1005"), std::string::npos);
-  // Unattended (the automatic restart): it waits for a folder of its own.
+  // Unattended (the automatic restart): it waits for a folder of its own, saying so,
+  // with the window's events running all along.
   engine_.controls.Auto_Run = true;
+  int64_t last_yield = clock_.MonotonicMs(), longest = 0;
+  view_.on_yield = [&](int) {
+    longest = std::max(longest, clock_.MonotonicMs() - last_yield);
+    last_yield = clock_.MonotonicMs();
+  };
+  const int64_t waited_from = clock_.MonotonicMs();
   Start();
+  EXPECT_GE(clock_.MonotonicMs() - waited_from, 20000);
+  EXPECT_LE(longest, 100);
+  EXPECT_TRUE(view_.Logged("status:<WAITING FOR THE NEXT MINUTE>"));
   EXPECT_EQ(engine_.state.Run_Folder, "20260314_1006");
   Ticks(600);
   EXPECT_EQ(testsupport::ReadBytes(project_ / "20260314_1005" / "counts.bin"), first_counts);
   EXPECT_EQ(fs::file_size(project_ / "20260314_1006" / "counts.bin"),
             storage::kCountsRecordBytes);
 
-  // A termination request ends the wait at once, and no folder is made.
+  // Stop clicked during the wait (it acts at once) ends it, and no folder is made.
   engine_.Stop();
+  engine_.controls.Auto_Run = true;
+  clock_.Advance(10000);
+  view_.on_yield = [this](int n) {
+    if (n == 5) engine_.Stop();
+  };
+  view_.yields = 0;
+  const int64_t stop_from = clock_.MonotonicMs();
+  EXPECT_EQ(engine_.Start(), StartResult::kCalledOff);
+  EXPECT_LT(clock_.MonotonicMs() - stop_from, 400);  // three steps of the wait, not its minute
+  EXPECT_EQ(view_.log.back(), "hide");
+  EXPECT_EQ(storage::Shared().Acq_State, 0);
+  view_.on_yield = nullptr;
+  EXPECT_EQ(storage::ListRunFolders(project_).size(), 2u);
+
+  // A termination request ends the wait at once, and no folder is made.
   engine_.controls.Auto_Run = true;
   platform::RequestShutdown();
   const int64_t before = clock_.MonotonicMs();

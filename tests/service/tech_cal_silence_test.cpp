@@ -82,6 +82,20 @@ TEST_F(TechCalSilence, ASilentLiveViewEndsAfterThreeSecondsOfItsOwnReads) {
   EXPECT_LT(silence, service::kNoAnswerMs + 1100);  // one more read's wait at most
 }
 
+// A port the program closed (Disconnect) is no silent instrument: the live view ends
+// at its next step, offline, without a box.
+TEST_F(TechCalSilence, TheLiveViewOnAPortTheProgramClosedEndsQuietly) {
+  storage::Shared().Connected = true;
+  ASSERT_TRUE(cal_.Cmd_online_Click(240, 160));
+  EXPECT_EQ(Steps(5), 5);
+  storage::Shared().Connected = false;  // as Disconnect leaves it
+  io_.groups_answer = false;
+  EXPECT_EQ(Steps(50), 0);
+  EXPECT_FALSE(cal_.online());
+  EXPECT_TRUE(cal_.online_enabled());
+  EXPECT_TRUE(dialogs_.log().empty());
+}
+
 // Work between the live view's steps, and a question the user answers during a read,
 // count nothing against the live view: its reads are answered, so it goes on.
 TEST_F(TechCalSilence, OnlyTheWorksOwnExchangesCountTowardsItsLimit) {
@@ -92,8 +106,8 @@ TEST_F(TechCalSilence, OnlyTheWorksOwnExchangesCountTowardsItsLimit) {
     std::function<void(service::TechCal&)> act;
     std::vector<std::string> boxes;  // each an OK box, unless the act answers it
   } rows[] = {
-      {"read-back", 0x20, [](service::TechCal& c) { EXPECT_FALSE(c.ReadBackSetting(36)); },
-       {silent}},
+      // It says nothing of its own: -1 shown, the live view goes on.
+      {"read-back", 0x20, [](service::TechCal& c) { EXPECT_FALSE(c.ReadBackSetting(36)); }, {}},
       {"bar write", 18, [](service::TechCal& c) { c.WriteSelectedSetting(36, "1", "1"); },
        {acquisition::WriteErrorText(18)}},
       {"SET", 0, [](service::TechCal& c) { c.cmd_setcalibra_Click("1", "1"); },
