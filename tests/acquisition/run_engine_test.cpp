@@ -223,7 +223,8 @@ TEST_F(RunEngineTest, DiskSpaceQuestion) {
 
 TEST_F(RunEngineTest, EveryShippedLayoutListsOnlyChannelsItsPollReads) {
   // Files as installed, and the built-in 96-well layouts; a 96-well format polls 4
-  // groups. (The built-in "w384" puts every channel on a well, odd ones included.)
+  // groups. (The built-in "w384", and its file, put every channel on a well, odd ones
+  // included.)
   struct Case {
     std::string format;
     bool file;
@@ -232,6 +233,7 @@ TEST_F(RunEngineTest, EveryShippedLayoutListsOnlyChannelsItsPollReads) {
                {"w96u", true, 4},
                {"w32_flytube", true, 8},
                {"w6", true, 8},
+               {"w96f", true, 8},
                {"w96f", false, 8},
                {"w96u", false, 4}};
   io_.level_of = [](int ch, long) { return 1000 + ch; };
