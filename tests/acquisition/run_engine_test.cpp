@@ -554,6 +554,18 @@ TEST_F(RunEngineTest, SerialErrorsReportAndRestart) {
   EXPECT_EQ(launcher_.calls, std::vector<std::string>{"self: /run"});
   EXPECT_EQ(process_ends_, 1);
 
+  // A termination asked for before the restart is due: the program ends as asked, no
+  // new instance takes its place.
+  clock_.Advance(60000);
+  Start();
+  Ticks(30);
+  platform::RequestShutdown();
+  Ticks(1);
+  platform::ResetShutdown();
+  EXPECT_EQ(view_.log.back(), "detail:Restarting COM..0");
+  EXPECT_EQ(launcher_.calls.size(), 1u);
+  EXPECT_EQ(process_ends_, 1);
+
   // Without the automatic restart the count stays at 20 and the run goes on.
   engine_.controls.chk_zmonitor = false;
   clock_.Advance(60000);
