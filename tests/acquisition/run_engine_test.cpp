@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
+#include <map>
 
 #include "fake_instrument.h"
 #include "platform/numeric.h"
@@ -20,6 +22,21 @@ namespace {
 using acquisition::RunState;
 using acquisition::StartResult;
 namespace fs = std::filesystem;
+
+// Every file of a folder with its bytes.
+std::map<std::string, std::string> FolderBytes(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::directory_iterator(folder))
+    files[e.path().filename().string()] = testsupport::ReadBytes(e.path());
+  return files;
+}
+
+std::string MinuteFolder(const platform::WallTime& t) {
+  char name[32];
+  std::snprintf(name, sizeof name, "%04d%02d%02d_%02d%02d", t.year, t.month, t.day, t.hour,
+                t.minute);
+  return name;
+}
 
 class RunEngineTest : public RunFixture<FakeInstrument> {
  protected:
@@ -182,6 +199,70 @@ TEST_F(RunEngineTest, ASecondStartInTheSameMinute) {
   platform::ResetShutdown();
   EXPECT_EQ(clock_.MonotonicMs(), before);
   EXPECT_EQ(storage::ListRunFolders(project_).size(), 2u);
+}
+
+// A start that fails after making its folder (the calibration gives up) leaves no run
+// behind: a second start in that minute gets the folder. A folder with anything but a
+// start's copies in it is a run's: refused by hand, waited out when unattended, and
+// never touched.
+TEST_F(RunEngineTest, AFailedStartLeavesTheMinuteFree) {
+  const fs::path minute = project_ / "20260314_1005";
+  engine_.controls.Auto_Run = false;
+  engine_.controls.Auto_Calibration = true;
+  engine_.RunAutoCalibration = [this](const std::string&, int) { engine_.Stop(); };
+  dialogs_.AnswerInput("first");
+  EXPECT_EQ(engine_.Start(), StartResult::kStoppedByCalibration);
+  EXPECT_FALSE(fs::exists(minute));
+
+  engine_.RunAutoCalibration = nullptr;
+  dialogs_.AnswerInput("second");
+  Start();
+  EXPECT_EQ(RunFolder(), minute);
+  EXPECT_EQ(testsupport::ReadBytes(minute / "subproj.dat"), "\"second\"\r\n\"\"\r\n");
+  engine_.Stop();
+
+  struct Row {
+    const char* left;  // beside the start's copies; nullptr: nothing else
+    bool auto_run;
+    StartResult result;
+  };
+  const Row rows[] = {
+      {nullptr, false, StartResult::kStarted},       // a start killed before its first bin
+      {nullptr, true, StartResult::kStarted},        // taken over, not waited out
+      {"counts.bin", false, StartResult::kSameMinute},
+      {"0.bin", false, StartResult::kSameMinute},
+      {"calvalue.dat", false, StartResult::kSameMinute},
+      {"setup.dat.tmp3f", false, StartResult::kSameMinute},  // a rewrite cut short
+      {"counts.bin", true, StartResult::kStarted},   // in the next minute's folder
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::string(r.left ? r.left : "copies only") + (r.auto_run ? ", unattended" : ""));
+    fs::remove_all(project_);
+    fs::create_directories(project_);
+    const fs::path taken = project_ / MinuteFolder(clock_.Now());
+    // What the start copies, as a start that got no further left it.
+    dialogs_.AnswerInput("left");
+    engine_.controls.Auto_Run = false;
+    Start();
+    engine_.Stop();
+    if (r.left) testsupport::WriteBytes(taken / r.left, "recorded");
+    const auto before = FolderBytes(taken);
+
+    engine_.controls.Auto_Run = r.auto_run;
+    if (!r.auto_run) dialogs_.AnswerInput("next");
+    if (r.result == StartResult::kSameMinute) dialogs_.ExpectOk();
+    EXPECT_EQ(engine_.Start(), r.result);
+    if (r.left) {
+      EXPECT_EQ(FolderBytes(taken), before);
+    } else {
+      EXPECT_EQ(RunFolder(), taken);  // not the next minute's: nothing was waited out
+      EXPECT_FALSE(fs::exists(taken / "setup.bak"));  // a folder as a new start makes it
+    }
+    if (r.result == StartResult::kStarted && r.left) EXPECT_NE(RunFolder(), taken);
+    engine_.Stop();
+    clock_.Advance(60000);
+  }
+  EXPECT_TRUE(dialogs_.Exhausted());
 }
 
 TEST_F(RunEngineTest, DiskSpaceQuestion) {
