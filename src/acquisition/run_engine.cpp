@@ -149,7 +149,8 @@ StartResult RunEngine::Start() {
   if (controls.Auto_Run) {
     name = "Autorun project";
   } else {
-    const auto answer = dialogs.InputBox(NamePrompt(controls.mnCalibra && controls.mnZero), "");
+    const auto answer = dialogs.InputBoxTitled(NamePrompt(controls.mnCalibra && controls.mnZero),
+                                               "New Acquisition", "");
     name = FieldSafe(answer.value_or(""));
     if (name.empty()) {
       dialogs.MsgBox("Each Experiment Requires a name");

@@ -90,6 +90,7 @@ TEST_F(RunEngineTest, StartMakesTheRunFolderWithSettingsAndPreparesTheInstrument
   EXPECT_EQ(storage::Shared().RT_Buffer, 400);
   EXPECT_NE(dialogs_.log()[0].find("> Auto Calibration is OFF: Remember to read Blank."),
             std::string::npos);
+  EXPECT_EQ(dialogs_.input_titles(), std::vector<std::string>{"New Acquisition"});
   // The temperature first, then the plate type twice (0 for a 384 plate).
   EXPECT_EQ(std::vector<std::string>(io_.frames.end() - 3, io_.frames.end()),
             (std::vector<std::string>{FakeInstrument::Frame(0x21, 0, 0),
