@@ -25,7 +25,8 @@ quenlar_find_build() {
 # Creates FOLDER and gives it the plate layout files of data/ and a config.dat (the
 # Default project open, no project made yet, so "New" makes p00001; the instrument on
 # COM4; no restart time), each only where it is missing: what the program or the user
-# changed since is kept.
+# changed since is kept. Run at every start, so a folder prepared by an older version
+# gets the layout files added to data/ since.
 
 quenlar_prepare_home() {
   local home="$1" src f

@@ -13,6 +13,7 @@
 #include "platform/shutdown.h"
 #include "platform/system.h"
 #include "platform/waiting.h"
+#include "storage/project_folders.h"
 #include "storage/run_description.h"
 #include "storage/setup_file.h"
 #include "storage/shared_state.h"
@@ -156,7 +157,8 @@ StartResult RunEngine::StartRun() {
   if (controls.Auto_Run) {
     name = "Autorun project";
   } else {
-    const auto answer = dialogs.InputBox(NamePrompt(controls.mnCalibra && controls.mnZero), "");
+    const auto answer = dialogs.InputBoxTitled(NamePrompt(controls.mnCalibra && controls.mnZero),
+                                               "New Acquisition", "");
     name = FieldSafe(answer.value_or(""));
     if (name.empty()) {
       dialogs.MsgBox("Each Experiment Requires a name");
@@ -201,20 +203,25 @@ StartResult RunEngine::StartRun() {
   }
 
   // A folder of this minute belongs to another run: appending to its files would
-  // mix two runs, so the start is refused instead of reusing it.
+  // mix two runs, so the start is refused instead of reusing it. A folder that holds
+  // only what a failed start copied into it belongs to no run, and is taken over.
+  const auto run_there = [](const fs::path& p) {
+    std::error_code exists_ec;
+    return fs::exists(p, exists_ec) && !storage::RemoveUnrecordedRunFolder(p);
+  };
   std::string folder = RunFolderName(platform::Now());
   fs::path path = fs::path(sh.Project_Path) / folder;
   // An unattended start (the automatic restart among them) has nobody to answer a
   // refusal, so it waits for the next minute's folder instead. The window runs
   // meanwhile (another instrument command clicked waits for the start's end), and Stop
   // or the window's close ends the wait.
-  const bool waits = controls.Auto_Run && fs::exists(path, ec);
+  const bool waits = controls.Auto_Run && run_there(path);
   if (waits) {
     view_.ShowStatus("<WAITING FOR THE NEXT MINUTE>");
     view_.SetStatusDetail("A run was already started at " + folder +
                           ": this one starts in a new folder at the next minute.");
   }
-  for (int waited_ms = 0; controls.Auto_Run && fs::exists(path, ec) && waited_ms <= 61000;
+  for (int waited_ms = 0; controls.Auto_Run && run_there(path) && waited_ms <= 61000;
        waited_ms += kFolderWaitStepMs) {
     // A termination request is not kept waiting, and makes no folder afterwards.
     if (platform::ShutdownRequested()) return StartResult::kShutdown;
@@ -229,7 +236,7 @@ StartResult RunEngine::StartRun() {
   }
   if (platform::ShutdownRequested()) return StartResult::kShutdown;
   if (waits) view_.HideStatus();
-  if (fs::exists(path, ec)) {
+  if (run_there(path)) {
     dialogs.MsgBox("A run was already started at " + folder +
                    ". Wait for the next minute to start a new one.");
     return StartResult::kSameMinute;
@@ -304,7 +311,11 @@ StartResult RunEngine::StartRun() {
     RunAutoZero();
     view_.HideStatus();
   }
-  if (sh.Acq_State == 0) return StartResult::kStoppedByCalibration;
+  if (sh.Acq_State == 0) {
+    // Nothing was recorded: the folder would only stand in the way of the next start.
+    if (storage::RemoveUnrecordedRunFolder(path)) sh.Run_Folder_Path.clear();
+    return StartResult::kStoppedByCalibration;
+  }
 
   view_.RunStarted();
   state.Plot_Scale = 1.0;

@@ -19,6 +19,7 @@
 #include "platform/dialogs.h"
 #include "platform/launcher.h"
 #include "platform/numeric.h"
+#include "platform/shutdown.h"
 #include "storage/shared_state.h"
 
 namespace acquisition {
@@ -268,7 +269,10 @@ bool RunEngine::CountSerialError(bool last_failed) {
     ++s.Com_Error_Count;
     return true;
   }
-  // A failed launch ends only this tick; the next failed tick tries again.
+  // A termination asked for meanwhile ends the program instead: the new instance
+  // would not know of it. A failed launch ends only this tick; the next failed tick
+  // tries again.
+  if (platform::ShutdownRequested()) return false;
   if (platform::GetLauncher().StartSelf("/run")) {
     timer_enabled_ = false;
     if (EndProcess) EndProcess();

@@ -346,6 +346,9 @@ class Frm_Main : public ui::Form,
   void DrawActivityPlot(int16_t station) override;
   void DrawRealtimeTraces(int16_t station) override;
   void ShowTemperatureReading() override;
+  // lbl_temperature's caption (the temperature, the device test's steps and verdicts):
+  // a text longer than the label's place takes room to its left.
+  void SetTemperatureCaption(const std::string& text);
 
   // ---- What the connection asks of the window ----
   void ShowProgressFrame() override;
@@ -388,6 +391,11 @@ class Frm_Main : public ui::Form,
   void ShowRunFinished(const std::string& run_folder);
   // The panel's detail back to one line over the progress bar after such news.
   void StatusPanelOneLine();
+  // The status panel as wide as its longest line needs, within the activity picture.
+  void FitStatusPanel();
+  // Where the layout put lbl_temperature's left edge, and how far right it may reach.
+  int temperature_left_ = 0;
+  int temperature_right_ = 0;
   void EndProgramNow(int exit_code);
   // The unattended end without a screen: the program ends after the automatic report.
   void EndAfterAutoReport();

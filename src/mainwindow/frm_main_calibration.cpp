@@ -86,6 +86,7 @@ void Frm_Main::HideFrame() { frm_autotext->hide(); }
 
 void Frm_Main::SetProgressText(const std::string& text) {
   lbl_autochannel->setText(QString::fromStdString(text));
+  FitStatusPanel();
   lbl_autochannel->repaint();
 }
 

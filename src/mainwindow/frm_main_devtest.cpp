@@ -32,7 +32,7 @@ class DeviceTestPanel final : public service::DeviceTestView {
   void DrawTestProgress(double x) override { w_.DrawProgress(x); }
   void ClearTestProgress() override { w_.ClearProgress(); }
   void SetTestLabel(const std::string& text) override {
-    w_.lbl_temperature->setText(QString::fromStdString(text));
+    w_.SetTemperatureCaption(text);
     w_.lbl_temperature->repaint();
   }
   void ShowDoorHint(bool show) override {

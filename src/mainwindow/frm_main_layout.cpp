@@ -100,7 +100,10 @@ void Frm_Main::LayoutMainWindow() {
     PlacePixels(Cmd_gridplot, 0.15 * c1 + 0.25 * c1, 0.5 * r1, 0.25 * c1, 1 * r1);
     PlacePixels(Cmd_histoplot, 0.2 * c1 + 0.5 * c1, 0.5 * r1, 0.25 * c1, 1 * r1);
     PlacePixels(lbl_temperature, 3.5 * c1, 0.5 * r1, kKeep, kKeep);
+    temperature_left_ = lbl_temperature->x();
+    temperature_right_ = ui::PixelPlace(4.0 * c1, 0, 0, 0).x;
     PlacePixels(Picact, 0.125 * c1, 1.5 * r1, 3.7 * c1, 9.5 * r1);
+    SetTemperatureCaption(lbl_temperature->text().toStdString());
     PlacePixels(cmd_pgup, 3.6 * c1, 1.5 * r1, 0.15 * c1, 0.5 * r1);
     cmd_pgup->raise();
     PlacePixels(cmd_pgdown, 3.45 * c1, 1.5 * r1, 0.15 * c1, 0.5 * r1);
@@ -366,6 +369,19 @@ void Frm_Main::LayoutMainWindow() {
 
   // Step 16.
   update();
+}
+
+void Frm_Main::SetTemperatureCaption(const std::string& text) {
+  QLabel* l = lbl_temperature;
+  l->setText(QString::fromStdString(text));
+  l->setFont(QFont());
+  // From its place to the panel's right margin; a longer text (a device test verdict)
+  // reaches left over the empty top of the picture, no further than the plot buttons.
+  const int leftmost = Cmd_histoplot->geometry().right() + 8;
+  const int needed = l->fontMetrics().horizontalAdvance(l->text()) + 2;
+  const int left = std::max(leftmost, std::min(temperature_left_, temperature_right_ - needed));
+  l->setGeometry(left, l->y(), std::max(0, temperature_right_ - left), l->height());
+  ui::FitCaption(*l);
 }
 
 }  // namespace mainwindow

@@ -227,7 +227,7 @@ void Frm_Main::DrawRealtimePlot(int16_t station) {
 }
 
 void Frm_Main::ShowTemperatureReading() {
-  lbl_temperature->setText(QString::fromStdString("T=" + storage::Shared().Temp_Text + "*C"));
+  SetTemperatureCaption("T=" + storage::Shared().Temp_Text + "*C");
   DrawPlan plan;
   TickCounter(plan, engine().state.Tick_Count);
   ui::PaintPlan(*Picreal, plan);

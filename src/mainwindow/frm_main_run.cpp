@@ -110,11 +110,13 @@ void Frm_Main::ShowProgressFrame() {
 
 void Frm_Main::SetHeading(const std::string& text) {
   lbl_autotext->setText(Q(text));
+  FitStatusPanel();
   lbl_autotext->repaint();
 }
 
 void Frm_Main::SetProgress(const std::string& text) {
   lbl_autochannel->setText(Q(text));
+  FitStatusPanel();
   lbl_autochannel->repaint();
 }
 
@@ -293,11 +295,13 @@ void Frm_Main::ShowStatus(const std::string& headline) {
   StatusPanelOneLine();
   frm_autotext->show();
   lbl_autotext->setText(Q(headline));
+  FitStatusPanel();
   lbl_autotext->repaint();
 }
 
 void Frm_Main::SetStatusDetail(const std::string& detail) {
   lbl_autochannel->setText(Q(detail));
+  FitStatusPanel();
   lbl_autochannel->repaint();
 }
 
@@ -433,12 +437,16 @@ void Frm_Main::ShowRunFinished(const std::string& run_folder) {
     picturecal->hide();
   }
   SetStatusDetail(detail);
-  // The folder is the panel's longest line: the panel takes the width it needs.
+  lbl_autochannel->resize(lbl_autochannel->width(),
+                          lost > 0 ? 2 * kStatusLineHeight : kStatusLineHeight);
+}
+
+void Frm_Main::FitStatusPanel() {
   const int text = std::max(lbl_autotext->sizeHint().width(), lbl_autochannel->sizeHint().width());
   const int width = std::clamp(text + 24, 320, std::max(320, Picact->width() - 40));
   frm_autotext->resize(width, frm_autotext->height());
   lbl_autotext->resize(width - 16, lbl_autotext->height());
-  lbl_autochannel->resize(width - 16, lost > 0 ? 2 * kStatusLineHeight : kStatusLineHeight);
+  lbl_autochannel->resize(width - 16, lbl_autochannel->height());
 }
 
 void Frm_Main::StatusPanelOneLine() {

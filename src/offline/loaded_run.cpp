@@ -77,29 +77,27 @@ void ReadChannelTables(const fs::path& folder, LoadedRun& r) {
   });
 }
 
-// The plate layout the run names: <format>.dat, or .bak when the .dat is missing.
+// The plate layout the run names, as the reports read it.
 RunLoadStatus ReadPlate(const fs::path& program_folder, LoadedRun& r, std::string& reason) {
-  const std::string& format = r.Run_Plate_format;
-  const bool safe = !format.empty() && format.find('/') == std::string::npos &&
-                    format.find('\\') == std::string::npos &&
-                    format.find("..") == std::string::npos;
-  if (!safe) return RunLoadStatus::kNoPlate;
-  fs::path file = program_folder / (format + ".dat");
-  if (!storage::FileExists(file)) file.replace_extension(".bak");
-  if (!storage::FileExists(file)) return RunLoadStatus::kNoPlate;
-  int stage = 0;
-  const auto layout = storage::ReadPlateLayoutFile(file, &stage, &reason);
-  if (!layout) return RunLoadStatus::kBadPlate;
-  r.Run_Plate_Rows = layout->rows;
-  r.Run_Plate_Cols = layout->cols;
-  r.Run_Row_Pitch = layout->row_pitch;
-  r.Run_Row_Offset = layout->row_offset;
-  r.Run_Col_Pitch = layout->col_pitch;
-  r.Run_Col_Offset = layout->col_offset;
-  r.Run_Channel_Well = layout->channel_well;
-  r.Run_Channel_Beam = layout->channel_beam;
-  r.Run_Max_Well = std::max<int16_t>(layout->max_well, 0);
-  r.Run_Max_Beam = std::max<int16_t>(layout->max_beam, 0);
+  storage::PlateLayout layout;
+  switch (storage::ReadRunPlateLayout(r.Run_Plate_format, program_folder, layout, &reason)) {
+    case storage::RunLayoutRead::kOk:
+      break;
+    case storage::RunLayoutRead::kNotFound:
+      return RunLoadStatus::kNoPlate;
+    case storage::RunLayoutRead::kDamaged:
+      return RunLoadStatus::kBadPlate;
+  }
+  r.Run_Plate_Rows = layout.rows;
+  r.Run_Plate_Cols = layout.cols;
+  r.Run_Row_Pitch = layout.row_pitch;
+  r.Run_Row_Offset = layout.row_offset;
+  r.Run_Col_Pitch = layout.col_pitch;
+  r.Run_Col_Offset = layout.col_offset;
+  r.Run_Channel_Well = layout.channel_well;
+  r.Run_Channel_Beam = layout.channel_beam;
+  r.Run_Max_Well = std::max<int16_t>(layout.max_well, 0);
+  r.Run_Max_Beam = std::max<int16_t>(layout.max_beam, 0);
   const size_t beams = static_cast<size_t>(r.Run_Max_Beam) + 1;
   r.Run_Well_Grid.assign((static_cast<size_t>(r.Run_Max_Well) + 1) * beams, -1);
   for (int ch = 0; ch < kChannels; ++ch) {

@@ -70,7 +70,8 @@ enum class RunLoadStatus {
   kNoFolder,  // not a folder
   kNoSetup,   // no setup.dat
   kBadSetup,  // setup.dat could not be read
-  kNoPlate,   // neither <format>.dat nor <format>.bak in the program folder
+  kNoPlate,   // neither <format>.dat nor <format>.bak in the program folder, and no
+              // built-in table of that name
   kBadPlate,  // the layout file is damaged
 };
 
@@ -80,7 +81,8 @@ struct RunLoad {
   std::string message;           // what the user is told otherwise
 };
 
-// Reads a run folder, with its plate layout from `program_folder`. Channel files that
+// Reads a run folder, with its plate layout from `program_folder` (or the built-in
+// table of a built-in name when it has no file there). Channel files that
 // are missing or damaged leave their defaults (a missing status.dat: every channel
 // usable); group numbers outside -1..383 are Free; an SNR x 10 below 5 becomes 18.
 RunLoad LoadAcquisitionSetup(const std::filesystem::path& run_folder,

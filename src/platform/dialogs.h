@@ -24,6 +24,11 @@ class Dialogs {
   // An OK/Cancel question; true for OK. Unless a kind of box says otherwise it is
   // asked as a Yes/No question.
   virtual bool AskOkCancel(const std::string& text) { return AskYesNo(text); }
+  // An OK box with a title of its own; unless a kind of box shows titles, the title is
+  // dropped.
+  virtual void MsgBoxTitled(const std::string& text, const std::string& /*title*/) {
+    MsgBox(text);
+  }
   // An input box with a title of its own; unless a kind of box shows titles, the
   // title is dropped.
   virtual std::optional<std::string> InputBoxTitled(const std::string& prompt,

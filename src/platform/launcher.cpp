@@ -1,10 +1,16 @@
 #include "platform/launcher.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <pthread.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <utility>
@@ -32,6 +38,8 @@ std::string Unquote(std::string s) {
 // Failures of xdg-open came within 300 ms on an idle machine; a loaded one gets room.
 constexpr int kVerdictMs = 1000;
 constexpr int kPollMs = 10;
+// close_range's flag (linux/close_range.h): mark the range close-on-exec.
+constexpr unsigned kCloseRangeCloexec = 1u << 2;
 
 std::function<void()> g_wait_hook;
 
@@ -70,7 +78,38 @@ bool SpawnDetached(const std::vector<std::string>& args, int verdict_ms) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// Every descriptor above standard error closes when the process is replaced: the
+// serial port must be free for the new instance's connection, and a display
+// connection handed on would keep the old windows on the screen.
+void CloseDescriptorsOnExec() {
+  if (::syscall(SYS_close_range, 3u, ~0u, kCloseRangeCloexec) == 0) return;
+  // Kernels before 5.11: mark what is open, one by one.
+  DIR* dir = ::opendir("/proc/self/fd");
+  if (!dir) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const int fd = std::atoi(entry->d_name);
+    if (fd > 2) ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
+  }
+  ::closedir(dir);
+}
+
 }  // namespace
+
+void ReplaceProcess(const std::vector<std::string>& args) {
+  if (args.empty()) return;
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  std::fflush(nullptr);
+  CloseDescriptorsOnExec();
+  // The new image inherits the signal mask: it must get SIGTERM and SIGINT as a fresh
+  // start does.
+  sigset_t none, previous;
+  sigemptyset(&none);
+  ::pthread_sigmask(SIG_SETMASK, &none, &previous);
+  ::execv(argv[0], argv.data());
+  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
 
 std::string ShellTarget(const std::string& command_line) {
   if (StartsWith(command_line, "explorer /select,")) {
@@ -98,8 +137,8 @@ bool SystemLauncher::StartSelf(const std::string& argument) {
   if (exe.empty()) return false;
   // The new instance must find the same program folder even when it came from QUENLAR_HOME.
   setenv("QUENLAR_HOME", ProgramFolder().c_str(), 1);
-  // The new instance runs on: only a failure to start it is reported.
-  return SpawnDetached({exe.string(), argument}, 0);
+  ReplaceProcess({exe.string(), argument});
+  return false;
 }
 
 bool RecordingLauncher::Shell(const std::string& command_line) {

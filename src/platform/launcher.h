@@ -18,12 +18,16 @@ class Launcher {
   // nothing could open it.
   virtual bool Open(const std::string& target) = 0;
   // Starts a new instance of this program with `argument` (such as "/run"),
-  // keeping the program folder.
+  // keeping the program folder. True when it was started beside this process, which
+  // the caller then ends; the system launcher starts it in this process's place and
+  // comes back only when that failed (false).
   virtual bool StartSelf(const std::string& argument) = 0;
 };
 
-// Starts detached processes: xdg-open for documents, our executable for StartSelf.
-// xdg-open is given a short while to fail (no file, no program for the type, no
+// Starts detached processes: xdg-open for documents. StartSelf replaces this process
+// with our executable, so whoever waits for the program (a terminal, a script that
+// serves it a simulated instrument) goes on waiting for the new instance. xdg-open is
+// given a short while to fail (no file, no program for the type, no
 // desktop): it says so within a few hundred milliseconds. Some desktops leave it
 // running until the viewer closes, so one still running then has opened the document.
 class SystemLauncher final : public Launcher {
@@ -43,6 +47,10 @@ class RecordingLauncher final : public Launcher {
   // Answers as a machine where nothing can be started (no file opener).
   bool refuse = false;
 };
+
+// Replaces this process with `args` (the program and its arguments), handing on no
+// descriptor but the standard three; comes back only when that failed.
+void ReplaceProcess(const std::vector<std::string>& args);
 
 // How a "explorer"/"notepad"/"mspaint" command line maps onto what xdg-open is given;
 // empty when the command is not one we know.

@@ -23,6 +23,7 @@ constexpr size_t kRunFolderNameLength = 13;  // "yyyymmdd_hhmm"
 // The basal period question repeats until answered in range; a dialog that never
 // gives an answer (a scripted or unattended one) must not hang the report.
 constexpr int kMaxBasalQuestions = 50;
+constexpr const char* kBasalTitle = "Basal Calculation";
 
 int32_t LargestTime(const std::vector<int32_t>& times, int32_t last) {
   int32_t t = 0;
@@ -224,9 +225,9 @@ int32_t ReportEngine::AskBasalMinutes(int32_t B, int32_t L) {
   const std::string retry =
       "Enter a value between " + std::to_string(B) + " and " + std::to_string(L);
   for (int round = 0; round < kMaxBasalQuestions; ++round) {
-    int32_t v = AnswerValue(dialogs.InputBox(prompt, std::to_string(proposal)));
+    int32_t v = AnswerValue(dialogs.InputBoxTitled(prompt, kBasalTitle, std::to_string(proposal)));
     if (v >= B && v <= L) return v;
-    v = AnswerValue(dialogs.InputBox(retry, std::to_string(B)));
+    v = AnswerValue(dialogs.InputBoxTitled(retry, kBasalTitle, std::to_string(B)));
     if (v >= B && v <= L) return v;
   }
   return -1;
@@ -255,7 +256,8 @@ ReportStatus ReportEngine::NormaliseToBasal(const std::string& folder, int32_t B
                                             const std::string& basal_text) {
   platform::Dialogs& dialogs = platform::GetDialogs();
   // The analysed run's groups serve the basal run too.
-  dialogs.MsgBox("Using Groups Selected in Experiment: " + Last(folder, 20));
+  dialogs.MsgBoxTitled("Using Groups Selected in Experiment: " + Last(folder, 20),
+                       "<BASAL CALCULATION>");
 
   const std::filesystem::path basal_folder =
       std::filesystem::path(folder).parent_path() / BasalFolderName(basal_text);

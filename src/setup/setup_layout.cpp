@@ -103,14 +103,18 @@ SetupLayout ArrangeSetupControls(int width, int height, int combo_height) {
   add.Twips("Label_acqlapse2", setup, 1.3 * e, 2.75 * f, 0.5 * e, 0.6 * f);
   add.Twips("Lbl_keywords", setup, 0.075 * e, 3.5 * f, 0.5 * e, 0.6 * f);
   add.Twips("Txt_description", setup, 0.625 * e, 3.5 * f, 1.2 * e, 2 * f);
-  add.Twips("Shape_detection", setup, 0.075 * e, 6.25 * f, 1.75 * e, 3 * f);
-  add.Twips("txt_detection", setup, 0.15 * e, 6.3 * f, 1.6 * e, 0.6 * f);
-  add.Twips("lbl_organism", setup, 0.15 * e, 7 * f, 0.45 * e, 0.6 * f);
-  add.TwipsKeepHeight("Cmb_organism", setup, 0.6 * e, 7 * f, 0.62 * e, ch);
-  add.Twips("txt_snr", setup, 1.25 * e, 7 * f, 0.22 * e, 0.6 * f);
-  add.Twips("lbl_snr", setup, 1.47 * e, 7 * f, 0.3 * e, 0.6 * f);
-  add.Twips("lbl_dsp", setup, 0.15 * e, 8.1 * f, 0.45 * e, 0.6 * f);
-  add.TwipsKeepHeight("ComboDSP", setup, 0.6 * e, 8.1 * f, 1.17 * e, ch);
+  // The method list has a line of its own under its label, across the frame, and the
+  // frame starts higher to hold it: its entries are too long for the room beside the
+  // label. Rows below a list start a list's height (pixels) below it.
+  add.Twips("Shape_detection", setup, 0.075 * e, 5.7 * f, 1.75 * e, 3.55 * f);
+  add.Twips("txt_detection", setup, 0.15 * e, 5.75 * f, 1.6 * e, 0.6 * f);
+  add.Twips("lbl_organism", setup, 0.15 * e, 6.4 * f, 0.45 * e, 0.6 * f);
+  add.TwipsKeepHeight("Cmb_organism", setup, 0.6 * e, 6.4 * f, 0.62 * e, ch);
+  add.Twips("txt_snr", setup, 1.25 * e, 6.4 * f, 0.22 * e, 0.6 * f);
+  add.Twips("lbl_snr", setup, 1.47 * e, 6.4 * f, 0.3 * e, 0.6 * f);
+  const double method = 6.4 * f + ch * kTwipsPerPixel + 0.05 * f;
+  add.Twips("lbl_dsp", setup, 0.15 * e, method, 0.6 * e, 0.6 * f);
+  add.TwipsKeepHeight("ComboDSP", setup, 0.15 * e, method + 0.6 * f, 1.6 * e, ch);
 
   const char* options = "Frame_advanced";
   add.Twips("chklight", options, 0.05 * e, 0.1 * f, 0.85 * e, 0.55 * f);

@@ -5,6 +5,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/program_folder.h"
+#include "storage/file_io.h"
 #include "storage/settings_text.h"
 
 namespace storage {
@@ -16,6 +17,14 @@ constexpr int kMaxWells = 1536;
 
 void Check(bool ok, const char* reason) {
   if (!ok) throw FormatError(reason);
+}
+
+std::optional<std::filesystem::path> LayoutPathIn(const std::filesystem::path& folder,
+                                                  const std::string& format) {
+  if (format.empty() || format.find('/') != std::string::npos ||
+      format.find('\\') != std::string::npos || format.find("..") != std::string::npos)
+    return std::nullopt;
+  return folder / (format + ".dat");
 }
 
 }  // namespace
@@ -73,10 +82,7 @@ std::string ChannelLabel(const PlateView& plate, int channel) {
 }
 
 std::optional<std::filesystem::path> PlateLayoutPath(const std::string& format) {
-  if (format.empty() || format.find('/') != std::string::npos ||
-      format.find('\\') != std::string::npos || format.find("..") != std::string::npos)
-    return std::nullopt;
-  return platform::ProgramFolder() / (format + ".dat");
+  return LayoutPathIn(platform::ProgramFolder(), format);
 }
 
 std::optional<PlateLayout> ReadPlateLayoutFile(const std::filesystem::path& file, int* stage,
@@ -162,6 +168,58 @@ PlateLayout BuiltInPlateLayout(const std::string& format) {
   p.max_well = 95;
   p.max_beam = unique ? 0 : 1;
   return p;
+}
+
+std::string PlateLayoutFileText(const PlateLayout& p, const std::string& description) {
+  SettingsWriter w;
+  w.Str("Plate format").Str(description).EndLine();
+  w.Int(p.rows).Num(p.row_pitch).Num(p.row_offset).Int(p.cols).Num(p.col_pitch)
+      .Num(p.col_offset).EndLine();
+  w.Str("<Label>, <Well>, <Beam>").EndLine();
+  for (size_t ch = 0; ch < kChannelCount; ++ch) {
+    const int well = p.channel_well[ch];
+    const std::string label = well < 0 ? "-"
+                                       : WellLabel(well, p.rows) + "." +
+                                             std::to_string(p.channel_beam[ch]);
+    w.Str(label).Int(well).Int(p.channel_beam[ch]).EndLine();
+  }
+  return w.Bytes();
+}
+
+std::string BuiltInPlateLayoutFileText(const std::string& format) {
+  const PlateLayout p = BuiltInPlateLayout(format);
+  const int beams = p.max_beam + 1;
+  const std::string wells = std::to_string(static_cast<int>(p.rows) * p.cols) + " wells, " +
+                            std::to_string(beams) + (beams == 1 ? " beam" : " beams") +
+                            " per well";
+  return PlateLayoutFileText(p, (IsBuiltInPlateLayout(format) ? format : "w96f") + ": " + wells);
+}
+
+RunLayoutRead ReadRunPlateLayout(const std::string& format,
+                                 const std::filesystem::path& program_folder,
+                                 PlateLayout& layout, std::string* reason) {
+  if (const auto path = LayoutPathIn(program_folder, format)) {
+    std::filesystem::path backup = *path;
+    backup.replace_extension(".bak");
+    std::optional<std::string> first_reason;
+    for (const auto& file : {*path, backup}) {
+      if (!FileExists(file)) continue;
+      int stage = 0;
+      std::string why;
+      if (auto read = ReadPlateLayoutFile(file, &stage, &why)) {
+        layout = *read;
+        return RunLayoutRead::kOk;
+      }
+      if (!first_reason) first_reason = why;
+    }
+    if (first_reason) {
+      if (reason) *reason = *first_reason;
+      return RunLayoutRead::kDamaged;
+    }
+  }
+  if (!IsBuiltInPlateLayout(format)) return RunLayoutRead::kNotFound;
+  layout = BuiltInPlateLayout(format);
+  return RunLayoutRead::kOk;
 }
 
 void ApplyPlateLayout(const PlateLayout& p) {

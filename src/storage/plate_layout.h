@@ -29,6 +29,8 @@ struct PlateLayout {
   ChannelTable16 channel_well{};  // -1 = not on the plate
   ChannelTable16 channel_beam{};
   int16_t max_well = 0, max_beam = 0;
+
+  bool operator==(const PlateLayout&) const = default;
 };
 
 // A read-only view of one plate layout's tables, whoever holds them: the open
@@ -68,6 +70,26 @@ std::optional<PlateLayout> ReadPlateLayoutFile(const std::filesystem::path& file
 PlateLayout BuiltInPlateLayout(const std::string& format);
 // True for the names of the built-in layouts.
 bool IsBuiltInPlateLayout(const std::string& format);
+// The built-in names, each installed as a layout file of its own too.
+inline constexpr const char* kBuiltInPlateLayouts[] = {"w96f", "w384", "w96u"};
+
+// The text of a layout file that reads back as `layout`: every channel 0..383 listed,
+// labelled with its well and beam ("B3.1", "-" off the plate).
+std::string PlateLayoutFileText(const PlateLayout& layout, const std::string& description);
+// The layout file of a built-in name, made from its built-in table.
+std::string BuiltInPlateLayoutFileText(const std::string& format);
+
+// The layout a recorded run names, as the reports and the offline browser read it:
+// <format>.dat in `program_folder`, or <format>.bak, the first that reads; when
+// neither file is there, the built-in table of a built-in name.
+enum class RunLayoutRead {
+  kOk,
+  kNotFound,  // no file and no built-in table (or a name that leaves the folder)
+  kDamaged,   // a file is there but none reads; `reason` says why
+};
+RunLayoutRead ReadRunPlateLayout(const std::string& format,
+                                 const std::filesystem::path& program_folder,
+                                 PlateLayout& layout, std::string* reason = nullptr);
 
 // Copies a layout into the shared tables and rebuilds Well_Grid.
 void ApplyPlateLayout(const PlateLayout& layout);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string_view>
 #include <system_error>
 
 #include "platform/file_write.h"
@@ -89,6 +90,28 @@ std::vector<std::string> ListRunFolders(const fs::path& project_folder) {
   }
   std::sort(runs.begin(), runs.end());
   return runs;
+}
+
+bool RemoveUnrecordedRunFolder(const fs::path& run_folder) {
+  static constexpr std::string_view kStartCopies[] = {
+      "setup.dat", "setup.bak", "status.dat", "threshld.dat", "groups.dat",
+      "chgroup.dat", "subproj.dat", "subproj.bak"};
+  std::vector<fs::path> copies;
+  std::error_code ec;
+  if (fs::symlink_status(run_folder, ec).type() != fs::file_type::directory) return false;
+  for (fs::directory_iterator it(run_folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    std::error_code type_ec;
+    const bool copy = it->symlink_status(type_ec).type() == fs::file_type::regular &&
+                      std::find(std::begin(kStartCopies), std::end(kStartCopies), name) !=
+                          std::end(kStartCopies);
+    if (!copy) return false;
+    copies.push_back(it->path());
+  }
+  if (ec) return false;
+  for (const fs::path& file : copies)
+    if (!fs::remove(file, ec) && ec) return false;
+  return fs::remove(run_folder, ec) && !ec;
 }
 
 int RemoveStaleTemporaries(const fs::path& program_folder) {

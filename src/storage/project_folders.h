@@ -48,6 +48,14 @@ std::optional<platform::WallTime> RunFolderStart(const std::string& name);
 // sorted by name, oldest stamp first. Callers filter further (counts.bin, archives).
 std::vector<std::string> ListRunFolders(const std::filesystem::path& project_folder);
 
+// Removes a run folder that holds nothing but what a run start copies into it before
+// the run records anything (setup.dat, status.dat, threshld.dat, groups.dat,
+// chgroup.dat, subproj.dat and the .bak copies of setup.dat and subproj.dat): a start
+// that failed before its first record. True when the folder is gone. A folder holding
+// anything else (a record, a report, a calibration, a file left half written, a
+// sub-folder), or that cannot be looked into, is a run's and stays as it is.
+bool RemoveUnrecordedRunFolder(const std::filesystem::path& run_folder);
+
 // Removes what killed rewrites left behind in the program folder, its projects'
 // folders and their run folders (the start-up does it once); the number removed. The
 // renames a killed set rewrite left pending are made first: their temporaries are the

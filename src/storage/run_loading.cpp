@@ -42,28 +42,16 @@ void ApplyLayout(const PlateLayout& layout, RunPlate& plate) {
   plate.BuildWellBeamChannel();
 }
 
-// The run's plate: its layout file, the file's backup, or the built-in layout of a
-// built-in name. A name with neither file is not reported on another plate: the
-// report would look right and be wrong.
+// The run's plate. A name with neither file nor built-in table is not reported on
+// another plate: the report would look right and be wrong.
 LoadStatus RunPlateLayout(const std::string& format, PlateLayout& layout) {
-  if (const auto path = PlateLayoutPath(format)) {
-    std::filesystem::path backup = *path;
-    backup.replace_extension(".bak");
-    bool found = false;
-    for (const auto& file : {*path, backup}) {
-      if (!storage::FileExists(file)) continue;
-      found = true;
-      int stage = 0;
-      if (auto read = storage::ReadPlateLayoutFile(file, &stage)) {
-        layout = *read;
-        return LoadStatus::kOk;
-      }
-    }
-    if (found) return LoadStatus::kUnreadable;
-  }
-  if (storage::IsBuiltInPlateLayout(format)) {
-    layout = storage::BuiltInPlateLayout(format);
-    return LoadStatus::kOk;
+  switch (ReadRunPlateLayout(format, platform::ProgramFolder(), layout)) {
+    case RunLayoutRead::kOk:
+      return LoadStatus::kOk;
+    case RunLayoutRead::kDamaged:
+      return LoadStatus::kUnreadable;
+    case RunLayoutRead::kNotFound:
+      break;
   }
   platform::GetDialogs().MsgBox("Multiwell Configuration File " + format +
                                 ".dat or .bak not found");

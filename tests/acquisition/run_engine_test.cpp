@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
+#include <map>
 
 #include "fake_instrument.h"
 #include "platform/numeric.h"
@@ -20,6 +22,21 @@ namespace {
 using acquisition::RunState;
 using acquisition::StartResult;
 namespace fs = std::filesystem;
+
+// Every file of a folder with its bytes.
+std::map<std::string, std::string> FolderBytes(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::directory_iterator(folder))
+    files[e.path().filename().string()] = testsupport::ReadBytes(e.path());
+  return files;
+}
+
+std::string MinuteFolder(const platform::WallTime& t) {
+  char name[32];
+  std::snprintf(name, sizeof name, "%04d%02d%02d_%02d%02d", t.year, t.month, t.day, t.hour,
+                t.minute);
+  return name;
+}
 
 class RunEngineTest : public RunFixture<FakeInstrument> {
  protected:
@@ -73,6 +90,7 @@ TEST_F(RunEngineTest, StartMakesTheRunFolderWithSettingsAndPreparesTheInstrument
   EXPECT_EQ(storage::Shared().RT_Buffer, 400);
   EXPECT_NE(dialogs_.log()[0].find("> Auto Calibration is OFF: Remember to read Blank."),
             std::string::npos);
+  EXPECT_EQ(dialogs_.input_titles(), std::vector<std::string>{"New Acquisition"});
   // The temperature first, then the plate type twice (0 for a 384 plate).
   EXPECT_EQ(std::vector<std::string>(io_.frames.end() - 3, io_.frames.end()),
             (std::vector<std::string>{FakeInstrument::Frame(0x21, 0, 0),
@@ -209,6 +227,70 @@ TEST_F(RunEngineTest, ASecondStartInTheSameMinute) {
   EXPECT_EQ(storage::ListRunFolders(project_).size(), 2u);
 }
 
+// A start that fails after making its folder (the calibration gives up) leaves no run
+// behind: a second start in that minute gets the folder. A folder with anything but a
+// start's copies in it is a run's: refused by hand, waited out when unattended, and
+// never touched.
+TEST_F(RunEngineTest, AFailedStartLeavesTheMinuteFree) {
+  const fs::path minute = project_ / "20260314_1005";
+  engine_.controls.Auto_Run = false;
+  engine_.controls.Auto_Calibration = true;
+  engine_.RunAutoCalibration = [this](const std::string&, int) { engine_.Stop(); };
+  dialogs_.AnswerInput("first");
+  EXPECT_EQ(engine_.Start(), StartResult::kStoppedByCalibration);
+  EXPECT_FALSE(fs::exists(minute));
+
+  engine_.RunAutoCalibration = nullptr;
+  dialogs_.AnswerInput("second");
+  Start();
+  EXPECT_EQ(RunFolder(), minute);
+  EXPECT_EQ(testsupport::ReadBytes(minute / "subproj.dat"), "\"second\"\r\n\"\"\r\n");
+  engine_.Stop();
+
+  struct Row {
+    const char* left;  // beside the start's copies; nullptr: nothing else
+    bool auto_run;
+    StartResult result;
+  };
+  const Row rows[] = {
+      {nullptr, false, StartResult::kStarted},       // a start killed before its first bin
+      {nullptr, true, StartResult::kStarted},        // taken over, not waited out
+      {"counts.bin", false, StartResult::kSameMinute},
+      {"0.bin", false, StartResult::kSameMinute},
+      {"calvalue.dat", false, StartResult::kSameMinute},
+      {"setup.dat.tmp3f", false, StartResult::kSameMinute},  // a rewrite cut short
+      {"counts.bin", true, StartResult::kStarted},   // in the next minute's folder
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::string(r.left ? r.left : "copies only") + (r.auto_run ? ", unattended" : ""));
+    fs::remove_all(project_);
+    fs::create_directories(project_);
+    const fs::path taken = project_ / MinuteFolder(clock_.Now());
+    // What the start copies, as a start that got no further left it.
+    dialogs_.AnswerInput("left");
+    engine_.controls.Auto_Run = false;
+    Start();
+    engine_.Stop();
+    if (r.left) testsupport::WriteBytes(taken / r.left, "recorded");
+    const auto before = FolderBytes(taken);
+
+    engine_.controls.Auto_Run = r.auto_run;
+    if (!r.auto_run) dialogs_.AnswerInput("next");
+    if (r.result == StartResult::kSameMinute) dialogs_.ExpectOk();
+    EXPECT_EQ(engine_.Start(), r.result);
+    if (r.left) {
+      EXPECT_EQ(FolderBytes(taken), before);
+    } else {
+      EXPECT_EQ(RunFolder(), taken);  // not the next minute's: nothing was waited out
+      EXPECT_FALSE(fs::exists(taken / "setup.bak"));  // a folder as a new start makes it
+    }
+    if (r.result == StartResult::kStarted && r.left) EXPECT_NE(RunFolder(), taken);
+    engine_.Stop();
+    clock_.Advance(60000);
+  }
+  EXPECT_TRUE(dialogs_.Exhausted());
+}
+
 TEST_F(RunEngineTest, DiskSpaceQuestion) {
   const std::string head =
       "WARNING:\r\nProgrammed Acquisition lapse = 31minutes & RealTime_recording=YES\r\n"
@@ -248,7 +330,8 @@ TEST_F(RunEngineTest, DiskSpaceQuestion) {
 
 TEST_F(RunEngineTest, EveryShippedLayoutListsOnlyChannelsItsPollReads) {
   // Files as installed, and the built-in 96-well layouts; a 96-well format polls 4
-  // groups. (The built-in "w384" puts every channel on a well, odd ones included.)
+  // groups. (The built-in "w384", and its file, put every channel on a well, odd ones
+  // included.)
   struct Case {
     std::string format;
     bool file;
@@ -257,6 +340,7 @@ TEST_F(RunEngineTest, EveryShippedLayoutListsOnlyChannelsItsPollReads) {
                {"w96u", true, 4},
                {"w32_flytube", true, 8},
                {"w6", true, 8},
+               {"w96f", true, 8},
                {"w96f", false, 8},
                {"w96u", false, 4}};
   io_.level_of = [](int ch, long) { return 1000 + ch; };
@@ -575,6 +659,18 @@ TEST_F(RunEngineTest, SerialErrorsReportAndRestart) {
   Ticks(1);
   EXPECT_EQ(view_.log.back(), "detail:Restarting COM..0");
   EXPECT_EQ(launcher_.calls, std::vector<std::string>{"self: /run"});
+  EXPECT_EQ(process_ends_, 1);
+
+  // A termination asked for before the restart is due: the program ends as asked, no
+  // new instance takes its place.
+  clock_.Advance(60000);
+  Start();
+  Ticks(30);
+  platform::RequestShutdown();
+  Ticks(1);
+  platform::ResetShutdown();
+  EXPECT_EQ(view_.log.back(), "detail:Restarting COM..0");
+  EXPECT_EQ(launcher_.calls.size(), 1u);
   EXPECT_EQ(process_ends_, 1);
 
   // Without the automatic restart the count stays at 20 and the run goes on.

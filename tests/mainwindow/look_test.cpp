@@ -235,5 +235,40 @@ TEST_F(Look, FramesHideWhatIsBehindThemAndViewButtonsShowWholeCaptions) {
   }
 }
 
+// Texts longer than the place the window gives them, at both screen sizes: the device
+// test's verdicts on the temperature label and the unattended search's wait in the
+// status panel show whole, inside their panel, clear of the view buttons.
+TEST_F(Look, LongStatusTextsShowWhole) {
+  MakeProject(1, "Worms", "w96u");
+  WriteConfig(1, 4);
+  Frm_Main& w = Start();
+  ui::Default<mainwindow::Frm_Init>().cmd_option2->click();
+  ASSERT_TRUE(storage::Shared().Connected) << FirstBox();
+  const auto whole = [](const QLabel* l) {
+    return l->fontMetrics().horizontalAdvance(l->text()) <= l->contentsRect().width() &&
+           l->font().pointSizeF() >= ui::kReadablePoints;
+  };
+  for (const QSize size : {QSize(1024, 720), QSize(1600, 1000)}) {
+    w.showNormal();
+    w.resize(size);
+    QCoreApplication::processEvents();
+    const std::string at = std::to_string(size.width()) + "x" + std::to_string(size.height());
+    for (const char* text : {"T=24.5*C", "[Test100%= CHECK!]", "[Test0%= CHECK!]",
+                             "[Test100%=PASS!]", "Row[P]: CHECK!", "T = __ \u00b0C"}) {
+      w.SetTemperatureCaption(text);
+      const QLabel* l = w.lbl_temperature;
+      EXPECT_TRUE(whole(l)) << at << " " << text;
+      EXPECT_LE(l->geometry().right(), w.PicPanel1->width()) << at << " " << text;
+      EXPECT_GT(l->x(), w.Cmd_histoplot->geometry().right()) << at << " " << text;
+    }
+    w.ShowProgressFrame();
+    w.SetHeading("CONNECTING:");
+    w.SetProgress("Instrument not found (attempt 12): searching again in 5 s");
+    EXPECT_TRUE(whole(w.lbl_autochannel)) << at;
+    EXPECT_LE(w.lbl_autochannel->geometry().right(), w.frm_autotext->width()) << at;
+    EXPECT_LE(w.frm_autotext->geometry().right(), w.Picact->width()) << at;
+  }
+}
+
 }  // namespace
 }  // namespace mainwindow_test

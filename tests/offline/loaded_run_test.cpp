@@ -133,6 +133,40 @@ TEST_F(LoadedRunTest, PlateBackupServesWhenTheLayoutFileIsMissing) {
   EXPECT_EQ(r.run->WellGridAt(2, 0), 5);
 }
 
+// A run recorded on a built-in layout opens on the table its acquisition used, from
+// the installed file or, in a program folder without it, from the built-in table.
+TEST_F(LoadedRunTest, RunsOnBuiltInLayoutsLoadWithOrWithoutTheirFiles) {
+  const fs::path p = MakeProject(1, "P");
+  struct Row {
+    const char* format;
+    bool installed;
+    int rows, cols;
+    int beam1_of_well0;  // -1: one beam a well
+  };
+  const Row rows[] = {
+      {"w96f", true, 8, 12, 16},  {"w96f", false, 8, 12, 16}, {"w384", true, 16, 24, -1},
+      {"w384", false, 16, 24, -1}, {"w96u", true, 8, 12, -1}, {"w96u", false, 8, 12, -1},
+  };
+  int minute = 0;
+  for (const Row& r : rows) {
+    const std::string file = std::string(r.format) + ".dat";
+    fs::remove(Home() / file);
+    if (r.installed) fs::copy_file(testsupport::SourceDir() / "data" / file, Home() / file);
+    char run[16];
+    std::snprintf(run, sizeof run, "20240101_%04d", minute++);
+    const offline::RunLoad load = Load(MakeRun(p, run, "", {{0, {{0, 3}}}}, {r.format}));
+    const std::string where = std::string(r.format) + (r.installed ? " file" : " built-in");
+    ASSERT_EQ(load.status, RunLoadStatus::kOk) << where << ": " << load.message;
+    EXPECT_EQ(load.run->Run_Plate_Rows, r.rows) << where;
+    EXPECT_EQ(load.run->Run_Plate_Cols, r.cols) << where;
+    EXPECT_EQ(load.run->WellGridAt(0, 0), 0) << where;
+    EXPECT_EQ(load.run->Plate().ClaimedChannel(0, 1), r.beam1_of_well0) << where;
+    EXPECT_EQ(load.run->Run_Channel_Well, storage::BuiltInPlateLayout(r.format).channel_well)
+        << where;
+  }
+  EXPECT_TRUE(dialogs_.log().empty());
+}
+
 TEST_F(LoadedRunTest, SelectorsListTheGroupsInUse) {
   offline::LoadedRun run;
   run.Run_Plate_Rows = 2;

@@ -1,7 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include <cfenv>
 #include <cmath>
@@ -206,6 +213,49 @@ TEST(Launcher, MapsWindowsCommandsAndRecords) {
   ASSERT_EQ(rec.calls.size(), 2u);
   EXPECT_EQ(rec.calls[0], "self: /run");
   EXPECT_EQ(rec.calls[1], "shell: notepad x.txt");
+}
+
+// Runs `args` in place of a forked child that has an extra descriptor open (40, as an
+// open port would be) and SIGTERM blocked; gives the child's id and what it printed.
+std::pair<pid_t, std::string> ReplacedChildOutput(const std::vector<std::string>& args) {
+  int out[2];
+  if (::pipe(out) != 0) return {-1, ""};
+  std::fflush(nullptr);  // the child must not write this process's buffered output again
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(out[1], 1);
+    ::dup2(out[1], 40);
+    sigset_t term;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    ::sigprocmask(SIG_BLOCK, &term, nullptr);
+    platform::ReplaceProcess(args);
+    _exit(99);
+  }
+  ::close(out[1]);
+  std::string text;
+  char buf[512];
+  for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) text.append(buf, size_t(n));
+  ::close(out[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {-1, text};
+  return {child, text};
+}
+
+// The restart's new instance takes the old one's place: the same process (whoever
+// waits for it goes on waiting), no descriptor of the old one but the standard three
+// (the serial port is free for its connection), and the termination signals not held
+// back whatever the old one blocked.
+TEST(Launcher, TheRestartReplacesTheProcess) {
+  const auto [pid, status] = ReplacedChildOutput({"/bin/cat", "/proc/self/status"});
+  ASSERT_GT(pid, 0) << "the replacement did not run";
+  EXPECT_NE(status.find("\nPid:\t" + std::to_string(pid) + "\n"), std::string::npos) << status;
+  EXPECT_NE(status.find("\nSigBlk:\t0000000000000000\n"), std::string::npos) << status;
+
+  const auto [shell, fds] = ReplacedChildOutput({"/bin/sh", "-c", "ls /proc/$$/fd"});
+  ASSERT_GT(shell, 0) << "the replacement did not run";
+  EXPECT_EQ(fds, "0\n1\n2\n");
 }
 
 // xdg-open stood in for by a script on PATH: a failure it reports in time is a failure,

@@ -406,6 +406,9 @@ TEST_F(BasalTest, PercentOfBasalWithAskedPeriod) {
                 "Basal acquisition is 60min long, and BinSize=30min. \r\n\r\n"
                 "How many minutes do you want to use to calculate Basal Meassurement?",
                 "Enter a value between 30 and 60"}));
+  EXPECT_EQ(dialogs.message_titles(), std::vector<std::string>{"<BASAL CALCULATION>"});
+  EXPECT_EQ(dialogs.input_titles(),
+            (std::vector<std::string>{"Basal Calculation", "Basal Calculation"}));
   EXPECT_EQ(engine_.BasalMinutes, 45);
   const std::string r = Report();
   EXPECT_NE(

@@ -310,6 +310,27 @@ TEST_F(SetupWindow, AnnotationAndAdvancedCaptionsShowWhole) {
   }
 }
 
+// The project frame at both screen sizes: every caption whole at a readable size, the
+// method list's entries ("1_Threshold Avrg (Default.Agar&Liquid)") among them.
+TEST_F(SetupWindow, ProjectFrameCaptionsShowWhole) {
+  Frm_setup& w = Open();
+  for (const QSize size : {QSize(1024, 720), QSize(1600, 1000)}) {
+    w.resize(size);
+    w.ArrangeControls();
+    const std::string at = std::to_string(size.width()) + "x" + std::to_string(size.height());
+    int checked = 0;
+    for (QWidget* c : w.Frame_setup->findChildren<QWidget*>()) {
+      if (!c->isVisibleTo(w.Frame_setup) || ui::CaptionWidth(*c) == 0) continue;
+      ++checked;
+      EXPECT_LE(ui::CaptionWidth(*c), c->width()) << at << " " << c->objectName().toStdString();
+      EXPECT_GE(c->font().pointSizeF(), ui::kReadablePoints)
+          << at << " " << c->objectName().toStdString();
+    }
+    EXPECT_GE(checked, 10) << at;
+    EXPECT_EQ(w.ComboDSP->currentText().toStdString(), "1_Threshold Avrg (Default.Agar&Liquid)");
+  }
+}
+
 using SetupDuringRun = mainwindow_test::RunWindowTest;
 
 TEST_F(SetupDuringRun, ProjectsAndPlatesAreRefusedAndTheRunGoesOn) {

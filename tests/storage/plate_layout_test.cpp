@@ -99,6 +99,42 @@ TEST_F(PlateLayoutTest, InstalledLayoutFilesLoadWithoutFallback) {
   EXPECT_TRUE(dialogs_.log().empty());
 }
 
+// Each built-in name is installed as a file made from its built-in table: loading the
+// file fills the shared tables exactly as the built-in path does.
+TEST_F(PlateLayoutTest, InstalledBuiltInLayoutsAreTheBuiltInTables) {
+  const auto data = testsupport::SourceDir() / "data";
+  for (const char* name : storage::kBuiltInPlateLayouts) {
+    const std::string file = std::string(name) + ".dat";
+    EXPECT_EQ(testsupport::ReadBytes(data / file), storage::BuiltInPlateLayoutFileText(name))
+        << file << " is not what quenlar-plate-layouts writes";
+
+    std::filesystem::remove(folder_ / file);
+    const size_t boxes = dialogs_.log().size();
+    dialogs_.ExpectOk();
+    LoadFormat(name);
+    ASSERT_EQ(dialogs_.log().size(), boxes + 1) << name;  // the built-in path's box
+    const storage::SharedState built_in = S();
+
+    // Other tables in between, so the file's load has everything to fill.
+    storage::ApplyPlateLayout(storage::BuiltInPlateLayout(name == std::string("w384") ? "w96f" : "w384"));
+    std::filesystem::copy_file(data / file, folder_ / file);
+    LoadFormat(name);
+    EXPECT_EQ(dialogs_.log().size(), boxes + 1) << name;
+    EXPECT_EQ(S().Plate_format, name);
+    EXPECT_EQ(S().Channel_Well, built_in.Channel_Well) << name;
+    EXPECT_EQ(S().Channel_Beam, built_in.Channel_Beam) << name;
+    EXPECT_EQ(S().Well_Grid, built_in.Well_Grid) << name;
+    EXPECT_EQ(S().Max_Well, built_in.Max_Well) << name;
+    EXPECT_EQ(S().Max_Beam, built_in.Max_Beam) << name;
+    EXPECT_EQ(S().Plate_Rows * 100 + S().Plate_Cols, built_in.Plate_Rows * 100 + built_in.Plate_Cols);
+    EXPECT_DOUBLE_EQ(S().Row_Pitch, built_in.Row_Pitch);
+    EXPECT_DOUBLE_EQ(S().Row_Offset, built_in.Row_Offset);
+    EXPECT_DOUBLE_EQ(S().Col_Pitch, built_in.Col_Pitch);
+    EXPECT_DOUBLE_EQ(S().Col_Offset, built_in.Col_Offset) << name;
+    std::filesystem::remove(folder_ / file);
+  }
+}
+
 TEST_F(PlateLayoutTest, ShortFileLeavesUnlistedChannelsOffThePlate) {
   Write("small.dat", Crlf({"\"Plate\",\"small\"", "2,1,0,2,1,0.5", "\"<Label>, <Well>, <Beam>\"",
                            "\"A1\",0,0", "\"B1\",1,0", "\"A2\",2,0", "\"B2\",3,1"}));

@@ -23,7 +23,12 @@ std::optional<ScriptedDialogs::Step> ScriptedDialogs::Next(Kind kind, const std:
   return std::nullopt;
 }
 
-void ScriptedDialogs::MsgBox(const std::string& text) { Next(Kind::kOk, text); }
+void ScriptedDialogs::MsgBox(const std::string& text) { MsgBoxTitled(text, ""); }
+
+void ScriptedDialogs::MsgBoxTitled(const std::string& text, const std::string& title) {
+  message_titles_.push_back(title);
+  Next(Kind::kOk, text);
+}
 
 bool ScriptedDialogs::AskYesNo(const std::string& text) {
   auto s = Next(Kind::kYesNo, text);

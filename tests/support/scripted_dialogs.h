@@ -43,6 +43,7 @@ class ScriptedDialogs final : public platform::Dialogs {
   ScriptedDialogs& AllowAnyOk(bool allow = true) { allow_any_ok_ = allow; return *this; }
 
   void MsgBox(const std::string& text) override;
+  void MsgBoxTitled(const std::string& text, const std::string& title) override;
   bool AskYesNo(const std::string& text) override;
   Answer AskYesNoCancel(const std::string& text) override;
   std::optional<std::string> InputBox(const std::string& prompt,
@@ -59,6 +60,8 @@ class ScriptedDialogs final : public platform::Dialogs {
   const std::vector<std::string>& input_defaults() const { return input_defaults_; }
   // The title of every input box, in order ("" for an untitled one).
   const std::vector<std::string>& input_titles() const { return input_titles_; }
+  // The title of every OK box, in order ("" for an untitled one).
+  const std::vector<std::string>& message_titles() const { return message_titles_; }
   // True when every scripted answer was used.
   bool Exhausted() const { return script_.empty(); }
 
@@ -74,6 +77,7 @@ class ScriptedDialogs final : public platform::Dialogs {
   std::vector<std::string> log_;
   std::vector<std::string> input_defaults_;
   std::vector<std::string> input_titles_;
+  std::vector<std::string> message_titles_;
   bool allow_any_ok_ = false;
   std::function<void()> while_shown_;
   platform::Dialogs* previous_;

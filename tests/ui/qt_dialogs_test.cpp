@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -89,6 +90,38 @@ TEST(QtDialogs, InputBoxGivesTheTypedTextOrNothingOnCancel) {
   EXPECT_EQ(dialogs.InputBox("Port?", "4"), "");  // an empty OK is not a cancel
   WhenBoxOpens(seen, Type(std::nullopt));
   EXPECT_EQ(dialogs.InputBox("Port?", "4"), std::nullopt);
+}
+
+// A box with a title of its own shows it, and is wide enough for the title bar to show
+// it whole, however short its text.
+TEST(QtDialogs, TitledBoxesAreWideEnoughForTheirTitle) {
+  ui::QtDialogs dialogs;
+  struct Row {
+    bool input;
+    const char* text;
+    const char* title;
+  };
+  for (const Row& r : {Row{false, "Using Groups Selected in Experiment: 1205_0900", "<BASAL CALCULATION>"},
+                       Row{true, "Enter the New Project Name", "Saving <32000> with a new name"},
+                       Row{true, "Enter the New Project Name", "Saving <1_Worms on agar, day 2> with a new name"},
+                       Row{true, "Name?", "New Acquisition"},
+                       Row{true, "Port?", "Basal Calculation"}}) {
+    Seen seen;
+    int width = 0;
+    WhenBoxOpens(seen, [&](QWidget* box) {
+      width = box->width();
+      if (r.input) return Type("x")(box);
+      Press(QMessageBox::Ok)(box);
+    });
+    if (r.input)
+      dialogs.InputBoxTitled(r.text, r.title, "");
+    else
+      dialogs.MsgBoxTitled(r.text, r.title);
+    EXPECT_EQ(seen.title, r.title);
+    EXPECT_EQ(seen.text, r.text);
+    EXPECT_GE(width, ui::TitleBarWidth(r.title)) << r.title;
+    EXPECT_GT(ui::TitleBarWidth(r.title), QFontMetrics(QApplication::font()).horizontalAdvance(r.title));
+  }
 }
 
 TEST(QtDialogs, BoxesOpenOverTheFrontWindow) {

@@ -283,13 +283,18 @@ Shots DeviceTest(Program& p) {
   p.answers().Queue("OK to proceed?", "yes");
   w.Show();
   w.mnstatustest->trigger();
+  QImage all_on;  // the all-on verdict, which the dark beam makes a "CHECK!"
   while (w.Timer_test.isActive() && w.device_test().Test_Step() < 45) {
     w.Timer_test.stop();
     w.Timer_test_Timer();
+    if (w.device_test().Test_Step() == 21) {
+      Program::Settle();
+      all_on = w.grab().toImage();
+    }
   }
   w.Timer_test.stop();
   Program::Settle();
-  return Main(w);
+  return {{"", &w}, {"all-on", &w, all_on}};
 }
 
 Shots ChannelCalibration(Program& p) {
@@ -694,6 +699,30 @@ Shots EndLostBins(Program& p) {
   return Main(w);
 }
 
+// An unattended connection (the automatic restart's) while the instrument does not
+// answer: the wait before it searches again. The instrument answers again afterwards.
+Shots Searching(Program& p) {
+  Frm_Main& w = p.Ended();
+  w.Cmd_disconnect_Click();
+  p.sim().SetFault(sim::Fault::kSilence);
+  w.engine().controls.Auto_Run = true;
+  QImage waiting;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    if (!waiting.isNull() || !w.lbl_autochannel->text().contains("searching again")) return;
+    waiting = w.grab().toImage();
+    p.sim().SetFault(sim::Fault::kNone);
+  });
+  probe.start(0);
+  w.cmd_connect_Click();
+  probe.stop();
+  // No unattended run after it.
+  w.Timerinicio.stop();
+  w.engine().controls.Auto_Run = false;
+  if (waiting.isNull()) throw std::runtime_error("the search showed no wait");
+  return {{"", &w, waiting}};
+}
+
 }  // namespace
 
 const std::vector<State>& States() {
@@ -748,6 +777,8 @@ const std::vector<State>& States() {
       {"offline-list-menu", "offline: the list's pop-up menu on a run", OfflineListMenu},
       {"offline-group-editor", "offline: the run's group editor, a drag held", OfflineGroupEditor},
       {"end-lost-bins", "a run whose bins could not be recorded, reported by itself", EndLostBins},
+      {"main-searching", "an unattended connection waiting to search for the instrument again",
+       Searching},
   };
   return kStates;
 }

@@ -39,7 +39,7 @@ void Frm_setup::ArrangeControls() {
   for (QWidget* w : std::initializer_list<QWidget*>{
            cmd_goset, cmd_annot_web, Cmd_clear, cmdLoad, Cmdsavepj, Cmdnewpj, chk_advance,
            Command_main, Cmdoffline, Cmd_cancel, lbl_listgrupos, chklight, chktemp,
-           Check_saverealtime, Label_savereal, lbl_message}) {
+           Check_saverealtime, Label_savereal, lbl_message, ComboDSP, Cmb_organism}) {
     ui::FitCaption(*w);
   }
   // The advanced options read at one size: the smallest their captions needed.
