@@ -68,12 +68,12 @@ std::string GroupBackupStamp(const platform::WallTime& now) {
 }
 
 storage::SetCommit SaveRunGroupFiles(const fs::path& run_folder, const LoadedRun& run,
-                                     const storage::CommitStep& step) {
+                                     const storage::CommitStep& step, std::string* note) {
   std::error_code ec;
   if (!fs::is_directory(run_folder, ec)) return storage::SetCommit::kUnchanged;
   std::vector<storage::FileCopy> backups;
   const auto copy = [&](const std::string& name) {
-    const std::optional<std::string> bytes = storage::ReadWholeFile(run_folder / (name + ".dat"));
+    const std::optional<std::string> bytes = storage::ReadTextFile(run_folder / (name + ".dat"));
     if (!bytes) return;
     backups.push_back({name + ".bak", *bytes});
     // The time is read again for each stamped copy.
@@ -82,7 +82,7 @@ storage::SetCommit SaveRunGroupFiles(const fs::path& run_folder, const LoadedRun
   copy("chgroup");
   copy("groups");
   return storage::SaveGroupFiles(run_folder.string(), run.Run_Group_Name, run.Run_Group, backups,
-                                 step);
+                                 step, note);
 }
 
 }  // namespace offline

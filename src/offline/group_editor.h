@@ -42,7 +42,9 @@ std::string GroupBackupStamp(const platform::WallTime& now);
 // chgroup.dat written anew from the tables (385 CR LF lines each, -1 for a free
 // channel), the copies and the files as one set (storage::SaveGroupFiles): a save that
 // cannot be made leaves every file as it was. kUnchanged also when the folder is gone.
+// `note`: what the user is told after the save's own headline (storage::SetCommitNote).
 storage::SetCommit SaveRunGroupFiles(const std::filesystem::path& run_folder, const LoadedRun& run,
-                                     const storage::CommitStep& step = {});
+                                     const storage::CommitStep& step = {},
+                                     std::string* note = nullptr);
 
 }  // namespace offline

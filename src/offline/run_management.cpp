@@ -90,7 +90,7 @@ TagFileResult TagRun(const fs::path& project_folder, const std::string& run_fold
   std::vector<std::string> lines;
   std::error_code ec;
   if (fs::exists(file, ec)) {
-    const auto text = storage::ReadWholeFile(file);
+    const auto text = storage::ReadTextFile(file);
     if (!text) return TagFileResult::kFailed;
     lines = storage::SplitLines(*text);
   }

@@ -27,7 +27,7 @@ bool IsWatchable(const std::string& path) {
 
 WatchedFolders ReadWatchedFolders(const fs::path& program_folder) {
   WatchedFolders captions = DefaultFolderCaptions();
-  const auto bytes = storage::ReadWholeFile(program_folder / kFoldView);
+  const auto bytes = storage::ReadTextFile(program_folder / kFoldView);
   if (!bytes) return captions;
   const std::vector<std::string> lines = storage::SplitLines(storage::DecodeText(*bytes));
   for (size_t i = 0; i < captions.size() && i < lines.size(); ++i)

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 #include <system_error>
+#include <utility>
 
 namespace platform {
 
@@ -34,6 +35,7 @@ int WriteAll(int fd, std::string_view bytes, std::size_t& done) {
 }
 
 std::atomic<uint64_t> g_syncs{0};
+std::function<int(const std::filesystem::path&)> g_sync_fault;
 
 // 0 or the errno of the failed sync; `data_only` leaves the times of the file unsynced.
 int Sync(int fd, bool data_only) {
@@ -43,7 +45,14 @@ int Sync(int fd, bool data_only) {
 
 }  // namespace
 
+void SetFolderSyncFault(std::function<int(const std::filesystem::path&)> fault) {
+  g_sync_fault = std::move(fault);
+}
+
 int SyncFolder(const std::filesystem::path& folder) {
+  if (g_sync_fault) {
+    if (const int err = g_sync_fault(folder); err != 0) return err;
+  }
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return errno;
   const int err = Sync(fd, false);
@@ -154,6 +163,7 @@ int AtomicFileWriter::Commit() {
     ::unlink(temp_.c_str());
     return error_;
   }
+  in_place_ = true;
   error_ = SyncFolder(file_.parent_path());
   return error_;
 }

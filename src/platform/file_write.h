@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -38,14 +39,20 @@ class AtomicFileWriter {
   uint64_t size() const { return flushed_ + buffer_.size(); }
   // The errno of the first failure, 0 while all is well.
   int error() const { return error_; }
-  // Puts the file in place; returns error() (the old file is untouched on failure).
+  // Puts the file in place; returns error(). Unless in_place(), the old file is
+  // untouched; after the rename, only the folder's sync can have failed.
   int Commit();
+  // True once Commit renamed the new file over the old one.
+  bool in_place() const { return in_place_; }
   // The first half of Commit: the temporary reaches the disk, the target is not yet
   // touched. Several files prepared first can then be committed together with only
   // renames left to fail. Returns error().
   int Prepare();
   // The temporary's path, which Commit renames to the file.
   const std::string& temporary() const { return temp_; }
+  // A prepared temporary stays on the disk when the writer goes: it has been renamed
+  // by other means, or a list of renames still names it.
+  void Keep() { prepared_ = false; }
 
  private:
   void Flush();
@@ -58,6 +65,7 @@ class AtomicFileWriter {
   int fd_ = -1;
   int error_ = 0;
   bool prepared_ = false;  // on the disk, waiting for its rename
+  bool in_place_ = false;
   uint64_t flushed_ = 0;
   std::string buffer_;
 };
@@ -70,6 +78,9 @@ int AppendFile(const std::filesystem::path& file, std::string_view bytes, bool s
 
 // A rename or a new name is only durable once its folder reached the disk: 0 or the errno.
 int SyncFolder(const std::filesystem::path& folder);
+// For tests: while set, `fault` is asked before every folder sync, and an errno it
+// returns is that sync's result (0 lets the sync run). An empty function removes it.
+void SetFolderSyncFault(std::function<int(const std::filesystem::path&)> fault);
 
 // Files and folders this process has synced to the disk so far.
 uint64_t FileSyncCount();

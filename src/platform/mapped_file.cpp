@@ -14,9 +14,13 @@ namespace platform {
 ReadOnlyFile::ReadOnlyFile(const std::filesystem::path& file) {
   // Non-blocking, so that opening a FIFO returns at once; fstat then tells what it is.
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return;
+  if (fd < 0) {
+    error_ = errno;
+    return;
+  }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error_ = EINVAL;
     ::close(fd);
     return;
   }
@@ -32,6 +36,7 @@ ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
   if (this != &other) {
     Close();
     fd_ = std::exchange(other.fd_, -1);
+    error_ = std::exchange(other.error_, 0);
     size_ = std::exchange(other.size_, 0);
   }
   return *this;

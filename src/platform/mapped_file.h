@@ -28,6 +28,8 @@ class ReadOnlyFile {
   ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
   bool ok() const { return fd_ >= 0; }
+  // Why it is not ok(): the errno of the open, EINVAL for what is not a regular file.
+  int error() const { return error_; }
   // The file's size when it was opened.
   std::uint64_t size() const { return size_; }
   // Up to `bytes` bytes from `offset` into `out`: the count read, short only at the
@@ -38,6 +40,7 @@ class ReadOnlyFile {
 
  private:
   int fd_ = -1;
+  int error_ = 0;
   std::uint64_t size_ = 0;
 };
 

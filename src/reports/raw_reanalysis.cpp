@@ -260,26 +260,43 @@ bool RawReanalysis::ReplaceRunFiles() {
     Say("error Updating setup.dat");
     return false;
   }
-  switch (storage::ReplaceCountsAndSetup(plan_.request.run_folder, records, *setup)) {
+  std::string note;
+  const storage::RunRewrite result =
+      storage::ReplaceCountsAndSetup(plan_.request.run_folder, records, *setup, {}, &note);
+  const std::string not_rewritten = "counts.bin and setup.dat could not be rewritten";
+  const std::string then_note = note.empty() ? "" : "\r\n" + note;
+  switch (result) {
     case storage::RunRewrite::kOk:
+      return true;
+    case storage::RunRewrite::kUnsynced:
+      // The new files are the run's: its report goes on.
+      Say("counts.bin and setup.dat were rewritten" + then_note);
       return true;
     case storage::RunRewrite::kUnreadable:
       Say("error Updating setup.dat");
       break;
     case storage::RunRewrite::kWriteFailed:
-      Say("counts.bin and setup.dat could not be rewritten (a full disk or a read-only folder)" +
-          kNothingChanged);
+      Say(note.empty() ? not_rewritten + " (a full disk or a read-only folder)" + kNothingChanged
+                       : not_rewritten + kNothingChanged + then_note);
       break;
     case storage::RunRewrite::kBackupFailed:
       Say("counts.bak and setup.bak could not be written" + kNothingChanged);
       break;
     case storage::RunRewrite::kPendingList:
-      Say("counts.bin and setup.dat could not be rewritten" + kNothingChanged + "\r\n" +
-          storage::PendingRenamesRefusal(plan_.request.run_folder));
+    case storage::RunRewrite::kNotAFile:
+      Say(not_rewritten + kNothingChanged + then_note);
+      break;
+    case storage::RunRewrite::kLeftPending:
+      Say("counts.bin and setup.dat could not all be rewritten" + then_note);
       break;
     case storage::RunRewrite::kBackupsOnly:
-      Say("counts.bin and setup.dat could not be rewritten (a file could not be renamed): they "
-          "are as they were, but counts.bak and setup.bak may now hold copies of them");
+      Say("counts.bin and setup.dat could not be rewritten (a new file vanished before it was "
+          "put in place): they are as they were, but counts.bak and setup.bak may now hold "
+          "copies of them");
+      break;
+    case storage::RunRewrite::kMixed:
+      Say("counts.bin was rewritten, but setup.dat could not be (a new file vanished before it "
+          "was put in place) and the old counts.bin could not be put back: it is in counts.bak");
       break;
   }
   return false;

@@ -127,7 +127,13 @@ void SetupController::UserText(Text id, const std::string& text) {
 void SetupController::UserSelect(List id, int index) {
   // The format list acts on the pick itself (Combowell_Click), not on a change.
   if (id == List::Combowell) return;
-  if (RunReads(id) && Box(id).index != index && RefusedDuringRun()) return;
+  ListBox& box = Box(id);
+  if (RunReads(id) && box.index != index && RefusedDuringRun()) {
+    // Typed text gives way with its pick: Enter in an editable list picks the entry
+    // the text names, then ends the typing (TypedTextDone), and one act gets one box.
+    box.text = box.index >= 0 ? box.items[static_cast<size_t>(box.index)] : std::string();
+    return;
+  }
   PlaceIndex(id, index);
 }
 

@@ -33,7 +33,7 @@ std::filesystem::path CalValuesPath() { return platform::ProgramFolder() / "calv
 
 bool LoadCalValues() {
   SharedState& s = Shared();
-  const auto bytes = ReadWholeFile(CalValuesPath());
+  const auto bytes = ReadTextFile(CalValuesPath());
   if (!bytes) return false;
   const std::string text = DecodeText(*bytes);
   size_t pos = 0;

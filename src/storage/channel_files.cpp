@@ -169,12 +169,14 @@ bool SaveChannelFiles(const std::string& folder, int16_t station) {
       return true;  // no group files for an unknown station
   }
 
-  return SaveGroupFiles(folder, *names, *groups) == SetCommit::kDone;
+  // Files replaced but not yet synced are the project's files all the same.
+  const SetCommit saved = SaveGroupFiles(folder, *names, *groups);
+  return saved == SetCommit::kDone || saved == SetCommit::kUnsynced;
 }
 
 SetCommit SaveGroupFiles(const std::string& folder, const ChannelTableText& names,
                          const ChannelTable16& groups, const std::vector<FileCopy>& backups,
-                         const CommitStep& step) {
+                         const CommitStep& step, std::string* note) {
   SettingsWriter name_file;
   name_file.Str(kGroupsHeader).EndLine();
   for (int k = 0; k < kChannelCount; ++k)
@@ -189,7 +191,9 @@ SetCommit SaveGroupFiles(const std::string& folder, const ChannelTableText& name
   for (const FileCopy& backup : backups) rewrite.File(backup.name).Write(backup.bytes);
   rewrite.File("groups.dat").Write(name_file.Bytes());
   rewrite.File("chgroup.dat").Write(group_file.Bytes());
-  return rewrite.Commit(step);
+  const SetCommit result = rewrite.Commit(step);
+  if (note) *note = SetCommitNote(rewrite, result);
+  return result;
 }
 
 }  // namespace storage

@@ -49,9 +49,10 @@ struct FileCopy {
 // Writes groups.dat and chgroup.dat into `folder` from the group names and the channel
 // groups given (a project's or a recorded run's), as one set with the `backups` ahead of
 // them: a kill between them is finished at the folder's next read, and a save that
-// cannot be made writes none of them. `step` runs where a kill may land.
+// cannot be made writes none of them. `step` runs where a kill may land; `note` gets
+// what the user is told after the save's own headline (SetCommitNote).
 SetCommit SaveGroupFiles(const std::string& folder, const ChannelTableText& names,
                          const ChannelTable16& groups, const std::vector<FileCopy>& backups = {},
-                         const CommitStep& step = {});
+                         const CommitStep& step = {}, std::string* note = nullptr);
 
 }  // namespace storage

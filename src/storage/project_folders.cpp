@@ -118,7 +118,9 @@ int RemoveStaleTemporaries(const fs::path& program_folder) {
   const auto tidy = [](const fs::path& folder) {
     // A list that cannot be finished keeps its temporaries: they may be all that is left
     // of the new files.
-    return FinishPendingRenames(folder) ? platform::RemoveStaleTemporaries(folder) : 0;
+    return FinishPendingRenames(folder).state == PendingRenames::State::kNone
+               ? platform::RemoveStaleTemporaries(folder)
+               : 0;
   };
   int removed = tidy(program_folder);
   for (const ProjectFolder& p : ListProjectFolders(program_folder)) {

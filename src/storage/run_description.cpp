@@ -32,7 +32,7 @@ std::string SubprojectBytes(const std::string& name, const std::string& comments
 
 
 std::vector<std::string> TagLines(const std::string& folder) {
-  const auto bytes = ReadWholeFile(InFolder(folder, "tags_id.dat"));
+  const auto bytes = ReadTextFile(InFolder(folder, "tags_id.dat"));
   if (!bytes) return {};
   return SplitLines(DecodeText(*bytes));
 }
@@ -59,7 +59,7 @@ std::string ReadSubprojectName(const std::string& folder) {
 }
 
 std::string ReadSubprojectComments(const std::string& folder) {
-  const auto bytes = ReadWholeFile(SubprojectPath(folder));
+  const auto bytes = ReadTextFile(SubprojectPath(folder));
   if (!bytes) return "";
   const std::vector<std::string> lines = SplitLines(DecodeText(*bytes));
   std::string result;

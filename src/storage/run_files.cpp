@@ -321,11 +321,12 @@ bool WriteCountsFile(const fs::path& file, const std::vector<CountsRecord>& reco
 
 RunRewrite ReplaceCountsAndSetup(const fs::path& run_folder,
                                  const std::vector<CountsRecord>& records,
-                                 const std::string& setup_bytes, const CommitStep& step) {
+                                 const std::string& setup_bytes, const CommitStep& step,
+                                 std::string* note) {
   const fs::path counts = run_folder / CountsFileName();
   const fs::path setup = run_folder / "setup.dat";
   const std::optional<std::string> old_counts = ReadWholeFile(counts);
-  const std::optional<std::string> old_setup = ReadWholeFile(setup);
+  const std::optional<std::string> old_setup = ReadTextFile(setup);
   if (!old_counts || !old_setup) return RunRewrite::kUnreadable;
 
   // The backups change with the pair or not at all: a refused Replace keeps the ones
@@ -340,18 +341,31 @@ RunRewrite ReplaceCountsAndSetup(const fs::path& run_folder,
   platform::AtomicFileWriter& new_setup = rewrite.File("setup.dat");
   new_setup.Write(setup_bytes);
   if (new_counts.Prepare() != 0 || new_setup.Prepare() != 0) return RunRewrite::kWriteFailed;
-  switch (rewrite.Commit(step)) {
+  const SetCommit result = rewrite.Commit(step);
+  if (note) *note = SetCommitNote(rewrite, result);
+  switch (result) {
     case SetCommit::kDone:
       return RunRewrite::kOk;
+    case SetCommit::kUnsynced:
+      return RunRewrite::kUnsynced;
     case SetCommit::kPendingList:
       return RunRewrite::kPendingList;
+    case SetCommit::kNotAFile:
+      return RunRewrite::kNotAFile;
     case SetCommit::kUnchanged:
       return counts_bak.error() != 0 || setup_bak.error() != 0 ? RunRewrite::kBackupFailed
                                                                : RunRewrite::kWriteFailed;
     case SetCommit::kPartlyRenamed:
-      // setup.dat would not be replaced: counts.bin goes back.
-      if (rewrite.renamed() == 3) WriteFileAtomic(counts, *old_counts);
       break;
+  }
+  if (rewrite.left_pending()) return RunRewrite::kLeftPending;
+  // setup.dat's new file vanished after counts.bin's rename: nothing can finish the set,
+  // so counts.bin goes back (put back once renamed, even if its sync fails).
+  if (rewrite.renamed() == 3) {
+    platform::AtomicFileWriter put_back(counts);
+    put_back.Write(*old_counts);
+    put_back.Commit();
+    if (!put_back.in_place()) return RunRewrite::kMixed;
   }
   return RunRewrite::kBackupsOnly;
 }

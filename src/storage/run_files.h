@@ -174,21 +174,28 @@ bool WriteCountsFile(const std::filesystem::path& file, const std::vector<Counts
 
 enum class RunRewrite {
   kOk,
+  kUnsynced,      // replaced, but the folder could not be synced (the next read syncs it)
   kUnreadable,    // the old counts.bin or setup.dat could not be read
-  kWriteFailed,   // a new file could not be written whole (a full disk, no rights)
+  kWriteFailed,   // a new file, the list or the first rename could not be written
   kBackupFailed,  // counts.bak or setup.bak could not be written
   kPendingList,   // the folder holds a list of renames that cannot be finished
-  kBackupsOnly,   // a rename failed: counts.bin and setup.dat stay, a backup may be new
+  kNotAFile,      // a new file or a file to replace is not a regular file
+  kLeftPending,   // a rename failed: the rest are left with their list for the next read
+  kBackupsOnly,   // a new file vanished: counts.bin and setup.dat stay, a backup may be new
+  kMixed,         // ... after counts.bin's rename, and the old counts.bin could not go back
 };
 // Puts new counts records and new setup.dat bytes into a run folder together, the old
 // ones kept as counts.bak and setup.bak. The four files are written whole beside their
 // targets first, and nothing is replaced unless all four could be and no earlier list
 // of renames is left unfinished; then they are renamed into place as one set (a kill
-// between the renames is finished at the folder's next read). Whatever fails,
-// counts.bin and setup.dat are either both old or both new, and so are the backups
-// unless a rename fails. `step` runs where a kill may land.
+// or a failed rename between the renames is finished at the folder's next read).
+// Whatever fails, once the folder is read again counts.bin and setup.dat are either
+// both old or both new, and so are the backups unless a new file vanishes meanwhile.
+// `step` runs where a kill may land; `note` gets what the user is told after the
+// command's own headline (SetCommitNote).
 RunRewrite ReplaceCountsAndSetup(const std::filesystem::path& run_folder,
                                  const std::vector<CountsRecord>& records,
-                                 const std::string& setup_bytes, const CommitStep& step = {});
+                                 const std::string& setup_bytes, const CommitStep& step = {},
+                                 std::string* note = nullptr);
 
 }  // namespace storage

@@ -22,7 +22,7 @@ namespace {
 
 // Lines of a text file, CR, LF or CR LF ending each; nullopt when it cannot be read.
 std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& file) {
-  const std::optional<std::string> bytes = storage::ReadWholeFile(file);
+  const std::optional<std::string> bytes = storage::ReadTextFile(file);
   if (!bytes) return std::nullopt;
   return storage::SplitLines(storage::DecodeText(*bytes));
 }

@@ -81,7 +81,7 @@ std::string DecodeText(std::string bytes) {
 SettingsReader::SettingsReader(std::string text) : text_(std::move(text)) {}
 
 std::optional<SettingsReader> SettingsReader::Open(const std::filesystem::path& file) {
-  auto bytes = ReadWholeFile(file);
+  auto bytes = ReadTextFile(file);
   if (!bytes) return std::nullopt;
   return SettingsReader(DecodeText(std::move(*bytes)));
 }

@@ -10,6 +10,7 @@
 #include "platform/program_folder.h"
 #include "storage/channel_files.h"
 #include "storage/file_io.h"
+#include "storage/file_set_rewrite.h"
 #include "storage/plate_layout.h"
 #include "storage/project_folders.h"
 #include "storage/settings_text.h"
@@ -206,6 +207,11 @@ void SetProjectNewsHandler(std::function<void(const std::string&)> handler) {
 void ReadSetupFile(int16_t number) { ReadSetupFileImpl(number, true); }
 
 void LoadProjectSetup(int16_t number) {
+  // A group save whose renames were left pending is finished before the groups are
+  // read. Quietly: the program start comes here, and an unattended start must not
+  // wait on a box; a list that stays makes the project's next save fail.
+  if (const std::string& folder = Shared().Project_Path; !folder.empty())
+    FinishPendingRenames(folder);
   ReadSetupFile(number);
   LoadChannelStatus(number);
   LoadThresholds(number);
@@ -297,7 +303,7 @@ std::string RenameProject(const std::string& folder, const std::string& new_name
     platform::GetDialogs().MsgBox("error");
     return "";
   }
-  const auto text = ReadWholeFile(bak);
+  const auto text = ReadTextFile(bak);
   if (!text) return "";
   std::vector<std::string> lines = SplitLines(DecodeText(*text));
   if (lines.size() > 51) lines.resize(51);
@@ -320,7 +326,7 @@ std::string RenameProject(const std::string& folder, const std::string& new_name
 std::optional<std::string> SetupWithAnalysis(const std::string& folder, int16_t method,
                                              int16_t organism, int16_t snr_x10) {
   // Bytes as stored: a name in another encoding must come back unchanged.
-  const auto bytes = ReadWholeFile(InFolder(folder, "setup.dat"));
+  const auto bytes = ReadTextFile(InFolder(folder, "setup.dat"));
   if (!bytes) return std::nullopt;
   std::vector<std::string> lines = SplitLines(*bytes);
   if (lines.size() < 10) return std::nullopt;

@@ -74,6 +74,10 @@ TEST(Snr, OneParserEachCallerItsFloor) {
   EXPECT_DOUBLE_EQ(RunStartSnr("1.2", 1), 1.8);
   EXPECT_DOUBLE_EQ(RunStartSnr("1.3", 0), 1.3);
   EXPECT_DOUBLE_EQ(RunStartSnr("0,7", 3), 0.7);  // Drosophila keeps its factor
+  // The box's factor is raised at 1.4 too, below Drosophila.
+  EXPECT_DOUBLE_EQ(CountingSnr(2, 1.4), 1.8);
+  EXPECT_DOUBLE_EQ(CountingSnr(2, 1.5), 1.5);
+  EXPECT_DOUBLE_EQ(CountingSnr(3, 1.4), 1.4);
 }
 
 }  // namespace

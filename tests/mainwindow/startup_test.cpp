@@ -203,6 +203,20 @@ TEST_F(Startup, TheProjectsThresholdSurvivesTheLoadAndActivation) {
   EXPECT_DOUBLE_EQ(w.engine().state.Plot_Scale, 2.5);
 }
 
+// The box's value is raised to 1.8 at 1.4 as below it, in the box and in the count.
+TEST_F(Startup, AnEchinococcusBoxOfOnePointFourCountsAtOnePointEight) {
+  MakeProject(2, "Cysts", "w96", [](storage::SharedState& s) {
+    s.MnAt(1, 0) = 2;
+    s.MnAt(1, 3) = 14;
+  });
+  WriteConfig(2);
+  WriteReportConfig(0, 30);
+  Frm_Main& w = Start();
+  ASSERT_FALSE(ui::ProgramEnded());
+  EXPECT_EQ(w.txt_snr_umbral->text(), "1.8");
+  EXPECT_DOUBLE_EQ(w.engine().state.SNR_Threshold, 1.8);
+}
+
 TEST_F(Startup, ActivationRefreshesOnlyAStoppedWindow) {
   MakeProject(2, "Flies", "w96u");
   WriteConfig(2);

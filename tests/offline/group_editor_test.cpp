@@ -9,6 +9,7 @@
 #include <set>
 
 #include "browser_fixture.h"
+#include "support/folder_sync_fault.h"
 #include "support/kill_at.h"
 #include "ui/caption_fit.h"
 #include "ui/fit_button.h"
@@ -325,6 +326,29 @@ TEST_F(EditorSave, AKillBetweenTheTwoRenamesIsFinishedWhenTheBrowserReadsTheRun)
   EXPECT_EQ(load.run->Run_Group, edited.Run_Group);
 }
 
+// The folder's syncs failing after the last rename: the new files are the run's, and
+// the box says what is not sure.
+TEST_F(EditorSave, ASaveWhoseLastSyncFailsIsSavedAndSaysSo) {
+  Open();
+  W().Combo_sets->setCurrentIndex(0);
+  W().cmd_goset_Click();
+  dialogs_.AnswerYes();
+  {
+    // Sync 0 follows the list's rename, 1 to 6 the four backups' and the pair's, and
+    // 7 is tried once more.
+    const testsupport::FolderSyncFault fault(6, 2);
+    W().cmdcancelgrups_Click();
+  }
+  EXPECT_EQ(LastBox(),
+            "New Groups applied and saved\r\nThe folder could not be synced to the disk "
+            "(Input/output error): the files were replaced but may not be safe on the disk "
+            "until the run is opened again.");
+  EXPECT_NE(testsupport::ReadBytes(run_ / "groups.dat"), groups_before_);
+  EXPECT_NE(testsupport::ReadBytes(run_ / "chgroup.dat"), chgroup_before_);
+  // The run's reload made the sync up.
+  EXPECT_FALSE(fs::exists(run_ / storage::kPendingRenamesName));
+}
+
 TEST_F(EditorSave, AListThatCannotBeFinishedIsToldOnceAndTheSaveWritesNothing) {
   fs::create_directory(run_ / storage::kPendingRenamesName);
   const auto files = [&] {
@@ -338,7 +362,8 @@ TEST_F(EditorSave, AListThatCannotBeFinishedIsToldOnceAndTheSaveWritesNothing) {
   dialogs_.AnswerYes();
   W().cmdcancelgrups_Click();
   // Nor is it told again when the save reads the run back.
-  const std::string list = storage::PendingRenamesRefusal(run_);
+  const std::string list =
+      storage::PendingRenamesRefusal(run_, storage::FinishPendingRenames(run_));
   const std::string refused = "Error updating group files at " + run_.string();
   EXPECT_EQ(dialogs_.log(), (std::vector<std::string>{list, "Do you like to Save Changes?",
                                                       refused + "\r\n" + list}));

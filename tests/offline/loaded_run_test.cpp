@@ -1,6 +1,10 @@
 #include "offline/loaded_run.h"
 
+#include <optional>
+
 #include "offline_fixture.h"
+#include "storage/file_io.h"
+#include "support/address_space_limit.h"
 
 namespace offline_test {
 namespace {
@@ -120,6 +124,48 @@ TEST_F(LoadedRunTest, RefusesWhatCannotBeARun) {
     EXPECT_FALSE(r.message.empty()) << c.name;
     if (!c.message.empty()) EXPECT_EQ(r.message, c.message) << c.name;
   }
+}
+
+// A stored SNR reads as itself down to 0.5, the lowest the Drosophila box takes; only
+// less stands for the default.
+TEST_F(LoadedRunTest, ADrosophilaRunKeepsItsLowestSnr) {
+  const fs::path p = MakeProject(1, "P");
+  const struct {
+    int16_t stored;
+    const char* shown;
+  } cases[] = {{5, "0.5"}, {4, "1.8"}};
+  for (const auto& c : cases) {
+    const fs::path run = MakeRun(p, "20240101_080" + std::to_string(c.stored), "", {},
+                                 {"wtest", 30, 3, 3, c.stored});
+    const offline::RunLoad r = Load(run);
+    ASSERT_EQ(r.status, RunLoadStatus::kOk) << r.message;
+    EXPECT_EQ(offline::SnrText(*r.run), c.shown);
+    EXPECT_NE(r.run->Details_Text.find(std::string("[Drosophila SNR=") + c.shown + "]"),
+              std::string::npos)
+        << r.run->Details_Text;
+  }
+}
+
+// A settings file far past any real one is not read: the load goes on as for a file it
+// cannot read, and says which file and how large it is.
+TEST_F(LoadedRunTest, AStatusFileOfGigabytesIsNotRead) {
+  const fs::path run = MakeRun(MakeProject(1, "P"), "20240101_0800", "", {});
+  const std::uint64_t size = testsupport::AddressSpaceLimit::kAvailable
+                                 ? std::uint64_t{3} << 30
+                                 : storage::kTextFileLimit + 1;
+  testsupport::WriteBytes(run / "status.dat", "");
+  fs::resize_file(run / "status.dat", size);
+  dialogs_.ExpectOk();
+  std::optional<offline::RunLoad> r;
+  {
+    std::optional<testsupport::AddressSpaceLimit> limit;
+    if (testsupport::AddressSpaceLimit::kAvailable) limit.emplace(256u << 20);
+    r = Load(run);
+  }
+  ASSERT_EQ(r->status, RunLoadStatus::kOk) << r->message;
+  EXPECT_EQ(dialogs_.log(),
+            std::vector<std::string>{storage::TooLargeText(run / "status.dat", size)});
+  EXPECT_EQ(r->run->Run_Enabled[5], -1);
 }
 
 TEST_F(LoadedRunTest, PlateBackupServesWhenTheLayoutFileIsMissing) {

@@ -332,6 +332,10 @@ TEST_F(ReportEngineTest, SettingTextFromSetupOrOverrideForOneReport) {
   } cases[] = {{1, 0, 18, "Mode1 C.elegans[snr=1.8]"},
                {2, 1, 20, "Mode2 Zebrafish[snr=2]"},
                {0, 2, 3, "Mode0 Echinococcus[snr=1.8]"},
+               // 0.5, the lowest the Drosophila box takes, is the run's own; only less
+               // stands for the default.
+               {3, 3, 5, "Mode3 [snr=0.5]"},
+               {3, 3, 4, "Mode3 [snr=1.8]"},
                {3, 3, 8, "Mode3 [snr=0.8]"}};
   for (const auto& c : cases) {
     texts_.method = c.method;

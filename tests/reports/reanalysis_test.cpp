@@ -18,6 +18,7 @@
 #include "storage/file_set_rewrite.h"
 #include "storage/run_files.h"
 #include "support/file_size_limit.h"
+#include "support/folder_sync_fault.h"
 #include "support/read_only_folder.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_folder.h"
@@ -389,6 +390,47 @@ TEST_F(ReanalysisTest, AReplaceThatCannotBeWrittenKeepsTheOldFiles) {
   }
 }
 
+// Faults below the program: the message says what became of the files.
+TEST_F(ReanalysisTest, AReplaceSaysWhatBecameOfTheFiles) {
+  const std::string headline =
+      "counts.bin and setup.dat could not be rewritten: nothing was changed";
+  const struct {
+    const char* what;
+    int first_failed_sync, failed_syncs;  // 0 is the list's, 1 to 4 the files' renames'
+    bool folder_at_counts_bak;
+    ToolOutcome outcome;
+    std::string message;
+    bool changed;
+  } cases[] = {
+      {"no sync succeeds", 0, testsupport::FolderSyncFault::kEvery, false, ToolOutcome::kFailed,
+       headline + "\r\nThe disk reported: Input/output error.", false},
+      {"no sync succeeds after the last rename", 4, 2, false, ToolOutcome::kDone,
+       "counts.bin and setup.dat were rewritten\r\nThe folder could not be synced to the disk "
+       "(Input/output error): the files were replaced but may not be safe on the disk until the "
+       "run is opened again.",
+       true},
+      {"a folder named counts.bak", 0, 0, true, ToolOutcome::kFailed,
+       headline + "\r\n" + (run_ / "counts.bak").string() + " is not a regular file.", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    NewRun(run_, 12, 12);
+    request_.replace_data = true;
+    if (c.folder_at_counts_bak) fs::create_directory(run_ / "counts.bak");
+    const auto before = Snapshot(run_);
+    testsupport::ScriptedDialogs dialogs;
+    dialogs.ExpectOk();
+    std::optional<ToolOutcome> outcome;
+    {
+      const testsupport::FolderSyncFault fault(c.first_failed_sync, c.failed_syncs);
+      outcome = Reanalyse();
+    }
+    EXPECT_EQ(outcome, c.outcome);
+    EXPECT_EQ(dialogs.log(), std::vector<std::string>{c.message});
+    EXPECT_EQ(Snapshot(run_).at("counts.bin") != before.at("counts.bin"), c.changed);
+  }
+}
+
 TEST_F(ReanalysisTest, AReplaceBlockedByAnUnfinishedListSaysWhereTheListIs) {
   NewRun(run_, 12, 12);
   request_.replace_data = true;
@@ -401,7 +443,8 @@ TEST_F(ReanalysisTest, AReplaceBlockedByAnUnfinishedListSaysWhereTheListIs) {
   dialogs.ExpectOk().ExpectOk();
   EXPECT_EQ(Reanalyse(), ToolOutcome::kFailed);
   // The run's load tells of the list first.
-  const std::string list = storage::PendingRenamesRefusal(run_);
+  const std::string list =
+      storage::PendingRenamesRefusal(run_, storage::FinishPendingRenames(run_));
   const std::string refused =
       "counts.bin and setup.dat could not be rewritten: nothing was changed";
   EXPECT_EQ(dialogs.log(), (std::vector<std::string>{list, refused + "\r\n" + list}));

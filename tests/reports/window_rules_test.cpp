@@ -37,7 +37,8 @@ TEST(ChainAnalysis, TheRunsOwnSettingsAsItsAcquisitionUsedThem) {
     storage::RunAnalysis run;  // method, organism, snr_x10
     ChainAnalysis expected;
   } cases[] = {
-      {{3, 3, 8}, {3, 3, "0.8"}},  {{2, 1, 28}, {1, 2, "2.8"}},
+      {{3, 3, 8}, {3, 3, "0.8"}},
+      {{2, 1, 28}, {1, 2, "2.8"}},
       {{0, 0, 18}, {0, 1, "1.8"}},  // the acquisition counts method 0 as 1
       {{1, 0, 0}, {0, 1, "1.8"}},   // an SNR below 0.5 stands for the default
       {{7, 9, 25}, {0, 1, "2.5"}},
@@ -46,6 +47,8 @@ TEST(ChainAnalysis, TheRunsOwnSettingsAsItsAcquisitionUsedThem) {
       {{1, 0, 25}, {0, 1, "2.5"}},
       {{1, 1, 40}, {1, 1, "4.0"}},
       {{2, 2, 14}, {2, 2, "1.4"}},
+      {{3, 3, 5}, {3, 3, "0.5"}},  // the lowest the Drosophila box takes
+      {{3, 3, 4}, {3, 3, "1.8"}},
   };
   for (const auto& c : cases) {
     const ChainAnalysis a = ChainAnalysisFor(c.run);

@@ -230,7 +230,7 @@ TEST_F(Handlers, WhileARunExistsTheSettingsItReadsStay) {
   const auto shown = [](const setup::SetupControls& c) {
     return std::tuple(c.Txtlapse.text, c.lbl_snr.text, c.Txtsample.text, c.Txt_dspinterval.text,
                       c.Txtbuffer.text, c.Cmb_organism.index, c.ComboDSP.index,
-                      c.Combosavereal.index, c.Combo_aqmode.index);
+                      c.Combosavereal.index, c.Combo_aqmode.index, c.Combo_aqmode.text);
   };
   const std::string settings = storage::SetupFileBytes();
   const std::function<void()> edits[] = {
@@ -240,6 +240,11 @@ TEST_F(Handlers, WhileARunExistsTheSettingsItReadsStay) {
       [&] { controller.UserSelect(List::ComboDSP, 2); },
       [&] { controller.UserSelect(List::Combosavereal, 1); },
       [&] { controller.UserSelect(List::Combo_aqmode, 3); },
+      // An entry's name typed into the list, the typing ended: refused as its pick.
+      [&] {
+        controller.UserEditText(List::Combo_aqmode, "3_Fast(32.63)");
+        controller.TypedTextDone(List::Combo_aqmode);
+      },
       [&] { controller.UserText(Text::Txtsample, "1234"); },
       [&] { controller.UserText(Text::Txt_dspinterval, "1234"); },
       [&] { controller.UserText(Text::Txtbuffer, "900"); },

@@ -373,16 +373,30 @@ TEST_F(SetupDuringRun, SettingsTypedWhileARunGoesOnLeaveItsLapse) {
   auto& w = ui::Default<Frm_setup>();
   w.Show();
   const size_t seen = dialogs.log().size();
-  dialogs.ExpectOk().ExpectOk().ExpectOk();
+  dialogs.ExpectOk().ExpectOk().ExpectOk().ExpectOk().ExpectOk();
   QTest::keyClicks(w.Txtlapse, "30");  // each keystroke refused
   w.Cmb_organism->setCurrentIndex(1);
+  // An entry's name typed into a list meets the refusal its pick would, once, whether
+  // the typing ends with Enter or by leaving the box.
+  const int16_t mode = storage::Shared().Aq_mode;
+  const QString shown = w.Combo_aqmode->currentText();
+  const QString typed = w.Combo_aqmode->itemText(w.Combo_aqmode->currentIndex() == 3 ? 2 : 3);
+  for (const bool enter : {true, false}) {
+    testsupport::TypeIntoList(*w.Combo_aqmode, typed);
+    if (enter)
+      QTest::keyClick(w.Combo_aqmode, Qt::Key_Return);
+    else
+      w.Txtsample->setFocus(Qt::TabFocusReason);
+  }
   EXPECT_EQ(std::vector<std::string>(dialogs.log().begin() + static_cast<long>(seen),
                                      dialogs.log().end()),
-            std::vector<std::string>(3, storage::kRunningRefusal));
+            std::vector<std::string>(5, storage::kRunningRefusal));
   EXPECT_EQ(w.Txtlapse->text(), "1");
   EXPECT_EQ(w.Cmb_organism->currentIndex(), 0);
+  EXPECT_EQ(w.Combo_aqmode->currentText(), shown);
   EXPECT_EQ(storage::Shared().Aq_lapse, 1);
   EXPECT_EQ(storage::Shared().MnAt(1, 0), 0);
+  EXPECT_EQ(storage::Shared().Aq_mode, mode);
 
   // The one-minute run ends at its first bin end past the minute.
   dialogs.ExpectOk();

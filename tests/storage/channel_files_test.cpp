@@ -1,7 +1,9 @@
 #include "storage/channel_files.h"
 
+#include "storage/file_io.h"
 #include "storage/setup_file.h"
 #include "storage_fixture.h"
+#include "support/address_space_limit.h"
 
 namespace {
 
@@ -179,6 +181,44 @@ TEST_F(ChannelFiles, ValuesOfAnyFolderStopAtTheTableOrTheFault) {
       EXPECT_EQ(values->back(), c.last) << c.name;
     }
   }
+}
+
+// A settings text past the bound is refused unread: its size is all that is looked at,
+// the user is told it (once for one file and size), and the loader goes on as for a
+// file it cannot read.
+TEST_F(ChannelFiles, AFilePastTheTextBoundIsRefusedUnreadAndNamed) {
+  const std::string path = Path("status.dat");
+  const std::string defaults = "Error [\\p0005\\status.dat] => Loading default values...";
+  const auto sparse = [&](std::uint64_t size) {
+    Write("status.dat", "");
+    std::filesystem::resize_file(path, size);
+  };
+  sparse(storage::kTextFileLimit);
+  ASSERT_TRUE(storage::ReadTextFile(path));
+  EXPECT_EQ(storage::ReadTextFile(path)->size(), storage::kTextFileLimit);
+  EXPECT_TRUE(dialogs_.log().empty());
+
+  const std::uint64_t past = storage::kTextFileLimit + 1;
+  sparse(past);
+  S().Enabled[4] = 0;
+  dialogs_.ExpectOk().ExpectOk().ExpectOk();
+  storage::LoadChannelStatus(5);
+  storage::LoadChannelStatus(5);
+  EXPECT_EQ(dialogs_.log(),
+            (std::vector<std::string>{path + " was not read: it holds 16777217 bytes, far more "
+                                             "than a file of its kind ever holds.",
+                                      defaults, defaults}));
+  EXPECT_EQ(S().Enabled[4], -1);
+
+  // 3 GB, where memory is short: were it read, the load would end the program.
+  if (!testsupport::AddressSpaceLimit::kAvailable) GTEST_SKIP() << "no memory limit here";
+  sparse(std::uint64_t{3} << 30);
+  dialogs_.ExpectOk().ExpectOk();
+  {
+    const testsupport::AddressSpaceLimit limit(256u << 20);
+    storage::LoadChannelStatus(5);
+  }
+  EXPECT_EQ(dialogs_.log().at(3), storage::TooLargeText(path, std::uint64_t{3} << 30));
 }
 
 }  // namespace

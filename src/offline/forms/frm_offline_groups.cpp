@@ -216,12 +216,13 @@ void Frm_offline::cmdcancelgrups_Click() {
   const std::filesystem::path folder = run_.Chosen_Run_Path;
   bool saved = false;
   if (save) {
-    const storage::SetCommit result = SaveRunGroupFiles(folder, run_);
-    saved = result == storage::SetCommit::kDone;
+    std::string note;
+    const storage::SetCommit result = SaveRunGroupFiles(folder, run_, {}, &note);
+    // Replaced but not yet synced, the new files are the run's all the same.
+    saved = result == storage::SetCommit::kDone || result == storage::SetCommit::kUnsynced;
     std::string text =
         saved ? "New Groups applied and saved" : "Error updating group files at " + folder.string();
-    if (result == storage::SetCommit::kPendingList)
-      text += "\r\n" + storage::PendingRenamesRefusal(folder);
+    if (!note.empty()) text += "\r\n" + note;
     dialogs.MsgBox(text);
   }
   EnableBrowserControls();
