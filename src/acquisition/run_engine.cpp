@@ -218,8 +218,7 @@ StartResult RunEngine::StartRun() {
   const bool waits = controls.Auto_Run && run_there(path);
   if (waits) {
     view_.ShowStatus("<WAITING FOR THE NEXT MINUTE>");
-    view_.SetStatusDetail("A run was already started at " + folder +
-                          ": this one starts in a new folder at the next minute.");
+    view_.SetStatusDetail("A run was already started at " + folder);
   }
   for (int waited_ms = 0; controls.Auto_Run && run_there(path) && waited_ms <= 61000;
        waited_ms += kFolderWaitStepMs) {

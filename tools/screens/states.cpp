@@ -30,11 +30,13 @@
 #include <QTimer>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <stdexcept>
 
+#include "platform/clock.h"
 #include "storage/run_files.h"
 #include "mainwindow/frm_about.h"
 #include "mainwindow/frm_init.h"
@@ -723,6 +725,36 @@ Shots Searching(Program& p) {
   return {{"", &w, waiting}};
 }
 
+// An unattended start in the minute of a run that recorded: it waits for the next
+// minute's folder, saying so, until Stop ends the wait.
+Shots NextMinute(Program& p) {
+  Frm_Main& w = p.Ended();
+  if (!storage::Shared().Connected) w.cmd_connect_Click();  // after main-searching
+  // A run of this minute that recorded, the minute just begun.
+  p.Advance(int64_t(60 - platform::Now().second) * 1000);
+  const platform::WallTime t = platform::Now();
+  char name[32];
+  std::snprintf(name, sizeof name, "%04d%02d%02d_%02d%02d", t.year, t.month, t.day, t.hour,
+                t.minute);
+  const std::filesystem::path folder = std::filesystem::path(storage::Shared().Project_Path) / name;
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "counts.bin", std::ios::binary) << std::string(774, '\0');
+  w.engine().controls.Auto_Run = true;
+  QImage waiting;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    if (!waiting.isNull() || !w.lbl_autotext->text().contains("NEXT MINUTE")) return;
+    waiting = w.grab().toImage();
+    w.CmdStop_Click();
+  });
+  probe.start(0);
+  w.CmdPlay_Click();
+  probe.stop();
+  w.engine().controls.Auto_Run = false;
+  if (waiting.isNull()) throw std::runtime_error("the start showed no wait");
+  return {{"", &w, waiting}};
+}
+
 }  // namespace
 
 const std::vector<State>& States() {
@@ -779,6 +811,8 @@ const std::vector<State>& States() {
       {"end-lost-bins", "a run whose bins could not be recorded, reported by itself", EndLostBins},
       {"main-searching", "an unattended connection waiting to search for the instrument again",
        Searching},
+      {"main-next-minute", "an unattended start waiting for the next minute's run folder",
+       NextMinute},
   };
   return kStates;
 }
